@@ -1,0 +1,569 @@
+#include "platform/device.h"
+
+#include "platform/debug.h"
+#include "platform/endpoint.h"
+#include "platform/handles.h"
+#include "platform/paths.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace ce {
+
+namespace {
+
+// ---- wire format between a device's client and its server --------------
+// Every frame: type (1), id (4), a (4), b (4), length (4), then length bytes.
+enum FrameType : uint8_t { Open = 1, OpenReply, Read, ReadReply, Write, WriteReply, Ioctl, IoctlReply };
+constexpr uint32_t kMaxFrame = 1u << 20;
+
+struct Frame {
+    uint8_t type = 0;
+    uint32_t id = 0, a = 0, b = 0;
+    std::vector<uint8_t> data;
+};
+
+bool writeAll(int fd, const void* p, size_t n)
+{
+    auto* c = static_cast<const uint8_t*>(p);
+    while (n > 0) {
+        ssize_t w = ::send(fd, c, n, MSG_NOSIGNAL);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        c += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+bool readAll(int fd, void* p, size_t n)
+{
+    auto* c = static_cast<uint8_t*>(p);
+    while (n > 0) {
+        ssize_t r = ::recv(fd, c, n, 0);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        c += r;
+        n -= size_t(r);
+    }
+    return true;
+}
+
+void put32(uint8_t* p, uint32_t v)
+{
+    std::memcpy(p, &v, 4);
+}
+uint32_t get32(const uint8_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+bool sendFrame(int fd, std::mutex& m, const Frame& f)
+{
+    uint8_t h[17];
+    h[0] = f.type;
+    put32(h + 1, f.id);
+    put32(h + 5, f.a);
+    put32(h + 9, f.b);
+    put32(h + 13, uint32_t(f.data.size()));
+    std::lock_guard<std::mutex> lock(m);
+    return writeAll(fd, h, sizeof h) && (f.data.empty() || writeAll(fd, f.data.data(), f.data.size()));
+}
+
+// False on a closed peer or a malformed frame (which ends the connection).
+bool recvFrame(int fd, Frame& f)
+{
+    uint8_t h[17];
+    if (!readAll(fd, h, sizeof h))
+        return false;
+    f.type = h[0];
+    f.id = get32(h + 1);
+    f.a = get32(h + 5);
+    f.b = get32(h + 9);
+    uint32_t len = get32(h + 13);
+    if (f.type < Open || f.type > IoctlReply || len > kMaxFrame) {
+        debugPrintf("device: malformed frame (type %u, length %u) dropped with its connection", h[0], len);
+        return false;
+    }
+    f.data.resize(len);
+    return len == 0 || readAll(fd, f.data.data(), len);
+}
+
+std::string upperName(std::string name)
+{
+    while (!name.empty() && name.back() == ':')
+        name.pop_back();
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return name;
+}
+
+std::string socketPath(const std::string& name)
+{
+    return deviceRoot() + "/dev/" + upperName(name);
+}
+
+std::mutex g_registryMutex;
+std::map<std::string, std::shared_ptr<DeviceDriver>> g_drivers;
+
+// ---- client side of a device served by another process -----------------
+class RemoteSession : public DeviceSession {
+public:
+    explicit RemoteSession(int fd) : m_fd(fd)
+    {
+        m_receiver = std::thread([this] { receive(); });
+    }
+    ~RemoteSession() override
+    {
+        close();
+        if (m_receiver.joinable())
+            m_receiver.join();
+        ::close(m_fd);
+    }
+    bool handshake(DWORD access, DWORD* error)
+    {
+        Frame reply;
+        if (!call(Frame{Open, 0, access, 0, {}}, reply)) {
+            *error = ERROR_DEV_NOT_EXIST;
+            return false;
+        }
+        *error = reply.b;
+        return reply.a != 0;
+    }
+    bool read(std::vector<uint8_t>& out, size_t maxBytes, DWORD timeoutMs) override
+    {
+        Frame reply;
+        if (!call(Frame{Read, 0, uint32_t(std::min<size_t>(maxBytes, kMaxFrame)), timeoutMs, {}}, reply) || !reply.a)
+            return false;
+        out = std::move(reply.data);
+        if (out.size() > maxBytes)
+            out.resize(maxBytes);
+        return true;
+    }
+    bool write(const uint8_t* data, size_t size) override
+    {
+        if (size > kMaxFrame)
+            return false;
+        Frame reply;
+        return call(Frame{Write, 0, 0, 0, std::vector<uint8_t>(data, data + size)}, reply) && reply.a;
+    }
+    bool ioControl(DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out, size_t outSize,
+                   DWORD* error) override
+    {
+        Frame reply;
+        if (in.size() > kMaxFrame || !call(Frame{Ioctl, 0, code, uint32_t(std::min<size_t>(outSize, kMaxFrame)), in}, reply)) {
+            *error = ERROR_GEN_FAILURE;
+            return false;
+        }
+        if (!reply.a) {
+            *error = reply.b;
+            return false;
+        }
+        out = std::move(reply.data);
+        if (out.size() > outSize)
+            out.resize(outSize);
+        return true;
+    }
+    void close() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_closed) {
+            m_closed = true;
+            ::shutdown(m_fd, SHUT_RDWR);
+        }
+        m_cv.notify_all();
+    }
+
+private:
+    bool call(Frame request, Frame& reply)
+    {
+        uint32_t id;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_closed)
+                return false;
+            id = ++m_nextId;
+            m_pending[id] = nullptr;
+        }
+        request.id = id;
+        bool sent = sendFrame(m_fd, m_sendMutex, request);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (sent)
+            m_cv.wait(lock, [&] { return m_closed || m_pending[id] != nullptr; });
+        auto got = std::move(m_pending[id]);
+        m_pending.erase(id);
+        if (!got)
+            return false;
+        reply = std::move(*got);
+        return true;
+    }
+    void receive()
+    {
+        for (;;) {
+            auto f = std::make_unique<Frame>();
+            if (!recvFrame(m_fd, *f))
+                break;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            auto it = m_pending.find(f->id);
+            if (it != m_pending.end() && !it->second)
+                it->second = std::move(f);
+            m_cv.notify_all();
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true; // the server went away: every call fails from now on
+        m_cv.notify_all();
+    }
+
+    int m_fd;
+    std::mutex m_sendMutex;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::map<uint32_t, std::unique_ptr<Frame>> m_pending;
+    uint32_t m_nextId = 0;
+    bool m_closed = false;
+    std::thread m_receiver;
+};
+
+class DeviceObject : public detail::KernelObject {
+public:
+    explicit DeviceObject(std::unique_ptr<DeviceSession> s) : session(std::move(s)) {}
+    void onClose() override { session->close(); }
+    std::unique_ptr<DeviceSession> session;
+    std::atomic<DWORD> readTimeout{0};
+};
+
+std::shared_ptr<DeviceObject> device(HANDLE h)
+{
+    auto d = detail::lookupAs<DeviceObject>(h);
+    if (!d)
+        setLastError(ERROR_INVALID_HANDLE);
+    return d;
+}
+
+} // namespace
+
+HANDLE openDevice(const std::string& name, DWORD access)
+{
+    std::string key = upperName(name);
+    if (key.empty()) {
+        setLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::shared_ptr<DeviceDriver> driver;
+    {
+        std::lock_guard<std::mutex> lock(g_registryMutex);
+        auto it = g_drivers.find(key);
+        if (it != g_drivers.end())
+            driver = it->second;
+    }
+    std::unique_ptr<DeviceSession> session;
+    DWORD error = ERROR_DEV_NOT_EXIST;
+    if (driver) {
+        session = driver->open(access, &error);
+    } else {
+        sockaddr_un addr;
+        socklen_t len;
+        int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && detail::pathAddress(socketPath(key), &addr, &len) &&
+            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) {
+            auto remote = std::make_unique<RemoteSession>(fd);
+            if (remote->handshake(access, &error))
+                session = std::move(remote);
+        } else if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    if (!session) {
+        setLastError(error ? error : ERROR_DEV_NOT_EXIST);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE h = detail::addHandle(std::make_shared<DeviceObject>(std::move(session)));
+    return h ? h : INVALID_HANDLE_VALUE;
+}
+
+BOOL readDevice(HANDLE h, void* buffer, DWORD size, DWORD* bytesRead)
+{
+    auto d = device(h);
+    if (!d)
+        return 0;
+    if (bytesRead)
+        *bytesRead = 0;
+    if (!buffer && size) {
+        setLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::vector<uint8_t> data;
+    if (!d->session->read(data, size, d->readTimeout)) {
+        setLastError(d->closed() ? ERROR_INVALID_HANDLE : ERROR_READ_FAULT);
+        return 0;
+    }
+    size_t n = std::min<size_t>(data.size(), size);
+    if (n)
+        std::memcpy(buffer, data.data(), n);
+    if (bytesRead)
+        *bytesRead = DWORD(n);
+    return 1;
+}
+
+BOOL writeDevice(HANDLE h, const void* buffer, DWORD size, DWORD* bytesWritten)
+{
+    auto d = device(h);
+    if (!d)
+        return 0;
+    if (bytesWritten)
+        *bytesWritten = 0;
+    if (!buffer && size) {
+        setLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!d->session->write(static_cast<const uint8_t*>(buffer), size)) {
+        setLastError(ERROR_WRITE_FAULT);
+        return 0;
+    }
+    if (bytesWritten)
+        *bytesWritten = size;
+    return 1;
+}
+
+BOOL deviceIoControl(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                     DWORD* bytesReturned)
+{
+    auto d = device(h);
+    if (!d)
+        return 0;
+    if (bytesReturned)
+        *bytesReturned = 0;
+    if ((!in && inSize) || (!out && outSize)) {
+        setLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::vector<uint8_t> input(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + (in ? inSize : 0));
+    std::vector<uint8_t> output;
+    DWORD error = ERROR_GEN_FAILURE;
+    if (!d->session->ioControl(code, input, output, outSize, &error)) {
+        setLastError(error ? error : ERROR_GEN_FAILURE);
+        return 0;
+    }
+    size_t n = std::min<size_t>(output.size(), outSize);
+    if (n)
+        std::memcpy(out, output.data(), n);
+    if (bytesReturned)
+        *bytesReturned = DWORD(n);
+    return 1;
+}
+
+BOOL setDeviceTimeouts(HANDLE h, const DeviceTimeouts& timeouts)
+{
+    auto d = device(h);
+    if (!d)
+        return 0;
+    d->readTimeout = timeouts.readTimeoutMs;
+    return 1;
+}
+
+void registerDevice(const std::string& name, std::shared_ptr<DeviceDriver> driver)
+{
+    std::lock_guard<std::mutex> lock(g_registryMutex);
+    g_drivers[upperName(name)] = std::move(driver);
+}
+
+void unregisterDevice(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(g_registryMutex);
+    g_drivers.erase(upperName(name));
+}
+
+// ---- server side --------------------------------------------------------
+
+struct DeviceServer::Impl {
+    std::string path;
+    std::shared_ptr<DeviceDriver> driver;
+    int listenFd = -1;
+    int wakeFd = -1;
+    std::thread acceptor;
+    std::mutex mutex;
+    struct Connection {
+        int fd;
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+    std::vector<std::unique_ptr<Connection>> connections;
+
+    void acceptLoop()
+    {
+        for (;;) {
+            pollfd p[2] = {{listenFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+            if (::poll(p, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (p[1].revents)
+                return;
+            int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            std::lock_guard<std::mutex> lock(mutex);
+            reapLocked();
+            auto c = std::make_unique<Connection>();
+            c->fd = fd;
+            Connection* raw = c.get();
+            c->thread = std::thread([this, raw] {
+                serve(raw->fd);
+                raw->done = true;
+            });
+            connections.push_back(std::move(c));
+        }
+    }
+
+    void reapLocked()
+    {
+        for (auto it = connections.begin(); it != connections.end();) {
+            if ((*it)->done) {
+                (*it)->thread.join();
+                ::close((*it)->fd);
+                it = connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    void serve(int fd)
+    {
+        std::mutex sendMutex;
+        std::unique_ptr<DeviceSession> session;
+        // Reads may block, so they run on a thread of their own, one at a time.
+        std::mutex readMutex;
+        std::condition_variable readCv;
+        std::vector<Frame> reads;
+        bool stopping = false;
+        std::thread reader;
+
+        Frame f;
+        while (recvFrame(fd, f)) {
+            if (f.type == Open && !session) {
+                DWORD error = ERROR_DEV_NOT_EXIST;
+                session = driver->open(f.a, &error);
+                sendFrame(fd, sendMutex, Frame{OpenReply, f.id, session ? 1u : 0u, session ? 0u : error, {}});
+                if (!session)
+                    break;
+                reader = std::thread([&] {
+                    for (;;) {
+                        Frame r;
+                        {
+                            std::unique_lock<std::mutex> lock(readMutex);
+                            readCv.wait(lock, [&] { return stopping || !reads.empty(); });
+                            if (stopping)
+                                return;
+                            r = std::move(reads.front());
+                            reads.erase(reads.begin());
+                        }
+                        std::vector<uint8_t> data;
+                        bool ok = session->read(data, r.a, r.b);
+                        sendFrame(fd, sendMutex, Frame{ReadReply, r.id, ok ? 1u : 0u, 0, std::move(data)});
+                    }
+                });
+                continue;
+            }
+            if (!session)
+                break; // anything before a successful open is a protocol error
+            if (f.type == Read) {
+                std::lock_guard<std::mutex> lock(readMutex);
+                reads.push_back(std::move(f));
+                readCv.notify_one();
+            } else if (f.type == Write) {
+                bool ok = session->write(f.data.data(), f.data.size());
+                sendFrame(fd, sendMutex, Frame{WriteReply, f.id, ok ? 1u : 0u, ok ? 0u : DWORD(ERROR_WRITE_FAULT), {}});
+            } else if (f.type == Ioctl) {
+                std::vector<uint8_t> out;
+                DWORD error = 0;
+                bool ok = session->ioControl(f.a, f.data, out, f.b, &error);
+                if (out.size() > f.b)
+                    out.resize(f.b);
+                sendFrame(fd, sendMutex, Frame{IoctlReply, f.id, ok ? 1u : 0u, ok ? 0u : error, std::move(out)});
+            } else {
+                debugPrintf("device %s: unexpected frame type %u; connection dropped", path.c_str(), f.type);
+                break;
+            }
+        }
+        if (session)
+            session->close();
+        {
+            std::lock_guard<std::mutex> lock(readMutex);
+            stopping = true;
+            readCv.notify_all();
+        }
+        if (reader.joinable())
+            reader.join();
+        ::shutdown(fd, SHUT_RDWR);
+    }
+};
+
+DeviceServer::DeviceServer(const std::string& name, std::shared_ptr<DeviceDriver> driver) : d(new Impl)
+{
+    d->driver = std::move(driver);
+    d->path = socketPath(name);
+    std::error_code ec;
+    std::filesystem::create_directories(deviceRoot() + "/dev", ec);
+    ::unlink(d->path.c_str()); // a socket left by a killed server
+    sockaddr_un addr;
+    socklen_t len;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || !detail::pathAddress(d->path, &addr, &len) ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 16) != 0) {
+        debugPrintf("device server %s: cannot listen (%s)", d->path.c_str(), std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    d->listenFd = fd;
+    d->wakeFd = eventfd(0, EFD_CLOEXEC);
+    d->acceptor = std::thread([this] { d->acceptLoop(); });
+}
+
+DeviceServer::~DeviceServer()
+{
+    if (d->listenFd < 0)
+        return;
+    uint64_t one = 1;
+    ssize_t n = ::write(d->wakeFd, &one, sizeof one);
+    (void)n;
+    d->acceptor.join();
+    ::close(d->listenFd);
+    ::unlink(d->path.c_str());
+    std::lock_guard<std::mutex> lock(d->mutex);
+    for (auto& c : d->connections)
+        ::shutdown(c->fd, SHUT_RDWR);
+    for (auto& c : d->connections) {
+        c->thread.join();
+        ::close(c->fd);
+    }
+    d->connections.clear();
+    ::close(d->wakeFd);
+}
+
+bool DeviceServer::ok() const
+{
+    return d->listenFd >= 0;
+}
+
+} // namespace ce

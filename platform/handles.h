@@ -1,0 +1,46 @@
+// Internal: the handle table shared by every kind of kernel object.
+#pragma once
+
+#include "platform/types.h"
+
+#include <memory>
+
+namespace ce::detail {
+
+// A kernel object. Waitable objects expose a file descriptor that polls
+// readable while the object is signalled; consume() is called after a wait
+// succeeds (auto-reset events and semaphores take their signal there; it
+// returns false when another waiter took it first). Every object has a close
+// descriptor that becomes readable when its handle is closed, so waits on it
+// end.
+class KernelObject {
+public:
+    KernelObject();
+    virtual ~KernelObject();
+    virtual int waitFd() const { return -1; }
+    virtual bool consume() { return true; }
+    virtual void onClose() {}
+    int closeFd() const { return m_closeFd; }
+    void markClosed();
+    bool closed() const;
+
+private:
+    int m_closeFd;
+};
+
+HANDLE addHandle(std::shared_ptr<KernelObject> object);
+std::shared_ptr<KernelObject> lookupHandle(HANDLE h);
+template <typename T> std::shared_ptr<T> lookupAs(HANDLE h)
+{
+    return std::dynamic_pointer_cast<T>(lookupHandle(h));
+}
+
+// Polls fds (readable) plus the close fds; returns the index of the first
+// readable wait fd, -1 on time-out, -2 when a close fd fired or poll failed.
+int pollObjects(const int* fds, const int* closeFds, int count, DWORD timeoutMs);
+
+// Milliseconds left of a time-out started at startTick; INFINITE stays.
+DWORD remaining(DWORD timeoutMs, uint64_t startMs);
+uint64_t nowMs();
+
+} // namespace ce::detail

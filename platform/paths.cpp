@@ -1,0 +1,226 @@
+#include "platform/paths.h"
+
+#include "platform/types.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace ce {
+
+namespace {
+
+std::mutex g_mutex;
+std::string g_root;
+std::string g_programDir = "\\SystemDrive";
+std::map<std::string, std::optional<uint64_t>> g_freeOverrides; // key: lower-case drive
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::vector<std::string> splitComponents(const std::string& path)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : path) {
+        if (c == '\\' || c == '/') {
+            if (!cur.empty())
+                parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty())
+        parts.push_back(cur);
+    return parts;
+}
+
+bool isDriveName(const std::string& component)
+{
+    std::string l = lower(component);
+    return l.size() > 5 && l.compare(l.size() - 5, 5, "drive") == 0;
+}
+
+std::string rootLocked()
+{
+    if (g_root.empty()) {
+        const char* env = std::getenv("KIVO_DEVICE_ROOT");
+        if (env && *env) {
+            g_root = env;
+        } else {
+            const char* home = std::getenv("HOME");
+            g_root = home && *home ? std::string(home) + "/.kivo-device" : std::string("/tmp/kivo-device");
+        }
+        std::error_code ec;
+        std::filesystem::create_directories(g_root, ec);
+        g_root = std::filesystem::absolute(g_root, ec).lexically_normal().string();
+        while (g_root.size() > 1 && g_root.back() == '/')
+            g_root.pop_back();
+    }
+    return g_root;
+}
+
+// Finds the entry of dir named like component, exact spelling first.
+std::string matchEntry(const std::string& dir, const std::string& component, bool* exists)
+{
+    struct stat st;
+    std::string exact = dir + "/" + component;
+    if (::lstat(exact.c_str(), &st) == 0) {
+        *exists = true;
+        return component;
+    }
+    *exists = false;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return component;
+    std::string found = component;
+    while (dirent* e = ::readdir(d)) {
+        if (::strcasecmp(e->d_name, component.c_str()) == 0) {
+            found = e->d_name;
+            *exists = true;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
+}
+
+} // namespace
+
+std::string deviceRoot()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return rootLocked();
+}
+
+void setDeviceRoot(const std::string& linuxPath)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_root.clear();
+    }
+    ::setenv("KIVO_DEVICE_ROOT", linuxPath.c_str(), 1);
+}
+
+void setProgramDirectory(const std::string& devicePath)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_programDir = devicePath;
+}
+
+std::string programDirectory()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_programDir;
+}
+
+std::string resolvePath(const std::string& devicePath, bool createParents)
+{
+    if (devicePath.empty()) {
+        setLastError(ERROR_PATH_NOT_FOUND);
+        return {};
+    }
+    std::string root;
+    std::string programDir;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        root = rootLocked();
+        programDir = g_programDir;
+    }
+    std::vector<std::string> given = splitComponents(devicePath);
+    bool absolute = devicePath[0] == '\\' || devicePath[0] == '/' || (!given.empty() && isDriveName(given[0]));
+    std::vector<std::string> parts = absolute ? std::vector<std::string>{} : splitComponents(programDir);
+    for (auto& c : given)
+        parts.push_back(c);
+
+    std::vector<std::string> stack;
+    for (auto& c : parts) {
+        if (c == ".")
+            continue;
+        if (c == "..") {
+            if (!stack.empty())
+                stack.pop_back();
+            continue;
+        }
+        stack.push_back(c);
+    }
+
+    std::string out = root;
+    bool existing = true;
+    for (size_t i = 0; i < stack.size(); ++i) {
+        std::string name = stack[i];
+        if (existing)
+            name = matchEntry(out, stack[i], &existing);
+        out += "/" + name;
+        if (createParents && i + 1 < stack.size() && !existing) {
+            ::mkdir(out.c_str(), 0777);
+            existing = true;
+        }
+    }
+    return out;
+}
+
+std::string ensureDirectory(const std::string& devicePath)
+{
+    std::string p = resolvePath(devicePath, true);
+    if (!p.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(p, ec);
+    }
+    return p;
+}
+
+std::optional<uint64_t> freeSpace(const std::string& devicePath)
+{
+    std::vector<std::string> parts = splitComponents(devicePath);
+    if (!parts.empty()) {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto it = g_freeOverrides.find(lower(parts[0]));
+        if (it != g_freeOverrides.end() && it->second)
+            return it->second;
+    }
+    std::string p = resolvePath(devicePath);
+    // Walk up to the nearest existing folder.
+    std::filesystem::path fp(p);
+    std::error_code ec;
+    while (!fp.empty() && !std::filesystem::exists(fp, ec))
+        fp = fp.parent_path();
+    struct statvfs st;
+    if (fp.empty() || ::statvfs(fp.c_str(), &st) != 0) {
+        setLastError(ERROR_PATH_NOT_FOUND);
+        return std::nullopt;
+    }
+    return uint64_t(st.f_bavail) * uint64_t(st.f_frsize);
+}
+
+void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> bytes)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (bytes)
+        g_freeOverrides[lower(drive)] = bytes;
+    else
+        g_freeOverrides.erase(lower(drive));
+}
+
+std::string runDirectory()
+{
+    std::string dir = deviceRoot() + "/run";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return dir;
+}
+
+} // namespace ce

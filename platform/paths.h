@@ -1,0 +1,46 @@
+// The device root: every device path ("\SystemDrive\Falmo\program\wifi\x.ini",
+// "/DataDrive/Falmo/Tracks", "SystemDrive\...", or a bare "x.ini") resolves to
+// a file inside one folder on this machine.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace ce {
+
+// KIVO_DEVICE_ROOT if set, else "$HOME/.kivo-device" (or "/tmp/kivo-device"
+// without HOME). Created on first use. Absolute, without a trailing slash.
+std::string deviceRoot();
+
+// Tests and tools may point the layer at another root (same as setting
+// KIVO_DEVICE_ROOT before the first call).
+void setDeviceRoot(const std::string& linuxPath);
+
+// The calling program's own directory on the device, used for bare and
+// relative names. Default "\SystemDrive".
+void setProgramDirectory(const std::string& devicePath);
+std::string programDirectory();
+
+// Resolves a device path to a path on this machine inside the device root.
+// "\" and "/" are alike; each component is matched without regard to case
+// against what exists, and keeps the spelling given when nothing matches.
+// A path without a leading separator whose first component is not a drive
+// of the device root ("SystemDrive", "DataDrive", ...) is relative to the
+// program directory. ".." never climbs above the root. Empty result (and
+// ERROR_PATH_NOT_FOUND) when the path is empty.
+// With createParents, the folders leading to the last component are created.
+std::string resolvePath(const std::string& devicePath, bool createParents = false);
+
+// Like resolvePath, and creates the folder itself too.
+std::string ensureDirectory(const std::string& devicePath);
+
+// Free bytes on the drive holding devicePath (statvfs), or the override set
+// for that drive's first component ("SystemDrive", "DataDrive").
+std::optional<uint64_t> freeSpace(const std::string& devicePath);
+void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> bytes);
+
+// The folder for run-time endpoints (sockets) of one device root.
+std::string runDirectory();
+
+} // namespace ce

@@ -1,0 +1,62 @@
+// Threads, events, semaphores, mutexes, critical sections, sleeps and the tick
+// count. Every wait can be woken by closing the handle it waits on, so a
+// thread blocked in a wait can always be stopped and joined.
+#pragma once
+
+#include "platform/types.h"
+
+#include <functional>
+#include <mutex>
+
+namespace ce {
+
+// Events: manual or automatic reset.
+HANDLE createEvent(bool manualReset, bool initialState);
+BOOL setEvent(HANDLE event);
+BOOL resetEvent(HANDLE event);
+
+// Semaphores.
+HANDLE createSemaphore(LONG initialCount, LONG maximumCount);
+BOOL releaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount = nullptr);
+
+// Mutexes: re-entrant for the owning thread.
+HANDLE createMutex(bool initialOwner = false);
+BOOL releaseMutex(HANDLE mutex);
+
+// Waits: WAIT_OBJECT_0 (+ index), WAIT_TIMEOUT or WAIT_FAILED (handle
+// invalid or closed during the wait). Waiting on a thread waits for its end;
+// on a message queue's read end, for a message; on an auto-reset event,
+// consumes the signal.
+DWORD waitForSingleObject(HANDLE h, DWORD timeoutMs);
+// Waits for the first of several objects (mutexes excepted).
+DWORD waitForMultipleObjects(DWORD count, const HANDLE* handles, bool waitAll, DWORD timeoutMs);
+
+// Threads. The handle becomes signalled when the function returns.
+using ThreadProc = DWORD (*)(void* arg);
+HANDLE createThread(ThreadProc proc, void* arg, DWORD* threadId = nullptr);
+HANDLE createThread(std::function<DWORD()> fn, DWORD* threadId = nullptr);
+BOOL getExitCodeThread(HANDLE thread, DWORD* exitCode);
+DWORD getCurrentThreadId();
+DWORD getCurrentProcessId();
+// Waits at most timeoutMs for the thread to end; logs through debugOutput
+// and returns false when it overruns (a thread cannot be killed here).
+bool joinThread(HANDLE thread, DWORD timeoutMs, const char* who);
+
+// Critical sections: a plain re-entrant lock.
+struct CRITICAL_SECTION {
+    std::recursive_mutex m;
+};
+void initializeCriticalSection(CRITICAL_SECTION* cs);
+void deleteCriticalSection(CRITICAL_SECTION* cs);
+void enterCriticalSection(CRITICAL_SECTION* cs);
+void leaveCriticalSection(CRITICAL_SECTION* cs);
+
+void sleep(DWORD ms);
+// Milliseconds since an arbitrary start, wrapping at 2^32.
+DWORD getTickCount();
+
+LONG interlockedIncrement(volatile LONG* v);
+LONG interlockedDecrement(volatile LONG* v);
+LONG interlockedExchange(volatile LONG* v, LONG value);
+
+} // namespace ce

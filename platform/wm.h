@@ -1,0 +1,94 @@
+// Window messages between threads and processes of one device root.
+//
+// A window is a handle with a class name and a title, owned by the thread
+// that created it; messages posted or sent to it are handled on that thread
+// by its window procedure when the thread pumps its queue (getMessage /
+// peekMessage + dispatchMessage, pumpMessages, or the Qt adapter).
+#pragma once
+
+#include "platform/types.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ce {
+
+struct WindowTag;
+using HWND = WindowTag*;
+inline HWND const HWND_BROADCAST = reinterpret_cast<HWND>(uintptr_t(0xFFFF));
+
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_COPYDATA = 0x004A;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_USER = 0x0400;
+
+constexpr UINT PM_NOREMOVE = 0;
+constexpr UINT PM_REMOVE = 1;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 5;
+
+// The record carried by WM_COPYDATA; the bytes stay valid for the duration of
+// the handling on the receiving side.
+struct COPYDATASTRUCT {
+    uintptr_t dwData;
+    DWORD cbData;
+    void* lpData;
+};
+// Larger WM_COPYDATA records are refused.
+constexpr DWORD MAX_COPYDATA_BYTES = 1u << 20;
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+};
+
+using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
+
+HWND createWindow(const std::string& className, const std::string& title, WindowProc proc, bool topLevel = true);
+BOOL destroyWindow(HWND window);
+BOOL isWindow(HWND window);
+// Either name may be null (matches any). Null when nothing matches.
+HWND findWindow(const char* className, const char* title);
+std::vector<HWND> enumTopLevelWindows();
+std::string getWindowTitle(HWND window);
+std::string getWindowClass(HWND window);
+DWORD getWindowProcessId(HWND window);
+
+// The same name gives the same id (0xC000 and up) in every process of one
+// device root. 0 on failure.
+UINT registerWindowMessage(const std::string& name);
+
+BOOL postMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Synchronous; 0 when the window or its process is gone (after a bounded wait).
+LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL postThreadMessage(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+void postQuitMessage(int exitCode);
+
+BOOL getMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+BOOL peekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
+BOOL translateMessage(const MSG* msg);
+LRESULT dispatchMessage(const MSG* msg);
+// Dispatches everything pending for the calling thread, without waiting.
+void pumpMessages();
+
+// A filter sees every message of the calling thread before it is dispatched;
+// returning true marks it handled (it is then not dispatched).
+using MessageFilter = std::function<bool(const MSG&)>;
+void setThreadMessageFilter(MessageFilter filter);
+
+BOOL setForegroundWindow(HWND window);
+BOOL showWindow(HWND window, int command);
+
+} // namespace ce
