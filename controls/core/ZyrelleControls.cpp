@@ -1,0 +1,152 @@
+#include "controls/core/ZyrelleControls.h"
+
+#include "controls/core/LibraryInternal.h"
+
+#include <QObject>
+
+namespace ZyrelleControls {
+namespace {
+
+// The library-wide settings record. The strings are built when the library
+// is loaded and destroyed when it is unloaded.
+struct LibrarySettings {
+    QObject* soundManager = nullptr;
+    bool keypadNavigation = false;
+    QString verticalScrollBarSheet;
+    QString horizontalScrollBarSheet;
+    QString progressBarSheet;
+};
+
+LibrarySettings g_settings;
+
+// Static text of the library, constructed at load like the settings.
+const QString g_layoutNameSuffix = QStringLiteral("Container");
+const QStringList g_stripCompassZoomLabels
+    = { QStringLiteral("0.5x"), QStringLiteral("1x"), QStringLiteral("2x"), QStringLiteral("4x") };
+
+} // namespace
+
+void SetVerticalScrollBarStyleSheet(const QString& sheet)
+{
+    g_settings.verticalScrollBarSheet = sheet;
+}
+
+void SetHorizontalScrollBarStyleSheet(const QString& sheet)
+{
+    g_settings.horizontalScrollBarSheet = sheet;
+}
+
+void SetProgressBarStyleSheet(const QString& sheet)
+{
+    g_settings.progressBarSheet = sheet;
+}
+
+void SetSoundManager(QObject* manager)
+{
+    g_settings.soundManager = manager;
+}
+
+QObject* GetSoundManager()
+{
+    return g_settings.soundManager;
+}
+
+bool IsKeypadNavigation()
+{
+    return g_settings.keypadNavigation;
+}
+
+void SetKeypadNavigation(bool enabled)
+{
+    g_settings.keypadNavigation = enabled;
+}
+
+ControlsLanguage* ControlsLanguage::_self = nullptr;
+
+ControlsLanguage::ControlsLanguage()
+    : m_language(QLocale::English)
+{
+}
+
+ControlsLanguage::ControlsLanguage(const ControlsLanguage& other)
+    : m_language(other.m_language)
+{
+}
+
+ControlsLanguage::~ControlsLanguage() = default;
+
+ControlsLanguage* ControlsLanguage::Instance()
+{
+    if (!_self)
+        _self = new ControlsLanguage();
+    return _self;
+}
+
+void ControlsLanguage::Destroy()
+{
+    if (_self) {
+        delete _self;
+        _self = nullptr;
+    }
+}
+
+QLocale::Language ControlsLanguage::GetCurrentLanguage() const
+{
+    return m_language;
+}
+
+void ControlsLanguage::SetCurrentLanguage(QLocale::Language language)
+{
+    m_language = language;
+}
+
+ControlsLanguage& ControlsLanguage::operator=(const ControlsLanguage& other)
+{
+    m_language = other.m_language;
+    return *this;
+}
+
+namespace Internal {
+
+const QString& VerticalScrollBarStyleSheet()
+{
+    return g_settings.verticalScrollBarSheet;
+}
+
+const QString& HorizontalScrollBarStyleSheet()
+{
+    return g_settings.horizontalScrollBarSheet;
+}
+
+const QString& ProgressBarStyleSheet()
+{
+    return g_settings.progressBarSheet;
+}
+
+QFont FontForControlsLanguage(const QFont& font)
+{
+    QFont copy(font);
+    switch (ControlsLanguage::Instance()->GetCurrentLanguage()) {
+    case QLocale::Chinese:
+    case QLocale::Japanese:
+    case QLocale::Korean:
+        copy.setBold(false);
+        break;
+    default:
+        break;
+    }
+    return copy;
+}
+
+const QString& LayoutNameSuffix()
+{
+    return g_layoutNameSuffix;
+}
+
+const QStringList& StripCompassZoomLabels()
+{
+    return g_stripCompassZoomLabels;
+}
+
+} // namespace Internal
+} // namespace ZyrelleControls
