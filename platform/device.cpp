@@ -127,7 +127,8 @@ std::map<std::string, std::shared_ptr<DeviceDriver>> g_drivers;
 // ---- client side of a device served by another process -----------------
 class RemoteSession : public DeviceSession {
 public:
-    explicit RemoteSession(int fd) : m_fd(fd)
+    explicit RemoteSession(int fd)
+        : m_fd(fd)
     {
         m_receiver = std::thread([this] { receive(); });
     }
@@ -141,7 +142,7 @@ public:
     bool handshake(DWORD access, DWORD* error)
     {
         Frame reply;
-        if (!call(Frame{Open, 0, access, 0, {}}, reply)) {
+        if (!call(Frame { Open, 0, access, 0, {} }, reply)) {
             *error = ERROR_DEV_NOT_EXIST;
             return false;
         }
@@ -151,7 +152,7 @@ public:
     bool read(std::vector<uint8_t>& out, size_t maxBytes, DWORD timeoutMs) override
     {
         Frame reply;
-        if (!call(Frame{Read, 0, uint32_t(std::min<size_t>(maxBytes, kMaxFrame)), timeoutMs, {}}, reply) || !reply.a)
+        if (!call(Frame { Read, 0, uint32_t(std::min<size_t>(maxBytes, kMaxFrame)), timeoutMs, {} }, reply) || !reply.a)
             return false;
         out = std::move(reply.data);
         if (out.size() > maxBytes)
@@ -163,13 +164,14 @@ public:
         if (size > kMaxFrame)
             return false;
         Frame reply;
-        return call(Frame{Write, 0, 0, 0, std::vector<uint8_t>(data, data + size)}, reply) && reply.a;
+        return call(Frame { Write, 0, 0, 0, std::vector<uint8_t>(data, data + size) }, reply) && reply.a;
     }
-    bool ioControl(DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out, size_t outSize,
-                   DWORD* error) override
+    bool ioControl(
+        DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out, size_t outSize, DWORD* error) override
     {
         Frame reply;
-        if (in.size() > kMaxFrame || !call(Frame{Ioctl, 0, code, uint32_t(std::min<size_t>(outSize, kMaxFrame)), in}, reply)) {
+        if (in.size() > kMaxFrame
+            || !call(Frame { Ioctl, 0, code, uint32_t(std::min<size_t>(outSize, kMaxFrame)), in }, reply)) {
             *error = ERROR_GEN_FAILURE;
             return false;
         }
@@ -244,10 +246,13 @@ private:
 
 class DeviceObject : public detail::KernelObject {
 public:
-    explicit DeviceObject(std::unique_ptr<DeviceSession> s) : session(std::move(s)) {}
+    explicit DeviceObject(std::unique_ptr<DeviceSession> s)
+        : session(std::move(s))
+    {
+    }
     void onClose() override { session->close(); }
     std::unique_ptr<DeviceSession> session;
-    std::atomic<DWORD> readTimeout{0};
+    std::atomic<DWORD> readTimeout { 0 };
 };
 
 std::shared_ptr<DeviceObject> device(HANDLE h)
@@ -282,8 +287,8 @@ HANDLE openDevice(const std::string& name, DWORD access)
         sockaddr_un addr;
         socklen_t len;
         int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && detail::pathAddress(socketPath(key), &addr, &len) &&
-            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) {
+        if (fd >= 0 && detail::pathAddress(socketPath(key), &addr, &len)
+            && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) {
             auto remote = std::make_unique<RemoteSession>(fd);
             if (remote->handshake(access, &error))
                 session = std::move(remote);
@@ -343,8 +348,7 @@ BOOL writeDevice(HANDLE h, const void* buffer, DWORD size, DWORD* bytesWritten)
     return 1;
 }
 
-BOOL deviceIoControl(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                     DWORD* bytesReturned)
+BOOL deviceIoControl(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* bytesReturned)
 {
     auto d = device(h);
     if (!d)
@@ -403,14 +407,14 @@ struct DeviceServer::Impl {
     struct Connection {
         int fd;
         std::thread thread;
-        std::atomic<bool> done{false};
+        std::atomic<bool> done { false };
     };
     std::vector<std::unique_ptr<Connection>> connections;
 
     void acceptLoop()
     {
         for (;;) {
-            pollfd p[2] = {{listenFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+            pollfd p[2] = { { listenFd, POLLIN, 0 }, { wakeFd, POLLIN, 0 } };
             if (::poll(p, 2, -1) < 0) {
                 if (errno == EINTR)
                     continue;
@@ -463,7 +467,7 @@ struct DeviceServer::Impl {
             if (f.type == Open && !session) {
                 DWORD error = ERROR_DEV_NOT_EXIST;
                 session = driver->open(f.a, &error);
-                sendFrame(fd, sendMutex, Frame{OpenReply, f.id, session ? 1u : 0u, session ? 0u : error, {}});
+                sendFrame(fd, sendMutex, Frame { OpenReply, f.id, session ? 1u : 0u, session ? 0u : error, {} });
                 if (!session)
                     break;
                 reader = std::thread([&] {
@@ -479,7 +483,7 @@ struct DeviceServer::Impl {
                         }
                         std::vector<uint8_t> data;
                         bool ok = session->read(data, r.a, r.b);
-                        sendFrame(fd, sendMutex, Frame{ReadReply, r.id, ok ? 1u : 0u, 0, std::move(data)});
+                        sendFrame(fd, sendMutex, Frame { ReadReply, r.id, ok ? 1u : 0u, 0, std::move(data) });
                     }
                 });
                 continue;
@@ -492,14 +496,15 @@ struct DeviceServer::Impl {
                 readCv.notify_one();
             } else if (f.type == Write) {
                 bool ok = session->write(f.data.data(), f.data.size());
-                sendFrame(fd, sendMutex, Frame{WriteReply, f.id, ok ? 1u : 0u, ok ? 0u : DWORD(ERROR_WRITE_FAULT), {}});
+                sendFrame(
+                    fd, sendMutex, Frame { WriteReply, f.id, ok ? 1u : 0u, ok ? 0u : DWORD(ERROR_WRITE_FAULT), {} });
             } else if (f.type == Ioctl) {
                 std::vector<uint8_t> out;
                 DWORD error = 0;
                 bool ok = session->ioControl(f.a, f.data, out, f.b, &error);
                 if (out.size() > f.b)
                     out.resize(f.b);
-                sendFrame(fd, sendMutex, Frame{IoctlReply, f.id, ok ? 1u : 0u, ok ? 0u : error, std::move(out)});
+                sendFrame(fd, sendMutex, Frame { IoctlReply, f.id, ok ? 1u : 0u, ok ? 0u : error, std::move(out) });
             } else {
                 debugPrintf("device %s: unexpected frame type %u; connection dropped", path.c_str(), f.type);
                 break;
@@ -518,7 +523,8 @@ struct DeviceServer::Impl {
     }
 };
 
-DeviceServer::DeviceServer(const std::string& name, std::shared_ptr<DeviceDriver> driver) : d(new Impl)
+DeviceServer::DeviceServer(const std::string& name, std::shared_ptr<DeviceDriver> driver)
+    : d(new Impl)
 {
     d->driver = std::move(driver);
     d->path = socketPath(name);
@@ -528,8 +534,8 @@ DeviceServer::DeviceServer(const std::string& name, std::shared_ptr<DeviceDriver
     sockaddr_un addr;
     socklen_t len;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || !detail::pathAddress(d->path, &addr, &len) ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 16) != 0) {
+    if (fd < 0 || !detail::pathAddress(d->path, &addr, &len) || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0
+        || ::listen(fd, 16) != 0) {
         debugPrintf("device server %s: cannot listen (%s)", d->path.c_str(), std::strerror(errno));
         if (fd >= 0)
             ::close(fd);

@@ -50,7 +50,10 @@ BOOL closeHandle(HANDLE h)
 
 namespace detail {
 
-KernelObject::KernelObject() : m_closeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+KernelObject::KernelObject()
+    : m_closeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+}
 
 KernelObject::~KernelObject()
 {
@@ -69,7 +72,7 @@ void KernelObject::markClosed()
 
 bool KernelObject::closed() const
 {
-    pollfd p{m_closeFd, POLLIN, 0};
+    pollfd p { m_closeFd, POLLIN, 0 };
     return ::poll(&p, 1, 0) > 0;
 }
 
@@ -113,8 +116,8 @@ int pollObjects(const int* fds, const int* closeFds, int count, DWORD timeoutMs)
 {
     std::vector<pollfd> p(size_t(count) * 2);
     for (int i = 0; i < count; ++i) {
-        p[size_t(i)] = {fds[i], POLLIN, 0};
-        p[size_t(count + i)] = {closeFds[i], POLLIN, 0};
+        p[size_t(i)] = { fds[i], POLLIN, 0 };
+        p[size_t(count + i)] = { closeFds[i], POLLIN, 0 };
     }
     uint64_t start = nowMs();
     for (;;) {

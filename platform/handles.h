@@ -19,7 +19,7 @@ public:
     virtual ~KernelObject();
     virtual int waitFd() const { return -1; }
     virtual bool consume() { return true; }
-    virtual void onClose() {}
+    virtual void onClose() { }
     int closeFd() const { return m_closeFd; }
     void markClosed();
     bool closed() const;

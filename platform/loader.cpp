@@ -113,7 +113,7 @@ HMODULE loadLibrary(const std::string& deviceName)
             debugPrintf("loadLibrary(%s): %s", deviceName.c_str(), ::dlerror());
             continue;
         }
-        auto* m = new ModuleTag{dl};
+        auto* m = new ModuleTag { dl };
         std::lock_guard<std::mutex> lock(g_mutex);
         g_modules.insert(m);
         return m;

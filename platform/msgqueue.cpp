@@ -28,7 +28,10 @@ std::string queueKey(const char* name)
 class QueueObject : public detail::KernelObject {
 public:
     QueueObject(int fd, bool reader, DWORD maxMessage, std::string key)
-        : m_fd(fd), m_reader(reader), m_maxMessage(maxMessage), m_key(std::move(key))
+        : m_fd(fd)
+        , m_reader(reader)
+        , m_maxMessage(maxMessage)
+        , m_key(std::move(key))
     {
     }
     ~QueueObject() override { ::close(m_fd); }
@@ -70,8 +73,7 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
         int size = 1 << 20;
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     }
-    return detail::addHandle(
-        std::make_shared<QueueObject>(fd, options->bReadAccess != 0, options->cbMaxMessage, key));
+    return detail::addHandle(std::make_shared<QueueObject>(fd, options->bReadAccess != 0, options->cbMaxMessage, key));
 }
 
 BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeoutMs, DWORD* flags)

@@ -142,7 +142,7 @@ std::string resolvePath(const std::string& devicePath, bool createParents)
     }
     std::vector<std::string> given = splitComponents(devicePath);
     bool absolute = devicePath[0] == '\\' || devicePath[0] == '/' || (!given.empty() && isDriveName(given[0]));
-    std::vector<std::string> parts = absolute ? std::vector<std::string>{} : splitComponents(programDir);
+    std::vector<std::string> parts = absolute ? std::vector<std::string> {} : splitComponents(programDir);
     for (auto& c : given)
         parts.push_back(c);
 

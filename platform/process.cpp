@@ -46,8 +46,7 @@ bool launchProcess(const std::string& devicePath, const std::vector<std::string>
     // Reap the child when it ends so no zombie is left behind.
     std::thread([pid] {
         int status;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     }).detach();
     return true;
 }

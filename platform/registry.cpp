@@ -69,11 +69,20 @@ std::string escape(const std::string& s)
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -129,7 +138,7 @@ Store load()
         std::string path = normalise(unescape(f[2]));
         if (path.empty())
             continue;
-        auto& key = store[{root, lower(path)}];
+        auto& key = store[{ root, lower(path) }];
         if (key.path.empty())
             key.path = path;
         if (f[0] == "V" && f.size() == 6) {
@@ -209,13 +218,13 @@ template <typename Fn> auto withStore(bool write, Fn fn)
 
 std::pair<int, std::string> id(Root root, const std::string& key)
 {
-    return {root == Root::LocalMachine ? 1 : 0, lower(normalise(key))};
+    return { root == Root::LocalMachine ? 1 : 0, lower(normalise(key)) };
 }
 
 bool isUnder(const std::string& lowerPath, const std::string& lowerParent)
 {
-    return lowerPath.size() > lowerParent.size() && lowerPath.compare(0, lowerParent.size(), lowerParent) == 0 &&
-           lowerPath[lowerParent.size()] == '\\';
+    return lowerPath.size() > lowerParent.size() && lowerPath.compare(0, lowerParent.size(), lowerParent) == 0
+        && lowerPath[lowerParent.size()] == '\\';
 }
 
 void ensureKey(Store& store, Root root, const std::string& key)
@@ -254,7 +263,8 @@ bool deleteKey(Root root, const std::string& key)
     return withStore(true, [&](Store& s, bool& changed) {
         bool found = false;
         for (auto it = s.begin(); it != s.end();) {
-            if (it->first.first == kid.first && (it->first.second == kid.second || isUnder(it->first.second, kid.second))) {
+            if (it->first.first == kid.first
+                && (it->first.second == kid.second || isUnder(it->first.second, kid.second))) {
                 it = s.erase(it);
                 found = true;
             } else {

@@ -21,7 +21,9 @@ namespace {
 
 class EventObject : public KernelObject {
 public:
-    EventObject(bool manual, bool initial) : m_manual(manual), m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    EventObject(bool manual, bool initial)
+        : m_manual(manual)
+        , m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     {
         if (initial)
             set();
@@ -77,7 +79,8 @@ private:
 class SemaphoreObject : public KernelObject {
 public:
     SemaphoreObject(LONG initial, LONG maximum)
-        : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE)), m_max(maximum)
+        : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE))
+        , m_max(maximum)
     {
         if (initial > 0)
             release(initial, nullptr);
@@ -166,9 +169,9 @@ private:
 
 struct ThreadState {
     int doneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    std::atomic<bool> done{false};
-    std::atomic<DWORD> exitCode{259}; // STILL_ACTIVE
-    std::atomic<DWORD> tid{0};
+    std::atomic<bool> done { false };
+    std::atomic<DWORD> exitCode { 259 }; // STILL_ACTIVE
+    std::atomic<DWORD> tid { 0 };
     ~ThreadState()
     {
         if (doneFd >= 0)
@@ -178,7 +181,10 @@ struct ThreadState {
 
 class ThreadObject : public KernelObject {
 public:
-    explicit ThreadObject(std::shared_ptr<ThreadState> s) : state(std::move(s)) {}
+    explicit ThreadObject(std::shared_ptr<ThreadState> s)
+        : state(std::move(s))
+    {
+    }
     ~ThreadObject() override
     {
         if (thread.joinable()) {
@@ -193,7 +199,7 @@ public:
     std::thread thread;
 };
 
-std::atomic<DWORD> g_nextThreadId{1};
+std::atomic<DWORD> g_nextThreadId { 1 };
 thread_local DWORD t_threadId = 0;
 
 } // namespace
@@ -434,8 +440,8 @@ bool joinThread(HANDLE thread, DWORD timeoutMs, const char* who)
     return true;
 }
 
-void initializeCriticalSection(CRITICAL_SECTION*) {}
-void deleteCriticalSection(CRITICAL_SECTION*) {}
+void initializeCriticalSection(CRITICAL_SECTION*) { }
+void deleteCriticalSection(CRITICAL_SECTION*) { }
 void enterCriticalSection(CRITICAL_SECTION* cs)
 {
     cs->m.lock();

@@ -1,0 +1,14 @@
+# A peer program the platform tests start as a second process.
+add_executable(platform_peer platform_peer.cpp)
+target_link_libraries(platform_peer PRIVATE kivo_platform)
+
+# A stand-in library for the loader: exports by name and an ordinal table.
+add_library(PlatformTestLib SHARED platform_testlib.cpp)
+set_target_properties(PlatformTestLib PROPERTIES PREFIX "" OUTPUT_NAME "PlatformTestLib")
+
+kivo_add_test(platform_core_test
+  SOURCES core_paths_test.cpp core_registry_test.cpp core_sync_test.cpp core_queue_test.cpp
+          core_loader_test.cpp core_device_test.cpp core_process_test.cpp peer.cpp
+  LIBS kivo_platform)
+add_dependencies(platform_core_test platform_peer PlatformTestLib)
+target_compile_definitions(platform_core_test PRIVATE KIVO_BIN_DIR="${CMAKE_BINARY_DIR}/bin")

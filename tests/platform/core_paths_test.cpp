@@ -1,0 +1,60 @@
+#include "platform/paths.h"
+
+#include "tests/support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+TEST(Paths, ResolvesInsideTheRootWhateverTheSpelling)
+{
+    kivo::test::TempDeviceRoot root;
+    fs::create_directories(root.path() + "/SystemDrive/Falmo/program/wifi");
+    ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
+    const std::string wifi = root.path() + "/SystemDrive/Falmo/program/wifi";
+    struct Case {
+        const char* device;
+        std::string expected;
+    } cases[] = {
+        { "\\SystemDrive\\Falmo\\program\\wifi\\a.ini", wifi + "/a.ini" },
+        { "/SystemDrive/Falmo/Program/WiFi/a.ini", wifi + "/a.ini" }, // other case, other separator
+        { "SystemDrive\\Falmo\\program\\wifi\\browser\\x.exe", wifi + "/browser/x.exe" }, // no leading separator
+        { "a.ini", wifi + "/a.ini" }, // bare name: program folder
+        { "Log\\WifiLog.txt", wifi + "/Log/WifiLog.txt" }, // relative name
+        { "\\SystemDrive\\..\\..\\..\\etc\\passwd", root.path() + "/etc/passwd" }, // never above the root
+        { "..\\..\\..\\..\\..\\x", root.path() + "/x" },
+        { "\\\\SystemDrive//Falmo\\.\\program", root.path() + "/SystemDrive/Falmo/program" },
+        { "/DataDrive/Falmo/Tracks", root.path() + "/DataDrive/Falmo/Tracks" },
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(ce::resolvePath(c.device), c.expected) << c.device;
+    EXPECT_EQ(ce::resolvePath(""), "");
+}
+
+TEST(Paths, NewComponentsKeepTheirSpellingAndParentsAreCreated)
+{
+    kivo::test::TempDeviceRoot root;
+    fs::create_directories(root.path() + "/SystemDrive/Falmo/program/wifi");
+    std::string p = ce::resolvePath("/systemdrive/FALMO/Program/WiFi/Log/new.txt", true);
+    EXPECT_EQ(p, root.path() + "/SystemDrive/Falmo/program/wifi/Log/new.txt");
+    EXPECT_TRUE(fs::is_directory(root.path() + "/SystemDrive/Falmo/program/wifi/Log"));
+    // The folder created in one spelling is found in the other.
+    EXPECT_EQ(ce::resolvePath("\\SystemDrive\\falmo\\program\\wifi\\LOG"),
+        root.path() + "/SystemDrive/Falmo/program/wifi/Log");
+    EXPECT_EQ(ce::ensureDirectory("/DataDrive/Falmo/Tracks"), root.path() + "/DataDrive/Falmo/Tracks");
+    EXPECT_TRUE(fs::is_directory(root.path() + "/DataDrive/Falmo/Tracks"));
+}
+
+TEST(Paths, FreeSpaceHonoursTheOverride)
+{
+    kivo::test::TempDeviceRoot root;
+    auto real = ce::freeSpace("/DataDrive/Falmo/Tracks");
+    ASSERT_TRUE(real.has_value());
+    EXPECT_GT(*real, 0u);
+    ce::setFreeSpaceOverride("DataDrive", 1234);
+    EXPECT_EQ(ce::freeSpace("\\datadrive\\x"), 1234u);
+    ce::setFreeSpaceOverride("DataDrive", std::nullopt);
+    EXPECT_NE(ce::freeSpace("/DataDrive"), std::optional<uint64_t>(1234));
+}

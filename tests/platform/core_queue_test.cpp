@@ -1,0 +1,91 @@
+#include "platform/msgqueue.h"
+#include "platform/sync.h"
+
+#include "tests/platform/peer.h"
+#include "tests/support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+ce::HANDLE openQueue(const char* name, bool read, ce::DWORD maxMessage = 64)
+{
+    ce::MSGQUEUEOPTIONS o { sizeof(ce::MSGQUEUEOPTIONS), ce::MSGQUEUE_ALLOW_BROKEN, 0, maxMessage, read ? 1 : 0 };
+    return ce::createMsgQueue(name, &o);
+}
+
+std::string readOne(ce::HANDLE q, ce::DWORD timeout, ce::DWORD* error = nullptr)
+{
+    char buf[64];
+    ce::DWORD n = 0, flags = 0;
+    if (!ce::readMsgQueue(q, buf, sizeof buf, &n, timeout, &flags)) {
+        if (error)
+            *error = ce::getLastError();
+        return "<fail>";
+    }
+    return std::string(buf, n);
+}
+
+} // namespace
+
+TEST(Queue, FedFromAnotherProcess)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE q = openQueue("WzcEventLoggingQueue", true);
+    ASSERT_TRUE(q);
+    ce::DWORD error = 0;
+    EXPECT_EQ(readOne(q, 20, &error), "<fail>");
+    EXPECT_EQ(error, ce::ERROR_TIMEOUT);
+    ASSERT_EQ(kivo::test::runPeer({ "queue-write", "wzceventloggingqueue", "one", "two", "three" }), 0);
+    EXPECT_EQ(ce::waitForSingleObject(q, 1000), ce::WAIT_OBJECT_0);
+    EXPECT_EQ(readOne(q, 1000), "one");
+    EXPECT_EQ(readOne(q, 1000), "two");
+    EXPECT_EQ(readOne(q, 1000), "three");
+    EXPECT_EQ(readOne(q, 20), "<fail>");
+    ce::closeMsgQueue(q);
+}
+
+TEST(Queue, WriterRulesAndBrokenQueue)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE w = openQueue("Q1", false, 4);
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(ce::writeMsgQueue(w, "x", 1, 0, 0));
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_PIPE_NOT_CONNECTED); // nobody reads
+    ce::HANDLE r = openQueue("Q1", true, 4);
+    ASSERT_TRUE(r);
+    EXPECT_FALSE(openQueue("Q1", true)); // one reader per name
+    EXPECT_FALSE(ce::writeMsgQueue(w, "12345", 5, 0, 0));
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_TRUE(ce::writeMsgQueue(w, "1234", 4, 0, 0));
+    char small[2];
+    ce::DWORD n = 0, flags = 0;
+    EXPECT_FALSE(ce::readMsgQueue(r, small, sizeof small, &n, 100, &flags)); // too large: dropped
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_FALSE(ce::writeMsgQueue(r, "x", 1, 0, 0)); // the read end cannot write
+    ce::closeMsgQueue(r);
+    ce::closeMsgQueue(w);
+}
+
+TEST(Queue, ClosingWakesABlockedReader)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE q = openQueue("ANTMSGQUEUE", true);
+    std::atomic<int> result { -1 };
+    std::thread reader([&] {
+        char buf[42];
+        ce::DWORD n, flags;
+        result = ce::readMsgQueue(q, buf, sizeof buf, &n, ce::INFINITE, &flags) ? 1 : int(ce::getLastError());
+    });
+    ce::sleep(50);
+    ce::closeMsgQueue(q);
+    reader.join();
+    EXPECT_EQ(result, int(ce::ERROR_INVALID_HANDLE));
+    // The name is free again for a new reader.
+    ce::HANDLE again = openQueue("ANTMSGQUEUE", true);
+    EXPECT_TRUE(again);
+    ce::closeMsgQueue(again);
+}

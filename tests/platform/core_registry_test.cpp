@@ -1,0 +1,85 @@
+#include "platform/registry.h"
+
+#include "tests/platform/peer.h"
+#include "tests/support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using ce::reg::Root;
+
+TEST(Registry, ValuesKeysAndCase)
+{
+    kivo::test::TempDeviceRoot root;
+    EXPECT_TRUE(ce::reg::setString(Root::LocalMachine, "Software\\Kivo\\common", "Language", "de-DE"));
+    EXPECT_TRUE(ce::reg::setDword(Root::LocalMachine, "Software/Kivo/common", "Day Night settings", 1));
+    EXPECT_EQ(ce::reg::getString(Root::LocalMachine, "software\\kivo\\COMMON", "language"), "de-DE");
+    EXPECT_EQ(ce::reg::getDword(Root::LocalMachine, "Software\\Kivo\\common", "Day Night settings"), 1u);
+    // Type and root are kept apart.
+    EXPECT_FALSE(ce::reg::getDword(Root::LocalMachine, "Software\\Kivo\\common", "Language"));
+    EXPECT_FALSE(ce::reg::getString(Root::CurrentUser, "Software\\Kivo\\common", "Language"));
+    // Texts with separators and line breaks survive the file.
+    std::string odd = "a\tb\nc\\d";
+    EXPECT_TRUE(ce::reg::setString(Root::CurrentUser, "X", "odd", odd));
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "x", "ODD"), odd);
+    EXPECT_TRUE(ce::reg::deleteValue(Root::CurrentUser, "X", "odd"));
+    EXPECT_FALSE(ce::reg::deleteValue(Root::CurrentUser, "X", "odd"));
+}
+
+TEST(Registry, ClearAndDeleteKeys)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::reg::setString(Root::CurrentUser, "Comm\\EAPOL\\Wlan1", "Identity", "me");
+    ce::reg::setDword(Root::CurrentUser, "Comm\\EAPOL", "Flags", 3);
+    ce::reg::setDword(Root::CurrentUser, "Comm\\Other", "Keep", 1);
+    EXPECT_EQ(ce::reg::subKeys(Root::CurrentUser, "Comm"), (std::vector<std::string> { "EAPOL", "Other" }));
+    EXPECT_TRUE(ce::reg::clearKey(Root::CurrentUser, "comm\\eapol"));
+    EXPECT_TRUE(ce::reg::keyExists(Root::CurrentUser, "Comm\\EAPOL"));
+    EXPECT_TRUE(ce::reg::valueNames(Root::CurrentUser, "Comm\\EAPOL").empty());
+    EXPECT_TRUE(ce::reg::subKeys(Root::CurrentUser, "Comm\\EAPOL").empty());
+    EXPECT_EQ(ce::reg::getDword(Root::CurrentUser, "Comm\\Other", "Keep"), 1u);
+    EXPECT_TRUE(ce::reg::deleteKey(Root::CurrentUser, "Comm"));
+    EXPECT_FALSE(ce::reg::keyExists(Root::CurrentUser, "Comm\\Other"));
+    EXPECT_FALSE(ce::reg::clearKey(Root::CurrentUser, "Comm"));
+}
+
+TEST(Registry, SplitsFullPaths)
+{
+    auto a = ce::reg::splitPath("HKEY_CURRENT_USER\\Comm\\EAPOL");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->first, Root::CurrentUser);
+    EXPECT_EQ(a->second, "Comm\\EAPOL");
+    auto b = ce::reg::splitPath("hklm/Software/Kivo/common");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->first, Root::LocalMachine);
+    EXPECT_EQ(b->second, "Software\\Kivo\\common");
+    EXPECT_FALSE(ce::reg::splitPath("HKEY_CLASSES_ROOT\\x"));
+}
+
+TEST(Registry, DamagedFileLosesOnlyTheDamagedLines)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::reg::setString(Root::CurrentUser, "A", "good", "1");
+    {
+        std::ofstream f(root.path() + "/registry.txt", std::ios::app);
+        f << "garbage line\nV\t7\tB\tx\ts\ty\nV\t0\tA\n\n";
+    }
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "good"), "1");
+    EXPECT_TRUE(ce::reg::setString(Root::CurrentUser, "A", "more", "2"));
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "good"), "1");
+}
+
+TEST(Registry, TwoProcessesWritingAtOnceLoseNothing)
+{
+    kivo::test::TempDeviceRoot root;
+    const int n = 60;
+    auto a = kivo::test::startPeer({ "reg-many", "Shared", "a", std::to_string(n) });
+    auto b = kivo::test::startPeer({ "reg-many", "Shared", "b", std::to_string(n) });
+    for (int i = 0; i < n; ++i)
+        ce::reg::setDword(Root::CurrentUser, "Shared", "t" + std::to_string(i), 1);
+    ASSERT_EQ(a.wait(), 0);
+    ASSERT_EQ(b.wait(), 0);
+    EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "Shared").size(), size_t(3 * n));
+    EXPECT_EQ(ce::reg::getDword(Root::CurrentUser, "shared", "b59"), 59u);
+}

@@ -1,0 +1,96 @@
+#include "platform/sync.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+TEST(Sync, EventsManualAndAutomatic)
+{
+    ce::HANDLE manual = ce::createEvent(true, false);
+    ce::HANDLE autoReset = ce::createEvent(false, true);
+    ASSERT_TRUE(manual && autoReset);
+    EXPECT_EQ(ce::waitForSingleObject(manual, 0), ce::WAIT_TIMEOUT);
+    ce::setEvent(manual);
+    EXPECT_EQ(ce::waitForSingleObject(manual, 0), ce::WAIT_OBJECT_0);
+    EXPECT_EQ(ce::waitForSingleObject(manual, 0), ce::WAIT_OBJECT_0); // stays set
+    ce::resetEvent(manual);
+    EXPECT_EQ(ce::waitForSingleObject(manual, 10), ce::WAIT_TIMEOUT);
+
+    EXPECT_EQ(ce::waitForSingleObject(autoReset, 0), ce::WAIT_OBJECT_0);
+    EXPECT_EQ(ce::waitForSingleObject(autoReset, 10), ce::WAIT_TIMEOUT); // consumed
+
+    ce::HANDLE both[2] = { manual, autoReset };
+    ce::setEvent(autoReset);
+    EXPECT_EQ(ce::waitForMultipleObjects(2, both, false, 100), ce::WAIT_OBJECT_0 + 1);
+    ce::closeHandle(manual);
+    ce::closeHandle(autoReset);
+    EXPECT_EQ(ce::waitForSingleObject(manual, 0), ce::WAIT_FAILED);
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_INVALID_HANDLE);
+}
+
+TEST(Sync, ClosingAHandleWakesItsWaiter)
+{
+    ce::HANDLE e = ce::createEvent(true, false);
+    std::atomic<ce::DWORD> result { 0 };
+    std::thread waiter([&] { result = ce::waitForSingleObject(e, ce::INFINITE); });
+    ce::sleep(50);
+    ce::closeHandle(e);
+    waiter.join();
+    EXPECT_EQ(result, ce::WAIT_FAILED);
+}
+
+TEST(Sync, ThreadsSignalTheirEndAndExitCode)
+{
+    ce::HANDLE stop = ce::createEvent(true, false);
+    ce::HANDLE t = ce::createThread([stop]() -> ce::DWORD {
+        ce::waitForSingleObject(stop, ce::INFINITE);
+        return 17;
+    });
+    ASSERT_TRUE(t);
+    EXPECT_EQ(ce::waitForSingleObject(t, 20), ce::WAIT_TIMEOUT);
+    EXPECT_FALSE(ce::joinThread(t, 20, "test")); // overruns: logged, not hung
+    ce::setEvent(stop);
+    EXPECT_TRUE(ce::joinThread(t, 5000, "test"));
+    ce::DWORD code = 0;
+    EXPECT_TRUE(ce::getExitCodeThread(t, &code));
+    EXPECT_EQ(code, 17u);
+    ce::closeHandle(t);
+    ce::closeHandle(stop);
+}
+
+TEST(Sync, MutexIsReentrantAndExclusive)
+{
+    ce::HANDLE m = ce::createMutex(false);
+    EXPECT_EQ(ce::waitForSingleObject(m, 0), ce::WAIT_OBJECT_0);
+    EXPECT_EQ(ce::waitForSingleObject(m, 0), ce::WAIT_OBJECT_0); // owner again
+    std::atomic<ce::DWORD> other { 1 };
+    std::thread([&] { other = ce::waitForSingleObject(m, 20); }).join();
+    EXPECT_EQ(other, ce::WAIT_TIMEOUT);
+    EXPECT_TRUE(ce::releaseMutex(m));
+    std::thread([&] { other = ce::waitForSingleObject(m, 20); }).join();
+    EXPECT_EQ(other, ce::WAIT_TIMEOUT); // still held once
+    EXPECT_TRUE(ce::releaseMutex(m));
+    EXPECT_FALSE(ce::releaseMutex(m)); // not owned any more
+    std::thread([&] {
+        other = ce::waitForSingleObject(m, 20);
+        ce::releaseMutex(m);
+    }).join();
+    EXPECT_EQ(other, ce::WAIT_OBJECT_0);
+    ce::closeHandle(m);
+}
+
+TEST(Sync, SemaphoreCountsAndRespectsItsMaximum)
+{
+    ce::HANDLE s = ce::createSemaphore(1, 2);
+    ASSERT_TRUE(s);
+    EXPECT_FALSE(ce::releaseSemaphore(s, 2)); // 1 + 2 > 2
+    ce::LONG previous = -1;
+    EXPECT_TRUE(ce::releaseSemaphore(s, 1, &previous));
+    EXPECT_EQ(previous, 1);
+    EXPECT_EQ(ce::waitForSingleObject(s, 0), ce::WAIT_OBJECT_0);
+    EXPECT_EQ(ce::waitForSingleObject(s, 0), ce::WAIT_OBJECT_0);
+    EXPECT_EQ(ce::waitForSingleObject(s, 10), ce::WAIT_TIMEOUT);
+    EXPECT_FALSE(ce::createSemaphore(3, 2));
+    ce::closeHandle(s);
+}

@@ -1,0 +1,80 @@
+#include "tests/platform/peer.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kivo::test {
+
+Peer::~Peer()
+{
+    if (pid > 0)
+        kill();
+    if (out >= 0)
+        ::close(out);
+}
+
+std::string Peer::readLine()
+{
+    std::string line;
+    char c;
+    while (::read(out, &c, 1) == 1) {
+        if (c == '\n')
+            return line;
+        line += c;
+    }
+    return line;
+}
+
+int Peer::wait()
+{
+    int status = 0;
+    if (pid > 0)
+        ::waitpid(pid, &status, 0);
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Peer::kill()
+{
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+}
+
+Peer startPeer(const std::vector<std::string>& args)
+{
+    Peer p;
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return p;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    std::string exe = std::string(KIVO_BIN_DIR) + "/platform_peer";
+    std::vector<char*> argv { const_cast<char*>(exe.c_str()) };
+    for (auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ) == 0)
+        p.pid = pid;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    p.out = fds[0];
+    return p;
+}
+
+int runPeer(const std::vector<std::string>& args)
+{
+    Peer p = startPeer(args);
+    return p.wait();
+}
+
+} // namespace kivo::test

@@ -1,0 +1,118 @@
+// A second process for the platform tests. The device root comes from
+// KIVO_DEVICE_ROOT, as for every program of the device. Commands:
+//   reg-set <key> <name> <value>       sets a string under HKCU
+//   reg-many <key> <prefix> <n>        sets n values <prefix>0 .. <prefix>n-1
+//   queue-write <name> <msg>...        writes each message to the queue
+//   device-serve <name>                serves an echo device until stdin ends
+//                                      or the process is killed
+#include "platform/device.h"
+#include "platform/msgqueue.h"
+#include "platform/registry.h"
+#include "platform/sync.h"
+
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+
+namespace {
+
+// Echoes what is written; control 1 returns the input reversed, control 2 fails.
+class EchoSession : public ce::DeviceSession {
+public:
+    bool read(std::vector<uint8_t>& out, size_t maxBytes, ce::DWORD timeoutMs) override
+    {
+        std::unique_lock<std::mutex> lock(m);
+        auto ready = [&] { return closed || !data.empty(); };
+        if (timeoutMs == 0)
+            cv.wait(lock, ready);
+        else
+            cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+        if (closed)
+            return false;
+        while (!data.empty() && out.size() < maxBytes) {
+            out.push_back(data.front());
+            data.pop_front();
+        }
+        return true;
+    }
+    bool write(const uint8_t* p, size_t n) override
+    {
+        std::lock_guard<std::mutex> lock(m);
+        data.insert(data.end(), p, p + n);
+        cv.notify_all();
+        return true;
+    }
+    bool ioControl(
+        ce::DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out, size_t, ce::DWORD* error) override
+    {
+        if (code == 1) {
+            out.assign(in.rbegin(), in.rend());
+            return true;
+        }
+        *error = ce::ERROR_NOT_SUPPORTED;
+        return false;
+    }
+    void close() override
+    {
+        std::lock_guard<std::mutex> lock(m);
+        closed = true;
+        cv.notify_all();
+    }
+
+private:
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<uint8_t> data;
+    bool closed = false;
+};
+
+class EchoDriver : public ce::DeviceDriver {
+public:
+    std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD*) override { return std::make_unique<EchoSession>(); }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    std::string cmd = argv[1];
+    if (cmd == "reg-set" && argc == 5)
+        return ce::reg::setString(ce::reg::Root::CurrentUser, argv[2], argv[3], argv[4]) ? 0 : 1;
+    if (cmd == "reg-many" && argc == 5) {
+        // Each write re-reads and replaces the whole file; a missing lock
+        // between processes would lose the other process's values.
+        int n = std::atoi(argv[4]);
+        for (int i = 0; i < n; ++i)
+            if (!ce::reg::setDword(ce::reg::Root::CurrentUser, argv[2], argv[3] + std::to_string(i), ce::DWORD(i)))
+                return 1;
+        return 0;
+    }
+    if (cmd == "queue-write" && argc >= 3) {
+        ce::MSGQUEUEOPTIONS o { sizeof(ce::MSGQUEUEOPTIONS), ce::MSGQUEUE_ALLOW_BROKEN, 0, 64, 0 };
+        ce::HANDLE q = ce::createMsgQueue(argv[2], &o);
+        if (!q)
+            return 1;
+        for (int i = 3; i < argc; ++i)
+            if (!ce::writeMsgQueue(q, argv[i], ce::DWORD(std::strlen(argv[i])), 1000, 0))
+                return 3;
+        ce::closeMsgQueue(q);
+        return 0;
+    }
+    if (cmd == "device-serve" && argc == 3) {
+        ce::DeviceServer server(argv[2], std::make_shared<EchoDriver>());
+        std::printf("%s\n", server.ok() ? "ready" : "failed");
+        std::fflush(stdout);
+        char c;
+        while (::read(0, &c, 1) > 0) { }
+        ce::sleep(1000000);
+        return 0;
+    }
+    return 2;
+}
