@@ -25,8 +25,8 @@ struct DeviceTimeouts {
 HANDLE openDevice(const std::string& name, DWORD access);
 BOOL readDevice(HANDLE device, void* buffer, DWORD size, DWORD* bytesRead);
 BOOL writeDevice(HANDLE device, const void* buffer, DWORD size, DWORD* bytesWritten);
-BOOL deviceIoControl(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                     DWORD* bytesReturned);
+BOOL deviceIoControl(
+    HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* bytesReturned);
 BOOL setDeviceTimeouts(HANDLE device, const DeviceTimeouts& timeouts);
 
 // What a simulator implements: one session per open handle.
@@ -38,8 +38,9 @@ public:
     virtual bool read(std::vector<uint8_t>& out, size_t maxBytes, DWORD timeoutMs) = 0;
     virtual bool write(const uint8_t* data, size_t size) = 0;
     // Returns false and sets *error for a failing control.
-    virtual bool ioControl(DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out, size_t outSize,
-                           DWORD* error) = 0;
+    virtual bool ioControl(
+        DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out, size_t outSize, DWORD* error)
+        = 0;
     // Wakes a blocked read; called once when the handle closes.
     virtual void close() = 0;
 };

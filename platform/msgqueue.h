@@ -11,11 +11,11 @@ constexpr DWORD MSGQUEUE_ALLOW_BROKEN = 2;
 constexpr DWORD MSGQUEUE_MSGALERT = 1; // flag of a message read back
 
 struct MSGQUEUEOPTIONS {
-    DWORD dwSize;        // sizeof(MSGQUEUEOPTIONS) on the device: 20
-    DWORD dwFlags;       // MSGQUEUE_ALLOW_BROKEN, ...
+    DWORD dwSize; // sizeof(MSGQUEUEOPTIONS) on the device: 20
+    DWORD dwFlags; // MSGQUEUE_ALLOW_BROKEN, ...
     DWORD dwMaxMessages; // 0: no limit
-    DWORD cbMaxMessage;  // largest message in bytes
-    BOOL bReadAccess;    // true: the read end, false: a write end
+    DWORD cbMaxMessage; // largest message in bytes
+    BOOL bReadAccess; // true: the read end, false: a write end
 };
 static_assert(sizeof(MSGQUEUEOPTIONS) == 20, "queue options are 20 bytes");
 
@@ -27,8 +27,7 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options);
 // false with ERROR_TIMEOUT, ERROR_INSUFFICIENT_BUFFER (message larger than
 // the buffer; it is dropped), or ERROR_INVALID_HANDLE when the handle is
 // closed during the wait.
-BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeoutMs,
-                  DWORD* flags);
+BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeoutMs, DWORD* flags);
 
 // Writes one message. false with ERROR_INSUFFICIENT_BUFFER (larger than the
 // queue's maximum), ERROR_PIPE_NOT_CONNECTED (no reader: the queue is broken)
