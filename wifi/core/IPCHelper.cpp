@@ -40,7 +40,7 @@ int IPCHelper::notifyStatus(int state)
     ce::HWND kivoMap = findKivoMapWindow();
     if (!kivoMap)
         return NoKivoMapWindow;
-    static const ce::UINT message = ce::registerWindowMessage("WM_KIVOWIFI_NOTIFY_STATUS");
+    const ce::UINT message = ce::registerWindowMessage("WM_KIVOWIFI_NOTIFY_STATUS");
     ce::postMessage(kivoMap, message, ce::WPARAM(state), 0);
     return Success;
 }
@@ -75,7 +75,7 @@ int IPCHelper::createKeyboard(bool password, const QString& text)
         return NoKivoMapWindow;
 
     if (g_flowWindow) {
-        static const ce::UINT request = ce::registerWindowMessage("WM_KEYBD_IN_CREATEKEYBOARD");
+        const ce::UINT request = ce::registerWindowMessage("WM_KEYBD_IN_CREATEKEYBOARD");
         ce::COPYDATASTRUCT data;
         data.dwData = request;
         data.cbData = sizeof record;
