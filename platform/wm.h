@@ -36,6 +36,10 @@ constexpr UINT PM_REMOVE = 1;
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;
 
+// wParam of WM_ACTIVATE.
+constexpr WPARAM WA_INACTIVE = 0;
+constexpr WPARAM WA_ACTIVE = 1;
+
 // The record carried by WM_COPYDATA; the bytes stay valid for the duration of
 // the handling on the receiving side.
 struct COPYDATASTRUCT {
@@ -88,7 +92,27 @@ void pumpMessages();
 using MessageFilter = std::function<bool(const MSG&)>;
 void setThreadMessageFilter(MessageFilter filter);
 
+// Brings the window to the front: its owner thread runs the window's
+// activation action (see setWindowActions) and handles WM_ACTIVATE with
+// WA_ACTIVE. Works across processes.
 BOOL setForegroundWindow(HWND window);
+// Nonzero when the window was visible before (for a window of another
+// process: nonzero when the request was delivered).
 BOOL showWindow(HWND window, int command);
+
+// --- For tools and adapters --------------------------------------------------
+
+// The name a registered id was registered with; empty when unknown.
+std::string getRegisteredMessageName(UINT id);
+
+// A descriptor of the calling thread's message queue that polls readable
+// while anything (posted, sent or quit) is pending, so an event loop can
+// watch it and pump. -1 on failure.
+int messageWakeFd();
+
+// What the owner thread does, besides WM_ACTIVATE, when the window is
+// brought to the front or shown/hidden (a GUI adapter raises its widget).
+// Either may be empty. Called on the window's own thread only.
+void setWindowActions(HWND window, std::function<void(int showCommand)> show, std::function<void()> activate);
 
 } // namespace ce

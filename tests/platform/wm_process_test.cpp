@@ -1,0 +1,318 @@
+// Window messages between processes of one device root: this test process,
+// and one or two peers (wm_test_peer).
+#include "platform/debug.h"
+#include "platform/endpoint.h"
+#include "platform/paths.h"
+#include "platform/sync.h"
+#include "platform/wm.h"
+#include "tests/platform/wm_test_util.h"
+#include "tests/support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace ce;
+using kivo::test::Child;
+using kivo::test::handleFromReady;
+using kivo::test::pumpUntil;
+
+namespace {
+
+class WmProcess : public ::testing::Test {
+protected:
+    kivo::test::TempDeviceRoot root;
+
+    // Starts a peer serving one window and returns its handle.
+    HWND startPeer(std::unique_ptr<Child>& child, const std::string& cls, const std::string& title)
+    {
+        child = std::make_unique<Child>(
+            "wm_test_peer", std::vector<std::string> { "serve", cls, title }, root.path() + "/peer-" + cls + ".err");
+        return handleFromReady(child->readLine());
+    }
+
+    std::string peerErrors(const std::string& cls)
+    {
+        std::ifstream f(root.path() + "/peer-" + cls + ".err");
+        std::stringstream ss;
+        ss << f.rdbuf();
+        return ss.str();
+    }
+};
+
+TEST_F(WmProcess, RegisteredIdsAgreeBetweenThreeProcesses)
+{
+    UINT mine = registerWindowMessage("WM_BTOUT_PHONE_STATE");
+    Child a("wm_test_peer", { "ids", "WM_BTOUT_PHONE_STATE", "alpha", "beta", "gamma" });
+    Child b("wm_test_peer", { "ids", "gamma", "beta", "alpha", "wm_btout_phone_state" });
+    std::vector<std::string> la, lb;
+    for (int i = 0; i < 4; ++i) {
+        la.push_back(a.readLine());
+        lb.push_back(b.readLine());
+    }
+    EXPECT_EQ(0, a.wait());
+    EXPECT_EQ(0, b.wait());
+    EXPECT_EQ(std::to_string(mine), la[0]);
+    EXPECT_EQ(la[0], lb[3]);
+    EXPECT_EQ(la[1], lb[2]);
+    EXPECT_EQ(la[2], lb[1]);
+    EXPECT_EQ(la[3], lb[0]);
+    EXPECT_EQ(std::to_string(registerWindowMessage("beta")), la[2]);
+    EXPECT_GE(std::stoul(la[1]), 0xC000ul);
+}
+
+TEST_F(WmProcess, FindsAnotherProcesssWindowAndForgetsItWhenKilled)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "KivoMap", "Map title");
+    ASSERT_NE(nullptr, h);
+    EXPECT_EQ(h, findWindow("KivoMap", nullptr));
+    EXPECT_EQ(h, findWindow(nullptr, "Map title"));
+    EXPECT_EQ(h, findWindow("kivomap", "MAP TITLE"));
+    EXPECT_EQ(nullptr, findWindow("KivoMap", "Other"));
+    EXPECT_TRUE(isWindow(h));
+    EXPECT_EQ("Map title", getWindowTitle(h));
+    EXPECT_EQ("KivoMap", getWindowClass(h));
+    EXPECT_EQ(DWORD(peer->pid()), getWindowProcessId(h));
+    auto tops = enumTopLevelWindows();
+    EXPECT_NE(tops.end(), std::find(tops.begin(), tops.end(), h));
+
+    peer->kill(); // leaves its directory entry behind
+    EXPECT_EQ(nullptr, findWindow("KivoMap", nullptr));
+    EXPECT_FALSE(isWindow(h));
+    EXPECT_FALSE(postMessage(h, WM_USER, 0, 0));
+    EXPECT_EQ(0, sendMessage(h, WM_USER, 1, 1));
+    EXPECT_EQ(ERROR_INVALID_WINDOW_HANDLE, getLastError());
+    // The stale entry was cleaned up on the way.
+    DIR* d = ::opendir((runDirectory() + "/wm").c_str());
+    ASSERT_NE(nullptr, d);
+    int entries = 0;
+    while (dirent* e = ::readdir(d))
+        entries += e->d_name[0] != '.';
+    ::closedir(d);
+    EXPECT_EQ(0, entries);
+}
+
+TEST_F(WmProcess, PostSendAndBroadcastCarryTheirParameters)
+{
+    std::unique_ptr<Child> p1, p2;
+    HWND h1 = startPeer(p1, "One", "one");
+    HWND h2 = startPeer(p2, "Two", "two");
+    ASSERT_TRUE(h1 && h2);
+
+    EXPECT_TRUE(postMessage(h1, WM_NULL, 5, -6));
+    EXPECT_EQ("msg 0 5 -6", p1->readLine());
+    UINT status = registerWindowMessage("WM_KIVOWIFI_NOTIFY_STATUS");
+    EXPECT_TRUE(postMessage(h1, status, 3, 0));
+    EXPECT_EQ("msg " + std::to_string(status) + " 3 0", p1->readLine());
+    for (int i = 0; i < 20; ++i) // posts keep their order
+        postMessage(h1, WM_USER, WPARAM(i), 0);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ("msg 1024 " + std::to_string(i) + " 0", p1->readLine());
+
+    EXPECT_EQ(40 + 2, sendMessage(h2, WM_USER + 1, 40, 2));
+    EXPECT_EQ(ERROR_SUCCESS, getLastError());
+    EXPECT_EQ("msg 1025 40 2", p2->readLine());
+
+    // Three processes: both peers and this process's own top-level window.
+    std::vector<MSG> mine;
+    HWND own = createWindow("Own", "own", [&](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        mine.push_back(MSG { h, m, w, l, 0 });
+        return 0;
+    });
+    UINT touch = registerWindowMessage("WM_TOUCHEVENT_MOUSE_LBUTTONDOWN");
+    EXPECT_TRUE(postMessage(HWND_BROADCAST, touch, 0, 0));
+    EXPECT_EQ("msg " + std::to_string(touch) + " 0 0", p1->readLine());
+    EXPECT_EQ("msg " + std::to_string(touch) + " 0 0", p2->readLine());
+    ASSERT_TRUE(pumpUntil([&] { return !mine.empty(); }));
+    EXPECT_EQ(touch, mine[0].message);
+    destroyWindow(own);
+}
+
+TEST_F(WmProcess, CopyDataArrivesIntactAndTheResultComesBack)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Data", "data");
+    ASSERT_NE(nullptr, h);
+    UINT tag = registerWindowMessage("WM_KEYBD_IN_CREATEKEYBOARD");
+
+    struct Case {
+        size_t size;
+        const char* label;
+    } cases[] = { { 1560, "keyboard record" }, { MAX_COPYDATA_BYTES, "largest record" }, { 1, "one byte" } };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> record(c.size);
+        LRESULT sum = LRESULT(c.size);
+        for (size_t i = 0; i < c.size; ++i) {
+            record[i] = static_cast<unsigned char>((i * 31 + 7) & 0xFF);
+            sum += record[i];
+        }
+        COPYDATASTRUCT cds { tag, DWORD(record.size()), record.data() };
+        EXPECT_EQ(sum, sendMessage(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds))) << c.label;
+        std::string line = peer->readLine();
+        std::string hex;
+        for (size_t i = 0; i < std::min<size_t>(64, c.size); ++i) {
+            char b[3];
+            std::snprintf(b, sizeof b, "%02x", record[i]);
+            hex += b;
+        }
+        EXPECT_EQ("copy " + std::to_string(tag) + " " + std::to_string(c.size) + " " + hex, line) << c.label;
+    }
+
+    COPYDATASTRUCT empty { tag, 0, nullptr };
+    EXPECT_EQ(0, sendMessage(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&empty)));
+    EXPECT_EQ("copy " + std::to_string(tag) + " 0 -", peer->readLine());
+    EXPECT_EQ(0, sendMessage(h, WM_COPYDATA, 0, 0));
+    EXPECT_EQ("copy none", peer->readLine());
+
+    std::vector<unsigned char> big(MAX_COPYDATA_BYTES + 1);
+    COPYDATASTRUCT tooBig { tag, DWORD(big.size()), big.data() };
+    EXPECT_EQ(0, sendMessage(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&tooBig)));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, getLastError());
+    EXPECT_EQ(3, sendMessage(h, WM_USER, 1, 2)); // the peer saw nothing of it
+    EXPECT_EQ("msg 1024 1 2", peer->readLine());
+}
+
+TEST_F(WmProcess, ProgramsSendingToEachOtherDoNotDeadlock)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Mutual", "mutual");
+    ASSERT_NE(nullptr, h);
+    const UINT pong = registerWindowMessage("peer-pong");
+    int pongs = 0;
+    HWND own = createWindow("Me", "me", [&](HWND, UINT m, WPARAM w, LPARAM) -> LRESULT {
+        if (m == pong) {
+            ++pongs;
+            return LRESULT(w) * 100;
+        }
+        return 0;
+    });
+    // The peer's handler sends back to us while we wait for its answer.
+    EXPECT_EQ(701, sendMessage(h, registerWindowMessage("peer-send-back"), WPARAM(own), 0));
+    EXPECT_EQ(1, pongs);
+    EXPECT_EQ("sent-back 700", peer->readLine());
+    destroyWindow(own);
+}
+
+TEST_F(WmProcess, SendToAProcessKilledMidSendReturnsZero)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Hang", "hang");
+    ASSERT_NE(nullptr, h);
+    std::atomic<bool> returned { false };
+    LRESULT result = -1;
+    DWORD error = 0;
+    std::thread sender([&] {
+        result = sendMessage(h, registerWindowMessage("peer-hang"), 0, 0);
+        error = getLastError();
+        returned = true;
+    });
+    EXPECT_EQ("hanging", peer->readLine());
+    EXPECT_FALSE(returned.load());
+    peer->kill();
+    sender.join(); // a hang here is the failure
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(ERROR_INVALID_WINDOW_HANDLE, error);
+}
+
+TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Victim", "victim");
+    ASSERT_NE(nullptr, h);
+    auto connectRaw = [&] {
+        int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr;
+        socklen_t len = ce::detail::abstractAddress("wm", std::to_string(peer->pid()), &addr);
+        EXPECT_EQ(0, ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len));
+        return fd;
+    };
+    struct Header {
+        uint32_t magic;
+        uint16_t version, kind;
+        uint32_t bodyBytes;
+    };
+    struct Body {
+        uint64_t hwnd, wParam;
+        int64_t lParam;
+        uint64_t dwData;
+        uint32_t message, flags, cbData, senderPid;
+    };
+    auto frame = [](Header hd, Body b, size_t extra) {
+        std::string s(reinterpret_cast<const char*>(&hd), sizeof hd);
+        s.append(reinterpret_cast<const char*>(&b), sizeof b);
+        s.append(extra, 'x');
+        return s;
+    };
+    const uint32_t magic = 0x314D574Bu;
+    Body good { uint64_t(reinterpret_cast<uintptr_t>(h)), 1, 2, 0, WM_USER, 0, 0, 0 };
+    Body copy = good;
+    copy.message = WM_COPYDATA;
+    copy.flags = 1;
+    copy.cbData = 100;
+    Body foreign = good;
+    foreign.hwnd ^= uint64_t(1) << 40; // another process's window
+    std::vector<std::string> garbage = {
+        std::string(200, '\x5a'), // noise
+        frame({ magic, 1, 2, 48 }, good, 0).substr(0, 30), // truncated
+        frame({ magic, 1, 9, 48 }, good, 0), // unknown kind
+        frame({ magic, 1, 2, 0xFFFFFFF0u }, good, 0), // absurd length
+        frame({ magic, 1, 2, 48 + 50 }, copy, 50), // record size mismatch
+        frame({ magic, 1, 1, 48 + 100 }, copy, 100), // record on a post
+        frame({ magic, 1, 1, 48 }, foreign, 0), // not this process's window
+    };
+    for (const std::string& g : garbage) {
+        int fd = connectRaw();
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(ssize_t(g.size()), ::send(fd, g.data(), g.size(), MSG_NOSIGNAL));
+        ::shutdown(fd, SHUT_WR);
+        char buf[64];
+        while (::recv(fd, buf, sizeof buf, 0) > 0) { }
+        ::close(fd);
+    }
+    // The peer handled none of it and still answers.
+    EXPECT_EQ(7, sendMessage(h, WM_USER + 2, 3, 4));
+    EXPECT_EQ("msg 1026 3 4", peer->readLine());
+    peer->kill();
+    std::string log = peerErrors("Victim");
+    size_t drops = 0;
+    for (size_t at = log.find("dropped"); at != std::string::npos; at = log.find("dropped", at + 1))
+        ++drops;
+    EXPECT_EQ(garbage.size(), drops) << log;
+}
+
+TEST_F(WmProcess, MalformedDirectoryEntriesAreIgnored)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Listed", "listed");
+    ASSERT_NE(nullptr, h);
+    // Replace the peer's entry with nonsense: its windows can no longer be
+    // found, but nothing breaks and the peer's next change repairs it.
+    std::string dir = runDirectory() + "/wm";
+    DIR* d = ::opendir(dir.c_str());
+    ASSERT_NE(nullptr, d);
+    std::string entry;
+    while (dirent* e = ::readdir(d))
+        if (std::string(e->d_name).rfind(std::to_string(peer->pid()) + "-", 0) == 0)
+            entry = dir + "/" + e->d_name;
+    ::closedir(d);
+    ASSERT_FALSE(entry.empty());
+    for (const std::string& junk : { std::string("kivo-wm 1\nprocess 1 2\n"),
+             std::string("kivo-wm 1\nprocess x\nwindow zz\n"), std::string("\0\xff\n", 3) }) {
+        std::ofstream(entry, std::ios::trunc) << junk;
+        EXPECT_EQ(nullptr, findWindow("Listed", nullptr));
+    }
+    // Posting by handle does not depend on the directory.
+    EXPECT_TRUE(postMessage(h, WM_USER, 9, 9));
+    EXPECT_EQ("msg 1024 9 9", peer->readLine());
+}
+
+} // namespace
