@@ -1,0 +1,186 @@
+#include "wifi/core/WiFiChechZk.h"
+
+#include "platform/debug.h"
+#include "platform/loader.h"
+#include "platform/paths.h"
+#include "wifi/core/probe_files.h"
+
+#include <QDeadlineTimer>
+
+#include <atomic>
+
+namespace {
+
+using ZkGetHttpStatusFn = int (*)(const char16_t* url, const char* expected);
+
+// The longest a stop waits for a probe thread: the outside probe call
+// cannot be interrupted, but its own time-out bounds it.
+constexpr unsigned long STOP_WAIT_MS = 20000;
+
+std::atomic<int> g_roundIntervalMs { WiFiChechZk::ROUND_INTERVAL_MS };
+
+QMutex g_activeLock;
+WiFiChechZk* g_active = nullptr;
+
+ZkGetHttpStatusFn probeFunction()
+{
+    // Resolved once for the process; the library stays loaded.
+    static ce::HMODULE module = nullptr;
+    static ZkGetHttpStatusFn fn = [] {
+        module = ce::loadLibrary("httptest.dll");
+        if (!module) {
+            ce::debugOutput("[WiFiChechZk] httptest.dll not loaded");
+            return ZkGetHttpStatusFn(nullptr);
+        }
+        auto f = reinterpret_cast<ZkGetHttpStatusFn>(ce::getProcAddress(module, "ZK_GetHttpStatus"));
+        if (!f) {
+            ce::debugOutput("[WiFiChechZk] ZK_GetHttpStatus missing in httptest.dll");
+            ce::freeLibrary(module);
+            module = nullptr;
+        }
+        return f;
+    }();
+    return fn;
+}
+
+QString outcomeText(int status)
+{
+    if (status == 0)
+        return QStringLiteral("get_status = 0, captive portal: LaunchBrowser=0");
+    if (status < 0)
+        return QStringLiteral("get_status = %1, no internet: LaunchBrowser=2").arg(status);
+    return QStringLiteral("get_status = %1, internet reachable: LaunchBrowser=1").arg(status);
+}
+
+} // namespace
+
+const char16_t* const WiFiChechZk::PROBE_URL = u"http://ws.kivoshare.com/v1/generate_204.php";
+const char* const WiFiChechZk::PROBE_EXPECTED = "204";
+
+WiFiChechZk::WiFiChechZk()
+    : QThread(nullptr)
+    , m_status(0)
+    , m_stop(false)
+    , m_log(false)
+{
+    stopActiveProbe();
+    {
+        QMutexLocker locker(&g_activeLock);
+        g_active = this;
+    }
+    std::string settings = ce::resolvePath("\\SystemDrive\\Falmo\\program\\wifi\\DebugSetting.ini");
+    m_debugSettings = new QSettings(QString::fromStdString(settings), QSettings::IniFormat, this);
+    if (m_debugSettings)
+        m_log = m_debugSettings->value(QStringLiteral("EnableLog")).toString() == QLatin1String("true");
+}
+
+WiFiChechZk::~WiFiChechZk()
+{
+    {
+        QMutexLocker locker(&g_activeLock);
+        if (g_active == this)
+            g_active = nullptr;
+    }
+    requestStop();
+    if (!wait(QDeadlineTimer(STOP_WAIT_MS))) {
+        ce::debugOutput("[WiFiChechZk] probe thread overran its stop; waiting for the probe call to return");
+        wait();
+    }
+}
+
+void WiFiChechZk::run()
+{
+    CheckLauchZKInit();
+}
+
+void WiFiChechZk::CheckLauchZKInit()
+{
+    if (isStopRequested())
+        return;
+    for (;;) {
+        writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] get_status START ====>"));
+        int status = getHttpStatus();
+        writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] get_status GET"));
+        {
+            QMutexLocker locker(&m_lock);
+            // Stopped while probing: the verdict belongs to a connection that
+            // is no longer the one being judged.
+            if (m_stop)
+                break;
+            m_status = status;
+            writeBrowserStatus(status);
+            if (status != 0)
+                m_stop = true;
+        }
+        writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] ") + outcomeText(status));
+        writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] get_status END <====="));
+
+        QMutexLocker locker(&m_lock);
+        QDeadlineTimer pause(g_roundIntervalMs.load());
+        while (!m_stop && !pause.hasExpired())
+            m_wake.wait(&m_lock, pause);
+        if (m_stop)
+            break;
+    }
+}
+
+int WiFiChechZk::getHttpStatus()
+{
+    ZkGetHttpStatusFn fn = probeFunction();
+    if (!fn)
+        return -1;
+    return fn(PROBE_URL, PROBE_EXPECTED);
+}
+
+void WiFiChechZk::writeBrowserStatus(int status)
+{
+    if (!kivowifi::writeLaunchBrowser(kivowifi::launchBrowserValueForProbe(status)))
+        writeThreadLog(QStringLiteral("[In CheckLauchZK - writeBrowserStatus()] CheckBrowserStatus.ini not written"));
+}
+
+void WiFiChechZk::writeThreadLog(const QString& text)
+{
+    if (!m_log)
+        return;
+    kivowifi::appendLogLine(
+        QString::fromLatin1(kivowifi::LOG_FOLDER) + QStringLiteral("/WifiThreadLog.txt"), text, false);
+}
+
+void WiFiChechZk::requestStop()
+{
+    QMutexLocker locker(&m_lock);
+    m_stop = true;
+    m_wake.wakeAll();
+}
+
+bool WiFiChechZk::isStopRequested() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_stop;
+}
+
+int WiFiChechZk::status() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_status;
+}
+
+bool WiFiChechZk::stopActiveProbe()
+{
+    // Held for the whole stop so two callers cannot pass each other.
+    QMutexLocker locker(&g_activeLock);
+    WiFiChechZk* probe = g_active;
+    g_active = nullptr;
+    if (!probe)
+        return true;
+    probe->requestStop();
+    if (probe->wait(QDeadlineTimer(STOP_WAIT_MS)))
+        return true;
+    ce::debugOutput("[WiFiChechZk] the previous probe overran its stop; it writes nothing more");
+    return false;
+}
+
+void WiFiChechZk::setRoundIntervalForTesting(int ms)
+{
+    g_roundIntervalMs = ms > 0 ? ms : ROUND_INTERVAL_MS;
+}

@@ -1,0 +1,12 @@
+# The internet and captive-portal probe, and the file services it shares with
+# the flow's saved networks.
+set(_probe ${CMAKE_CURRENT_LIST_DIR})
+
+add_library(kivo_wifi_probe STATIC
+  ${_probe}/WiFiChechZk.h ${_probe}/WiFiChechZk.cpp
+  ${_probe}/probe_files.h ${_probe}/probe_files.cpp
+)
+target_include_directories(kivo_wifi_probe PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(kivo_wifi_probe PUBLIC Qt5::Core kivo_platform)
+# The probe loads the stand-in library at run time.
+add_dependencies(kivo_wifi_probe kivo_sim_httptest)
