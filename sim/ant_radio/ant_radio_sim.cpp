@@ -1,0 +1,422 @@
+#include "sim/ant_radio/ant_radio_sim.h"
+
+#include "platform/debug.h"
+#include "platform/device.h"
+#include "platform/msgqueue.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <random>
+
+namespace kivo::sim {
+
+namespace {
+constexpr const char* kDeviceName = "ANT1:";
+constexpr const char* kQueueName = "ANTMSGQUEUE";
+constexpr uint32_t kQueueWriteTimeoutMs = 1000;
+// The write end accepts more than the reader's 42 bytes, so a queue fault
+// can hand the reader a message it cannot take.
+constexpr uint32_t kWriteEndMaxMessage = 256;
+constexpr size_t kBrokenMessageSize = 64;
+
+uint8_t xorOf(const uint8_t* p, size_t n)
+{
+    uint8_t x = 0;
+    for (size_t i = 0; i < n; ++i)
+        x ^= p[i];
+    return x;
+}
+} // namespace
+
+struct AntRadioSim::Core {
+    mutable std::mutex m;
+    mutable std::condition_variable cv;
+    std::chrono::steady_clock::time_point epoch = std::chrono::steady_clock::now();
+    std::vector<AntFrameRecord> log;
+    size_t acceptedCount = 0;
+    std::vector<size_t> chunkSizes { kMaxChunk };
+    size_t chunkIndex = 0;
+    bool randomChunks = false;
+    std::mt19937 rng;
+    int corruptChecksums = 0;
+    int failWrites = 0;
+    bool failStart = false;
+    int starts = 0;
+    bool sessionOpen = false;
+    ce::HANDLE queue = nullptr; // write end
+    std::ofstream logFile;
+
+    ~Core()
+    {
+        if (queue)
+            ce::closeMsgQueue(queue);
+    }
+
+    uint64_t nowUs() const
+    {
+        return uint64_t(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - epoch).count());
+    }
+
+    void recordLocked(AntFrameRecord::Direction d, std::vector<uint8_t> bytes, std::string status)
+    {
+        AntFrameRecord r { nowUs(), d, std::move(bytes), std::move(status) };
+        if (logFile.is_open()) {
+            logFile << formatRecord(r) << '\n';
+            logFile.flush();
+        }
+        if (r.direction == AntFrameRecord::Direction::Sent && r.status == "ok")
+            ++acceptedCount;
+        log.push_back(std::move(r));
+        cv.notify_all();
+    }
+
+    size_t nextChunkLocked()
+    {
+        size_t n;
+        if (randomChunks) {
+            n = std::uniform_int_distribution<size_t>(1, kMaxChunk)(rng);
+        } else {
+            n = chunkSizes[chunkIndex % chunkSizes.size()];
+            ++chunkIndex;
+        }
+        return std::min(std::max<size_t>(n, 1), kMaxChunk);
+    }
+
+    bool openQueueLocked()
+    {
+        if (!queue) {
+            ce::MSGQUEUEOPTIONS options { 20, ce::MSGQUEUE_ALLOW_BROKEN, 0, kWriteEndMaxMessage, ce::FALSE_ };
+            queue = ce::createMsgQueue(kQueueName, &options);
+        }
+        return queue != nullptr;
+    }
+
+    // Writes one queue message; "queued" or why not.
+    std::string writeLocked(const uint8_t* message, size_t size)
+    {
+        if (!openQueueLocked())
+            return "queue-error";
+        if (ce::writeMsgQueue(queue, message, ce::DWORD(size), kQueueWriteTimeoutMs, 0))
+            return "queued";
+        return ce::getLastError() == ce::ERROR_PIPE_NOT_CONNECTED ? "no-reader" : "queue-error";
+    }
+
+    // Cuts the stream into chunks and queues them. Frames are logged whole,
+    // with the worst status of the chunks that carried the stream.
+    bool deliverLocked(const std::vector<uint8_t>& stream, const std::vector<std::vector<uint8_t>>& frames)
+    {
+        std::string status = "queued";
+        for (size_t pos = 0; pos < stream.size();) {
+            size_t n = std::min(nextChunkLocked(), stream.size() - pos);
+            uint8_t message[1 + kMaxChunk];
+            message[0] = uint8_t(n);
+            std::copy(stream.begin() + long(pos), stream.begin() + long(pos + n), message + 1);
+            std::string s = writeLocked(message, n + 1);
+            if (s != "queued")
+                status = s;
+            pos += n;
+        }
+        for (const auto& f : frames)
+            recordLocked(AntFrameRecord::Direction::Received, f, status);
+        return status == "queued";
+    }
+};
+
+namespace {
+
+class Session : public ce::DeviceSession {
+public:
+    explicit Session(std::shared_ptr<AntRadioSim::Core> core)
+        : m_core(std::move(core))
+    {
+    }
+    ~Session() override { close(); }
+
+    bool read(std::vector<uint8_t>&, size_t, ce::DWORD) override { return false; }
+    bool write(const uint8_t*, size_t) override { return false; }
+
+    bool ioControl(
+        ce::DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>&, size_t, ce::DWORD* error) override
+    {
+        std::lock_guard<std::mutex> lock(m_core->m);
+        if (code == AntRadioSim::kIoctlStartLink) {
+            if (m_core->failStart) {
+                *error = ce::ERROR_GEN_FAILURE;
+                return false;
+            }
+            ++m_core->starts;
+            return true;
+        }
+        if (code != AntRadioSim::kIoctlSendFrame) {
+            *error = ce::ERROR_NOT_SUPPORTED;
+            return false;
+        }
+        if (m_core->failWrites != 0) {
+            if (m_core->failWrites > 0)
+                --m_core->failWrites;
+            m_core->recordLocked(AntFrameRecord::Direction::Sent, in, "write-fault");
+            *error = ce::ERROR_WRITE_FAULT;
+            return false;
+        }
+        std::string status = AntRadioSim::checkSentFrame(in.data(), in.size());
+        bool ok = status == "ok";
+        m_core->recordLocked(AntFrameRecord::Direction::Sent, in, std::move(status));
+        if (!ok)
+            *error = ce::ERROR_INVALID_DATA;
+        return ok;
+    }
+
+    void close() override
+    {
+        std::lock_guard<std::mutex> lock(m_core->m);
+        if (!m_closed) {
+            m_closed = true;
+            m_core->sessionOpen = false;
+        }
+    }
+
+private:
+    std::shared_ptr<AntRadioSim::Core> m_core;
+    bool m_closed = false;
+};
+
+class Driver : public ce::DeviceDriver {
+public:
+    explicit Driver(std::shared_ptr<AntRadioSim::Core> core)
+        : m_core(std::move(core))
+    {
+    }
+    std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD* error) override
+    {
+        std::lock_guard<std::mutex> lock(m_core->m);
+        if (m_core->sessionOpen) {
+            *error = ce::ERROR_SHARING_VIOLATION; // opened without sharing
+            return nullptr;
+        }
+        m_core->sessionOpen = true;
+        return std::make_unique<Session>(m_core);
+    }
+
+private:
+    std::shared_ptr<AntRadioSim::Core> m_core;
+};
+
+} // namespace
+
+struct AntRadioSim::Serving {
+    std::unique_ptr<ce::DeviceServer> server;
+};
+
+AntRadioSim::AntRadioSim()
+    : m_core(std::make_shared<Core>())
+{
+}
+
+AntRadioSim::~AntRadioSim()
+{
+    uninstall();
+    m_serving.reset();
+}
+
+void AntRadioSim::install()
+{
+    ce::registerDevice(kDeviceName, std::make_shared<Driver>(m_core));
+    m_installed = true;
+}
+
+void AntRadioSim::uninstall()
+{
+    if (m_installed)
+        ce::unregisterDevice(kDeviceName);
+    m_installed = false;
+}
+
+bool AntRadioSim::serve()
+{
+    auto serving = std::make_unique<Serving>();
+    serving->server = std::make_unique<ce::DeviceServer>(kDeviceName, std::make_shared<Driver>(m_core));
+    if (!serving->server->ok())
+        return false;
+    m_serving = std::move(serving);
+    return true;
+}
+
+std::vector<uint8_t> AntRadioSim::receivedFrame(uint8_t id, const std::vector<uint8_t>& data)
+{
+    std::vector<uint8_t> f { 0xA4, uint8_t(data.size()), id };
+    f.insert(f.end(), data.begin(), data.end());
+    f.push_back(xorOf(f.data(), f.size()));
+    return f;
+}
+
+std::vector<uint8_t> AntRadioSim::sentFrame(uint8_t id, const std::vector<uint8_t>& data)
+{
+    std::vector<uint8_t> f = receivedFrame(id, data);
+    f.push_back(0);
+    f.push_back(0);
+    return f;
+}
+
+std::string AntRadioSim::checkSentFrame(const uint8_t* b, size_t size)
+{
+    if (!b || size < 6)
+        return "short";
+    if (b[0] != 0xA4)
+        return "bad-sync";
+    size_t n = b[1];
+    if (n > 41 || size != n + 6)
+        return "bad-length";
+    if (b[3 + n] != xorOf(b, 3 + n))
+        return "bad-checksum";
+    if (b[4 + n] != 0 || b[5 + n] != 0)
+        return "bad-trailer";
+    return "ok";
+}
+
+void AntRadioSim::setChunkSizes(std::vector<size_t> sizes)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    if (sizes.empty())
+        sizes = { kMaxChunk };
+    m_core->chunkSizes = std::move(sizes);
+    m_core->chunkIndex = 0;
+    m_core->randomChunks = false;
+}
+
+void AntRadioSim::setRandomChunks(uint32_t seed)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->rng.seed(seed);
+    m_core->randomChunks = true;
+}
+
+bool AntRadioSim::injectFrame(uint8_t id, const std::vector<uint8_t>& data)
+{
+    std::vector<uint8_t> f = receivedFrame(id, data);
+    std::lock_guard<std::mutex> lock(m_core->m);
+    if (m_core->corruptChecksums > 0) {
+        --m_core->corruptChecksums;
+        f.back() ^= 0xFF;
+    }
+    return m_core->deliverLocked(f, { f });
+}
+
+bool AntRadioSim::injectFrames(const std::vector<std::vector<uint8_t>>& frames)
+{
+    std::vector<uint8_t> stream;
+    for (const auto& f : frames)
+        stream.insert(stream.end(), f.begin(), f.end());
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->deliverLocked(stream, frames);
+}
+
+bool AntRadioSim::injectBytes(const std::vector<uint8_t>& bytes)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->deliverLocked(bytes, { bytes });
+}
+
+void AntRadioSim::corruptNextChecksums(int count)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->corruptChecksums = count;
+}
+
+bool AntRadioSim::injectSerialError(uint8_t code)
+{
+    return injectFrame(0xAE, { code });
+}
+
+void AntRadioSim::failWrites(int count)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->failWrites = count;
+}
+
+void AntRadioSim::failStart(bool fail)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->failStart = fail;
+}
+
+bool AntRadioSim::breakQueue()
+{
+    std::vector<uint8_t> message(kBrokenMessageSize, 0);
+    message[0] = uint8_t(kBrokenMessageSize - 1);
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->writeLocked(message.data(), message.size()) == "queued";
+}
+
+std::vector<AntFrameRecord> AntRadioSim::log() const
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->log;
+}
+
+std::vector<std::vector<uint8_t>> AntRadioSim::sentFrames() const
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& r : m_core->log)
+        if (r.direction == AntFrameRecord::Direction::Sent && r.status == "ok")
+            out.push_back(r.bytes);
+    return out;
+}
+
+bool AntRadioSim::waitForSentFrames(size_t count, uint32_t timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_core->m);
+    return m_core->cv.wait_for(
+        lock, std::chrono::milliseconds(timeoutMs), [&] { return m_core->acceptedCount >= count; });
+}
+
+void AntRadioSim::clearLog()
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->log.clear();
+    m_core->acceptedCount = 0;
+}
+
+bool AntRadioSim::setLogFile(const std::string& linuxPath)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->logFile.close();
+    m_core->logFile.clear();
+    m_core->logFile.open(linuxPath, std::ios::out | std::ios::app);
+    return m_core->logFile.is_open();
+}
+
+std::string AntRadioSim::formatRecord(const AntFrameRecord& r)
+{
+    char head[48];
+    std::snprintf(head, sizeof head, "%llu.%06llu %s", static_cast<unsigned long long>(r.timeUs / 1000000),
+        static_cast<unsigned long long>(r.timeUs % 1000000),
+        r.direction == AntFrameRecord::Direction::Sent ? "tx" : "rx");
+    std::string line = head;
+    for (uint8_t b : r.bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        line += hex;
+    }
+    line += ' ';
+    line += r.status;
+    return line;
+}
+
+int AntRadioSim::startCount() const
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->starts;
+}
+
+bool AntRadioSim::sessionOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->sessionOpen;
+}
+
+} // namespace kivo::sim

@@ -1,0 +1,94 @@
+// A simulated ANT radio behind the stream driver "ANT1:" and the message
+// queue "ANTMSGQUEUE". It takes the frames the host sends (one per send
+// control), checks and logs them, and feeds received frames into the queue
+// cut into chunks of chosen or random sizes, with faults on demand.
+//
+// Served in this process (install) or to other processes through the
+// device socket (serve); the ant_radio_sim program does the latter.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kivo::sim {
+
+struct AntFrameRecord {
+    enum class Direction { Sent, Received };
+    uint64_t timeUs = 0; // since the simulator was made
+    Direction direction = Direction::Sent;
+    std::vector<uint8_t> bytes;
+    // Sent: "ok", "short", "bad-sync", "bad-length", "bad-checksum",
+    // "bad-trailer" or "write-fault" (injected). Received: "queued",
+    // "no-reader" or "queue-error".
+    std::string status;
+};
+
+class AntRadioSim {
+public:
+    static constexpr uint32_t kIoctlStartLink = 0x80172394u;
+    static constexpr uint32_t kIoctlSendFrame = 0x8017234cu;
+    static constexpr size_t kMaxChunk = 41;
+
+    AntRadioSim();
+    ~AntRadioSim(); // uninstalls and stops serving
+    AntRadioSim(const AntRadioSim&) = delete;
+    AntRadioSim& operator=(const AntRadioSim&) = delete;
+
+    // Registers "ANT1:" in this process.
+    void install();
+    void uninstall();
+    // Serves "ANT1:" to other processes of the device root; false when the
+    // socket could not be made.
+    bool serve();
+
+    // A received frame: 0xA4, length, id, data, XOR (no trailing zeros).
+    static std::vector<uint8_t> receivedFrame(uint8_t id, const std::vector<uint8_t>& data);
+    // A frame as the host sends it: the above plus two zero bytes.
+    static std::vector<uint8_t> sentFrame(uint8_t id, const std::vector<uint8_t>& data);
+    // Checks a frame the host sent; "ok" or what is wrong with it.
+    static std::string checkSentFrame(const uint8_t* bytes, size_t size);
+
+    // How the received stream is cut into queue messages: the sizes in turn
+    // (each clamped to 1..41), or random sizes from a seed. Default: 41.
+    void setChunkSizes(std::vector<size_t> sizes);
+    void setRandomChunks(uint32_t seed);
+
+    // Received side. Each call appends to the stream and delivers it all;
+    // false when some chunk could not be queued (no reader, queue error).
+    bool injectFrame(uint8_t id, const std::vector<uint8_t>& data);
+    bool injectFrames(const std::vector<std::vector<uint8_t>>& frames); // raw frames, joined
+    bool injectBytes(const std::vector<uint8_t>& bytes);
+
+    // Faults.
+    void corruptNextChecksums(int count = 1); // frames made by injectFrame
+    bool injectSerialError(uint8_t code); // message 0xAE [code]
+    void failWrites(int count); // next count sends fail; -1 all, 0 none
+    void failStart(bool fail); // the start control fails
+    bool breakQueue(); // the reader's next queue read fails
+
+    // The frame log.
+    std::vector<AntFrameRecord> log() const;
+    // Bytes of the frames the host sent that were accepted, in order.
+    std::vector<std::vector<uint8_t>> sentFrames() const;
+    // Waits until at least count frames were accepted.
+    bool waitForSentFrames(size_t count, uint32_t timeoutMs) const;
+    void clearLog();
+    // Appends every record to this file as one line as well.
+    bool setLogFile(const std::string& linuxPath);
+    static std::string formatRecord(const AntFrameRecord& record);
+
+    int startCount() const; // start controls accepted
+    bool sessionOpen() const;
+
+    struct Core;
+
+private:
+    std::shared_ptr<Core> m_core;
+    struct Serving;
+    std::unique_ptr<Serving> m_serving;
+    bool m_installed = false;
+};
+
+} // namespace kivo::sim
