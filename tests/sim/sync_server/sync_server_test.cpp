@@ -1,0 +1,144 @@
+#include "sim/sync_server/sync_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+using kivo::sim::HttpResponse;
+using kivo::sim::SyncServer;
+
+// Sends raw bytes on a fresh connection and reads until the server closes it.
+std::string exchange(uint16_t port, const std::string& bytes)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        ::close(fd);
+        return "<connect failed>";
+    }
+    ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::recv(fd, buf, sizeof(buf), 0)) > 0)
+        out.append(buf, size_t(n));
+    ::close(fd);
+    return out;
+}
+
+std::string gzip(const std::string& data)
+{
+    z_stream zs {};
+    deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&zs, uLong(data.size())) + 32, '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    zs.avail_in = uInt(data.size());
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
+    zs.avail_out = uInt(out.size());
+    deflate(&zs, Z_FINISH);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return out;
+}
+
+TEST(SyncServer, RecordsRequestsAndUnpacksGzipBodies)
+{
+    SyncServer server;
+    ASSERT_TRUE(server.start());
+    server.addRoute("POST", "/v2/SyncService.php",
+        [](const kivo::sim::HttpRequest& r) { return HttpResponse::text(200, "<echo>" + r.body + "</echo>"); });
+
+    const std::string body = gzip("<soap>payload</soap>");
+    const std::string reply = exchange(server.port(),
+        "POST /v2/SyncService.php?a=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Encoding: gzip\r\n"
+        "Expect: 100-continue\r\nConnection: close\r\nContent-Length: "
+            + std::to_string(body.size()) + "\r\n\r\n" + body);
+    EXPECT_EQ(reply.rfind("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n", 0), 0u) << reply;
+    EXPECT_NE(reply.find("\r\n\r\n<echo><soap>payload</soap></echo>"), std::string::npos) << reply;
+
+    // Chunked upload, a broken gzip body, and the portal probe.
+    exchange(server.port(),
+        "POST /v2/SyncService.php HTTP/1.1\r\nContent-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n"
+        "Connection: close\r\n\r\n5\r\nnot g\r\n3\r\nzip\r\n0\r\n\r\n");
+    EXPECT_EQ(exchange(server.port(), "GET /v1/generate_204.php HTTP/1.1\r\nConnection: close\r\n\r\n")
+                  .rfind("HTTP/1.1 204 No Content\r\n", 0),
+        0u);
+
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].path, "/v2/SyncService.php");
+    EXPECT_EQ(requests[0].query, "a=1");
+    EXPECT_EQ(requests[0].header("content-encoding"), "gzip");
+    EXPECT_EQ(requests[0].rawBody, body);
+    EXPECT_TRUE(requests[0].bodyDecoded);
+    EXPECT_EQ(requests[0].body, "<soap>payload</soap>");
+    EXPECT_EQ(requests[1].rawBody, "not gzip");
+    EXPECT_FALSE(requests[1].bodyDecoded);
+    EXPECT_EQ(requests[2].path, "/v1/generate_204.php");
+}
+
+TEST(SyncServer, ServesFilesAndScriptedAnswersAndRefusesBadInput)
+{
+    const std::string dir = std::filesystem::temp_directory_path() / ("sync-server-files-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/a.gpx") << "<gpx/>";
+    SyncServer server;
+    server.serveFiles("/tracks", dir);
+    ASSERT_TRUE(server.start());
+    auto get = [&](const std::string& target) {
+        return exchange(server.port(), "GET " + target + " HTTP/1.1\r\nConnection: close\r\n\r\n");
+    };
+    EXPECT_NE(get("/tracks/a.gpx").find("200 OK"), std::string::npos);
+    EXPECT_NE(get("/tracks/a.gpx").find("\r\n\r\n<gpx/>"), std::string::npos);
+    EXPECT_NE(get("/tracks/../a.gpx").find("404"), std::string::npos);
+    EXPECT_NE(get("/tracks/none.gpx").find("404"), std::string::npos);
+    EXPECT_NE(get("/elsewhere").find("404"), std::string::npos);
+
+    server.scriptNext(HttpResponse::text(500, "boom"));
+    EXPECT_EQ(get("/tracks/a.gpx").rfind("HTTP/1.1 500 Internal Server Error\r\n", 0), 0u);
+    HttpResponse drop;
+    drop.closeWithoutAnswer = true;
+    server.scriptNext(drop);
+    EXPECT_EQ(get("/tracks/a.gpx"), "");
+    EXPECT_NE(get("/tracks/a.gpx").find("200 OK"), std::string::npos); // script used up
+
+    EXPECT_NE(exchange(server.port(), "garbage\r\n\r\n").find("400"), std::string::npos);
+    EXPECT_NE(exchange(server.port(), "GET / HTTP/1.1\r\nno colon here\r\n\r\n").find("400"), std::string::npos);
+    EXPECT_NE(exchange(server.port(), "POST / HTTP/1.1\r\nContent-Length: -5\r\n\r\n").find("413"), std::string::npos);
+    EXPECT_NE(exchange(server.port(), std::string(70000, 'A')).find("431"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(SyncServer, StopEndsStalledAnswersAndLeavesTheRecord)
+{
+    SyncServer server;
+    ASSERT_TRUE(server.start());
+    HttpResponse stall;
+    stall.stall = true;
+    server.scriptNext(stall);
+    std::string reply = "<pending>";
+    std::thread client([&] { reply = exchange(server.port(), "GET /x HTTP/1.1\r\n\r\n"); });
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    server.stop(); // joins the connection thread, which was waiting
+    client.join();
+    EXPECT_EQ(reply, "");
+    EXPECT_EQ(server.requests().at(0).path, "/x");
+}
+
+} // namespace

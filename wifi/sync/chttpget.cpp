@@ -1,0 +1,112 @@
+#include "wifi/sync/chttpget.h"
+
+#include "wifi/sync/devicefile.h"
+
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+CHttpGet::CHttpGet()
+    : QObject(nullptr)
+    , m_pHttp(new QNetworkAccessManager(this))
+    , m_bDone(false)
+    , m_pReply(nullptr)
+    , m_bFailed(false)
+{
+}
+
+CHttpGet::~CHttpGet()
+{
+    abort();
+}
+
+bool CHttpGet::getFile(const QString& urlText, const QString& savePath)
+{
+    m_bDone = false;
+    m_bFailed = false;
+    m_szError.clear();
+    abort();
+
+    const QUrl url(urlText);
+    if (!url.isValid() || url.path().isEmpty())
+        return false;
+
+    const QString target = savePath.isEmpty()
+        ? QString("/SystemDrive/Falmo/Program/WiFi/Log") + "/" + QFileInfo(url.path()).fileName()
+        : savePath;
+    m_file.setFileName(kivo::sync::localPath(target));
+    if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+
+    const bool secure = url.scheme().toLower() == "https";
+    QUrl request;
+    request.setScheme(secure ? "https" : "http");
+    request.setHost(url.host());
+    request.setPort(url.port(secure ? 443 : 80));
+    request.setPath(url.path(QUrl::FullyEncoded), QUrl::StrictMode);
+    QNetworkRequest get(request);
+    get.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // One transfer per connection.
+    get.setRawHeader("Connection", "close");
+
+    QNetworkReply* reply = m_pHttp->get(get);
+    m_pReply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        if (m_file.isOpen() && reply->isOpen())
+            m_file.write(reply->readAll());
+    });
+    connect(reply, &QNetworkReply::downloadProgress, this, &CHttpGet::dataReadProgress);
+#ifndef QT_NO_SSL
+    connect(reply, &QNetworkReply::sslErrors, this, &CHttpGet::httpsslErrors);
+#endif
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        if (reply != m_pReply)
+            return;
+        bool error = reply->error() != QNetworkReply::NoError;
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299)) {
+            error = true;
+            m_szError = QString("HTTP status %1").arg(status.toInt());
+        } else if (error) {
+            m_szError = reply->errorString();
+        } else if (m_file.isOpen() && reply->isOpen()) {
+            m_file.write(reply->readAll());
+        }
+        m_pReply = nullptr;
+        reply->deleteLater();
+        httpDone(error);
+    });
+    return true;
+}
+
+void CHttpGet::httpDone(bool error)
+{
+    if (error) {
+        // An error page or a cut-off transfer is no file to keep.
+        m_bFailed = true;
+        if (m_file.isOpen())
+            m_file.resize(0);
+    }
+    m_file.close();
+    m_bDone = true;
+}
+
+void CHttpGet::abort()
+{
+    if (m_pReply) {
+        QNetworkReply* reply = m_pReply;
+        m_pReply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+        // What arrived of an abandoned transfer is no file to keep.
+        if (m_file.isOpen())
+            m_file.resize(0);
+    }
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+void CHttpGet::httpsslErrors(const QList<QSslError>&) { }
