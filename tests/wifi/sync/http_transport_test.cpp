@@ -9,11 +9,13 @@
 #include "tests/wifi/sync/qt_app.h"
 
 #include "platform/paths.h"
+#include "platform/wm.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <zlib.h>
 
@@ -223,6 +225,31 @@ TEST_F(HttpTransportTest, StalledAnswerTimesOutAndItsLateAnswerIsDropped)
     m_server.scriptNext(stall);
     EXPECT_FALSE(postAndWait(transport, { "<third/>" }));
     EXPECT_FALSE(exists(kResponseFile));
+}
+
+TEST_F(HttpTransportTest, WaitKeepsServingWindowMessagesAndQtEvents)
+{
+    int handled = 0;
+    ce::HWND window
+        = ce::createWindow("SyncWaitTest", "sync wait", [&](ce::HWND, ce::UINT message, ce::WPARAM, ce::LPARAM) {
+              if (message == ce::WM_USER + 7)
+                  ++handled;
+              return ce::LRESULT(0);
+          });
+    ASSERT_NE(window, nullptr);
+    bool timerFired = false;
+    QTimer::singleShot(10, [&] { timerFired = true; });
+
+    HttpResponse stall;
+    stall.stall = true;
+    m_server.scriptNext(stall);
+    QNavWebResponse transport("/SystemDrive");
+    // Pending when the wait begins: only the wait's pump can deliver it.
+    ASSERT_TRUE(ce::postMessage(window, ce::WM_USER + 7, 0, 0));
+    EXPECT_FALSE(postAndWait(transport, { "<x/>" }));
+    EXPECT_EQ(handled, 1);
+    EXPECT_TRUE(timerFired);
+    ce::destroyWindow(window);
 }
 
 // ---- downloads
