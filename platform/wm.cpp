@@ -7,6 +7,7 @@
 // polls the latter, so it keeps serving sends made to its own windows and two
 // threads or programs sending to each other never deadlock.
 #include "platform/debug.h"
+#include "platform/handles.h"
 #include "platform/sync.h"
 #include "platform/wm_internal.h"
 
@@ -14,6 +15,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -506,12 +508,24 @@ bool remoteWindow(HWND h, WindowInfo* out)
 }
 
 // Waits for the answer to a send to another thread of this process.
-LRESULT waitLocal(const std::shared_ptr<SentItem>& item)
+LRESULT waitLocal(const std::shared_ptr<SentItem>& item, const std::shared_ptr<ThreadQueue>& target, DWORD timeoutMs)
 {
     auto own = currentQueue(false);
+    uint64_t start = detail::nowMs();
     while (!item->done.load(std::memory_order_acquire)) {
+        DWORD left = detail::remaining(timeoutMs, start);
+        if (left == 0) {
+            // Given up: withdrawn unless the owner has already taken it.
+            std::lock_guard<std::mutex> lock(target->m);
+            auto it = std::find(target->sent.begin(), target->sent.end(), item);
+            if (it != target->sent.end()) {
+                target->sent.erase(it);
+                target->changed();
+            }
+            return LRESULT(fail(ERROR_TIMEOUT));
+        }
         pollfd fds[2] = { { item->doneFd, POLLIN, 0 }, { own ? own->sentFd : -1, POLLIN, 0 } };
-        int r = ::poll(fds, own ? 2 : 1, -1);
+        int r = ::poll(fds, own ? 2 : 1, left == INFINITE ? -1 : int(std::min<DWORD>(left, 1u << 30)));
         if (r < 0 && errno != EINTR)
             break;
         if (own && (fds[1].revents & POLLIN))
@@ -525,8 +539,9 @@ LRESULT waitLocal(const std::shared_ptr<SentItem>& item)
     return item->result;
 }
 
-LRESULT sendRemote(HWND h, UINT message, WPARAM wParam, LPARAM lParam, const COPYDATASTRUCT* cds)
+LRESULT sendRemote(HWND h, UINT message, WPARAM wParam, LPARAM lParam, const COPYDATASTRUCT* cds, DWORD timeoutMs)
 {
+    uint64_t start = detail::nowMs();
     int fd = connectToProcess(handlePid(h));
     if (fd < 0)
         return LRESULT(fail(ERROR_INVALID_WINDOW_HANDLE));
@@ -549,8 +564,13 @@ LRESULT sendRemote(HWND h, UINT message, WPARAM wParam, LPARAM lParam, const COP
     ReplyReader reader;
     int got = 0;
     while (got == 0) {
+        DWORD left = detail::remaining(timeoutMs, start);
+        if (left == 0) {
+            ::close(fd); // the peer's answer, if any, goes nowhere
+            return LRESULT(fail(ERROR_TIMEOUT));
+        }
         pollfd fds[2] = { { fd, POLLIN, 0 }, { own ? own->sentFd : -1, POLLIN, 0 } };
-        int r = ::poll(fds, own ? 2 : 1, -1);
+        int r = ::poll(fds, own ? 2 : 1, left == INFINITE ? -1 : int(std::min<DWORD>(left, 1u << 30)));
         if (r < 0 && errno != EINTR) {
             got = -1;
             break;
@@ -755,7 +775,9 @@ BOOL postMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return postTo(window, message, wParam, lParam);
 }
 
-LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+namespace {
+
+LRESULT sendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs)
 {
     if (message > 0xFFFF)
         return LRESULT(fail(ERROR_INVALID_PARAMETER));
@@ -772,13 +794,14 @@ LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (window == HWND_BROADCAST) {
         for (const WindowInfo& w : allWindows())
             if (w.topLevel)
-                sendMessage(w.hwnd, message, wParam, lParam);
+                sendWithin(w.hwnd, message, wParam, lParam, timeoutMs);
+        setLastError(ERROR_SUCCESS);
         return 0;
     }
     if (!window || handlePid(window) == 0)
         return LRESULT(fail(ERROR_INVALID_WINDOW_HANDLE));
     if (!isLocal(window))
-        return sendRemote(window, message, wParam, lParam, cds);
+        return sendRemote(window, message, wParam, lParam, cds, timeoutMs);
 
     auto w = localWindow(window);
     if (!w)
@@ -811,7 +834,22 @@ LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         w->queue->sent.push_back(item);
         w->queue->changed();
     }
-    return waitLocal(item);
+    return waitLocal(item, w->queue, timeoutMs);
+}
+
+} // namespace
+
+LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return sendWithin(window, message, wParam, lParam, INFINITE);
+}
+
+BOOL sendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, LRESULT* result)
+{
+    LRESULT r = sendWithin(window, message, wParam, lParam, timeoutMs);
+    if (result)
+        *result = r;
+    return getLastError() == ERROR_SUCCESS ? TRUE_ : FALSE_;
 }
 
 BOOL postThreadMessage(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)

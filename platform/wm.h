@@ -63,7 +63,8 @@ using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 HWND createWindow(const std::string& className, const std::string& title, WindowProc proc, bool topLevel = true);
 BOOL destroyWindow(HWND window);
 BOOL isWindow(HWND window);
-// Either name may be null (matches any). Null when nothing matches.
+// Either name may be null (matches any); names match without regard to case.
+// Top-level windows are preferred over others. Null when nothing matches.
 HWND findWindow(const char* className, const char* title);
 std::vector<HWND> enumTopLevelWindows();
 std::string getWindowTitle(HWND window);
@@ -74,9 +75,22 @@ DWORD getWindowProcessId(HWND window);
 // device root. 0 on failure.
 UINT registerWindowMessage(const std::string& name);
 
+// Queued for the window's thread (HWND_BROADCAST: every top-level window of
+// every process of the device root). False for a window that is gone, for
+// WM_COPYDATA (a record cannot outlive the call) and numbers above 0xFFFF.
 BOOL postMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Synchronous; 0 when the window or its process is gone (after a bounded wait).
+// Synchronous: the handler runs on the window's own thread and its result
+// comes back; while waiting, the calling thread keeps running messages sent
+// to its own windows (so two programs sending to each other never deadlock).
+// 0 with ERROR_INVALID_WINDOW_HANDLE when the window, its thread or its
+// process is gone or ends before answering. A WM_COPYDATA record (lParam a
+// COPYDATASTRUCT*, or 0) is copied for the receiver; above
+// MAX_COPYDATA_BYTES it is refused (ERROR_INVALID_PARAMETER).
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Like sendMessage, but gives up after timeoutMs (INFINITE allowed): false
+// with ERROR_TIMEOUT, and a message not yet taken by the owner is withdrawn.
+// For threads that must stay stoppable while the receiver is unresponsive.
+BOOL sendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, LRESULT* result);
 BOOL postThreadMessage(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 void postQuitMessage(int exitCode);
 
@@ -85,10 +99,13 @@ BOOL peekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT rem
 BOOL translateMessage(const MSG* msg);
 LRESULT dispatchMessage(const MSG* msg);
 // Dispatches everything pending for the calling thread, without waiting.
+// A WM_QUIT stays pending for the thread's own loop (getMessage, or the Qt
+// adapter, which ends the event loop with it).
 void pumpMessages();
 
-// A filter sees every message of the calling thread before it is dispatched;
-// returning true marks it handled (it is then not dispatched).
+// A filter sees every message of the calling thread before it is dispatched,
+// sent ones included; returning true marks it handled (it is then not
+// dispatched, and a sender gets 0).
 using MessageFilter = std::function<bool(const MSG&)>;
 void setThreadMessageFilter(MessageFilter filter);
 

@@ -309,6 +309,31 @@ TEST_F(WmLocal, CopyDataIsCopiedForTheHandlingAndBounded)
     EXPECT_EQ(ERROR_INVALID_PARAMETER, getLastError());
 }
 
+TEST_F(WmLocal, ASendWithATimeoutIsWithdrawnWhenTheOwnerDoesNotPump)
+{
+    std::atomic<bool> release { false };
+    std::atomic<int> handled { 0 };
+    std::atomic<HWND> h { nullptr };
+    std::thread owner([&] {
+        h = createWindow("Busy", "busy", [&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+            handled += m == WM_USER;
+            return 1;
+        });
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        pumpMessages(); // the withdrawn send is not run any more
+        destroyWindow(h);
+    });
+    while (!h)
+        std::this_thread::yield();
+    LRESULT result = -1;
+    EXPECT_FALSE(sendMessageTimeout(h, WM_USER, 0, 0, 50, &result));
+    EXPECT_EQ(ERROR_TIMEOUT, getLastError());
+    release = true;
+    owner.join();
+    EXPECT_EQ(0, handled.load());
+}
+
 TEST_F(WmLocal, ThreadsSendingToEachOtherDoNotDeadlock)
 {
     const UINT ping = WM_USER + 1, pong = WM_USER + 2;

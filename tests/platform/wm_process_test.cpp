@@ -223,6 +223,19 @@ TEST_F(WmProcess, SendToAProcessKilledMidSendReturnsZero)
     EXPECT_EQ(ERROR_INVALID_WINDOW_HANDLE, error);
 }
 
+TEST_F(WmProcess, ASendWithATimeoutGivesUpOnAnUnresponsivePeer)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Stuck", "stuck");
+    ASSERT_NE(nullptr, h);
+    EXPECT_TRUE(postMessage(h, registerWindowMessage("peer-hang"), 0, 0));
+    EXPECT_EQ("hanging", peer->readLine());
+    LRESULT result = -1;
+    EXPECT_FALSE(sendMessageTimeout(h, WM_USER, 1, 2, 100, &result));
+    EXPECT_EQ(ERROR_TIMEOUT, getLastError());
+    EXPECT_EQ(0, result);
+}
+
 TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
 {
     std::unique_ptr<Child> peer;
