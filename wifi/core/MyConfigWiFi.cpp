@@ -693,10 +693,10 @@ void CMyConfigWiFi::writeLog(const QString& message)
     if (!m_logEnabled)
         return;
     std::lock_guard<std::mutex> lock(m_logMutex);
-    const std::string file = ce::resolvePath(std::string(kLogFolder) + "/" + kLogFile, true);
-    if (file.empty())
+    const std::string resolved = ce::resolvePath(std::string(kLogFolder) + "/" + kLogFile, true);
+    if (resolved.empty())
         return;
-    const QString path = QString::fromStdString(file);
+    const QString path = QString::fromStdString(resolved);
     QFileInfo info(path);
     if (!info.dir().exists())
         return;
