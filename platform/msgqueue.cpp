@@ -4,12 +4,20 @@
 #include "platform/handles.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <vector>
+
+// A queue's read end listens on a sequenced-packet socket named after the
+// queue; each write end connects to it once and sends one packet per message.
+// Packets keep message boundaries, and a connection buffers by bytes, so a
+// burst of messages waits for the reader instead of being refused.
 
 namespace ce {
 
@@ -25,27 +33,167 @@ std::string queueKey(const char* name)
     return s;
 }
 
-class QueueObject : public detail::KernelObject {
+constexpr int kBufferBytes = 1 << 20;
+
+class ReadEnd : public detail::KernelObject {
 public:
-    QueueObject(int fd, bool reader, DWORD maxMessage, std::string key)
-        : m_fd(fd)
-        , m_reader(reader)
+    ReadEnd(int listenFd, int epollFd, DWORD maxMessage)
+        : m_listen(listenFd)
+        , m_epoll(epollFd)
         , m_maxMessage(maxMessage)
-        , m_key(std::move(key))
     {
     }
-    ~QueueObject() override { ::close(m_fd); }
-    int waitFd() const override { return m_reader ? m_fd : -1; }
-    int fd() const { return m_fd; }
-    bool reader() const { return m_reader; }
-    DWORD maxMessage() const { return m_maxMessage; }
-    const std::string& key() const { return m_key; }
+    ~ReadEnd() override
+    {
+        for (int fd : m_connections)
+            ::close(fd);
+        ::close(m_listen);
+        ::close(m_epoll);
+    }
+    int waitFd() const override { return m_epoll; }
+    // Signalled only while a message is waiting.
+    bool consume() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return serviceLocked() >= 0;
+    }
+
+    // Takes one message; -1 when none is waiting.
+    int tryRead(std::vector<char>& out)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        int fd = serviceLocked();
+        if (fd < 0)
+            return -1;
+        out.resize(size_t(m_maxMessage) + 1);
+        ssize_t n = ::recv(fd, out.data(), out.size(), MSG_DONTWAIT | MSG_TRUNC);
+        if (n <= 0) {
+            dropLocked(fd);
+            return -1;
+        }
+        return int(n);
+    }
 
 private:
-    int m_fd;
-    bool m_reader;
+    // Accepts new writers, drops finished ones, and returns a connection
+    // with a message waiting (or -1).
+    int serviceLocked()
+    {
+        epoll_event events[32];
+        int n = ::epoll_wait(m_epoll, events, 32, 0);
+        for (int i = 0; i < n; ++i) {
+            int fd = events[i].data.fd;
+            if (fd == m_listen) {
+                for (;;) {
+                    int c = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                    if (c < 0)
+                        break;
+                    epoll_event ev {};
+                    ev.events = EPOLLIN;
+                    ev.data.fd = c;
+                    ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, c, &ev);
+                    m_connections.insert(c);
+                }
+                continue;
+            }
+            char probe;
+            ssize_t r = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+            if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR))
+                dropLocked(fd); // the writer went away
+        }
+        for (int fd : m_connections) {
+            char probe;
+            if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) > 0)
+                return fd;
+        }
+        return -1;
+    }
+    void dropLocked(int fd)
+    {
+        ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+        ::close(fd);
+        m_connections.erase(fd);
+    }
+
+    std::mutex m_mutex;
+    int m_listen;
+    int m_epoll;
     DWORD m_maxMessage;
+    std::set<int> m_connections;
+};
+
+class WriteEnd : public detail::KernelObject {
+public:
+    WriteEnd(std::string key, DWORD maxMessage)
+        : m_key(std::move(key))
+        , m_maxMessage(maxMessage)
+    {
+    }
+    ~WriteEnd() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    DWORD maxMessage() const { return m_maxMessage; }
+
+    BOOL write(const void* buffer, DWORD size, DWORD timeoutMs)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        uint64_t start = detail::nowMs();
+        bool reconnected = false;
+        for (;;) {
+            if (m_fd < 0 && !connectLocked()) {
+                setLastError(ERROR_PIPE_NOT_CONNECTED);
+                return 0;
+            }
+            ssize_t n = ::send(m_fd, buffer, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n == ssize_t(size))
+                return 1;
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                pollfd p[2] = { { m_fd, POLLOUT, 0 }, { closeFd(), POLLIN, 0 } };
+                DWORD left = detail::remaining(timeoutMs, start);
+                if (left == 0 || ::poll(p, 2, left == INFINITE ? -1 : int(left)) == 0) {
+                    setLastError(ERROR_TIMEOUT);
+                    return 0;
+                }
+                if (p[1].revents) {
+                    setLastError(ERROR_INVALID_HANDLE);
+                    return 0;
+                }
+                continue;
+            }
+            // The reader closed its end; a new reader may have opened since.
+            ::close(m_fd);
+            m_fd = -1;
+            if (reconnected) {
+                setLastError(ERROR_PIPE_NOT_CONNECTED);
+                return 0;
+            }
+            reconnected = true;
+        }
+    }
+
+private:
+    bool connectLocked()
+    {
+        int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        sockaddr_un addr;
+        socklen_t len = detail::abstractAddress("mq", m_key, &addr);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+            ::close(fd);
+            return false;
+        }
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
+        m_fd = fd;
+        return true;
+    }
+
+    std::mutex m_mutex;
     std::string m_key;
+    DWORD m_maxMessage;
+    int m_fd = -1;
 };
 
 } // namespace
@@ -57,29 +205,34 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
         return nullptr;
     }
     std::string key = queueKey(name);
-    int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        setLastError(ERROR_OUTOFMEMORY);
+    if (!options->bReadAccess)
+        return detail::addHandle(std::make_shared<WriteEnd>(key, options->cbMaxMessage));
+
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int ep = ::epoll_create1(EPOLL_CLOEXEC);
+    sockaddr_un addr;
+    socklen_t len = detail::abstractAddress("mq", key, &addr);
+    if (fd < 0 || ep < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 64) != 0) {
+        DWORD error = errno == EADDRINUSE ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
+        if (fd >= 0)
+            ::close(fd);
+        if (ep >= 0)
+            ::close(ep);
+        setLastError(error);
         return nullptr;
     }
-    if (options->bReadAccess) {
-        sockaddr_un addr;
-        socklen_t len = detail::abstractAddress("mq", key, &addr);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
-            ::close(fd);
-            setLastError(errno == EADDRINUSE ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED);
-            return nullptr;
-        }
-        int size = 1 << 20;
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    }
-    return detail::addHandle(std::make_shared<QueueObject>(fd, options->bReadAccess != 0, options->cbMaxMessage, key));
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kBufferBytes, sizeof kBufferBytes);
+    epoll_event ev {};
+    ev.events = EPOLLIN;
+    ev.data.fd = fd;
+    ::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
+    return detail::addHandle(std::make_shared<ReadEnd>(fd, ep, options->cbMaxMessage));
 }
 
 BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeoutMs, DWORD* flags)
 {
-    auto q = detail::lookupAs<QueueObject>(queue);
-    if (!q || !q->reader()) {
+    auto q = detail::lookupAs<ReadEnd>(queue);
+    if (!q) {
         setLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
@@ -88,8 +241,22 @@ BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead
         return 0;
     }
     uint64_t start = detail::nowMs();
+    std::vector<char> message;
     for (;;) {
-        int fd = q->fd();
+        int n = q->tryRead(message);
+        if (n >= 0) {
+            if (DWORD(n) > bufferSize) {
+                setLastError(ERROR_INSUFFICIENT_BUFFER); // the message is dropped
+                return 0;
+            }
+            std::memcpy(buffer, message.data(), size_t(n));
+            if (bytesRead)
+                *bytesRead = DWORD(n);
+            if (flags)
+                *flags = 0;
+            return 1;
+        }
+        int fd = q->waitFd();
         int closeFd = q->closeFd();
         int r = detail::pollObjects(&fd, &closeFd, 1, detail::remaining(timeoutMs, start));
         if (r == -1) {
@@ -100,29 +267,13 @@ BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead
             setLastError(ERROR_INVALID_HANDLE);
             return 0;
         }
-        ssize_t n = ::recv(q->fd(), buffer, bufferSize, MSG_TRUNC);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR)
-                continue;
-            setLastError(ERROR_READ_FAULT);
-            return 0;
-        }
-        if (DWORD(n) > bufferSize) {
-            setLastError(ERROR_INSUFFICIENT_BUFFER);
-            return 0;
-        }
-        if (bytesRead)
-            *bytesRead = DWORD(n);
-        if (flags)
-            *flags = 0;
-        return 1;
     }
 }
 
 BOOL writeMsgQueue(HANDLE queue, const void* buffer, DWORD size, DWORD timeoutMs, DWORD)
 {
-    auto q = detail::lookupAs<QueueObject>(queue);
-    if (!q || q->reader()) {
+    auto q = detail::lookupAs<WriteEnd>(queue);
+    if (!q) {
         setLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
@@ -130,32 +281,12 @@ BOOL writeMsgQueue(HANDLE queue, const void* buffer, DWORD size, DWORD timeoutMs
         setLastError(size > q->maxMessage() ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_PARAMETER);
         return 0;
     }
-    sockaddr_un addr;
-    socklen_t len = detail::abstractAddress("mq", q->key(), &addr);
-    uint64_t start = detail::nowMs();
-    for (;;) {
-        ssize_t n = ::sendto(q->fd(), buffer, size, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&addr), len);
-        if (n == ssize_t(size))
-            return 1;
-        if (n < 0 && (errno == ECONNREFUSED || errno == ENOENT)) {
-            setLastError(ERROR_PIPE_NOT_CONNECTED);
-            return 0;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR && errno != ENOBUFS) {
-            setLastError(ERROR_WRITE_FAULT);
-            return 0;
-        }
-        if (q->closed() || detail::remaining(timeoutMs, start) == 0) {
-            setLastError(ERROR_TIMEOUT);
-            return 0;
-        }
-        ::usleep(1000);
-    }
+    return q->write(buffer, size, timeoutMs);
 }
 
 BOOL closeMsgQueue(HANDLE queue)
 {
-    if (!detail::lookupAs<QueueObject>(queue)) {
+    if (!detail::lookupAs<ReadEnd>(queue) && !detail::lookupAs<WriteEnd>(queue)) {
         setLastError(ERROR_INVALID_HANDLE);
         return 0;
     }

@@ -89,3 +89,27 @@ TEST(Queue, ClosingWakesABlockedReader)
     EXPECT_TRUE(again);
     ce::closeMsgQueue(again);
 }
+
+TEST(Queue, ABurstWaitsForTheReaderInsteadOfBeingRefused)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE r = openQueue("Burst", true);
+    ce::HANDLE w = openQueue("Burst", false);
+    ASSERT_TRUE(r && w);
+    for (int i = 0; i < 500; ++i)
+        ASSERT_TRUE(ce::writeMsgQueue(w, &i, sizeof i, 100, 0)) << i;
+    for (int i = 0; i < 500; ++i) {
+        int got = -1;
+        ce::DWORD n = 0, flags = 0;
+        ASSERT_TRUE(ce::readMsgQueue(r, &got, sizeof got, &n, 100, &flags));
+        EXPECT_EQ(got, i);
+    }
+    // A new reader under the same name is reached by the old writer.
+    ce::closeMsgQueue(r);
+    ce::HANDLE r2 = openQueue("Burst", true);
+    ASSERT_TRUE(r2);
+    EXPECT_TRUE(ce::writeMsgQueue(w, "again", 5, 100, 0));
+    EXPECT_EQ(readOne(r2, 1000), "again");
+    ce::closeMsgQueue(r2);
+    ce::closeMsgQueue(w);
+}
