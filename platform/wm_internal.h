@@ -1,4 +1,4 @@
-// Internal: the pieces of the window-message layer shared by its sources.
+// Internal: what the sources of the window-message layer share.
 //
 // A window handle encodes (process id, serial) so it means the same in every
 // process. Each process that owns windows listens on one abstract stream
