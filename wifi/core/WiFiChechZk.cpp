@@ -180,6 +180,13 @@ bool WiFiChechZk::stopActiveProbe()
     return false;
 }
 
+void WiFiChechZk::requestStopActiveProbe()
+{
+    QMutexLocker locker(&g_activeLock);
+    if (g_active)
+        g_active->requestStop();
+}
+
 void WiFiChechZk::setRoundIntervalForTesting(int ms)
 {
     g_roundIntervalMs = ms > 0 ? ms : ROUND_INTERVAL_MS;

@@ -52,6 +52,10 @@ public:
     // the wait overran (the probe then writes nothing more, but its thread
     // still sits in the outside probe call).
     static bool stopActiveProbe();
+    // Tells the running probe, if any, to stop without waiting for it: from
+    // then on it writes nothing (a new join makes its verdict stale). The
+    // next probe waits for it.
+    static void requestStopActiveProbe();
 
     // Tests only: shortens the pause between probes (0 or less restores it).
     static void setRoundIntervalForTesting(int ms);

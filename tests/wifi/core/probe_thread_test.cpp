@@ -120,6 +120,19 @@ TEST_F(ProbeThread, StoppedProbeNeverWritesItsLateVerdict)
     next->start();
     EXPECT_TRUE(next->wait(5000));
     EXPECT_EQ(verdict(), "LaunchBrowser=1");
+
+    // A join only asks the running probe to stop: it returns at once, and the
+    // probe's late answer is dropped all the same.
+    server.setAnswer(slowPortal);
+    size_t before = server.count();
+    auto third = std::make_unique<WiFiChechZk>();
+    third->start();
+    ASSERT_TRUE(server.waitForCount(before + 1, 5000));
+    kivowifi::writeLaunchBrowser(kivowifi::LAUNCH_BROWSER_NO_RESULT);
+    WiFiChechZk::requestStopActiveProbe();
+    EXPECT_TRUE(third->isStopRequested());
+    EXPECT_TRUE(third->wait(5000));
+    EXPECT_EQ(verdict(), "LaunchBrowser=999");
 }
 
 TEST_F(ProbeThread, StopWakesThePauseAndAStoppedProbeDoesNotStart)
