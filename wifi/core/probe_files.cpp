@@ -51,4 +51,37 @@ bool writeLaunchBrowser(int value)
     return file.commit();
 }
 
+QString launchBrowserFromText(const QByteArray& text)
+{
+    // The file is a single line; anything larger is not one we wrote.
+    const QList<QByteArray> lines = text.left(4096).split('\n');
+    bool general = true;
+    for (const QByteArray& raw : lines) {
+        QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
+            continue;
+        if (line.startsWith('[')) {
+            general = line == "[General]";
+            continue;
+        }
+        int eq = line.indexOf('=');
+        if (!general || eq < 0)
+            continue;
+        if (line.left(eq).trimmed() == "LaunchBrowser")
+            return QString::fromUtf8(line.mid(eq + 1).trimmed());
+    }
+    return QString();
+}
+
+std::optional<QString> readLaunchBrowser()
+{
+    std::string path = ce::resolvePath(BROWSER_STATUS_PATH);
+    if (path.empty())
+        return std::nullopt;
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return launchBrowserFromText(file.read(4096));
+}
+
 } // namespace kivowifi

@@ -2,8 +2,11 @@
 // networks: KivoWiFi's log lines and the "LaunchBrowser" verdict file.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
+
+#include <optional>
 
 namespace kivowifi {
 
@@ -42,5 +45,13 @@ int launchBrowserValueForProbe(int probeResult);
 // replaced whole at once, so a reader sees the old verdict or the new one.
 // False when it cannot be written (the write is then skipped).
 bool writeLaunchBrowser(int value);
+
+// The "LaunchBrowser" value of the verdict file's text, read as an ini file:
+// the key outside any section (or in [General]), its value trimmed. Empty
+// when there is none (an empty or half-written file).
+QString launchBrowserFromText(const QByteArray& text);
+// Reads the verdict file at its absolute path; an empty text when the file
+// is missing or holds no value, nothing when the path cannot be resolved.
+std::optional<QString> readLaunchBrowser();
 
 } // namespace kivowifi

@@ -66,3 +66,32 @@ TEST(ProbeFiles, WriteLaunchBrowserReplacesTheFileInTheProgramDirectory)
     EXPECT_TRUE(writeLaunchBrowser(LAUNCH_BROWSER_INTERNET));
     EXPECT_EQ(root.readFile(BROWSER_STATUS_PATH), "LaunchBrowser=1");
 }
+
+TEST(ProbeFiles, ReadingTheVerdict)
+{
+    struct {
+        const char* text;
+        const char* value;
+    } cases[] = {
+        { "LaunchBrowser=0", "0" },
+        { "LaunchBrowser=999", "999" },
+        { "  LaunchBrowser = 1 \r\n", "1" },
+        { "[General]\nLaunchBrowser=2\n", "2" },
+        { "[Other]\nLaunchBrowser=2\n", "" },
+        { "", "" },
+        { "LaunchBrow", "" },
+        { "; note\nOther=1\nLaunchBrowser=\n", "" },
+        { "\xff\xfe\x00garbage", "" },
+    };
+    for (auto c : cases)
+        EXPECT_EQ(launchBrowserFromText(QByteArray(c.text)), QString::fromLatin1(c.value)) << c.text;
+
+    kivo::test::TempDeviceRoot root;
+    EXPECT_EQ(readLaunchBrowser(), QString());
+    root.writeFile(BROWSER_STATUS_PATH, "LaunchBrowser=0");
+    EXPECT_EQ(readLaunchBrowser(), QStringLiteral("0"));
+    // Written by the probe through the program directory, read by the path.
+    ce::setProgramDirectory("\\SystemDrive\\Falmo\\Program\\WiFi");
+    ASSERT_TRUE(writeLaunchBrowser(LAUNCH_BROWSER_INTERNET));
+    EXPECT_EQ(readLaunchBrowser(), QStringLiteral("1"));
+}
