@@ -191,11 +191,13 @@ Config parseWorld(const std::string& content)
 {
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;
-    Json::Value root;
+    Json::Value parsed;
     std::string errors;
     std::istringstream in(content);
-    if (!Json::parseFromStream(builder, in, &root, &errors))
+    if (!Json::parseFromStream(builder, in, &parsed, &errors))
         throw BadWorld("not JSON: " + errors);
+    // Read through a const reference: a non-const operator[] would add members.
+    const Json::Value& root = parsed;
     if (!root.isObject())
         throw BadWorld("the world must be a JSON object");
 
@@ -604,8 +606,9 @@ private:
                 continue;
             }
             auto first = tasks.begin();
-            if (Clock::now() < first->first) {
-                cv.wait_until(l, first->first);
+            const Clock::time_point when = first->first; // tasks may change while waiting
+            if (Clock::now() < when) {
+                cv.wait_until(l, when);
                 continue;
             }
             auto fn = std::move(first->second);
