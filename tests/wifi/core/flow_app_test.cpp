@@ -1,0 +1,171 @@
+// The application object with its message filter, in the test process: the
+// flow's window gets messages from another thread as it would from another
+// program, and left-button presses on the window are broadcast.
+#include "wifi/core/KivoWiFiFlow.h"
+#include "wifi/core/WifiApplication.h"
+
+#include "platform/paths.h"
+#include "platform/sync.h"
+#include "tests/support/temp_root.h"
+
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QThread>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::vector<int> g_exitCodes;
+
+template <typename Pred> bool pumpUntil(Pred pred, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// A top-level window on a thread of its own that counts one message.
+class Listener {
+public:
+    explicit Listener(ce::UINT message)
+        : m_message(message)
+    {
+        m_thread = std::thread([this] {
+            m_window = ce::createWindow(
+                "FlowAppListener", "FlowAppListener", [this](ce::HWND, ce::UINT m, ce::WPARAM, ce::LPARAM) {
+                    if (m == m_message)
+                        ++m_count;
+                    if (m == ce::WM_CLOSE)
+                        ce::postQuitMessage(0);
+                    return ce::LRESULT(0);
+                });
+            m_ready = true;
+            ce::MSG msg;
+            while (ce::getMessage(&msg, nullptr, 0, 0) > 0)
+                ce::dispatchMessage(&msg);
+            ce::destroyWindow(m_window);
+        });
+        while (!m_ready)
+            ce::sleep(5);
+    }
+    ~Listener()
+    {
+        ce::postMessage(m_window, ce::WM_CLOSE, 0, 0);
+        m_thread.join();
+    }
+    int count() const { return m_count; }
+
+private:
+    ce::UINT m_message;
+    std::atomic<ce::HWND> m_window { nullptr };
+    std::atomic<bool> m_ready { false };
+    std::atomic<int> m_count { 0 };
+    std::thread m_thread;
+};
+
+class FlowAppTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "flow_app_test";
+        static char* argv[] = { name, nullptr };
+        // One device root for the whole suite: the filter registers its
+        // message names once, with the application.
+        root = new kivo::test::TempDeviceRoot;
+        app = new WifiApplication(argc, argv);
+        CMyConfigWiFi::setDelayScaleForTests(0.001);
+        KivoWiFiFlow::setProcessExitHandler([](int code) { g_exitCodes.push_back(code); });
+    }
+    static void TearDownTestSuite()
+    {
+        delete app;
+        app = nullptr;
+        delete root;
+        root = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
+        g_exitCodes.clear();
+        flow.reset(new KivoWiFiFlow);
+        flow->setAttribute(Qt::WA_DeleteOnClose, false);
+        flow->Start();
+    }
+    void TearDown() override { flow.reset(); }
+
+    static WifiApplication* app;
+    static kivo::test::TempDeviceRoot* root;
+    std::unique_ptr<KivoWiFiFlow> flow;
+};
+
+WifiApplication* FlowAppTest::app = nullptr;
+kivo::test::TempDeviceRoot* FlowAppTest::root = nullptr;
+
+TEST_F(FlowAppTest, LeftButtonPressOnTheWindowIsBroadcast)
+{
+    Listener listener(ce::registerWindowMessage("WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"));
+    ASSERT_NE(flow->windowHandle(), nullptr);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 30), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(flow->windowHandle(), &press);
+    QMouseEvent right(QEvent::MouseButtonPress, QPointF(20, 30), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(flow->windowHandle(), &right);
+    EXPECT_TRUE(pumpUntil([&] { return listener.count() == 1; }, 5000));
+    QThread::msleep(100);
+    EXPECT_EQ(listener.count(), 1);
+}
+
+TEST_F(FlowAppTest, FourthHardwareKeyOnSearchingEndsTheProgram)
+{
+    ASSERT_EQ(flow->currentViewId(), SEARCHING_VIEW_ID);
+    ce::HWND window = flow->flowWindow();
+    std::thread sender([window] {
+        for (int i = 0; i < 3; ++i)
+            ce::postMessage(window, 0x422, 0, 0);
+    });
+    sender.join();
+    pumpUntil([&] { return app->messageFilter().keyCount() == 3; }, 5000);
+    EXPECT_EQ(app->messageFilter().keyCount(), 3);
+    EXPECT_EQ(flow->currentViewId(), SEARCHING_VIEW_ID);
+
+    std::thread fourth([window] { ce::postMessage(window, 0x422, 0, 0); });
+    fourth.join();
+    ASSERT_TRUE(pumpUntil([] { return !g_exitCodes.empty(); }, 10000));
+    EXPECT_EQ(g_exitCodes, std::vector<int> { 0 });
+    EXPECT_EQ(flow->currentViewId(), ALERT_VIEW_ID);
+    EXPECT_EQ(flow->alertType(), ALERT_TYPE_EXIT);
+}
+
+TEST_F(FlowAppTest, BrowserLoginMessages)
+{
+    ce::HWND window = flow->flowWindow();
+    flow->setLoginPending(true);
+    flow->setScreenShown(true);
+    std::thread([window] {
+        ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_UNFINISHED"), 0, 0);
+    }).join();
+    ASSERT_TRUE(pumpUntil([&] { return !flow->isLoginPending(); }, 5000));
+    EXPECT_FALSE(flow->isScreenShown());
+    EXPECT_EQ(flow->loginResult(), 0);
+
+    std::thread([window] {
+        ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_SUCESSFULLY"), 0, 0);
+    }).join();
+    ASSERT_TRUE(pumpUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000));
+    EXPECT_EQ(flow->loginResult(), 1);
+}
+
+} // namespace

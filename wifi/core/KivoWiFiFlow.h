@@ -1,0 +1,197 @@
+// KivoWiFi's main window and the controller of its screens: it owns the
+// wireless configuration layer, one cached instance of every screen and the
+// stack of view ids behind the back button; it decides which screen is shown,
+// what back and exit do, polls the adapter every 3 seconds for the Wi-Fi
+// state it reports to KivoMap, and ends the program.
+//
+// GUI thread only. Created once through instance() and never deleted.
+#pragma once
+
+#include "platform/wm.h"
+#include "wifi/core/MyConfigWiFi.h"
+#include "wifi/core/flow_ids.h"
+#include "wifi/core/flow_navigation.h"
+#include "wifi/core/flow_views.h"
+
+#include <QBasicTimer>
+#include <QModelIndex>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QSettings;
+
+class KivoWiFiFlow : public QWidget {
+    Q_OBJECT
+public:
+    // The status poll's and the exit timer's intervals.
+    static constexpr int STATUS_INTERVAL_MS = 3000;
+    static constexpr int EXIT_DELAY_MS = 1500;
+
+    // The one flow; the first call creates it (without parent).
+    static KivoWiFiFlow* instance();
+    // The flow if it was created, else null.
+    static KivoWiFiFlow* existingInstance();
+
+    // Screens register here, before the flow is created, to replace the
+    // placeholder of their id.
+    static void setViewOps(int id, FlowViewOps ops);
+
+    // Constructs everything the program needs (blocks while the adapter is
+    // searched for). Use instance(); tests may construct their own.
+    KivoWiFiFlow();
+    ~KivoWiFiFlow() override;
+
+    // Checks that Zero Config is enabled, opens the searching screen, reports
+    // the Wi-Fi state and shows the window.
+    void Start();
+
+    // Shows screen id; mode BACK_VIEW_MODE goes back (the id is not pushed),
+    // other values go to the option chooser as its list kind.
+    void switchView(int id, int mode);
+    void pushViewId(int id);
+    void hideAllViews();
+    // Releases every cached screen by deferred deletion and empties the stack.
+    void releaseViews();
+    // Reports a Wi-Fi state to KivoMap when the reporting rule lets it through.
+    void notifyWiFiStatus(int state);
+
+    void setJoinText(const QString& text, int inputType);
+    void setKeyboardText(const QString& text, int inputType);
+    void setKeyboardResult(const QString& text, int inputType);
+    QString joinText() const { return m_joinText; }
+    QString keyboardText() const { return m_keyboardText; }
+    QString keyboardResult() const { return m_keyboardResult; }
+    int inputType() const { return m_inputType; }
+    int rowIndex() const { return m_rowIndex; }
+    void setRowIndex(int row) { m_rowIndex = row; }
+
+    // The window for a resolution text: "480x272" is shown as a portrait
+    // window, "800x480" as is, anything else as 480 x 272.
+    static QSize windowSizeForResolution(const QString& resolution);
+    QString currentResolution() const;
+    QString currentDayNightMode() const;
+
+    // Navigation state.
+    int currentViewId() const { return m_nav.current(); }
+    int previousViewId() const { return m_nav.previous(); }
+    QVector<int> viewStack() const;
+    // The cached screen of an id (a placeholder until the id has a screen),
+    // null when not created.
+    QWidget* view(int id) const;
+
+    // The connecting or alert screen is shown (cleared by every switch).
+    bool isScreenShown() const { return m_AlertSign; }
+    void setScreenShown(bool shown) { m_AlertSign = shown; }
+
+    // Wi-Fi state last reported (KIVOWIFI_STATE_UNKNOWN before the first).
+    int wifiState() const { return m_wifiState; }
+    int currentNetworkIndex() const { return m_currentNetworkIndex; }
+    void setCurrentNetworkIndex(int index) { m_currentNetworkIndex = index; }
+    bool isWiFiConnected() const { return m_connected; }
+    // Keeps the current network index for that many not-associated polls.
+    void setStatusGraceCount(int polls) { m_graceCount = polls; }
+    int statusGraceCount() const { return m_graceCount; }
+    void restartStatusTimer();
+
+    int alertType() const { return m_alertType; }
+    void setAlertType(int type) { m_alertType = type; }
+    int savedNetworkCursor() const { return m_savedCursor; }
+    void setSavedNetworkCursor(int slot) { m_savedCursor = slot; }
+    QString joiningName() const { return m_joiningName; }
+    void setJoiningName(const QString& name) { m_joiningName = name; }
+    QString lastSyncTime() const { return m_lastSyncTime; }
+    void setLastSyncTime(const QString& text) { m_lastSyncTime = text; }
+    int loadingFrame() const { return m_loadingFrame; }
+    void setLoadingFrame(int frame) { m_loadingFrame = frame; }
+    QString securityChoice() const { return m_securityChoice; }
+    void setSecurityChoice(const QString& choice) { m_securityChoice = choice; }
+    bool hasSavedNetworks() const { return m_savedNetworksPresent; }
+    void setSavedNetworksPresent(bool present) { m_savedNetworksPresent = present; }
+    bool isBrowserLaunched() const { return m_browserLaunched; }
+    void setBrowserLaunched(bool launched) { m_browserLaunched = launched; }
+    bool isLoginPending() const { return m_Need_Pop_Browser; }
+    void setLoginPending(bool pending) { m_Need_Pop_Browser = pending; }
+    // 1 login successful, 2 login unfinished, 0 none.
+    int loginResult() const { return m_loginResult; }
+    void setLoginResult(int result) { m_loginResult = result; }
+    // 100 in the auto-sync start mode, else 0.
+    int startMode() const { return m_startMode; }
+    void setStartMode(int mode) { m_startMode = mode; }
+    bool isLogEnabled() const { return m_logEnabled; }
+
+    CMyConfigWiFi& configWiFi() { return m_configWiFi; }
+    // The flow's window for window messages (found by class "KivoWiFi").
+    ce::HWND flowWindow() const { return m_window; }
+    QLabel* statusLabel() const { return m_statusLabel; }
+
+    // Adapter helpers the navigation needs.
+    // Index in the visible list of the adapter's first preferred network, -1
+    // when none.
+    int currentAPIndex();
+    bool isConnectStatus();
+    // Empties the preferred list, the login state and the EAPOL registry group.
+    void clearEapolSettings();
+    // One line to the connection log, when logging is on.
+    void writeLog(const QString& text);
+
+    // How the program ends; tests replace it to keep their process.
+    static void setProcessExitHandler(std::function<void(int)> handler);
+
+    // The registry group of the 802.1X settings, emptied at start and exit.
+    static void clearEapolRegistry();
+
+public slots:
+    void ListItemSelected(QModelIndex index);
+    void onBackBtnClick();
+    void onExitBtnClick();
+    void refreshStatus();
+    void ShowWiFiConnectingStatus(QString const& eventName);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    QWidget* ensureView(int id);
+    const FlowViewOps& ops(int id) const;
+    QWidget* existingView(int id) const;
+    void prepareView(int id, int mode, QWidget* view);
+    void raiseStatusLabel();
+    void endProgram();
+
+    CMyConfigWiFi m_configWiFi;
+    QPointer<QWidget> m_views[KEYBOARD_VIEW_ID + 1];
+    kivowifi::ViewNavigator m_nav;
+    bool m_AlertSign = false;
+    int m_wifiState = KIVOWIFI_STATE_UNKNOWN;
+    QTimer m_statusTimer;
+    QBasicTimer m_exitTimer;
+    int m_currentNetworkIndex = -1;
+    bool m_connected = false;
+    int m_graceCount = 0;
+    int m_alertType = 0;
+    QString m_joinText;
+    QString m_keyboardText;
+    QString m_keyboardResult;
+    int m_inputType = -1;
+    int m_rowIndex = -1;
+    int m_savedCursor = 0;
+    QString m_joiningName;
+    QString m_lastSyncTime;
+    int m_loadingFrame = 1;
+    QString m_securityChoice;
+    bool m_savedNetworksPresent = false;
+    bool m_browserLaunched = false;
+    bool m_Need_Pop_Browser = false;
+    int m_loginResult = 0;
+    bool m_logEnabled = false;
+    QSettings* m_debugSettings = nullptr;
+    int m_startMode = 0;
+    QLabel* m_statusLabel = nullptr;
+    ce::HWND m_window = nullptr;
+};

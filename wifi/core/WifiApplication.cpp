@@ -1,0 +1,121 @@
+#include "wifi/core/WifiApplication.h"
+
+#include "wifi/core/KivoWiFiFlow.h"
+#include "wifi/core/SystemHelper.h"
+
+#include <QMouseEvent>
+#include <QSocketNotifier>
+#include <QWindow>
+
+// What the filter acts upon: the flow, reached through its accessor.
+class WifiApplication::FlowTarget : public kivowifi::MessageFilterTarget {
+public:
+    static KivoWiFiFlow* flow() { return KivoWiFiFlow::existingInstance(); }
+
+    bool flowExists() const override { return flow() != nullptr; }
+    int currentView() const override { return flow()->currentViewId(); }
+    bool screenShown() const override { return flow()->isScreenShown(); }
+    bool loginPending() const override { return flow()->isLoginPending(); }
+    void exitPressed() override { flow()->onExitBtnClick(); }
+    void backPressed() override { flow()->onBackBtnClick(); }
+
+    void keyboardText(const QString& text) override
+    {
+        flow()->writeLog(
+            QStringLiteral("[In WifiApplication - winEventFilter()] keyboard text of %1 characters").arg(text.size()));
+    }
+
+    void browserLoginFinished() override
+    {
+        KivoWiFiFlow* f = flow();
+        f->setLoginResult(1);
+        f->restartStatusTimer();
+        f->setScreenShown(false);
+        f->setLoginPending(false);
+        f->writeLog(QStringLiteral("WM_BROWSER_EXIT_LOGIN_SUCESSFULLY"));
+        f->switchView(SYNC_VIEW_ID, 0);
+    }
+
+    void browserLoginUnfinished() override
+    {
+        KivoWiFiFlow* f = flow();
+        f->clearEapolSettings();
+        f->setScreenShown(false);
+        f->restartStatusTimer();
+        f->writeLog(QStringLiteral("WM_BROWSER_EXIT_LOGIN_UNFINISHED"));
+    }
+
+    void activated() override
+    {
+        SystemHelper* system = SystemHelper::instance();
+        system->setLanguage(system->readLanguage());
+        system->setDayNight(system->readDayNight());
+    }
+
+    void broadcast(ce::UINT message) override { ce::postMessage(ce::HWND_BROADCAST, message, 0, 0); }
+
+    void log(const QString& text) override
+    {
+        if (KivoWiFiFlow* f = flow())
+            f->writeLog(text);
+    }
+};
+
+// Drains the GUI thread's window-message queue from the Qt event loop, and
+// turns left-button presses on the program's windows into WM_LBUTTONDOWN for
+// the filter.
+class WifiApplication::Pump : public QObject {
+public:
+    explicit Pump(WifiApplication* app)
+        : m_app(app)
+    {
+        int fd = ce::messageWakeFd();
+        if (fd >= 0) {
+            m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+            connect(m_notifier, &QSocketNotifier::activated, this, [] { ce::pumpMessages(); });
+        }
+        app->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // A press reaches the program's window once, before any widget.
+        if (event->type() == QEvent::MouseButtonPress && qobject_cast<QWindow*>(watched)) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            if (me->button() == Qt::LeftButton) {
+                KivoWiFiFlow* flow = KivoWiFiFlow::existingInstance();
+                QPoint at = me->pos();
+                ce::MSG msg { flow ? flow->flowWindow() : nullptr, ce::WM_LBUTTONDOWN, 1,
+                    ce::LPARAM((at.x() & 0xFFFF) | ((at.y() & 0xFFFF) << 16)), 0 };
+                if (m_app->winEventFilter(msg))
+                    return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    WifiApplication* m_app;
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+WifiApplication::WifiApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+    , m_target(new FlowTarget)
+    , m_filter(new kivowifi::SystemMessageFilter(*m_target))
+{
+    ce::setThreadMessageFilter([this](const ce::MSG& msg) { return winEventFilter(msg); });
+    m_pump.reset(new Pump(this));
+}
+
+WifiApplication::~WifiApplication()
+{
+    ce::setThreadMessageFilter(nullptr);
+    m_pump.reset();
+}
+
+bool WifiApplication::winEventFilter(const ce::MSG& msg)
+{
+    return m_filter->filter(msg);
+}

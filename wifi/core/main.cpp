@@ -1,0 +1,41 @@
+// KivoWiFi's entry: one instance per device, the Wi-Fi support library's two
+// start calls, the application with its font and codec, the flow and its
+// start mode, then the event loop.
+#include "platform/paths.h"
+#include "wifi/core/KivoWiFiFlow.h"
+#include "wifi/core/WifiApplication.h"
+#include "wifi/core/flow_dkcore.h"
+#include "wifi/core/flow_instance.h"
+
+#include <QFont>
+#include <QTextCodec>
+
+int main(int argc, char** argv)
+{
+    ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
+
+    kivowifi::SingleInstance single("KivoWiFi");
+    if (!single.acquire()) {
+        kivowifi::bringRunningInstanceForward(2000);
+        return 0;
+    }
+
+    kivowifi::wifiDkCoreStart();
+    kivowifi::wifiDkCoreMode(2);
+
+    WifiApplication app(argc, argv);
+
+    QFont font = QApplication::font();
+    font.setStyleStrategy(QFont::PreferAntialias);
+    QApplication::setFont(font);
+
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+
+    KivoWiFiFlow* flow = KivoWiFiFlow::instance();
+    if (argc >= 2)
+        flow->setStartMode(100);
+
+    flow->show();
+    flow->Start();
+    return app.exec();
+}
