@@ -1,6 +1,7 @@
 #include "wifi/core/KivoWiFiFlow.h"
 
 #include "platform/paths.h"
+#include "platform/qt/qt_message_pump.h"
 #include "wifi/core/IPCHelper.h"
 #include "wifi/core/RegistrySettings.h"
 #include "wifi/core/SystemHelper.h"
@@ -110,21 +111,7 @@ KivoWiFiFlow::KivoWiFiFlow()
     m_window = ce::createWindow(kivowifi::FLOW_WINDOW_CLASS, "KivoWiFi",
         [](ce::HWND, ce::UINT, ce::WPARAM, ce::LPARAM) { return ce::LRESULT(0); });
     if (m_window) {
-        QPointer<KivoWiFiFlow> self(this);
-        ce::setWindowActions(
-            m_window,
-            [self](int command) {
-                if (self)
-                    self->setVisible(command != ce::SW_HIDE);
-            },
-            [self] {
-                if (!self)
-                    return;
-                self->writeLog(QStringLiteral("[In WifiFlow - activate()] Brought to the front"));
-                self->show();
-                self->raise();
-                self->activateWindow();
-            });
+        kivo::QtWindowBinding::bind(m_window, this);
         IPCHelper::setFlowWindow(m_window);
     }
 
@@ -168,6 +155,7 @@ KivoWiFiFlow::~KivoWiFiFlow()
     if (m_window) {
         if (IPCHelper::flowWindow() == m_window)
             IPCHelper::setFlowWindow(nullptr);
+        kivo::QtWindowBinding::unbind(m_window);
         ce::destroyWindow(m_window);
     }
     m_configWiFi.stopWzc();

@@ -1,10 +1,10 @@
 #include "wifi/core/WifiApplication.h"
 
+#include "platform/qt/qt_message_pump.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/SystemHelper.h"
 
 #include <QMouseEvent>
-#include <QSocketNotifier>
 #include <QWindow>
 
 // What the filter acts upon: the flow, reached through its accessor.
@@ -50,6 +50,8 @@ public:
         SystemHelper* system = SystemHelper::instance();
         system->setLanguage(system->readLanguage());
         system->setDayNight(system->readDayNight());
+        flow()->writeLog(
+            QStringLiteral("[In WifiApplication - winEventFilter()] WM_ACTIVATE: language and day/night reloaded"));
     }
 
     void broadcast(ce::UINT message) override { ce::postMessage(ce::HWND_BROADCAST, message, 0, 0); }
@@ -61,19 +63,13 @@ public:
     }
 };
 
-// Drains the GUI thread's window-message queue from the Qt event loop, and
-// turns left-button presses on the program's windows into WM_LBUTTONDOWN for
-// the filter.
-class WifiApplication::Pump : public QObject {
+// Turns left-button presses on the program's windows into WM_LBUTTONDOWN for
+// the filter, as the device delivers them.
+class WifiApplication::TouchWatcher : public QObject {
 public:
-    explicit Pump(WifiApplication* app)
+    explicit TouchWatcher(WifiApplication* app)
         : m_app(app)
     {
-        int fd = ce::messageWakeFd();
-        if (fd >= 0) {
-            m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-            connect(m_notifier, &QSocketNotifier::activated, this, [] { ce::pumpMessages(); });
-        }
         app->installEventFilter(this);
     }
 
@@ -97,7 +93,6 @@ protected:
 
 private:
     WifiApplication* m_app;
-    QSocketNotifier* m_notifier = nullptr;
 };
 
 WifiApplication::WifiApplication(int& argc, char** argv)
@@ -106,13 +101,15 @@ WifiApplication::WifiApplication(int& argc, char** argv)
     , m_filter(new kivowifi::SystemMessageFilter(*m_target))
 {
     ce::setThreadMessageFilter([this](const ce::MSG& msg) { return winEventFilter(msg); });
-    m_pump.reset(new Pump(this));
+    // Window messages reach the filter while the Qt event loop runs.
+    kivo::QtMessagePump::install(this);
+    m_touchWatcher.reset(new TouchWatcher(this));
 }
 
 WifiApplication::~WifiApplication()
 {
     ce::setThreadMessageFilter(nullptr);
-    m_pump.reset();
+    m_touchWatcher.reset();
 }
 
 bool WifiApplication::winEventFilter(const ce::MSG& msg)

@@ -23,8 +23,8 @@ public:
 
 private:
     class FlowTarget;
-    class Pump;
+    class TouchWatcher; // left-button presses as window messages
     std::unique_ptr<FlowTarget> m_target;
     std::unique_ptr<kivowifi::SystemMessageFilter> m_filter;
-    std::unique_ptr<Pump> m_pump;
+    std::unique_ptr<TouchWatcher> m_touchWatcher;
 };

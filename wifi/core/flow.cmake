@@ -23,7 +23,7 @@ add_library(kivo_wifi_flow STATIC
 target_include_directories(kivo_wifi_flow PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(kivo_wifi_flow PUBLIC
   kivo_wifi_flow_logic kivo_wifi_wireless kivo_wifi_services kivo_wifi_probe
-  Qt5::Core Qt5::Gui Qt5::Widgets kivo_platform)
+  Qt5::Core Qt5::Gui Qt5::Widgets kivo_platform kivo_platform_qt)
 
 # The program.
 add_executable(KivoWiFi ${_flow}/main.cpp)

@@ -162,7 +162,7 @@ TEST(KivoWiFiProgram, SingleInstanceHardwareKeysTouchAndCleanExit)
     EXPECT_EQ(second.waitExit(30000), 0);
     EXPECT_TRUE(first.running());
     EXPECT_TRUE(waitUntil(
-        [&] { return root.readFile(log).find("[In WifiFlow - activate()] Brought to the front") != std::string::npos; },
+        [&] { return root.readFile(log).find("WM_ACTIVATE: language and day/night reloaded") != std::string::npos; },
         10000));
 
     // A touch is broadcast to every top-level window.
