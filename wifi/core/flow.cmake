@@ -28,5 +28,6 @@ target_link_libraries(kivo_wifi_flow PUBLIC
 # The program.
 add_executable(KivoWiFi ${_flow}/main.cpp)
 target_link_libraries(KivoWiFi PRIVATE kivo_wifi_flow)
-# What it loads at run time: the Wi-Fi support library stand-in.
-add_dependencies(KivoWiFi kivo_sim_wifidkcore)
+# What it loads at run time: the Wi-Fi support library and the wireless
+# adapter stand-ins.
+add_dependencies(KivoWiFi kivo_sim_wifidkcore kivo_sim_wzcsapi kivo_sim_iphlpapi)
