@@ -389,6 +389,8 @@ public:
     Network joined;
     ce::WZC_CONTEXT context { 3000, 2000, 60000, 60000 };
     int failAdapterInfo = 0;
+    ce::HANDLE eventQueue = nullptr;
+    std::string eventQueueRoot;
 
     void ensureLoaded()
     {
@@ -536,18 +538,29 @@ public:
         const char* detail = "simulated adapter";
         for (size_t i = 0; detail[i]; ++i)
             msg.wszDetail[i] = char16_t(detail[i]);
-        ce::MSGQUEUEOPTIONS o {};
-        o.dwSize = sizeof o;
-        o.dwFlags = ce::MSGQUEUE_ALLOW_BROKEN;
-        o.dwMaxMessages = ce::WZC_EVENT_QUEUE_MAX_MESSAGES;
-        o.cbMaxMessage = sizeof msg;
-        o.bReadAccess = 0;
-        ce::HANDLE q = ce::createMsgQueue(ce::WZC_EVENT_QUEUE_NAME, &o);
-        if (!q)
-            return false;
-        bool ok = ce::writeMsgQueue(q, &msg, sizeof msg, 0, 0) != 0;
-        ce::closeMsgQueue(q);
-        return ok;
+        // One write end for every event, so the reader gets them in order.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (!eventQueue || eventQueueRoot != ce::deviceRoot()) {
+                if (eventQueue)
+                    ce::closeMsgQueue(eventQueue);
+                ce::MSGQUEUEOPTIONS o {};
+                o.dwSize = sizeof o;
+                o.dwFlags = ce::MSGQUEUE_ALLOW_BROKEN;
+                o.dwMaxMessages = ce::WZC_EVENT_QUEUE_MAX_MESSAGES;
+                o.cbMaxMessage = sizeof msg;
+                o.bReadAccess = 0;
+                eventQueue = ce::createMsgQueue(ce::WZC_EVENT_QUEUE_NAME, &o);
+                eventQueueRoot = ce::deviceRoot();
+                if (!eventQueue)
+                    return false;
+            }
+            if (ce::writeMsgQueue(eventQueue, &msg, sizeof msg, 0, 0))
+                return true;
+            // No reader now: the write end is opened afresh for the next try.
+            ce::closeMsgQueue(eventQueue);
+            eventQueue = nullptr;
+        }
+        return false;
     }
 
     void storePreferred(const ce::WZC_WLAN_CONFIG* recs, DWORD count, DWORD index)

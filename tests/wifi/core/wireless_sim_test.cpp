@@ -341,6 +341,7 @@ TEST_F(WirelessSim, EventThreadNamesEventsDropsBadRecordsAndStops)
     ASSERT_TRUE(pumpUntil([&] { return events.has("WZC_VISIBLE_NETWORK"); }));
     events.names.clear();
 
+    // Records of the wrong size are dropped; an SSID without its NUL is cut.
     ce::MSGQUEUEOPTIONS o { sizeof o, ce::MSGQUEUE_ALLOW_BROKEN, 16, 4096, 0 };
     ce::HANDLE q = ce::createMsgQueue(ce::WZC_EVENT_QUEUE_NAME, &o);
     ASSERT_NE(q, nullptr);
@@ -354,20 +355,29 @@ TEST_F(WirelessSim, EventThreadNamesEventsDropsBadRecordsAndStops)
     std::memset(unterminated.szSsid, 'S', sizeof unterminated.szSsid);
     ASSERT_TRUE(ce::writeMsgQueue(q, &unterminated, sizeof unterminated, 0, 0));
     ce::closeMsgQueue(q);
-
-    wifi.connectNetwork(window.hwnd(), 0x8127, "Nowhere", "", 1, 0, 1, false); // preferred list exhausted
-    for (ce::DWORD code : { 8u, 9u, 99u, 0u })
-        sim::writeEvent(code, code == 8 ? "" : "x");
-    ASSERT_TRUE(pumpUntil([&] { return events.names.size() >= 6; }));
+    ASSERT_TRUE(pumpUntil([&] { return events.has("WZC_STARTED"); }));
     pumpFor(100);
-    EXPECT_EQ(events.names.size(), 6) << "the two malformed records were dropped";
-    EXPECT_EQ(events.names.front(), "WZC_STARTED");
-    EXPECT_EQ(events.names.count("WZC_FAILED_ASSOCIATION"), 2);
-    EXPECT_EQ(events.names.count("default"), 2);
-    EXPECT_EQ(events.names.count("WZC_PREFERED_LIST_EXHAUSTED"), 1);
-    ASSERT_EQ(window.notes.size(), 1u) << "the first failure notifies the join, the second finds no target";
+    EXPECT_EQ(events.names, QStringList { "WZC_STARTED" });
+
+    // No preferred network in range.
+    wifi.connectNetwork(window.hwnd(), 0x8127, "Nowhere", "", 1, 0, 1, false);
+    ASSERT_TRUE(pumpUntil([&] { return events.has("WZC_PREFERED_LIST_EXHAUSTED"); }));
+    EXPECT_TRUE(window.notes.empty());
+
+    ASSERT_TRUE(sim::writeEvent(8, ""));
+    ASSERT_TRUE(pumpUntil([&] { return !window.notes.empty(); }));
+    EXPECT_EQ(window.notes[0].message, 0x8127u);
     EXPECT_EQ(window.notes[0].wParam, 0u);
     EXPECT_EQ(window.notes[0].ssid, u"[No SSID]");
+
+    for (ce::DWORD code : { 9u, 99u, 0u })
+        ASSERT_TRUE(sim::writeEvent(code, "x"));
+    ASSERT_TRUE(pumpUntil([&] { return events.names.size() >= 6; }));
+    pumpFor(100);
+    EXPECT_EQ(events.names,
+        QStringList({ "WZC_STARTED", "WZC_PREFERED_LIST_EXHAUSTED", "WZC_FAILED_ASSOCIATION", "WZC_FAILED_ASSOCIATION",
+            "default", "default" }));
+    EXPECT_EQ(window.notes.size(), 1u) << "one join, one notification";
 
     EXPECT_TRUE(wifi.stopWzc());
     EXPECT_TRUE(wifi.isFinished());
