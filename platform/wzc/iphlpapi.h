@@ -7,8 +7,6 @@
 #include "platform/loader.h"
 #include "platform/types.h"
 
-#include <atomic>
-
 namespace ce {
 
 constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
@@ -52,18 +50,12 @@ using PFN_GetAdaptersInfo = DWORD (*)(IP_ADAPTER_INFO* buffer, DWORD* size);
 
 inline DWORD GetAdaptersInfo(IP_ADAPTER_INFO* buffer, DWORD* size)
 {
-    static std::atomic<PFN_GetAdaptersInfo> fn { nullptr };
-    PFN_GetAdaptersInfo f = fn.load();
-    if (!f) {
-        // Loaded once for the life of the process, as the platform keeps it.
-        if (HMODULE m = loadLibrary("iphlpapi.dll")) {
-            f = reinterpret_cast<PFN_GetAdaptersInfo>(getProcAddress(m, "GetAdaptersInfo"));
-            if (!f)
-                freeLibrary(m);
-            else
-                fn.store(f);
-        }
-    }
+    // Loaded on first use and kept for the life of the process, as the
+    // platform keeps it.
+    static const PFN_GetAdaptersInfo f = [] {
+        static HMODULE module = loadLibrary("iphlpapi.dll");
+        return module ? reinterpret_cast<PFN_GetAdaptersInfo>(getProcAddress(module, "GetAdaptersInfo")) : nullptr;
+    }();
     if (!f)
         return ERROR_NOT_SUPPORTED;
     return f(buffer, size);

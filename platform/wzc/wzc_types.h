@@ -22,13 +22,10 @@ namespace ce {
 // ---- records -----------------------------------------------------------------
 
 // Buffers the service fills or takes: a length and the bytes.
-#pragma pack(push, 4)
 struct RAW_DATA {
     DWORD dwDataLen;
     BYTE* pData;
 };
-#pragma pack(pop)
-static_assert(sizeof(RAW_DATA) == 12, "raw data is a length and a pointer, 4-byte packed");
 
 struct NDIS_802_11_SSID {
     DWORD SsidLength; // bytes in use, 0 to 32
@@ -67,7 +64,9 @@ struct WZC_EAPOL_PARAMS {
 #pragma pack(pop)
 static_assert(sizeof(WZC_EAPOL_PARAMS) == 24, "802.1X parameters are 24 bytes");
 
-// One network: a scan result or a preferred network.
+// One network: a scan result or a preferred network. Packed to 4 bytes, so
+// that the record keeps its size with 8-byte pointers: read pbAuthData by
+// value, never bind a reference to it.
 #pragma pack(push, 4)
 struct WZC_WLAN_CONFIG {
     DWORD Length; // sizeof(WZC_WLAN_CONFIG)
@@ -107,7 +106,6 @@ constexpr DWORD wzcConfigListSize(DWORD items)
 }
 
 // The state of one wireless interface.
-#pragma pack(push, 4)
 struct INTF_ENTRY {
     char16_t* wszGuid; // the interface key; the caller's
     char16_t* wszDescr;
@@ -145,7 +143,6 @@ struct INTF_ENTRY_EX {
     BOOL bInitialized;
     DWORD dwReserved[7];
 };
-#pragma pack(pop)
 
 struct INTF_KEY_ENTRY {
     char16_t* wszGuid;

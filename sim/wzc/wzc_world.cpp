@@ -384,6 +384,7 @@ public:
     std::vector<std::vector<BYTE>> preferredAuth;
     DWORD preferredIndex = 0;
     unsigned joinGen = 0;
+    bool joinedSinceAppear = false;
     bool associated = false;
     bool addressed = false;
     Network joined;
@@ -435,13 +436,16 @@ public:
 
     void powerUp()
     {
+        joinedSinceAppear = false;
         appearAt = Clock::now() + std::chrono::milliseconds(cfg.appearDelayMs);
         unsigned gen = radioGen;
         after(cfg.appearDelayMs, [this, gen] {
             if (gen != radioGen)
                 return;
             scan();
-            if (zeroConfig && !preferred.empty())
+            // The service joins its preferred networks once the adapter is up,
+            // unless a new list already started a join.
+            if (zeroConfig && !preferred.empty() && !joinedSinceAppear)
                 startJoin();
         });
     }
@@ -489,6 +493,7 @@ public:
     // its list changed.
     void startJoin()
     {
+        joinedSinceAppear = true;
         disassociate();
         unsigned gen = joinGen;
         const ce::WZC_WLAN_CONFIG* target = nullptr;
