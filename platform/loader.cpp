@@ -23,7 +23,9 @@ namespace {
 
 std::mutex g_mutex;
 std::vector<std::string> g_searchPaths;
-std::set<ModuleTag*> g_modules;
+// Never destroyed: a library loaded for the life of the process stays known
+// (and reachable) through the end of static destruction.
+std::set<ModuleTag*>& g_modules = *new std::set<ModuleTag*>;
 
 std::string exeFolder()
 {

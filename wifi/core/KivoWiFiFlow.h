@@ -12,6 +12,7 @@
 #include "wifi/core/flow_ids.h"
 #include "wifi/core/flow_navigation.h"
 #include "wifi/core/flow_views.h"
+#include "wifi/core/probe_networks.h" // saved networks (flow_networks.cpp)
 
 #include <QBasicTimer>
 #include <QModelIndex>
@@ -194,4 +195,89 @@ private:
     int m_startMode = 0;
     QLabel* m_statusLabel = nullptr;
     ce::HWND m_window = nullptr;
+
+    // ---- Saved networks, joining and the portal verdict (flow_networks.cpp) ----
+public:
+    // Results of these operations.
+    static constexpr int RESULT_OK = 0;
+    static constexpr int RESULT_NO_SETTINGS = 6; // settings object missing or key not recognised
+    static constexpr int RESULT_BAD_KEYBOARD_TARGET = 8;
+    static constexpr int RESULT_JOIN_RETRIED = 10; // key refused: joined again through the visible list
+
+    // The visible networks (index into the wireless layer's visible list;
+    // an index outside it, or a value outside its table, gives 0 or "").
+    int refreshAPList();
+    int getAPCount();
+    QString getAPName(int index);
+    int getAPSignalStrength(int index);
+    int getAPPrivacy(int index);
+    QString getAPEncryptionText(int index);
+    QString getAPAuthenticationText(int index);
+    QString getAPKeyIndexText(int index);
+    // The wireless layer's address data: the usable flag and, in order,
+    // adapter name, description, DHCP server, IP address, gateway, mask and
+    // DHCP server again.
+    int getAdapterInfo(bool* usable, QString* adapterName, QString* description, QString* dhcpServer,
+        QString* ipAddress, QString* gateway, QString* subnetMask, QString* dhcpServer2);
+
+    // "Settings/Encryption", "Settings/Authentication", "Settings/Key index",
+    // "Settings/Network", "Settings/User name" or "Settings/Password" into
+    // the record in use; 6 for any other key.
+    int setSetting(const QString& key, const QString& value);
+    WiFiSettings getWiFiSettings() const { return m_WiFiSettings; }
+    void setWiFiSettings(const WiFiSettings& settings) { m_WiFiSettings = settings; }
+    // A saved record (slot 0 the most recent); the placeholder outside 0-4.
+    WiFiSettings savedSettings(int slot) const;
+    // The result of the last readWiFiSettings.
+    int savedSettingsReadResult() const { return m_savedReadResult; }
+
+    BrowserStatus getBrowserStatus() const { return m_browserStatus; }
+    // Reads "LaunchBrowser" from CheckBrowserStatus.ini; 6 when it cannot.
+    int readLaunchBrowserStatus();
+
+    // Zero Config on or off, then the Wi-Fi state 0 or 1 to KivoMap.
+    void enableWiFi(bool on);
+
+    // WiFiSettings.ini: read the five records (empty ones from
+    // WiFiSettingsDefault.ini), save the record in use first, forget the
+    // network being joined.
+    int readWiFiSettings();
+    void saveWiFiSettings();
+    void forgetWiFiSettings();
+    // Joins the network of the record in use; 10 when its key was refused
+    // and the join went through the visible list instead.
+    int joinNetwork();
+    // Joins the visible network at index with a key (empty: automatic).
+    int connectWithKey(int index, const QString& key);
+
+    // KivoMap's keyboard: asks for it, for target 0 (the key of the visible
+    // network at index), 2 network name, 3 user name or 4 password, and takes
+    // the typed text back.
+    int requestExternalKeyboard(int target, int index, const QString& text, bool password);
+    int onKeyboardText(const QString& text);
+    int keyboardTarget() const { return m_keyboardTarget; }
+    int keyboardNetworkIndex() const { return m_keyboardNetworkIndex; }
+
+    // Logs whether the network being joined is connected, and its signal.
+    void CurrentNetworkStatus();
+
+    // device.xml's brand and the two service texts made from it.
+    void readDeviceXml();
+    QString brandName() const { return m_brandName; }
+    QString registerDeviceText() const { return m_registerDeviceText; }
+    QString lastSyncedText() const { return m_lastSyncedText; }
+
+private:
+    kivowifi::SavedNetworks m_savedSettings = kivowifi::placeholderSlots();
+    WiFiSettings m_WiFiSettings;
+    BrowserStatus m_browserStatus;
+    QSettings* m_wifiSettingsFile = nullptr;
+    QSettings* m_wifiDefaultsFile = nullptr;
+    int m_savedReadResult = 0;
+    int m_keyboardTarget = -1;
+    int m_keyboardNetworkIndex = -1;
+    QString m_brandName;
+    QString m_registerDeviceText;
+    QString m_lastSyncedText;
+    // ---- end of saved networks ----
 };

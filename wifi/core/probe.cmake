@@ -11,3 +11,10 @@ target_include_directories(kivo_wifi_probe PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(kivo_wifi_probe PUBLIC Qt5::Core kivo_platform)
 # The probe loads the stand-in library at run time.
 add_dependencies(kivo_wifi_probe kivo_sim_httptest)
+
+# The flow's saved-network operations belong to the flow controller's library
+# (flow.cmake, included before this file).
+if(TARGET kivo_wifi_flow)
+  target_sources(kivo_wifi_flow PRIVATE ${_probe}/flow_networks.cpp)
+  add_dependencies(kivo_wifi_flow kivo_sim_httptest)
+endif()

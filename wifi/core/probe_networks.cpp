@@ -136,13 +136,11 @@ SavePlan planSave(const SavedNetworks& saved, const WiFiSettings& joined)
         for (int j = plan.from - 1; j >= 0; --j)
             plan.file[size_t(j + 1)] = saved[size_t(j)];
         plan.file[0] = joined;
-        plan.memory = plan.file;
         return plan;
     }
     plan.file[0] = joined;
     for (int j = 0; j < SAVED_NETWORK_COUNT - 1; ++j)
         plan.file[size_t(j + 1)] = saved[size_t(j)];
-    plan.memory = saved;
     return plan;
 }
 

@@ -59,15 +59,13 @@ int keyIndexFromText(const QString& text);
 QString joinKey(const QString& password);
 
 // Saving the network just joined. When a slot holds its name (and it is not
-// a placeholder) it moves to the front and the others keep their order:
-// `records` is what the file and memory then hold. Otherwise it goes first in
-// the file and the fifth falls out, while memory keeps the old records until
-// the next read.
+// a placeholder) it moves to the front and the others keep their order;
+// otherwise it goes first and the fifth record falls out. The file and the
+// records held afterwards are the same five.
 struct SavePlan {
     bool moved = false; // found in slot `from` and moved to the front
     int from = -1;
-    SavedNetworks file; // the five records to write
-    SavedNetworks memory; // the five records held afterwards
+    SavedNetworks file; // the five records to write and hold
 };
 SavePlan planSave(const SavedNetworks& saved, const WiFiSettings& joined);
 

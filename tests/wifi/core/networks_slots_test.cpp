@@ -93,16 +93,18 @@ TEST(SavedNetworks, SlotOperationsAndTheirIniText)
         "Network=BravikDefault\nPassword=BravikDefault\nUser%20name=User\n");
 }
 
-TEST(SavedNetworks, SaveKeepsMemoryUntilTheNextReadOnlyForANewNetwork)
+TEST(SavedNetworks, SaveUpdatesTheHeldRecordsLikeTheFile)
 {
     SavePlan moved = planSave(five(), net("D", "k2"));
     EXPECT_TRUE(moved.moved);
     EXPECT_EQ(moved.from, 3);
-    EXPECT_EQ(moved.memory, moved.file);
 
-    SavePlan added = planSave(five(), net("F"));
+    // Two saves without a read between keep both networks.
+    SavePlan added = planSave(placeholderSlots(), net("F"));
     EXPECT_FALSE(added.moved);
-    EXPECT_EQ(added.memory, five());
+    SavePlan second = planSave(added.file, net("G"));
+    EXPECT_EQ(names(second.file),
+        names({ net("G"), net("F"), placeholderSettings(), placeholderSettings(), placeholderSettings() }));
 
     // A record still holding the placeholder encryption is never matched.
     WiFiSettings odd = net("C");
