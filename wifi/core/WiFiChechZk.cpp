@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 
 #include <atomic>
+#include <cstdlib>
 
 namespace {
 
@@ -63,6 +64,11 @@ WiFiChechZk::WiFiChechZk()
     , m_stop(false)
     , m_log(false)
 {
+    // The program ends without deleting its probes: the running one is
+    // stopped before the services it logs through are torn down.
+    static const bool stopAtExit = (std::atexit([] { WiFiChechZk::stopActiveProbe(); }), true);
+    (void)stopAtExit;
+
     stopActiveProbe();
     {
         QMutexLocker locker(&g_activeLock);
@@ -100,7 +106,6 @@ void WiFiChechZk::CheckLauchZKInit()
     for (;;) {
         writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] get_status START ====>"));
         int status = getHttpStatus();
-        writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] get_status GET"));
         {
             QMutexLocker locker(&m_lock);
             // Stopped while probing: the verdict belongs to a connection that
@@ -112,6 +117,7 @@ void WiFiChechZk::CheckLauchZKInit()
             if (status != 0)
                 m_stop = true;
         }
+        writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] get_status GET"));
         writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] ") + outcomeText(status));
         writeThreadLog(QStringLiteral("[In CheckLauchZK - CheckLauchZKInit()] get_status END <====="));
 
