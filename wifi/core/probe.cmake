@@ -18,3 +18,7 @@ if(TARGET kivo_wifi_flow)
   target_sources(kivo_wifi_flow PRIVATE ${_probe}/flow_networks.cpp)
   add_dependencies(kivo_wifi_flow kivo_sim_httptest)
 endif()
+# KivoWiFi starts the portal browser stand-in at run time.
+if(TARGET KivoWiFi)
+  add_dependencies(KivoWiFi kivo_sim_httptest kivo_sim_zk_launcher)
+endif()
