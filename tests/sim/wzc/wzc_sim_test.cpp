@@ -17,7 +17,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -124,6 +126,16 @@ TEST_F(SimWzc, MalformedOrMissingWorldGivesNoAdapter)
     std::remove(ce::resolvePath(sim::kWorldFile).c_str());
     sim::reload();
     EXPECT_TRUE(m_svc.interfaces().empty());
+}
+
+TEST_F(SimWzc, DemoWorldLoads)
+{
+    std::ifstream f(KIVO_WZC_DEMO_WORLD);
+    std::stringstream content;
+    content << f.rdbuf();
+    world(content.str());
+    ASSERT_TRUE(waitFor([&] { return !m_svc.interfaces().empty(); }));
+    EXPECT_EQ(m_svc.interfaces(), std::vector<std::u16string> { u"WLAN1" });
 }
 
 TEST_F(SimWzc, PassphraseKeyIsTheStandardDerivation)
