@@ -368,17 +368,26 @@ int CMyConfigWiFi::getIPInfo(bool* usableFlag, QString* adapterName, QString* de
     const QString wanted = interfaceName();
     bool found = false;
     if (m_library && !wanted.isEmpty()) {
-        ce::DWORD size = kFirstAdapterBuffer;
-        std::unique_ptr<ce::BYTE[]> buffer(new ce::BYTE[size]());
+        ce::DWORD capacity = kFirstAdapterBuffer;
+        ce::DWORD size = capacity;
+        std::unique_ptr<ce::BYTE[]> buffer(new ce::BYTE[capacity]());
         ce::DWORD r = ce::GetAdaptersInfo(reinterpret_cast<ce::IP_ADAPTER_INFO*>(buffer.get()), &size);
-        if (r != ce::ERROR_SUCCESS && size > kFirstAdapterBuffer && size <= kMaxAdapterBuffer) {
-            buffer.reset(new ce::BYTE[size]());
+        if (r != ce::ERROR_SUCCESS && size > capacity && size <= kMaxAdapterBuffer) {
+            capacity = size;
+            buffer.reset(new ce::BYTE[capacity]());
             r = ce::GetAdaptersInfo(reinterpret_cast<ce::IP_ADAPTER_INFO*>(buffer.get()), &size);
         }
         if (r == ce::ERROR_SUCCESS) {
-            const auto* a = reinterpret_cast<const ce::IP_ADAPTER_INFO*>(buffer.get());
-            // Bounded, in case a chain loops.
-            for (int guard = 0; a && guard < 256; a = a->Next, ++guard) {
+            const ce::BYTE* begin = buffer.get();
+            const ce::BYTE* end = begin + capacity;
+            // Only records inside the buffer, and a bounded walk, in case a
+            // chain is broken or loops.
+            auto inside = [&](const ce::IP_ADAPTER_INFO* p) {
+                auto* b = reinterpret_cast<const ce::BYTE*>(p);
+                return b >= begin && b + sizeof(ce::IP_ADAPTER_INFO) <= end;
+            };
+            const auto* a = reinterpret_cast<const ce::IP_ADAPTER_INFO*>(begin);
+            for (int guard = 0; a && inside(a) && guard < 256; a = a->Next, ++guard) {
                 if (text8(a->AdapterName, sizeof a->AdapterName) != wanted)
                     continue;
                 found = true;
