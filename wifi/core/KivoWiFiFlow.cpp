@@ -127,6 +127,8 @@ KivoWiFiFlow::KivoWiFiFlow()
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(windowSizeForResolution(currentResolution()));
 
+    readWiFiSettings();
+
     // The label only reports Zero Config events; presses go to the screen
     // below it.
     m_statusLabel = new QLabel(this);
@@ -146,6 +148,8 @@ KivoWiFiFlow::KivoWiFiFlow()
     m_debugSettings = new QSettings(debugFile, QSettings::IniFormat, this);
     m_logEnabled = m_debugSettings->value(QStringLiteral("EnableLog")).toString() == QLatin1String("true");
     m_configWiFi.setLogEnabled(m_logEnabled);
+
+    readDeviceXml();
 }
 
 KivoWiFiFlow::~KivoWiFiFlow()
@@ -373,8 +377,10 @@ void KivoWiFiFlow::onBackBtnClick()
         writeLog(QString::fromLatin1(step.log));
     if (step.emptyLastSyncTime)
         m_lastSyncTime.clear();
-    if (step.reloadSavedNetworks)
+    if (step.reloadSavedNetworks) {
         m_savedCursor = 0;
+        readWiFiSettings();
+    }
     if (step.clearJoinEdit) {
         if (QWidget* join = existingView(JOIN_VIEW_ID); join && ops(JOIN_VIEW_ID).leave)
             ops(JOIN_VIEW_ID).leave(join);

@@ -19,16 +19,27 @@ public:
     void exitPressed() override { flow()->onExitBtnClick(); }
     void backPressed() override { flow()->onBackBtnClick(); }
 
-    void keyboardText(const QString& text) override
-    {
-        flow()->writeLog(
-            QStringLiteral("[In WifiApplication - winEventFilter()] keyboard text of %1 characters").arg(text.size()));
-    }
+    void keyboardText(const QString& text) override { flow()->onKeyboardText(text); }
 
     void browserLoginFinished() override
     {
         KivoWiFiFlow* f = flow();
         f->setLoginResult(1);
+        if (f->currentViewId() == SEARCHING_VIEW_ID) {
+            // A network joined without being in the scan is found by name now
+            // that the portal let it through.
+            WiFiSettings inUse = f->getWiFiSettings();
+            if (inUse.userName == QLatin1String("Hidden")) {
+                for (int i = 0, n = f->getAPCount(); i < n; ++i)
+                    if (f->getAPName(i) == inUse.network) {
+                        f->setCurrentNetworkIndex(i);
+                        break;
+                    }
+            }
+        }
+        f->saveWiFiSettings();
+        f->readWiFiSettings();
+        f->writeLog(QStringLiteral("[In WifiApplication - kivowifi->saveWiFiSettings()] Save AP!"));
         f->restartStatusTimer();
         f->setScreenShown(false);
         f->setLoginPending(false);

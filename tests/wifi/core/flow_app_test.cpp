@@ -168,4 +168,28 @@ TEST_F(FlowAppTest, BrowserLoginMessages)
     EXPECT_EQ(flow->loginResult(), 1);
 }
 
+TEST_F(FlowAppTest, ASuccessfulPortalLoginSavesTheNetworkAndANewFlowReadsItBack)
+{
+    WiFiSettings portal { "Encryption 3 enabled", "WPA2 PSK", "Key index 1", "PortalNet", "User", "secret-pass" };
+    flow->setWiFiSettings(portal);
+    ce::HWND window = flow->flowWindow();
+    std::thread([window] {
+        ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_SUCESSFULLY"), 0, 0);
+    }).join();
+    ASSERT_TRUE(pumpUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000));
+    EXPECT_EQ(flow->savedSettings(0).network, "PortalNet");
+    EXPECT_TRUE(flow->hasSavedNetworks());
+
+    // The constructor reads the saved networks: a later start joins from them.
+    flow.reset();
+    flow.reset(new KivoWiFiFlow);
+    flow->setAttribute(Qt::WA_DeleteOnClose, false);
+    EXPECT_TRUE(flow->hasSavedNetworks());
+    WiFiSettings saved = flow->savedSettings(0);
+    EXPECT_EQ(saved.network, "PortalNet");
+    EXPECT_EQ(saved.password, "secret-pass");
+    EXPECT_EQ(saved.userName, "Hidden"); // not in the (empty) scan when it was saved
+    EXPECT_EQ(flow->savedSettings(1).network, kivowifi::PLACEHOLDER_TEXT);
+}
+
 } // namespace
