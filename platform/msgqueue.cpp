@@ -8,8 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <sys/uio.h>
+
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -17,7 +20,10 @@
 // A queue's read end listens on a sequenced-packet socket named after the
 // queue; each write end connects to it once and sends one packet per message.
 // Packets keep message boundaries, and a connection buffers by bytes, so a
-// burst of messages waits for the reader instead of being refused.
+// burst of messages waits for the reader instead of being refused. Each
+// packet starts with the time it was written (the system-wide monotonic
+// clock), so the reader hands out the messages of several writers in the
+// order they were written, as one queue would.
 
 namespace ce {
 
@@ -34,6 +40,14 @@ std::string queueKey(const char* name)
 }
 
 constexpr int kBufferBytes = 1 << 20;
+using Stamp = uint64_t;
+
+Stamp stampNow()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return Stamp(ts.tv_sec) * 1000000000u + Stamp(ts.tv_nsec);
+}
 
 class ReadEnd : public detail::KernelObject {
 public:
@@ -58,20 +72,21 @@ public:
         return serviceLocked() >= 0;
     }
 
-    // Takes one message; -1 when none is waiting.
+    // Takes one message (without its stamp); -1 when none is waiting.
     int tryRead(std::vector<char>& out)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         int fd = serviceLocked();
         if (fd < 0)
             return -1;
-        out.resize(size_t(m_maxMessage) + 1);
+        out.resize(sizeof(Stamp) + size_t(m_maxMessage) + 1);
         ssize_t n = ::recv(fd, out.data(), out.size(), MSG_DONTWAIT | MSG_TRUNC);
-        if (n <= 0) {
-            dropLocked(fd);
+        if (n < ssize_t(sizeof(Stamp))) {
+            dropLocked(fd); // not a packet of this layer: the writer is cut off
             return -1;
         }
-        return int(n);
+        out.erase(out.begin(), out.begin() + sizeof(Stamp));
+        return int(n - ssize_t(sizeof(Stamp)));
     }
 
 private:
@@ -101,12 +116,17 @@ private:
             if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR))
                 dropLocked(fd); // the writer went away
         }
+        // The oldest waiting message of all writers comes first.
+        int oldest = -1;
+        Stamp oldestStamp = 0;
         for (int fd : m_connections) {
-            char probe;
-            if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) > 0)
-                return fd;
+            Stamp stamp;
+            if (::recv(fd, &stamp, sizeof stamp, MSG_PEEK | MSG_DONTWAIT) > 0 && (oldest < 0 || stamp < oldestStamp)) {
+                oldest = fd;
+                oldestStamp = stamp;
+            }
         }
-        return -1;
+        return oldest;
     }
     void dropLocked(int fd)
     {
@@ -146,8 +166,13 @@ public:
                 setLastError(ERROR_PIPE_NOT_CONNECTED);
                 return 0;
             }
-            ssize_t n = ::send(m_fd, buffer, size, MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (n == ssize_t(size))
+            Stamp stamp = stampNow();
+            iovec parts[2] = { { &stamp, sizeof stamp }, { const_cast<void*>(buffer), size } };
+            msghdr packet {};
+            packet.msg_iov = parts;
+            packet.msg_iovlen = 2;
+            ssize_t n = ::sendmsg(m_fd, &packet, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n == ssize_t(sizeof stamp + size))
                 return 1;
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
                 pollfd p[2] = { { m_fd, POLLOUT, 0 }, { closeFd(), POLLIN, 0 } };

@@ -113,3 +113,25 @@ TEST(Queue, ABurstWaitsForTheReaderInsteadOfBeingRefused)
     ce::closeMsgQueue(r2);
     ce::closeMsgQueue(w);
 }
+
+TEST(Queue, MessagesOfSeveralWritersComeInTheOrderWritten)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE r = openQueue("Order", true);
+    ce::HANDLE a = openQueue("Order", false);
+    ce::HANDLE b = openQueue("Order", false);
+    ASSERT_TRUE(r && a && b);
+    // Alternating writers, nothing read in between.
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(ce::writeMsgQueue(i % 3 ? a : b, &i, sizeof i, 100, 0));
+    for (int i = 0; i < 40; ++i) {
+        int got = -1;
+        ce::DWORD n = 0, flags = 0;
+        ASSERT_TRUE(ce::readMsgQueue(r, &got, sizeof got, &n, 100, &flags));
+        ASSERT_EQ(n, sizeof got);
+        EXPECT_EQ(got, i);
+    }
+    ce::closeMsgQueue(a);
+    ce::closeMsgQueue(b);
+    ce::closeMsgQueue(r);
+}
