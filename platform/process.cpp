@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 extern char** environ;
@@ -31,15 +33,24 @@ bool launchProcess(const std::string& devicePath, const std::vector<std::string>
         setLastError(ERROR_FILE_NOT_FOUND);
         return false;
     }
-    std::string root = deviceRoot();
-    ::setenv("KIVO_DEVICE_ROOT", root.c_str(), 1);
+    // The child's environment: this one, with the device root made explicit
+    // (built aside, since changing this process's environment is not safe
+    // while other threads may read it).
+    std::vector<std::string> env { "KIVO_DEVICE_ROOT=" + deviceRoot() };
+    for (char** e = environ; e && *e; ++e)
+        if (std::strncmp(*e, "KIVO_DEVICE_ROOT=", 17) != 0)
+            env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(file.c_str()));
     for (auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    if (::posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
         setLastError(ERROR_ACCESS_DENIED);
         return false;
     }
