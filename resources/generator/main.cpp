@@ -39,10 +39,13 @@ struct Theme {
     QColor dialog;
 };
 
-const Theme kDay = { false, QColor(236, 238, 240), QColor(46, 92, 150), QColor(30, 64, 110), QColor(248, 249, 250),
+// Labels the screens leave unstyled draw black text on the page and the
+// bars, so those stay light enough for it in both modes; the night pages are
+// dimmer. Rows and dialogs, whose texts the screens colour, follow the mode.
+const Theme kDay = { false, QColor(236, 238, 240), QColor(128, 170, 218), QColor(86, 128, 178), QColor(248, 249, 250),
     QColor(255, 196, 64), QColor(190, 194, 200), QColor(40, 44, 52) };
-const Theme kNight = { true, QColor(52, 54, 58), QColor(24, 26, 30), QColor(70, 74, 80), QColor(62, 64, 68),
-    QColor(200, 140, 30), QColor(90, 94, 100), QColor(20, 22, 26) };
+const Theme kNight = { true, QColor(170, 174, 180), QColor(112, 120, 132), QColor(80, 86, 96), QColor(62, 64, 68),
+    QColor(150, 98, 18), QColor(90, 94, 100), QColor(20, 22, 26) };
 
 enum class Look { Normal, Pressed, Disabled };
 
@@ -51,7 +54,7 @@ const QColor kAccentPressed(255, 176, 32);
 const QColor kDisabled(150, 150, 150);
 const QColor kGlyph(255, 255, 255);
 const QColor kGreen(60, 170, 80);
-const QColor kRed(200, 60, 50);
+const QColor kRed(224, 84, 72);
 
 using Paint = std::function<void(QPainter&, const QRect&, const Theme&)>;
 
@@ -294,18 +297,18 @@ std::vector<Art> artTable()
         { "Button/backbutton_down.mif", 72, 56, Common, arrowButton(Look::Pressed, 2) },
         { "Button/scroll_up_button_bg.mif", 84, 178, Common, arrowButton(Look::Normal, 0) },
         { "Button/scroll_down_button_bg.mif", 84, 178, Common, arrowButton(Look::Normal, 1) },
-        { "Button/scroll_long_up_button_bg.mif", 84, 178, Common, arrowButton(Look::Normal, 0) },
-        { "Button/scroll_long_up_button_bg_pressed.mif", 84, 178, Common, arrowButton(Look::Pressed, 0) },
-        { "Button/scroll_long_down_button_bg.mif", 84, 178, Common, arrowButton(Look::Normal, 1) },
-        { "Button/scroll_long_down_button_bg_pressed.mif", 84, 178, Common, arrowButton(Look::Pressed, 1) },
+        { "Button/scroll_long_up_button_bg.mif", 84, 209, Common, arrowButton(Look::Normal, 0) },
+        { "Button/scroll_long_up_button_bg_pressed.mif", 84, 209, Common, arrowButton(Look::Pressed, 0) },
+        { "Button/scroll_long_down_button_bg.mif", 84, 209, Common, arrowButton(Look::Normal, 1) },
+        { "Button/scroll_long_down_button_bg_pressed.mif", 84, 209, Common, arrowButton(Look::Pressed, 1) },
 
         // Dialog buttons.
         { "Dialog/b_pop_yes.png", 186, 45, Common, button(Look::Normal, kGreen) },
         { "Dialog/b_pop_yes_p.png", 186, 45, Common, button(Look::Pressed, kGreen) },
         { "Dialog/b_pop_yes_s.png", 88, 72, Common, button(Look::Normal, kGreen) },
         { "Dialog/b_pop_yes_s_p.png", 88, 72, Common, button(Look::Pressed, kGreen) },
-        { "Dialog/b_pop_no.png", 88, 72, Common, button(Look::Normal, kRed) },
-        { "Dialog/b_pop_no_p.png", 88, 72, Common, button(Look::Pressed, kRed) },
+        { "Dialog/b_pop_no.png", 186, 45, Common, button(Look::Normal, kRed) },
+        { "Dialog/b_pop_no_p.png", 186, 45, Common, button(Look::Pressed, kRed) },
         { "Dialog/b_pop_no_s.png", 88, 72, Common, button(Look::Normal, kRed) },
         { "Dialog/b_pop_no_s_p.png", 88, 72, Common, button(Look::Pressed, kRed) },
 

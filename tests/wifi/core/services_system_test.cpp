@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -281,35 +283,103 @@ TEST_F(SystemHelperTest, BuiltSkinCarriesTheImagesTheScreensName)
     installProgramFiles();
     FreshSystemHelper helper;
     ASSERT_EQ(helper.init(), 0);
-    const char* const images[] = {
-        ":/Background/main_bg.png",
-        ":/Common/Header/bkgd_status_bar.png",
-        ":/Under/bkgd_title_bar_settings.png",
-        ":/Dialog/dialogback_confirm.png",
-        ":/Dialog/b_pop_yes.png",
-        ":/Dialog/b_pop_no_s_p.png",
-        ":/Button/b_normal.png",
-        ":/Button/button_normal.png",
-        ":/Button/button_normal_p.png",
-        ":/Button/b_v.png",
-        ":/Button/button_list_up_d.png",
-        ":/Button/backbutton.mif",
-        ":/FocusBackground/b_list_p.png",
-        ":/Icon/i_list_wifilock_3.png",
-        ":/Icon/i_connecting2.png",
-        ":/Join_network/i_v.png",
-        ":/Loading_big/i_loading_9.png",
-        ":/Loading_little/i_loading_8.png",
+    // Each image at the size the forms place it at (small forms, and the
+    // large forms' own images).
+    const std::pair<const char*, QSize> images[] = {
+        { ":/Background/main_bg.png", { 240, 400 } },
+        { ":/Background/shadow_bg.mif", { 716, 418 } },
+        { ":/Background/shadow_footer_bg.mif", { 716, 356 } },
+        { ":/Common/Header/bkgd_status_bar.png", { 240, 27 } },
+        { ":/Common/Header/header_settings_bg.mif", { 800, 62 } },
+        { ":/Under/bkgd_title_bar_settings.png", { 240, 50 } },
+        { ":/Dialog/dialogback_confirm.png", { 240, 400 } },
+        { ":/Dialog/b_pop_yes.png", { 186, 45 } },
+        { ":/Dialog/b_pop_yes_p.png", { 186, 45 } },
+        { ":/Dialog/b_pop_no.png", { 186, 45 } },
+        { ":/Dialog/b_pop_no_p.png", { 186, 45 } },
+        { ":/Dialog/b_pop_yes_s.png", { 88, 72 } },
+        { ":/Dialog/b_pop_no_s_p.png", { 88, 72 } },
+        { ":/Button/b_v.png", { 156, 43 } },
+        { ":/Button/b_v_d.png", { 156, 43 } },
+        { ":/Button/b_v_s_p.png", { 76, 43 } },
+        { ":/Button/button_list_up_d.png", { 76, 43 } },
+        { ":/Button/button_list_down_p.png", { 76, 43 } },
+        { ":/Button/backbutton.mif", { 72, 56 } },
+        { ":/Button/scroll_up_button_bg.mif", { 84, 178 } },
+        { ":/Button/scroll_long_down_button_bg_pressed.mif", { 84, 209 } },
+        { ":/Button/scroll_long_up_button_bg.mif", { 84, 209 } },
+        { ":/Join_network/b_security.png", { 210, 35 } },
+        { ":/Join_network/bkgd_search_key.png", { 224, 35 } },
+        { ":/Join_network/i_v.png", { 30, 30 } },
+        { ":/FocusBackground/b_list_p.png", { 240, 47 } },
+        { ":/FocusBackground/settings_focus_bg.png", { 716, 70 } },
+        { ":/Icon/Check_icon.png", { 28, 28 } },
+        { ":/Icon/i_connecting2.png", { 28, 28 } },
+        { ":/Icon/i_list_wifilock_3.png", { 36, 30 } },
+        { ":/Icon/i_list_wifiunlock.png", { 36, 30 } },
+        { ":/Common/Icon/settings_subform_indicator_image.mif", { 40, 40 } },
+        { ":/Loading_big/i_loading_9.png", { 76, 76 } },
+        { ":/Loading_little/i_loading_8.png", { 30, 30 } },
     };
-    for (const char* name : images)
-        EXPECT_FALSE(QImage(name).isNull()) << name;
-    EXPECT_EQ(QImage(":/Background/main_bg.png").size(), QSize(240, 400));
-    EXPECT_EQ(QImage(":/Dialog/b_pop_yes.png").size(), QSize(186, 45));
+    for (const auto& [name, size] : images)
+        EXPECT_EQ(QImage(name).size(), size) << name;
+    // Plain buttons take their width from this one.
+    EXPECT_FALSE(QImage(":/Button/b_normal.png").isNull());
 
     QFile wav(QString::fromStdString(ce::resolvePath(helper.clickSoundPath().toStdString())));
     ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
     const QByteArray head = wav.read(12);
     EXPECT_TRUE(head.startsWith("RIFF") && head.endsWith("WAVE"));
+}
+
+// Contrast ratio of two colours by their relative luminance, as used to
+// judge whether text on a background can be read.
+double contrast(QColor a, QColor b)
+{
+    auto luminance = [](QColor c) {
+        auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour of an image beside its left edge, halfway down (clear of glyphs).
+QColor faceOf(const char* name)
+{
+    const QImage image(name);
+    return image.isNull() ? QColor() : QColor(image.pixel(10, image.height() / 2));
+}
+
+TEST_F(SystemHelperTest, TextStaysLegibleOnTheSkinInBothModes)
+{
+    installProgramFiles();
+    FreshSystemHelper helper;
+    ASSERT_EQ(helper.init(), 0);
+    const double legible = 4.5;
+    for (const char* mode : { "Day", "Night" }) {
+        helper.setDayNight(mode);
+        ASSERT_EQ(helper.dayNightMode(), mode);
+        // Labels the screens leave unstyled draw black text, on the pages,
+        // the title bar and the buttons, in either mode.
+        const char* const underBlack[] = {
+            ":/Background/main_bg.png",
+            ":/Common/Header/bkgd_status_bar.png",
+            ":/Button/b_v.png",
+            ":/Button/button_normal.png",
+            ":/Button/button_normal_p.png",
+            ":/Dialog/b_pop_yes.png",
+            ":/Dialog/b_pop_no.png",
+            ":/Join_network/b_security.png",
+        };
+        for (const char* name : underBlack)
+            EXPECT_GE(contrast(Qt::black, faceOf(name)), legible) << mode << " " << name;
+        // Dialog messages are white; row texts are black by day, white by night.
+        EXPECT_GE(contrast(Qt::white, faceOf(":/Dialog/dialogback_confirm.png")), legible) << mode;
+        const QColor rowText = QString(mode) == "Day" ? QColor(Qt::black) : QColor(Qt::white);
+        for (const char* row : { ":/FocusBackground/b_list.png", ":/FocusBackground/b_list_p.png" })
+            EXPECT_GE(contrast(rowText, faceOf(row)), legible) << mode << " " << row;
+    }
 }
 
 } // namespace
