@@ -18,6 +18,7 @@ struct ANTDriverPort::Reader {
     std::condition_variable cv;
     std::atomic<bool> stop { false }; // set by close (or by the reader on a failure)
     bool started = false; // the queue exists, or creating it failed
+    bool created = false; // the queue was made
     ce::HANDLE queue = nullptr; // closed by whoever takes it out
     std::atomic<ANTPortListener*> listener { nullptr };
 };
@@ -55,30 +56,41 @@ int ANTDriverPort::open()
         ce::debugPrintf("ANTDriverPort: cannot open %s (error %u)", kDeviceName, ce::getLastError());
         return 0;
     }
+    std::shared_ptr<Reader> reader;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_device = device;
+        ce::DWORD returned = 0;
+        if (!ce::deviceIoControl(device, kIoctlStartLink, nullptr, 0, nullptr, 0, &returned)) {
+            ce::debugPrintf("ANTDriverPort: starting the radio link failed (error %u)", ce::getLastError());
+            return 0; // the handle stays until the next open or close
+        }
+        if (m_readerThread)
+            return 1;
+        reader = std::make_shared<Reader>();
+        reader->listener = m_listener.load();
+        ce::HANDLE thread = ce::createThread([reader]() { return readerMain(reader); });
+        if (!thread) {
+            ce::debugPrintf("ANTDriverPort: cannot start the reader thread");
+            return 0;
+        }
+        m_reader = reader;
+        m_readerThread = thread;
+    }
+    // A writer cannot reach the queue before its read end exists, so bytes
+    // the radio sends before that are lost: the port counts as open once the
+    // reader has its queue. The wait holds no lock of the port, and a close
+    // in the meantime ends it.
+    bool created;
+    {
+        std::unique_lock<std::mutex> readerLock(reader->m);
+        if (!reader->cv.wait_for(readerLock, kQueueReadyBound, [&] { return reader->started || reader->stop; }))
+            ce::debugPrintf("ANTDriverPort: the reader has no queue after %lld ms",
+                static_cast<long long>(kQueueReadyBound.count()));
+        created = reader->created;
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_device = device;
-    ce::DWORD returned = 0;
-    if (!ce::deviceIoControl(device, kIoctlStartLink, nullptr, 0, nullptr, 0, &returned)) {
-        ce::debugPrintf("ANTDriverPort: starting the radio link failed (error %u)", ce::getLastError());
-        return 0; // the handle stays until the next open or close
-    }
-    if (m_readerThread)
-        return 1;
-    auto reader = std::make_shared<Reader>();
-    reader->listener = m_listener.load();
-    ce::HANDLE thread = ce::createThread([reader]() { return readerMain(reader); });
-    if (!thread) {
-        ce::debugPrintf("ANTDriverPort: cannot start the reader thread");
-        return 0;
-    }
-    m_reader = reader;
-    m_readerThread = thread;
-    // Bytes the driver queues before the read end exists would be lost, so
-    // the port counts as open once the reader has its queue.
-    std::unique_lock<std::mutex> readerLock(reader->m);
-    if (!reader->cv.wait_for(readerLock, kQueueReadyBound, [&] { return reader->started; }))
-        ce::debugPrintf("ANTDriverPort: the reader has no queue yet");
-    return reader->queue ? 1 : 0;
+    return created && m_reader == reader ? 1 : 0;
 }
 
 ce::DWORD ANTDriverPort::readerMain(const std::shared_ptr<Reader>& r)
@@ -89,6 +101,7 @@ ce::DWORD ANTDriverPort::readerMain(const std::shared_ptr<Reader>& r)
     {
         std::lock_guard<std::mutex> lock(r->m);
         r->started = true;
+        r->created = queue != nullptr;
         r->cv.notify_all();
         if (queue && r->stop) {
             ce::closeMsgQueue(queue); // closed before the queue was there
@@ -158,6 +171,7 @@ void ANTDriverPort::stopReader()
     {
         std::lock_guard<std::mutex> lock(reader->m);
         reader->stop = true;
+        reader->cv.notify_all(); // an open() still waiting for the queue gives up
         queue = reader->queue;
         reader->queue = nullptr;
     }

@@ -59,7 +59,9 @@ public:
 
     int configure(uint32_t a, uint32_t b) override;
     void setListener(ANTPortListener* listener) override;
-    // 1 when the device opened, the link started and a reader runs.
+    // 1 when the device opened, the link started and the reader has its
+    // queue (it waits up to 2 s for that; a close from another thread ends
+    // the wait, and the open gives 0).
     int open() override;
     void close() override;
     // Sends one complete frame; 0 (and onPortEvent(2)) when the driver

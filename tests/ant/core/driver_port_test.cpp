@@ -3,6 +3,7 @@
 
 #include "platform/msgqueue.h"
 #include "sim/ant_radio/ant_radio_sim.h"
+#include "tests/ant/core/framer_reads.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -14,41 +15,14 @@
 
 using namespace senvoy;
 using kivo::sim::AntRadioSim;
-using Bytes = std::vector<uint8_t>;
+using namespace senvoy::test;
 
 namespace {
-
-// Reads count results (a message as id + data, or an error as 0xEE, kind,
-// code) from the framer, waiting up to 10 s in all.
-std::vector<Bytes> readResults(ANTFramer& framer, size_t count)
-{
-    std::vector<Bytes> out;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
-        if (framer.waitMessage(100) == ANT_NO_MESSAGE)
-            continue;
-        uint8_t buf[ANT_MESSAGE_SIZE] = {};
-        uint16_t r = framer.readMessage(buf, ANT_MAX_DATA);
-        if (r == ANT_READ_ERROR)
-            out.push_back({ 0xEE, buf[0], buf[0] == ANT_ERROR_PORT ? buf[1] : uint8_t(0) });
-        else if (r != ANT_NO_MESSAGE)
-            out.emplace_back(buf, buf + 1 + r);
-    }
-    return out;
-}
 
 Bytes message(uint8_t id, Bytes data)
 {
     data.insert(data.begin(), id);
     return data;
-}
-
-Bytes counting(size_t n, uint8_t first = 1)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i)
-        b[i] = uint8_t(first + i);
-    return b;
 }
 
 // Counts what a port reports.
@@ -122,8 +96,19 @@ TEST_F(PortFixture, OpenFailures)
     EXPECT_TRUE(port.isOpen()) << "the handle is kept until the next open or close";
     EXPECT_FALSE(port.readerRunning());
     sim.failStart(false);
+
+    // Another reader holds the queue: the port could not receive, so the
+    // open fails, and succeeds once the queue is free.
+    ce::MSGQUEUEOPTIONS options { 20, ce::MSGQUEUE_ALLOW_BROKEN, 0, 42, ce::TRUE_ };
+    ce::HANDLE other = ce::createMsgQueue(ANTDriverPort::kQueueName, &options);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(port.open(), 0);
+    ce::closeMsgQueue(other);
+
     EXPECT_EQ(port.open(), 1);
-    EXPECT_EQ(sim.startCount(), 1);
+    EXPECT_EQ(sim.startCount(), 2);
+    ASSERT_TRUE(sim.injectFrame(0x6F, { 0x20 }));
+    EXPECT_EQ(readResults(framer, 1), (std::vector<Bytes> { { 0x6F, 0x20 } }));
 }
 
 TEST_F(PortFixture, ReceivedStreamCutIntoChunks)
