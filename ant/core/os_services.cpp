@@ -175,7 +175,8 @@ ce::HANDLE OsThread_Create(OsThreadProc fn, void* arg)
 
 uint8_t OsThread_Join(ce::HANDLE thread, uint32_t boundMs, const char* who)
 {
-    if (!thread)
+    // A closed or unknown handle fails rather than passing for an ended thread.
+    if (!thread || ce::waitForSingleObject(thread, 0) == ce::WAIT_FAILED)
         return OS_FAIL;
     return ce::joinThread(thread, boundMs, who) ? OS_OK : OS_FAIL;
 }

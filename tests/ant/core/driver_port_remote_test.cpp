@@ -4,6 +4,7 @@
 #include "ant/core/ant_port.h"
 
 #include "platform/paths.h"
+#include "tests/ant/core/framer_reads.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@
 extern char** environ;
 
 using namespace senvoy;
-using Bytes = std::vector<uint8_t>;
+using namespace senvoy::test;
 
 namespace {
 
@@ -108,23 +109,6 @@ private:
     FILE* m_in = nullptr;
     FILE* m_out = nullptr;
 };
-
-std::vector<Bytes> readResults(ANTFramer& framer, size_t count)
-{
-    std::vector<Bytes> out;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
-        if (framer.waitMessage(100) == ANT_NO_MESSAGE)
-            continue;
-        uint8_t buf[ANT_MESSAGE_SIZE] = {};
-        uint16_t r = framer.readMessage(buf, ANT_MAX_DATA);
-        if (r == ANT_READ_ERROR)
-            out.push_back({ 0xEE, buf[0], buf[0] == ANT_ERROR_PORT ? buf[1] : uint8_t(0) });
-        else if (r != ANT_NO_MESSAGE)
-            out.emplace_back(buf, buf + 1 + r);
-    }
-    return out;
-}
 
 bool endsWith(const std::string& s, const std::string& tail)
 {

@@ -1,4 +1,5 @@
 #include "ant/core/ant_framer.h"
+#include "tests/ant/core/framer_reads.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,7 @@
 #include <vector>
 
 using namespace senvoy;
-using Bytes = std::vector<uint8_t>;
+using namespace senvoy::test;
 
 namespace {
 
@@ -40,14 +41,6 @@ Bytes frame(uint8_t id, const Bytes& data)
         x ^= b;
     f.push_back(x);
     return f;
-}
-
-Bytes counting(size_t n, uint8_t first = 1)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i)
-        b[i] = uint8_t(first + i);
-    return b;
 }
 
 void feed(ANTFramer& f, const Bytes& bytes)

@@ -34,6 +34,38 @@ template <typename P> bool eventually(P pred)
     return pred();
 }
 
+// n threads that each wait on c without a time-out and count their wake.
+// Going out of scope, it destroys c, so a failed test still ends them.
+struct Waiters {
+    OsCondition& c;
+    std::atomic<int> waiting { 0 };
+    std::atomic<int> woken { 0 };
+    std::vector<std::thread> threads;
+    Waiters(OsMutex& m, OsCondition& c, int n)
+        : c(c)
+    {
+        for (int i = 0; i < n; ++i)
+            threads.emplace_back([this, &m, &c] {
+                m.lock();
+                ++waiting;
+                if (c.timedWait(m, OS_INFINITE) == OS_OK)
+                    ++woken;
+                m.unlock();
+            });
+    }
+    ~Waiters()
+    {
+        c.destroy();
+        join();
+    }
+    void join()
+    {
+        for (auto& t : threads)
+            if (t.joinable())
+                t.join();
+    }
+};
+
 } // namespace
 
 TEST(OsMutex, ReentrantForItsOwnerAndBusyForOthers)
@@ -90,17 +122,9 @@ TEST(OsCondition, SignalWakesOneWaiterAndIsLostWithoutOne)
     m.unlock();
 
     // Two waiters, one signal: exactly one wakes; a second signal wakes the other.
-    std::atomic<int> woken { 0 }, waiting { 0 };
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 2; ++i)
-        threads.emplace_back([&] {
-            m.lock();
-            ++waiting;
-            if (c.timedWait(m, OS_INFINITE) == OS_OK)
-                ++woken;
-            m.unlock();
-        });
-    ASSERT_TRUE(eventually([&] { return waiting == 2; }));
+    Waiters w(m, c, 2);
+    std::atomic<int>& woken = w.woken;
+    ASSERT_TRUE(eventually([&] { return w.waiting == 2; }));
     m.lock(); // both are inside the wait once they let the mutex go
     EXPECT_EQ(c.signal(), OS_OK);
     m.unlock();
@@ -110,8 +134,7 @@ TEST(OsCondition, SignalWakesOneWaiterAndIsLostWithoutOne)
     m.lock();
     c.signal();
     m.unlock();
-    for (auto& t : threads)
-        t.join();
+    w.join();
     EXPECT_EQ(woken, 2);
 }
 
@@ -133,23 +156,13 @@ TEST(OsCondition, BroadcastWakesAllAndTimedOutWaitersDoNotCount)
     EXPECT_EQ(c.timedWait(m, 50), OS_TIMEOUT);
     m.unlock();
 
-    std::atomic<int> woken { 0 }, waiting { 0 };
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i)
-        threads.emplace_back([&] {
-            m.lock();
-            ++waiting;
-            if (c.timedWait(m, OS_INFINITE) == OS_OK)
-                ++woken;
-            m.unlock();
-        });
-    ASSERT_TRUE(eventually([&] { return waiting == 4; }));
+    Waiters w(m, c, 4);
+    ASSERT_TRUE(eventually([&] { return w.waiting == 4; }));
     m.lock();
     EXPECT_EQ(c.broadcast(), OS_OK);
     m.unlock();
-    for (auto& t : threads)
-        t.join();
-    EXPECT_EQ(woken, 4);
+    w.join();
+    EXPECT_EQ(w.woken, 4);
 }
 
 TEST(OsCondition, DestroyWakesWaitersAndLaterWaitsFail)
@@ -197,6 +210,7 @@ TEST(OsThread, JoinEndsOrReportsAnOverrun)
     EXPECT_EQ(code, 7u);
     EXPECT_EQ(OsThread_Close(t), OS_OK);
     EXPECT_EQ(OsThread_Close(t), OS_FAIL);
+    EXPECT_EQ(OsThread_Join(t, 10, "test thread"), OS_FAIL) << "a closed handle is no ended thread";
     EXPECT_EQ(OsThread_Create(nullptr, nullptr), nullptr);
     ce::closeHandle(gate);
 }
