@@ -1,6 +1,7 @@
 #include "wifi/sync/chttpget.h"
 
 #include "wifi/sync/devicefile.h"
+#include "wifi/sync/replydata.h"
 
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -54,8 +55,12 @@ bool CHttpGet::getFile(const QString& urlText, const QString& savePath)
     QNetworkReply* reply = m_pHttp->get(get);
     m_pReply = reply;
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        if (m_file.isOpen() && reply->isOpen())
-            m_file.write(reply->readAll());
+        if (!kivo::sync::appendReplyData(reply, m_file)) {
+            // A file cut short by a full disk is no track: the abort ends
+            // the transfer as failed.
+            m_szError = writeErrorText();
+            reply->abort();
+        }
     });
     connect(reply, &QNetworkReply::downloadProgress, this, &CHttpGet::dataReadProgress);
 #ifndef QT_NO_SSL
@@ -64,19 +69,12 @@ bool CHttpGet::getFile(const QString& urlText, const QString& savePath)
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         if (reply != m_pReply)
             return;
-        bool error = reply->error() != QNetworkReply::NoError;
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299)) {
-            error = true;
-            m_szError = QString("HTTP status %1").arg(status.toInt());
-        } else if (error) {
-            m_szError = reply->errorString();
-        } else if (m_file.isOpen() && reply->isOpen()) {
-            m_file.write(reply->readAll());
-        }
+        // A write error found before the abort stands.
+        if (m_szError.isEmpty())
+            m_szError = finishError(reply);
         m_pReply = nullptr;
         reply->deleteLater();
-        httpDone(error);
+        httpDone(!m_szError.isEmpty());
     });
     return true;
 }
@@ -98,15 +96,30 @@ void CHttpGet::abort()
     if (m_pReply) {
         QNetworkReply* reply = m_pReply;
         m_pReply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
+        kivo::sync::dropReply(reply, this);
         // What arrived of an abandoned transfer is no file to keep.
         if (m_file.isOpen())
             m_file.resize(0);
     }
     if (m_file.isOpen())
         m_file.close();
+}
+
+QString CHttpGet::finishError(QNetworkReply* reply)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
+        return QString("HTTP status %1").arg(status.toInt());
+    if (reply->error() != QNetworkReply::NoError)
+        return reply->errorString();
+    if (!kivo::sync::appendReplyData(reply, m_file))
+        return writeErrorText();
+    return QString();
+}
+
+QString CHttpGet::writeErrorText() const
+{
+    return QString("Cannot write %1: %2").arg(m_file.fileName(), m_file.errorString());
 }
 
 void CHttpGet::httpsslErrors(const QList<QSslError>&) { }

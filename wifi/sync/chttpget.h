@@ -26,8 +26,9 @@ public:
     const bool& doneFlag() const { return m_bDone; }
     void clearDone() { m_bDone = false; }
 
-    // After the done flag: whether the transfer failed (network error or a
-    // status other than 2xx). A failed transfer leaves an empty file.
+    // After the done flag: whether the transfer failed (network error, a
+    // status other than 2xx, or a file that could not be written whole). A
+    // failed transfer leaves an empty file.
     bool failed() const { return m_bFailed; }
     QString errorString() const { return m_szError; }
 
@@ -44,6 +45,11 @@ public slots:
     void httpsslErrors(const QList<QSslError>& errors);
 
 private:
+    // Why a finished transfer failed (its last data written first), or
+    // empty when it did not.
+    QString finishError(QNetworkReply* reply);
+    QString writeErrorText() const;
+
     QNetworkAccessManager* m_pHttp;
     bool m_bDone;
     QFile m_file;

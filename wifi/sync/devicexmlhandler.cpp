@@ -42,6 +42,10 @@ DeviceXmlHandler::DeviceXmlHandler()
 
 void DeviceXmlHandler::clearForParse()
 {
+    // The versions carry over from one sku block to the next within a file,
+    // never into the next file.
+    m_kernelVersion.clear();
+    m_bootloaderVersion.clear();
     m_displayName.clear();
     m_hardwareId.clear();
     m_skuId.clear();

@@ -2,6 +2,7 @@
 
 #include "wifi/sync/devicefile.h"
 #include "wifi/sync/gzipbody.h"
+#include "wifi/sync/replydata.h"
 #include "wifi/sync/responsewait.h"
 
 #include <QFile>
@@ -85,7 +86,12 @@ void QNavWebResponse::post(const QStringList& pieces, const QString& url)
         if (status.isValid())
             readResponseHeader(requestId, status.toInt());
     });
-    connect(reply, &QNetworkReply::readyRead, this, [this, requestId] { writeBody(requestId); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, requestId] {
+        // An answer that cannot be kept whole is no answer: the abort ends
+        // the request with an error, which removes response.xml.
+        if (!writeBody(requestId) && m_pReply)
+            m_pReply->abort();
+    });
     connect(reply, &QNetworkReply::downloadProgress, this, &QNavWebResponse::updateDataReadProgress);
 #ifndef QT_NO_SSL
     connect(reply, &QNetworkReply::sslErrors, this, &QNavWebResponse::httpsslErrors);
@@ -93,22 +99,19 @@ void QNavWebResponse::post(const QStringList& pieces, const QString& url)
     connect(reply, &QNetworkReply::finished, this, [this, reply, requestId] {
         if (requestId != m_nRequestId)
             return;
-        writeBody(requestId);
-        const bool error = reply->error() != QNetworkReply::NoError;
+        const bool written = writeBody(requestId);
+        const bool error = reply->error() != QNetworkReply::NoError || !written;
         m_pReply = nullptr;
         reply->deleteLater();
         httpRequestFinished(requestId, error);
     });
 }
 
-void QNavWebResponse::writeBody(int requestId)
+bool QNavWebResponse::writeBody(int requestId)
 {
-    // An aborted reply is closed: nothing more is read from it.
-    if (requestId != m_nRequestId || !m_pReply || !m_pReply->isOpen())
-        return;
-    const QByteArray data = m_pReply->readAll();
-    if (m_pResponseFile && m_pResponseFile->isOpen() && !data.isEmpty())
-        m_pResponseFile->write(data);
+    if (requestId != m_nRequestId || !m_pReply || !m_pResponseFile)
+        return true;
+    return kivo::sync::appendReplyData(m_pReply, *m_pResponseFile);
 }
 
 void QNavWebResponse::httpRequestFinished(int requestId, bool error)
@@ -140,9 +143,7 @@ void QNavWebResponse::abandonRequest()
     if (m_pReply) {
         QNetworkReply* reply = m_pReply;
         m_pReply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
+        kivo::sync::dropReply(reply, this);
         if (m_pResponseFile) {
             m_pResponseFile->close();
             m_pResponseFile->remove();

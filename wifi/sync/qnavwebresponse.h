@@ -51,7 +51,9 @@ public slots:
     void httpsslErrors(const QList<QSslError>& errors);
 
 private:
-    void writeBody(int requestId);
+    // Moves the answer's data into response.xml; false when it could not
+    // be written whole.
+    bool writeBody(int requestId);
 
     bool m_bFinished;
     QFile* m_pResponseFile;

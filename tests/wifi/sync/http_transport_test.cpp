@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -141,6 +142,13 @@ TEST_F(HttpTransportTest, PostSendsTheGzipBodyWithTheListedHeaders)
     EXPECT_EQ(request.header("SOAPAction"), "");
     EXPECT_EQ(request.header("Content-Encoding"), "gzip");
     EXPECT_EQ(request.header("Content-Length"), std::to_string(request.rawBody.size()));
+    std::vector<std::string> names;
+    for (const auto& h : request.headers)
+        names.push_back(h.first);
+    const std::vector<std::string> listed = { "Host", "Content-Type", "User-Agent", "Connection", "Expect",
+        "SOAPAction", "Content-Encoding", "Content-Length" };
+    ASSERT_GE(names.size(), listed.size());
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + long(listed.size())), listed);
 
     EXPECT_EQ(m_root.readFile(kResponseFile), answer);
     EXPECT_NE(log().find(" - content len: 4\r\n"), std::string::npos);
@@ -197,6 +205,18 @@ TEST_F(HttpTransportTest, TransportFailuresFinishWithoutAnswer)
     transport.resetFinished();
     transport.post({ "<x/>" }, QString::fromStdString(closedUrl + kSoapPath));
     ASSERT_TRUE(transport.waitForFinished());
+    EXPECT_FALSE(exists(kResponseFile));
+}
+
+// The answer's file lies on a full disk: links to /dev/full, which takes no data.
+TEST_F(HttpTransportTest, AnswerThatCannotBeWrittenWholeIsNoAnswer)
+{
+    std::filesystem::create_directories(ce::resolvePath(kLogDir));
+    std::filesystem::create_symlink("/dev/full", ce::resolvePath(kResponseFile));
+    m_server.scriptNext(HttpResponse::text(200, std::string(20000, 'r')));
+    QNavWebResponse transport("/SystemDrive");
+    ASSERT_TRUE(postAndWait(transport, { "<x/>" }));
+    EXPECT_FALSE(std::filesystem::is_symlink(ce::resolvePath(kResponseFile)));
     EXPECT_FALSE(exists(kResponseFile));
 }
 
@@ -347,6 +367,12 @@ TEST_F(DownloadTest, FailedDownloadsReportFailure)
     EXPECT_FALSE(downloader.download(url("/tracks/ride.gpx"), QString::fromStdString(m_save), error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(m_root.readFile(m_save), "");
+
+    // A full disk: the track cannot be written whole.
+    const std::string full = std::string(kLogDir) + "/full.gpx";
+    std::filesystem::create_symlink("/dev/full", ce::resolvePath(full));
+    EXPECT_FALSE(downloader.download(url("/tracks/ride.gpx"), QString::fromStdString(full), error));
+    EXPECT_TRUE(error.startsWith("Cannot write")) << error.toStdString();
 
     // A save path that cannot be opened: nothing is sent and the wait runs out.
     const size_t before = m_server.requestCount();

@@ -63,6 +63,12 @@ TEST_F(XmlReaderTest, DeviceTwoSkuBlocksShareTheVersions)
     EXPECT_EQ(records[1].displayName, "Pedara 2");
     EXPECT_EQ(records[1].hardwareId, "HW-2");
     EXPECT_EQ(records[1].skuId, "SKU-B");
+
+    // The same handler reading the file again starts from nothing.
+    ASSERT_TRUE(handler.parseFile(QString::fromStdString(put("device.xml", xml))));
+    ASSERT_EQ(handler.records().size(), 2);
+    EXPECT_EQ(handler.records()[0].kernelVersion, "K1.2");
+    EXPECT_EQ(handler.records()[1].bootloaderVersion, "B3");
 }
 
 // expat hands text over in pieces at entities, line ends and chunk ends; the

@@ -1,0 +1,26 @@
+#include "wifi/sync/replydata.h"
+
+#include <QFile>
+#include <QNetworkReply>
+
+namespace kivo::sync {
+
+bool appendReplyData(QNetworkReply* reply, QFile& file)
+{
+    if (!reply->isOpen() || !file.isOpen())
+        return true;
+    const QByteArray data = reply->readAll();
+    if (data.isEmpty())
+        return true;
+    // Flushed at once, so that a write error shows here and not at close.
+    return file.write(data) == data.size() && file.flush();
+}
+
+void dropReply(QNetworkReply* reply, QObject* receiver)
+{
+    reply->disconnect(receiver);
+    reply->abort();
+    reply->deleteLater();
+}
+
+} // namespace kivo::sync
