@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/sync.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -278,8 +279,13 @@ void KivoMapPeer::sendReply(ce::HWND target)
         return;
     }
     const std::u16string units = utf8ToUtf16(text);
-    std::vector<uint8_t> reply(
-        std::max(kReplyMinimumSize, kReplyTextOffset + (units.size() + 1) * sizeof(char16_t)), 0);
+    const std::size_t size = std::max(kReplyMinimumSize, kReplyTextOffset + (units.size() + 1) * sizeof(char16_t));
+    if (size > ce::MAX_COPYDATA_BYTES) {
+        // Too long for one record: nothing would arrive.
+        record("reply-failed");
+        return;
+    }
+    std::vector<uint8_t> reply(size, 0);
     for (std::size_t i = 0; i < units.size(); ++i) {
         reply[kReplyTextOffset + 2 * i] = uint8_t(units[i] & 0xFF);
         reply[kReplyTextOffset + 2 * i + 1] = uint8_t(units[i] >> 8);

@@ -27,9 +27,6 @@ static_assert(offsetof(KeyboardRequestRecord, one) == 1032, "offset 1032");
 static_assert(offsetof(KeyboardRequestRecord, inputType) == 1036, "offset 1036");
 static_assert(offsetof(KeyboardRequestRecord, reserved) == 1040, "offset 1040");
 
-// Where KivoMap's answer carries the typed text (NUL-terminated UTF-16).
-constexpr std::size_t kKeyboardDataTextOffset = 1048;
-
 class IPCHelper : public QObject {
     Q_OBJECT
 public:

@@ -152,6 +152,12 @@ TEST_F(KivoMapPeerTest, LongRepliesGrowTheRecordAndTheTextFileIsReadPerRequest)
     send(peer.window(), flow.window, keyboard, &r);
     ASSERT_TRUE(pumpUntil([&] { return flow.texts.size() == 2; }));
     EXPECT_EQ(flow.texts[1], u"second");
+
+    // A text too long for one record is not sent, and the peer says so.
+    m_root.writeFile("\\typed.txt", std::string(600000, 'x'));
+    send(peer.window(), flow.window, keyboard, &r);
+    ASSERT_TRUE(pumpUntil([&] { return contains(peer.events(), "reply-failed"); }));
+    EXPECT_EQ(flow.texts.size(), 2u);
 }
 
 TEST_F(KivoMapPeerTest, RefusesMalformedRecordsAndKeepsRunning)

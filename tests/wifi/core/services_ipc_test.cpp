@@ -23,6 +23,8 @@ extern char** environ;
 namespace {
 
 const char* const kPeerLog = "\\SystemDrive\\Falmo\\KivoMap\\kivomap_peer.log";
+// Where KivoMap's answer carries the typed text (NUL-terminated UTF-16).
+constexpr size_t kKeyboardDataTextOffset = 1048;
 
 std::vector<uint8_t> bytesOf(const KeyboardRequestRecord& record)
 {
