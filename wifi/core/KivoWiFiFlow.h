@@ -12,7 +12,7 @@
 #include "wifi/core/flow_ids.h"
 #include "wifi/core/flow_navigation.h"
 #include "wifi/core/flow_views.h"
-#include "wifi/core/probe_networks.h" // saved networks (flow_networks.cpp)
+#include "wifi/core/saved_networks.h" // saved networks (flow_networks.cpp)
 
 #include <QBasicTimer>
 #include <QModelIndex>

@@ -7,7 +7,7 @@
 #include "wifi/core/IPCHelper.h"
 #include "wifi/core/WiFiChechZk.h"
 #include "wifi/core/probe_files.h"
-#include "wifi/core/probe_networks.h"
+#include "wifi/core/saved_networks.h"
 
 #include <QFile>
 #include <QSettings>

@@ -5,7 +5,7 @@ set(_probe ${CMAKE_CURRENT_LIST_DIR})
 add_library(kivo_wifi_probe STATIC
   ${_probe}/WiFiChechZk.h ${_probe}/WiFiChechZk.cpp
   ${_probe}/probe_files.h ${_probe}/probe_files.cpp
-  ${_probe}/probe_networks.h ${_probe}/probe_networks.cpp
+  ${_probe}/saved_networks.h ${_probe}/saved_networks.cpp
 )
 target_include_directories(kivo_wifi_probe PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(kivo_wifi_probe PUBLIC Qt5::Core kivo_platform)

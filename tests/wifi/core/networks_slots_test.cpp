@@ -1,6 +1,6 @@
 // The saved-network records, their ini text and the security text maps.
 #include "tests/support/temp_root.h"
-#include "wifi/core/probe_networks.h"
+#include "wifi/core/saved_networks.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "wifi/core/probe_networks.h"
+#include "wifi/core/saved_networks.h"
 
 #include <QSettings>
 #include <QStringList>

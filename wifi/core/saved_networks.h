@@ -1,8 +1,8 @@
-// The saved networks behind the joins and the portal probe: the settings
-// record of one network, the five saved records of WiFiSettings.ini and their
-// placeholders, the texts of the security settings and the values the
-// wireless layer takes for them, and device.xml's brand. Plain logic without
-// the flow's window, so it can be checked on its own.
+// The saved networks behind the joins: the settings record of one network,
+// the five saved records of WiFiSettings.ini and their placeholders, the
+// texts of the security settings and the values the wireless layer takes for
+// them, and device.xml's brand. Plain logic without the flow's window, so it
+// can be checked on its own.
 #pragma once
 
 #include "platform/types.h"
