@@ -70,8 +70,6 @@ TEST(AntRadioSim, ChunksCarryACountAndTheStreamInOrder)
     Bytes stream = f1;
     stream.insert(stream.end(), f2.begin(), f2.end());
 
-    // (The queue holds only a few unread messages, so each injection here
-    // stays short of that.)
     sim.setChunkSizes({ 2, 5, 41 });
     ASSERT_TRUE(sim.injectFrames({ f1, f2 }));
     auto messages = reader.messages();
