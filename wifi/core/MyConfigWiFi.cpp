@@ -33,6 +33,9 @@ constexpr ce::DWORD kFirstAdapterBuffer = 640;
 constexpr ce::DWORD kMaxAdapterBuffer = 1u << 20;
 constexpr int kMaxInterfaceName = 260;
 constexpr int kMaxKeyChars = 255;
+// One join gets one notification: its window has long read the text when
+// this many later notifications have been posted.
+constexpr size_t kKeptNotifyTexts = 16;
 
 const char* const kLogFolder = "/SystemDrive/Falmo/program/wifi/Log";
 const char* const kLogFile = "MyConfigWiFiLog.txt";
@@ -213,20 +216,26 @@ bool CMyConfigWiFi::findAdapter()
 
 // ---- queries ------------------------------------------------------------------------
 
-bool CMyConfigWiFi::queryInterface(ce::DWORD flags, ce::INTF_ENTRY_EX* entry, ce::DWORD* outFlags)
+ce::INTF_ENTRY_EX CMyConfigWiFi::adapterEntry() const
 {
-    std::memset(entry, 0, sizeof *entry);
-    *outFlags = 0;
-    if (!usable())
-        return false;
+    ce::INTF_ENTRY_EX entry {};
     // The key is ours and outlives the call; the service never frees it.
-    entry->wszGuid = m_interfaceName.empty() ? nullptr : const_cast<char16_t*>(m_interfaceName.c_str());
-    ce::DWORD r = m_WZCQueryInterfaceEx(nullptr, flags, entry, outFlags);
-    if (r != ce::ERROR_SUCCESS) {
-        releaseInterface(entry);
-        return false;
+    entry.wszGuid = const_cast<char16_t*>(m_interfaceName.c_str());
+    return entry;
+}
+
+ce::DWORD CMyConfigWiFi::queryInterface(ce::DWORD flags, ce::INTF_ENTRY_EX* entry, ce::DWORD* outFlags)
+{
+    *outFlags = 0;
+    if (!usable()) {
+        std::memset(entry, 0, sizeof *entry);
+        return unusableError();
     }
-    return true;
+    *entry = adapterEntry();
+    ce::DWORD r = m_WZCQueryInterfaceEx(nullptr, flags, entry, outFlags);
+    if (r != ce::ERROR_SUCCESS)
+        releaseInterface(entry);
+    return r;
 }
 
 void CMyConfigWiFi::releaseInterface(ce::INTF_ENTRY_EX* entry)
@@ -242,7 +251,7 @@ bool CMyConfigWiFi::IsEnableWzcServer()
 {
     ce::INTF_ENTRY_EX entry;
     ce::DWORD out = 0;
-    if (!queryInterface(ce::WZC_FIELD_CONTROL_FLAGS, &entry, &out))
+    if (queryInterface(ce::WZC_FIELD_CONTROL_FLAGS, &entry, &out) != ce::ERROR_SUCCESS)
         return false;
     bool on = (out & ce::WZC_FIELD_CONTROL_FLAGS) && (entry.dwCtlFlags & ce::WZC_CTL_ENABLED);
     releaseInterface(&entry);
@@ -253,8 +262,7 @@ ce::DWORD CMyConfigWiFi::enableWzcServer(bool on)
 {
     if (!usable())
         return unusableError();
-    ce::INTF_ENTRY_EX entry {};
-    entry.wszGuid = const_cast<char16_t*>(m_interfaceName.c_str());
+    ce::INTF_ENTRY_EX entry = adapterEntry();
     entry.dwCtlFlags = on ? ce::WZC_CTL_ENABLED : 0;
     ce::DWORD out = 0;
     return m_WZCSetInterfaceEx(nullptr, ce::WZC_FIELD_CONTROL_FLAGS, &entry, &out);
@@ -264,24 +272,18 @@ ce::DWORD CMyConfigWiFi::refreshInterface()
 {
     if (!usable())
         return unusableError();
-    ce::INTF_ENTRY_EX entry {};
-    entry.wszGuid = const_cast<char16_t*>(m_interfaceName.c_str());
+    ce::INTF_ENTRY_EX entry = adapterEntry();
     ce::DWORD out = 0;
     return m_WZCRefreshInterfaceEx(nullptr, ce::WZC_FIELD_ALL, &entry, &out);
 }
 
 ce::DWORD CMyConfigWiFi::refreshVisibleList()
 {
-    if (!usable())
-        return unusableError();
-    ce::INTF_ENTRY_EX entry {};
-    entry.wszGuid = const_cast<char16_t*>(m_interfaceName.c_str());
+    ce::INTF_ENTRY_EX entry;
     ce::DWORD out = 0;
-    ce::DWORD r = m_WZCQueryInterfaceEx(nullptr, ce::WZC_FIELD_ALL, &entry, &out);
-    if (r != ce::ERROR_SUCCESS) {
-        releaseInterface(&entry);
+    ce::DWORD r = queryInterface(ce::WZC_FIELD_ALL, &entry, &out);
+    if (r != ce::ERROR_SUCCESS)
         return r;
-    }
     const ce::WZC_WLAN_CONFIG* records = nullptr;
     ce::DWORD count = 0, index = 0;
     bool truncated = false;
@@ -329,7 +331,7 @@ bool CMyConfigWiFi::firstPreferredNetwork(ce::WZC_WLAN_CONFIG* out)
 {
     ce::INTF_ENTRY_EX entry;
     ce::DWORD flags = 0;
-    if (!out || !queryInterface(ce::WZC_FIELD_PREFERRED_LIST, &entry, &flags))
+    if (!out || queryInterface(ce::WZC_FIELD_PREFERRED_LIST, &entry, &flags) != ce::ERROR_SUCCESS)
         return false;
     const ce::WZC_WLAN_CONFIG* records = nullptr;
     ce::DWORD count = 0, index = 0;
@@ -348,7 +350,7 @@ bool CMyConfigWiFi::isAssociated()
 {
     ce::INTF_ENTRY_EX entry;
     ce::DWORD flags = 0;
-    if (!queryInterface(ce::WZC_FIELD_BSSID, &entry, &flags))
+    if (queryInterface(ce::WZC_FIELD_BSSID, &entry, &flags) != ce::ERROR_SUCCESS)
         return false;
     bool associated = false;
     if ((flags & ce::WZC_FIELD_BSSID) && entry.rdBSSID.pData && entry.rdBSSID.dwDataLen >= 6) {
@@ -443,8 +445,7 @@ ce::DWORD CMyConfigWiFi::clearPreferredList()
 {
     if (!usable())
         return unusableError();
-    ce::INTF_ENTRY_EX entry {};
-    entry.wszGuid = const_cast<char16_t*>(m_interfaceName.c_str());
+    ce::INTF_ENTRY_EX entry = adapterEntry();
     ce::BYTE empty[ce::WZC_CONFIG_LIST_HEADER] = {};
     entry.rdStSSIDList.dwDataLen = sizeof empty;
     entry.rdStSSIDList.pData = empty;
@@ -457,16 +458,11 @@ ce::DWORD CMyConfigWiFi::AddToPreferredNetworkList(const ce::WZC_WLAN_CONFIG& re
     const QString ssid = kivo::wireless::ssidText(record);
     const QString tag = QStringLiteral("[In MyConfigWiFi - AddToPreferredNetworkList()]");
     writeLog(tag + QStringLiteral(" ") + ssid);
-    if (!usable())
-        return unusableError();
-    ce::INTF_ENTRY_EX entry {};
-    entry.wszGuid = const_cast<char16_t*>(m_interfaceName.c_str());
+    ce::INTF_ENTRY_EX entry;
     ce::DWORD out = 0;
-    ce::DWORD r = m_WZCQueryInterfaceEx(nullptr, ce::WZC_FIELD_ALL, &entry, &out);
-    if (r != ce::ERROR_SUCCESS) {
-        releaseInterface(&entry);
+    ce::DWORD r = queryInterface(ce::WZC_FIELD_ALL, &entry, &out);
+    if (r != ce::ERROR_SUCCESS)
         return r;
-    }
     const ce::WZC_WLAN_CONFIG* records = nullptr;
     ce::DWORD count = 0, index = 0;
     bool truncated = false;
@@ -681,8 +677,13 @@ void CMyConfigWiFi::notifyJoin(ce::WPARAM wParam)
         m_joinWindow = nullptr;
         m_joinMessage = 0;
     }
-    if (window)
-        ce::postMessage(window, message, wParam, reinterpret_cast<ce::LPARAM>(m_eventSsid.c_str()));
+    if (!window)
+        return;
+    // A deque keeps its other elements in place on both ends.
+    m_notifiedSsids.push_back(m_eventSsid);
+    while (m_notifiedSsids.size() > kKeptNotifyTexts)
+        m_notifiedSsids.pop_front();
+    ce::postMessage(window, message, wParam, reinterpret_cast<ce::LPARAM>(m_notifiedSsids.back().c_str()));
 }
 
 // ---- helpers ------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -104,7 +105,12 @@ private:
     ce::DWORD unusableError() const;
     QString interfaceName() const;
     void switchRadio(bool on);
-    bool queryInterface(ce::DWORD flags, ce::INTF_ENTRY_EX* entry, ce::DWORD* outFlags);
+    // An entry keyed by the adapter's name (GUI thread).
+    ce::INTF_ENTRY_EX adapterEntry() const;
+    // Queries the adapter's fields into entry: the service's result, or
+    // unusableError() without library or adapter. A failed query's reply is
+    // already released.
+    ce::DWORD queryInterface(ce::DWORD flags, ce::INTF_ENTRY_EX* entry, ce::DWORD* outFlags);
     void releaseInterface(ce::INTF_ENTRY_EX* entry);
     void handleEvent(const ce::WZC_EVENT_MESSAGE& message);
     void notifyJoin(ce::WPARAM wParam);
@@ -140,6 +146,10 @@ private:
     std::vector<ce::WZC_WLAN_CONFIG> m_visible;
 
     std::mutex m_logMutex;
-    // Event thread only: the SSID of the event being handled.
+    // Event thread only: the SSID of the event being handled, and the texts
+    // that join notifications pointed their lParam to. The receiver reads a
+    // text later in its own thread, so each one is kept (unchanged, in
+    // place) while the next notifications are posted.
     std::u16string m_eventSsid;
+    std::deque<std::u16string> m_notifiedSsids;
 };

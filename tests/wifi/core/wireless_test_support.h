@@ -88,4 +88,31 @@ public:
     QStringList names;
 };
 
+// Without a usable service (library incomplete or no adapter) every
+// operation gives its failure value and the service is never called.
+inline void expectNoService(CMyConfigWiFi& wifi, ce::HWND window)
+{
+    EXPECT_FALSE(wifi.IsEnableWzcServer());
+    EXPECT_NE(wifi.enableWzcServer(true), 0u);
+    EXPECT_NE(wifi.refreshInterface(), 0u);
+    EXPECT_NE(wifi.refreshVisibleList(), 0u);
+    EXPECT_EQ(wifi.visibleCount(), 0);
+    EXPECT_EQ(wifi.visibleList(), nullptr);
+    ce::WZC_WLAN_CONFIG r {};
+    EXPECT_EQ(wifi.indexOfVisible(r), -1);
+    EXPECT_FALSE(wifi.firstPreferredNetwork(&r));
+    EXPECT_FALSE(wifi.isAssociated());
+    bool usable = true;
+    QString name = "stale", ip = "stale";
+    EXPECT_EQ(wifi.getIPInfo(&usable, &name, nullptr, nullptr, &ip), 0);
+    EXPECT_FALSE(usable);
+    EXPECT_TRUE(name.isEmpty() && ip.isEmpty());
+    EXPECT_FALSE(wifi.isConnected());
+    EXPECT_NE(wifi.clearPreferredList(), 0u);
+    EXPECT_NE(wifi.AddToPreferredNetworkList(r), 0u);
+    EXPECT_FALSE(wifi.connectNetwork(window, 1, "Cafe", "", 1, 0, 1, false));
+    EXPECT_FALSE(wifi.connectVisibleNetwork(0, "", window, 1));
+    EXPECT_FALSE(kivo::sim::wzc::hasPreferredList()) << "the service was never called";
+}
+
 } // namespace kivo::test
