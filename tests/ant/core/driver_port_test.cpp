@@ -85,6 +85,26 @@ TEST_F(PortFixture, OpenStartsTheLinkAndFramesGoOutByteExact)
     EXPECT_EQ(framer.peekMessage(), ANT_NO_MESSAGE) << "no error for a write on a closed port";
 }
 
+TEST_F(PortFixture, FramesFromSeveralThreadsStayWhole)
+{
+    ASSERT_EQ(port.open(), 1);
+    constexpr int kThreads = 4, kFrames = 50;
+    std::vector<std::thread> senders;
+    for (int t = 0; t < kThreads; ++t)
+        senders.emplace_back([&, t] {
+            for (int i = 0; i < kFrames; ++i) {
+                Bytes msg = message(0x4E, counting(9, uint8_t(t * 16 + i)));
+                msg[1] = uint8_t(t); // the channel
+                framer.writeMessage(msg.data(), 9);
+            }
+        });
+    for (auto& s : senders)
+        s.join();
+    ASSERT_TRUE(sim.waitForSentFrames(kThreads * kFrames, 10000));
+    for (const auto& r : sim.log())
+        EXPECT_EQ(r.status, "ok");
+}
+
 TEST_F(PortFixture, OpenFailures)
 {
     sim.uninstall();

@@ -235,6 +235,16 @@ TEST_F(FramerFixture, WaitMessageWaitsOnceForAMessage)
     EXPECT_EQ(r, 1);
     framer.onPortEvent(ANT_CODE_READ);
     EXPECT_EQ(framer.waitMessage(10000), ANT_READ_ERROR) << "an error pending returns at once";
+    EXPECT_EQ(drain(framer), (std::vector<Read> { err(ANT_ERROR_PORT, ANT_CODE_READ), msg(0x6F, { 0x20 }) }));
+
+    // An error raised during the wait ends it.
+    std::thread failing([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        framer.onPortEvent(ANT_CODE_WRITE);
+    });
+    r = framer.waitMessage(10000);
+    failing.join();
+    EXPECT_EQ(r, ANT_READ_ERROR);
 }
 
 TEST(Framer, ChannelOf)
