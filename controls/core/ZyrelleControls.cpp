@@ -3,6 +3,7 @@
 #include "controls/core/LibraryInternal.h"
 
 #include <QObject>
+#include <QPointer>
 
 namespace ZyrelleControls {
 namespace {
@@ -10,7 +11,9 @@ namespace {
 // The library-wide settings record. The strings are built when the library
 // is loaded and destroyed when it is unloaded.
 struct LibrarySettings {
-    QObject* soundManager = nullptr;
+    // Guarded: a manager destroyed while registered reads as none, so
+    // widgets built afterwards do not connect to a dead object.
+    QPointer<QObject> soundManager;
     bool keypadNavigation = false;
     QString verticalScrollBarSheet;
     QString horizontalScrollBarSheet;

@@ -23,7 +23,8 @@ ZYRCONTROLS_EXPORT void SetProgressBarStyleSheet(const QString& sheet);
 
 // The application's object that plays widget sounds. It must offer the slot
 // "onPlayWidgetSound(const QString&)". Not owned; null clears it (widgets
-// already connected keep their connection). See SoundHook.h.
+// already connected keep their connection), and so does the manager's
+// destruction. See SoundHook.h.
 ZYRCONTROLS_EXPORT void SetSoundManager(QObject* manager);
 ZYRCONTROLS_EXPORT QObject* GetSoundManager();
 

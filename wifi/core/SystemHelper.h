@@ -58,7 +58,8 @@ public:
     // Language folder; "en-US" and unknown codes install none.
     int loadTranslation(const QString& code);
 
-    // Paths of what is registered or used (empty until then); device paths.
+    // The resource files registered now, as files on this machine (empty
+    // until registered), and the device path of the click sound.
     QString commonResourcePath() const { return m_commonResource; }
     QString modeResourcePath() const { return m_modeResource; }
     QString clickSoundPath() const { return m_clickSound; }

@@ -181,6 +181,20 @@ TEST_F(SettingsTest, ClearingTheManagerKeepsExistingConnections)
     EXPECT_EQ(manager.played, QStringList({ "ok" }));
 }
 
+TEST_F(SettingsTest, ADestroyedManagerIsNoLongerHandedOut)
+{
+    auto* manager = new FakeSoundManager;
+    SetSoundManager(manager);
+    HookedButton connected("connected");
+    delete manager;
+
+    EXPECT_EQ(GetSoundManager(), nullptr);
+    HookedButton later("later");
+    EXPECT_FALSE(later.connected);
+    connected.click(); // its connection went with the manager
+    later.click();
+}
+
 TEST_F(SettingsTest, NonButtonWidgetsAndOwnSoundSignals)
 {
     FakeSoundManager manager;
