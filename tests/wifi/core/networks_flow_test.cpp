@@ -9,6 +9,7 @@
 #include "sim/wzc/wzc_sim.h"
 #include "tests/sim/httptest/local_http_server.h"
 #include "tests/support/temp_root.h"
+#include "tests/wifi/core/wireless_test_support.h"
 #include "wifi/core/WiFiChechZk.h"
 #include "wifi/core/probe_files.h"
 
@@ -17,15 +18,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace {
 
 namespace sim = kivo::sim::wzc;
+using kivo::test::pumpUntil;
 
 const char* const kWorld = R"({
   "adapter": { "name": "WLAN1", "description": "Sim adapter" },
@@ -50,20 +49,6 @@ void ensureApplication()
     static char* argv[] = { name, nullptr };
     if (!qApp)
         new QApplication(argc, argv);
-}
-
-bool pumpUntil(const std::function<bool()>& pred, int timeoutMs = 10000)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        ce::pumpMessages();
-        QCoreApplication::processEvents();
-        if (pred())
-            return true;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
 }
 
 WiFiSettings record(const char* enc, const char* auth, const char* index, const char* name, const char* password)
@@ -287,7 +272,7 @@ TEST_F(NetworksFlow, AJoinStopsTheRunningProbe)
     EXPECT_TRUE(probe->isStopRequested());
     EXPECT_TRUE(probe->wait(5000));
     size_t probes = portal.count();
-    pumpUntil([] { return false; }, 100);
+    kivo::test::pumpFor(100);
     EXPECT_EQ(portal.count(), probes);
     EXPECT_EQ(file("CheckBrowserStatus.ini"), "LaunchBrowser=999");
     EXPECT_EQ(flow->readLaunchBrowserStatus(), 0);
