@@ -69,9 +69,11 @@ WiFiChechZk::WiFiChechZk()
     static const bool stopAtExit = (std::atexit([] { WiFiChechZk::stopActiveProbe(); }), true);
     (void)stopAtExit;
 
-    stopActiveProbe();
     {
+        // Stopping the previous probe and taking its place is one step, so no
+        // other probe can start in between.
         QMutexLocker locker(&g_activeLock);
+        stopActiveLocked();
         g_active = this;
     }
     std::string settings = ce::resolvePath("\\SystemDrive\\Falmo\\program\\wifi\\DebugSetting.ini");
@@ -175,6 +177,11 @@ bool WiFiChechZk::stopActiveProbe()
 {
     // Held for the whole stop so two callers cannot pass each other.
     QMutexLocker locker(&g_activeLock);
+    return stopActiveLocked();
+}
+
+bool WiFiChechZk::stopActiveLocked()
+{
     WiFiChechZk* probe = g_active;
     g_active = nullptr;
     if (!probe)

@@ -64,6 +64,9 @@ protected:
     void run() override;
 
 private:
+    // stopActiveProbe with the running probe's lock already held.
+    static bool stopActiveLocked();
+
     int m_status;
     bool m_stop;
     QPointer<QSettings> m_debugSettings;
