@@ -129,14 +129,19 @@ TEST(SavedNetworks, SlotsRoundTripThroughTheFile)
     QSettings file(path, QSettings::IniFormat);
     EXPECT_EQ(readSlot(file, 2), odd);
     EXPECT_EQ(readSlot(file, 4), placeholderSettings());
-    // Hand-written values with commas read back as written.
+    // Hand-written values with commas read back as written; lines that do
+    // not parse cost only themselves.
     QFile hand(path);
     hand.open(QIODevice::WriteOnly);
-    hand.write("[Settings0]\nNetwork=Cafe,Main\nPassword=abc\n");
+    const char text[] = "[Settings0]\nNetwork=Cafe,Main\nPassword=abc\n\xff\xfe\0junk\n=5\n[Broken\n"
+                        "[Settings1]\nNetwork=Next\n";
+    hand.write(text, sizeof text - 1);
     hand.close();
     QSettings again(path, QSettings::IniFormat);
     EXPECT_EQ(readSlot(again, 0).network, QStringLiteral("Cafe,Main"));
+    EXPECT_EQ(readSlot(again, 0).password, QStringLiteral("abc"));
     EXPECT_TRUE(readSlot(again, 0).encryption.isEmpty());
+    EXPECT_EQ(readSlot(again, 1).network, QStringLiteral("Next"));
 }
 
 TEST(SavedNetworks, SecurityTextMaps)
