@@ -1,6 +1,8 @@
 #include "wifi/core/IPCHelper.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -30,9 +32,15 @@ ce::HWND IPCHelper::flowWindow()
 
 ce::HWND IPCHelper::findKivoMapWindow()
 {
-    if (ce::HWND byClass = ce::findWindow(kKivoMap, nullptr))
+    // The search prefers top-level windows and returns another only when no
+    // top-level one matches; KivoMap is only ever a top-level window.
+    const std::vector<ce::HWND> topLevel = ce::enumTopLevelWindows();
+    auto onlyTopLevel = [&](ce::HWND window) {
+        return std::find(topLevel.begin(), topLevel.end(), window) != topLevel.end() ? window : nullptr;
+    };
+    if (ce::HWND byClass = onlyTopLevel(ce::findWindow(kKivoMap, nullptr)))
         return byClass;
-    return ce::findWindow(nullptr, kKivoMap);
+    return onlyTopLevel(ce::findWindow(nullptr, kKivoMap));
 }
 
 int IPCHelper::notifyStatus(int state)

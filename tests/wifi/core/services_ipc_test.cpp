@@ -182,6 +182,14 @@ TEST_F(IPCHelperTest, WithoutKivoMapNothingIsSentAndTheResultIsSeven)
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(IPCHelper::instance()->notifyStatus(1), 7);
     ce::destroyWindow(other);
+
+    // Nor is a child window, whatever its names.
+    ce::HWND child = ce::createWindow(
+        "KivoMap", "KivoMap", [](ce::HWND, ce::UINT, ce::WPARAM, ce::LPARAM) { return 0; }, false);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(IPCHelper::findKivoMapWindow(), nullptr);
+    EXPECT_EQ(IPCHelper::instance()->notifyStatus(1), 7);
+    ce::destroyWindow(child);
 }
 
 TEST_F(IPCHelperTest, StatusPostsReachKivoMapInAnotherProcess)
