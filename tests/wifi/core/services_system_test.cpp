@@ -1,6 +1,7 @@
 #include "wifi/core/IPCHelper.h"
 #include "wifi/core/SystemHelper.h"
 
+#include "controls/core/SoundHook.h"
 #include "controls/core/ZyrelleControls.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -155,6 +156,9 @@ TEST_F(SystemHelperTest, InitLoadsModeLanguageSoundAndRegistersTheSoundManager)
     EXPECT_TRUE(helper.modeResourcePath().endsWith("Resources/480x272/KivoWiFiResDay.bin"));
     EXPECT_TRUE(helper.commonResourcePath().endsWith("Resources/480x272/KivoWiFiResCommon.bin"));
     EXPECT_EQ(ZyrelleControls::GetSoundManager(), &helper);
+    // The library's widgets find the helper's slot by the signature they use.
+    QObject clicker;
+    EXPECT_TRUE(ZyrelleControls::ConnectSoundSignal(&clicker, SIGNAL(objectNameChanged(QString))));
 
     // The Norwegian translation is installed: the keyboard title follows it.
     EXPECT_EQ(titleOf(IPCHelper::makeKeyboardRequest(true, QString())), "Skriv inn passord");
