@@ -307,6 +307,17 @@ TEST_F(NetworksFlow, SettingsKeysAndKeyboardTargets)
     EXPECT_TRUE(joined("Home"));
 }
 
+TEST_F(NetworksFlow, EnableWiFiSwitchesZeroConfigAndReportsTheState)
+{
+    makeFlow();
+    flow->enableWiFi(false);
+    EXPECT_FALSE(sim::status().zeroConfigEnabled);
+    EXPECT_EQ(flow->wifiState(), KIVOWIFI_DISABLEND);
+    flow->enableWiFi(true);
+    EXPECT_TRUE(sim::status().zeroConfigEnabled);
+    EXPECT_EQ(flow->wifiState(), KIVOWIFI_ENABLEND);
+}
+
 TEST_F(NetworksFlow, DeviceBrandNamesTheService)
 {
     struct Case {
