@@ -742,6 +742,34 @@ void fillAddr(ce::IP_ADDR_STRING& a, const std::string& ip, const std::string& m
     std::strncpy(a.IpMask, mask.c_str(), sizeof a.IpMask - 1);
 }
 
+// The world under its lock, with its file read.
+class LockedWorld {
+public:
+    LockedWorld()
+        : m_world(World::instance())
+        , m_lock(m_world.m)
+    {
+        m_world.ensureLoaded();
+    }
+    World* operator->() { return &m_world; }
+    World& operator*() { return m_world; }
+
+private:
+    World& m_world;
+    std::lock_guard<std::mutex> m_lock;
+};
+
+// The common check of the interface calls: an entry keyed by the simulated
+// adapter; the out flags are cleared first.
+DWORD checkEntry(const World& w, const ce::INTF_ENTRY_EX* e, DWORD* outFlags)
+{
+    if (!e)
+        return ce::ERROR_INVALID_PARAMETER;
+    if (outFlags)
+        *outFlags = 0;
+    return w.isOurs(e->wszGuid) ? ce::ERROR_SUCCESS : ce::ERROR_FILE_NOT_FOUND;
+}
+
 } // namespace
 
 // ---- the C++ API ------------------------------------------------------------------------------------
@@ -755,58 +783,46 @@ void reload()
 
 void reloadNetworks()
 {
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    w.cfg.networks = readWorldFile().networks;
+    LockedWorld w;
+    w->cfg.networks = readWorldFile().networks;
 }
 
 Status status()
 {
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
+    LockedWorld w;
     Status s;
-    s.radioOn = w.radioOn;
-    s.adapterPresent = w.present();
-    s.zeroConfigEnabled = w.zeroConfig;
-    s.associated = w.associated;
-    s.hasAddress = w.addressed;
-    if (w.associated)
-        s.associatedSsid = w.joined.ssid;
+    s.radioOn = w->radioOn;
+    s.adapterPresent = w->present();
+    s.zeroConfigEnabled = w->zeroConfig;
+    s.associated = w->associated;
+    s.hasAddress = w->addressed;
+    if (w->associated)
+        s.associatedSsid = w->joined.ssid;
     return s;
 }
 
 bool hasPreferredList()
 {
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    return w.hasPreferred;
+    LockedWorld w;
+    return w->hasPreferred;
 }
 
 std::vector<ce::WZC_WLAN_CONFIG> preferredList()
 {
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    return w.preferred;
+    LockedWorld w;
+    return w->preferred;
 }
 
 void setPreferredList(const std::vector<ce::WZC_WLAN_CONFIG>& list, DWORD index)
 {
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    w.storePreferred(list.data(), DWORD(list.size()), index);
+    LockedWorld w;
+    w->storePreferred(list.data(), DWORD(list.size()), index);
 }
 
 void failNextAdapterInfoCalls(int count)
 {
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    w.failAdapterInfo = count;
+    LockedWorld w;
+    w->failAdapterInfo = count;
 }
 
 bool writeEvent(DWORD code, const std::string& ssid)
@@ -833,61 +849,53 @@ DWORD enumInterfaces(ce::INTFS_KEY_TABLE* table)
 {
     if (!table)
         return ce::ERROR_INVALID_PARAMETER;
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
+    LockedWorld w;
     table->dwNumIntfs = 0;
     table->pIntfs = nullptr;
-    if (!w.present())
+    if (!w->present())
         return ce::ERROR_SUCCESS;
     table->pIntfs = static_cast<ce::INTF_KEY_ENTRY*>(std::calloc(1, sizeof(ce::INTF_KEY_ENTRY)));
     if (!table->pIntfs)
         return ce::ERROR_NOT_ENOUGH_MEMORY;
-    table->pIntfs[0].wszGuid = copyText16(w.cfg.adapterName);
+    table->pIntfs[0].wszGuid = copyText16(w->cfg.adapterName);
     table->dwNumIntfs = 1;
     return ce::ERROR_SUCCESS;
 }
 
 DWORD queryInterface(DWORD inFlags, ce::INTF_ENTRY_EX* e, DWORD* outFlags)
 {
-    if (!e)
-        return ce::ERROR_INVALID_PARAMETER;
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    if (outFlags)
-        *outFlags = 0;
-    if (!w.isOurs(e->wszGuid))
-        return ce::ERROR_FILE_NOT_FOUND;
+    LockedWorld w;
+    if (DWORD r = checkEntry(*w, e, outFlags))
+        return r;
     char16_t* guid = e->wszGuid;
     std::memset(e, 0, sizeof *e);
     e->wszGuid = guid;
     e->bInitialized = 1;
     if (inFlags & ce::WZC_FIELD_DESCRIPTION)
-        e->wszDescr = copyText16(w.cfg.adapterDescription);
-    e->ulMediaState = w.associated ? 0 : 1;
+        e->wszDescr = copyText16(w->cfg.adapterDescription);
+    e->ulMediaState = w->associated ? 0 : 1;
     e->ulPhysicalMediaType = 9;
-    e->nInfraMode = int32_t(w.associated ? w.joined.infra : ce::NDIS_INFRA_INFRASTRUCTURE);
-    e->nAuthMode = int32_t(w.associated ? w.joined.auth : ce::NDIS_AUTH_OPEN);
-    e->nWepStatus = int32_t(w.associated ? w.joined.privacy : ce::NDIS_PRIVACY_WEP_DISABLED);
-    e->dwCtlFlags = w.zeroConfig ? ce::WZC_CTL_ENABLED : 0;
-    if ((inFlags & ce::WZC_FIELD_SSID) && w.associated)
-        setRaw(e->rdSSID, w.joined.ssid.data(), w.joined.ssid.size());
+    e->nInfraMode = int32_t(w->associated ? w->joined.infra : ce::NDIS_INFRA_INFRASTRUCTURE);
+    e->nAuthMode = int32_t(w->associated ? w->joined.auth : ce::NDIS_AUTH_OPEN);
+    e->nWepStatus = int32_t(w->associated ? w->joined.privacy : ce::NDIS_PRIVACY_WEP_DISABLED);
+    e->dwCtlFlags = w->zeroConfig ? ce::WZC_CTL_ENABLED : 0;
+    if ((inFlags & ce::WZC_FIELD_SSID) && w->associated)
+        setRaw(e->rdSSID, w->joined.ssid.data(), w->joined.ssid.size());
     if (inFlags & ce::WZC_FIELD_BSSID) {
         BYTE none[6] = {};
-        setRaw(e->rdBSSID, w.associated ? w.joined.bssid : none, 6);
+        setRaw(e->rdBSSID, w->associated ? w->joined.bssid : none, 6);
     }
-    if ((inFlags & ce::WZC_FIELD_VISIBLE_LIST) && w.scanned && !w.scanResults.empty()) {
+    if ((inFlags & ce::WZC_FIELD_VISIBLE_LIST) && w->scanned && !w->scanResults.empty()) {
         std::vector<ce::WZC_WLAN_CONFIG> recs;
         std::vector<std::vector<BYTE>> auth;
-        for (const Network& n : w.scanResults) {
+        for (const Network& n : w->scanResults) {
             recs.push_back(scanRecord(n));
             auth.push_back(n.authData);
         }
         setList(e->rdBSSIDList, recs, auth, 0);
     }
-    if ((inFlags & ce::WZC_FIELD_PREFERRED_LIST) && w.hasPreferred)
-        setList(e->rdStSSIDList, w.preferred, w.preferredAuth, w.preferredIndex);
+    if ((inFlags & ce::WZC_FIELD_PREFERRED_LIST) && w->hasPreferred)
+        setList(e->rdStSSIDList, w->preferred, w->preferredAuth, w->preferredIndex);
     if (outFlags)
         *outFlags = inFlags;
     return ce::ERROR_SUCCESS;
@@ -895,15 +903,9 @@ DWORD queryInterface(DWORD inFlags, ce::INTF_ENTRY_EX* e, DWORD* outFlags)
 
 DWORD setInterface(DWORD inFlags, ce::INTF_ENTRY_EX* e, DWORD* outFlags)
 {
-    if (!e)
-        return ce::ERROR_INVALID_PARAMETER;
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    if (outFlags)
-        *outFlags = 0;
-    if (!w.isOurs(e->wszGuid))
-        return ce::ERROR_FILE_NOT_FOUND;
+    LockedWorld w;
+    if (DWORD r = checkEntry(*w, e, outFlags))
+        return r;
     const ce::WZC_WLAN_CONFIG* recs = nullptr;
     DWORD count = 0, index = 0;
     if (inFlags & ce::WZC_FIELD_PREFERRED_LIST) {
@@ -921,24 +923,24 @@ DWORD setInterface(DWORD inFlags, ce::INTF_ENTRY_EX* e, DWORD* outFlags)
     bool join = false;
     if (inFlags & ce::WZC_FIELD_CONTROL_FLAGS) {
         bool on = (e->dwCtlFlags & ce::WZC_CTL_ENABLED) != 0;
-        if (on != w.zeroConfig) {
-            w.zeroConfig = on;
+        if (on != w->zeroConfig) {
+            w->zeroConfig = on;
             if (on)
                 join = true;
             else
-                w.disassociate();
+                w->disassociate();
         }
     }
     if (inFlags & ce::WZC_FIELD_PREFERRED_LIST) {
         std::vector<ce::WZC_WLAN_CONFIG> copy(count);
         if (count)
             std::memcpy(copy.data(), recs, count * sizeof(ce::WZC_WLAN_CONFIG));
-        w.storePreferred(copy.data(), count, index);
-        w.disassociate();
+        w->storePreferred(copy.data(), count, index);
+        w->disassociate();
         join = true;
     }
-    if (join && w.zeroConfig && !w.preferred.empty())
-        w.startJoin();
+    if (join && w->zeroConfig && !w->preferred.empty())
+        w->startJoin();
     if (outFlags)
         *outFlags = inFlags;
     return ce::ERROR_SUCCESS;
@@ -946,14 +948,10 @@ DWORD setInterface(DWORD inFlags, ce::INTF_ENTRY_EX* e, DWORD* outFlags)
 
 DWORD refreshInterface(DWORD inFlags, ce::INTF_ENTRY_EX* e, DWORD* outFlags)
 {
-    if (!e)
-        return ce::ERROR_INVALID_PARAMETER;
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
-    if (!w.isOurs(e->wszGuid))
-        return ce::ERROR_FILE_NOT_FOUND;
-    w.scan();
+    LockedWorld w;
+    if (DWORD r = checkEntry(*w, e, outFlags))
+        return r;
+    w->scan();
     if (outFlags)
         *outFlags = inFlags;
     return ce::ERROR_SUCCESS;
@@ -1010,28 +1008,26 @@ DWORD adaptersInfo(ce::IP_ADAPTER_INFO* buffer, DWORD* size)
 {
     if (!size)
         return ce::ERROR_INVALID_PARAMETER;
-    World& w = World::instance();
-    std::lock_guard<std::mutex> l(w.m);
-    w.ensureLoaded();
+    LockedWorld w;
     std::vector<ce::IP_ADAPTER_INFO> list;
-    if (w.present()) {
+    if (w->present()) {
         ce::IP_ADAPTER_INFO a {};
-        std::strncpy(a.AdapterName, w.cfg.adapterName.c_str(), sizeof a.AdapterName - 1);
-        std::strncpy(a.Description, w.cfg.adapterDescription.c_str(), sizeof a.Description - 1);
+        std::strncpy(a.AdapterName, w->cfg.adapterName.c_str(), sizeof a.AdapterName - 1);
+        std::strncpy(a.Description, w->cfg.adapterDescription.c_str(), sizeof a.Description - 1);
         a.AddressLength = 6;
-        std::memcpy(a.Address, w.cfg.adapterMac, 6);
+        std::memcpy(a.Address, w->cfg.adapterMac, 6);
         a.Index = 1;
         a.Type = 71;
-        const Network& n = w.joined;
-        bool addr = w.associated && w.addressed;
-        a.DhcpEnabled = !(w.associated && n.dhcpServer.empty());
+        const Network& n = w->joined;
+        bool addr = w->associated && w->addressed;
+        a.DhcpEnabled = !(w->associated && n.dhcpServer.empty());
         fillAddr(a.IpAddressList, addr ? n.address : "0.0.0.0", addr ? n.mask : "0.0.0.0");
         fillAddr(a.GatewayList, addr ? n.gateway : "", "");
         fillAddr(a.DhcpServer, addr ? n.dhcpServer : "", "");
         list.push_back(a);
     }
     DWORD index = 2;
-    for (const OtherAdapter& o : w.cfg.others) {
+    for (const OtherAdapter& o : w->cfg.others) {
         ce::IP_ADAPTER_INFO a {};
         std::strncpy(a.AdapterName, o.name.c_str(), sizeof a.AdapterName - 1);
         std::strncpy(a.Description, o.description.c_str(), sizeof a.Description - 1);
@@ -1045,8 +1041,8 @@ DWORD adaptersInfo(ce::IP_ADAPTER_INFO* buffer, DWORD* size)
     if (list.empty())
         return ce::ERROR_NO_DATA;
     DWORD needed = DWORD(list.size() * sizeof(ce::IP_ADAPTER_INFO));
-    if (w.failAdapterInfo > 0) {
-        --w.failAdapterInfo;
+    if (w->failAdapterInfo > 0) {
+        --w->failAdapterInfo;
         *size = needed + DWORD(sizeof(ce::IP_ADAPTER_INFO));
         return ce::ERROR_BUFFER_OVERFLOW;
     }

@@ -79,7 +79,6 @@ public:
 
     // The layer's log file (MyConfigWiFiLog.txt); off by default.
     void setLogEnabled(bool on) { m_logEnabled = on; }
-    bool logEnabled() const { return m_logEnabled; }
     void writeLog(const QString& message);
 
     // The Zero Config event names, by event code ("default" for unknown codes).
