@@ -304,6 +304,8 @@ void KivoWiFiFlow::prepareView(int id, int mode, QWidget* v)
         break;
     case CONNECTING_VIEW_ID:
         m_AlertSign = true;
+        if (m_nav.previous() == JOIN_VIEW_ID)
+            takeJoinRecord();
         if (o.setup)
             o.setup(v, mode);
         break;
@@ -335,6 +337,36 @@ void KivoWiFiFlow::prepareView(int id, int mode, QWidget* v)
     default: // the Wi-Fi off, information and sync screens need no setup
         break;
     }
+}
+
+void KivoWiFiFlow::takeJoinRecord()
+{
+    QWidget* join = existingView(JOIN_VIEW_ID);
+    const FlowViewOps& jo = ops(JOIN_VIEW_ID);
+    if (!join || !jo.joinRecord)
+        return;
+    WiFiSettings record = jo.joinRecord(join);
+    writeLog(QStringLiteral("[In WifiFlow - switchView()] Join network : %1 , Encryption : %2 , Authentication : %3")
+                 .arg(record.network, record.encryption, record.authentication));
+    m_WiFiSettings.encryption = record.encryption;
+    m_WiFiSettings.authentication = record.authentication;
+    m_WiFiSettings.keyIndex = record.keyIndex;
+    m_WiFiSettings.network = record.network;
+    m_WiFiSettings.userName = record.userName;
+    // "0" is how the records say "no key".
+    m_WiFiSettings.password = record.password.isEmpty() ? QStringLiteral("0") : record.password;
+    m_joiningName = record.network;
+}
+
+int KivoWiFiFlow::slotVisibleIndex(int slot) const
+{
+    return slot >= 0 && slot < kSlotCount ? m_slotVisibleIndex[slot] : -1;
+}
+
+void KivoWiFiFlow::setSlotVisibleIndex(int slot, int index)
+{
+    if (slot >= 0 && slot < kSlotCount)
+        m_slotVisibleIndex[slot] = index;
 }
 
 void KivoWiFiFlow::raiseStatusLabel()

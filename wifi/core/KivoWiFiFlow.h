@@ -104,6 +104,13 @@ public:
     void setAlertType(int type) { m_alertType = type; }
     int savedNetworkCursor() const { return m_savedCursor; }
     void setSavedNetworkCursor(int slot) { m_savedCursor = slot; }
+    // The visible-list index of the network being joined from a saved slot,
+    // and the index the searching screen found for each saved slot (-1 while
+    // none; a slot outside 0-4 reads -1 and is not written).
+    int savedAPIndex() const { return m_GetSaveAPIndex; }
+    void setSavedAPIndex(int index) { m_GetSaveAPIndex = index; }
+    int slotVisibleIndex(int slot) const;
+    void setSlotVisibleIndex(int slot, int index);
     QString joiningName() const { return m_joiningName; }
     void setJoiningName(const QString& name) { m_joiningName = name; }
     QString lastSyncTime() const { return m_lastSyncTime; }
@@ -163,7 +170,12 @@ private:
     QWidget* existingView(int id) const;
     void prepareView(int id, int mode, QWidget* view);
     void raiseStatusLabel();
+    // Connecting screen opened from the add-network screen: its join record
+    // becomes the record in use.
+    void takeJoinRecord();
     void endProgram();
+
+    static constexpr int kSlotCount = 5;
 
     CMyConfigWiFi m_configWiFi;
     QPointer<QWidget> m_views[KEYBOARD_VIEW_ID + 1];
@@ -182,6 +194,8 @@ private:
     int m_inputType = -1;
     int m_rowIndex = -1;
     int m_savedCursor = 0;
+    int m_GetSaveAPIndex = -1;
+    int m_slotVisibleIndex[kSlotCount] = { -1, -1, -1, -1, -1 };
     QString m_joiningName;
     QString m_lastSyncTime;
     int m_loadingFrame = 1;

@@ -26,15 +26,18 @@ public:
         KivoWiFiFlow* f = flow();
         f->setLoginResult(1);
         if (f->currentViewId() == SEARCHING_VIEW_ID) {
-            // A network joined without being in the scan is found by name now
-            // that the portal let it through.
+            // The index of the joined network: a network saved while hidden
+            // is looked up by name in the scan, any other was noted for its
+            // slot when the searching screen picked it.
             WiFiSettings inUse = f->getWiFiSettings();
             if (inUse.userName == QLatin1String("Hidden")) {
                 for (int i = 0, n = f->getAPCount(); i < n; ++i)
                     if (f->getAPName(i) == inUse.network) {
-                        f->setCurrentNetworkIndex(i);
+                        f->setSavedAPIndex(i);
                         break;
                     }
+            } else if (inUse.userName == QLatin1String("User")) {
+                f->setSavedAPIndex(f->slotVisibleIndex(f->savedNetworkCursor()));
             }
         }
         f->saveWiFiSettings();

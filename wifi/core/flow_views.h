@@ -10,6 +10,7 @@
 
 class KivoWiFiFlow;
 class QWidget;
+struct WiFiSettings;
 
 struct FlowViewOps {
     // Builds the screen with the flow as parent, for the resolution text.
@@ -37,6 +38,9 @@ struct FlowViewOps {
     std::function<int(QWidget* view)> kind;
     // The network list's selected row.
     std::function<int(QWidget* view)> row;
+    // The add-network screen's join record, taken when it opens the
+    // connecting screen.
+    std::function<WiFiSettings(QWidget* view)> joinRecord;
     // Leaving the add-network screen by its back button (clears its edit flag).
     std::function<void(QWidget* view)> leave;
     // The alert screen shows the flow's alert type.

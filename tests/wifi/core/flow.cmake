@@ -16,5 +16,5 @@ add_dependencies(flow_program_test KivoWiFi wmsg kivo_sim_wifidkcore kivo_sim_wz
 
 kivo_add_test(flow_app_test
   SOURCES ${_flowtests}/flow_app_test.cpp
-  LIBS kivo_wifi_flow)
-add_dependencies(flow_app_test kivo_sim_wifidkcore)
+  LIBS kivo_wifi_flow kivo_sim_wzc)
+add_dependencies(flow_app_test kivo_sim_wifidkcore kivo_sim_wzcsapi kivo_sim_iphlpapi)

@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "platform/sync.h"
+#include "sim/wzc/wzc_sim.h"
 #include "tests/support/temp_root.h"
 
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -100,6 +102,8 @@ protected:
     void SetUp() override
     {
         ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
+        // Each test starts without saved networks.
+        std::remove(ce::resolvePath("\\SystemDrive\\Falmo\\program\\wifi\\WiFiSettings.ini").c_str());
         g_exitCodes.clear();
         flow.reset(new KivoWiFiFlow);
         flow->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -166,6 +170,51 @@ TEST_F(FlowAppTest, BrowserLoginMessages)
     }).join();
     ASSERT_TRUE(pumpUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000));
     EXPECT_EQ(flow->loginResult(), 1);
+}
+
+TEST_F(FlowAppTest, PortalLoginOnSearchingNotesTheJoinedNetworksIndex)
+{
+    auto loginFinished = [&] {
+        flow->setLoginPending(true);
+        ce::HWND window = flow->flowWindow();
+        std::thread([window] {
+            ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_SUCESSFULLY"), 0, 0);
+        }).join();
+        return pumpUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000);
+    };
+
+    // A network in range when saved: the index the searching screen noted for
+    // the slot being joined.
+    ASSERT_EQ(flow->currentViewId(), SEARCHING_VIEW_ID);
+    flow->setSavedNetworkCursor(2);
+    flow->setSlotVisibleIndex(2, 3);
+    flow->setWiFiSettings({ "Encryption 3 enabled", "WPA2 PSK", "Key index 1", "Cafe", "User", "pw" });
+    ASSERT_TRUE(loginFinished());
+    EXPECT_EQ(flow->savedAPIndex(), 3);
+    EXPECT_EQ(flow->currentNetworkIndex(), -1); // the status poll's, untouched
+
+    // A network saved while hidden: found by name in the scan.
+    root->writeFile(kivo::sim::wzc::kWorldFile,
+        R"({ "adapter": { "name": "WLAN1" }, "scanDelayMs": 10, "networks": [
+             { "ssid": "Other", "privacy": "none", "authentication": "Open" },
+             { "ssid": "Tucked", "privacy": "none", "authentication": "Open" } ] })");
+    kivo::sim::wzc::reload();
+    flow.reset();
+    flow.reset(new KivoWiFiFlow);
+    flow->setAttribute(Qt::WA_DeleteOnClose, false);
+    flow->Start();
+    bool scanned = pumpUntil(
+        [&] {
+            flow->configWiFi().refreshVisibleList();
+            return flow->getAPCount() == 2;
+        },
+        10000);
+    std::remove(ce::resolvePath(kivo::sim::wzc::kWorldFile).c_str());
+    kivo::sim::wzc::reload();
+    ASSERT_TRUE(scanned);
+    flow->setWiFiSettings({ "Encryption 1 enabled", "Open", "Key index 1", "Tucked", "Hidden", "0" });
+    ASSERT_TRUE(loginFinished());
+    EXPECT_EQ(flow->savedAPIndex(), 1);
 }
 
 TEST_F(FlowAppTest, ASuccessfulPortalLoginSavesTheNetworkAndANewFlowReadsItBack)

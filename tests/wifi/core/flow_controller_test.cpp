@@ -70,6 +70,8 @@ struct ScreenLog {
     int joinFieldType = 2;
     QString keyboardTyped = QStringLiteral("secret");
     int keyboardType = 2;
+    WiFiSettings joinRecord { QStringLiteral("Encryption 3 enabled"), QStringLiteral("WPA2 PSK"),
+        QStringLiteral("Key index 1"), QStringLiteral("HomeNet"), QStringLiteral("User"), QString() };
 };
 
 ScreenLog g_screens;
@@ -106,6 +108,7 @@ void plugFakeScreens()
     join.text = [](QWidget*) { return g_screens.joinFieldText; };
     join.kind = [](QWidget*) { return g_screens.joinFieldType; };
     join.leave = [](QWidget*) { record("join.leave"); };
+    join.joinRecord = [](QWidget*) { return g_screens.joinRecord; };
     KivoWiFiFlow::setViewOps(JOIN_VIEW_ID, join);
 
     FlowViewOps keyboard;
@@ -325,6 +328,47 @@ TEST_F(FlowTest, ScreenShownFlagOnConnectingAndAlertOnly)
     flow->switchView(ALERT_VIEW_ID, 0);
     EXPECT_TRUE(flow->isScreenShown());
     EXPECT_EQ(g_screens.calls.back(), "alert.apply 3");
+}
+
+TEST_F(FlowTest, ConnectingFromAddNetworkTakesItsJoinRecord)
+{
+    makeFlow(true);
+    // What the connecting screen finds when it starts the join.
+    WiFiSettings seenBySetup;
+    FlowViewOps connecting;
+    connecting.setup = [&](QWidget*, int) { seenBySetup = flow->getWiFiSettings(); };
+    KivoWiFiFlow::setViewOps(CONNECTING_VIEW_ID, connecting);
+
+    struct Case {
+        QString password;
+        QString stored;
+    } cases[] = {
+        { QString(), QStringLiteral("0") }, // no key: stored as "0"
+        { QStringLiteral("ridebikes"), QStringLiteral("ridebikes") },
+    };
+    for (const Case& c : cases) {
+        g_screens.joinRecord.password = c.password;
+        flow->setWiFiSettings({});
+        flow->switchView(MAIN_VIEW_ID, 0);
+        flow->switchView(JOIN_VIEW_ID, 0);
+        flow->switchView(CONNECTING_VIEW_ID, 0);
+        WiFiSettings expected = g_screens.joinRecord;
+        expected.password = c.stored;
+        EXPECT_EQ(flow->getWiFiSettings(), expected) << c.password.toStdString();
+        EXPECT_EQ(seenBySetup, expected);
+        EXPECT_EQ(flow->joiningName(), QStringLiteral("HomeNet"));
+        EXPECT_TRUE(flow->isScreenShown());
+    }
+
+    // Entered from anywhere else, the record in use stays.
+    WiFiSettings inUse { QStringLiteral("WEP enabled"), QStringLiteral("Open"), QStringLiteral("Key index 2"),
+        QStringLiteral("Saved"), QStringLiteral("User"), QStringLiteral("abcde") };
+    flow->setWiFiSettings(inUse);
+    flow->setJoiningName(QStringLiteral("Saved"));
+    flow->switchView(SEARCHING_VIEW_ID, 0);
+    flow->switchView(CONNECTING_VIEW_ID, 0);
+    EXPECT_EQ(flow->getWiFiSettings(), inUse);
+    EXPECT_EQ(flow->joiningName(), QStringLiteral("Saved"));
 }
 
 TEST_F(FlowTest, ExitFromListShowsAlertThenEndsWithCodeZero)
