@@ -223,6 +223,9 @@ TEST_F(WirelessSim, AddingMovesTheNetworkFirstInTheServiceListAndLogs)
         std::memcpy(r.Ssid.Ssid, s, 2);
         five.push_back(r);
     }
+    ce::BYTE authData[3] = { 7, 8, 9 };
+    five[2].EapolParams.pbAuthData = authData;
+    five[2].EapolParams.dwAuthDataLen = 3;
     sim::setPreferredList(five, 4);
     EXPECT_EQ(wifi.AddToPreferredNetworkList(five[2]), 0u);
     std::vector<std::string> order;
@@ -232,6 +235,9 @@ TEST_F(WirelessSim, AddingMovesTheNetworkFirstInTheServiceListAndLogs)
     ce::WZC_WLAN_CONFIG first {};
     ASSERT_TRUE(wifi.firstPreferredNetwork(&first));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.Ssid.Ssid), 2), "P2");
+    // The copy outlives the reply its auth data lay in: it keeps no pointer.
+    EXPECT_TRUE(first.EapolParams.pbAuthData == nullptr); // packed: compared by value
+    EXPECT_EQ(first.EapolParams.dwAuthDataLen, 0u);
 
     EXPECT_EQ(wifi.clearPreferredList(), 0u);
     EXPECT_TRUE(sim::preferredList().empty());
