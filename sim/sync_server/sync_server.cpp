@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -22,6 +23,11 @@ namespace {
 
 constexpr size_t kMaxHeaderBytes = 64 * 1024;
 constexpr size_t kMaxBodyBytes = 64 * 1024 * 1024;
+// A chunk-size line or a trailer line longer than this is refused.
+constexpr size_t kMaxLineBytes = 1024;
+
+// How reading one part of a request ended.
+enum class ReadResult { Ok, Closed, Bad, TooLarge };
 
 std::string lower(std::string s)
 {
@@ -154,7 +160,7 @@ bool SyncServer::start(uint16_t port)
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof(addr);
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(m_listenFd, 16) != 0
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(m_listenFd, SOMAXCONN) != 0
         || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         ::close(m_listenFd);
         m_listenFd = -1;
@@ -242,6 +248,12 @@ void SyncServer::setSendContinue(bool on)
     m_sendContinue = on;
 }
 
+void SyncServer::setIdleTimeout(int ms)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_idleTimeoutMs = ms > 0 ? ms : 1;
+}
+
 std::vector<HttpRequest> SyncServer::requests() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -289,7 +301,13 @@ HttpResponse SyncServer::answer(const HttpRequest& request)
     }
     if (!handler)
         return HttpResponse::text(404, "not found\n", "text/plain");
-    return handler(request);
+    try {
+        return handler(request);
+    } catch (const std::exception& e) {
+        return HttpResponse::text(500, std::string("handler failed: ") + e.what() + "\n", "text/plain");
+    } catch (...) {
+        return HttpResponse::text(500, "handler failed\n", "text/plain");
+    }
 }
 
 void SyncServer::acceptLoop()
@@ -307,9 +325,25 @@ void SyncServer::acceptLoop()
             continue;
         reapConnections();
         int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            // Out of descriptors or memory: back off instead of spinning.
+            if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) {
+                pollfd wake = { m_wakeFd, POLLIN, 0 };
+                ::poll(&wake, 1, 100);
+            }
             continue;
+        }
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_connections.size() >= kMaxConnections) {
+            static const char kBusy[] = "HTTP/1.1 503 Service Unavailable\r\nConnection: close\r\n"
+                                        "Content-Length: 0\r\n\r\n";
+            [[maybe_unused]] ssize_t sent = ::send(fd, kBusy, sizeof(kBusy) - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::close(fd);
+            continue;
+        }
+        // A peer that stops reading cannot hold a send forever.
+        const timeval sendLimit = { m_idleTimeoutMs / 1000, (m_idleTimeoutMs % 1000) * 1000 };
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof(sendLimit));
         m_connectionFds.push_back(fd);
         auto finished = std::make_shared<bool>(false);
         m_connections.push_back(Connection { std::thread([this, fd, finished] {
@@ -372,17 +406,21 @@ bool SyncServer::sendAll(int fd, const char* data, size_t size)
 
 void SyncServer::serveConnection(int fd)
 {
+    int idleMs;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        idleMs = m_idleTimeoutMs;
+    }
     std::string buffer;
-    // Reads more bytes into buffer; false at the end of the connection.
+    // Reads more bytes into buffer; false at the end of the connection, on
+    // stop, or when the peer sent nothing for idleMs.
     auto readMore = [&]() -> bool {
         pollfd fds[2] = { { fd, POLLIN, 0 }, { m_wakeFd, POLLIN, 0 } };
         for (;;) {
-            if (::poll(fds, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            if (fds[1].revents)
+            const int rc = ::poll(fds, 2, idleMs);
+            if (rc < 0 && errno == EINTR)
+                continue;
+            if (rc <= 0 || fds[1].revents)
                 return false;
             char chunk[16384];
             ssize_t n = ::recv(fd, chunk, sizeof(chunk), 0);
@@ -392,6 +430,62 @@ void SyncServer::serveConnection(int fd)
                 return false;
             buffer.append(chunk, size_t(n));
             return true;
+        }
+    };
+    // Takes one CRLF-ended line of at most kMaxLineBytes off the buffer.
+    auto takeLine = [&](std::string* line) -> ReadResult {
+        size_t eol;
+        while ((eol = buffer.find("\r\n")) == std::string::npos) {
+            if (buffer.size() > kMaxLineBytes)
+                return ReadResult::Bad;
+            if (!readMore())
+                return ReadResult::Closed;
+        }
+        if (eol > kMaxLineBytes)
+            return ReadResult::Bad;
+        line->assign(buffer, 0, eol);
+        buffer.erase(0, eol + 2);
+        return ReadResult::Ok;
+    };
+    auto takeBytes = [&](size_t count, std::string* out) -> ReadResult {
+        while (buffer.size() < count)
+            if (!readMore())
+                return ReadResult::Closed;
+        out->append(buffer, 0, count);
+        buffer.erase(0, count);
+        return ReadResult::Ok;
+    };
+    auto readChunked = [&](std::string* body) -> ReadResult {
+        std::string line;
+        for (;;) {
+            if (ReadResult r = takeLine(&line); r != ReadResult::Ok)
+                return r;
+            const std::string digits = trim(line.substr(0, line.find(';')));
+            if (digits.empty() || digits.size() > 15
+                || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+                return ReadResult::Bad;
+            const size_t size = size_t(std::stoull(digits, nullptr, 16));
+            if (size > kMaxBodyBytes - body->size())
+                return ReadResult::TooLarge;
+            if (size == 0)
+                break;
+            std::string end;
+            if (ReadResult r = takeBytes(size, body); r != ReadResult::Ok)
+                return r;
+            if (ReadResult r = takeBytes(2, &end); r != ReadResult::Ok)
+                return r;
+            if (end != "\r\n")
+                return ReadResult::Bad;
+        }
+        // Trailer lines, unused, up to the empty line that ends the message.
+        for (size_t trailerBytes = 0;;) {
+            if (ReadResult r = takeLine(&line); r != ReadResult::Ok)
+                return r;
+            if (line.empty())
+                return ReadResult::Ok;
+            trailerBytes += line.size();
+            if (trailerBytes > kMaxHeaderBytes)
+                return ReadResult::Bad;
         }
     };
     auto reply = [&](int status, const std::string& text) {
@@ -405,8 +499,7 @@ void SyncServer::serveConnection(int fd)
         size_t headerEnd;
         while ((headerEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
             if (buffer.size() > kMaxHeaderBytes) {
-                reply(431, "header too large\n");
-                keepAlive = false;
+                headerEnd = buffer.size();
                 break;
             }
             if (!readMore()) {
@@ -416,6 +509,10 @@ void SyncServer::serveConnection(int fd)
         }
         if (!keepAlive)
             break;
+        if (headerEnd > kMaxHeaderBytes) {
+            reply(431, "header too large\n");
+            break;
+        }
 
         HttpRequest request;
         std::istringstream head(buffer.substr(0, headerEnd));
@@ -463,45 +560,23 @@ void SyncServer::serveConnection(int fd)
         }
 
         // The body: chunked or by Content-Length.
-        bool bodyOk = true;
+        ReadResult bodyRead = ReadResult::Ok;
         if (lower(request.header("Transfer-Encoding")).find("chunked") != std::string::npos) {
-            for (;;) {
-                size_t eol;
-                while ((eol = buffer.find("\r\n")) == std::string::npos && (bodyOk = readMore()))
-                    ;
-                if (!bodyOk)
-                    break;
-                const size_t chunkSize = std::strtoul(buffer.substr(0, eol).c_str(), nullptr, 16);
-                buffer.erase(0, eol + 2);
-                if (request.rawBody.size() + chunkSize > kMaxBodyBytes) {
-                    bodyOk = false;
-                    break;
-                }
-                while (buffer.size() < chunkSize + 2 && (bodyOk = readMore()))
-                    ;
-                if (!bodyOk)
-                    break;
-                request.rawBody.append(buffer, 0, chunkSize);
-                buffer.erase(0, chunkSize + 2);
-                if (chunkSize == 0)
-                    break; // trailers are not used by the clients here
-            }
+            bodyRead = readChunked(&request.rawBody);
         } else if (request.hasHeader("Content-Length")) {
             const std::string text = request.header("Content-Length");
             char* end = nullptr;
             const unsigned long long length = std::strtoull(text.c_str(), &end, 10);
-            if (text.empty() || *end || length > kMaxBodyBytes) {
-                reply(413, "bad or too large Content-Length\n");
-                break;
-            }
-            while (buffer.size() < length && (bodyOk = readMore()))
-                ;
-            if (bodyOk) {
-                request.rawBody = buffer.substr(0, length);
-                buffer.erase(0, length);
-            }
+            if (text.empty() || *end || length > kMaxBodyBytes)
+                bodyRead = ReadResult::TooLarge;
+            else
+                bodyRead = takeBytes(size_t(length), &request.rawBody);
         }
-        if (!bodyOk)
+        if (bodyRead == ReadResult::Bad)
+            reply(400, "bad chunked body\n");
+        else if (bodyRead == ReadResult::TooLarge)
+            reply(413, "bad or too large body length\n");
+        if (bodyRead != ReadResult::Ok)
             break;
 
         request.body = request.rawBody;

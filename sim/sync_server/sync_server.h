@@ -89,6 +89,13 @@ public:
     // Sends "HTTP/1.1 100 Continue" to requests that expect it (default on).
     void setSendContinue(bool on);
 
+    // A connection whose peer sends nothing (or takes nothing) for this long
+    // is closed; applies to connections accepted afterwards. Default 30 s.
+    void setIdleTimeout(int ms);
+
+    // Connections served at once; further ones are answered 503 and closed.
+    static constexpr size_t kMaxConnections = 64;
+
     std::vector<HttpRequest> requests() const;
     size_t requestCount() const;
     void clearRequests();
@@ -120,6 +127,7 @@ private:
     std::deque<HttpResponse> m_script;
     std::vector<HttpRequest> m_requests;
     bool m_sendContinue = true;
+    int m_idleTimeoutMs = 30000;
 
     int m_listenFd = -1;
     int m_wakeFd = -1; // eventfd: readable once stop begins

@@ -13,14 +13,15 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
 using kivo::sim::HttpResponse;
 using kivo::sim::SyncServer;
 
-// Sends raw bytes on a fresh connection and reads until the server closes it.
-std::string exchange(uint16_t port, const std::string& bytes)
+// A connected socket, or -1.
+int connectTo(uint16_t port)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr {};
@@ -29,9 +30,21 @@ std::string exchange(uint16_t port, const std::string& bytes)
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
         ::close(fd);
-        return "<connect failed>";
+        return -1;
     }
+    return fd;
+}
+
+// Sends raw bytes on a fresh connection and reads until the server closes it.
+// leave: the peer sends nothing more after the bytes (half-close).
+std::string exchange(uint16_t port, const std::string& bytes, bool leave = false)
+{
+    const int fd = connectTo(port);
+    if (fd < 0)
+        return "<connect failed>";
     ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (leave)
+        ::shutdown(fd, SHUT_WR);
     std::string out;
     char buf[4096];
     ssize_t n;
@@ -139,6 +152,97 @@ TEST(SyncServer, StopEndsStalledAnswersAndLeavesTheRecord)
     client.join();
     EXPECT_EQ(reply, "");
     EXPECT_EQ(server.requests().at(0).path, "/x");
+}
+
+} // namespace
+
+namespace {
+
+TEST(SyncServer, BadBodiesAreRefusedAndTheServerGoesOn)
+{
+    SyncServer server;
+    server.addRoute(
+        "POST", "/", [](const kivo::sim::HttpRequest& r) { return HttpResponse::text(200, "[" + r.body + "]"); });
+    ASSERT_TRUE(server.start());
+    const std::string chunked = "POST /u HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* status;
+    } cases[] = {
+        { "size past 64 bits", chunked + "ffffffffffffffffffffff\r\nabc\r\n0\r\n\r\n", "400" },
+        { "size not hex", chunked + "zz\r\nabc\r\n0\r\n\r\n", "400" },
+        { "endless size line", chunked + std::string(5000, '1'), "400" },
+        { "data longer than its size", chunked + "2\r\nabc\r\n0\r\n\r\n", "400" },
+        { "chunks beyond the body limit", chunked + "4000001\r\n", "413" },
+        { "header with its end beyond the limit", "GET / HTTP/1.1\r\nX: " + std::string(70000, 'h') + "\r\n\r\n",
+            "431" },
+        { "length beyond the body limit", "POST /u HTTP/1.1\r\nContent-Length: 99999999999\r\n\r\n", "413" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string reply = exchange(server.port(), c.bytes);
+        EXPECT_EQ(reply.rfind(std::string("HTTP/1.1 ") + c.status, 0), 0u) << reply.substr(0, 80);
+    }
+    EXPECT_EQ(server.requestCount(), 0u);
+
+    // A peer leaving in the middle of a body is no request.
+    EXPECT_EQ(exchange(server.port(), "POST /u HTTP/1.1\r\nContent-Length: 1000\r\n\r\nonly this", true), "");
+    EXPECT_EQ(exchange(server.port(), chunked + "a\r\nabc", true), "");
+    EXPECT_EQ(server.requestCount(), 0u);
+
+    // Chunk extensions and trailers are read past; the next request on the
+    // same connection is served.
+    const std::string reply = exchange(server.port(),
+        chunked
+            + "3;x=1\r\nabc\r\n2\r\nde\r\n0\r\nX-Sum: 1\r\n\r\n"
+              "POST /v HTTP/1.1\r\nContent-Length: 2\r\nConnection: close\r\n\r\nfg");
+    EXPECT_NE(reply.find("[abcde]"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("[fg]"), std::string::npos) << reply;
+
+    // A handler that throws gives 500.
+    server.addRoute(
+        "GET", "/throws", [](const kivo::sim::HttpRequest&) -> HttpResponse { throw std::runtime_error("no"); });
+    EXPECT_EQ(
+        exchange(server.port(), "GET /throws HTTP/1.1\r\nConnection: close\r\n\r\n").rfind("HTTP/1.1 500", 0), 0u);
+}
+
+TEST(SyncServer, SilentPeersAreClosedAndConnectionsAreBounded)
+{
+    SyncServer server;
+    server.setIdleTimeout(300);
+    ASSERT_TRUE(server.start());
+    // Nothing, or half a request header, then silence: the server hangs up.
+    EXPECT_EQ(exchange(server.port(), ""), "");
+    EXPECT_EQ(exchange(server.port(), "GET /v1/generate_204.php HTTP/1.1\r\n"), "");
+
+    server.setIdleTimeout(60000);
+    std::vector<int> idle;
+    for (size_t i = 0; i < SyncServer::kMaxConnections + 8; ++i) {
+        const int fd = connectTo(server.port());
+        ASSERT_GE(fd, 0);
+        idle.push_back(fd);
+    }
+    // Served connections stay at the bound: a further peer is turned away.
+    const std::string probe = "GET /v1/generate_204.php HTTP/1.1\r\nConnection: close\r\n\r\n";
+    EXPECT_EQ(exchange(server.port(), probe).rfind("HTTP/1.1 503", 0), 0u);
+
+    // Once the idle peers leave, requests are served again.
+    for (int fd : idle)
+        ::close(fd);
+    std::string reply;
+    for (int attempt = 0; attempt < 200 && reply.rfind("HTTP/1.1 204", 0) != 0; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        reply = exchange(server.port(), probe);
+    }
+    EXPECT_EQ(reply.rfind("HTTP/1.1 204", 0), 0u) << reply;
+
+    // Stop ends connections that are still open and silent.
+    for (int i = 0; i < 4; ++i)
+        idle[size_t(i)] = connectTo(server.port());
+    server.stop();
+    for (int i = 0; i < 4; ++i)
+        ::close(idle[size_t(i)]);
 }
 
 } // namespace
