@@ -34,7 +34,7 @@ namespace {
 
 // A post to another process waits this long at most for the peer's
 // acknowledgement (the peer's I/O thread gives it at once when alive).
-constexpr int kPostAckTimeoutMs = 5000;
+constexpr DWORD kPostAckTimeoutMs = 5000;
 
 struct SentItem {
     HWND hwnd = nullptr;
@@ -140,6 +140,7 @@ struct WindowRec {
     std::shared_ptr<ThreadQueue> queue;
     bool visible = false;
     bool destroying = false;
+    bool closed = false; // under queue->m: destroyed, takes no more messages
     std::function<void(int)> onShow;
     std::function<void()> onActivate;
 };
@@ -281,8 +282,19 @@ LRESULT deliver(const MSG& msg)
     return proc ? proc(msg.hwnd, msg.message, msg.wParam, msg.lParam) : 0;
 }
 
+// A sender in another process that gave up (time-out) or ended has closed
+// its end; it sends nothing after its request, so anything readable there
+// means the message was withdrawn.
+bool senderGone(int replyFd)
+{
+    pollfd p { replyFd, POLLIN, 0 };
+    return ::poll(&p, 1, 0) > 0;
+}
+
 void serveOne(SentItem& item)
 {
+    if (item.replyFd >= 0 && senderGone(item.replyFd))
+        return;
     if (!localWindow(item.hwnd)) {
         complete(item, 0, kStatusNoWindow);
         return;
@@ -327,7 +339,6 @@ void runInternal(const MSG& msg)
         std::function<void(int)> show;
         {
             std::lock_guard<std::mutex> lock(state().m);
-            w->visible = int(msg.wParam) != SW_HIDE;
             show = w->onShow;
         }
         if (show)
@@ -342,6 +353,16 @@ void runInternal(const MSG& msg)
             activate();
         deliver(MSG { msg.hwnd, WM_ACTIVATE, WA_ACTIVE, 0, getTickCount() });
     }
+}
+
+// Records a show or hide when it is requested (not when the owner gets to
+// it), so successive requests see each other's effect; the previous state.
+bool markShown(WindowRec& w, int command)
+{
+    std::lock_guard<std::mutex> lock(state().m);
+    bool was = w.visible;
+    w.visible = command != SW_HIDE;
+    return was;
 }
 
 bool inRange(UINT m, UINT lo, UINT hi)
@@ -408,14 +429,23 @@ bool fetch(const std::shared_ptr<ThreadQueue>& q, MSG* out, HWND hwnd, UINT lo, 
     }
 }
 
+// Whether the window's queue still takes messages for it; call with
+// w.queue->m held.
+uint32_t queueStatus(const WindowRec& w)
+{
+    if (w.queue->dead)
+        return kStatusGone;
+    return w.closed ? kStatusNoWindow : kStatusOk;
+}
+
 uint32_t postLocal(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto w = localWindow(h);
     if (!w)
         return kStatusNoWindow;
     std::lock_guard<std::mutex> lock(w->queue->m);
-    if (w->queue->dead)
-        return kStatusGone;
+    if (uint32_t status = queueStatus(*w); status != kStatusOk)
+        return status;
     w->queue->posted.push_back(MSG { h, message, wParam, lParam, getTickCount() });
     w->queue->changed();
     return kStatusOk;
@@ -434,35 +464,46 @@ BOOL statusResult(uint32_t status)
     return fail(status == kStatusRefused ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
 }
 
+// Waits on a request's connection for the peer's reply until timeoutMs from
+// start; a thread with a queue (own) keeps serving what is sent to it
+// meanwhile. 1 when the reply is in reader, 0 on time-out, -1 when the peer
+// closed the connection or answered something malformed.
+int awaitReply(int fd, ReplyReader& reader, uint64_t start, DWORD timeoutMs, const std::shared_ptr<ThreadQueue>& own)
+{
+    for (;;) {
+        DWORD left = detail::remaining(timeoutMs, start);
+        if (left == 0)
+            return 0;
+        pollfd fds[2] = { { fd, POLLIN, 0 }, { own ? own->sentFd : -1, POLLIN, 0 } };
+        int r = ::poll(fds, own ? 2 : 1, left == INFINITE ? -1 : int(std::min<DWORD>(left, 1u << 30)));
+        if (r < 0 && errno != EINTR)
+            return -1;
+        if (own && (fds[1].revents & POLLIN))
+            serveSent(own);
+        if (r > 0 && fds[0].revents) {
+            int got = reader.feed(fd);
+            if (got != 0)
+                return got;
+        }
+    }
+}
+
 uint32_t postRemote(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    uint64_t start = detail::nowMs();
     int fd = connectToProcess(handlePid(h));
     if (fd < 0)
         return kStatusNoWindow;
     MessageBody body { handleValue(h), uint64_t(wParam), int64_t(lParam), 0, message, 0, 0, uint32_t(::getpid()) };
     uint32_t status = kStatusGone;
     if (writeRequest(fd, kFramePost, body, nullptr, 0)) {
+        // A post runs nothing of this thread's while it waits: no queue.
         ReplyReader reader;
-        uint64_t start = getTickCount();
-        for (;;) {
-            int64_t left = int64_t(kPostAckTimeoutMs) - int64_t(DWORD(getTickCount() - start));
-            if (left <= 0) {
-                debugPrintf("window messages: process %u did not take a posted message", handlePid(h));
-                break;
-            }
-            pollfd p { fd, POLLIN, 0 };
-            int r = ::poll(&p, 1, int(left));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r <= 0)
-                continue;
-            int got = reader.feed(fd);
-            if (got == 0)
-                continue;
-            if (got == 1 && reader.body().status <= kStatusGone)
-                status = reader.body().status;
-            break;
-        }
+        int got = awaitReply(fd, reader, start, kPostAckTimeoutMs, nullptr);
+        if (got == 0)
+            debugPrintf("window messages: process %u did not take a posted message", handlePid(h));
+        else if (got == 1 && reader.body().status <= kStatusGone)
+            status = reader.body().status;
     }
     ::close(fd);
     return status;
@@ -560,34 +601,17 @@ LRESULT sendRemote(HWND h, UINT message, WPARAM wParam, LPARAM lParam, const COP
         ::close(fd);
         return LRESULT(fail(ERROR_INVALID_WINDOW_HANDLE));
     }
-    auto own = currentQueue(false);
     ReplyReader reader;
-    int got = 0;
-    while (got == 0) {
-        DWORD left = detail::remaining(timeoutMs, start);
-        if (left == 0) {
-            ::close(fd); // the peer's answer, if any, goes nowhere
-            return LRESULT(fail(ERROR_TIMEOUT));
-        }
-        pollfd fds[2] = { { fd, POLLIN, 0 }, { own ? own->sentFd : -1, POLLIN, 0 } };
-        int r = ::poll(fds, own ? 2 : 1, left == INFINITE ? -1 : int(std::min<DWORD>(left, 1u << 30)));
-        if (r < 0 && errno != EINTR) {
-            got = -1;
-            break;
-        }
-        if (own && (fds[1].revents & POLLIN))
-            serveSent(own);
-        if (fds[0].revents)
-            got = reader.feed(fd);
-    }
-    ::close(fd);
+    int got = awaitReply(fd, reader, start, timeoutMs, currentQueue(false));
+    ::close(fd); // after a time-out the peer sees the close and drops the message
+    if (got == 0)
+        return LRESULT(fail(ERROR_TIMEOUT));
     if (got < 0) {
         debugPrintf("window messages: process %u ended before answering a sent message", handlePid(h));
         return LRESULT(fail(ERROR_INVALID_WINDOW_HANDLE));
     }
-    if (reader.body().status != kStatusOk)
-        return LRESULT(
-            fail(reader.body().status == kStatusRefused ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE));
+    if (!statusResult(reader.body().status))
+        return 0;
     setLastError(ERROR_SUCCESS);
     return LRESULT(reader.body().result);
 }
@@ -600,8 +624,12 @@ namespace wm {
 
 uint32_t deliverPost(const MessageBody& body)
 {
-    return postLocal(
-        reinterpret_cast<HWND>(uintptr_t(body.hwnd)), body.message, WPARAM(body.wParam), LPARAM(body.lParam));
+    HWND h = reinterpret_cast<HWND>(uintptr_t(body.hwnd));
+    uint32_t status = postLocal(h, body.message, WPARAM(body.wParam), LPARAM(body.lParam));
+    if (status == kStatusOk && body.message == kInternalShow)
+        if (auto w = localWindow(h))
+            markShown(*w, int(body.wParam));
+    return status;
 }
 
 uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& record, int replyFd)
@@ -622,8 +650,8 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
     item->dwData = uintptr_t(body.dwData);
     item->record = std::move(record);
     std::lock_guard<std::mutex> lock(w->queue->m);
-    if (w->queue->dead)
-        return kStatusGone;
+    if (uint32_t status = queueStatus(*w); status != kStatusOk)
+        return status;
     item->replyFd = replyFd;
     w->queue->sent.push_back(std::move(item));
     w->queue->changed();
@@ -684,13 +712,28 @@ BOOL destroyWindow(HWND window)
         std::lock_guard<std::mutex> lock(state().m);
         state().windows.erase(handleValue(window));
     }
+    // What is still queued for the window goes with it; its senders get 0
+    // now rather than whenever this thread pumps next.
+    std::vector<std::shared_ptr<SentItem>> orphans;
     {
         std::lock_guard<std::mutex> lock(w->queue->m);
+        w->closed = true;
         auto& posted = w->queue->posted;
         for (auto it = posted.begin(); it != posted.end();)
             it = it->hwnd == window ? posted.erase(it) : it + 1;
+        auto& sent = w->queue->sent;
+        for (auto it = sent.begin(); it != sent.end();) {
+            if ((*it)->hwnd == window) {
+                orphans.push_back(std::move(*it));
+                it = sent.erase(it);
+            } else {
+                ++it;
+            }
+        }
         w->queue->changed();
     }
+    for (auto& item : orphans)
+        complete(*item, 0, kStatusNoWindow);
     publish();
     return TRUE_;
 }
@@ -807,8 +850,9 @@ LRESULT sendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWOR
     if (!w)
         return LRESULT(fail(ERROR_INVALID_WINDOW_HANDLE));
     if (w->threadId == getCurrentThreadId()) {
-        setLastError(ERROR_SUCCESS);
-        return deliver(MSG { window, message, wParam, lParam, getTickCount() });
+        LRESULT result = deliver(MSG { window, message, wParam, lParam, getTickCount() });
+        setLastError(ERROR_SUCCESS); // whatever the handler left there
+        return result;
     }
     auto item = std::make_shared<SentItem>();
     item->hwnd = window;
@@ -829,7 +873,7 @@ LRESULT sendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWOR
         return LRESULT(fail(ERROR_OUTOFMEMORY));
     {
         std::lock_guard<std::mutex> lock(w->queue->m);
-        if (w->queue->dead)
+        if (queueStatus(*w) != kStatusOk)
             return LRESULT(fail(ERROR_INVALID_WINDOW_HANDLE));
         w->queue->sent.push_back(item);
         w->queue->changed();
@@ -974,12 +1018,7 @@ BOOL showWindow(HWND window, int command)
         auto w = localWindow(window);
         if (!w)
             return fail(ERROR_INVALID_WINDOW_HANDLE);
-        bool wasVisible;
-        {
-            std::lock_guard<std::mutex> lock(state().m);
-            wasVisible = w->visible;
-            w->visible = command != SW_HIDE;
-        }
+        bool wasVisible = markShown(*w, command);
         if (w->threadId == getCurrentThreadId())
             runInternal(MSG { window, kInternalShow, WPARAM(command), 0, getTickCount() });
         else

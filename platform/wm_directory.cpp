@@ -305,10 +305,14 @@ std::vector<WindowInfo> otherProcessesWindows()
         }
         if (tmp || pid == self)
             continue;
-        struct stat st;
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking and not through links: whatever sits under the name
+        // (a FIFO, a device), looking must never hang or read elsewhere.
+        struct stat st { };
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0 && errno == ELOOP)
+            reportMalformed(path, "a link", 0, 0);
         if (fd < 0)
-            continue; // replaced or removed meanwhile
+            continue; // else replaced or removed meanwhile
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxDirectoryFile) {
             ::close(fd);
             reportMalformed(path, "not a plain file of sane size", st.st_size, st.st_mtime);

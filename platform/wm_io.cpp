@@ -148,10 +148,9 @@ private:
                 short revents = polled ? fds[index].revents : 0;
                 if (polled)
                     ++index;
-                bool keep = true;
-                if (revents)
-                    keep = readFrom(*it);
-                else if (now - it->startMs > kRequestTimeoutMs) {
+                bool keep = revents ? readFrom(*it) : true;
+                // However slowly its bytes trickle in, a request has its time.
+                if (keep && now - it->startMs > kRequestTimeoutMs) {
                     debugOutput("window messages: dropped an unfinished request from another process");
                     keep = false;
                 }

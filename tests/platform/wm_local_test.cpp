@@ -260,6 +260,19 @@ TEST_F(WmLocal, SendRunsOnTheOwnerThreadAndReturnsItsResult)
     EXPECT_EQ(42, sendMessage(worker.hwnd(), WM_USER, 4, 2));
     EXPECT_EQ(worker.threadId(), handlerThread.load());
     EXPECT_NE(getCurrentThreadId(), handlerThread.load());
+
+    // On the owner's own thread the handler runs at once; an error it leaves
+    // behind is its own, not a failed send.
+    HWND gone = createWindow("Gone", "gone", nullptr);
+    destroyWindow(gone);
+    HWND own = createWindow("Own", "own", [&](HWND, UINT, WPARAM w, LPARAM) -> LRESULT {
+        postMessage(gone, WM_USER, 0, 0);
+        return LRESULT(w);
+    });
+    LRESULT result = 0;
+    EXPECT_TRUE(sendMessageTimeout(own, WM_USER, 8, 0, 1000, &result));
+    EXPECT_EQ(8, result);
+    destroyWindow(own);
 }
 
 TEST_F(WmLocal, CopyDataIsCopiedForTheHandlingAndBounded)
@@ -441,6 +454,43 @@ TEST_F(WmLocal, AThreadThatEndsTakesItsWindowsAndFailsWaitingSenders)
     EXPECT_EQ(0, result);
     EXPECT_FALSE(isWindow(h));
     EXPECT_EQ(nullptr, findWindow("Gone", nullptr));
+}
+
+TEST_F(WmLocal, DestroyingAWindowFailsTheSendsWaitingForIt)
+{
+    std::atomic<HWND> h { nullptr };
+    std::atomic<bool> senderDone { false }, answeredWhileAlive { false };
+    std::atomic<int> handled { 0 };
+    std::thread owner([&] {
+        h = createWindow("Closing", "closing", [&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+            handled += m == WM_USER;
+            return 1;
+        });
+        // Destroys the window once the send is queued, then stays alive
+        // without pumping until the sender has its answer.
+        pollfd p { messageWakeFd(), POLLIN, 0 };
+        ::poll(&p, 1, 10000);
+        destroyWindow(h);
+        for (int i = 0; i < 2000 && !senderDone; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        answeredWhileAlive = senderDone.load();
+    });
+    while (!h)
+        std::this_thread::yield();
+    LRESULT result = -1;
+    DWORD error = 0;
+    std::thread sender([&] {
+        result = sendMessage(h, WM_USER, 0, 0);
+        error = getLastError();
+        senderDone = true;
+    });
+    sender.join();
+    owner.join();
+    EXPECT_TRUE(answeredWhileAlive.load());
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(ERROR_INVALID_WINDOW_HANDLE, error);
+    EXPECT_EQ(0, handled.load());
+    EXPECT_FALSE(postMessage(h, WM_USER, 0, 0));
 }
 
 TEST_F(WmLocal, BroadcastReachesTopLevelWindowsOfEveryThread)

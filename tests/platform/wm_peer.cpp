@@ -7,7 +7,9 @@
 // The served window answers a send with wParam + lParam, a WM_COPYDATA with
 // cbData + the sum of its bytes; "peer-send-back" (wParam = a window) sends
 // "peer-pong" to that window and answers its result + 1; "peer-hang" never
-// returns; "peer-quit" ends the program.
+// returns; "peer-hold" returns once the file "release" appears in the device
+// root; "peer-quit" ends the program.
+#include "platform/paths.h"
 #include "platform/wm.h"
 
 #include <unistd.h>
@@ -37,6 +39,7 @@ int serve(const std::string& cls, const std::string& title)
     const UINT sendBack = registerWindowMessage("peer-send-back");
     const UINT pong = registerWindowMessage("peer-pong");
     const UINT hang = registerWindowMessage("peer-hang");
+    const UINT hold = registerWindowMessage("peer-hold");
     const UINT quit = registerWindowMessage("peer-quit");
     HWND self = createWindow(cls, title, [&](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
         if (m == WM_COPYDATA) {
@@ -69,6 +72,13 @@ int serve(const std::string& cls, const std::string& title)
             line("hanging");
             for (;;)
                 ::pause();
+        }
+        if (m == hold) {
+            line("holding");
+            while (::access((deviceRoot() + "/release").c_str(), F_OK) != 0)
+                ::usleep(5000);
+            line("released");
+            return 0;
         }
         if (m == quit) {
             postQuitMessage(3);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -223,17 +224,22 @@ TEST_F(WmProcess, SendToAProcessKilledMidSendReturnsZero)
     EXPECT_EQ(ERROR_INVALID_WINDOW_HANDLE, error);
 }
 
-TEST_F(WmProcess, ASendWithATimeoutGivesUpOnAnUnresponsivePeer)
+TEST_F(WmProcess, ASendWithATimeoutGivesUpOnAnUnresponsivePeerAndIsWithdrawn)
 {
     std::unique_ptr<Child> peer;
     HWND h = startPeer(peer, "Stuck", "stuck");
     ASSERT_NE(nullptr, h);
-    EXPECT_TRUE(postMessage(h, registerWindowMessage("peer-hang"), 0, 0));
-    EXPECT_EQ("hanging", peer->readLine());
+    EXPECT_TRUE(postMessage(h, registerWindowMessage("peer-hold"), 0, 0));
+    EXPECT_EQ("holding", peer->readLine());
     LRESULT result = -1;
     EXPECT_FALSE(sendMessageTimeout(h, WM_USER, 1, 2, 100, &result));
     EXPECT_EQ(ERROR_TIMEOUT, getLastError());
     EXPECT_EQ(0, result);
+    // Once the peer is responsive again, the abandoned send is not run.
+    std::ofstream(root.path() + "/release").put('1');
+    EXPECT_EQ(7, sendMessage(h, WM_USER + 3, 3, 4));
+    EXPECT_EQ("released", peer->readLine());
+    EXPECT_EQ("msg 1027 3 4", peer->readLine());
 }
 
 TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
@@ -323,6 +329,10 @@ TEST_F(WmProcess, MalformedDirectoryEntriesAreIgnored)
         std::ofstream(entry, std::ios::trunc) << junk;
         EXPECT_EQ(nullptr, findWindow("Listed", nullptr));
     }
+    // Something that is no file at all must not hang the lookup.
+    ASSERT_EQ(0, ::unlink(entry.c_str()));
+    ASSERT_EQ(0, ::mkfifo(entry.c_str(), 0644));
+    EXPECT_EQ(nullptr, findWindow("Listed", nullptr));
     // Posting by handle does not depend on the directory.
     EXPECT_TRUE(postMessage(h, WM_USER, 9, 9));
     EXPECT_EQ("msg 1024 9 9", peer->readLine());
