@@ -18,7 +18,7 @@ namespace {
 
 const char* const kUsage
     = "usage:\n"
-      "  wmsg list                           every window: handle, process, class, title\n"
+      "  wmsg list                           every top-level window: handle, process, class, title\n"
       "  wmsg id NAME...                     the registered id of each name\n"
       "  wmsg post TARGET MSG [W [L]]        post MSG with wParam W and lParam L\n"
       "  wmsg send TARGET MSG [W [L]]        send MSG and print the result\n"
@@ -187,14 +187,11 @@ bool parseHex(const std::string& s, std::vector<unsigned char>* out)
             digits += c;
     if (digits.size() % 2)
         return false;
-    for (size_t i = 0; i < digits.size(); i += 2) {
-        char* end = nullptr;
-        std::string byte = digits.substr(i, 2);
-        long v = std::strtol(byte.c_str(), &end, 16);
-        if (*end)
-            return false;
-        out->push_back(static_cast<unsigned char>(v));
-    }
+    for (char c : digits)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false; // strtol alone would take signs and "0x"
+    for (size_t i = 0; i < digits.size(); i += 2)
+        out->push_back(static_cast<unsigned char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     return true;
 }
 
@@ -206,13 +203,30 @@ int cmdList()
     return 0;
 }
 
+// Prints a send's result; the exit code.
+int reportSend(LRESULT r)
+{
+    if (getLastError() != ERROR_SUCCESS) {
+        std::fprintf(stderr, "wmsg: send failed (error %u)\n", unsigned(getLastError()));
+        return 1;
+    }
+    std::printf("result %lld\n", static_cast<long long>(r));
+    return 0;
+}
+
+// A target given but not found is a failure (1), none given a usage error.
+int noTarget(const Args& a)
+{
+    return a.options.count("hwnd") || a.options.count("class") || a.options.count("title") ? 1 : usage();
+}
+
 int cmdPostOrSend(bool send, const Args& a)
 {
     HWND target = nullptr;
     if (a.broadcast && !send)
         target = HWND_BROADCAST;
     else if (!findTarget(a, &target))
-        return a.options.count("hwnd") || a.options.count("class") || a.options.count("title") ? 1 : usage();
+        return noTarget(a);
     if (a.positional.empty() || a.positional.size() > 3)
         return usage();
     UINT msg;
@@ -227,20 +241,14 @@ int cmdPostOrSend(bool send, const Args& a)
         }
         return 0;
     }
-    LRESULT r = sendMessage(target, msg, WPARAM(w), LPARAM(l));
-    if (getLastError() != ERROR_SUCCESS) {
-        std::fprintf(stderr, "wmsg: send failed (error %u)\n", unsigned(getLastError()));
-        return 1;
-    }
-    std::printf("result %lld\n", static_cast<long long>(r));
-    return 0;
+    return reportSend(sendMessage(target, msg, WPARAM(w), LPARAM(l)));
 }
 
 int cmdCopyData(const Args& a)
 {
     HWND target = nullptr;
     if (!findTarget(a, &target))
-        return a.options.count("hwnd") || a.options.count("class") || a.options.count("title") ? 1 : usage();
+        return noTarget(a);
     if (a.positional.size() != 1)
         return usage();
     long long dw;
@@ -275,9 +283,12 @@ int cmdCopyData(const Args& a)
         || (a.options.count("size") && (!parseInt(a.options.at("size"), &size) || size < 0))
         || (a.options.count("wparam") && !parseInt(a.options.at("wparam"), &w)))
         return usage();
+    const long long most = MAX_COPYDATA_BYTES;
+    if (offset > most) // before any sum, which could overflow
+        offset = most + 1;
     if (size < 0)
         size = offset + static_cast<long long>(payload.size());
-    if (offset + static_cast<long long>(payload.size()) > size || size > static_cast<long long>(MAX_COPYDATA_BYTES)) {
+    if (offset + static_cast<long long>(payload.size()) > size || size > most) {
         std::fprintf(stderr, "wmsg: the data does not fit a record of %lld bytes (at most %u)\n", size,
             unsigned(MAX_COPYDATA_BYTES));
         return 2;
@@ -285,20 +296,14 @@ int cmdCopyData(const Args& a)
     std::vector<unsigned char> record(size_t(size), 0);
     std::copy(payload.begin(), payload.end(), record.begin() + offset);
     COPYDATASTRUCT cds { dwData, DWORD(record.size()), record.empty() ? nullptr : record.data() };
-    LRESULT r = sendMessage(target, WM_COPYDATA, WPARAM(w), reinterpret_cast<LPARAM>(&cds));
-    if (getLastError() != ERROR_SUCCESS) {
-        std::fprintf(stderr, "wmsg: send failed (error %u)\n", unsigned(getLastError()));
-        return 1;
-    }
-    std::printf("result %lld\n", static_cast<long long>(r));
-    return 0;
+    return reportSend(sendMessage(target, WM_COPYDATA, WPARAM(w), reinterpret_cast<LPARAM>(&cds)));
 }
 
 int cmdFront(const Args& a)
 {
     HWND target = nullptr;
     if (!findTarget(a, &target))
-        return 1;
+        return noTarget(a);
     return setForegroundWindow(target) ? 0 : 1;
 }
 

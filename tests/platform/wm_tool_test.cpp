@@ -110,11 +110,23 @@ TEST_F(WmTool, ListIdPostSendAndCopyData)
     EXPECT_EQ((std::vector<unsigned char> { 1, 2, 0xff }), seen[3].data);
     EXPECT_EQ(77u, seen[3].dwData);
 
-    // Errors: no such window, a record that does not fit, a bad number.
-    EXPECT_EQ(1, run({ "post", "--class", "Nobody", "5" }).second);
-    EXPECT_EQ(2, run({ "copydata", "--hwnd", hex, "1", "--hex", "0102", "--size", "1" }).second);
-    EXPECT_EQ(2, run({ "send", "--hwnd", hex, "0x10000" }).second);
-    EXPECT_EQ(2, run({ "bogus" }).second);
+    // Errors: no such window, a record that does not fit, bad numbers and
+    // bytes; none of them reaches the window.
+    struct Bad {
+        std::vector<std::string> args;
+        int code;
+    } bad[] = {
+        { { "post", "--class", "Nobody", "5" }, 1 },
+        { { "copydata", "--hwnd", hex, "1", "--hex", "0102", "--size", "1" }, 2 },
+        { { "copydata", "--hwnd", hex, "1", "--hex", "01", "--offset", "9223372036854775807" }, 2 },
+        { { "copydata", "--hwnd", hex, "1", "--hex", "+1" }, 2 },
+        { { "send", "--hwnd", hex, "0x10000" }, 2 },
+        { { "front" }, 2 },
+        { { "bogus" }, 2 },
+    };
+    for (const Bad& b : bad)
+        EXPECT_EQ(b.code, run(b.args).second) << b.args[0] << " " << b.args.back();
+    EXPECT_EQ(4u, seen.size());
     destroyWindow(h);
 }
 
