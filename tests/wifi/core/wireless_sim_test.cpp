@@ -257,6 +257,28 @@ TEST_F(WirelessSim, AddingMovesTheNetworkFirstInTheServiceListAndLogs)
     EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
 }
 
+// A join by explicit settings makes its record the only preferred network:
+// the SSID cut to 32 characters, each byte the low 8 bits of a character.
+TEST_F(WirelessSim, ExplicitJoinRecordIsTheOnlyPreferredNetwork)
+{
+    CMyConfigWiFi wifi;
+    ASSERT_TRUE(wifi.startWzc());
+    ce::WZC_WLAN_CONFIG old {};
+    old.Ssid.SsidLength = 3;
+    std::memcpy(old.Ssid.Ssid, "Old", 3);
+    sim::setPreferredList({ old, old });
+
+    const QString ssid = QString(39, QChar('x')).prepend(QChar(0x0141)); // the first byte is 0x41
+    EXPECT_TRUE(wifi.connectNetwork(nullptr, 0, ssid, "", ce::NDIS_PRIVACY_WEP_DISABLED, ce::NDIS_AUTH_OPEN, 1, true));
+    auto list = sim::preferredList();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Length, 196u);
+    EXPECT_EQ(list[0].Ssid.SsidLength, 32u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(list[0].Ssid.Ssid), 32), "A" + std::string(31, 'x'));
+    EXPECT_EQ(list[0].InfrastructureMode, ce::NDIS_INFRA_ADHOC);
+    EXPECT_EQ(list[0].Privacy, ce::NDIS_PRIVACY_WEP_DISABLED);
+}
+
 TEST_F(WirelessSim, LogIsOffByDefaultAndStartsAfreshAboveTwoMegabytes)
 {
     const std::string path = ce::resolvePath("/SystemDrive/Falmo/program/wifi/Log/MyConfigWiFiLog.txt");
