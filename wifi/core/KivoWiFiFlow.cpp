@@ -10,12 +10,14 @@
 #include "wifi/core/flow_instance.h"
 #include "wifi/core/probe_files.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QSettings>
 #include <QTimerEvent>
 
+#include <cstdio>
 #include <map>
+
+#include <unistd.h>
 
 namespace {
 
@@ -484,7 +486,13 @@ void KivoWiFiFlow::endProgram()
         exitHandler()(0);
         return;
     }
-    QCoreApplication::exit(0);
+    // The process ends here and now. Leaving the event loop would not do: the
+    // timer may fire inside a blocking wait that pumps events (a sync waiting
+    // for its answer), and the program would go on until that wait and the
+    // rest of its run were over. Files, logs and the registry are written
+    // through at each change, so nothing is left to flush but stdio.
+    std::fflush(nullptr);
+    ::_exit(0);
 }
 
 void KivoWiFiFlow::restartStatusTimer()

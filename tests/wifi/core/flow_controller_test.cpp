@@ -401,6 +401,29 @@ TEST_F(FlowTest, ExitFromListShowsAlertThenEndsWithCodeZero)
     EXPECT_NE(flow->view(ALERT_VIEW_ID), nullptr);
 }
 
+// Without a test's exit handler the program ends at the exit timer, also when
+// the timer fires inside a wait that pumps events (as a sync waiting for its
+// answer does): leaving the event loop would only end it after that wait.
+TEST_F(FlowTest, ExitTimerEndsTheProcessInsideABlockingWait)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            KivoWiFiFlow::setProcessExitHandler(nullptr);
+            makeFlow();
+            flow->switchView(MAIN_VIEW_ID, 0);
+            flow->onExitBtnClick(); // the placeholder alert goes on to the exit at once
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < 30000) {
+                QCoreApplication::processEvents();
+                QThread::msleep(5);
+            }
+            std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(FlowTest, BackOnListWithoutSavedNetworksShowsExitAlert)
 {
     makeFlow(true);
@@ -451,7 +474,11 @@ TEST_F(FlowTest, PollDrivesTheShownListAndLogsWhenEnabled)
     root.writeFile("\\SystemDrive\\Falmo\\program\\wifi\\DebugSetting.ini", "[General]\nEnableLog=true\n");
     makeFlow(true);
     EXPECT_TRUE(flow->isLogEnabled());
-    EXPECT_TRUE(flow->configWiFi().logEnabled());
+    // The switch reaches the wireless layer's log too.
+    flow->configWiFi().AddToPreferredNetworkList(ce::WZC_WLAN_CONFIG {});
+    EXPECT_NE(root.readFile("/SystemDrive/Falmo/program/wifi/Log/MyConfigWiFiLog.txt")
+                  .find("[In MyConfigWiFi - AddToPreferredNetworkList()]"),
+        std::string::npos);
     flow->switchView(MAIN_VIEW_ID, 0);
     flow->setStatusGraceCount(2);
     flow->refreshStatus();
