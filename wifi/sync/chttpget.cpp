@@ -1,7 +1,7 @@
 #include "wifi/sync/chttpget.h"
 
 #include "wifi/sync/devicefile.h"
-#include "wifi/sync/replydata.h"
+#include "wifi/sync/httpshared.h"
 
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -41,13 +41,7 @@ bool CHttpGet::getFile(const QString& urlText, const QString& savePath)
     if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
 
-    const bool secure = url.scheme().toLower() == "https";
-    QUrl request;
-    request.setScheme(secure ? "https" : "http");
-    request.setHost(url.host());
-    request.setPort(url.port(secure ? 443 : 80));
-    request.setPath(url.path(QUrl::FullyEncoded), QUrl::StrictMode);
-    QNetworkRequest get(request);
+    QNetworkRequest get(kivo::sync::requestUrl(url));
     get.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     // One transfer per connection.
     get.setRawHeader("Connection", "close");

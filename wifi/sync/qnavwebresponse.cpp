@@ -2,7 +2,7 @@
 
 #include "wifi/sync/devicefile.h"
 #include "wifi/sync/gzipbody.h"
-#include "wifi/sync/replydata.h"
+#include "wifi/sync/httpshared.h"
 #include "wifi/sync/responsewait.h"
 
 #include <QFile>
@@ -51,7 +51,7 @@ void QNavWebResponse::post(const QStringList& pieces, const QString& url)
     abandonRequest();
 
     const QUrl target(url);
-    QNetworkRequest request(target);
+    QNetworkRequest request(kivo::sync::requestUrl(target));
     // Redirects are not followed: a redirect's body is the answer.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setRawHeader("Host", target.host().toUtf8());

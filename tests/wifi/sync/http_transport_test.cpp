@@ -156,6 +156,28 @@ TEST_F(HttpTransportTest, PostSendsTheGzipBodyWithTheListedHeaders)
         log().find(" - contentzipped len: " + std::to_string(request.rawBody.size()) + "\r\n"), std::string::npos);
 }
 
+TEST_F(HttpTransportTest, RequestLineCarriesOnlyThePath)
+{
+    const std::string hostPort = m_server.baseUrl().substr(std::string("http://").size());
+    const std::string urls[] = {
+        "http://" + hostPort + kSoapPath + "?wsdl=1&x=2#part", "http://user:secret@" + hostPort + kSoapPath,
+        "soap://" + hostPort + kSoapPath, // any scheme but https is plain HTTP
+    };
+    QNavWebResponse transport("/SystemDrive");
+    for (const std::string& u : urls) {
+        SCOPED_TRACE(u);
+        m_server.clearRequests();
+        m_server.scriptNext(HttpResponse::text(200, "<ok/>"));
+        transport.resetFinished();
+        transport.post({ "<x/>" }, QString::fromStdString(u));
+        ASSERT_TRUE(transport.waitForFinished());
+        ASSERT_EQ(m_server.requestCount(), 1u);
+        EXPECT_EQ(m_server.requests()[0].target, kSoapPath);
+        EXPECT_FALSE(m_server.requests()[0].hasHeader("Authorization"));
+        EXPECT_EQ(m_root.readFile(kResponseFile), "<ok/>");
+    }
+}
+
 TEST_F(HttpTransportTest, StatusDecidesWhetherTheBodyIsTheAnswer)
 {
     struct Case {
@@ -199,6 +221,15 @@ TEST_F(HttpTransportTest, TransportFailuresFinishWithoutAnswer)
     m_server.scriptNext(cut);
     ASSERT_TRUE(postAndWait(transport, { "<x/>" }));
     EXPECT_FALSE(exists(kResponseFile));
+
+    for (const char* bad : { "", "not a url", "http:///v2/SyncService.php" }) {
+        SCOPED_TRACE(bad);
+        m_root.writeFile(kResponseFile, "old answer");
+        transport.resetFinished();
+        transport.post({ "<x/>" }, bad);
+        ASSERT_TRUE(transport.waitForFinished());
+        EXPECT_FALSE(exists(kResponseFile));
+    }
 
     const std::string closedUrl = m_server.baseUrl();
     m_server.stop();

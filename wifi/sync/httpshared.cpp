@@ -1,9 +1,20 @@
-#include "wifi/sync/replydata.h"
+#include "wifi/sync/httpshared.h"
 
 #include <QFile>
 #include <QNetworkReply>
 
 namespace kivo::sync {
+
+QUrl requestUrl(const QUrl& url)
+{
+    const bool secure = url.scheme().toLower() == "https";
+    QUrl request;
+    request.setScheme(secure ? "https" : "http");
+    request.setHost(url.host());
+    request.setPort(url.port(secure ? 443 : 80));
+    request.setPath(url.path(QUrl::FullyEncoded), QUrl::StrictMode);
+    return request;
+}
 
 bool appendReplyData(QNetworkReply* reply, QFile& file)
 {
