@@ -36,6 +36,19 @@ namespace {
 // acknowledgement (the peer's I/O thread gives it at once when alive).
 constexpr DWORD kPostAckTimeoutMs = 5000;
 
+void closeIfOpen(int fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+void signalEventFd(int fd)
+{
+    uint64_t one = 1;
+    ssize_t n = ::write(fd, &one, sizeof one);
+    (void)n;
+}
+
 struct SentItem {
     HWND hwnd = nullptr;
     UINT message = 0;
@@ -54,10 +67,8 @@ struct SentItem {
 
     ~SentItem()
     {
-        if (replyFd >= 0)
-            ::close(replyFd);
-        if (doneFd >= 0)
-            ::close(doneFd);
+        closeIfOpen(replyFd);
+        closeIfOpen(doneFd);
     }
 };
 
@@ -72,17 +83,13 @@ void complete(SentItem& item, LRESULT result, uint32_t status)
     item.result = result;
     item.status = status;
     item.done.store(true, std::memory_order_release);
-    uint64_t one = 1;
-    ssize_t n = ::write(item.doneFd, &one, sizeof one);
-    (void)n;
+    signalEventFd(item.doneFd);
 }
 
 void setLevel(int fd, bool& on, bool want)
 {
     if (want && !on) {
-        uint64_t one = 1;
-        ssize_t n = ::write(fd, &one, sizeof one);
-        (void)n;
+        signalEventFd(fd);
         on = true;
     } else if (!want && on) {
         uint64_t v;
@@ -115,10 +122,8 @@ struct ThreadQueue {
     }
     ~ThreadQueue()
     {
-        if (anyFd >= 0)
-            ::close(anyFd);
-        if (sentFd >= 0)
-            ::close(sentFd);
+        closeIfOpen(anyFd);
+        closeIfOpen(sentFd);
     }
     // Call with m held after any change.
     void changed()
@@ -160,17 +165,26 @@ State& state()
     return *s;
 }
 
+WindowInfo infoOf(const WindowRec& w)
+{
+    return { w.hwnd, w.topLevel, w.threadId, w.className, w.title };
+}
+
+std::vector<WindowInfo> localWindows()
+{
+    std::vector<WindowInfo> list;
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    for (auto& [key, w] : s.windows)
+        list.push_back(infoOf(*w));
+    return list;
+}
+
 void publish()
 {
-    State& s = state();
-    std::lock_guard<std::mutex> publishLock(s.publishMutex);
-    std::vector<WindowInfo> list;
-    {
-        std::lock_guard<std::mutex> lock(s.m);
-        for (auto& [key, w] : s.windows)
-            list.push_back({ w->hwnd, w->topLevel, w->threadId, w->className, w->title });
-    }
-    publishWindows(list);
+    // Serialised, so the last change of the windows is the one published.
+    std::lock_guard<std::mutex> publishLock(state().publishMutex);
+    publishWindows(localWindows());
 }
 
 void threadEnded(const std::shared_ptr<ThreadQueue>& q);
@@ -518,16 +532,6 @@ BOOL postTo(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
     return statusResult(postRemote(h, message, wParam, lParam));
 }
 
-std::vector<WindowInfo> localWindows()
-{
-    std::vector<WindowInfo> list;
-    State& s = state();
-    std::lock_guard<std::mutex> lock(s.m);
-    for (auto& [key, w] : s.windows)
-        list.push_back({ w->hwnd, w->topLevel, w->threadId, w->className, w->title });
-    return list;
-}
-
 // Every window of this device root: this process's first, then the others'.
 std::vector<WindowInfo> allWindows()
 {
@@ -537,8 +541,17 @@ std::vector<WindowInfo> allWindows()
     return list;
 }
 
-bool remoteWindow(HWND h, WindowInfo* out)
+// The window's entry, from this process or the directory; false when gone.
+bool lookupWindow(HWND h, WindowInfo* out)
 {
+    if (!h || h == HWND_BROADCAST)
+        return false;
+    if (isLocal(h)) {
+        auto w = localWindow(h);
+        if (w)
+            *out = infoOf(*w);
+        return w != nullptr;
+    }
     for (auto& w : otherProcessesWindows()) {
         if (w.hwnd == h) {
             *out = w;
@@ -740,12 +753,8 @@ BOOL destroyWindow(HWND window)
 
 BOOL isWindow(HWND window)
 {
-    if (!window || window == HWND_BROADCAST)
-        return FALSE_;
-    if (isLocal(window))
-        return localWindow(window) ? TRUE_ : FALSE_;
     WindowInfo info;
-    return remoteWindow(window, &info) ? TRUE_ : FALSE_;
+    return lookupWindow(window, &info) ? TRUE_ : FALSE_;
 }
 
 HWND findWindow(const char* className, const char* title)
@@ -776,23 +785,14 @@ std::vector<HWND> enumTopLevelWindows()
 
 std::string getWindowTitle(HWND window)
 {
-    if (window && isLocal(window)) {
-        auto w = localWindow(window);
-        std::lock_guard<std::mutex> lock(state().m);
-        return w ? w->title : std::string();
-    }
     WindowInfo info;
-    return window && remoteWindow(window, &info) ? info.title : std::string();
+    return lookupWindow(window, &info) ? info.title : std::string();
 }
 
 std::string getWindowClass(HWND window)
 {
-    if (window && isLocal(window)) {
-        auto w = localWindow(window);
-        return w ? w->className : std::string();
-    }
     WindowInfo info;
-    return window && remoteWindow(window, &info) ? info.className : std::string();
+    return lookupWindow(window, &info) ? info.className : std::string();
 }
 
 DWORD getWindowProcessId(HWND window)

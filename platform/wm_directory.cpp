@@ -203,14 +203,17 @@ Published& published()
 }
 
 // Files found malformed, so each is reported once rather than on every look.
-std::mutex g_reportedMutex;
-std::set<std::string> g_reported;
+struct Reported {
+    std::mutex mutex;
+    std::set<std::string> keys;
+};
 
 void reportMalformed(const std::string& path, const std::string& why, off_t size, time_t mtime)
 {
+    static Reported* reported = new Reported; // never destroyed: other threads may look during exit
     std::string key = path + "#" + std::to_string(size) + "#" + std::to_string(mtime);
-    std::lock_guard<std::mutex> lock(g_reportedMutex);
-    if (g_reported.insert(key).second)
+    std::lock_guard<std::mutex> lock(reported->mutex);
+    if (reported->keys.insert(key).second)
         debugPrintf("window messages: ignored malformed window directory entry %s (%s)", path.c_str(), why.c_str());
 }
 
