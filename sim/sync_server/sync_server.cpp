@@ -160,7 +160,8 @@ bool SyncServer::start(uint16_t port)
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof(addr);
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(m_listenFd, SOMAXCONN) != 0
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0
+        || ::listen(m_listenFd, SOMAXCONN) != 0
         || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         ::close(m_listenFd);
         m_listenFd = -1;
@@ -184,16 +185,15 @@ void SyncServer::stop()
         return;
     uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(m_wakeFd, &one, sizeof(one));
+    if (m_acceptThread.joinable())
+        m_acceptThread.join();
+    // No connection comes after this. The wake-up ends every wait; the
+    // shutdown also ends a send blocked on a peer that does not read.
+    std::vector<Connection> connections;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (int fd : m_connectionFds)
             ::shutdown(fd, SHUT_RDWR);
-    }
-    if (m_acceptThread.joinable())
-        m_acceptThread.join();
-    std::vector<Connection> connections;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
         connections.swap(m_connections);
     }
     for (auto& c : connections)

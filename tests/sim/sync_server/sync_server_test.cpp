@@ -152,6 +152,17 @@ TEST(SyncServer, StopEndsStalledAnswersAndLeavesTheRecord)
     client.join();
     EXPECT_EQ(reply, "");
     EXPECT_EQ(server.requests().at(0).path, "/x");
+
+    // A peer that takes nothing of a large answer: the send blocks until stop.
+    ASSERT_TRUE(server.start());
+    server.scriptNext(HttpResponse::text(200, std::string(32 << 20, 'b')));
+    const int fd = connectTo(server.port());
+    ASSERT_GE(fd, 0);
+    const std::string request = "GET /big HTTP/1.1\r\n\r\n";
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    server.stop();
+    ::close(fd);
 }
 
 } // namespace
