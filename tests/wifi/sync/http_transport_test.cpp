@@ -184,13 +184,15 @@ TEST_F(HttpTransportTest, StatusDecidesWhetherTheBodyIsTheAnswer)
         int status;
         bool kept;
     } cases[] = { { 200, true }, { 301, true }, { 302, true }, { 303, true }, { 307, true }, { 204, false },
-        { 404, false }, { 500, false }, { 503, false } };
+        { 401, false }, { 404, false }, { 500, false }, { 503, false } };
     QNavWebResponse transport("/SystemDrive");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.status);
         HttpResponse r = HttpResponse::text(c.status, "<body status=\"" + std::to_string(c.status) + "\"/>");
         if (c.status / 100 == 3)
             r.headers.emplace_back("Location", m_server.baseUrl() + "/elsewhere");
+        if (c.status == 401) // no credentials are offered
+            r.headers.emplace_back("WWW-Authenticate", "Basic realm=\"sync\"");
         m_server.scriptNext(r);
         ASSERT_TRUE(postAndWait(transport, { "<x/>" }));
         EXPECT_TRUE(transport.isFinished());

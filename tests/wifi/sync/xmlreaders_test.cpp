@@ -338,6 +338,27 @@ TEST_F(XmlReaderTest, ResponseWithOtherNamesOrBrokenXmlGivesNoText)
     }
 }
 
+// Nested entities that would expand to gigabytes are refused, not expanded.
+TEST_F(XmlReaderTest, ResponseEntityExpansionIsRefused)
+{
+    // Each level refers ten times to the one below it: 10^10 characters.
+    std::string doctype = "<!DOCTYPE r [<!ENTITY e0 \"0123456789\">";
+    for (int i = 1; i <= 9; ++i) {
+        doctype += "<!ENTITY e" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            doctype += "&e" + std::to_string(i - 1) + ";";
+        doctype += "\">";
+    }
+    doctype += "]>";
+    const std::string xml = doctype
+        + "<SOAP-ENV:Envelope><SOAP-ENV:Body><ns1:getSessionIDResponse><return>&e9;</return>"
+          "</ns1:getSessionIDResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    ResponseXmlHandler handler;
+    ASSERT_TRUE(handler.parseFile(QString::fromStdString(put("response.xml", xml))));
+    EXPECT_TRUE(handler.hasError());
+    EXPECT_LT(handler.response().sessionIdText.size(), 100 * 1000 * 1000);
+}
+
 TEST_F(XmlReaderTest, HandlersOfOneClassCanCoexist)
 {
     const std::string a
