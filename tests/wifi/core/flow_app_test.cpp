@@ -8,8 +8,8 @@
 #include "platform/sync.h"
 #include "sim/wzc/wzc_sim.h"
 #include "tests/support/temp_root.h"
+#include "tests/wifi/core/flow_test_support.h"
 
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QThread>
 #include <QWindow>
@@ -24,19 +24,6 @@
 namespace {
 
 std::vector<int> g_exitCodes;
-
-template <typename Pred> bool pumpUntil(Pred pred, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 // A top-level window on a thread of its own that counts one message.
 class Listener {
@@ -127,7 +114,7 @@ TEST_F(FlowAppTest, LeftButtonPressOnTheWindowIsBroadcast)
     QCoreApplication::sendEvent(flow->windowHandle(), &press);
     QMouseEvent right(QEvent::MouseButtonPress, QPointF(20, 30), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     QCoreApplication::sendEvent(flow->windowHandle(), &right);
-    EXPECT_TRUE(pumpUntil([&] { return listener.count() == 1; }, 5000));
+    EXPECT_TRUE(kivo::test::pumpEventsUntil([&] { return listener.count() == 1; }, 5000));
     QThread::msleep(100);
     EXPECT_EQ(listener.count(), 1);
 }
@@ -141,13 +128,13 @@ TEST_F(FlowAppTest, FourthHardwareKeyOnSearchingEndsTheProgram)
             ce::postMessage(window, 0x422, 0, 0);
     });
     sender.join();
-    pumpUntil([&] { return app->messageFilter().keyCount() == 3; }, 5000);
+    kivo::test::pumpEventsUntil([&] { return app->messageFilter().keyCount() == 3; }, 5000);
     EXPECT_EQ(app->messageFilter().keyCount(), 3);
     EXPECT_EQ(flow->currentViewId(), SEARCHING_VIEW_ID);
 
     std::thread fourth([window] { ce::postMessage(window, 0x422, 0, 0); });
     fourth.join();
-    ASSERT_TRUE(pumpUntil([] { return !g_exitCodes.empty(); }, 10000));
+    ASSERT_TRUE(kivo::test::pumpEventsUntil([] { return !g_exitCodes.empty(); }, 10000));
     EXPECT_EQ(g_exitCodes, std::vector<int> { 0 });
     EXPECT_EQ(flow->currentViewId(), ALERT_VIEW_ID);
     EXPECT_EQ(flow->alertType(), ALERT_TYPE_EXIT);
@@ -161,14 +148,14 @@ TEST_F(FlowAppTest, BrowserLoginMessages)
     std::thread([window] {
         ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_UNFINISHED"), 0, 0);
     }).join();
-    ASSERT_TRUE(pumpUntil([&] { return !flow->isLoginPending(); }, 5000));
+    ASSERT_TRUE(kivo::test::pumpEventsUntil([&] { return !flow->isLoginPending(); }, 5000));
     EXPECT_FALSE(flow->isScreenShown());
     EXPECT_EQ(flow->loginResult(), 0);
 
     std::thread([window] {
         ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_SUCESSFULLY"), 0, 0);
     }).join();
-    ASSERT_TRUE(pumpUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000));
+    ASSERT_TRUE(kivo::test::pumpEventsUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000));
     EXPECT_EQ(flow->loginResult(), 1);
 }
 
@@ -180,7 +167,7 @@ TEST_F(FlowAppTest, PortalLoginOnSearchingNotesTheJoinedNetworksIndex)
         std::thread([window] {
             ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_SUCESSFULLY"), 0, 0);
         }).join();
-        return pumpUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000);
+        return kivo::test::pumpEventsUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000);
     };
 
     // A network in range when saved: the index the searching screen noted for
@@ -203,7 +190,7 @@ TEST_F(FlowAppTest, PortalLoginOnSearchingNotesTheJoinedNetworksIndex)
     flow.reset(new KivoWiFiFlow);
     flow->setAttribute(Qt::WA_DeleteOnClose, false);
     flow->Start();
-    bool scanned = pumpUntil(
+    bool scanned = kivo::test::pumpEventsUntil(
         [&] {
             flow->configWiFi().refreshVisibleList();
             return flow->getAPCount() == 2;
@@ -225,7 +212,7 @@ TEST_F(FlowAppTest, ASuccessfulPortalLoginSavesTheNetworkAndANewFlowReadsItBack)
     std::thread([window] {
         ce::postMessage(window, ce::registerWindowMessage("WM_BROWSER_EXIT_LOGIN_SUCESSFULLY"), 0, 0);
     }).join();
-    ASSERT_TRUE(pumpUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000));
+    ASSERT_TRUE(kivo::test::pumpEventsUntil([&] { return flow->currentViewId() == SYNC_VIEW_ID; }, 5000));
     EXPECT_EQ(flow->savedSettings(0).network, "PortalNet");
     EXPECT_TRUE(flow->hasSavedNetworks());
 

@@ -8,6 +8,7 @@
 #include "sim/kivomap/kivomap_peer.h"
 #include "sim/wifidkcore/WifiDKCoreSim.h"
 #include "tests/support/temp_root.h"
+#include "tests/wifi/core/flow_test_support.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -45,19 +46,6 @@ std::string readAll(const std::string& file)
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-template <typename Pred> bool waitFor(Pred pred, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 // What the fake screens saw.
@@ -394,7 +382,7 @@ TEST_F(FlowTest, ExitFromListShowsAlertThenEndsWithCodeZero)
     EXPECT_EQ(readAll(kivo::sim::wifiDkCoreCallLog()), "135 0\n");
     EXPECT_TRUE(g_exitCodes.empty());
 
-    ASSERT_TRUE(waitFor([] { return !g_exitCodes.empty(); }, 10000));
+    ASSERT_TRUE(kivo::test::pumpEventsUntil([] { return !g_exitCodes.empty(); }, 10000));
     EXPECT_EQ(g_exitCodes, std::vector<int> { 0 });
     EXPECT_EQ(g_screens.calls.back(), "alert.stop");
     // The flow and its screens stay.
