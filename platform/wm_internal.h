@@ -16,6 +16,8 @@
 
 namespace ce::wm {
 
+static_assert(sizeof(uintptr_t) >= sizeof(uint64_t), "a window handle holds a process id and a serial");
+
 inline uint64_t handleValue(HWND h)
 {
     return uint64_t(reinterpret_cast<uintptr_t>(h));

@@ -22,6 +22,11 @@ QtMessagePump* QtMessagePump::install(QCoreApplication* app)
         ce::debugOutput("window messages: no application to pump for");
         return nullptr;
     }
+    if (QThread::currentThread() != app->thread()) {
+        // The pump is the application's child and lives in its event loop.
+        ce::debugOutput("window messages: the Qt pump belongs on the application's thread");
+        return nullptr;
+    }
     t_pump = new QtMessagePump(app);
     return t_pump;
 }
@@ -32,7 +37,7 @@ QtMessagePump* QtMessagePump::current()
 }
 
 QtMessagePump::QtMessagePump(QCoreApplication* app)
-    : QObject(QThread::currentThread() == app->thread() ? app : nullptr)
+    : QObject(app)
 {
     int fd = ce::messageWakeFd();
     if (fd < 0) {
@@ -55,13 +60,8 @@ void QtMessagePump::drain()
 {
     ce::pumpMessages();
     ce::MSG msg;
-    if (ce::peekMessage(&msg, nullptr, ce::WM_QUIT, ce::WM_QUIT, ce::PM_REMOVE)) {
-        int code = int(msg.wParam);
-        if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
-            QCoreApplication::exit(code);
-        else
-            QThread::currentThread()->exit(code);
-    }
+    if (ce::peekMessage(&msg, nullptr, ce::WM_QUIT, ce::WM_QUIT, ce::PM_REMOVE))
+        QCoreApplication::exit(int(msg.wParam));
 }
 
 void QtWindowBinding::bind(ce::HWND window, QWidget* widget)

@@ -1,10 +1,10 @@
 // Window messages in Qt programs.
 //
-// QtMessagePump watches the calling thread's window-message queue from its
+// QtMessagePump watches the GUI thread's window-message queue from its
 // Qt event loop and dispatches what arrives (through the thread's message
 // filter, see ce::setThreadMessageFilter), so posted and sent messages reach
 // a Qt program while its event loop runs, modal loops included. A WM_QUIT
-// ends the thread's event loop with its exit code. ce::pumpMessages() works
+// ends the application's event loop with its exit code. ce::pumpMessages() works
 // alongside it, for waits that block the event loop.
 //
 // QtWindowBinding ties a window handle to the widget that shows it, so that
@@ -24,8 +24,9 @@ namespace kivo {
 
 class QtMessagePump : public QObject {
 public:
-    // Installs the pump for the calling thread; it lives as long as app.
-    // Calling it again on the same thread returns the same pump.
+    // Installs the pump for the application's (GUI) thread, which must be
+    // the calling thread (else null); it lives as long as app. Calling it
+    // again returns the same pump.
     static QtMessagePump* install(QCoreApplication* app);
     // The calling thread's pump, or null.
     static QtMessagePump* current();

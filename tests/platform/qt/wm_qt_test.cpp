@@ -148,6 +148,11 @@ TEST_F(WmQt, QuitPostedToTheGuiThreadEndsTheEventLoop)
     QTimer::singleShot(0, [&] { other = std::thread([gui] { postThreadMessage(gui, WM_QUIT, 6, 0); }); });
     EXPECT_EQ(6, exec());
     other.join();
+
+    // Another thread has no application loop for a pump to live in.
+    kivo::QtMessagePump* elsewhere = kivo::QtMessagePump::current();
+    std::thread([&] { elsewhere = kivo::QtMessagePump::install(app.get()); }).join();
+    EXPECT_EQ(nullptr, elsewhere);
 }
 
 } // namespace
