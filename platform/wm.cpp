@@ -406,17 +406,10 @@ bool fetch(const std::shared_ptr<ThreadQueue>& q, MSG* out, HWND hwnd, UINT lo, 
                     haveInternal = true;
                     break;
                 }
-                if (it->message == WM_QUIT) {
-                    if (!includeQuit)
-                        return false; // stays for the thread's own loop
-                    *out = *it;
-                    if (remove) {
-                        q->posted.erase(it);
-                        q->changed();
-                    }
-                    return true;
-                }
-                if ((hwnd && it->hwnd != hwnd) || !inRange(it->message, lo, hi))
+                // A posted quit ends the search whatever the filters.
+                if (it->message == WM_QUIT && !includeQuit)
+                    return false; // stays for the thread's own loop
+                if (it->message != WM_QUIT && ((hwnd && it->hwnd != hwnd) || !inRange(it->message, lo, hi)))
                     continue;
                 *out = *it;
                 if (remove) {
