@@ -115,8 +115,16 @@ private:
             for (auto& c : conns)
                 fds.push_back({ c.fd, POLLIN, 0 });
             int r = ::poll(fds.data(), fds.size(), 500);
-            if (r < 0 && errno != EINTR)
-                break;
+            if (r < 0) {
+                // Ending here would leave the process silently unreachable;
+                // wait a little (or for stop) and try again.
+                if (errno != EINTR) {
+                    debugPrintf("window messages: waiting for other processes failed (errno %d)", errno);
+                    pollfd stop { m_wake, POLLIN, 0 };
+                    ::poll(&stop, 1, 100);
+                }
+                continue;
+            }
             if (fds[0].revents) {
                 uint64_t v;
                 ssize_t n = ::read(m_wake, &v, sizeof v);
