@@ -3,7 +3,9 @@
 #include "platform/debug.h"
 #include "platform/endpoint.h"
 #include "platform/handles.h"
+#include "platform/loader.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -123,6 +125,41 @@ std::string socketPath(const std::string& name)
 
 std::mutex g_registryMutex;
 std::map<std::string, std::shared_ptr<DeviceDriver>> g_drivers;
+
+std::shared_ptr<DeviceDriver> registeredDriver(const std::string& key)
+{
+    std::lock_guard<std::mutex> lock(g_registryMutex);
+    auto it = g_drivers.find(key);
+    return it == g_drivers.end() ? nullptr : it->second;
+}
+
+// As the device's boot loads its built-in stream drivers: a key under
+// HKEY_LOCAL_MACHINE\Drivers\BuiltIn with "Prefix" ("HSC"), "Index" (2) and
+// "Dll" names the library that serves "HSC2:". Loading it lets the library
+// register the device; it stays loaded, as drivers do.
+bool loadBuiltInDriver(const std::string& key)
+{
+    size_t digits = key.find_first_of("0123456789");
+    if (digits == 0 || digits == std::string::npos)
+        return false;
+    std::string prefix = key.substr(0, digits);
+    uint32_t index = uint32_t(std::strtoul(key.c_str() + digits, nullptr, 10));
+    const std::string builtIn = "Drivers\\BuiltIn";
+    for (const auto& sub : reg::subKeys(reg::Root::LocalMachine, builtIn)) {
+        std::string entry = builtIn + "\\" + sub;
+        auto p = reg::getString(reg::Root::LocalMachine, entry, "Prefix");
+        auto i = reg::getDword(reg::Root::LocalMachine, entry, "Index");
+        auto dll = reg::getString(reg::Root::LocalMachine, entry, "Dll");
+        if (!p || !i || !dll || upperName(*p) != prefix || *i != index)
+            continue;
+        if (!loadLibrary(*dll)) {
+            debugPrintf("device %s: driver library %s not found", key.c_str(), dll->c_str());
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
 
 // ---- client side of a device served by another process -----------------
 class RemoteSession : public DeviceSession {
@@ -272,30 +309,28 @@ HANDLE openDevice(const std::string& name, DWORD access)
         setLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    std::shared_ptr<DeviceDriver> driver;
-    {
-        std::lock_guard<std::mutex> lock(g_registryMutex);
-        auto it = g_drivers.find(key);
-        if (it != g_drivers.end())
-            driver = it->second;
-    }
+    std::shared_ptr<DeviceDriver> driver = registeredDriver(key);
     std::unique_ptr<DeviceSession> session;
     DWORD error = ERROR_DEV_NOT_EXIST;
-    if (driver) {
-        session = driver->open(access, &error);
-    } else {
+    bool served = false;
+    if (!driver) {
         sockaddr_un addr;
         socklen_t len;
         int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd >= 0 && detail::pathAddress(socketPath(key), &addr, &len)
             && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) {
+            served = true;
             auto remote = std::make_unique<RemoteSession>(fd);
             if (remote->handshake(access, &error))
                 session = std::move(remote);
         } else if (fd >= 0) {
             ::close(fd);
         }
+        if (!served && loadBuiltInDriver(key))
+            driver = registeredDriver(key);
     }
+    if (driver)
+        session = driver->open(access, &error);
     if (!session) {
         setLastError(error ? error : ERROR_DEV_NOT_EXIST);
         return INVALID_HANDLE_VALUE;

@@ -2,6 +2,9 @@
 // "COM3:"). A device is served either in the calling process (a simulator
 // registers a driver under the name) or by another process through a
 // Unix-domain socket at <device root>/dev/<NAME> (see DeviceServer).
+// A device neither registered nor served is looked up among the built-in
+// drivers of the registry (HKEY_LOCAL_MACHINE\Drivers\BuiltIn\<key> with
+// "Prefix", "Index" and "Dll"): the library is loaded and registers it.
 // Opening a device that nobody serves fails with ERROR_DEV_NOT_EXIST.
 #pragma once
 

@@ -1,4 +1,5 @@
 #include "platform/device.h"
+#include "platform/registry.h"
 #include "platform/sync.h"
 
 #include "tests/platform/peer.h"
@@ -133,4 +134,27 @@ TEST(Device, PeerThatDisappearsFailsCallsInsteadOfHanging)
     ce::closeHandle(h);
     // Nobody serves the name now (the socket file may be left behind).
     EXPECT_EQ(ce::openDevice("ANT1:", 0), ce::INVALID_HANDLE_VALUE);
+}
+
+TEST(Device, BuiltInDriverIsLoadedFromTheRegistry)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::DWORD n = 0;
+    EXPECT_EQ(ce::openDevice("TDV7:", 0), ce::INVALID_HANDLE_VALUE); // no entry yet
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_DEV_NOT_EXIST);
+
+    const std::string key = "Drivers\\BuiltIn\\TestDriver";
+    ce::reg::setString(ce::reg::Root::LocalMachine, key, "Prefix", "TDV");
+    ce::reg::setDword(ce::reg::Root::LocalMachine, key, "Index", 6);
+    ce::reg::setString(ce::reg::Root::LocalMachine, key, "Dll", "PlatformTestDriver.dll");
+    EXPECT_EQ(ce::openDevice("TDV7:", 0), ce::INVALID_HANDLE_VALUE); // another index
+    ce::reg::setDword(ce::reg::Root::LocalMachine, key, "Index", 7);
+
+    ce::HANDLE h = ce::openDevice("tdv7:", ce::GENERIC_READ);
+    ASSERT_NE(h, ce::INVALID_HANDLE_VALUE);
+    char out[4] = {};
+    EXPECT_TRUE(ce::deviceIoControl(h, 5, nullptr, 0, out, sizeof out, &n));
+    EXPECT_EQ(std::string(out, n), "ok");
+    ce::closeHandle(h);
+    ce::unregisterDevice("TDV7:");
 }

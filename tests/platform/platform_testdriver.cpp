@@ -1,0 +1,33 @@
+// A stream driver library for the device tests: loading it registers "TDV7:",
+// whose control 5 answers "ok".
+#include "platform/device.h"
+
+namespace {
+
+class Session : public ce::DeviceSession {
+public:
+    bool read(std::vector<uint8_t>&, size_t, ce::DWORD) override { return true; }
+    bool write(const uint8_t*, size_t) override { return true; }
+    bool ioControl(
+        ce::DWORD code, const std::vector<uint8_t>&, std::vector<uint8_t>& out, size_t, ce::DWORD* error) override
+    {
+        if (code != 5) {
+            *error = ce::ERROR_NOT_SUPPORTED;
+            return false;
+        }
+        out = { 'o', 'k' };
+        return true;
+    }
+    void close() override { }
+};
+
+class Driver : public ce::DeviceDriver {
+public:
+    std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD*) override { return std::make_unique<Session>(); }
+};
+
+struct Registration {
+    Registration() { ce::registerDevice("TDV7:", std::make_shared<Driver>()); }
+} g_registration;
+
+} // namespace
