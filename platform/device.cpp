@@ -36,36 +36,6 @@ struct Frame {
     std::vector<uint8_t> data;
 };
 
-bool writeAll(int fd, const void* p, size_t n)
-{
-    auto* c = static_cast<const uint8_t*>(p);
-    while (n > 0) {
-        ssize_t w = ::send(fd, c, n, MSG_NOSIGNAL);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        c += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-bool readAll(int fd, void* p, size_t n)
-{
-    auto* c = static_cast<uint8_t*>(p);
-    while (n > 0) {
-        ssize_t r = ::recv(fd, c, n, 0);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        c += r;
-        n -= size_t(r);
-    }
-    return true;
-}
-
 void put32(uint8_t* p, uint32_t v)
 {
     std::memcpy(p, &v, 4);
@@ -86,14 +56,14 @@ bool sendFrame(int fd, std::mutex& m, const Frame& f)
     put32(h + 9, f.b);
     put32(h + 13, uint32_t(f.data.size()));
     std::lock_guard<std::mutex> lock(m);
-    return writeAll(fd, h, sizeof h) && (f.data.empty() || writeAll(fd, f.data.data(), f.data.size()));
+    return detail::sendAll(fd, h, sizeof h) && (f.data.empty() || detail::sendAll(fd, f.data.data(), f.data.size()));
 }
 
 // False on a closed peer or a malformed frame (which ends the connection).
 bool recvFrame(int fd, Frame& f)
 {
     uint8_t h[17];
-    if (!readAll(fd, h, sizeof h))
+    if (!detail::recvAll(fd, h, sizeof h))
         return false;
     f.type = h[0];
     f.id = get32(h + 1);
@@ -105,7 +75,7 @@ bool recvFrame(int fd, Frame& f)
         return false;
     }
     f.data.resize(len);
-    return len == 0 || readAll(fd, f.data.data(), len);
+    return len == 0 || detail::recvAll(fd, f.data.data(), len);
 }
 
 std::string upperName(std::string name)
@@ -460,6 +430,11 @@ struct DeviceServer::Impl {
             int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0)
                 continue;
+            if (!detail::peerIsSameUser(fd)) {
+                debugPrintf("device %s: connection from another user refused", path.c_str());
+                ::close(fd);
+                continue;
+            }
             std::lock_guard<std::mutex> lock(mutex);
             reapLocked();
             auto c = std::make_unique<Connection>();

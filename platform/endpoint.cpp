@@ -2,6 +2,9 @@
 
 #include "platform/paths.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace ce::detail {
@@ -35,6 +38,43 @@ bool pathAddress(const std::string& path, sockaddr_un* out, socklen_t* len)
     std::memcpy(out->sun_path, path.data(), path.size());
     *len = socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + 1);
     return true;
+}
+
+bool sendAll(int fd, const void* data, size_t size)
+{
+    auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool recvAll(int fd, void* data, size_t size)
+{
+    auto* p = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t n = ::recv(fd, p, size, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool peerIsSameUser(int fd)
+{
+    ucred cred {};
+    socklen_t len = sizeof cred;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::getuid();
 }
 
 } // namespace ce::detail

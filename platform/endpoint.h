@@ -16,4 +16,14 @@ socklen_t abstractAddress(const std::string& kind, const std::string& name, sock
 // A file-system socket address; false when the path is too long.
 bool pathAddress(const std::string& path, sockaddr_un* out, socklen_t* len);
 
+// Writes or reads exactly size bytes of a stream socket (EINTR retried);
+// false when the peer is gone or the socket fails.
+bool sendAll(int fd, const void* data, size_t size);
+bool recvAll(int fd, void* data, size_t size);
+
+// Whether the process at the other end of an accepted connection runs under
+// this process's user. Abstract socket names carry no file permissions, so
+// every endpoint checks this before it trusts a connection.
+bool peerIsSameUser(int fd);
+
 } // namespace ce::detail

@@ -103,6 +103,10 @@ private:
                     int c = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
                     if (c < 0)
                         break;
+                    if (!detail::peerIsSameUser(c)) {
+                        ::close(c); // another user's process: not a writer of ours
+                        continue;
+                    }
                     epoll_event ev {};
                     ev.events = EPOLLIN;
                     ev.data.fd = c;

@@ -85,7 +85,6 @@ std::string checkRequestBody(uint16_t kind, const MessageBody& b, uint32_t bodyB
 // Connects to the window endpoint of process pid in this device root; -1
 // when nothing listens there (the process is gone). Writes are bounded.
 int connectToProcess(uint32_t pid);
-bool sendAll(int fd, const void* data, size_t size);
 // Writes one request; payload may be null when size is 0.
 bool writeRequest(int fd, uint16_t kind, const MessageBody& body, const void* payload, size_t size);
 // Writes a reply (never blocks for long; failures are ignored).

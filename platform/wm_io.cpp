@@ -137,6 +137,11 @@ private:
                     int c = ::accept4(listeners[i], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
                     if (c < 0)
                         break;
+                    if (!detail::peerIsSameUser(c)) {
+                        debugOutput("window messages: a connection from another user refused");
+                        ::close(c);
+                        continue;
+                    }
                     if (conns.size() >= kMaxConnections) {
                         debugOutput("window messages: too many pending requests; one refused");
                         ::close(c);

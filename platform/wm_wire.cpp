@@ -73,28 +73,13 @@ int connectToProcess(uint32_t pid)
     return -1;
 }
 
-bool sendAll(int fd, const void* data, size_t size)
-{
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 bool writeRequest(int fd, uint16_t kind, const MessageBody& body, const void* payload, size_t size)
 {
     FrameHeader h { kFrameMagic, kFrameVersion, kind, uint32_t(sizeof(MessageBody) + size) };
     unsigned char head[sizeof h + sizeof body];
     std::memcpy(head, &h, sizeof h);
     std::memcpy(head + sizeof h, &body, sizeof body);
-    return sendAll(fd, head, sizeof head) && (size == 0 || sendAll(fd, payload, size));
+    return detail::sendAll(fd, head, sizeof head) && (size == 0 || detail::sendAll(fd, payload, size));
 }
 
 void writeReply(int fd, LRESULT result, uint32_t status)

@@ -135,3 +135,18 @@ TEST(Queue, MessagesOfSeveralWritersComeInTheOrderWritten)
     ce::closeMsgQueue(b);
     ce::closeMsgQueue(r);
 }
+
+TEST(Queue, WritersOfAnotherUserAreNotHeard)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE q = openQueue("Private", true);
+    ASSERT_TRUE(q);
+    int code = kivo::test::runPeer({ "as-other-user", "queue-write", "Private", "intruder" });
+    if (code == 77)
+        GTEST_SKIP() << "needs root to act as another account";
+    ASSERT_EQ(code, 0); // the write leaves; the reader drops it unread
+    EXPECT_EQ(readOne(q, 200), "<fail>");
+    ASSERT_EQ(kivo::test::runPeer({ "queue-write", "Private", "friend" }), 0);
+    EXPECT_EQ(readOne(q, 1000), "friend");
+    ce::closeMsgQueue(q);
+}

@@ -1,5 +1,6 @@
 #include "tests/platform/peer.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -21,7 +22,9 @@ std::string Peer::readLine()
 {
     std::string line;
     char c;
-    while (::read(out, &c, 1) == 1) {
+    // A peer that never answers ends the line after 10 s instead of hanging the test.
+    pollfd p { out, POLLIN, 0 };
+    while (::poll(&p, 1, 10000) == 1 && ::read(out, &c, 1) == 1) {
         if (c == '\n')
             return line;
         line += c;

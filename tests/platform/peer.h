@@ -10,7 +10,8 @@ struct Peer {
     int pid = -1;
     int out = -1; // the peer's stdout
     ~Peer();
-    // Reads one line of the peer's output (without the newline); empty at EOF.
+    // Reads one line of the peer's output (without the newline); what came so
+    // far at EOF or after 10 s of silence.
     std::string readLine();
     int wait(); // exit code
     void kill();

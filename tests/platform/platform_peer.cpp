@@ -3,6 +3,7 @@
 //   reg-set <key> <name> <value>       sets a string under HKCU
 //   reg-many <key> <prefix> <n>        sets n values <prefix>0 .. <prefix>n-1
 //   queue-write <name> <msg>...        writes each message to the queue
+//   as-other-user <command...>         the command as another account (77: cannot)
 //   device-serve <name>                serves an echo device until stdin ends
 //                                      or the process is killed
 #include "platform/device.h"
@@ -83,6 +84,16 @@ int main(int argc, char** argv)
     if (argc < 2)
         return 2;
     std::string cmd = argv[1];
+    if (cmd == "as-other-user") {
+        // Runs the rest of the command line as another account (root only).
+        if (::getuid() != 0)
+            return 77;
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            return 77;
+        ++argv;
+        --argc;
+        cmd = argv[1];
+    }
     if (cmd == "reg-set" && argc == 5)
         return ce::reg::setString(ce::reg::Root::CurrentUser, argv[2], argv[3], argv[4]) ? 0 : 1;
     if (cmd == "reg-many" && argc == 5) {
