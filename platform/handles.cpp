@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -112,26 +113,35 @@ DWORD remaining(DWORD timeoutMs, uint64_t startMs)
     return elapsed >= timeoutMs ? 0 : DWORD(timeoutMs - elapsed);
 }
 
-int pollObjects(const int* fds, const int* closeFds, int count, DWORD timeoutMs)
+int pollTimeout(DWORD timeoutMs)
 {
-    std::vector<pollfd> p(size_t(count) * 2);
-    for (int i = 0; i < count; ++i) {
+    if (timeoutMs == INFINITE)
+        return -1;
+    return timeoutMs > DWORD(INT_MAX) ? INT_MAX : int(timeoutMs);
+}
+
+int pollObjects(const int* fds, int count, const int* closeFds, int closeCount, DWORD timeoutMs)
+{
+    std::vector<pollfd> p(size_t(count) + size_t(closeCount));
+    for (int i = 0; i < count; ++i)
         p[size_t(i)] = { fds[i], POLLIN, 0 };
+    for (int i = 0; i < closeCount; ++i)
         p[size_t(count + i)] = { closeFds[i], POLLIN, 0 };
-    }
     uint64_t start = nowMs();
     for (;;) {
         DWORD left = remaining(timeoutMs, start);
-        int t = left == INFINITE ? -1 : int(left);
-        int r = ::poll(p.data(), p.size(), t);
+        int r = ::poll(p.data(), p.size(), pollTimeout(left));
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             return -2;
         }
-        if (r == 0)
-            return -1;
-        for (int i = 0; i < count; ++i)
+        if (r == 0) {
+            if (remaining(timeoutMs, start) == 0)
+                return -1;
+            continue; // a time-out longer than one poll can wait
+        }
+        for (int i = 0; i < closeCount; ++i)
             if (p[size_t(count + i)].revents)
                 return -2;
         for (int i = 0; i < count; ++i)

@@ -19,6 +19,9 @@ public:
     virtual ~KernelObject();
     virtual int waitFd() const { return -1; }
     virtual bool consume() { return true; }
+    // Gives back what a successful consume() took, when a wait for several
+    // objects at once cannot take the others after all.
+    virtual void giveBack() { }
     virtual void onClose() { }
     int closeFd() const { return m_closeFd; }
     void markClosed();
@@ -35,9 +38,14 @@ template <typename T> std::shared_ptr<T> lookupAs(HANDLE h)
     return std::dynamic_pointer_cast<T>(lookupHandle(h));
 }
 
-// Polls fds (readable) plus the close fds; returns the index of the first
-// readable wait fd, -1 on time-out, -2 when a close fd fired or poll failed.
-int pollObjects(const int* fds, const int* closeFds, int count, DWORD timeoutMs);
+// Polls fds (readable) plus closeCount close fds; returns the index of the
+// first readable wait fd, -1 on time-out, -2 when a close fd fired or poll
+// failed.
+int pollObjects(const int* fds, int count, const int* closeFds, int closeCount, DWORD timeoutMs);
+
+// A time-out in milliseconds as poll() takes it: INFINITE waits without
+// bound, longer time-outs than poll can take are waited in parts.
+int pollTimeout(DWORD timeoutMs);
 
 // Milliseconds left of a time-out started at startTick; INFINITE stays.
 DWORD remaining(DWORD timeoutMs, uint64_t startMs);

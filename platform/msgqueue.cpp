@@ -181,11 +181,11 @@ public:
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
                 pollfd p[2] = { { m_fd, POLLOUT, 0 }, { closeFd(), POLLIN, 0 } };
                 DWORD left = detail::remaining(timeoutMs, start);
-                if (left == 0 || ::poll(p, 2, left == INFINITE ? -1 : int(left)) == 0) {
+                if (left == 0) {
                     setLastError(ERROR_TIMEOUT);
                     return 0;
                 }
-                if (p[1].revents) {
+                if (::poll(p, 2, detail::pollTimeout(left)) > 0 && p[1].revents) {
                     setLastError(ERROR_INVALID_HANDLE);
                     return 0;
                 }
@@ -287,7 +287,7 @@ BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead
         }
         int fd = q->waitFd();
         int closeFd = q->closeFd();
-        int r = detail::pollObjects(&fd, &closeFd, 1, detail::remaining(timeoutMs, start));
+        int r = detail::pollObjects(&fd, 1, &closeFd, 1, detail::remaining(timeoutMs, start));
         if (r == -1) {
             setLastError(ERROR_TIMEOUT);
             return 0;

@@ -3,11 +3,14 @@
 #include "platform/debug.h"
 #include "platform/handles.h"
 
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <thread>
@@ -58,6 +61,11 @@ public:
         if (!m_manual)
             drainLocked();
         return true;
+    }
+    void giveBack() override
+    {
+        if (!m_manual)
+            set();
     }
 
 private:
@@ -114,6 +122,7 @@ public:
         --m_count;
         return true;
     }
+    void giveBack() override { release(1, nullptr); }
 
 private:
     std::mutex m_mutex;
@@ -286,6 +295,62 @@ BOOL releaseMutex(HANDLE mutex)
     return 1;
 }
 
+namespace {
+
+// Waits until every object is signalled at the same moment and only then
+// takes them all, as the device does: a wait that times out or fails takes
+// nothing, and a semaphore or auto-reset event stays free for other waiters
+// until the rest are ready too.
+DWORD waitForAll(const std::vector<std::shared_ptr<KernelObject>>& objects, const std::vector<int>& fds,
+    const std::vector<int>& closeFds, DWORD timeoutMs, uint64_t start)
+{
+    const size_t count = objects.size();
+    for (;;) {
+        std::vector<pollfd> now(count * 2);
+        for (size_t i = 0; i < count; ++i) {
+            now[i] = { fds[i], POLLIN, 0 };
+            now[count + i] = { closeFds[i], POLLIN, 0 };
+        }
+        if (::poll(now.data(), now.size(), 0) < 0 && errno != EINTR) {
+            setLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        std::vector<int> notReady;
+        for (size_t i = 0; i < count; ++i) {
+            if (now[count + i].revents) {
+                setLastError(ERROR_INVALID_HANDLE);
+                return WAIT_FAILED;
+            }
+            if (!(now[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                notReady.push_back(fds[i]);
+        }
+        if (notReady.empty()) {
+            size_t taken = 0;
+            while (taken < count && objects[taken]->consume())
+                ++taken;
+            if (taken == count)
+                return WAIT_OBJECT_0;
+            while (taken > 0) // another waiter came first: give back and wait again
+                objects[--taken]->giveBack();
+        }
+        DWORD left = detail::remaining(timeoutMs, start);
+        if (left == 0)
+            return WAIT_TIMEOUT;
+        if (notReady.empty())
+            continue;
+        // Closing any of the handles, ready ones included, ends the wait.
+        int r = detail::pollObjects(notReady.data(), int(notReady.size()), closeFds.data(), int(count), left);
+        if (r == -1)
+            return WAIT_TIMEOUT;
+        if (r < 0) {
+            setLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+    }
+}
+
+} // namespace
+
 DWORD waitForSingleObject(HANDLE h, DWORD timeoutMs)
 {
     auto object = detail::lookupHandle(h);
@@ -318,39 +383,18 @@ DWORD waitForMultipleObjects(DWORD count, const HANDLE* handles, bool waitAll, D
         }
         fds.push_back(o->waitFd());
         closeFds.push_back(o->closeFd());
+        if (waitAll && std::find(objects.begin(), objects.end(), o) != objects.end()) {
+            setLastError(ERROR_INVALID_PARAMETER); // could never be taken twice at once
+            return WAIT_FAILED;
+        }
         objects.push_back(std::move(o));
     }
     uint64_t start = detail::nowMs();
-    if (waitAll) {
-        // Waits until every object has been signalled once; each is taken as
-        // it comes, which is enough for the events and threads waited on here.
-        std::vector<bool> got(count, false);
-        DWORD left = count;
-        while (left > 0) {
-            std::vector<int> f, c;
-            std::vector<DWORD> index;
-            for (DWORD i = 0; i < count; ++i)
-                if (!got[i]) {
-                    f.push_back(fds[i]);
-                    c.push_back(closeFds[i]);
-                    index.push_back(i);
-                }
-            int r = detail::pollObjects(f.data(), c.data(), int(f.size()), detail::remaining(timeoutMs, start));
-            if (r == -1)
-                return WAIT_TIMEOUT;
-            if (r < 0) {
-                setLastError(ERROR_INVALID_HANDLE);
-                return WAIT_FAILED;
-            }
-            if (objects[index[size_t(r)]]->consume()) {
-                got[index[size_t(r)]] = true;
-                --left;
-            }
-        }
-        return WAIT_OBJECT_0;
-    }
+    if (waitAll)
+        return waitForAll(objects, fds, closeFds, timeoutMs, start);
     for (;;) {
-        int r = detail::pollObjects(fds.data(), closeFds.data(), int(count), detail::remaining(timeoutMs, start));
+        int r = detail::pollObjects(
+            fds.data(), int(count), closeFds.data(), int(count), detail::remaining(timeoutMs, start));
         if (r == -1)
             return WAIT_TIMEOUT;
         if (r < 0) {

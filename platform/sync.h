@@ -28,7 +28,9 @@ BOOL releaseMutex(HANDLE mutex);
 // on a message queue's read end, for a message; on an auto-reset event,
 // consumes the signal.
 DWORD waitForSingleObject(HANDLE h, DWORD timeoutMs);
-// Waits for the first of several objects (mutexes excepted).
+// Waits for the first of several objects (mutexes excepted), or with waitAll
+// until all of them are signalled at once, taking them together (the same
+// object twice is refused then).
 DWORD waitForMultipleObjects(DWORD count, const HANDLE* handles, bool waitAll, DWORD timeoutMs);
 
 // Threads. The handle becomes signalled when the function returns.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 TEST(Sync, EventsManualAndAutomatic)
 {
@@ -93,4 +94,69 @@ TEST(Sync, SemaphoreCountsAndRespectsItsMaximum)
     EXPECT_EQ(ce::waitForSingleObject(s, 10), ce::WAIT_TIMEOUT);
     EXPECT_FALSE(ce::createSemaphore(3, 2));
     ce::closeHandle(s);
+}
+
+TEST(Sync, WaitAllTakesNothingUntilEveryObjectIsSignalled)
+{
+    ce::HANDLE autoReset = ce::createEvent(false, true);
+    ce::HANDLE semaphore = ce::createSemaphore(1, 1);
+    ce::HANDLE gate = ce::createEvent(true, false);
+    ce::HANDLE all[3] = { autoReset, semaphore, gate };
+
+    // A wait that times out leaves the signals it could have taken.
+    EXPECT_EQ(ce::waitForMultipleObjects(3, all, true, 20), ce::WAIT_TIMEOUT);
+    EXPECT_EQ(ce::waitForSingleObject(autoReset, 0), ce::WAIT_OBJECT_0);
+    EXPECT_EQ(ce::waitForSingleObject(semaphore, 0), ce::WAIT_OBJECT_0);
+
+    // While one waits for all, the others stay free for other waiters.
+    std::atomic<ce::DWORD> result { 1 };
+    std::thread waiter([&] { result = ce::waitForMultipleObjects(3, all, true, 5000); });
+    ce::setEvent(autoReset);
+    ce::releaseSemaphore(semaphore, 1);
+    ce::sleep(30);
+    EXPECT_EQ(ce::waitForSingleObject(semaphore, 1000), ce::WAIT_OBJECT_0);
+    ce::releaseSemaphore(semaphore, 1);
+    ce::setEvent(gate);
+    waiter.join();
+    EXPECT_EQ(result, ce::WAIT_OBJECT_0);
+    // All were taken together; the manual-reset one stays set.
+    EXPECT_EQ(ce::waitForSingleObject(autoReset, 0), ce::WAIT_TIMEOUT);
+    EXPECT_EQ(ce::waitForSingleObject(semaphore, 0), ce::WAIT_TIMEOUT);
+    EXPECT_EQ(ce::waitForSingleObject(gate, 0), ce::WAIT_OBJECT_0);
+
+    ce::HANDLE twice[2] = { semaphore, semaphore };
+    EXPECT_EQ(ce::waitForMultipleObjects(2, twice, true, 0), ce::WAIT_FAILED);
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_INVALID_PARAMETER);
+    for (ce::HANDLE h : all)
+        ce::closeHandle(h);
+}
+
+TEST(Sync, ClosingASignalledHandleEndsAWaitForAll)
+{
+    ce::HANDLE ready = ce::createEvent(true, true);
+    ce::HANDLE never = ce::createEvent(true, false);
+    ce::HANDLE both[2] = { ready, never };
+    std::atomic<ce::DWORD> result { 0 };
+    std::thread waiter([&] { result = ce::waitForMultipleObjects(2, both, true, 5000); });
+    ce::sleep(30);
+    ce::closeHandle(ready);
+    waiter.join();
+    EXPECT_EQ(result, ce::WAIT_FAILED);
+    ce::closeHandle(never);
+}
+
+TEST(Sync, AnAutoResetEventWakesExactlyOneWaiter)
+{
+    ce::HANDLE e = ce::createEvent(false, false);
+    std::atomic<int> woken { 0 }, timedOut { 0 };
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i)
+        waiters.emplace_back([&] { ++(ce::waitForSingleObject(e, 300) == ce::WAIT_OBJECT_0 ? woken : timedOut); });
+    ce::sleep(30);
+    ce::setEvent(e);
+    for (auto& t : waiters)
+        t.join();
+    EXPECT_EQ(woken, 1);
+    EXPECT_EQ(timedOut, 2);
+    ce::closeHandle(e);
 }
