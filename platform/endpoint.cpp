@@ -9,24 +9,43 @@
 
 namespace ce::detail {
 
-socklen_t abstractAddress(const std::string& kind, const std::string& name, sockaddr_un* out)
+namespace {
+
+uint64_t fnv1a(const std::string& text)
 {
-    // FNV-1a of the root keeps the address short whatever the root's length.
     uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : deviceRoot()) {
+    for (unsigned char c : text) {
         h ^= c;
         h *= 1099511628211ull;
     }
-    char hash[17];
+    return h;
+}
+
+std::string hex16(uint64_t h)
+{
+    std::string out(16, '0');
     for (int i = 0; i < 16; ++i)
-        hash[i] = "0123456789abcdef"[(h >> (60 - 4 * i)) & 15];
-    hash[16] = 0;
-    std::string full = std::string("kivo:") + hash + ":" + kind + ":" + name;
+        out[size_t(i)] = "0123456789abcdef"[(h >> (60 - 4 * i)) & 15];
+    return out;
+}
+
+} // namespace
+
+socklen_t abstractAddress(const std::string& kind, const std::string& name, sockaddr_un* out)
+{
+    // A hash of the root keeps the address short whatever the root's length.
+    std::string full = "kivo:" + hex16(fnv1a(deviceRoot())) + ":" + kind + ":" + name;
     std::memset(out, 0, sizeof *out);
     out->sun_family = AF_UNIX;
-    size_t n = std::min(full.size(), sizeof(out->sun_path) - 1);
-    std::memcpy(out->sun_path + 1, full.data(), n); // sun_path[0] = 0: abstract
-    return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + n);
+    const size_t room = sizeof(out->sun_path) - 1; // sun_path[0] = 0: abstract
+    if (full.size() > room) {
+        // Too long to keep whole: the start and a hash of the whole name, so
+        // that names differing only past the room still meet apart.
+        std::string tail = ":" + hex16(fnv1a(full));
+        full = full.substr(0, room - tail.size()) + tail;
+    }
+    std::memcpy(out->sun_path + 1, full.data(), full.size());
+    return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + full.size());
 }
 
 bool pathAddress(const std::string& path, sockaddr_un* out, socklen_t* len)
@@ -40,11 +59,13 @@ bool pathAddress(const std::string& path, sockaddr_un* out, socklen_t* len)
     return true;
 }
 
-bool sendAll(int fd, const void* data, size_t size)
+namespace {
+
+// Moves exactly size bytes through op (send or recv), retrying on EINTR.
+template <typename Byte, typename Op> bool transferAll(Byte* p, size_t size, Op op)
 {
-    auto* p = static_cast<const char*>(data);
     while (size > 0) {
-        ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
+        ssize_t n = op(p, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -55,19 +76,17 @@ bool sendAll(int fd, const void* data, size_t size)
     return true;
 }
 
+} // namespace
+
+bool sendAll(int fd, const void* data, size_t size)
+{
+    return transferAll(
+        static_cast<const char*>(data), size, [fd](const char* p, size_t n) { return ::send(fd, p, n, MSG_NOSIGNAL); });
+}
+
 bool recvAll(int fd, void* data, size_t size)
 {
-    auto* p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = ::recv(fd, p, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    return transferAll(static_cast<char*>(data), size, [fd](char* p, size_t n) { return ::recv(fd, p, n, 0); });
 }
 
 bool peerIsSameUser(int fd)

@@ -1,5 +1,6 @@
 #include "platform/msgqueue.h"
 
+#include "platform/debug.h"
 #include "platform/endpoint.h"
 #include "platform/handles.h"
 
@@ -72,21 +73,38 @@ public:
         return serviceLocked() >= 0;
     }
 
-    // Takes one message (without its stamp); -1 when none is waiting.
+    // Takes one message (without its stamp); -1 when none is waiting. A
+    // packet larger than this queue's maximum (a writer that opened the
+    // queue with a larger one) is dropped unread, so it can neither be
+    // handed out as something it is not nor end the reader.
     int tryRead(std::vector<char>& out)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        int fd = serviceLocked();
-        if (fd < 0)
-            return -1;
-        out.resize(sizeof(Stamp) + size_t(m_maxMessage) + 1);
-        ssize_t n = ::recv(fd, out.data(), out.size(), MSG_DONTWAIT | MSG_TRUNC);
-        if (n < ssize_t(sizeof(Stamp))) {
-            dropLocked(fd); // not a packet of this layer: the writer is cut off
-            return -1;
+        for (;;) {
+            int fd = serviceLocked();
+            if (fd < 0)
+                return -1;
+            ssize_t size = ::recv(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+            if (size < ssize_t(sizeof(Stamp))) {
+                dropLocked(fd); // not a packet of this layer: the writer is cut off
+                continue;
+            }
+            size_t body = size_t(size) - sizeof(Stamp);
+            if (body > m_maxMessage) {
+                debugPrintf("message queue: a message of %zu bytes (largest %u) dropped", body, m_maxMessage);
+                Stamp discard;
+                ::recv(fd, &discard, sizeof discard, MSG_DONTWAIT | MSG_TRUNC);
+                continue;
+            }
+            out.resize(size_t(size));
+            ssize_t n = ::recv(fd, out.data(), out.size(), MSG_DONTWAIT);
+            if (n != size) {
+                dropLocked(fd);
+                continue;
+            }
+            out.erase(out.begin(), out.begin() + sizeof(Stamp));
+            return int(body);
         }
-        out.erase(out.begin(), out.begin() + sizeof(Stamp));
-        return int(n - ssize_t(sizeof(Stamp)));
     }
 
 private:

@@ -150,3 +150,32 @@ TEST(Queue, WritersOfAnotherUserAreNotHeard)
     EXPECT_EQ(readOne(q, 1000), "friend");
     ce::closeMsgQueue(q);
 }
+
+TEST(Queue, AMessageOverTheReadersMaximumIsDroppedAndReadingGoesOn)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE r = openQueue("Sizes", true, 8);
+    ce::HANDLE w = openQueue("Sizes", false, 64); // a writer that believes in a larger maximum
+    ASSERT_TRUE(r && w);
+    std::string big(40, 'x');
+    ASSERT_TRUE(ce::writeMsgQueue(w, big.data(), ce::DWORD(big.size()), 100, 0));
+    ASSERT_TRUE(ce::writeMsgQueue(w, "ok", 2, 100, 0));
+    EXPECT_EQ(readOne(r, 1000), "ok"); // the 64-byte buffer gets nothing of the oversized one
+    ce::closeMsgQueue(w);
+    ce::closeMsgQueue(r);
+}
+
+TEST(Queue, LongNamesThatDifferOnlyAtTheEndAreDifferentQueues)
+{
+    kivo::test::TempDeviceRoot root;
+    const std::string stem(150, 'q');
+    ce::HANDLE a = openQueue((stem + "A").c_str(), true);
+    ce::HANDLE b = openQueue((stem + "B").c_str(), true);
+    ASSERT_TRUE(a && b);
+    ce::HANDLE toB = openQueue((stem + "b").c_str(), false); // names meet without regard to case
+    ASSERT_TRUE(ce::writeMsgQueue(toB, "for b", 5, 100, 0));
+    EXPECT_EQ(readOne(b, 1000), "for b");
+    EXPECT_EQ(readOne(a, 20), "<fail>");
+    for (ce::HANDLE h : { toB, a, b })
+        ce::closeMsgQueue(h);
+}
