@@ -5,13 +5,17 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 namespace ce::reg {
@@ -123,12 +127,63 @@ std::string filePath()
     return deviceRoot() + "/registry.txt";
 }
 
+// The key and every key above it, as creating a key on the device does.
+Key& ensureKeyPath(Store& store, int root, const std::string& path)
+{
+    for (size_t sep = path.find('\\'); sep != std::string::npos; sep = path.find('\\', sep + 1)) {
+        auto& parent = store[{ root, lower(path.substr(0, sep)) }];
+        if (parent.path.empty())
+            parent.path = path.substr(0, sep);
+    }
+    auto& key = store[{ root, lower(path) }];
+    if (key.path.empty())
+        key.path = path;
+    return key;
+}
+
+bool parseDword(const std::string& text, uint32_t* out)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+    if (v > 0xFFFFFFFFull)
+        return false;
+    *out = uint32_t(v);
+    return true;
+}
+
 // Lines: "K <root> <path>" and "V <root> <path> <name> s|d <value>", tab-separated.
 // Unreadable lines are skipped, so a damaged file loses only what is damaged.
-Store load()
+// False when the file is there but cannot be read: a change written over it
+// would lose everything it holds.
+bool readFile(const std::string& path, std::string& text)
 {
-    Store store;
-    std::ifstream in(filePath(), std::ios::binary);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT; // no registry yet: empty
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    char buffer[65536];
+    while (ok) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool load(Store& store)
+{
+    std::string text;
+    if (!readFile(filePath(), text))
+        return false;
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         auto f = splitTabs(line);
@@ -138,22 +193,22 @@ Store load()
         std::string path = normalise(unescape(f[2]));
         if (path.empty())
             continue;
-        auto& key = store[{ root, lower(path) }];
-        if (key.path.empty())
-            key.path = path;
+        Value v;
         if (f[0] == "V" && f.size() == 6) {
-            Value v;
             v.name = unescape(f[3]);
             if (f[4] == "d") {
                 v.isDword = true;
-                v.dword = uint32_t(std::strtoul(f[5].c_str(), nullptr, 10));
+                if (!parseDword(f[5], &v.dword))
+                    continue;
             } else {
                 v.text = unescape(f[5]);
             }
-            key.values[lower(v.name)] = v;
         }
+        auto& key = ensureKeyPath(store, root, path);
+        if (f[0] == "V" && f.size() == 6)
+            key.values[lower(v.name)] = v;
     }
-    return store;
+    return true;
 }
 
 bool save(const Store& store)
@@ -180,13 +235,22 @@ bool save(const Store& store)
     return std::rename(tmp.c_str(), filePath().c_str()) == 0;
 }
 
+// Serialises the changes of every process of the device root. Reads need no
+// lock: a change replaces the file by rename, so a reader sees the old or the
+// new file whole.
 class FileLock {
 public:
     FileLock()
     {
         m_fd = ::open((deviceRoot() + "/registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
+        if (m_fd >= 0) {
+            int r;
+            while ((r = ::flock(m_fd, LOCK_EX)) != 0 && errno == EINTR) { }
+            if (r != 0) {
+                ::close(m_fd);
+                m_fd = -1;
+            }
+        }
     }
     ~FileLock()
     {
@@ -195,23 +259,37 @@ public:
             ::close(m_fd);
         }
     }
+    bool held() const { return m_fd >= 0; }
 
 private:
     int m_fd;
 };
 
-// Runs fn on the current store; saves when fn returns true and asks to.
+// Runs fn on the current store; a write saves it when fn reports a change.
+// A change that cannot take the lock or read the file is refused, so that no
+// other process's update and nothing already stored is lost.
 template <typename Fn> auto withStore(bool write, Fn fn)
 {
+    using Result = decltype(fn(std::declval<Store&>(), std::declval<bool&>()));
     std::lock_guard<std::mutex> guard(g_mutex);
-    FileLock lock;
-    Store store = load();
+    std::optional<FileLock> lock;
+    if (write) {
+        lock.emplace();
+        if (!lock->held()) {
+            setLastError(ERROR_SHARING_VIOLATION);
+            return Result {};
+        }
+    }
+    Store store;
+    if (!load(store)) {
+        setLastError(ERROR_READ_FAULT);
+        return Result {};
+    }
     bool changed = false;
-    auto result = fn(store, changed);
+    Result result = fn(store, changed);
     if (write && changed && !save(store)) {
         setLastError(ERROR_WRITE_FAULT);
-        if constexpr (std::is_same_v<decltype(result), bool>)
-            return false;
+        return Result {};
     }
     return result;
 }
@@ -229,10 +307,7 @@ bool isUnder(const std::string& lowerPath, const std::string& lowerParent)
 
 void ensureKey(Store& store, Root root, const std::string& key)
 {
-    std::string path = normalise(key);
-    auto& k = store[id(root, path)];
-    if (k.path.empty())
-        k.path = path;
+    ensureKeyPath(store, id(root, key).first, normalise(key));
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The registry: keys under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE holding
 // string and 32-bit values. Kept in one file under the device root
-// (<root>/registry.json) and safe for several processes: every change takes
-// a file lock, re-reads the file, and replaces it by rename.
+// (<root>/registry.txt) and safe for several processes: every change takes
+// a file lock, re-reads the file, and replaces it by rename. Creating a key
+// creates the keys above it, as on the device.
 #pragma once
 
 #include <cstdint>

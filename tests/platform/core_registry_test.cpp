@@ -1,11 +1,14 @@
 #include "platform/registry.h"
+#include "platform/types.h"
 
 #include "tests/platform/peer.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
 
 using ce::reg::Root;
 
@@ -64,8 +67,12 @@ TEST(Registry, DamagedFileLosesOnlyTheDamagedLines)
     {
         std::ofstream f(root.path() + "/registry.txt", std::ios::app);
         f << "garbage line\nV\t7\tB\tx\ts\ty\nV\t0\tA\n\n";
+        f << "V\t0\tA\tbad\td\t12x\nV\t0\tA\thuge\td\t4294967296\nV\t0\tA\tmax\td\t4294967295\n";
     }
     EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "good"), "1");
+    EXPECT_FALSE(ce::reg::getDword(Root::CurrentUser, "A", "bad")); // not read as 12 or 0
+    EXPECT_FALSE(ce::reg::getDword(Root::CurrentUser, "A", "huge"));
+    EXPECT_EQ(ce::reg::getDword(Root::CurrentUser, "A", "max"), 0xFFFFFFFFu);
     EXPECT_TRUE(ce::reg::setString(Root::CurrentUser, "A", "more", "2"));
     EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "good"), "1");
 }
@@ -82,4 +89,62 @@ TEST(Registry, TwoProcessesWritingAtOnceLoseNothing)
     ASSERT_EQ(b.wait(), 0);
     EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "Shared").size(), size_t(3 * n));
     EXPECT_EQ(ce::reg::getDword(Root::CurrentUser, "shared", "b59"), 59u);
+}
+
+TEST(Registry, KeysAboveACreatedKeyExistToo)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::reg::setString(Root::LocalMachine, "Drivers\\BuiltIn\\ANT", "Dll", "ant.dll");
+    EXPECT_TRUE(ce::reg::keyExists(Root::LocalMachine, "Drivers"));
+    EXPECT_EQ(ce::reg::subKeys(Root::LocalMachine, "Drivers"), std::vector<std::string> { "BuiltIn" });
+    EXPECT_TRUE(ce::reg::deleteKey(Root::LocalMachine, "drivers\\builtin\\ant"));
+    EXPECT_TRUE(ce::reg::keyExists(Root::LocalMachine, "Drivers\\BuiltIn")); // only the key itself goes
+
+    // A file that lists only the deepest key reads the same way.
+    {
+        std::ofstream f(root.path() + "/registry.txt", std::ios::app);
+        f << "V\t0\tComm\\\\EAPOL\\\\Wlan1\tIdentity\ts\tme\n";
+    }
+    EXPECT_TRUE(ce::reg::keyExists(Root::CurrentUser, "Comm\\EAPOL"));
+    EXPECT_EQ(ce::reg::subKeys(Root::CurrentUser, "Comm"), std::vector<std::string> { "EAPOL" });
+}
+
+TEST(Registry, AChangeThatCannotBeMadeSafelyIsRefusedAndLosesNothing)
+{
+    kivo::test::TempDeviceRoot root;
+    namespace fs = std::filesystem;
+    const std::string file = root.path() + "/registry.txt";
+    const std::string lock = root.path() + "/registry.lock";
+    ASSERT_TRUE(ce::reg::setString(Root::CurrentUser, "A", "kept", "1"));
+    struct Case {
+        const char* what;
+        std::function<void()> spoil, mend;
+        ce::DWORD error;
+    } cases[] = {
+        { "no lock to take",
+            [&] {
+                fs::remove(lock);
+                fs::create_directory(lock);
+            },
+            [&] { fs::remove(lock); }, ce::ERROR_SHARING_VIOLATION },
+        { "a registry file that cannot be read",
+            [&] {
+                fs::rename(file, file + ".aside");
+                fs::create_directory_symlink(root.path(), file);
+            },
+            [&] {
+                fs::remove(file);
+                fs::rename(file + ".aside", file);
+            },
+            ce::ERROR_READ_FAULT },
+    };
+    for (auto& c : cases) {
+        c.spoil();
+        EXPECT_FALSE(ce::reg::setString(Root::CurrentUser, "A", "new", "2")) << c.what;
+        EXPECT_EQ(ce::getLastError(), c.error) << c.what;
+        EXPECT_FALSE(ce::reg::deleteKey(Root::CurrentUser, "A")) << c.what;
+        c.mend();
+        EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "kept"), "1") << c.what;
+        EXPECT_FALSE(ce::reg::getString(Root::CurrentUser, "A", "new")) << c.what;
+    }
 }
