@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -98,6 +99,33 @@ std::string matchEntry(const std::string& dir, const std::string& component, boo
     return found;
 }
 
+// The components of a device path below the root, "." and ".." applied (the
+// latter never above the root), relative paths joined to the program
+// directory. A path ends at its first NUL, as the device's file calls see it.
+std::vector<std::string> logicalComponents(std::string devicePath, const std::string& programDir)
+{
+    devicePath.resize(std::min(devicePath.size(), devicePath.find('\0')));
+    std::vector<std::string> given = splitComponents(devicePath);
+    bool absolute = (!devicePath.empty() && (devicePath[0] == '\\' || devicePath[0] == '/'))
+        || (!given.empty() && isDriveName(given[0]));
+    std::vector<std::string> parts = absolute ? std::vector<std::string> {} : splitComponents(programDir);
+    for (auto& c : given)
+        parts.push_back(c);
+
+    std::vector<std::string> stack;
+    for (auto& c : parts) {
+        if (c == ".")
+            continue;
+        if (c == "..") {
+            if (!stack.empty())
+                stack.pop_back();
+            continue;
+        }
+        stack.push_back(c);
+    }
+    return stack;
+}
+
 } // namespace
 
 std::string deviceRoot()
@@ -129,33 +157,16 @@ std::string programDirectory()
 
 std::string resolvePath(const std::string& devicePath, bool createParents)
 {
-    if (devicePath.empty()) {
+    if (devicePath.empty() || devicePath[0] == '\0') {
         setLastError(ERROR_PATH_NOT_FOUND);
         return {};
     }
     std::string root;
-    std::string programDir;
+    std::vector<std::string> stack;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         root = rootLocked();
-        programDir = g_programDir;
-    }
-    std::vector<std::string> given = splitComponents(devicePath);
-    bool absolute = devicePath[0] == '\\' || devicePath[0] == '/' || (!given.empty() && isDriveName(given[0]));
-    std::vector<std::string> parts = absolute ? std::vector<std::string> {} : splitComponents(programDir);
-    for (auto& c : given)
-        parts.push_back(c);
-
-    std::vector<std::string> stack;
-    for (auto& c : parts) {
-        if (c == ".")
-            continue;
-        if (c == "..") {
-            if (!stack.empty())
-                stack.pop_back();
-            continue;
-        }
-        stack.push_back(c);
+        stack = logicalComponents(devicePath, g_programDir);
     }
 
     std::string out = root;
@@ -185,10 +196,12 @@ std::string ensureDirectory(const std::string& devicePath)
 
 std::optional<uint64_t> freeSpace(const std::string& devicePath)
 {
-    std::vector<std::string> parts = splitComponents(devicePath);
-    if (!parts.empty()) {
+    {
+        // The drive is the first component the path resolves to, for a
+        // relative name that of the program directory.
         std::lock_guard<std::mutex> lock(g_mutex);
-        auto it = g_freeOverrides.find(lower(parts[0]));
+        std::vector<std::string> parts = logicalComponents(devicePath, g_programDir);
+        auto it = parts.empty() ? g_freeOverrides.end() : g_freeOverrides.find(lower(parts[0]));
         if (it != g_freeOverrides.end() && it->second)
             return it->second;
     }

@@ -58,3 +58,26 @@ TEST(Paths, FreeSpaceHonoursTheOverride)
     ce::setFreeSpaceOverride("DataDrive", std::nullopt);
     EXPECT_NE(ce::freeSpace("/DataDrive"), std::optional<uint64_t>(1234));
 }
+
+TEST(Paths, AnEmbeddedNulEndsThePath)
+{
+    kivo::test::TempDeviceRoot root;
+    // What a C call would see of the result must stay inside the root too.
+    for (std::string device : { std::string("\\..\0x", 5), std::string("\\SystemDrive\\..\0\\y", 18) }) {
+        std::string p = ce::resolvePath(device);
+        EXPECT_EQ(std::string(p.c_str()), root.path()) << p;
+    }
+    EXPECT_EQ(ce::resolvePath(std::string("\0a", 2)), "");
+}
+
+TEST(Paths, FreeSpaceOverrideFollowsTheDriveThePathResolvesTo)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::setProgramDirectory("\\DataDrive\\Falmo");
+    ce::setFreeSpaceOverride("DataDrive", 1234);
+    for (const char* device : { "Tracks\\a.gpx", "\\SystemDrive\\..\\DataDrive\\x", "/datadrive" })
+        EXPECT_EQ(ce::freeSpace(device), std::optional<uint64_t>(1234)) << device;
+    EXPECT_NE(ce::freeSpace("\\DataDrive\\..\\SystemDrive"), std::optional<uint64_t>(1234));
+    ce::setFreeSpaceOverride("DataDrive", std::nullopt);
+    ce::setProgramDirectory("\\SystemDrive");
+}
