@@ -124,16 +124,15 @@ HMODULE loadLibrary(const std::string& deviceName)
     return nullptr;
 }
 
-static bool known(HMODULE module)
+namespace {
+
+// Looks up a symbol of a module still loaded; the lock keeps freeLibrary
+// from unloading it meanwhile. Null with the last error set otherwise.
+void* findSymbol(HMODULE module, const char* name)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    return module && g_modules.count(module);
-}
-
-void* getProcAddress(HMODULE module, const char* name)
-{
-    if (!known(module) || !name) {
-        setLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+    if (!module || !g_modules.count(module)) {
+        setLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
     void* p = ::dlsym(module->dl, name);
@@ -142,14 +141,23 @@ void* getProcAddress(HMODULE module, const char* name)
     return p;
 }
 
-void* getProcAddressOrdinal(HMODULE module, uint16_t ordinal)
+} // namespace
+
+void* getProcAddress(HMODULE module, const char* name)
 {
-    if (!known(module) || ordinal == 0) {
-        setLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+    if (!name) {
+        setLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
-    auto* table = static_cast<const KivoOrdinalEntry*>(::dlsym(module->dl, "KivoOrdinalTable"));
-    for (; table && table->ordinal != 0; ++table)
+    return findSymbol(module, name);
+}
+
+void* getProcAddressOrdinal(HMODULE module, uint16_t ordinal)
+{
+    auto* table = static_cast<const KivoOrdinalEntry*>(findSymbol(module, "KivoOrdinalTable"));
+    if (!table)
+        return nullptr;
+    for (; table->ordinal != 0; ++table)
         if (table->ordinal == ordinal && table->function)
             return table->function;
     setLastError(ERROR_PROC_NOT_FOUND);

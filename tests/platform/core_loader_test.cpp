@@ -47,3 +47,15 @@ TEST(Loader, ALibraryWithoutOrdinalTableHasNoOrdinals)
     EXPECT_EQ(ce::getProcAddressOrdinal(m, 1), nullptr);
     ce::freeLibrary(m);
 }
+
+TEST(Loader, AFreedModuleIsAnInvalidHandle)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HMODULE m = ce::loadLibrary("PlatformTestLib.dll");
+    ASSERT_TRUE(m);
+    ASSERT_TRUE(ce::freeLibrary(m));
+    EXPECT_EQ(ce::getProcAddress(m, "TestLibAnswer"), nullptr);
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(ce::getProcAddressOrdinal(m, 7), nullptr);
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_INVALID_HANDLE);
+}
