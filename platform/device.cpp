@@ -262,11 +262,21 @@ public:
     std::atomic<DWORD> readTimeout { 0 };
 };
 
-std::shared_ptr<DeviceObject> device(HANDLE h)
+// The open device behind h for one call: *count cleared first, null with
+// the last error set for a bad handle or a missing buffer.
+std::shared_ptr<DeviceObject> device(HANDLE h, bool buffersGiven, DWORD* count)
 {
     auto d = detail::lookupAs<DeviceObject>(h);
-    if (!d)
+    if (!d) {
         setLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (count)
+        *count = 0;
+    if (!buffersGiven) {
+        setLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
     return d;
 }
 
@@ -311,15 +321,9 @@ HANDLE openDevice(const std::string& name, DWORD access)
 
 BOOL readDevice(HANDLE h, void* buffer, DWORD size, DWORD* bytesRead)
 {
-    auto d = device(h);
+    auto d = device(h, buffer || !size, bytesRead);
     if (!d)
         return 0;
-    if (bytesRead)
-        *bytesRead = 0;
-    if (!buffer && size) {
-        setLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     std::vector<uint8_t> data;
     if (!d->session->read(data, size, d->readTimeout)) {
         setLastError(d->closed() ? ERROR_INVALID_HANDLE : ERROR_READ_FAULT);
@@ -335,15 +339,9 @@ BOOL readDevice(HANDLE h, void* buffer, DWORD size, DWORD* bytesRead)
 
 BOOL writeDevice(HANDLE h, const void* buffer, DWORD size, DWORD* bytesWritten)
 {
-    auto d = device(h);
+    auto d = device(h, buffer || !size, bytesWritten);
     if (!d)
         return 0;
-    if (bytesWritten)
-        *bytesWritten = 0;
-    if (!buffer && size) {
-        setLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     if (!d->session->write(static_cast<const uint8_t*>(buffer), size)) {
         setLastError(ERROR_WRITE_FAULT);
         return 0;
@@ -355,15 +353,9 @@ BOOL writeDevice(HANDLE h, const void* buffer, DWORD size, DWORD* bytesWritten)
 
 BOOL deviceIoControl(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* bytesReturned)
 {
-    auto d = device(h);
+    auto d = device(h, (in || !inSize) && (out || !outSize), bytesReturned);
     if (!d)
         return 0;
-    if (bytesReturned)
-        *bytesReturned = 0;
-    if ((!in && inSize) || (!out && outSize)) {
-        setLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     std::vector<uint8_t> input(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + (in ? inSize : 0));
     std::vector<uint8_t> output;
     DWORD error = ERROR_GEN_FAILURE;
@@ -381,7 +373,7 @@ BOOL deviceIoControl(HANDLE h, DWORD code, const void* in, DWORD inSize, void* o
 
 BOOL setDeviceTimeouts(HANDLE h, const DeviceTimeouts& timeouts)
 {
-    auto d = device(h);
+    auto d = device(h, true, nullptr);
     if (!d)
         return 0;
     d->readTimeout = timeouts.readTimeoutMs;
@@ -491,8 +483,13 @@ struct DeviceServer::Impl {
                             r = std::move(reads.front());
                             reads.erase(reads.begin());
                         }
+                        // Never more than asked, and never more than one frame holds,
+                        // whatever the client asks or the driver returns.
+                        size_t most = std::min<size_t>(r.a, kMaxFrame);
                         std::vector<uint8_t> data;
-                        bool ok = session->read(data, r.a, r.b);
+                        bool ok = session->read(data, most, r.b);
+                        if (data.size() > most)
+                            data.resize(most);
                         sendFrame(fd, sendMutex, Frame { ReadReply, r.id, ok ? 1u : 0u, 0, std::move(data) });
                     }
                 });
@@ -540,19 +537,38 @@ DeviceServer::DeviceServer(const std::string& name, std::shared_ptr<DeviceDriver
     d->path = socketPath(name);
     std::error_code ec;
     std::filesystem::create_directories(deviceRoot() + "/dev", ec);
-    ::unlink(d->path.c_str()); // a socket left by a killed server
     sockaddr_un addr;
     socklen_t len;
+    if (!detail::pathAddress(d->path, &addr, &len)) {
+        debugPrintf("device server %s: path too long for a socket", d->path.c_str());
+        return;
+    }
+    // A name is served once: a live server keeps it, a socket left by a
+    // killed one (nobody answers) is replaced.
+    int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    bool live = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&addr), len) == 0;
+    if (probe >= 0)
+        ::close(probe);
+    if (live) {
+        debugPrintf("device server %s: already served by another server", d->path.c_str());
+        return;
+    }
+    ::unlink(d->path.c_str());
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || !detail::pathAddress(d->path, &addr, &len) || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0
-        || ::listen(fd, 16) != 0) {
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 16) != 0) {
         debugPrintf("device server %s: cannot listen (%s)", d->path.c_str(), std::strerror(errno));
         if (fd >= 0)
             ::close(fd);
         return;
     }
-    d->listenFd = fd;
     d->wakeFd = eventfd(0, EFD_CLOEXEC);
+    if (d->wakeFd < 0) {
+        debugPrintf("device server %s: no wake-up descriptor (%s)", d->path.c_str(), std::strerror(errno));
+        ::unlink(d->path.c_str());
+        ::close(fd);
+        return;
+    }
+    d->listenFd = fd;
     d->acceptor = std::thread([this] { d->acceptLoop(); });
 }
 
@@ -564,8 +580,10 @@ DeviceServer::~DeviceServer()
     ssize_t n = ::write(d->wakeFd, &one, sizeof one);
     (void)n;
     d->acceptor.join();
-    ::close(d->listenFd);
+    // Unlinked while still listening, so a server started meanwhile under
+    // the same name keeps its socket.
     ::unlink(d->path.c_str());
+    ::close(d->listenFd);
     std::lock_guard<std::mutex> lock(d->mutex);
     for (auto& c : d->connections)
         ::shutdown(c->fd, SHUT_RDWR);

@@ -47,6 +47,28 @@ public:
     std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD*) override { return std::make_unique<Recorder>(&log); }
 };
 
+// A misbehaving device: every read hands back more than one frame can carry.
+class FloodSession : public ce::DeviceSession {
+public:
+    bool read(std::vector<uint8_t>& out, size_t, ce::DWORD) override
+    {
+        out.assign(3u << 20, 'f');
+        return true;
+    }
+    bool write(const uint8_t*, size_t) override { return true; }
+    bool ioControl(ce::DWORD, const std::vector<uint8_t>&, std::vector<uint8_t>&, size_t, ce::DWORD* error) override
+    {
+        *error = ce::ERROR_NOT_SUPPORTED;
+        return false;
+    }
+    void close() override { }
+};
+
+class FloodDriver : public ce::DeviceDriver {
+public:
+    std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD*) override { return std::make_unique<FloodSession>(); }
+};
+
 bool startServing(kivo::test::Peer& peer)
 {
     return peer.readLine() == "ready";
@@ -157,4 +179,42 @@ TEST(Device, BuiltInDriverIsLoadedFromTheRegistry)
     EXPECT_EQ(std::string(out, n), "ok");
     ce::closeHandle(h);
     ce::unregisterDevice("TDV7:");
+}
+
+TEST(Device, AServedNameKeepsItsFirstServer)
+{
+    kivo::test::TempDeviceRoot root;
+    auto recorder = std::make_shared<RecorderDriver>();
+    auto first = std::make_unique<ce::DeviceServer>("BUZ1:", recorder);
+    ASSERT_TRUE(first->ok());
+    {
+        ce::DeviceServer second("buz1:", std::make_shared<FloodDriver>());
+        EXPECT_FALSE(second.ok());
+    }
+    // The first one still answers, also after the refused one is gone.
+    ce::HANDLE h = ce::openDevice("BUZ1:", ce::GENERIC_WRITE);
+    ASSERT_NE(h, ce::INVALID_HANDLE_VALUE);
+    uint8_t out[4];
+    ce::DWORD n = 0;
+    EXPECT_TRUE(ce::deviceIoControl(h, 0x10, nullptr, 0, out, sizeof out, &n));
+    ce::closeHandle(h);
+    first.reset();
+    ce::DeviceServer again("BUZ1:", recorder); // the name is free once its server ends
+    EXPECT_TRUE(again.ok());
+}
+
+TEST(Device, AServedReadNeverCarriesMoreThanAsked)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::DeviceServer server("FLD1:", std::make_shared<FloodDriver>());
+    ASSERT_TRUE(server.ok());
+    ce::HANDLE h = ce::openDevice("FLD1:", ce::GENERIC_READ);
+    ASSERT_NE(h, ce::INVALID_HANDLE_VALUE);
+    char buf[16];
+    for (int i = 0; i < 2; ++i) { // the connection survives the oversized answer
+        ce::DWORD n = 0;
+        EXPECT_TRUE(ce::readDevice(h, buf, sizeof buf, &n)) << i;
+        EXPECT_EQ(n, sizeof buf) << i;
+    }
+    ce::closeHandle(h);
 }
