@@ -1,6 +1,5 @@
 #include "platform/msgqueue.h"
 
-#include "platform/debug.h"
 #include "platform/endpoint.h"
 #include "platform/handles.h"
 
@@ -73,10 +72,10 @@ public:
         return serviceLocked() >= 0;
     }
 
-    // Takes one message (without its stamp); -1 when none is waiting. A
-    // packet larger than this queue's maximum (a writer that opened the
-    // queue with a larger one) is dropped unread, so it can neither be
-    // handed out as something it is not nor end the reader.
+    // Takes one message (without its stamp); -1 when none is waiting, -2
+    // when the message was larger than this queue's maximum (a writer that
+    // opened the queue with a larger one): it is dropped unread then, as a
+    // message larger than the reader's buffer is.
     int tryRead(std::vector<char>& out)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -91,14 +90,12 @@ public:
             }
             size_t body = size_t(size) - sizeof(Stamp);
             if (body > m_maxMessage) {
-                debugPrintf("message queue: a message of %zu bytes (largest %u) dropped", body, m_maxMessage);
                 Stamp discard;
                 ::recv(fd, &discard, sizeof discard, MSG_DONTWAIT | MSG_TRUNC);
-                continue;
+                return -2;
             }
             out.resize(size_t(size));
-            ssize_t n = ::recv(fd, out.data(), out.size(), MSG_DONTWAIT);
-            if (n != size) {
+            if (::recv(fd, out.data(), out.size(), MSG_DONTWAIT) != size) {
                 dropLocked(fd);
                 continue;
             }
@@ -291,8 +288,8 @@ BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead
     std::vector<char> message;
     for (;;) {
         int n = q->tryRead(message);
-        if (n >= 0) {
-            if (DWORD(n) > bufferSize) {
+        if (n >= 0 || n == -2) {
+            if (n == -2 || DWORD(n) > bufferSize) {
                 setLastError(ERROR_INSUFFICIENT_BUFFER); // the message is dropped
                 return 0;
             }

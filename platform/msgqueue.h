@@ -25,8 +25,8 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options);
 
 // Reads one message into buffer. Waits up to timeoutMs (INFINITE allowed);
 // false with ERROR_TIMEOUT, ERROR_INSUFFICIENT_BUFFER (message larger than
-// the buffer; it is dropped), or ERROR_INVALID_HANDLE when the handle is
-// closed during the wait.
+// the buffer or than the queue's maximum; it is dropped), or
+// ERROR_INVALID_HANDLE when the handle is closed during the wait.
 BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeoutMs, DWORD* flags);
 
 // Writes one message. false with ERROR_INSUFFICIENT_BUFFER (larger than the
