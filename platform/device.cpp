@@ -280,6 +280,17 @@ std::shared_ptr<DeviceObject> device(HANDLE h, bool buffersGiven, DWORD* count)
     return d;
 }
 
+// Hands a call's result to the caller's buffer, never more than it holds.
+BOOL copyOut(const std::vector<uint8_t>& data, void* buffer, DWORD size, DWORD* count)
+{
+    size_t n = std::min<size_t>(data.size(), size);
+    if (n)
+        std::memcpy(buffer, data.data(), n);
+    if (count)
+        *count = DWORD(n);
+    return 1;
+}
+
 } // namespace
 
 HANDLE openDevice(const std::string& name, DWORD access)
@@ -329,12 +340,7 @@ BOOL readDevice(HANDLE h, void* buffer, DWORD size, DWORD* bytesRead)
         setLastError(d->closed() ? ERROR_INVALID_HANDLE : ERROR_READ_FAULT);
         return 0;
     }
-    size_t n = std::min<size_t>(data.size(), size);
-    if (n)
-        std::memcpy(buffer, data.data(), n);
-    if (bytesRead)
-        *bytesRead = DWORD(n);
-    return 1;
+    return copyOut(data, buffer, size, bytesRead);
 }
 
 BOOL writeDevice(HANDLE h, const void* buffer, DWORD size, DWORD* bytesWritten)
@@ -363,12 +369,7 @@ BOOL deviceIoControl(HANDLE h, DWORD code, const void* in, DWORD inSize, void* o
         setLastError(error ? error : ERROR_GEN_FAILURE);
         return 0;
     }
-    size_t n = std::min<size_t>(output.size(), outSize);
-    if (n)
-        std::memcpy(out, output.data(), n);
-    if (bytesReturned)
-        *bytesReturned = DWORD(n);
-    return 1;
+    return copyOut(output, out, outSize, bytesReturned);
 }
 
 BOOL setDeviceTimeouts(HANDLE h, const DeviceTimeouts& timeouts)
