@@ -421,8 +421,13 @@ struct DeviceServer::Impl {
             if (p[1].revents)
                 return;
             int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0)
+            if (fd < 0) {
+                // Out of descriptors, say: the pending connection stays and
+                // poll reports it again at once, so pause instead of spinning.
+                if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED)
+                    ::poll(&p[1], 1, 50);
                 continue;
+            }
             if (!detail::peerIsSameUser(fd)) {
                 debugPrintf("device %s: connection from another user refused", path.c_str());
                 ::close(fd);
