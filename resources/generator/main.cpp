@@ -1,4 +1,4 @@
-// Draws KivoWiFi's skin images and its click sound.
+// Draws KivoWiFi's and zyrControls' skin images and KivoWiFi's click sound.
 //
 //   kivo_resgen <output folder> <click sound file>
 //
@@ -6,9 +6,11 @@
 // each resource file and a .qrc beside each folder (common.qrc, day.qrc,
 // night.qrc) for rcc. Images that follow the day/night mode are drawn into
 // both mode folders with the mode's colours; the rest go to Common.
+// <output>/Zyr and zyr.qrc hold zyrControls' own skin set.
 //
-// To add an image, add a row to the art table: its resource path, its size,
-// which files carry it and how it is drawn. Images named ".mif" are stored as
+// To add an image, add a row to the art table (or to an area's table in its
+// own art_<area>.cpp, see art.h): its resource path, its size, which files
+// carry it and how it is drawn. Images named ".mif" are stored as
 // PNG data (the screens read image data by content).
 
 #include <QColor>
@@ -26,239 +28,11 @@
 #include <functional>
 #include <vector>
 
+#include "art.h"
+
 namespace {
 
-struct Theme {
-    bool night;
-    QColor page; // backgrounds of lists and pages
-    QColor bar; // title and footer bars
-    QColor barEdge;
-    QColor row; // list rows
-    QColor rowPressed;
-    QColor line;
-    QColor dialog;
-};
-
-// Labels the screens leave unstyled draw black text on the page and the
-// bars, so those stay light enough for it in both modes; the night pages are
-// dimmer. Rows and dialogs, whose texts the screens colour, follow the mode.
-const Theme kDay = { false, QColor(236, 238, 240), QColor(128, 170, 218), QColor(86, 128, 178), QColor(248, 249, 250),
-    QColor(255, 196, 64), QColor(190, 194, 200), QColor(40, 44, 52) };
-const Theme kNight = { true, QColor(170, 174, 180), QColor(112, 120, 132), QColor(80, 86, 96), QColor(62, 64, 68),
-    QColor(150, 98, 18), QColor(90, 94, 100), QColor(20, 22, 26) };
-
-enum class Look { Normal, Pressed, Disabled };
-
-const QColor kAccent(46, 120, 200);
-const QColor kAccentPressed(255, 176, 32);
-const QColor kDisabled(150, 150, 150);
-const QColor kGlyph(255, 255, 255);
-const QColor kGreen(60, 170, 80);
-const QColor kRed(224, 84, 72);
-
-using Paint = std::function<void(QPainter&, const QRect&, const Theme&)>;
-
-enum Bundle { Common, Themed };
-
-struct Art {
-    QString path; // resource path below ":/"
-    int width;
-    int height;
-    Bundle bundle;
-    Paint paint;
-};
-
-QColor buttonColor(Look look, QColor normal = kAccent)
-{
-    switch (look) {
-    case Look::Pressed:
-        return kAccentPressed;
-    case Look::Disabled:
-        return kDisabled;
-    default:
-        return normal;
-    }
-}
-
-// A flat rounded button face with a thin darker edge.
-Paint button(Look look, QColor normal = kAccent, qreal radius = 6)
-{
-    return [=](QPainter& p, const QRect& r, const Theme&) {
-        QColor face = buttonColor(look, normal);
-        p.setPen(QPen(face.darker(140), 1));
-        p.setBrush(face);
-        p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
-    };
-}
-
-Paint fill(std::function<QColor(const Theme&)> color)
-{
-    return [=](QPainter& p, const QRect& r, const Theme& t) { p.fillRect(r, color(t)); };
-}
-
-// A bar with a one-pixel edge at the bottom (title bars) or top (footers).
-Paint bar(bool edgeAtBottom)
-{
-    return [=](QPainter& p, const QRect& r, const Theme& t) {
-        p.fillRect(r, t.bar);
-        p.setPen(t.barEdge);
-        int y = edgeAtBottom ? r.bottom() : r.top();
-        p.drawLine(r.left(), y, r.right(), y);
-    };
-}
-
-Paint row(bool pressed)
-{
-    return [=](QPainter& p, const QRect& r, const Theme& t) {
-        p.fillRect(r, pressed ? t.rowPressed : t.row);
-        p.setPen(t.line);
-        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-    };
-}
-
-// Glyphs are drawn inside a centred square of the image.
-QRectF glyphBox(const QRect& r, qreal scale = 0.6)
-{
-    qreal side = std::min(r.width(), r.height()) * scale;
-    return QRectF(r.center().x() + 0.5 - side / 2, r.center().y() + 0.5 - side / 2, side, side);
-}
-
-void drawArrow(QPainter& p, const QRectF& b, int direction) // 0 up, 1 down, 2 left, 3 right
-{
-    QPolygonF tri;
-    switch (direction) {
-    case 0:
-        tri << QPointF(b.center().x(), b.top()) << b.bottomRight() << b.bottomLeft();
-        break;
-    case 1:
-        tri << b.topLeft() << b.topRight() << QPointF(b.center().x(), b.bottom());
-        break;
-    case 2:
-        tri << QPointF(b.left(), b.center().y()) << b.topRight() << b.bottomRight();
-        break;
-    default:
-        tri << b.topLeft() << QPointF(b.right(), b.center().y()) << b.bottomLeft();
-        break;
-    }
-    p.setPen(Qt::NoPen);
-    p.setBrush(kGlyph);
-    p.drawPolygon(tri);
-}
-
-Paint arrowButton(Look look, int direction, QColor normal = kAccent)
-{
-    return [=](QPainter& p, const QRect& r, const Theme& t) {
-        button(look, normal)(p, r, t);
-        drawArrow(p, glyphBox(r, 0.45), direction);
-    };
-}
-
-void drawTick(QPainter& p, const QRectF& b, QColor color)
-{
-    QPainterPath path;
-    path.moveTo(b.left(), b.top() + b.height() * 0.55);
-    path.lineTo(b.left() + b.width() * 0.38, b.bottom() - b.height() * 0.1);
-    path.lineTo(b.right(), b.top() + b.height() * 0.12);
-    p.setPen(QPen(color, std::max<qreal>(2, b.width() / 7), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(path);
-}
-
-Paint tick(QColor color)
-{
-    return [=](QPainter& p, const QRect& r, const Theme&) { drawTick(p, glyphBox(r, 0.8), color); };
-}
-
-// Signal strength: four rising bars, the first `bars` of them lit; a small
-// padlock at the left for secured networks.
-Paint signal(int bars, bool locked)
-{
-    return [=](QPainter& p, const QRect& r, const Theme&) {
-        const qreal barWidth = r.width() / 9.0;
-        for (int i = 0; i < 4; ++i) {
-            qreal h = r.height() * (0.3 + 0.2 * i);
-            QRectF b(r.left() + r.width() * 0.45 + i * barWidth * 1.3, r.bottom() + 1 - h, barWidth, h);
-            p.fillRect(b, i < bars ? kAccent : kDisabled);
-        }
-        if (locked) {
-            QRectF body(r.left() + 2, r.top() + r.height() * 0.45, r.width() * 0.32, r.height() * 0.45);
-            p.setPen(QPen(kRed, 2));
-            p.setBrush(Qt::NoBrush);
-            p.drawArc(QRectF(body.left() + body.width() * 0.2, body.top() - body.height() * 0.6, body.width() * 0.6,
-                          body.height() * 1.2),
-                0, 180 * 16);
-            p.setPen(Qt::NoPen);
-            p.setBrush(kRed);
-            p.drawRect(body);
-        }
-    };
-}
-
-// Frame `frame` of `count` of a spinner: a ring of dots, one of them bright.
-Paint spinner(int frame, int count)
-{
-    return [=](QPainter& p, const QRect& r, const Theme&) {
-        const QPointF c = QRectF(r).center();
-        const qreal radius = std::min(r.width(), r.height()) * 0.36;
-        const qreal dot = std::max<qreal>(2, radius * 0.22);
-        for (int i = 0; i < count; ++i) {
-            const qreal angle = 2 * M_PI * i / count - M_PI / 2;
-            const int age = ((frame - 1 - i) % count + count) % count;
-            QColor color = kAccent;
-            color.setAlpha(255 - age * 200 / count);
-            p.setPen(Qt::NoPen);
-            p.setBrush(color);
-            p.drawEllipse(QPointF(c.x() + radius * std::cos(angle), c.y() + radius * std::sin(angle)), dot, dot);
-        }
-    };
-}
-
-// Two alternating frames of a "connecting" mark: arcs growing out of a dot.
-Paint connecting(int frame)
-{
-    return [=](QPainter& p, const QRect& r, const Theme&) {
-        const QPointF base(r.center().x() + 0.5, r.bottom() - r.height() * 0.15);
-        p.setBrush(kAccent);
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(base, 2.5, 2.5);
-        p.setBrush(Qt::NoBrush);
-        for (int i = 1; i <= frame + 1; ++i) {
-            qreal rad = r.height() * 0.22 * i;
-            p.setPen(QPen(kAccent, 2.5));
-            p.drawArc(QRectF(base.x() - rad, base.y() - rad, 2 * rad, 2 * rad), 45 * 16, 90 * 16);
-        }
-    };
-}
-
-Paint field()
-{
-    return [](QPainter& p, const QRect& r, const Theme&) {
-        p.setPen(QPen(QColor(120, 124, 130), 1));
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    };
-}
-
-Paint dialogBackground()
-{
-    return [](QPainter& p, const QRect& r, const Theme& t) {
-        p.fillRect(r, t.dialog);
-        p.setPen(QPen(t.dialog.lighter(180), 2));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(QRectF(r).adjusted(8, 90, -8, -90), 8, 8);
-    };
-}
-
-Paint shadow()
-{
-    return [](QPainter& p, const QRect& r, const Theme& t) {
-        QLinearGradient g(r.topLeft(), r.bottomLeft());
-        g.setColorAt(0, t.page.darker(115));
-        g.setColorAt(0.08, t.page);
-        g.setColorAt(1, t.page);
-        p.fillRect(r, g);
-    };
-}
+using namespace kivo_art;
 
 std::vector<Art> artTable()
 {
@@ -437,9 +211,11 @@ int main(int argc, char** argv)
         { "Common", "common.qrc", &kDay, Common },
         { "Day", "day.qrc", &kDay, Themed },
         { "Night", "night.qrc", &kNight, Themed },
+        { "Zyr", "zyr.qrc", &kDay, Zyr },
     };
 
-    const std::vector<Art> art = artTable();
+    std::vector<Art> art = artTable();
+    art.insert(art.end(), registeredArt().begin(), registeredArt().end());
     for (const Target& target : targets) {
         const QString folder = out + QLatin1Char('/') + QLatin1String(target.folder);
         QStringList paths;
