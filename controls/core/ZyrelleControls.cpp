@@ -2,8 +2,13 @@
 
 #include "controls/core/LibraryInternal.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+
+#include <cmath>
+#include <limits>
+#include <utility>
 
 namespace ZyrelleControls {
 namespace {
@@ -149,6 +154,56 @@ const QString& LayoutNameSuffix()
 const QStringList& StripCompassZoomLabels()
 {
     return g_stripCompassZoomLabels;
+}
+
+namespace {
+
+double g_timeScale = 1.0;
+std::function<qint64()> g_clock;
+
+qint64 monotonicMs()
+{
+    static QElapsedTimer started = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return started.elapsed();
+}
+
+} // namespace
+
+int ScaledDuration(int ms)
+{
+    if (ms <= 0 || g_timeScale == 1.0)
+        return ms;
+    double scaled = std::round(ms * g_timeScale);
+    if (scaled < 1.0)
+        return 1;
+    if (scaled > double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return int(scaled);
+}
+
+double TimeScale()
+{
+    return g_timeScale;
+}
+
+void SetTimeScale(double scale)
+{
+    if (std::isfinite(scale) && scale > 0.0)
+        g_timeScale = scale;
+}
+
+qint64 NowMs()
+{
+    return g_clock ? g_clock() : monotonicMs();
+}
+
+void SetClock(std::function<qint64()> clock)
+{
+    g_clock = std::move(clock);
 }
 
 } // namespace Internal

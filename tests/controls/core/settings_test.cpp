@@ -7,6 +7,9 @@
 #include <QFont>
 #include <QPaintEvent>
 
+#include <cmath>
+#include <limits>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -233,6 +236,40 @@ TEST_F(SettingsTest, HookRefusesWhatCannotBeConnected)
     EXPECT_FALSE(ConnectSoundHook(nullptr));
     EXPECT_FALSE(ConnectSoundSignal(&plain, SIGNAL(playSound(const QString&))));
     EXPECT_TRUE(manager.played.isEmpty());
+}
+
+TEST(TimeControl, ScaleShortensDurationsButNeverToZero)
+{
+    struct Case {
+        double scale;
+        int ms;
+        int expected;
+    };
+    const Case cases[] = {
+        { 1.0, 200, 200 }, { 0.01, 200, 2 }, { 0.01, 20, 1 }, { 0.5, 3, 2 },
+        { 0.01, 0, 0 }, { 0.01, -1, -1 }, { 4.0, 150, 600 },
+    };
+    for (const Case& c : cases) {
+        Internal::SetTimeScale(c.scale);
+        EXPECT_EQ(Internal::ScaledDuration(c.ms), c.expected) << c.scale << " x " << c.ms;
+    }
+    Internal::SetTimeScale(0.25);
+    for (double bad : { 0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity() })
+        Internal::SetTimeScale(bad);
+    EXPECT_EQ(Internal::TimeScale(), 0.25);
+    Internal::SetTimeScale(1.0);
+}
+
+TEST(TimeControl, ClockCanBeReplacedAndRestored)
+{
+    qint64 before = Internal::NowMs();
+    qint64 fake = 1000;
+    Internal::SetClock([&fake] { return fake; });
+    EXPECT_EQ(Internal::NowMs(), 1000);
+    fake += 101;
+    EXPECT_EQ(Internal::NowMs(), 1101);
+    Internal::SetClock({});
+    EXPECT_GE(Internal::NowMs(), before);
 }
 
 } // namespace
