@@ -39,7 +39,7 @@ bool CHttpsDownloader::download(const QString& url, const QString& savePath, QSt
         // When the GET cannot start, the wait below ends by time-out.
         m_pHttpGet->getFile(url, savePath);
         m_time.start();
-        const bool finished = kivo::sync::waitForFlag(m_pHttpGet->doneFlag(), kivo::sync::kDownloadPumpSleepMs, m_time);
+        const bool finished = kivo::sync::waitForFlag(m_pHttpGet->doneFlag(), m_time);
         m_pHttpGet->clearDone();
         if (!finished) {
             // A transfer left running would go on writing into the file.

@@ -159,7 +159,7 @@ bool QNavWebResponse::waitForFinished()
 {
     QElapsedTimer clock;
     clock.start();
-    if (kivo::sync::waitForFlag(m_bFinished, kivo::sync::kSoapPumpSleepMs, clock))
+    if (kivo::sync::waitForFlag(m_bFinished, clock))
         return true;
     abandonRequest();
     return false;
