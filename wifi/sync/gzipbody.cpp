@@ -1,42 +1,15 @@
 #include "wifi/sync/gzipbody.h"
 
-#include <array>
+#include <zlib.h>
+
+#include <cstring>
 
 namespace kivo::sync {
 
-namespace {
-
-std::array<uint32_t, 256> makeCrcTable()
-{
-    std::array<uint32_t, 256> table {};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-
-const std::array<uint32_t, 256>& crcTable()
-{
-    static const std::array<uint32_t, 256> table = makeCrcTable();
-    return table;
-}
-
-} // namespace
-
-uint32_t crc32Update(uint32_t crc, unsigned char byte)
-{
-    return crcTable()[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-}
-
 uint32_t gzipCrc32(const QByteArray& data)
 {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (char c : data)
-        crc = crc32Update(crc, static_cast<unsigned char>(c));
-    return ~crc;
+    // zlib computes the same CRC-32, several bytes per step.
+    return uint32_t(::crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())));
 }
 
 QByteArray littleEndian32(uint32_t value)
@@ -47,19 +20,63 @@ QByteArray littleEndian32(uint32_t value)
     return out;
 }
 
+namespace {
+
+// One raw deflate stream per thread, reset for each body: setting a stream
+// up allocates some 256 KB of state, which would otherwise be taken from and
+// handed back to the system for every request.
+class Deflater {
+public:
+    Deflater()
+    {
+        std::memset(&m_stream, 0, sizeof(m_stream));
+        m_ready = deflateInit2(&m_stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~Deflater()
+    {
+        if (m_ready)
+            deflateEnd(&m_stream);
+    }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    // Appends the raw deflate stream of data to out; false when zlib fails.
+    bool deflateInto(const QByteArray& data, QByteArray& out)
+    {
+        if (!m_ready || deflateReset(&m_stream) != Z_OK)
+            return false;
+        const int start = out.size();
+        const uLong bound = deflateBound(&m_stream, uLong(data.size()));
+        out.resize(start + int(bound));
+        m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+        m_stream.avail_in = uInt(data.size());
+        m_stream.next_out = reinterpret_cast<Bytef*>(out.data() + start);
+        m_stream.avail_out = uInt(bound);
+        // The bound holds the whole stream, so one call finishes it.
+        const int rc = deflate(&m_stream, Z_FINISH);
+        out.resize(start + int(m_stream.total_out));
+        return rc == Z_STREAM_END;
+    }
+
+private:
+    z_stream m_stream;
+    bool m_ready = false;
+};
+
+} // namespace
+
 QByteArray gzipCompress(const QByteArray& data)
 {
-    // qCompress gives a 4-byte length, the 2-byte zlib header, the deflate
-    // stream and the 4-byte Adler-32: keep only the deflate stream.
-    // Empty data gets the empty final block qCompress does not write.
-    const QByteArray zlibData = qCompress(data, -1);
-    const QByteArray deflate = data.isEmpty() ? QByteArray("\x03\x00", 2) : zlibData.mid(6, zlibData.size() - 10);
-
     static const char header[10] = { '\x1F', '\x8B', '\x08', '\x00', '\x00', '\x00', '\x00', '\x00', '\x02', '\xFF' };
+    thread_local Deflater deflater;
     QByteArray out;
-    out.reserve(deflate.size() + 18);
+    out.reserve(int(compressBound(uLong(data.size()))) + 32);
     out.append(header, sizeof(header));
-    out.append(deflate);
+    if (!deflater.deflateInto(data, out)) {
+        // Out of memory in zlib: a body the server cannot read is worse than
+        // none, and an empty body fails the request visibly.
+        return QByteArray();
+    }
     out.append(littleEndian32(gzipCrc32(data)));
     out.append(littleEndian32(uint32_t(data.size())));
     return out;

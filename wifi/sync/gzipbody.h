@@ -14,7 +14,6 @@ QByteArray gzipCompress(const QByteArray& data);
 
 // The CRC-32 of ISO 3309 / RFC 1952 (reflected polynomial 0xEDB88320).
 uint32_t gzipCrc32(const QByteArray& data);
-uint32_t crc32Update(uint32_t crc, unsigned char byte);
 
 // Four bytes, least significant first.
 QByteArray littleEndian32(uint32_t value);
