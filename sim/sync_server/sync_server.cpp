@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -344,6 +345,10 @@ void SyncServer::acceptLoop()
         // A peer that stops reading cannot hold a send forever.
         const timeval sendLimit = { m_idleTimeoutMs / 1000, (m_idleTimeoutMs % 1000) * 1000 };
         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof(sendLimit));
+        // Answers go out as soon as they are written, not after the peer's
+        // acknowledgement of the previous segment.
+        int noDelay = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof(noDelay));
         m_connectionFds.push_back(fd);
         auto finished = std::make_shared<bool>(false);
         m_connections.push_back(Connection { std::thread([this, fd, finished] {
@@ -614,17 +619,24 @@ void SyncServer::serveConnection(int fd)
         if (!keepAlive)
             out += "Connection: close\r\n";
         out += "\r\n";
+        const bool cut
+            = !noBody && response.closeAfterBodyBytes >= 0 && size_t(response.closeAfterBodyBytes) < response.body.size();
+        if (noBody || (response.trickleBytes == 0 && !cut)) {
+            // Head and body in one write: with the small writes of a
+            // keep-alive exchange, a second write would wait for the peer's
+            // delayed acknowledgement.
+            if (!noBody)
+                out += response.body;
+            if (!sendAll(fd, out.data(), out.size()))
+                break;
+            continue;
+        }
         if (!sendAll(fd, out.data(), out.size()))
             break;
-        if (noBody)
-            continue;
 
         std::string body = response.body;
-        bool cut = false;
-        if (response.closeAfterBodyBytes >= 0 && size_t(response.closeAfterBodyBytes) < body.size()) {
+        if (cut)
             body.resize(size_t(response.closeAfterBodyBytes));
-            cut = true;
-        }
         const size_t piece = response.trickleBytes > 0 ? response.trickleBytes : std::max<size_t>(body.size(), 1);
         bool sent = true;
         for (size_t at = 0; sent && at < body.size(); at += piece) {
