@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -29,7 +30,7 @@ public:
             const double perIteration = run.GetAdjustedRealTime();
             // A median, where there is one, replaces the single runs.
             if (aggregate || !m_median.count(name))
-                m_times[name] = perIteration;
+                m_times[name] = { perIteration, benchmark::GetTimeUnitString(run.time_unit) };
             if (aggregate)
                 m_median[name] = true;
         }
@@ -39,24 +40,25 @@ public:
     {
         ConsoleReporter::Finalize();
         const std::string mark = "_Floor";
-        for (const auto& [name, time] : m_times) {
+        for (const auto& [name, timed] : m_times) {
+            const double time = timed.first;
             const std::string::size_type slash = name.find('/');
             const std::string base = name.substr(0, slash);
             if (base.size() > mark.size() && base.compare(base.size() - mark.size(), mark.size(), mark) == 0)
                 continue;
             const std::string floorName = base + mark + (slash == std::string::npos ? "" : name.substr(slash));
             auto floor = m_times.find(floorName);
-            if (floor == m_times.end() || floor->second <= 0)
+            if (floor == m_times.end() || floor->second.first <= 0)
                 continue;
-            std::printf("ratio %s: %.2fx (%.4g %s vs %.4g %s)\n", name.c_str(), time / floor->second, time,
-                unit().c_str(), floor->second, unit().c_str());
+            std::printf("ratio %s: %.2fx (%.4g %s vs %.4g %s)\n", name.c_str(), time / floor->second.first, time,
+                timed.second, floor->second.first, floor->second.second);
         }
         std::fflush(stdout);
     }
 
 private:
-    std::string unit() const { return "ns"; }
-    std::map<std::string, double> m_times;
+    // Time per iteration and its unit, by name.
+    std::map<std::string, std::pair<double, const char*>> m_times;
     std::map<std::string, bool> m_median;
 };
 
