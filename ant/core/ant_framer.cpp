@@ -181,6 +181,12 @@ uint16_t ANTFramer::waitMessage(uint32_t timeoutMs)
     }
 }
 
+void ANTFramer::wake()
+{
+    OsLock lock(m_ringMutex);
+    m_condition.signal();
+}
+
 uint16_t ANTFramer::readMessage(uint8_t* out, uint16_t max)
 {
     if (!out)
@@ -307,6 +313,25 @@ bool ANTResponseWaiter::wait(uint32_t timeoutMs)
     if (!m_done && timeoutMs != 0)
         m_condition->timedWait(framer->m_waiterMutex, timeoutMs);
     return m_done;
+}
+
+bool ANTResponseWaiter::waitAny(ANTResponseWaiter* const* waiters, size_t n, uint32_t timeoutMs)
+{
+    if (!waiters || n == 0 || !waiters[0])
+        return false;
+    ANTFramer* framer = waiters[0]->m_framer;
+    auto anyDone = [&] {
+        for (size_t i = 0; i < n; ++i)
+            if (waiters[i] && waiters[i]->m_done)
+                return true;
+        return false;
+    };
+    if (!framer)
+        return anyDone();
+    OsLock lock(framer->m_waiterMutex);
+    if (!anyDone() && timeoutMs != 0)
+        waiters[0]->m_condition->timedWait(framer->m_waiterMutex, timeoutMs);
+    return anyDone();
 }
 
 } // namespace senvoy

@@ -11,6 +11,7 @@
 #include "ant/core/os_services.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -81,6 +82,9 @@ public:
     static uint8_t channelOf(const uint8_t* msg, uint32_t dataLength = ANT_MAX_DATA);
     bool initialised() const { return m_initialised; }
     bool cancelRequested() const { return m_cancel && *m_cancel == 1; }
+    // Wakes a thread in waitMessage (it peeks again), so an owner that is
+    // stopping need not wait for the time-out.
+    void wake();
 
 private:
     friend class ANTResponseWaiter;
@@ -126,6 +130,11 @@ public:
     void disarm();
     // The done flag; waits once up to timeoutMs first when not done.
     bool wait(uint32_t timeoutMs);
+    // For n waiters armed on one framer and signalled on one condition (the
+    // first waiter's): waits once up to timeoutMs unless one of them is done,
+    // checking them under the framer's waiter lock so no reply slips between
+    // the check and the wait. True when any of them is done.
+    static bool waitAny(ANTResponseWaiter* const* waiters, size_t n, uint32_t timeoutMs);
 
     bool done() const { return m_done; }
     uint8_t messageId() const { return m_id; }
