@@ -48,6 +48,9 @@ struct AntRadioSim::Core {
     bool sessionOpen = false;
     ce::HANDLE queue = nullptr; // write end
     std::ofstream logFile;
+    AntRadioModel model;
+    AnswerMode answerMode = AnswerMode::Off;
+    std::vector<std::vector<uint8_t>> held; // received frames not yet queued
 
     ~Core()
     {
@@ -124,6 +127,32 @@ struct AntRadioSim::Core {
             recordLocked(AntFrameRecord::Direction::Received, f, status);
         return status == "queued";
     }
+
+    bool deliverFramesLocked(const std::vector<std::vector<uint8_t>>& frames)
+    {
+        if (frames.empty())
+            return true;
+        std::vector<uint8_t> stream;
+        for (const auto& f : frames)
+            stream.insert(stream.end(), f.begin(), f.end());
+        return deliverLocked(stream, frames);
+    }
+
+    // The model's answers to a frame the host sent (checked already).
+    void answerLocked(const std::vector<uint8_t>& frame)
+    {
+        if (answerMode == AnswerMode::Off)
+            return;
+        uint8_t n = frame[1];
+        std::vector<uint8_t> data(frame.begin() + 3, frame.begin() + 3 + n);
+        std::vector<std::vector<uint8_t>> frames;
+        for (const AntMessage& m : model.handle(frame[2], data))
+            frames.push_back(receivedFrame(m.id, m.data));
+        if (answerMode == AnswerMode::Held)
+            held.insert(held.end(), frames.begin(), frames.end());
+        else
+            deliverFramesLocked(frames);
+    }
 };
 
 namespace {
@@ -167,6 +196,8 @@ public:
         m_core->recordLocked(AntFrameRecord::Direction::Sent, in, std::move(status));
         if (!ok)
             *error = ce::ERROR_INVALID_DATA;
+        else
+            m_core->answerLocked(in);
         return ok;
     }
 
@@ -418,5 +449,33 @@ bool AntRadioSim::sessionOpen() const
     std::lock_guard<std::mutex> lock(m_core->m);
     return m_core->sessionOpen;
 }
+
+void AntRadioSim::setAnswerMode(AnswerMode mode)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->answerMode = mode;
+}
+
+size_t AntRadioSim::deliverHeld()
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    std::vector<std::vector<uint8_t>> frames;
+    frames.swap(m_core->held);
+    m_core->deliverFramesLocked(frames);
+    return frames.size();
+}
+
+size_t AntRadioSim::heldCount() const
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->held.size();
+}
+
+void AntRadioSim::withModel(const std::function<void(AntRadioModel&)>& fn)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    fn(m_core->model);
+}
+
 
 } // namespace kivo::sim

@@ -7,7 +7,10 @@
 // device socket (serve); the ant_radio_sim program does the latter.
 #pragma once
 
+#include "sim/ant_radio/ant_radio_model.h"
+
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +84,19 @@ public:
 
     int startCount() const; // start controls accepted
     bool sessionOpen() const;
+
+    // The radio's answers to the host's messages (the command state
+    // machine of AntRadioModel). Off: nothing is answered (the default).
+    // Immediate: answers are queued while the host's send is in progress.
+    // Held: answers wait until deliverHeld(), so a test can step the radio.
+    enum class AnswerMode { Off, Immediate, Held };
+    void setAnswerMode(AnswerMode mode);
+    // Queues the held answers; returns how many messages went out.
+    size_t deliverHeld();
+    size_t heldCount() const;
+    // Runs fn on the radio's model under the simulator's lock (faults,
+    // inspection).
+    void withModel(const std::function<void(AntRadioModel&)>& fn);
 
     struct Core;
 

@@ -2,7 +2,9 @@
 // to the other processes of the device root, driven by commands on stdin
 // (and first from a script file, when given).
 //
-//   ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH]
+//   ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH] [--answer]
+//
+// With --answer the radio answers the host's messages from the start.
 //
 // It prints "ready" once served, then answers each command with "ok" or
 // "error: ..." on a line of its own. Commands (numbers in hex):
@@ -15,6 +17,11 @@
 //   fault write COUNT|on|off  fail the next sends
 //   fault start on|off        fail the start control
 //   fault queue               make the reader's next queue read fail
+//   fault response ID CODE [COUNT]  answer the next messages ID with CODE
+//   fault drop ID [COUNT]     lose the next messages ID (no answer)
+//   fault transfer completed|failed|silent  how data transfers end
+//   answer on|off|held        answer the host's messages (off unless --answer)
+//   deliver                   queue the held answers
 //   wait-sent COUNT MS        wait until COUNT frames were accepted
 //   log                       print the frame log, one line per frame
 //   clear                     empty the frame log
@@ -122,12 +129,48 @@ bool runCommand(AntRadioSim& sim, const std::string& line, std::ostream& out)
                 error = "fault write COUNT|on|off";
         } else if (kind == "start" && (arg == "on" || arg == "off")) {
             sim.failStart(arg == "on");
+        } else if (kind == "response" || kind == "drop") {
+            std::string a, b;
+            in >> a >> b;
+            unsigned long id = 0, code = 0, count = 1;
+            bool ok = parseNumber(arg, id, 16) && id <= 0xFF;
+            std::string countWord = kind == "response" ? b : a;
+            if (kind == "response")
+                ok = ok && parseNumber(a, code, 16) && code <= 0xFF;
+            if (!countWord.empty())
+                ok = ok && parseNumber(countWord, count, 10);
+            if (!ok)
+                error = "fault response ID CODE [COUNT] | fault drop ID [COUNT]";
+            else
+                sim.withModel([&](kivo::sim::AntRadioModel& m) {
+                    if (kind == "response")
+                        m.setResponseCode(uint8_t(id), uint8_t(code), int(count));
+                    else
+                        m.dropMessages(uint8_t(id), int(count));
+                });
+        } else if (kind == "transfer" && (arg == "completed" || arg == "failed" || arg == "silent")) {
+            using Outcome = kivo::sim::AntRadioModel::TransferOutcome;
+            Outcome o = arg == "completed" ? Outcome::Completed : arg == "failed" ? Outcome::Failed : Outcome::Silent;
+            sim.withModel([o](kivo::sim::AntRadioModel& m) { m.setTransferOutcome(o); });
         } else if (kind == "queue") {
             if (!sim.breakQueue())
                 error = "not queued (no reader?)";
         } else {
             error = "unknown fault: " + line;
         }
+    } else if (cmd == "answer") {
+        std::string arg;
+        in >> arg;
+        if (arg == "on")
+            sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
+        else if (arg == "off")
+            sim.setAnswerMode(AntRadioSim::AnswerMode::Off);
+        else if (arg == "held")
+            sim.setAnswerMode(AntRadioSim::AnswerMode::Held);
+        else
+            error = "answer on|off|held";
+    } else if (cmd == "deliver") {
+        sim.deliverHeld();
     } else if (cmd == "wait-sent") {
         unsigned long count, ms;
         std::string a, b;
@@ -157,12 +200,15 @@ int main(int argc, char** argv)
 {
     std::string logPath = "\\SystemDrive\\Sim\\AntRadio\\frames.log";
     std::string scriptPath;
+    bool answer = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if ((a == "--log" || a == "--script") && i + 1 < argc) {
+        if (a == "--answer") {
+            answer = true;
+        } else if ((a == "--log" || a == "--script") && i + 1 < argc) {
             (a == "--log" ? logPath : scriptPath) = argv[++i];
         } else {
-            std::cerr << "usage: ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH]" << std::endl;
+            std::cerr << "usage: ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH] [--answer]" << std::endl;
             return 2;
         }
     }
@@ -171,6 +217,8 @@ int main(int argc, char** argv)
         std::cerr << "ant_radio_sim: cannot write the log " << logPath << std::endl;
         return 1;
     }
+    if (answer)
+        sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
     if (!sim.serve()) {
         std::cerr << "ant_radio_sim: cannot serve ANT1:" << std::endl;
         return 1;

@@ -1,0 +1,218 @@
+#include "sim/ant_radio/ant_radio_model.h"
+
+namespace kivo::sim {
+
+namespace {
+// Data bytes each message needs at least.
+size_t minLength(uint8_t id)
+{
+    switch (id) {
+    case 0x41: case 0x4A: case 0x4B: case 0x4C: case 0x53: return 1;
+    case 0x44: case 0x45: case 0x47: case 0x4D: case 0x60: case 0x71: return 2;
+    case 0x42: case 0x43: case 0x48: case 0x49: case 0x5A: return 3;
+    case 0x51: return 5;
+    case 0x59: return 6;
+    case 0x46: case 0x4E: case 0x4F: case 0x50: return 9;
+    default: return 1;
+    }
+}
+
+// Messages whose data byte 0 is a filler or a network, not a channel.
+bool radioWide(uint8_t id)
+{
+    return id == 0x46 || id == 0x47 || id == 0x48 || id == 0x4A || id == 0x53;
+}
+} // namespace
+
+void AntRadioModel::setResponseCode(uint8_t id, uint8_t code, int count)
+{
+    m_codes[id] = { code, count };
+}
+
+void AntRadioModel::dropMessages(uint8_t id, int count)
+{
+    m_drops[id] = count;
+}
+
+void AntRadioModel::reset()
+{
+    m_channels = {};
+    m_keys = {};
+    m_keySet = {};
+}
+
+uint8_t AntRadioModel::statusByte(uint8_t ch) const
+{
+    const AntSimChannel& c = channel(ch);
+    return uint8_t((c.state & 3) | ((c.network & 3) << 2) | ((c.type & 0x0F) << 4));
+}
+
+std::vector<AntMessage> AntRadioModel::transferEnd(uint8_t ch) const
+{
+    switch (m_transferOutcome) {
+    case TransferOutcome::Completed: return { event(ch, 5) };
+    case TransferOutcome::Failed: return { event(ch, 6) };
+    case TransferOutcome::Silent: break;
+    }
+    return {};
+}
+
+std::vector<AntMessage> AntRadioModel::handle(uint8_t id, const std::vector<uint8_t>& data)
+{
+    auto drop = m_drops.find(id);
+    if (drop != m_drops.end() && drop->second != 0) {
+        if (drop->second > 0)
+            --drop->second;
+        return {};
+    }
+    if (id == 0x50)
+        return handleBurst(data);
+    uint8_t ch = data.empty() ? 0 : data[0];
+    if (data.size() < minLength(id) || (!radioWide(id) && id != 0x4D && ch >= kChannels)
+        || (id == 0x46 && ch >= kNetworks))
+        return { response(ch, id, CODE_INVALID_MESSAGE) };
+    auto fault = m_codes.find(id);
+    if (fault != m_codes.end() && fault->second.count != 0) {
+        if (fault->second.count > 0)
+            --fault->second.count;
+        return { response(ch, id, fault->second.code) };
+    }
+    if (!radioWide(id) && id != 0x4D && id != 0x4A && ch >= kChannels)
+        return { response(ch, id, CODE_INVALID_MESSAGE) };
+    AntSimChannel* c = radioWide(id) ? nullptr : &channel(ch);
+    auto needAssigned = [&](auto apply) -> std::vector<AntMessage> {
+        if (c->state == 0)
+            return { response(ch, id, CODE_WRONG_STATE) };
+        apply();
+        return { response(ch, id, CODE_OK) };
+    };
+    switch (id) {
+    case 0x41: // unassign
+        if (c->state != 1)
+            return { response(ch, id, CODE_WRONG_STATE) };
+        *c = AntSimChannel {};
+        return { response(ch, id, CODE_OK) };
+    case 0x42: // assign
+        if (c->state != 0)
+            return { response(ch, id, CODE_WRONG_STATE) };
+        if (data[2] >= kNetworks)
+            return { response(ch, id, CODE_INVALID_MESSAGE) };
+        c->state = 1;
+        c->type = data[1];
+        c->network = data[2];
+        return { response(ch, id, CODE_OK) };
+    case 0x43: return needAssigned([&] { c->period = uint16_t(data[1] | (data[2] << 8)); });
+    case 0x44: return needAssigned([&] { c->searchTimeout = data[1]; });
+    case 0x45: return needAssigned([&] { c->rf = data[1]; });
+    case 0x49: return needAssigned([] {});
+    case 0x51:
+        return needAssigned([&] {
+            c->deviceNumber = uint16_t(data[1] | (data[2] << 8));
+            c->deviceType = data[3];
+            c->transmissionType = data[4];
+        });
+    case 0x59:
+        if (data[6] >= c->list.size())
+            return { response(ch, id, CODE_INVALID_MESSAGE) };
+        return needAssigned([&] {
+            c->list[data[6]] = { uint16_t(data[1] | (data[2] << 8)), data[3], data[4] };
+        });
+    case 0x5A:
+        if (data[1] > c->list.size())
+            return { response(ch, id, CODE_INVALID_MESSAGE) };
+        return needAssigned([&] {
+            c->listSize = data[1];
+            c->exclude = data[2] != 0;
+        });
+    case 0x60: return needAssigned([&] { c->txPower = data[1]; });
+    case 0x71: return needAssigned([&] { c->proximity = data[1]; });
+    case 0x46: // network key
+        for (int i = 0; i < 8; ++i)
+            m_keys[ch][size_t(i)] = data[size_t(1 + i)];
+        m_keySet[ch] = true;
+        return { response(ch, id, CODE_OK) };
+    case 0x47: case 0x48: case 0x53:
+        return { response(0, id, CODE_OK) };
+    case 0x4A:
+        reset();
+        ++m_resets;
+        return { { 0x6F, { 0x20 } } };
+    case 0x4B: // open
+        if (c->state != 1)
+            return { response(ch, id, CODE_WRONG_STATE) };
+        c->state = 2;
+        return { response(ch, id, CODE_OK) };
+    case 0x4C: // close
+        if (c->state < 2)
+            return { response(ch, id, CODE_WRONG_STATE) };
+        c->state = 1;
+        return { response(ch, id, CODE_OK), event(ch, 7) };
+    case 0x4D: return handleRequest(ch, data[1]);
+    case 0x4E: // broadcast data from the host: sent on the channel, nothing answered
+        return {};
+    case 0x4F: // acknowledged data
+        if (c->state < 2)
+            return { response(ch, id, CODE_WRONG_STATE) };
+        m_transfers.emplace_back(data.begin() + 1, data.begin() + 9);
+        return transferEnd(ch);
+    default:
+        return { response(ch, id, CODE_INVALID_MESSAGE) };
+    }
+}
+
+std::vector<AntMessage> AntRadioModel::handleRequest(uint8_t ch, uint8_t what)
+{
+    if (what == 0x54) // capabilities: channels, networks, option bytes
+        return { { 0x54, { kChannels, kNetworks, 0x00, 0x00, 0x00, 0x00 } } };
+    if (ch >= kChannels)
+        return { response(ch, 0x4D, CODE_INVALID_MESSAGE) };
+    const AntSimChannel& c = channel(ch);
+    if (what == 0x52)
+        return { { 0x52, { ch, statusByte(ch) } } };
+    if (what == 0x51)
+        return { { 0x51,
+            { ch, uint8_t(c.deviceNumber & 0xFF), uint8_t(c.deviceNumber >> 8), c.deviceType,
+                c.transmissionType } } };
+    return { response(ch, 0x4D, CODE_INVALID_MESSAGE) };
+}
+
+std::vector<AntMessage> AntRadioModel::handleBurst(const std::vector<uint8_t>& data)
+{
+    if (data.size() < 9)
+        return { response(data.empty() ? 0 : data[0] & 0x1F, 0x50, CODE_INVALID_MESSAGE) };
+    uint8_t ch = data[0] & 0x1F;
+    uint8_t sequence = (data[0] >> 5) & 3;
+    bool last = (data[0] & 0x80) != 0;
+    if (ch >= kChannels)
+        return { response(ch, 0x50, CODE_INVALID_MESSAGE) };
+    AntSimChannel& c = channel(ch);
+    std::vector<AntMessage> out;
+    if (sequence == 0) {
+        c.burstNext = 0;
+        c.burstData.clear();
+    }
+    if (c.burstNext >= 0) {
+        if (c.state < 2) {
+            out.push_back(response(ch, 0x50, CODE_WRONG_STATE));
+            c.burstNext = -1;
+        } else if (sequence != c.burstNext) {
+            out.push_back(event(ch, 6)); // packets lost or out of order
+            c.burstNext = -1;
+        } else {
+            c.burstData.insert(c.burstData.end(), data.begin() + 1, data.begin() + 9);
+            c.burstNext = sequence == 3 ? 1 : sequence + 1;
+        }
+    }
+    if (last) {
+        if (c.burstNext >= 0) {
+            m_transfers.push_back(c.burstData);
+            auto end = transferEnd(ch);
+            out.insert(out.end(), end.begin(), end.end());
+        }
+        c.burstNext = 0;
+        c.burstData.clear();
+    }
+    return out;
+}
+
+} // namespace kivo::sim

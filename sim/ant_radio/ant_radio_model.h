@@ -1,0 +1,104 @@
+// The simulated radio's command state machine: eight channels with their
+// configuration and state, the network keys, and the answers the radio
+// gives to each message the host sends. Pure logic, no threads: the
+// simulator feeds it the host's messages and queues what it answers.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace kivo::sim {
+
+struct AntMessage {
+    uint8_t id = 0;
+    std::vector<uint8_t> data;
+    bool operator==(const AntMessage& o) const { return id == o.id && data == o.data; }
+};
+
+struct AntListEntry {
+    uint16_t deviceNumber = 0;
+    uint8_t deviceType = 0;
+    uint8_t transmissionType = 0;
+};
+
+struct AntSimChannel {
+    uint8_t state = 0; // 0 unassigned, 1 assigned, 2 searching, 3 tracking
+    uint8_t type = 0;
+    uint8_t network = 0;
+    uint16_t deviceNumber = 0;
+    uint8_t deviceType = 0;
+    uint8_t transmissionType = 0;
+    uint8_t rf = 66;
+    uint16_t period = 8192;
+    uint8_t searchTimeout = 12;
+    uint8_t txPower = 3;
+    uint8_t proximity = 0;
+    std::array<AntListEntry, 4> list {};
+    uint8_t listSize = 0;
+    bool exclude = false;
+    // Burst from the host: the next sequence number, or -1 when the burst
+    // was refused and the rest of it is ignored.
+    int burstNext = 0;
+    std::vector<uint8_t> burstData;
+};
+
+class AntRadioModel {
+public:
+    static constexpr uint8_t kChannels = 8;
+    static constexpr uint8_t kNetworks = 8;
+    static constexpr uint8_t CODE_OK = 0x00;
+    static constexpr uint8_t CODE_WRONG_STATE = 0x15;
+    static constexpr uint8_t CODE_INVALID_MESSAGE = 0x28;
+
+    enum class TransferOutcome { Completed, Failed, Silent };
+
+    // The answers to one message from the host, in order.
+    std::vector<AntMessage> handle(uint8_t id, const std::vector<uint8_t>& data);
+
+    // Faults. The next count messages with this id are answered with code
+    // (and change nothing), or are lost on the way (no answer, no effect);
+    // count -1 means all of them, 0 ends the fault.
+    void setResponseCode(uint8_t id, uint8_t code, int count);
+    void dropMessages(uint8_t id, int count);
+    // How acknowledged data and bursts end.
+    void setTransferOutcome(TransferOutcome outcome) { m_transferOutcome = outcome; }
+
+    const AntSimChannel& channel(uint8_t ch) const { return m_channels[ch % kChannels]; }
+    AntSimChannel& channel(uint8_t ch) { return m_channels[ch % kChannels]; }
+    bool hasKey(uint8_t network) const { return m_keySet[network % kNetworks]; }
+    const std::array<uint8_t, 8>& key(uint8_t network) const { return m_keys[network % kNetworks]; }
+    // Acknowledged and burst payloads the host sent, by channel, in order.
+    const std::vector<std::vector<uint8_t>>& transfers() const { return m_transfers; }
+    int resets() const { return m_resets; }
+    // Everything back to power-on (keys forgotten).
+    void reset();
+
+    // A channel's status byte: state in bits 0-1, network in bits 2-3,
+    // channel type in bits 4-7.
+    uint8_t statusByte(uint8_t ch) const;
+
+private:
+    static AntMessage response(uint8_t ch, uint8_t id, uint8_t code) { return { 0x40, { ch, id, code } }; }
+    static AntMessage event(uint8_t ch, uint8_t code) { return { 0x40, { ch, 1, code } }; }
+    std::vector<AntMessage> transferEnd(uint8_t ch) const;
+    std::vector<AntMessage> handleBurst(const std::vector<uint8_t>& data);
+    std::vector<AntMessage> handleRequest(uint8_t ch, uint8_t what);
+
+    struct Fault {
+        uint8_t code = 0;
+        int count = 0;
+    };
+    std::array<AntSimChannel, kChannels> m_channels {};
+    std::array<std::array<uint8_t, 8>, kNetworks> m_keys {};
+    std::array<bool, kNetworks> m_keySet {};
+    std::map<uint8_t, Fault> m_codes;
+    std::map<uint8_t, int> m_drops;
+    TransferOutcome m_transferOutcome = TransferOutcome::Completed;
+    std::vector<std::vector<uint8_t>> m_transfers;
+    int m_resets = 0;
+};
+
+} // namespace kivo::sim
