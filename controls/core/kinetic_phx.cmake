@@ -1,0 +1,5 @@
+# The Kinetic flick-scrolling engine and the phx widgets KivoWiFi's screens
+# are built from.
+list(APPEND ZYR_SOURCES
+  core/Kinetic.h core/Kinetic.cpp core/KineticPrivate.h
+)
