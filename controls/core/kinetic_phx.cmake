@@ -6,4 +6,6 @@ list(APPEND ZYR_SOURCES
   core/phxWidget.h core/phxWidget.cpp
   core/phxPushButton.h core/phxPushButton.cpp
   core/phxIcon.h core/phxIcon.cpp
+  core/phxVirtualList.h core/phxVirtualList.cpp
+  core/phxTextEdit.h core/phxTextEdit.cpp
 )

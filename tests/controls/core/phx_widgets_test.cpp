@@ -4,17 +4,21 @@
 #include "controls/core/phxIcon.h"
 #include "controls/core/phxPushButton.h"
 #include "controls/core/phxWidget.h"
+#include "phx_test_util.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QResource>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using phx_test::near;
+using phx_test::shot;
+using phx_test::skin;
 
 const QColor kNormal(46, 120, 200);
 const QColor kPressed(255, 176, 32);
@@ -23,31 +27,6 @@ const QColor kDisabled(150, 150, 150);
 const QColor kIconPaper(240, 240, 240);
 const QColor kIconMark(30, 30, 120);
 const QColor kBackground(200, 210, 90);
-
-QPixmap skin(const char* name)
-{
-    QPixmap p(QStringLiteral(":/phx/") + QLatin1String(name));
-    EXPECT_FALSE(p.isNull()) << name;
-    return p;
-}
-
-// Renders the widget and keeps a PNG of it for a look.
-QImage shot(QWidget& w, const QString& name)
-{
-    QImage image = w.grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    image.save(QStringLiteral("phx_%1.png").arg(name));
-    return image;
-}
-
-::testing::AssertionResult near(QColor actual, QColor expected, int tolerance = 2)
-{
-    if (std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance
-        && std::abs(actual.blue() - expected.blue()) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got rgb(" << actual.red() << "," << actual.green() << "," << actual.blue()
-                                         << ") expected rgb(" << expected.red() << "," << expected.green() << ","
-                                         << expected.blue() << ")";
-}
 
 QColor dimmed(QColor c)
 {
@@ -380,10 +359,8 @@ TEST(PhxMetaObjects, NamesAndPropertiesAsFormsUseThem)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (!QResource::registerResource(QStringLiteral(KIVO_ZYR_SKIN_FILE))) {
-        fprintf(stderr, "cannot register %s\n", KIVO_ZYR_SKIN_FILE);
+    if (!phx_test::registerSkin())
         return 1;
-    }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
