@@ -284,6 +284,9 @@ void ANTDeviceManager::resetRadioLocked()
                 h->onManagerEvent(ANT_MANAGER_EVENT_RESET, 0);
     }
     closePort(); // no 0x4A: the action is a reset
+    // The state a waiter of the reset event reads must already be the one
+    // after the reset.
+    m_state = m_autoRetry ? ANT_CONNECTION_RETRYING : ANT_CONNECTION_CLOSED;
     m_action = ACTION_RESET_DONE;
     m_actionCondition.signal();
     postEventLocked(ANT_STATE_EVENT_RESET);
