@@ -23,8 +23,18 @@ public:
     size_t remaining() const { return m_size - m_pos; }
 
     uint8_t byte() { return empty() ? 0 : m_data[m_pos++]; }
-    uint16_t u16() { return uint16_t(byte() | (byte() << 8)); }
-    uint32_t u32() { return uint32_t(u16()) | (uint32_t(u16()) << 16); }
+    // Little-endian; each byte read in its own statement, since the order in
+    // which operands are evaluated is unspecified.
+    uint16_t u16()
+    {
+        const uint16_t low = byte();
+        return uint16_t(low | (byte() << 8));
+    }
+    uint32_t u32()
+    {
+        const uint32_t low = u16();
+        return low | (uint32_t(u16()) << 16);
+    }
     bool flag() { return byte() & 1; }
     // A value in [0, bound) (0 when bound is 0).
     uint32_t below(uint32_t bound) { return bound ? u32() % bound : 0; }
