@@ -55,7 +55,6 @@ struct SentItem {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     bool copy = false; // a WM_COPYDATA record travels in `record`
-    bool nullData = false; // WM_COPYDATA without a record: lParam 0
     uintptr_t dwData = 0;
     std::vector<unsigned char> record;
 
@@ -320,8 +319,8 @@ void serveOne(SentItem& item)
         cds.cbData = DWORD(item.record.size());
         cds.lpData = item.record.empty() ? nullptr : item.record.data();
         msg.lParam = reinterpret_cast<LPARAM>(&cds);
-    } else if (item.nullData) {
-        msg.lParam = 0;
+    } else if (item.message == WM_COPYDATA) {
+        msg.lParam = 0; // never an address that came from elsewhere
     }
     LRESULT result = deliver(msg);
     complete(item, result, kStatusOk);
@@ -652,7 +651,6 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
     item->wParam = WPARAM(body.wParam);
     item->lParam = LPARAM(body.lParam);
     item->copy = (body.flags & kFlagCopyData) != 0;
-    item->nullData = (body.flags & kFlagNullData) != 0;
     item->dwData = uintptr_t(body.dwData);
     item->record = std::move(record);
     std::lock_guard<std::mutex> lock(w->queue->m);
@@ -854,7 +852,6 @@ LRESULT sendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWOR
     item->lParam = lParam;
     if (message == WM_COPYDATA) {
         item->copy = cds != nullptr;
-        item->nullData = cds == nullptr;
         if (cds) {
             item->dwData = cds->dwData;
             const unsigned char* p = static_cast<const unsigned char*>(cds->lpData);

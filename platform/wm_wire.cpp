@@ -43,8 +43,13 @@ std::string checkRequestBody(uint16_t kind, const MessageBody& b, uint32_t bodyB
     if (b.flags & ~(kFlagCopyData | kFlagNullData))
         return "unknown flags";
     bool copy = (b.flags & kFlagCopyData) != 0;
-    if (copy && (kind != kFrameSend || b.message != WM_COPYDATA || (b.flags & kFlagNullData)))
+    bool nullData = (b.flags & kFlagNullData) != 0;
+    if ((copy || nullData) && (kind != kFrameSend || b.message != WM_COPYDATA))
         return "record on a message that carries none";
+    // WM_COPYDATA is only ever sent, with its record or the null mark: its
+    // lParam is an address in the sender, never to be handed on.
+    if (b.message == WM_COPYDATA && (kind != kFrameSend || copy == nullData))
+        return "WM_COPYDATA without its record";
     if (b.cbData > MAX_COPYDATA_BYTES)
         return "record too large";
     if (bodyBytes != sizeof(MessageBody) + (copy ? b.cbData : 0))

@@ -277,6 +277,13 @@ TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
     copy.message = WM_COPYDATA;
     copy.flags = 1;
     copy.cbData = 100;
+    Body rawCopy = good; // WM_COPYDATA with neither record nor null mark
+    rawCopy.message = WM_COPYDATA;
+    rawCopy.lParam = 0x4141414141;
+    Body postedCopy = rawCopy;
+    postedCopy.flags = 2;
+    Body nullMarked = good;
+    nullMarked.flags = 2; // the null mark on a message that carries no record
     Body foreign = good;
     foreign.hwnd ^= uint64_t(1) << 40; // another process's window
     std::vector<std::string> garbage = {
@@ -287,6 +294,10 @@ TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
         frame({ magic, 1, 2, 48 + 50 }, copy, 50), // record size mismatch
         frame({ magic, 1, 1, 48 + 100 }, copy, 100), // record on a post
         frame({ magic, 1, 1, 48 }, foreign, 0), // not this process's window
+        frame({ magic, 1, 2, 48 }, rawCopy, 0), // a send of a bare address
+        frame({ magic, 1, 1, 48 }, rawCopy, 0), // a post of a bare address
+        frame({ magic, 1, 1, 48 }, postedCopy, 0), // a post with the null mark
+        frame({ magic, 1, 2, 48 }, nullMarked, 0),
     };
     for (const std::string& g : garbage) {
         int fd = connectRaw();
