@@ -67,8 +67,14 @@ QString launchBrowserFromText(const QByteArray& text)
         int eq = line.indexOf('=');
         if (!general || eq < 0)
             continue;
-        if (line.left(eq).trimmed() == "LaunchBrowser")
-            return QString::fromUtf8(line.mid(eq + 1).trimmed());
+        if (line.left(eq).trimmed() == "LaunchBrowser") {
+            // The value ends at a NUL, and what is left of it is trimmed.
+            QByteArray value = line.mid(eq + 1);
+            int nul = value.indexOf('\0');
+            if (nul >= 0)
+                value.truncate(nul);
+            return QString::fromUtf8(value.trimmed());
+        }
     }
     return QString();
 }

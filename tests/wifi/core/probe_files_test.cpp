@@ -85,6 +85,11 @@ TEST(ProbeFiles, ReadingTheVerdict)
     };
     for (auto c : cases)
         EXPECT_EQ(launchBrowserFromText(QByteArray(c.text)), QString::fromLatin1(c.value)) << c.text;
+    // A NUL ends the value; the blanks before it are trimmed all the same.
+    const char nulAfterBlank[] = "LaunchBrowser=0 \0";
+    const char nulInLine[] = "LaunchBrowser= 1\t\0junk\n";
+    EXPECT_EQ(launchBrowserFromText(QByteArray(nulAfterBlank, sizeof nulAfterBlank - 1)), QStringLiteral("0"));
+    EXPECT_EQ(launchBrowserFromText(QByteArray(nulInLine, sizeof nulInLine - 1)), QStringLiteral("1"));
 
     kivo::test::TempDeviceRoot root;
     EXPECT_EQ(readLaunchBrowser(), QString());
