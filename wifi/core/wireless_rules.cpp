@@ -1,5 +1,7 @@
 #include "wifi/core/wireless_rules.h"
 
+#include "platform/debug.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -212,10 +214,18 @@ bool setKeyMaterial(
         if (len >= 8 && len <= 63) {
             if (!password2Key)
                 return false;
-            r->KeyLength = ce::DWORD(len);
-            char passphrase[64] = {};
             QByteArray bytes = key.toLocal8Bit();
-            std::memcpy(passphrase, bytes.constData(), std::min<size_t>(size_t(bytes.size()), sizeof passphrase - 1));
+            // The service takes at most 63 bytes: a longer 8-bit form is not
+            // cut (maybe inside a character) into another passphrase.
+            if (bytes.size() > 63) {
+                ce::debugPrintf("wireless: a WPA passphrase of %d bytes refused (at most 63)", int(bytes.size()));
+                std::fill(bytes.begin(), bytes.end(), '\0');
+                return false;
+            }
+            r->KeyLength = ce::DWORD(bytes.size());
+            char passphrase[64] = {};
+            std::memcpy(passphrase, bytes.constData(), size_t(bytes.size()));
+            std::fill(bytes.begin(), bytes.end(), '\0');
             password2Key(r, passphrase);
             std::memset(passphrase, 0, sizeof passphrase);
             ce::wzcMaskKeyMaterial(r->KeyMaterial);

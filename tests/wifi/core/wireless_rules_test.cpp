@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTextCodec>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -127,6 +129,20 @@ TEST(WirelessKeys, Table)
             EXPECT_EQ(r.WPAMCastCipher, 4u);
         }
     }
+}
+
+TEST(WirelessKeys, PassphraseLongerThan63BytesIsRefusedNotCut)
+{
+    QTextCodec* before = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    ce::WZC_WLAN_CONFIG r = record("Net", 4, 4);
+    // 32 characters, 64 bytes: cutting it at 63 would end inside the last one.
+    EXPECT_FALSE(setKeyMaterial(&r, QString(32, QChar(0xE9)), 1, nullptr, fakePassword2Key));
+    EXPECT_EQ(r.KeyLength, 0u);
+    ce::WZC_WLAN_CONFIG ok = record("Net", 4, 4);
+    EXPECT_TRUE(setKeyMaterial(&ok, QString(31, QChar(0xE9)) + "x", 1, nullptr, fakePassword2Key));
+    EXPECT_EQ(ok.KeyLength, 63u);
+    QTextCodec::setCodecForLocale(before);
 }
 
 TEST(WirelessKeys, WepKeyIndexAndMaskedMaterialDiffersFromKey)
