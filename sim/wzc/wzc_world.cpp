@@ -428,10 +428,13 @@ public:
         if (!guid || !present())
             return false;
         std::u16string name(cfg.adapterName.begin(), cfg.adapterName.end());
-        for (size_t i = 0; i <= name.size(); ++i)
+        // Never past the caller's NUL, whatever the configured name holds.
+        for (size_t i = 0;; ++i) {
             if (guid[i] != (i < name.size() ? name[i] : u'\0'))
                 return false;
-        return true;
+            if (guid[i] == u'\0')
+                return i == name.size();
+        }
     }
 
     void powerUp()

@@ -128,6 +128,20 @@ TEST_F(SimWzc, MalformedOrMissingWorldGivesNoAdapter)
     EXPECT_TRUE(m_svc.interfaces().empty());
 }
 
+TEST_F(SimWzc, AnAdapterKeyIsComparedUpToItsOwnEnd)
+{
+    // A NUL inside the configured name: the caller's shorter key must be
+    // read no further than its own terminator (a heap key here, so a read
+    // past it is caught).
+    world(R"({"adapter": {"name": "WL\u0000AN"}})");
+    std::vector<char16_t> shortKey { u'W', u'L', u'\0' };
+    ce::INTF_ENTRY_EX e {};
+    e.wszGuid = shortKey.data();
+    ce::DWORD out = 0;
+    EXPECT_EQ(m_svc.query(nullptr, ce::WZC_FIELD_ALL, &e, &out), ce::ERROR_FILE_NOT_FOUND);
+    m_svc.release(&e);
+}
+
 TEST_F(SimWzc, DemoWorldLoads)
 {
     std::ifstream f(KIVO_WZC_DEMO_WORLD);
