@@ -49,10 +49,12 @@ std::vector<std::string> splitComponents(const std::string& path)
     return parts;
 }
 
+// The drives of the device; any other first component of a name without a
+// leading separator ("OneDrive\x") is a folder of the program directory.
 bool isDriveName(const std::string& component)
 {
     std::string l = lower(component);
-    return l.size() > 5 && l.compare(l.size() - 5, 5, "drive") == 0;
+    return l == "systemdrive" || l == "datadrive";
 }
 
 std::string rootLocked()

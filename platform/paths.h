@@ -26,7 +26,7 @@ std::string programDirectory();
 // "\" and "/" are alike; each component is matched without regard to case
 // against what exists, and keeps the spelling given when nothing matches.
 // A path without a leading separator whose first component is not a drive
-// of the device root ("SystemDrive", "DataDrive", ...) is relative to the
+// of the device ("SystemDrive" or "DataDrive") is relative to the
 // program directory. ".." never climbs above the root. Empty result (and
 // ERROR_PATH_NOT_FOUND) when the path is empty.
 // With createParents, the folders leading to the last component are created.

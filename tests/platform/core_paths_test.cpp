@@ -27,6 +27,8 @@ TEST(Paths, ResolvesInsideTheRootWhateverTheSpelling)
         { "..\\..\\..\\..\\..\\x", root.path() + "/x" },
         { "\\\\SystemDrive//Falmo\\.\\program", root.path() + "/SystemDrive/Falmo/program" },
         { "/DataDrive/Falmo/Tracks", root.path() + "/DataDrive/Falmo/Tracks" },
+        { "datadrive\\x", root.path() + "/datadrive/x" },
+        { "OneDrive\\x", wifi + "/OneDrive/x" }, // a folder that ends in "drive" is no drive
     };
     for (auto& c : cases)
         EXPECT_EQ(ce::resolvePath(c.device), c.expected) << c.device;
