@@ -3,7 +3,9 @@
 // exit code 0.
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/endpoint.h"
 #include "platform/wm.h"
+#include "platform/wm_internal.h"
 #include "sim/wifidkcore/WifiDKCoreSim.h"
 #include "tests/support/temp_root.h"
 
@@ -11,7 +13,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +101,7 @@ public:
     }
 
     bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
     bool running()
     {
         if (m_pid <= 0 || m_done)
@@ -192,6 +197,91 @@ TEST(KivoWiFiProgram, SingleInstanceHardwareKeysTouchAndCleanExit)
 
     EXPECT_EQ(wmsg({ "post", "--class", "TouchListener", "0x0010" }, out + "w3.txt"), 0);
     EXPECT_EQ(listener.waitExit(10000), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Writes bytes to a process's window endpoint as any process of the user
+// could and waits for its answer (or the end of the exchange); a truncated
+// frame is followed by the end of the sender's stream.
+void sendRaw(pid_t pid, const std::string& bytes, bool truncated)
+{
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr;
+    socklen_t len = ce::detail::abstractAddress("wm", std::to_string(pid), &addr);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), len), 0);
+    ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (truncated)
+        ::shutdown(fd, SHUT_WR);
+    pollfd p { fd, POLLIN, 0 };
+    char buf[64];
+    if (::poll(&p, 1, 20000) > 0)
+        (void)::recv(fd, buf, sizeof buf, 0);
+    ::close(fd);
+}
+
+std::string frame(uint16_t kind, uint32_t bodyBytes, const ce::wm::MessageBody& body, size_t extra)
+{
+    ce::wm::FrameHeader h { ce::wm::kFrameMagic, ce::wm::kFrameVersion, kind, bodyBytes };
+    std::string s(reinterpret_cast<const char*>(&h), sizeof h);
+    s.append(reinterpret_cast<const char*>(&body), sizeof body);
+    s.append(extra, '\x41');
+    return s;
+}
+
+TEST(KivoWiFiProgram, HostileWindowMessageFramesLeaveItRunning)
+{
+    kivo::test::TempDeviceRoot root;
+    root.writeFile("\\SystemDrive\\sim\\wzc.json", "{}\n");
+    Child app("KivoWiFi", {}, root.path() + "/out-app.txt");
+    ASSERT_TRUE(app.started());
+    ce::HWND window = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (window = ce::findWindow("KivoWiFi", nullptr)) != nullptr; }, 60000));
+
+    using namespace ce::wm;
+    const uint32_t body = sizeof(MessageBody);
+    MessageBody bare {};
+    bare.hwnd = uint64_t(reinterpret_cast<uintptr_t>(window));
+    bare.message = ce::WM_COPYDATA;
+    bare.lParam = 0x1000; // an address of the sender's choosing
+    bare.dwData = ce::registerWindowMessage("WM_KEYBD_OUT_GETKEYBDDATA");
+    MessageBody record = bare;
+    record.lParam = 0;
+    record.flags = kFlagCopyData;
+    record.cbData = 2000;
+    MessageBody huge = record;
+    huge.cbData = ce::MAX_COPYDATA_BYTES + 1;
+    const std::string frames[] = {
+        frame(kFrameSend, body, bare, 0), // neither record nor null mark
+        frame(kFramePost, body, bare, 0),
+        frame(kFrameSend, body + huge.cbData, huge, 64), // oversized
+        frame(kFrameSend, body + record.cbData, record, 100), // truncated
+    };
+    for (size_t i = 0; i < std::size(frames); ++i)
+        sendRaw(app.pid(), frames[i], i + 1 == std::size(frames));
+    // Posts are handled in order: once a touch posted after them has been
+    // broadcast, the posted frame has been through the filter too.
+    int touches = 0;
+    const ce::UINT touch = ce::registerWindowMessage("WM_TOUCHEVENT_MOUSE_LBUTTONDOWN");
+    ce::HWND watcher = ce::createWindow("Watcher", "watcher", [&](ce::HWND, ce::UINT m, ce::WPARAM, ce::LPARAM) {
+        touches += m == touch;
+        return ce::LRESULT(0);
+    });
+    EXPECT_TRUE(ce::postMessage(window, ce::WM_LBUTTONDOWN, 1, 0));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            ce::pumpMessages();
+            return touches > 0;
+        },
+        20000));
+    ce::destroyWindow(watcher);
+    // Still answering, through its filter, as before.
+    ce::LRESULT result = -1;
+    EXPECT_TRUE(ce::sendMessageTimeout(window, ce::WM_NULL, 0, 0, 20000, &result));
+    EXPECT_TRUE(app.running());
 }
 
 } // namespace
