@@ -1,5 +1,8 @@
 #include "sim/ant_radio/ant_radio_model.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace kivo::sim {
 
 namespace {
@@ -112,10 +115,10 @@ std::vector<AntMessage> AntRadioModel::handle(uint8_t id, const std::vector<uint
             c->transmissionType = data[4];
         });
     case 0x59:
-        if (data[6] >= c->list.size())
+        if (data[5] >= c->list.size())
             return { response(ch, id, CODE_INVALID_MESSAGE) };
         return needAssigned([&] {
-            c->list[data[6]] = { uint16_t(data[1] | (data[2] << 8)), data[3], data[4] };
+            c->list[data[5]] = { uint16_t(data[1] | (data[2] << 8)), data[3], data[4] };
         });
     case 0x5A:
         if (data[1] > c->list.size())
@@ -141,11 +144,17 @@ std::vector<AntMessage> AntRadioModel::handle(uint8_t id, const std::vector<uint
         if (c->state != 1)
             return { response(ch, id, CODE_WRONG_STATE) };
         c->state = 2;
+        c->nextUs = m_nowUs + periodUs(c->period);
+        c->searchDeadlineUs = c->searchTimeout == 255 ? std::numeric_limits<uint64_t>::max()
+                                                      : m_nowUs + uint64_t(c->searchTimeout) * 2500000u;
+        c->strap = -1;
+        c->misses = 0;
         return { response(ch, id, CODE_OK) };
     case 0x4C: // close
         if (c->state < 2)
             return { response(ch, id, CODE_WRONG_STATE) };
         c->state = 1;
+        c->strap = -1;
         return { response(ch, id, CODE_OK), event(ch, 7) };
     case 0x4D: return handleRequest(ch, data[1]);
     case 0x4E: // broadcast data from the host: sent on the channel, nothing answered
@@ -169,6 +178,12 @@ std::vector<AntMessage> AntRadioModel::handleRequest(uint8_t ch, uint8_t what)
     const AntSimChannel& c = channel(ch);
     if (what == 0x52)
         return { { 0x52, { ch, statusByte(ch) } } };
+    if (what == 0x51 && c.strap >= 0) { // the strap found
+        const AntStrap& s = m_straps[size_t(c.strap)];
+        return { { 0x51,
+            { ch, uint8_t(s.deviceNumber & 0xFF), uint8_t(s.deviceNumber >> 8), s.deviceType,
+                s.transmissionType } } };
+    }
     if (what == 0x51)
         return { { 0x51,
             { ch, uint8_t(c.deviceNumber & 0xFF), uint8_t(c.deviceNumber >> 8), c.deviceType,
@@ -212,6 +227,171 @@ std::vector<AntMessage> AntRadioModel::handleBurst(const std::vector<uint8_t>& d
         c.burstNext = 0;
         c.burstData.clear();
     }
+    return out;
+}
+
+uint64_t AntRadioModel::periodUs(uint16_t period)
+{
+    return uint64_t(std::max<uint16_t>(period, 1)) * 1000000u / 32768u;
+}
+
+uint64_t AntRadioModel::beatUs(const AntStrap& s)
+{
+    return uint64_t(61440u / std::max<uint32_t>(s.bpm, 1)) * 1000000u / 1024u;
+}
+
+int AntRadioModel::addStrap(const AntStrap& strap)
+{
+    m_straps.push_back(strap);
+    m_straps.back().nextBeatUs = m_nowUs + beatUs(strap);
+    return int(m_straps.size() - 1);
+}
+
+void AntRadioModel::setStrapRate(int index, uint32_t bpm)
+{
+    AntStrap& s = strap(index);
+    beatUntil(s, m_nowUs);
+    s.bpm = std::max<uint32_t>(bpm, 1);
+    s.nextBeatUs = m_nowUs + beatUs(s);
+}
+
+void AntRadioModel::setStrapPaused(int index, bool paused)
+{
+    AntStrap& s = strap(index);
+    beatUntil(s, m_nowUs);
+    s.paused = paused;
+    if (!paused)
+        s.nextBeatUs = m_nowUs + beatUs(s);
+}
+
+void AntRadioModel::beatUntil(AntStrap& s, uint64_t us)
+{
+    const uint16_t interval = uint16_t(61440u / std::max<uint32_t>(s.bpm, 1));
+    while (!s.paused && s.nextBeatUs <= us) {
+        s.previousBeatTime = s.beatTime;
+        s.beatTime = uint16_t(s.beatTime + interval);
+        ++s.beatCount;
+        s.nextBeatUs += beatUs(s);
+    }
+}
+
+bool AntRadioModel::hears(const AntSimChannel& c, const AntStrap& s) const
+{
+    if (!s.inRange || c.type != 0x00 || c.rf != s.rf || c.period != s.period)
+        return false;
+    if ((c.deviceType & 0x7F) != 0 && (c.deviceType & 0x7F) != s.deviceType)
+        return false;
+    if ((c.deviceNumber != 0 && c.deviceNumber != s.deviceNumber)
+        || (c.transmissionType != 0 && c.transmissionType != s.transmissionType))
+        return false;
+    if (!s.networkKey.empty()
+        && (!m_keySet[c.network] || !std::equal(s.networkKey.begin(), s.networkKey.end(), m_keys[c.network].begin())))
+        return false;
+    if (c.listSize > 0) {
+        bool listed = false;
+        for (uint8_t i = 0; i < c.listSize; ++i)
+            listed = listed || c.list[i].deviceNumber == s.deviceNumber;
+        if (listed == c.exclude)
+            return false;
+    }
+    return true;
+}
+
+AntMessage AntRadioModel::page(uint8_t ch, AntStrap& s)
+{
+    beatUntil(s, m_nowUs);
+    const uint32_t k = s.messages++;
+    uint8_t p[8] = { 0, 0xFF, 0xFF, 0xFF };
+    if (s.toggles) {
+        uint8_t number = (k / 4) % 16 == 15 ? uint8_t(1 + (k / 64) % 3) : 4;
+        p[0] = uint8_t(number | (((k / 4) & 1) << 7));
+        if (number == 1) {
+            uint32_t t = uint32_t(m_nowUs / 2000000u);
+            p[1] = uint8_t(t);
+            p[2] = uint8_t(t >> 8);
+            p[3] = uint8_t(t >> 16);
+        } else if (number == 2) {
+            p[1] = 15;
+            p[2] = uint8_t(s.deviceNumber);
+            p[3] = uint8_t(s.deviceNumber >> 8);
+        } else if (number == 3) {
+            p[1] = 1;
+            p[2] = 2;
+            p[3] = 3;
+        } else {
+            p[2] = uint8_t(s.previousBeatTime);
+            p[3] = uint8_t(s.previousBeatTime >> 8);
+        }
+    }
+    p[4] = uint8_t(s.beatTime);
+    p[5] = uint8_t(s.beatTime >> 8);
+    p[6] = s.beatCount;
+    p[7] = uint8_t(std::min<uint32_t>(s.bpm, 255));
+    return { 0x4E, { ch, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7] } };
+}
+
+void AntRadioModel::tick(uint8_t ch, std::vector<AntMessage>& out)
+{
+    AntSimChannel& c = m_channels[ch];
+    if (c.state == 2) {
+        for (size_t i = 0; i < m_straps.size() && c.strap < 0; ++i) {
+            bool taken = false;
+            for (const AntSimChannel& other : m_channels)
+                taken = taken || (&other != &c && other.strap == int(i));
+            if (!taken && hears(c, m_straps[i]))
+                c.strap = int(i);
+        }
+        if (c.strap < 0) {
+            if (m_nowUs >= c.searchDeadlineUs) {
+                c.state = 1;
+                out.push_back(event(ch, 1)); // search timed out
+                out.push_back(event(ch, 7)); // channel closed
+            }
+            return;
+        }
+        c.state = 3;
+        c.misses = 0;
+    }
+    AntStrap& s = m_straps[size_t(c.strap)];
+    if (!s.inRange || s.dropouts > 0) {
+        ++s.messages;
+        if (s.dropouts > 0)
+            --s.dropouts;
+        out.push_back(event(ch, 2)); // a message missed
+        if (!s.inRange && ++c.misses >= 8) {
+            out.push_back(event(ch, 8)); // back to searching
+            c.state = 2;
+            c.strap = -1;
+            c.searchDeadlineUs = c.searchTimeout == 255 ? std::numeric_limits<uint64_t>::max()
+                                                        : m_nowUs + uint64_t(c.searchTimeout) * 2500000u;
+        }
+        return;
+    }
+    c.misses = 0;
+    out.push_back(page(ch, s));
+}
+
+std::vector<AntMessage> AntRadioModel::advance(uint64_t us)
+{
+    std::vector<AntMessage> out;
+    const uint64_t target = m_nowUs + us;
+    for (;;) {
+        int next = -1;
+        for (uint8_t ch = 0; ch < kChannels; ++ch) {
+            const AntSimChannel& c = m_channels[ch];
+            if (c.state >= 2 && c.nextUs <= target && (next < 0 || c.nextUs < m_channels[size_t(next)].nextUs))
+                next = ch;
+        }
+        if (next < 0)
+            break;
+        AntSimChannel& c = m_channels[size_t(next)];
+        m_nowUs = std::max(m_nowUs, c.nextUs);
+        c.nextUs += periodUs(c.period);
+        tick(uint8_t(next), out);
+    }
+    m_nowUs = target;
+    for (AntStrap& s : m_straps)
+        beatUntil(s, m_nowUs);
     return out;
 }
 

@@ -43,6 +43,36 @@ struct AntSimChannel {
     // was refused and the rest of it is ignored.
     int burstNext = 0;
     std::vector<uint8_t> burstData;
+    // Reception (simulated time, microseconds).
+    uint64_t nextUs = 0; // the next channel period
+    uint64_t searchDeadlineUs = 0;
+    int strap = -1; // the strap being received, or -1
+    int misses = 0;
+};
+
+// A heart-rate strap in the simulated world. It beats at bpm (no new beats
+// while paused) and sends a page every channel period to the channel that
+// receives it: beat time (1/1024 s) and beat count, its heart rate, and
+// pages 4 (with the previous beat time) and 1-3 in turn under a page bit
+// that toggles every four messages, or page 0 without toggling.
+struct AntStrap {
+    uint16_t deviceNumber = 1;
+    uint8_t transmissionType = 1;
+    uint8_t deviceType = 120;
+    uint8_t rf = 57;
+    uint16_t period = 8070;
+    uint32_t bpm = 60;
+    bool paused = false;
+    bool inRange = true;
+    bool toggles = true;
+    // When set, only a channel on a network with this key hears the strap.
+    std::vector<uint8_t> networkKey;
+    uint8_t beatCount = 0;
+    uint16_t beatTime = 0;
+    uint16_t previousBeatTime = 0;
+    int dropouts = 0; // the next messages are lost
+    uint32_t messages = 0;
+    uint64_t nextBeatUs = 0;
 };
 
 class AntRadioModel {
@@ -76,6 +106,18 @@ public:
     // Everything back to power-on (keys forgotten).
     void reset();
 
+    // The simulated world's straps, and its clock: advance() moves it on
+    // and returns what the radio receives meanwhile (pages, and the events
+    // of searches that time out and of lost messages).
+    int addStrap(const AntStrap& strap);
+    AntStrap& strap(int index) { return m_straps.at(size_t(index)); }
+    size_t strapCount() const { return m_straps.size(); }
+    void setStrapRate(int index, uint32_t bpm);
+    void setStrapPaused(int index, bool paused);
+    std::vector<AntMessage> advance(uint64_t us);
+    uint64_t nowUs() const { return m_nowUs; }
+    static uint64_t periodUs(uint16_t period);
+
     // A channel's status byte: state in bits 0-1, network in bits 2-3,
     // channel type in bits 4-7.
     uint8_t statusByte(uint8_t ch) const;
@@ -86,6 +128,11 @@ private:
     std::vector<AntMessage> transferEnd(uint8_t ch) const;
     std::vector<AntMessage> handleBurst(const std::vector<uint8_t>& data);
     std::vector<AntMessage> handleRequest(uint8_t ch, uint8_t what);
+    bool hears(const AntSimChannel& c, const AntStrap& s) const;
+    void tick(uint8_t ch, std::vector<AntMessage>& out);
+    AntMessage page(uint8_t ch, AntStrap& s);
+    void beatUntil(AntStrap& s, uint64_t us);
+    static uint64_t beatUs(const AntStrap& s);
 
     struct Fault {
         uint8_t code = 0;
@@ -99,6 +146,8 @@ private:
     TransferOutcome m_transferOutcome = TransferOutcome::Completed;
     std::vector<std::vector<uint8_t>> m_transfers;
     int m_resets = 0;
+    std::vector<AntStrap> m_straps;
+    uint64_t m_nowUs = 0;
 };
 
 } // namespace kivo::sim

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <mutex>
 #include <random>
+#include <thread>
 
 namespace kivo::sim {
 
@@ -247,8 +248,16 @@ AntRadioSim::AntRadioSim()
 {
 }
 
+struct AntRadioSim::Clock {
+    std::mutex m;
+    std::condition_variable cv;
+    bool stop = false;
+    std::thread thread;
+};
+
 AntRadioSim::~AntRadioSim()
 {
+    stopClock();
     uninstall();
     m_serving.reset();
 }
@@ -469,6 +478,57 @@ size_t AntRadioSim::heldCount() const
 {
     std::lock_guard<std::mutex> lock(m_core->m);
     return m_core->held.size();
+}
+
+void AntRadioSim::advanceTime(uint32_t ms)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    std::vector<std::vector<uint8_t>> frames;
+    for (const AntMessage& m : m_core->model.advance(uint64_t(ms) * 1000u))
+        frames.push_back(receivedFrame(m.id, m.data));
+    m_core->deliverFramesLocked(frames);
+}
+
+void AntRadioSim::startClock()
+{
+    if (m_clock)
+        return;
+    m_clock = std::make_unique<Clock>();
+    Clock* clock = m_clock.get();
+    std::shared_ptr<Core> core = m_core;
+    clock->thread = std::thread([clock, core] {
+        auto last = std::chrono::steady_clock::now();
+        std::unique_lock<std::mutex> lock(clock->m);
+        while (!clock->cv.wait_for(lock, std::chrono::milliseconds(5), [clock] { return clock->stop; })) {
+            auto now = std::chrono::steady_clock::now();
+            uint64_t us = uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(now - last).count());
+            last = now;
+            std::lock_guard<std::mutex> coreLock(core->m);
+            std::vector<std::vector<uint8_t>> frames;
+            for (const AntMessage& m : core->model.advance(us))
+                frames.push_back(receivedFrame(m.id, m.data));
+            core->deliverFramesLocked(frames);
+        }
+    });
+}
+
+void AntRadioSim::stopClock()
+{
+    if (!m_clock)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_clock->m);
+        m_clock->stop = true;
+        m_clock->cv.notify_all();
+    }
+    m_clock->thread.join();
+    m_clock.reset();
+}
+
+int AntRadioSim::addStrap(const AntStrap& strap)
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    return m_core->model.addStrap(strap);
 }
 
 void AntRadioSim::withModel(const std::function<void(AntRadioModel&)>& fn)

@@ -98,12 +98,22 @@ public:
     // inspection).
     void withModel(const std::function<void(AntRadioModel&)>& fn);
 
+    // The simulated world's clock. advanceTime moves it on at once and
+    // queues what the radio receives meanwhile (a test steps it);
+    // startClock runs it on a thread of its own in real time.
+    void advanceTime(uint32_t ms);
+    void startClock();
+    void stopClock();
+    int addStrap(const AntStrap& strap);
+
     struct Core;
 
 private:
     std::shared_ptr<Core> m_core;
     struct Serving;
     std::unique_ptr<Serving> m_serving;
+    struct Clock;
+    std::unique_ptr<Clock> m_clock;
     bool m_installed = false;
 };
 

@@ -22,6 +22,13 @@
 //   fault transfer completed|failed|silent  how data transfers end
 //   answer on|off|held        answer the host's messages (off unless --answer)
 //   deliver                   queue the held answers
+//   strap add NUMBER [BPM]    a heart-rate strap (decimal), 60 bpm unless given
+//   strap rate I BPM          strap I (0 the first added) beats at BPM
+//   strap pause I on|off      no new beats while on
+//   strap range I on|off      in or out of range
+//   strap dropout I COUNT     its next COUNT messages are lost
+//   advance MS                move the simulated clock on by MS
+//   clock start|stop          run the clock in real time
 //   wait-sent COUNT MS        wait until COUNT frames were accepted
 //   log                       print the frame log, one line per frame
 //   clear                     empty the frame log
@@ -169,6 +176,53 @@ bool runCommand(AntRadioSim& sim, const std::string& line, std::ostream& out)
             sim.setAnswerMode(AntRadioSim::AnswerMode::Held);
         else
             error = "answer on|off|held";
+    } else if (cmd == "strap") {
+        std::string what, a, b;
+        in >> what >> a >> b;
+        unsigned long x = 0, y = 0;
+        bool haveX = parseNumber(a, x, 10), haveY = parseNumber(b, y, 10);
+        if (what == "add" && haveX && x <= 0xFFFF) {
+            kivo::sim::AntStrap strap;
+            strap.deviceNumber = uint16_t(x);
+            if (haveY)
+                strap.bpm = uint32_t(y);
+            out << "strap " << sim.addStrap(strap) << '\n';
+        } else if ((what == "rate" && haveX && haveY) || ((what == "pause" || what == "range") && haveX
+                       && (b == "on" || b == "off")) || (what == "dropout" && haveX && haveY)) {
+            sim.withModel([&](kivo::sim::AntRadioModel& m) {
+                if (x >= m.strapCount()) {
+                    error = "no strap " + a;
+                    return;
+                }
+                if (what == "rate")
+                    m.setStrapRate(int(x), uint32_t(y));
+                else if (what == "pause")
+                    m.setStrapPaused(int(x), b == "on");
+                else if (what == "range")
+                    m.strap(int(x)).inRange = b == "on";
+                else
+                    m.strap(int(x)).dropouts = int(y);
+            });
+        } else {
+            error = "strap add NUMBER [BPM] | rate I BPM | pause I on|off | range I on|off | dropout I COUNT";
+        }
+    } else if (cmd == "advance") {
+        std::string a;
+        in >> a;
+        unsigned long ms = 0;
+        if (parseNumber(a, ms, 10))
+            sim.advanceTime(uint32_t(ms));
+        else
+            error = "advance MS";
+    } else if (cmd == "clock") {
+        std::string a;
+        in >> a;
+        if (a == "start")
+            sim.startClock();
+        else if (a == "stop")
+            sim.stopClock();
+        else
+            error = "clock start|stop";
     } else if (cmd == "deliver") {
         sim.deliverHeld();
     } else if (cmd == "wait-sent") {
