@@ -27,6 +27,34 @@ SENVOY_API int ANTLIB_SetCWTestMode(uint8_t power, uint8_t rfFrequency);
 /* 1 when the radio answers a request for its capabilities within a second. */
 SENVOY_API int ANTLIB_RxTxTest(void);
 
+/* Decoded sensor data: callback(code, 0, record, length, context) on the
+ * library's receive thread. Every record begins with the channel and a byte
+ * that is 1 for data and 0 when the channel has closed. The callback must
+ * return soon and must not call the library. */
+typedef void (*ANTSensorCallback)(uint32_t code, uint32_t reserved, const uint8_t* record, uint32_t length,
+    void* context);
+
+#define ANTSENSOR_CODE_HRM 101 /* 16 bytes: channel, 1/0, 0, 0, heart rate (32-bit), 8 zero bytes */
+
+/* Stores the callback and its context; 1 when ANTLIB_Init has run. */
+SENVOY_API int ANTSENSOR_Init(void* context, ANTSensorCallback callback);
+/* No record is delivered once this returns. */
+SENVOY_API void ANTSENSOR_Deinit(void);
+/* Fills 8 bytes: channel, 0, device number (16-bit), device type,
+ * transmission type, 0, 0. Needs a sensor that is being received. */
+SENVOY_API int ANTSENSOR_RequestSensorID(uint8_t channel, uint8_t* buffer, uint32_t size);
+/* Always 0. */
+SENVOY_API int ANTSENSOR_RequestSensorManufactorInfo(uint8_t channel, uint8_t* buffer, uint32_t size);
+
+/* Heart rate on channel 0-7. deviceNumber 0 takes any strap; searchTimeout
+ * in units of 2.5 s. Connect: 1 opened, 2 already searching or receiving,
+ * 0 failed (also when the channel holds another kind of sensor). */
+SENVOY_API int ANTHRM_Connect(uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout);
+SENVOY_API int ANTHRM_Disconnect(uint8_t channel);
+/* Only the listed straps (exclude 0) or all but them (exclude 1) are found;
+ * the channel must be open. */
+SENVOY_API int ANTHRM_ConfigureList(uint8_t channel, const uint16_t* deviceNumbers, uint8_t count, uint8_t exclude);
+
 #ifdef __cplusplus
 }
 #endif

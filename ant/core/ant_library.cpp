@@ -1,6 +1,7 @@
 #include "ant/core/ant_library.h"
 
 #include "ant/core/ant_command.h"
+#include "ant/core/ant_sensor_profile.h"
 #include "ant/senvoy.h"
 #include "platform/debug.h"
 
@@ -12,7 +13,7 @@ namespace senvoy {
 namespace {
 std::mutex g_lifecycle; // Init and Deinit
 std::atomic<ANTDeviceManager*> g_manager { nullptr };
-ANTChannelHandler* g_sensors[ANT_CHANNELS] = {};
+ANTSensorProfile* g_sensors[ANT_CHANNELS] = {};
 std::function<ANTDeviceManager*()> g_factory;
 constexpr uint32_t kTestTimeoutMs = 1000;
 } // namespace
@@ -22,7 +23,7 @@ ANTDeviceManager* ANTLIB_Manager()
     return g_manager;
 }
 
-ANTChannelHandler* SensorTable_Get(uint8_t channel)
+ANTSensorProfile* SensorTable_Get(uint8_t channel)
 {
     return channel < ANT_CHANNELS ? g_sensors[channel] : nullptr;
 }
@@ -33,10 +34,48 @@ void ANTLIB_SetManagerFactoryForTests(std::function<ANTDeviceManager*()> factory
     g_factory = std::move(factory);
 }
 
-void SensorTable_Set(uint8_t channel, ANTChannelHandler* object)
+void SensorTable_Set(uint8_t channel, ANTSensorProfile* object)
 {
     if (channel < ANT_CHANNELS)
         g_sensors[channel] = object;
+}
+
+ANTSensorProfile* SensorTable_Creator(uint8_t channel, uint8_t kind, ANTSensorProfile* (*make)())
+{
+    ANTDeviceManager* manager = g_manager;
+    if (!manager || channel >= ANT_CHANNELS)
+        return nullptr;
+    ANTSensorProfile* object = g_sensors[channel];
+    if (!object) {
+        object = make();
+        object->setSensorKind(kind);
+        object->setChannel(channel);
+        g_sensors[channel] = object;
+        if (!manager->registerChannel(channel, object))
+            ce::debugPrintf("Senvoy: channel %u is served by another user", channel);
+        return object;
+    }
+    // Another kind of sensor on the channel is not reopened as this one.
+    if (object->sensorKind() != kind || object->channel() != channel)
+        return nullptr;
+    return object;
+}
+
+int SensorTable_Disconnect(uint8_t channel, uint8_t kind)
+{
+    ANTDeviceManager* manager = g_manager;
+    if (!manager)
+        return 0;
+    ANTSensorProfile* object = SensorTable_Get(channel);
+    if (!object)
+        return 1;
+    if (object->sensorKind() != kind || object->channel() != channel)
+        return 0;
+    manager->unregisterChannel(object);
+    int r = object->close();
+    delete object;
+    g_sensors[channel] = nullptr;
+    return r;
 }
 
 } // namespace senvoy
@@ -71,7 +110,7 @@ SENVOY_API void ANTLIB_Deinit(void)
     if (!manager)
         return;
     for (uint8_t ch = 0; ch < ANT_CHANNELS; ++ch) {
-        ANTChannelHandler* object = g_sensors[ch];
+        ANTSensorProfile* object = g_sensors[ch];
         if (!object)
             continue;
         // Out of the core's table first, so no message reaches it once deleted.
