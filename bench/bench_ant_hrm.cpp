@@ -1,0 +1,100 @@
+// One heart-rate page from the radio to the caller's callback, in one
+// process: the simulated radio queues the frame, the port's reader hands its
+// bytes to the framer, the receive thread dispatches the message to the
+// heart-rate profile, which decodes it and calls the sensor callback. Its
+// floor is the framer's own parse of the same bytes.
+#include "ant/core/ant_framer.h"
+#include "ant/core/ant_library.h"
+#include "ant/core/ant_sensor_profile.h"
+#include "ant/senvoy.h"
+
+#include "platform/registry.h"
+#include "sim/ant_radio/ant_radio_sim.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+using kivo::sim::AntRadioSim;
+
+struct Delivered {
+    std::mutex m;
+    std::condition_variable cv;
+    uint64_t count = 0;
+};
+
+void onRecord(uint32_t, uint32_t, const uint8_t*, uint32_t, void* context)
+{
+    auto* d = static_cast<Delivered*>(context);
+    std::lock_guard<std::mutex> lock(d->m);
+    ++d->count;
+    d->cv.notify_all();
+}
+
+// A page with a new beat each time, so each one is reported.
+std::vector<uint8_t> page(uint32_t n)
+{
+    uint16_t time = uint16_t(n * 853);
+    return { 0, uint8_t(0x04 | ((n / 4) & 1) << 7), 0xFF, uint8_t(time - 853), uint8_t((time - 853) >> 8),
+        uint8_t(time), uint8_t(time >> 8), uint8_t(n), 72 };
+}
+
+void HrmPageToCallback(benchmark::State& state)
+{
+    ce::reg::setString(ce::reg::Root::LocalMachine, senvoy::ANT_KEY_REGISTRY_PATH, "NetworkKey1", "0011223344556677");
+    AntRadioSim sim;
+    sim.install();
+    sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
+    Delivered delivered;
+    if (!ANTLIB_Init()) {
+        state.SkipWithError("ANTLIB_Init failed");
+        return;
+    }
+    uint32_t event = 0;
+    senvoy::ANTLIB_Manager()->waitEvent(10000, &event);
+    ANTSENSOR_Init(&delivered, &onRecord);
+    if (ANTHRM_Connect(0, 0, 255) != 1) {
+        state.SkipWithError("ANTHRM_Connect failed");
+        ANTLIB_Deinit();
+        return;
+    }
+    uint32_t n = 1;
+    sim.injectFrame(0x4E, page(n++)); // the first page only starts the decoder
+    for (auto _ : state) {
+        uint64_t before;
+        {
+            std::lock_guard<std::mutex> lock(delivered.m);
+            before = delivered.count;
+        }
+        sim.injectFrame(0x4E, page(n++));
+        std::unique_lock<std::mutex> lock(delivered.m);
+        delivered.cv.wait(lock, [&] { return delivered.count > before; });
+    }
+    ANTSENSOR_Deinit();
+    ANTLIB_Deinit();
+}
+BENCHMARK(HrmPageToCallback)->UseRealTime();
+
+void HrmPageToCallback_Floor(benchmark::State& state)
+{
+    senvoy::ANTFramer framer;
+    framer.setPort(nullptr);
+    std::vector<std::vector<uint8_t>> frames;
+    for (uint32_t n = 1; n <= 256; ++n)
+        frames.push_back(AntRadioSim::receivedFrame(0x4E, page(n)));
+    uint8_t message[senvoy::ANT_MESSAGE_SIZE];
+    size_t i = 0;
+    for (auto _ : state) {
+        for (uint8_t b : frames[i++ % frames.size()])
+            framer.onByte(b);
+        benchmark::DoNotOptimize(framer.readMessage(message, senvoy::ANT_MAX_DATA));
+    }
+}
+BENCHMARK(HrmPageToCallback_Floor)->UseRealTime();
+
+} // namespace
