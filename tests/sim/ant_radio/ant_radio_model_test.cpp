@@ -103,3 +103,50 @@ TEST(AntRadioSimAnswers, HeldAnswersWaitForTheStep)
     ce::closeHandle(device);
     ce::closeMsgQueue(reader);
 }
+
+TEST(AntRadioModel, StrapsAreHeardOnlyByFittingChannelsAndCanBeLost)
+{
+    const uint64_t period = AntRadioModel::periodUs(8070);
+    auto openHrmChannel = [](AntRadioModel& radio, uint8_t ch, uint8_t network, uint8_t searchTimeout) {
+        radio.handle(0x42, { ch, 0x00, network });
+        radio.handle(0x51, { ch, 0, 0, 120, 0 });
+        radio.handle(0x45, { ch, 57 });
+        radio.handle(0x43, { ch, 0x86, 0x1F });
+        radio.handle(0x44, { ch, searchTimeout });
+        radio.handle(0x4B, { ch });
+    };
+    auto ids = [](const std::vector<AntMessage>& ms) {
+        std::vector<std::vector<uint8_t>> out;
+        for (const AntMessage& m : ms)
+            out.push_back(m.id == 0x40 ? m.data : std::vector<uint8_t> { m.id, m.data[0] });
+        return out;
+    };
+
+    AntRadioModel radio;
+    kivo::sim::AntStrap strap;
+    strap.deviceNumber = 42;
+    strap.networkKey = { 1, 2, 3, 4, 5, 6, 7, 8 };
+    int s = radio.addStrap(strap);
+    // A channel on a network without the strap's key never hears it.
+    radio.handle(0x46, { 1, 9, 9, 9, 9, 9, 9, 9, 9 });
+    openHrmChannel(radio, 0, 1, 1);
+    EXPECT_EQ(ids(radio.advance(3 * period)), (std::vector<std::vector<uint8_t>> {}));
+    EXPECT_EQ(ids(radio.advance(10 * period)), (std::vector<std::vector<uint8_t>> { { 0, 1, 1 }, { 0, 1, 7 } }));
+
+    // With the key it is tracked; lost messages come as RX_FAIL events, and
+    // a strap gone out of range sends the channel back to searching.
+    radio.handle(0x46, { 2, 1, 2, 3, 4, 5, 6, 7, 8 });
+    openHrmChannel(radio, 1, 2, 1);
+    auto first = radio.advance(period);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].id, 0x4E);
+    EXPECT_EQ(radio.handle(0x4D, { 1, 0x52 }), (std::vector<AntMessage> { { 0x52, { 1, 0x0B } } })); // tracking
+    radio.strap(s).dropouts = 2;
+    EXPECT_EQ(ids(radio.advance(3 * period)),
+        (std::vector<std::vector<uint8_t>> { { 1, 1, 2 }, { 1, 1, 2 }, { 0x4E, 1 } }));
+    radio.strap(s).inRange = false;
+    auto lost = ids(radio.advance(8 * period));
+    ASSERT_EQ(lost.size(), 9u);
+    EXPECT_EQ(lost.back(), (std::vector<uint8_t> { 1, 1, 8 })); // back to search
+    EXPECT_EQ(radio.channel(1).state, 2);
+}
