@@ -234,32 +234,45 @@ TEST_F(LibraryFixture, MessagesReachOnlyTheHandlerOfTheirChannel)
 TEST_F(LibraryFixture, UnregisteringWaitsForADispatchInProgress)
 {
     ANTDeviceManager* manager = initOpen();
-    struct Blocking : RecordingHandler {
+    // The handler is busy with a message when another thread unregisters it.
+    // Unregistering asks the handler for its channel first; from then on the
+    // handler gives the unregistering thread a while to (wrongly) return
+    // before it finishes its message.
+    struct Busy : RecordingHandler {
         std::promise<void> entered;
-        std::shared_future<void> release;
+        mutable std::promise<void> unregistering;
+        mutable std::atomic<bool> asked { false };
         std::atomic<bool> left { false };
+        std::mutex m2;
+        std::condition_variable cv2;
+        bool unregistered = false;
+        uint8_t channel() const override
+        {
+            if (!asked.exchange(true))
+                unregistering.set_value();
+            return m_channel;
+        }
         void onMessage(const uint8_t*, uint16_t) override
         {
             entered.set_value();
-            release.wait();
+            unregistering.get_future().wait();
+            std::unique_lock<std::mutex> lock(m2);
+            cv2.wait_for(lock, std::chrono::milliseconds(300), [&] { return unregistered; });
             left = true;
         }
     } handler;
-    std::promise<void> release;
-    handler.release = release.get_future().share();
     ASSERT_EQ(manager->registerChannel(1, &handler), 1);
     sim.injectFrame(0x4E, { 0x01, 0, 0, 0, 0, 0, 0, 0, 0 });
     handler.entered.get_future().wait();
 
-    std::atomic<bool> leftWhenUnregistered { false };
+    bool leftWhenUnregistered = false;
     std::thread disconnect([&] {
         manager->unregisterChannel(&handler);
         leftWhenUnregistered = handler.left.load();
+        std::lock_guard<std::mutex> lock(handler.m2);
+        handler.unregistered = true;
+        handler.cv2.notify_all();
     });
-    // Give the unregistering thread the time to reach the handler; it must
-    // not return while the handler is still running.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    release.set_value();
     disconnect.join();
     EXPECT_TRUE(leftWhenUnregistered);
 }
