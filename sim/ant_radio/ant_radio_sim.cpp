@@ -407,6 +407,18 @@ std::vector<std::vector<uint8_t>> AntRadioSim::sentFrames() const
     return out;
 }
 
+std::vector<std::vector<uint8_t>> AntRadioSim::takeSentMessages()
+{
+    std::lock_guard<std::mutex> lock(m_core->m);
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& r : m_core->log)
+        if (r.direction == AntFrameRecord::Direction::Sent && r.status == "ok")
+            out.emplace_back(r.bytes.begin() + 2, r.bytes.end() - 3); // id and data
+    m_core->log.clear();
+    m_core->acceptedCount = 0;
+    return out;
+}
+
 bool AntRadioSim::waitForSentFrames(size_t count, uint32_t timeoutMs) const
 {
     std::unique_lock<std::mutex> lock(m_core->m);

@@ -75,6 +75,8 @@ public:
     std::vector<AntFrameRecord> log() const;
     // Bytes of the frames the host sent that were accepted, in order.
     std::vector<std::vector<uint8_t>> sentFrames() const;
+    // The messages (id and data) of those frames, taken out of the log.
+    std::vector<std::vector<uint8_t>> takeSentMessages();
     // Waits until at least count frames were accepted.
     bool waitForSentFrames(size_t count, uint32_t timeoutMs) const;
     void clearLog();

@@ -38,22 +38,13 @@ struct RadioFixture : ::testing::Test {
     }
     void TearDown() override { port.close(); }
 
-    // The message (id and data) of each frame the host sent since the last call.
-    std::vector<Bytes> sentMessages()
-    {
-        std::vector<Bytes> out;
-        for (const Bytes& f : sim.sentFrames())
-            out.emplace_back(f.begin() + 2, f.end() - 3);
-        sim.clearLog();
-        return out;
-    }
     void model(const std::function<void(AntRadioModel&)>& fn) { sim.withModel(fn); }
     // Channel ch assigned (and opened) in the radio.
     void openChannel(uint8_t ch)
     {
         ASSERT_EQ(ANTCommand_AssignChannel(&framer, ch, 0x00, 0, 1000), 1);
         ASSERT_EQ(ANTCommand_OpenChannel(&framer, ch, 1000), 1);
-        sentMessages();
+        sim.takeSentMessages();
     }
 };
 
@@ -102,7 +93,7 @@ TEST_F(RadioFixture, BuildersWriteTheirMessagesByteForByte)
     for (const Case& c : cases) {
         // Without a time-out nothing is awaited: 1 once written.
         EXPECT_EQ(c.call(), 1) << c.name;
-        EXPECT_EQ(sentMessages(), std::vector<Bytes> { c.message }) << c.name;
+        EXPECT_EQ(sim.takeSentMessages(), std::vector<Bytes> { c.message }) << c.name;
     }
     // Nothing written: 0.
     sim.failWrites(1);
@@ -194,7 +185,7 @@ TEST_F(RadioFixture, ResetAwaitsTheStartUpMessageAndCloseTheClosedEvent)
 {
     openChannel(0);
     EXPECT_EQ(ANTCommand_CloseChannel(&framer, 0, 1000), 1);
-    EXPECT_EQ(sentMessages(), (std::vector<Bytes> { { 0x4C, 0 } }));
+    EXPECT_EQ(sim.takeSentMessages(), (std::vector<Bytes> { { 0x4C, 0 } }));
     // Closing a closed channel is refused (0x15).
     EXPECT_EQ(ANTCommand_CloseChannel(&framer, 0, 1000), 0);
 
@@ -246,7 +237,7 @@ TEST_F(RadioFixture, BurstPacketsCarrySequenceNumbersAndTheLastMark)
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = uint8_t(0x10 + i);
     EXPECT_EQ(ANTCommand_SendBurst(&framer, 2, data.data(), uint32_t(data.size()), 1000), ANT_RESULT_OK);
-    auto sent = sentMessages();
+    auto sent = sim.takeSentMessages();
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0], (Bytes { 0x50, 0x02, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17 }));
     EXPECT_EQ(sent[1], (Bytes { 0x50, 0x22, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F }));
@@ -256,7 +247,7 @@ TEST_F(RadioFixture, BurstPacketsCarrySequenceNumbersAndTheLastMark)
     Bytes five(40, 0xAB);
     EXPECT_EQ(ANTCommand_SendBurst(&framer, 2, five.data(), 40, 1000), ANT_RESULT_OK);
     Bytes sequences;
-    for (const Bytes& m : sentMessages())
+    for (const Bytes& m : sim.takeSentMessages())
         sequences.push_back(m[1]);
     EXPECT_EQ(sequences, (Bytes { 0x02, 0x22, 0x42, 0x62, 0xA2 }));
     model([&](AntRadioModel& m) { EXPECT_EQ(m.transfers().back(), five); });
@@ -266,11 +257,11 @@ TEST_F(RadioFixture, BurstPacketsCarrySequenceNumbersAndTheLastMark)
     model([](AntRadioModel& m) { m.setTransferOutcome(Outcome::Silent); });
     EXPECT_EQ(ANTCommand_SendBurst(&framer, 2, five.data(), 40, 50), ANT_RESULT_TIMEOUT);
     EXPECT_EQ(ANTCommand_SendBurst(&framer, 2, five.data(), 40, 0), ANT_RESULT_OK);
-    sentMessages();
+    sim.takeSentMessages();
     // Cancelled after the first packet.
     cancel = 1;
     EXPECT_EQ(ANTCommand_SendBurst(&framer, 2, five.data(), 40, 1000), ANT_RESULT_CANCELLED);
-    EXPECT_EQ(sentMessages().size(), 1u);
+    EXPECT_EQ(sim.takeSentMessages().size(), 1u);
     cancel = 0;
     // Refused by the radio: the channel is closed.
     EXPECT_EQ(ANTCommand_SendBurst(&framer, 5, five.data(), 40, 1000), ANT_RESULT_FAILED);
@@ -288,7 +279,7 @@ TEST_F(RadioFixture, BurstWithoutAMessageBufferSendsNothing)
     ASSERT_EQ(noBuffers.setPort(&port), 1);
     const uint8_t data[8] = {};
     EXPECT_EQ(ANTCommand_SendBurst(&noBuffers, 0, data, 8, 1000), ANT_RESULT_NO_BUFFER);
-    EXPECT_TRUE(sentMessages().empty());
+    EXPECT_TRUE(sim.takeSentMessages().empty());
 }
 
 TEST_F(RadioFixture, TransfersSendEachSegmentFromANewPacket)
@@ -300,7 +291,7 @@ TEST_F(RadioFixture, TransfersSendEachSegmentFromANewPacket)
                   1000, &count),
         ANT_RESULT_OK);
     EXPECT_EQ(count, 115u);
-    EXPECT_EQ(sentMessages(),
+    EXPECT_EQ(sim.takeSentMessages(),
         (std::vector<Bytes> {
             { 0x50, 0x01, 1, 2, 3, 0, 0, 0, 0, 0 },
             { 0x50, 0x21, 10, 11, 12, 13, 14, 15, 16, 17 },
@@ -311,7 +302,7 @@ TEST_F(RadioFixture, TransfersSendEachSegmentFromANewPacket)
     EXPECT_EQ(ANTCommand_SendTransfer(&framer, 1, { 3, header.data() }, { 0, nullptr }, { 10, body.data() }, 1000,
                   nullptr),
         ANT_RESULT_OK);
-    EXPECT_EQ(sentMessages().back()[1], 0xC1);
+    EXPECT_EQ(sim.takeSentMessages().back()[1], 0xC1);
 
     // Host form: 8-byte header and footer around the body.
     const Bytes h8 { 1, 1, 1, 1, 1, 1, 1, 1 }, f8 { 2, 2, 2, 2, 2, 2, 2, 2 };
@@ -319,7 +310,7 @@ TEST_F(RadioFixture, TransfersSendEachSegmentFromANewPacket)
     EXPECT_EQ(ANTCommand_SendTransferAndWaitResponse(&framer, 1, h8.data(), f8.data(), body.data(), 10, 1000, &count),
         ANT_RESULT_OK);
     EXPECT_EQ(count, 26u);
-    auto sent = sentMessages();
+    auto sent = sim.takeSentMessages();
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[2], (Bytes { 0x50, 0x41, 18, 19, 0, 0, 0, 0, 0, 0 })); // body's end, not marked last
     EXPECT_EQ(sent[3], (Bytes { 0x50, 0xE1, 2, 2, 2, 2, 2, 2, 2, 2 }));

@@ -105,13 +105,6 @@ struct LibraryFixture : ::testing::Test {
         EXPECT_EQ(event, ANT_STATE_EVENT_OPENED);
         return manager;
     }
-    std::vector<Bytes> sentMessages()
-    {
-        std::vector<Bytes> out;
-        for (const Bytes& f : sim.sentFrames())
-            out.emplace_back(f.begin() + 2, f.end() - 3);
-        return out;
-    }
 };
 
 } // namespace
@@ -122,7 +115,7 @@ TEST_F(LibraryFixture, ExportsNeedTheLibraryAndInitMakesOneCore)
     EXPECT_EQ(ANTLIB_InitCWTestMode(), 0);
     EXPECT_EQ(ANTLIB_SetCWTestMode(3, 66), 0);
     EXPECT_EQ(ANTLIB_RxTxTest(), 0);
-    EXPECT_TRUE(sentMessages().empty());
+    EXPECT_TRUE(sim.takeSentMessages().empty());
 
     ANTDeviceManager* first = initOpen();
     EXPECT_EQ(ANTLIB_Init(), 1);
@@ -132,7 +125,7 @@ TEST_F(LibraryFixture, ExportsNeedTheLibraryAndInitMakesOneCore)
     EXPECT_EQ(ANTLIB_Manager(), nullptr);
     EXPECT_EQ(ANTLIB_RxTxTest(), 0);
     // Stopping an open radio resets it first.
-    EXPECT_EQ(sentMessages().back(), (Bytes { 0x4A, 0x00 }));
+    EXPECT_EQ(sim.takeSentMessages().back(), (Bytes { 0x4A, 0x00 }));
     EXPECT_FALSE(sim.sessionOpen());
     initOpen();
     EXPECT_EQ(sim.startCount(), 2);
@@ -156,7 +149,7 @@ TEST_F(LibraryFixture, RadioTestExportsAwaitTheRadio)
     EXPECT_EQ(ANTLIB_RxTxTest(), 1);
     EXPECT_EQ(ANTLIB_InitCWTestMode(), 1);
     EXPECT_EQ(ANTLIB_SetCWTestMode(3, 66), 1);
-    EXPECT_EQ(sentMessages(), (std::vector<Bytes> { { 0x4D, 0, 0x54 }, { 0x53, 0 }, { 0x48, 0, 3, 66 } }));
+    EXPECT_EQ(sim.takeSentMessages(), (std::vector<Bytes> { { 0x4D, 0, 0x54 }, { 0x53, 0 }, { 0x48, 0, 3, 66 } }));
     sim.withModel([](AntRadioModel& m) {
         m.dropMessages(0x4D, 1);
         m.setResponseCode(0x53, 0x28, 1);
@@ -195,7 +188,7 @@ TEST_F(LibraryFixture, ARadioErrorResetsTheLinkAndTellsEveryHandler)
         // sent a reset command on the way.
         EXPECT_EQ(manager->connectionState(), ANT_CONNECTION_CLOSED) << f.name;
         EXPECT_FALSE(sim.sessionOpen()) << f.name;
-        EXPECT_TRUE(sentMessages().empty()) << f.name;
+        EXPECT_TRUE(sim.takeSentMessages().empty()) << f.name;
         EXPECT_TRUE(a.messages.empty()) << f.name;
         manager->unregisterChannel(&a);
         manager->unregisterChannel(&b);

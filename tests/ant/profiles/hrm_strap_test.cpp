@@ -137,14 +137,6 @@ struct StrapFixture : ::testing::Test {
             sim.advanceTime(kPeriodMs);
         ASSERT_TRUE(barrier.pass(sim));
     }
-    std::vector<Bytes> sentMessages()
-    {
-        std::vector<Bytes> out;
-        for (const Bytes& f : sim.sentFrames())
-            out.emplace_back(f.begin() + 2, f.end() - 3);
-        sim.clearLog();
-        return out;
-    }
     HRMSensor* hrm(uint8_t channel) { return static_cast<HRMSensor*>(SensorTable_Get(channel)); }
 };
 
@@ -157,7 +149,7 @@ TEST_F(StrapFixture, ConnectOpensTheChannelAndTheStrapsRateIsReported)
     EXPECT_EQ(ANTHRM_Connect(0, 0, 10), 1);
     Bytes key { 0x46, 1 };
     key.insert(key.end(), kKey.begin(), kKey.end());
-    EXPECT_EQ(sentMessages(),
+    EXPECT_EQ(sim.takeSentMessages(),
         (std::vector<Bytes> {
             { 0x4D, 0, 0x52 },
             key,
@@ -169,7 +161,7 @@ TEST_F(StrapFixture, ConnectOpensTheChannelAndTheStrapsRateIsReported)
             { 0x4B, 0 },
         }));
     EXPECT_EQ(ANTHRM_Connect(0, 0, 10), 2);
-    EXPECT_TRUE(sentMessages().empty());
+    EXPECT_TRUE(sim.takeSentMessages().empty());
 
     uint8_t id[8] = { 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE };
     EXPECT_EQ(ANTSENSOR_RequestSensorID(0, id, 8), 0); // not receiving yet
@@ -190,7 +182,7 @@ TEST_F(StrapFixture, ConnectOpensTheChannelAndTheStrapsRateIsReported)
 
     sim.clearLog();
     EXPECT_EQ(ANTHRM_Disconnect(0), 1);
-    EXPECT_EQ(sentMessages(), (std::vector<Bytes> { { 0x4D, 0, 0x52 }, { 0x4C, 0 }, { 0x41, 0 } }));
+    EXPECT_EQ(sim.takeSentMessages(), (std::vector<Bytes> { { 0x4D, 0, 0x52 }, { 0x4C, 0 }, { 0x41, 0 } }));
     EXPECT_EQ(SensorTable_Get(0), nullptr);
     EXPECT_EQ(ANTHRM_Disconnect(0), 1); // nothing there
 }
@@ -269,7 +261,7 @@ TEST_F(StrapFixture, AListLetsOnlyTheListedStrapBeFound)
     const uint16_t list[] = { 2222 };
     sim.clearLog();
     ASSERT_EQ(ANTHRM_ConfigureList(4, list, 1, 0), 1);
-    EXPECT_EQ(sentMessages(),
+    EXPECT_EQ(sim.takeSentMessages(),
         (std::vector<Bytes> { { 0x4D, 4, 0x52 }, { 0x4C, 4 }, { 0x59, 4, 0xAE, 0x08, 120, 1, 0 }, { 0x5A, 4, 1, 0 },
             { 0x51, 4, 0, 0, 120, 0 }, { 0x4B, 4 } }));
     periods(8);
@@ -294,7 +286,7 @@ TEST_F(StrapFixture, ExportsRefuseAChannelHoldingAnotherKindOfSensor)
     EXPECT_EQ(ANTHRM_Connect(5, 0, 10), 0);
     EXPECT_EQ(ANTHRM_ConfigureList(5, nullptr, 0, 0), 0);
     EXPECT_EQ(ANTHRM_Disconnect(5), 0);
-    EXPECT_TRUE(sentMessages().empty());
+    EXPECT_TRUE(sim.takeSentMessages().empty());
     EXPECT_EQ(SensorTable_Get(5), other);
 
     // An empty channel has no sensor id to give.
