@@ -1,6 +1,7 @@
-# Pop-up frames, spin boxes and the slider.
+# Pop-up frames, spin boxes, the slider and the Zyr kinetic views.
 list(APPEND ZYR_SOURCES
   core/ZyrPopup.h core/ZyrPopup.cpp
   core/ZyrSpinBox.h core/ZyrSpinBox.cpp
   core/ZyrHorizontalSlider.h core/ZyrHorizontalSlider.cpp
+  core/ZyrKineticViews.h core/ZyrKineticViews.cpp
 )
