@@ -4,4 +4,5 @@ list(APPEND ZYR_SOURCES
   core/ZyrSpinBox.h core/ZyrSpinBox.cpp
   core/ZyrHorizontalSlider.h core/ZyrHorizontalSlider.cpp
   core/ZyrKineticViews.h core/ZyrKineticViews.cpp
+  core/ZyrComboBox.h core/ZyrComboBox.cpp
 )

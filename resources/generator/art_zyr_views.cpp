@@ -89,6 +89,14 @@ const ArtRows registered({
     { "ZyrSlider/pointer_focus.png", 12, 28, Zyr, sliderPointer(kAccentPressed) },
     { "ZyrSlider/minus.png", 28, 28, Zyr, sign(false) },
     { "ZyrSlider/plus.png", 28, 28, Zyr, sign(true) },
+    { "ZyrCombo/box.png", 200, 40, Zyr, field() },
+    { "ZyrCombo/box_p.png", 200, 40, Zyr, button(Look::Pressed, kAccent, 4) },
+    { "ZyrCombo/box_f.png", 200, 40, Zyr, button(Look::Normal, QColor(220, 232, 248), 4) },
+    { "ZyrCombo/arrow.png", 30, 30, Zyr, arrowButton(Look::Normal, 1) },
+    { "ZyrCombo/arrow_p.png", 30, 30, Zyr, arrowButton(Look::Pressed, 1) },
+    { "ZyrCombo/item.png", 184, 40, Zyr, row(false) },
+    { "ZyrCombo/item_f.png", 184, 40, Zyr, fill([](const Theme&) { return QColor(200, 220, 245); }) },
+    { "ZyrCombo/item_p.png", 184, 40, Zyr, row(true) },
 });
 
 } // namespace

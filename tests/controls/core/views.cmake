@@ -5,6 +5,7 @@ kivo_add_test(controls_views_test
     ${CMAKE_CURRENT_LIST_DIR}/popups_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/spin_slider_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/kinetic_views_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/combo_box_test.cpp
   LIBS zyrControls Qt5::Widgets Qt5::Test)
 target_compile_definitions(controls_views_test PRIVATE
   KIVO_ZYR_SKIN_FILE="${KIVO_ZYR_SKIN_FILE}"
