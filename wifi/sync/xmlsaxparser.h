@@ -65,6 +65,12 @@ public:
     // hasError()/errorString() tell what went wrong and where.
     bool parseFile(const QString& path);
 
+    // The same reading of a file that the caller has opened and begun to
+    // read: first holds what one read of up to kChunkBytes from its start
+    // gave (fewer bytes: the file ends there), and file stands behind them.
+    // The caller keeps the file and closes it.
+    void parseOpenedFile(const QString& path, FILE* file, const char* first, size_t firstSize);
+
     QList<Record> records() const { return m_records; }
 
     bool hasError() const { return !m_errorString.isEmpty(); }
@@ -153,28 +159,40 @@ template <typename Record> void XmlSaxParser<Record>::endDocument()
 
 template <typename Record> bool XmlSaxParser<Record>::parseFile(const QString& path)
 {
+    const QString local = kivo::sync::localPath(path);
+    FILE* file = local.isEmpty() ? nullptr : std::fopen(QFile::encodeName(local).constData(), "rb");
+    if (!file) {
+        m_filePath = path;
+        clearForParse();
+        m_records.clear();
+        m_stateStack.clear();
+        m_errorString.clear();
+        m_parser = nullptr;
+        m_file = nullptr;
+        return false;
+    }
+    parseOpenedFile(path, file, nullptr, 0);
+    std::fclose(file);
+    return true;
+}
+
+template <typename Record>
+void XmlSaxParser<Record>::parseOpenedFile(const QString& path, FILE* file, const char* first, size_t firstSize)
+{
     m_filePath = path;
     clearForParse();
     m_records.clear();
     m_stateStack.clear();
     m_errorString.clear();
     m_parser = nullptr;
-    m_file = nullptr;
+    m_file = file;
 
-    const QString local = kivo::sync::localPath(path);
-    if (local.isEmpty())
-        return false;
-    m_file = std::fopen(QFile::encodeName(local).constData(), "rb");
-    if (!m_file)
-        return false;
-
-    QByteArray buffer(kChunkBytes, Qt::Uninitialized);
+    QByteArray buffer;
     m_parser = XML_ParserCreate(nullptr);
     if (!m_parser) {
-        std::fclose(m_file);
         m_file = nullptr;
         noteError(QStringLiteral("out of memory"));
-        return true;
+        return;
     }
     XML_SetUserData(m_parser, this);
     XML_SetElementHandler(m_parser, &XmlSaxParser::onStart, &XmlSaxParser::onEnd);
@@ -182,10 +200,20 @@ template <typename Record> bool XmlSaxParser<Record>::parseFile(const QString& p
 
     startDocument();
     for (;;) {
-        const size_t got = std::fread(buffer.data(), 1, size_t(kChunkBytes), m_file);
-        const bool readFailed = std::ferror(m_file) != 0;
+        const char* chunk = first;
+        size_t got = firstSize;
+        bool readFailed = false;
+        if (chunk) {
+            first = nullptr;
+        } else {
+            if (buffer.isEmpty())
+                buffer = QByteArray(kChunkBytes, Qt::Uninitialized);
+            got = std::fread(buffer.data(), 1, size_t(kChunkBytes), m_file);
+            readFailed = std::ferror(m_file) != 0;
+            chunk = buffer.constData();
+        }
         const bool final = got < size_t(kChunkBytes) || readFailed;
-        if (XML_Parse(m_parser, buffer.constData(), int(got), final ? 1 : 0) == XML_STATUS_ERROR) {
+        if (XML_Parse(m_parser, chunk, int(got), final ? 1 : 0) == XML_STATUS_ERROR) {
             // expat delivers nothing after an error, so the rest of the file
             // need not be read.
             const XML_Error code = XML_GetErrorCode(m_parser);
@@ -206,8 +234,6 @@ template <typename Record> bool XmlSaxParser<Record>::parseFile(const QString& p
 
     XML_ParserFree(m_parser);
     m_parser = nullptr;
-    std::fclose(m_file);
     m_file = nullptr;
     finishParse();
-    return true;
 }
