@@ -1,0 +1,213 @@
+// The start of a sync run: scanning the Tracks folder, hashing every GPX file
+// and writing the catalogs RCF.txt (recordings, with their summaries) and
+// TCF.txt (3rdParty tracks), and looking entries up by hash. The floor reads
+// the same first 1499 bytes of each file and hashes them.
+#include "wifi/sync/wifisync.h"
+
+#include "platform/paths.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <json/json.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// A recording as the device writes it: the summary in trk/extensions, then
+// the track points.
+std::string recording(int n, int points)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<gpx version=\"1.1\" creator=\"Pedara\">\n <trk>\n  <name>Ride "
+        + std::to_string(n)
+        + "</name>\n  <type>Cycling</type>\n  <extensions>\n"
+          "   <profile>Profile1</profile><time>2013-05-04T17:03:"
+        + std::to_string(10 + n % 50)
+        + "Z</time><length>12.5</length><timelength>3600</timelength>\n"
+          "   <minlat>47.1</minlat><minlon>8.2</minlon><maxlat>47.3</maxlat><maxlon>8.5</maxlon>\n"
+          "   <avgspeed>12.5</avgspeed><maxspeed>40.1</maxspeed><minacceleration>-1.2</minacceleration>"
+          "<maxacceleration>2.3</maxacceleration>\n"
+          "   <minaltitude>400</minaltitude><maxaltitude>900</maxaltitude><totalascent>500</totalascent>"
+          "<totaldescent>480</totaldescent>\n"
+          "   <calories>700</calories><avggrade>1.5</avggrade><avgcadence>80</avgcadence>"
+          "<maxcadence>110</maxcadence>\n"
+          "   <avgheartrate>140</avgheartrate><minheartrate>90</minheartrate><maxheartrate>180</maxheartrate>\n"
+          "  </extensions>\n  <trkseg>\n";
+    for (int p = 0; p < points; ++p)
+        x += "   <trkpt lat=\"47." + std::to_string(100000 + p) + "\" lon=\"8." + std::to_string(200000 + n)
+            + "\"><ele>412.5</ele><time>2013-05-04T17:03:21Z</time></trkpt>\n";
+    return x + "  </trkseg>\n </trk>\n</gpx>\n";
+}
+
+// Tracks of `recordings` recordings in ten profile folders and a tenth as
+// many 3rdParty tracks, made once per size in a device root of its own.
+struct TrackTree {
+    explicit TrackTree(int recordings)
+    {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "kivo-bench-catalog-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            std::abort();
+        root = tmpl;
+        ce::setDeviceRoot(root);
+        const std::string tracks = ce::resolvePath("/DataDrive/Falmo/Tracks", true);
+        for (int i = 0; i < recordings; ++i) {
+            const std::string folder = tracks + "/Profile" + std::to_string(i % 10);
+            std::filesystem::create_directories(folder);
+            write(folder + "/Ride" + std::to_string(i) + ".gpx", recording(i, 20));
+        }
+        std::filesystem::create_directories(tracks);
+        for (int i = 0; i < recordings / 10; ++i)
+            write(tracks + "/Track" + std::to_string(i) + ".gpx", recording(recordings + i, 20));
+    }
+    ~TrackTree()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    void write(const std::string& path, const std::string& content)
+    {
+        std::ofstream(path, std::ios::binary) << content;
+        files.push_back(path);
+    }
+
+    std::string root;
+    std::vector<std::string> files; // local paths
+};
+
+TrackTree& tree(int recordings)
+{
+    static std::map<int, std::unique_ptr<TrackTree>> trees;
+    std::unique_ptr<TrackTree>& t = trees[recordings];
+    if (!t)
+        t = std::make_unique<TrackTree>(recordings);
+    ce::setDeviceRoot(t->root);
+    return *t;
+}
+
+void qt()
+{
+    static int argc = 1;
+    static char name[] = "kivo_bench";
+    static char* argv[] = { name, nullptr };
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+void SyncCatalogs(benchmark::State& state)
+{
+    qt();
+    tree(int(state.range(0)));
+    for (auto _ : state) {
+        WiFiSync sync;
+        sync.scanOwnRecordings(sync.tracksFolder());
+        sync.scan3rdPartyTracks(sync.tracksFolder());
+        sync.generateRCFFile(sync.catalogFolder());
+        sync.generateTCFFile(sync.catalogFolder());
+    }
+    state.counters["files"] = double(tree(int(state.range(0))).files.size());
+}
+BENCHMARK(SyncCatalogs)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void SyncCatalogs_Floor(benchmark::State& state)
+{
+    const TrackTree& t = tree(int(state.range(0)));
+    char buffer[1499];
+    for (auto _ : state) {
+        for (const std::string& path : t.files) {
+            std::FILE* f = std::fopen(path.c_str(), "rb");
+            const size_t got = std::fread(buffer, 1, sizeof buffer, f);
+            std::fclose(f);
+            benchmark::DoNotOptimize(QCryptographicHash::hash(QByteArray::fromRawData(buffer, int(got)),
+                QCryptographicHash::Sha512));
+        }
+    }
+}
+BENCHMARK(SyncCatalogs_Floor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// The hashes of a written RCF.txt, in catalog order.
+std::vector<std::string> catalogHashes(std::string& text)
+{
+    std::ifstream in(ce::resolvePath("/SystemDrive/Falmo/Program/WiFi/Log/RCF_TCF/RCF.txt"), std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Json::CharReaderBuilder builder;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errors;
+    std::vector<std::string> hashes;
+    if (reader->parse(text.data(), text.data() + text.size(), &root, &errors))
+        for (const Json::Value& entry : root)
+            hashes.push_back(entry["o_hash"].asString());
+    return hashes;
+}
+
+struct WrittenCatalogs {
+    std::string text;
+    std::vector<std::string> hashes;
+};
+
+WrittenCatalogs& written(int recordings)
+{
+    static std::map<int, WrittenCatalogs> done;
+    tree(recordings);
+    WrittenCatalogs& w = done[recordings];
+    if (w.hashes.empty()) {
+        WiFiSync sync;
+        sync.scanOwnRecordings(sync.tracksFolder());
+        sync.generateRCFFile(sync.catalogFolder());
+        w.hashes = catalogHashes(w.text);
+    }
+    return w;
+}
+
+// Every recording of the catalog looked up by its hash, as a run's
+// deletions and uploads do, by a fresh engine.
+void CatalogLookups(benchmark::State& state)
+{
+    qt();
+    const WrittenCatalogs& w = written(int(state.range(0)));
+    for (auto _ : state) {
+        WiFiSync sync;
+        for (const std::string& hash : w.hashes) {
+            QString location;
+            sync.deleteTrackViaHashCode(true, QString::fromStdString(hash), location);
+            benchmark::DoNotOptimize(location);
+        }
+    }
+    if (w.hashes.size() != size_t(state.range(0)))
+        state.SkipWithError("catalog not written");
+}
+BENCHMARK(CatalogLookups)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void CatalogLookups_Floor(benchmark::State& state)
+{
+    const WrittenCatalogs& w = written(int(state.range(0)));
+    for (auto _ : state) {
+        Json::CharReaderBuilder builder;
+        const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+        Json::Value root;
+        std::string errors;
+        reader->parse(w.text.data(), w.text.data() + w.text.size(), &root, &errors);
+        std::unordered_map<std::string, std::string> byHash;
+        for (const Json::Value& entry : root)
+            byHash.emplace(entry["o_hash"].asString(), entry["o_file_location"].asString());
+        for (const std::string& hash : w.hashes)
+            benchmark::DoNotOptimize(byHash.find(hash));
+    }
+}
+BENCHMARK(CatalogLookups_Floor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
