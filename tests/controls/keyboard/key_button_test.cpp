@@ -12,7 +12,6 @@
 
 namespace {
 
-using kbdtest::waitUntil;
 
 // Everything a key emits, in order.
 struct Log {
@@ -130,23 +129,9 @@ TEST(KeyButton, TapEmitsSoundThenItsTypesSignalThenFocus)
     }
 }
 
-// Holds a key until its long press has fired, using a second held key whose
-// timer starts later as the probe, then releases it (over the key or not).
 QStringList holdAndRelease(zyrKeyButton* key, Log& log, bool releaseOver, QStringList* whileDown)
 {
-    auto probe = makeKey(regular("p", {}, true));
-    // Hidden and settled: a window activated meanwhile would lift the key.
-    probe->hide();
-    QCoreApplication::processEvents();
-    bool probeFired = false;
-    QObject::connect(probe.get(), &zyrKeyButton::extendedChars, [&] { probeFired = true; });
-
-    QTest::mousePress(key, Qt::LeftButton);
-    QTest::mousePress(probe.get(), Qt::LeftButton);
-    EXPECT_TRUE(waitUntil([&] { return probeFired; }));
-    *whileDown = log.take();
-    QTest::mouseRelease(key, Qt::LeftButton, {}, releaseOver ? key->rect().center() : QPoint(-20, -20));
-    QTest::mouseRelease(probe.get(), Qt::LeftButton, {}, QPoint(-20, -20));
+    kbdtest::holdKey(key, [&] { *whileDown = log.take(); }, releaseOver);
     return log.take();
 }
 

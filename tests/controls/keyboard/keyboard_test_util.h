@@ -2,11 +2,13 @@
 #pragma once
 
 #include "controls/core/LibraryInternal.h"
+#include "controls/keyboard/zyrKeyButton.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QImage>
 #include <QObject>
+#include <QTest>
 #include <QStringList>
 #include <QWidget>
 
@@ -36,6 +38,29 @@ public:
     FastHolds() { ZyrelleControls::Internal::SetTimeScale(0.001); }
     ~FastHolds() { ZyrelleControls::Internal::SetTimeScale(1.0); }
 };
+
+// Presses the key, waits until its hold has fired, runs whileDown with the
+// key still down, then releases it over the key or off it. A second held
+// key, pressed later and so timed out later, tells when the hold has fired.
+inline void holdKey(zyrKeyButton* key, const std::function<void()>& whileDown, bool releaseOver = true)
+{
+    zyrKeyButton probe;
+    probe.setKeyStringLower(QStringLiteral("p"));
+    probe.setHasExtChar(true);
+    probe.resize(20, 20);
+    bool probeFired = false;
+    QObject::connect(&probe, &zyrKeyButton::extendedChars, [&] { probeFired = true; });
+    QCoreApplication::processEvents();
+
+    QTest::mousePress(key, Qt::LeftButton);
+    QTest::mousePress(&probe, Qt::LeftButton);
+    const bool fired = waitUntil([&] { return probeFired; });
+    if (!fired)
+        qWarning("holdKey: the hold never fired");
+    whileDown();
+    QTest::mouseRelease(key, Qt::LeftButton, {}, releaseOver ? key->rect().center() : QPoint(-20, -20));
+    QTest::mouseRelease(&probe, Qt::LeftButton, {}, QPoint(-20, -20));
+}
 
 // The widget drawn alone on a transparent image.
 inline QImage renderAlone(QWidget* widget)
