@@ -31,6 +31,20 @@ std::string hex16(uint64_t h)
 
 } // namespace
 
+std::string nameHash(const std::string& name)
+{
+    return hex16(fnv1a(name));
+}
+
+bool heldByAnotherAccount(const sockaddr* addr, socklen_t len, int type)
+{
+    int probe = ::socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    bool other = probe >= 0 && ::connect(probe, addr, len) == 0 && !peerIsSameUser(probe);
+    if (probe >= 0)
+        ::close(probe);
+    return other;
+}
+
 socklen_t abstractAddress(const std::string& kind, const std::string& name, sockaddr_un* out)
 {
     // A hash of the root keeps the address short whatever the root's length.

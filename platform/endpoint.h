@@ -13,6 +13,13 @@ namespace ce::detail {
 // vanish with the socket, so a killed process leaves nothing stale behind.
 socklen_t abstractAddress(const std::string& kind, const std::string& name, sockaddr_un* out);
 
+// A short hash of a name (16 hex digits), for file names derived from it.
+std::string nameHash(const std::string& name);
+
+// Whether a process of another account listens at the address (it then
+// holds a name this account's programs would use).
+bool heldByAnotherAccount(const sockaddr* addr, socklen_t len, int type);
+
 // A file-system socket address; false when the path is too long.
 bool pathAddress(const std::string& path, sockaddr_un* out, socklen_t* len);
 

@@ -64,11 +64,8 @@ KernelObject::~KernelObject()
 
 void KernelObject::markClosed()
 {
-    uint64_t one = 1;
-    if (m_closeFd >= 0) {
-        ssize_t n = ::write(m_closeFd, &one, sizeof one);
-        (void)n;
-    }
+    if (m_closeFd >= 0)
+        signalEventFd(m_closeFd);
 }
 
 bool KernelObject::closed() const
@@ -120,6 +117,35 @@ int pollTimeout(DWORD timeoutMs)
     return timeoutMs > DWORD(INT_MAX) ? INT_MAX : int(timeoutMs);
 }
 
+int waitReadable(pollfd* fds, size_t count, DWORD timeoutMs, uint64_t startMs)
+{
+    for (;;) {
+        DWORD left = remaining(timeoutMs, startMs);
+        int r = ::poll(fds, count, pollTimeout(left));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r != 0 || left == 0)
+            return r < 0 ? -1 : r;
+        if (remaining(timeoutMs, startMs) == 0)
+            return 0;
+        // else a time-out longer than one poll can wait
+    }
+}
+
+void signalEventFd(int fd)
+{
+    uint64_t one = 1;
+    ssize_t n = ::write(fd, &one, sizeof one);
+    (void)n;
+}
+
+void drainEventFd(int fd)
+{
+    uint64_t v;
+    ssize_t n = ::read(fd, &v, sizeof v);
+    (void)n;
+}
+
 int pollObjects(const int* fds, int count, const int* closeFds, int closeCount, DWORD timeoutMs)
 {
     std::vector<pollfd> p(size_t(count) + size_t(closeCount));
@@ -129,18 +155,11 @@ int pollObjects(const int* fds, int count, const int* closeFds, int closeCount, 
         p[size_t(count + i)] = { closeFds[i], POLLIN, 0 };
     uint64_t start = nowMs();
     for (;;) {
-        DWORD left = remaining(timeoutMs, start);
-        int r = ::poll(p.data(), p.size(), pollTimeout(left));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
+        int r = waitReadable(p.data(), p.size(), timeoutMs, start);
+        if (r < 0)
             return -2;
-        }
-        if (r == 0) {
-            if (remaining(timeoutMs, start) == 0)
-                return -1;
-            continue; // a time-out longer than one poll can wait
-        }
+        if (r == 0)
+            return -1;
         for (int i = 0; i < closeCount; ++i)
             if (p[size_t(count + i)].revents)
                 return -2;

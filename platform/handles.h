@@ -5,6 +5,8 @@
 
 #include <memory>
 
+struct pollfd;
+
 namespace ce::detail {
 
 // A kernel object. Waitable objects expose a file descriptor that polls
@@ -50,5 +52,14 @@ int pollTimeout(DWORD timeoutMs);
 // Milliseconds left of a time-out started at startTick; INFINITE stays.
 DWORD remaining(DWORD timeoutMs, uint64_t startMs);
 uint64_t nowMs();
+
+// Polls fds until one has an event or timeoutMs from startMs pass (EINTR
+// retried, long time-outs waited in parts): the number of fds with events,
+// 0 on time-out, -1 when poll fails.
+int waitReadable(::pollfd* fds, size_t count, DWORD timeoutMs, uint64_t startMs);
+
+// An eventfd as a level: signal adds one, drain takes what is there.
+void signalEventFd(int fd);
+void drainEventFd(int fd);
 
 } // namespace ce::detail

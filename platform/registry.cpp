@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/types.h"
 
 #include <fcntl.h>
@@ -39,12 +40,9 @@ using Store = std::map<std::pair<int, std::string>, Key>;
 
 std::mutex g_mutex; // threads of this process; the file lock covers processes
 
-std::string lower(std::string s)
+std::string lower(const std::string& s)
 {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
+    return detail::asciiLower(s);
 }
 
 std::string normalise(const std::string& key)

@@ -42,9 +42,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_signalled) {
-            uint64_t one = 1;
-            ssize_t n = ::write(m_fd, &one, sizeof one);
-            (void)n;
+            detail::signalEventFd(m_fd);
             m_signalled = true;
         }
     }
@@ -72,9 +70,7 @@ private:
     void drainLocked()
     {
         if (m_signalled) {
-            uint64_t v;
-            ssize_t n = ::read(m_fd, &v, sizeof v);
-            (void)n;
+            detail::drainEventFd(m_fd);
             m_signalled = false;
         }
     }
@@ -433,9 +429,7 @@ HANDLE createThread(std::function<DWORD()> fn, DWORD* threadId)
             DWORD code = fn();
             state->exitCode = code;
             state->done = true;
-            uint64_t one = 1;
-            ssize_t n = ::write(state->doneFd, &one, sizeof one);
-            (void)n;
+            detail::signalEventFd(state->doneFd);
         });
     } catch (...) {
         setLastError(ERROR_OUTOFMEMORY);

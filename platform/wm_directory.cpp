@@ -219,22 +219,6 @@ void reportMalformed(const std::string& path, const std::string& why, off_t size
 
 } // namespace
 
-bool equalsNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 void publishWindows(const std::vector<WindowInfo>& windows)
 {
     uint32_t pid = uint32_t(::getpid());

@@ -3,14 +3,19 @@
 // A window handle encodes (process id, serial) so it means the same in every
 // process. Each process that owns windows listens on one abstract stream
 // socket ("wm" : <pid>) served by an I/O thread, and publishes its windows in
-// a file of the run folder so other processes can find them.
+// a file of the run folder so other processes can find them. A thread that
+// posts or sends to another process keeps one connection to it and numbers
+// its requests; the replies carry the number back.
 #pragma once
 
 #include "platform/wm.h"
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,10 +47,13 @@ inline bool isInternalMessage(UINT m)
 // --- Wire format between processes (host byte order: one machine) ----------
 
 constexpr uint32_t kFrameMagic = 0x314D574Bu; // "KWM1"
-constexpr uint16_t kFrameVersion = 1;
-enum FrameKind : uint16_t { kFramePost = 1, kFrameSend = 2, kFrameReply = 3 };
+constexpr uint16_t kFrameVersion = 2;
+// A post is acknowledged (unless kFlagNoAck), a send answered, both by a
+// reply with the request's id; a cancel withdraws a send not yet taken.
+enum FrameKind : uint16_t { kFramePost = 1, kFrameSend = 2, kFrameReply = 3, kFrameCancel = 4 };
 constexpr uint32_t kFlagCopyData = 1; // a WM_COPYDATA record follows the body
 constexpr uint32_t kFlagNullData = 2; // WM_COPYDATA whose lParam was null
+constexpr uint32_t kFlagNoAck = 4; // a post nobody waits for (a broadcast)
 
 enum Status : uint32_t { kStatusOk = 0, kStatusNoWindow = 1, kStatusRefused = 2, kStatusGone = 3 };
 
@@ -66,15 +74,23 @@ struct MessageBody {
     uint32_t flags;
     uint32_t cbData;
     uint32_t senderPid;
+    uint32_t id;
+    uint32_t reserved;
 };
-static_assert(sizeof(MessageBody) == 48, "message body is 48 bytes");
+static_assert(sizeof(MessageBody) == 56, "message body is 56 bytes");
 
 struct ReplyBody {
     int64_t result;
     uint32_t status;
-    uint32_t reserved;
+    uint32_t id;
 };
 static_assert(sizeof(ReplyBody) == 16, "reply body is 16 bytes");
+
+struct CancelBody {
+    uint32_t id;
+    uint32_t reserved;
+};
+static_assert(sizeof(CancelBody) == 8, "cancel body is 8 bytes");
 
 // Checks a header received from another process; empty when acceptable,
 // else the reason.
@@ -83,16 +99,40 @@ std::string checkRequestHeader(const FrameHeader& h);
 std::string checkRequestBody(uint16_t kind, const MessageBody& b, uint32_t bodyBytes, uint32_t ownPid);
 
 // Connects to the window endpoint of process pid in this device root; -1
-// when nothing listens there (the process is gone). Writes are bounded.
+// when nothing listens there (the process is gone) or when the listener
+// runs under another account (logged: never talked to). Blocking, with
+// writes bounded.
 int connectToProcess(uint32_t pid);
+// Writes a whole frame on a non-blocking stream, waiting at most timeoutMs
+// for room; false (the stream then unusable) when it could not.
+bool writeFrame(int fd, uint16_t kind, const void* body, size_t bodySize, const void* payload, size_t size,
+    int timeoutMs);
 // Writes one request; payload may be null when size is 0.
 bool writeRequest(int fd, uint16_t kind, const MessageBody& body, const void* payload, size_t size);
-// Writes a reply (never blocks for long; failures are ignored).
-void writeReply(int fd, LRESULT result, uint32_t status);
 
-// Accumulates a reply frame from a stream; returns 1 when complete (body
-// filled), 0 when more bytes are needed, -1 when the peer closed or sent
-// something malformed.
+// The way back to a sender over its connection: replies from the endpoint's
+// thread and from the threads that handle its sends share it.
+class ReplyChannel {
+public:
+    explicit ReplyChannel(int fd)
+        : m_fd(fd)
+    {
+    }
+    int fd() const { return m_fd; }
+    // Never blocks for long: a sender that takes nothing for a second loses
+    // the connection (and with it whatever it still waits for).
+    void reply(uint32_t id, LRESULT result, uint32_t status);
+    // Closes the connection; later replies go nowhere.
+    void close();
+
+private:
+    std::mutex m_mutex;
+    int m_fd;
+};
+
+// Accumulates reply frames from a stream; returns 1 when one is complete
+// (body filled; the next call starts the next), 0 when more bytes are
+// needed, -1 when the peer closed or sent something malformed.
 class ReplyReader {
 public:
     int feed(int fd);
@@ -108,9 +148,10 @@ private:
 
 // Queues a posted message for a window of this process.
 uint32_t deliverPost(const MessageBody& body);
-// Queues a sent message; on kStatusOk the owner thread answers on replyFd and
-// closes it (ownership taken), otherwise the caller still owns it.
-uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& record, int replyFd);
+// Queues a sent message; on kStatusOk the owner thread answers on channel
+// with the body's id, unless withdrawn is set before it takes the message.
+uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& record,
+    std::shared_ptr<ReplyChannel> channel, std::shared_ptr<std::atomic<bool>> withdrawn);
 
 // Starts the I/O thread if needed and makes sure it listens for the current
 // device root. False when the endpoint could not be bound.
@@ -136,7 +177,5 @@ void publishWindows(const std::vector<WindowInfo>& windows);
 std::vector<WindowInfo> otherProcessesWindows();
 // Removes every entry this process published (at exit).
 void unpublishAll();
-
-bool equalsNoCase(const std::string& a, const std::string& b);
 
 } // namespace ce::wm

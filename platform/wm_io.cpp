@@ -1,11 +1,15 @@
 // The process's window endpoint: one thread accepts connections from other
-// processes, reads each request frame without blocking, checks it, and hands
-// it to the owning thread's queue. Posts are acknowledged at once (so a
-// sender's posts stay in order and a dead window is reported); a send's
-// connection goes along with the message and carries the handler's result
-// back. Anything malformed is logged and dropped.
+// processes and reads their request frames without blocking, one after the
+// other on each connection, checks them, and hands them to the owning
+// thread's queue. Posts are acknowledged at once unless the sender asked for
+// no answer (so a sender learns of a dead window without waiting on the
+// owner); a send's reply comes from the thread that handled it, over the
+// same connection. A cancel withdraws a send the owner has not taken yet; a
+// connection that ends withdraws all of its sends. Anything malformed is
+// logged and ends the connection.
 #include "platform/debug.h"
 #include "platform/endpoint.h"
+#include "platform/handles.h"
 #include "platform/wm_internal.h"
 
 #include <poll.h>
@@ -14,9 +18,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <list>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -25,24 +29,42 @@ namespace ce::wm {
 
 namespace {
 
-constexpr size_t kMaxConnections = 64;
+// Every thread of every other process keeps at most one connection here.
+constexpr size_t kMaxConnections = 256;
 // A peer that starts a request and does not finish it within this time is
 // dropped, so a stuck or hostile peer cannot hold a connection forever.
 constexpr int64_t kRequestTimeoutMs = 10000;
 
 int64_t monotonicMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return int64_t(detail::nowMs());
 }
 
 struct Connection {
-    int fd = -1;
-    int64_t startMs = 0;
+    std::shared_ptr<ReplyChannel> channel;
+    int64_t frameStartMs = 0; // when the frame being read began; 0 between frames
     std::vector<unsigned char> buf;
     size_t need = sizeof(FrameHeader);
     bool headerDone = false;
     FrameHeader header {};
+    // Sends handed to a queue, by id, so a cancel or the end can withdraw them.
+    std::map<uint32_t, std::weak_ptr<std::atomic<bool>>> pending;
+
+    int fd() const { return channel->fd(); }
+    void nextFrame()
+    {
+        buf.clear();
+        need = sizeof(FrameHeader);
+        headerDone = false;
+        frameStartMs = 0;
+    }
+    void withdrawAll()
+    {
+        for (auto& [id, flag] : pending)
+            if (auto f = flag.lock())
+                f->store(true);
+        pending.clear();
+    }
 };
 
 class Endpoint {
@@ -59,8 +81,14 @@ public:
         if (fd < 0)
             return false;
         if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 64) != 0) {
-            debugPrintf("window messages: cannot listen for other processes (errno %d)", errno);
+            int error = errno;
             ::close(fd);
+            if (error == EADDRINUSE
+                && detail::heldByAnotherAccount(reinterpret_cast<const sockaddr*>(&addr), len, SOCK_STREAM))
+                debugOutput("window messages: another account holds this process's endpoint name; other processes "
+                            "cannot reach its windows");
+            else
+                debugPrintf("window messages: cannot listen for other processes (errno %d)", error);
             return false;
         }
         m_bound.insert(key);
@@ -69,7 +97,7 @@ public:
             m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
             m_thread = std::thread([this] { run(); });
         } else {
-            wake();
+            detail::signalEventFd(m_wake);
         }
         return true;
     }
@@ -81,7 +109,7 @@ public:
             if (!m_thread.joinable())
                 return;
             m_stop = true;
-            wake();
+            detail::signalEventFd(m_wake);
         }
         m_thread.join();
         ::close(m_wake);
@@ -89,13 +117,6 @@ public:
     }
 
 private:
-    void wake()
-    {
-        uint64_t one = 1;
-        ssize_t n = ::write(m_wake, &one, sizeof one);
-        (void)n;
-    }
-
     void run()
     {
         std::vector<int> listeners;
@@ -113,7 +134,7 @@ private:
             for (int l : listeners)
                 fds.push_back({ l, POLLIN, 0 });
             for (auto& c : conns)
-                fds.push_back({ c.fd, POLLIN, 0 });
+                fds.push_back({ c.fd(), POLLIN, 0 });
             int r = ::poll(fds.data(), fds.size(), 500);
             if (r < 0) {
                 // Ending here would leave the process silently unreachable;
@@ -125,59 +146,38 @@ private:
                 }
                 continue;
             }
-            if (fds[0].revents) {
-                uint64_t v;
-                ssize_t n = ::read(m_wake, &v, sizeof v);
-                (void)n;
-            }
-            for (size_t i = 0; i < listeners.size(); ++i) {
-                if (!fds[1 + i].revents)
-                    continue;
-                for (;;) {
-                    int c = ::accept4(listeners[i], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-                    if (c < 0)
-                        break;
-                    if (!detail::peerIsSameUser(c)) {
-                        debugOutput("window messages: a connection from another user refused");
-                        ::close(c);
-                        continue;
-                    }
-                    if (conns.size() >= kMaxConnections) {
-                        debugOutput("window messages: too many pending requests; one refused");
-                        ::close(c);
-                        continue;
-                    }
-                    Connection conn;
-                    conn.fd = c;
-                    conn.startMs = monotonicMs();
-                    conns.push_back(std::move(conn));
-                }
-            }
+            if (fds[0].revents)
+                detail::drainEventFd(m_wake);
+            for (size_t i = 0; i < listeners.size(); ++i)
+                if (fds[1 + i].revents)
+                    acceptAll(listeners[i], conns);
             // Connections polled this round come first in the list, in order.
             size_t index = 1 + listeners.size();
             int64_t now = monotonicMs();
             for (auto it = conns.begin(); it != conns.end();) {
-                bool polled = index < fds.size() && fds[index].fd == it->fd;
+                bool polled = index < fds.size() && fds[index].fd == it->fd();
                 short revents = polled ? fds[index].revents : 0;
                 if (polled)
                     ++index;
                 bool keep = revents ? readFrom(*it) : true;
                 // However slowly its bytes trickle in, a request has its time.
-                if (keep && now - it->startMs > kRequestTimeoutMs) {
+                if (keep && it->frameStartMs != 0 && now - it->frameStartMs > kRequestTimeoutMs) {
                     debugOutput("window messages: dropped an unfinished request from another process");
                     keep = false;
                 }
                 if (!keep) {
-                    if (it->fd >= 0)
-                        ::close(it->fd);
+                    it->withdrawAll();
+                    it->channel->close();
                     it = conns.erase(it);
                 } else {
                     ++it;
                 }
             }
         }
-        for (auto& c : conns)
-            ::close(c.fd);
+        for (auto& c : conns) {
+            c.withdrawAll();
+            c.channel->close();
+        }
         for (int l : listeners)
             ::close(l);
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -187,15 +187,37 @@ private:
         m_bound.clear();
     }
 
-    // Reads what is available; false when the connection is finished (its fd
-    // set to -1 when ownership moved to a queue).
+    void acceptAll(int listener, std::list<Connection>& conns)
+    {
+        for (;;) {
+            int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (c < 0)
+                return;
+            if (!detail::peerIsSameUser(c)) {
+                debugOutput("window messages: a connection from another user refused");
+                ::close(c);
+                continue;
+            }
+            if (conns.size() >= kMaxConnections) {
+                debugOutput("window messages: too many connections from other processes; one refused");
+                ::close(c);
+                continue;
+            }
+            Connection conn;
+            conn.channel = std::make_shared<ReplyChannel>(c);
+            conns.push_back(std::move(conn));
+        }
+    }
+
+    // Reads and handles what is available; false when the connection is
+    // finished (closed by the peer, or malformed).
     bool readFrom(Connection& c)
     {
         for (;;) {
             if (c.buf.size() < c.need) {
                 size_t old = c.buf.size();
                 c.buf.resize(c.need);
-                ssize_t n = ::recv(c.fd, c.buf.data() + old, c.need - old, 0);
+                ssize_t n = ::recv(c.fd(), c.buf.data() + old, c.need - old, 0);
                 if (n < 0 && errno == EINTR) {
                     c.buf.resize(old);
                     continue;
@@ -211,6 +233,8 @@ private:
                             "window messages: dropped a truncated request from another process (%zu bytes)", old);
                     return false;
                 }
+                if (old == 0)
+                    c.frameStartMs = monotonicMs();
                 c.buf.resize(old + size_t(n));
                 if (c.buf.size() < c.need)
                     continue;
@@ -227,36 +251,57 @@ private:
                 c.buf.reserve(c.need);
                 continue;
             }
-            handle(c);
-            return false;
+            if (!handle(c))
+                return false;
+            c.nextFrame();
         }
     }
 
-    void handle(Connection& c)
+    // One complete frame; false when it ends the connection.
+    bool handle(Connection& c)
     {
+        if (c.header.kind == kFrameCancel) {
+            CancelBody cancel;
+            std::memcpy(&cancel, c.buf.data() + sizeof(FrameHeader), sizeof cancel);
+            auto it = c.pending.find(cancel.id);
+            if (it != c.pending.end()) {
+                if (auto flag = it->second.lock())
+                    flag->store(true);
+                c.pending.erase(it);
+            }
+            return true;
+        }
         MessageBody body;
         std::memcpy(&body, c.buf.data() + sizeof(FrameHeader), sizeof body);
         std::string why = checkRequestBody(c.header.kind, body, c.header.bodyBytes, uint32_t(::getpid()));
         if (!why.empty()) {
             debugPrintf("window messages: dropped a malformed request from another process (%s)", why.c_str());
-            writeReply(c.fd, 0, kStatusRefused);
-            return;
+            c.channel->reply(body.id, 0, kStatusRefused);
+            return false;
         }
         if (c.header.kind == kFramePost) {
-            writeReply(c.fd, 0, deliverPost(body));
-            return;
+            uint32_t status = deliverPost(body);
+            if (!(body.flags & kFlagNoAck))
+                c.channel->reply(body.id, 0, status);
+            return true;
         }
         std::vector<unsigned char> record;
         if (body.flags & kFlagCopyData)
             record.assign(c.buf.begin() + sizeof(FrameHeader) + sizeof(MessageBody), c.buf.end());
-        c.buf.clear();
-        c.buf.shrink_to_fit();
-        // Blocking from here on: the owner thread writes one short reply.
-        uint32_t status = deliverSend(body, std::move(record), c.fd);
+        if (c.buf.capacity() > 4096) {
+            c.buf.clear();
+            c.buf.shrink_to_fit();
+        }
+        // Forget sends long answered, so the table stays small.
+        for (auto it = c.pending.begin(); c.pending.size() > 64 && it != c.pending.end();)
+            it = it->second.expired() ? c.pending.erase(it) : std::next(it);
+        auto withdrawn = std::make_shared<std::atomic<bool>>(false);
+        uint32_t status = deliverSend(body, std::move(record), c.channel, withdrawn);
         if (status == kStatusOk)
-            c.fd = -1; // the queue owns it now
+            c.pending[body.id] = withdrawn;
         else
-            writeReply(c.fd, 0, status);
+            c.channel->reply(body.id, 0, status);
+        return true;
     }
 
     std::mutex m_mutex;

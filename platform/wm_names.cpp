@@ -3,6 +3,7 @@
 // an exclusive lock, so every process of the device root sees the same ids.
 #include "platform/debug.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/wm_internal.h"
 
 #include <fcntl.h>
@@ -23,11 +24,7 @@ constexpr size_t kMaxNameLength = 255;
 
 std::string lower(const std::string& s)
 {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return r;
+    return detail::asciiLower(s);
 }
 
 std::string namesFile()

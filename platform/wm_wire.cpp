@@ -1,6 +1,8 @@
 // Frames between processes: connecting to a process's window endpoint,
 // writing requests and replies, reading and checking what comes back.
+#include "platform/debug.h"
 #include "platform/endpoint.h"
+#include "platform/handles.h"
 #include "platform/wm_internal.h"
 
 #include <poll.h>
@@ -18,6 +20,8 @@ namespace {
 
 // A peer that accepts no bytes for this long is treated as gone.
 constexpr int kWriteTimeoutMs = 5000;
+// A sender that takes no reply bytes for this long loses its connection.
+constexpr int kReplyTimeoutMs = 1000;
 
 } // namespace
 
@@ -27,6 +31,8 @@ std::string checkRequestHeader(const FrameHeader& h)
         return "bad magic";
     if (h.version != kFrameVersion)
         return "unknown version";
+    if (h.kind == kFrameCancel)
+        return h.bodyBytes == sizeof(CancelBody) ? std::string() : "bad length";
     if (h.kind != kFramePost && h.kind != kFrameSend)
         return "unknown kind";
     if (h.bodyBytes < sizeof(MessageBody) || h.bodyBytes - sizeof(MessageBody) > MAX_COPYDATA_BYTES)
@@ -40,8 +46,10 @@ std::string checkRequestBody(uint16_t kind, const MessageBody& b, uint32_t bodyB
         return "window of another process";
     if (b.message > 0xFFFF && !isInternalMessage(b.message))
         return "bad message number";
-    if (b.flags & ~(kFlagCopyData | kFlagNullData))
+    if (b.flags & ~(kFlagCopyData | kFlagNullData | kFlagNoAck))
         return "unknown flags";
+    if ((b.flags & kFlagNoAck) && kind != kFramePost)
+        return "a send that wants no answer";
     bool copy = (b.flags & kFlagCopyData) != 0;
     bool nullData = (b.flags & kFlagNullData) != 0;
     if ((copy || nullData) && (kind != kFrameSend || b.message != WM_COPYDATA))
@@ -69,8 +77,14 @@ int connectToProcess(uint32_t pid)
     sockaddr_un addr;
     socklen_t len = ce::detail::abstractAddress("wm", std::to_string(pid), &addr);
     for (;;) {
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0)
-            return fd;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) {
+            // Abstract names can be taken by anyone: the listener must be
+            // of this account, or nothing is said to it.
+            if (detail::peerIsSameUser(fd))
+                return fd;
+            debugPrintf("window messages: the endpoint of process %u is held by another account; not used", pid);
+            break;
+        }
         if (errno != EINTR)
             break;
     }
@@ -78,28 +92,65 @@ int connectToProcess(uint32_t pid)
     return -1;
 }
 
-bool writeRequest(int fd, uint16_t kind, const MessageBody& body, const void* payload, size_t size)
+bool writeFrame(int fd, uint16_t kind, const void* body, size_t bodySize, const void* payload, size_t size,
+    int timeoutMs)
 {
-    FrameHeader h { kFrameMagic, kFrameVersion, kind, uint32_t(sizeof(MessageBody) + size) };
-    unsigned char head[sizeof h + sizeof body];
+    FrameHeader h { kFrameMagic, kFrameVersion, kind, uint32_t(bodySize + size) };
+    unsigned char head[sizeof h + sizeof(MessageBody)];
     std::memcpy(head, &h, sizeof h);
-    std::memcpy(head + sizeof h, &body, sizeof body);
-    return detail::sendAll(fd, head, sizeof head) && (size == 0 || detail::sendAll(fd, payload, size));
+    std::memcpy(head + sizeof h, body, bodySize);
+    const unsigned char* parts[2] = { head, static_cast<const unsigned char*>(payload) };
+    size_t sizes[2] = { sizeof h + bodySize, payload ? size : 0 };
+    uint64_t start = detail::nowMs();
+    for (int i = 0; i < 2; ++i) {
+        size_t done = 0;
+        while (done < sizes[i]) {
+            ssize_t n = ::send(fd, parts[i] + done, sizes[i] - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                done += size_t(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                return false;
+            pollfd p { fd, POLLOUT, 0 };
+            if (detail::waitReadable(&p, 1, DWORD(timeoutMs), start) <= 0)
+                return false;
+        }
+    }
+    return true;
 }
 
-void writeReply(int fd, LRESULT result, uint32_t status)
+bool writeRequest(int fd, uint16_t kind, const MessageBody& body, const void* payload, size_t size)
 {
-    FrameHeader h { kFrameMagic, kFrameVersion, kFrameReply, uint32_t(sizeof(ReplyBody)) };
-    ReplyBody b { int64_t(result), status, 0 };
-    unsigned char buf[sizeof h + sizeof b];
-    std::memcpy(buf, &h, sizeof h);
-    std::memcpy(buf + sizeof h, &b, sizeof b);
-    // 28 bytes into an otherwise idle stream: never blocks for long.
-    (void)::send(fd, buf, sizeof buf, MSG_NOSIGNAL | MSG_DONTWAIT);
+    return writeFrame(fd, kind, &body, sizeof body, payload, size, kWriteTimeoutMs);
+}
+
+void ReplyChannel::reply(uint32_t id, LRESULT result, uint32_t status)
+{
+    ReplyBody b { int64_t(result), status, id };
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_fd < 0)
+        return;
+    if (!writeFrame(m_fd, kFrameReply, &b, sizeof b, nullptr, 0, kReplyTimeoutMs)) {
+        // Half a reply would garble the stream: end it; the endpoint's
+        // thread sees the end and lets go of the connection.
+        debugOutput("window messages: a sender took no reply; its connection is closed");
+        ::shutdown(m_fd, SHUT_RDWR);
+    }
+}
+
+void ReplyChannel::close()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
 
 int ReplyReader::feed(int fd)
 {
+    if (m_have == sizeof m_buf)
+        m_have = 0; // the previous reply was taken
     for (;;) {
         ssize_t n = ::recv(fd, m_buf + m_have, sizeof m_buf - m_have, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)

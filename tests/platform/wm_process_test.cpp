@@ -263,7 +263,7 @@ TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
         uint64_t hwnd, wParam;
         int64_t lParam;
         uint64_t dwData;
-        uint32_t message, flags, cbData, senderPid;
+        uint32_t message, flags, cbData, senderPid, id, reserved;
     };
     auto frame = [](Header hd, Body b, size_t extra) {
         std::string s(reinterpret_cast<const char*>(&hd), sizeof hd);
@@ -272,7 +272,7 @@ TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
         return s;
     };
     const uint32_t magic = 0x314D574Bu;
-    Body good { uint64_t(reinterpret_cast<uintptr_t>(h)), 1, 2, 0, WM_USER, 0, 0, 0 };
+    Body good { uint64_t(reinterpret_cast<uintptr_t>(h)), 1, 2, 0, WM_USER, 0, 0, 0, 0, 0 };
     Body copy = good;
     copy.message = WM_COPYDATA;
     copy.flags = 1;
@@ -288,16 +288,16 @@ TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
     foreign.hwnd ^= uint64_t(1) << 40; // another process's window
     std::vector<std::string> garbage = {
         std::string(200, '\x5a'), // noise
-        frame({ magic, 1, 2, 48 }, good, 0).substr(0, 30), // truncated
-        frame({ magic, 1, 9, 48 }, good, 0), // unknown kind
-        frame({ magic, 1, 2, 0xFFFFFFF0u }, good, 0), // absurd length
-        frame({ magic, 1, 2, 48 + 50 }, copy, 50), // record size mismatch
-        frame({ magic, 1, 1, 48 + 100 }, copy, 100), // record on a post
-        frame({ magic, 1, 1, 48 }, foreign, 0), // not this process's window
-        frame({ magic, 1, 2, 48 }, rawCopy, 0), // a send of a bare address
-        frame({ magic, 1, 1, 48 }, rawCopy, 0), // a post of a bare address
-        frame({ magic, 1, 1, 48 }, postedCopy, 0), // a post with the null mark
-        frame({ magic, 1, 2, 48 }, nullMarked, 0),
+        frame({ magic, 2, 2, 56 }, good, 0).substr(0, 30), // truncated
+        frame({ magic, 2, 9, 56 }, good, 0), // unknown kind
+        frame({ magic, 2, 2, 0xFFFFFFF0u }, good, 0), // absurd length
+        frame({ magic, 2, 2, 56 + 50 }, copy, 50), // record size mismatch
+        frame({ magic, 2, 1, 56 + 100 }, copy, 100), // record on a post
+        frame({ magic, 2, 1, 56 }, foreign, 0), // not this process's window
+        frame({ magic, 2, 2, 56 }, rawCopy, 0), // a send of a bare address
+        frame({ magic, 2, 1, 56 }, rawCopy, 0), // a post of a bare address
+        frame({ magic, 2, 1, 56 }, postedCopy, 0), // a post with the null mark
+        frame({ magic, 2, 2, 56 }, nullMarked, 0),
     };
     for (const std::string& g : garbage) {
         int fd = connectRaw();
@@ -347,6 +347,35 @@ TEST_F(WmProcess, MalformedDirectoryEntriesAreIgnored)
     // Posting by handle does not depend on the directory.
     EXPECT_TRUE(postMessage(h, WM_USER, 9, 9));
     EXPECT_EQ("msg 1024 9 9", peer->readLine());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WmProcess, AStoppedProcessDelaysNeitherPostsNorBroadcastsAndGetsThemOnce)
+{
+    std::unique_ptr<Child> stopped, awake;
+    HWND hs = startPeer(stopped, "Stopped", "stopped");
+    HWND ha = startPeer(awake, "Awake", "awake");
+    ASSERT_TRUE(hs && ha);
+    ASSERT_EQ(0, ::kill(stopped->pid(), SIGSTOP));
+    const UINT touch = registerWindowMessage("WM_TOUCHEVENT_MOUSE_LBUTTONDOWN");
+    // Handed over without waiting on the stopped process: nothing here is
+    // answered by it, so a wait for it would last until the end of the test.
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(postMessage(hs, WM_USER, 1, 0));
+    EXPECT_TRUE(postMessage(HWND_BROADCAST, touch, 2, 0));
+    auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    // The awake process got the broadcast while the other one still sleeps.
+    EXPECT_EQ("msg " + std::to_string(touch) + " 2 0", awake->readLine());
+    ASSERT_EQ(0, ::kill(stopped->pid(), SIGCONT));
+    EXPECT_EQ("msg 1024 1 0", stopped->readLine());
+    EXPECT_EQ("msg " + std::to_string(touch) + " 2 0", stopped->readLine());
+    // Once each: the next line is what comes after.
+    EXPECT_EQ(5, sendMessage(hs, WM_USER + 5, 2, 3));
+    EXPECT_EQ("msg 1029 2 3", stopped->readLine());
 }
 
 } // namespace
