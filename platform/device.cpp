@@ -6,6 +6,7 @@
 #include "platform/loader.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -82,10 +83,7 @@ std::string upperName(std::string name)
 {
     while (!name.empty() && name.back() == ':')
         name.pop_back();
-    for (char& c : name)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return name;
+    return detail::asciiUpper(name);
 }
 
 std::string socketPath(const std::string& name)
@@ -311,9 +309,17 @@ HANDLE openDevice(const std::string& name, DWORD access)
         if (fd >= 0 && detail::pathAddress(socketPath(key), &addr, &len)
             && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) {
             served = true;
-            auto remote = std::make_unique<RemoteSession>(fd);
-            if (remote->handshake(access, &error))
-                session = std::move(remote);
+            if (!detail::peerIsSameUser(fd)) {
+                // Whoever could write the folder could serve the name: the
+                // server must be of this account, or nothing is said to it.
+                debugPrintf("device %s: served by another account; not opened", key.c_str());
+                ::close(fd);
+                error = ERROR_ACCESS_DENIED;
+            } else {
+                auto remote = std::make_unique<RemoteSession>(fd);
+                if (remote->handshake(access, &error))
+                    session = std::move(remote);
+            }
         } else if (fd >= 0) {
             ::close(fd);
         }
@@ -556,7 +562,10 @@ DeviceServer::DeviceServer(const std::string& name, std::shared_ptr<DeviceDriver
     if (probe >= 0)
         ::close(probe);
     if (live) {
-        debugPrintf("device server %s: already served by another server", d->path.c_str());
+        if (detail::heldByAnotherAccount(reinterpret_cast<sockaddr*>(&addr), len, SOCK_STREAM))
+            debugPrintf("device server %s: the name is held by another account", d->path.c_str());
+        else
+            debugPrintf("device server %s: already served by another server", d->path.c_str());
         return;
     }
     ::unlink(d->path.c_str());
@@ -582,9 +591,7 @@ DeviceServer::~DeviceServer()
 {
     if (d->listenFd < 0)
         return;
-    uint64_t one = 1;
-    ssize_t n = ::write(d->wakeFd, &one, sizeof one);
-    (void)n;
+    detail::signalEventFd(d->wakeFd);
     d->acceptor.join();
     // Unlinked while still listening, so a server started meanwhile under
     // the same name keeps its socket.

@@ -1,15 +1,24 @@
 #include "platform/msgqueue.h"
 
+#include "platform/debug.h"
 #include "platform/endpoint.h"
 #include "platform/handles.h"
+#include "platform/paths.h"
+#include "platform/text.h"
 
+#include <fcntl.h>
+#include <linux/futex.h>
 #include <poll.h>
 #include <sys/epoll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <sys/uio.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -24,6 +33,12 @@
 // packet starts with the time it was written (the system-wide monotonic
 // clock), so the reader hands out the messages of several writers in the
 // order they were written, as one queue would.
+//
+// The reader's maximum number of messages is kept in a small shared file
+// beside the queue with the count of messages written and not yet read:
+// a writer takes a place there before it writes and waits (up to its
+// time-out) while the queue is full; the reader gives the place back when it
+// takes the message and wakes the writers.
 
 namespace ce {
 
@@ -32,15 +47,100 @@ namespace {
 // Lower-case, so that names meet without regard to case as on the device.
 std::string queueKey(const char* name)
 {
-    std::string s(name);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
+    return detail::asciiLower(name);
 }
 
 constexpr int kBufferBytes = 1 << 20;
 using Stamp = uint64_t;
+
+// The shared count of a queue (see above).
+struct SharedCount {
+    uint32_t magic;
+    uint32_t maxMessages; // 0: no limit
+    std::atomic<uint32_t> queued;
+    uint32_t reserved;
+};
+static_assert(sizeof(SharedCount) == 16 && std::atomic<uint32_t>::is_always_lock_free, "a shared count");
+constexpr uint32_t kCountMagic = 0x314B514Du; // "MQK1"
+// A writer waiting for room looks at its handle and the reader this often.
+constexpr DWORD kFullCheckMs = 50;
+
+std::string countPath(const std::string& key)
+{
+    return runDirectory() + "/mq-" + detail::nameHash(key);
+}
+
+void futexWait(std::atomic<uint32_t>* word, uint32_t seen, DWORD ms)
+{
+    timespec ts { time_t(ms / 1000), long(ms % 1000) * 1000000L };
+    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAIT, seen, &ts, nullptr, 0);
+}
+
+void futexWakeAll(std::atomic<uint32_t>* word)
+{
+    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAKE, INT32_MAX, nullptr, nullptr, 0);
+}
+
+// A mapping of a queue's shared count.
+class CountMap {
+public:
+    CountMap() = default;
+    CountMap(const CountMap&) = delete;
+    CountMap& operator=(const CountMap&) = delete;
+    ~CountMap() { unmap(); }
+    SharedCount* get() const { return m_count; }
+    void unmap()
+    {
+        if (m_count)
+            ::munmap(m_count, sizeof(SharedCount));
+        m_count = nullptr;
+    }
+    // The reader's: a fresh file replaces whatever was there.
+    bool create(const std::string& path, uint32_t maxMessages)
+    {
+        std::string tmp = path + ".tmp" + std::to_string(::getpid());
+        int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+        bool ok = fd >= 0 && ::ftruncate(fd, sizeof(SharedCount)) == 0 && map(fd);
+        if (fd >= 0)
+            ::close(fd);
+        if (ok) {
+            m_count->maxMessages = maxMessages;
+            m_count->queued.store(0);
+            m_count->magic = kCountMagic;
+            ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+        }
+        if (!ok) {
+            ::unlink(tmp.c_str());
+            unmap();
+        }
+        return ok;
+    }
+    // A writer's: the reader's file, if it is one of this account.
+    bool open(const std::string& path)
+    {
+        unmap();
+        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        struct stat st {};
+        bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid()
+            && size_t(st.st_size) >= sizeof(SharedCount) && map(fd);
+        if (fd >= 0)
+            ::close(fd);
+        if (ok && m_count->magic != kCountMagic)
+            unmap();
+        return m_count != nullptr;
+    }
+
+private:
+    bool map(int fd)
+    {
+        void* p = ::mmap(nullptr, sizeof(SharedCount), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (p == MAP_FAILED)
+            return false;
+        m_count = static_cast<SharedCount*>(p);
+        return true;
+    }
+    SharedCount* m_count = nullptr;
+};
 
 Stamp stampNow()
 {
@@ -51,18 +151,24 @@ Stamp stampNow()
 
 class ReadEnd : public detail::KernelObject {
 public:
-    ReadEnd(int listenFd, int epollFd, DWORD maxMessage)
+    ReadEnd(int listenFd, int epollFd, DWORD maxMessage, std::string countFile)
         : m_listen(listenFd)
         , m_epoll(epollFd)
         , m_maxMessage(maxMessage)
+        , m_countFile(std::move(countFile))
     {
     }
+    CountMap& count() { return m_count; }
     ~ReadEnd() override
     {
         for (int fd : m_connections)
             ::close(fd);
         ::close(m_listen);
         ::close(m_epoll);
+        if (m_count.get()) {
+            m_count.get()->maxMessages = 0; // writers still waiting give up waiting
+            futexWakeAll(&m_count.get()->queued);
+        }
     }
     int waitFd() const override { return m_epoll; }
     // Signalled only while a message is waiting.
@@ -92,6 +198,7 @@ public:
             if (body > m_maxMessage) {
                 Stamp discard;
                 ::recv(fd, &discard, sizeof discard, MSG_DONTWAIT | MSG_TRUNC);
+                givePlaceBack();
                 return -2;
             }
             out.resize(size_t(size));
@@ -99,6 +206,7 @@ public:
                 dropLocked(fd);
                 continue;
             }
+            givePlaceBack();
             out.erase(out.begin(), out.begin() + sizeof(Stamp));
             return int(body);
         }
@@ -147,6 +255,15 @@ private:
         }
         return oldest;
     }
+    void givePlaceBack()
+    {
+        SharedCount* c = m_count.get();
+        if (!c)
+            return;
+        uint32_t q = c->queued.load();
+        while (q > 0 && !c->queued.compare_exchange_weak(q, q - 1)) { }
+        futexWakeAll(&c->queued);
+    }
     void dropLocked(int fd)
     {
         ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
@@ -158,6 +275,8 @@ private:
     int m_listen;
     int m_epoll;
     DWORD m_maxMessage;
+    std::string m_countFile;
+    CountMap m_count;
     std::set<int> m_connections;
 };
 
@@ -181,8 +300,25 @@ public:
         uint64_t start = detail::nowMs();
         bool reconnected = false;
         for (;;) {
-            if (m_fd < 0 && !connectLocked()) {
-                setLastError(ERROR_PIPE_NOT_CONNECTED);
+            if (m_fd < 0) {
+                DWORD error = connectLocked(start, timeoutMs);
+                if (error != ERROR_SUCCESS) {
+                    setLastError(error);
+                    return 0;
+                }
+            }
+            DWORD error = takePlaceLocked(start, timeoutMs);
+            if (error == ERROR_BROKEN_PIPE) {
+                dropLocked();
+                if (reconnected) {
+                    setLastError(ERROR_PIPE_NOT_CONNECTED);
+                    return 0;
+                }
+                reconnected = true;
+                continue;
+            }
+            if (error != ERROR_SUCCESS) {
+                setLastError(error);
                 return 0;
             }
             Stamp stamp = stampNow();
@@ -193,6 +329,7 @@ public:
             ssize_t n = ::sendmsg(m_fd, &packet, MSG_DONTWAIT | MSG_NOSIGNAL);
             if (n == ssize_t(sizeof stamp + size))
                 return 1;
+            givePlaceBackLocked();
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
                 pollfd p[2] = { { m_fd, POLLOUT, 0 }, { closeFd(), POLLIN, 0 } };
                 DWORD left = detail::remaining(timeoutMs, start);
@@ -200,15 +337,14 @@ public:
                     setLastError(ERROR_TIMEOUT);
                     return 0;
                 }
-                if (::poll(p, 2, detail::pollTimeout(left)) > 0 && p[1].revents) {
+                if (detail::waitReadable(p, 2, left, detail::nowMs()) > 0 && p[1].revents) {
                     setLastError(ERROR_INVALID_HANDLE);
                     return 0;
                 }
                 continue;
             }
             // The reader closed its end; a new reader may have opened since.
-            ::close(m_fd);
-            m_fd = -1;
+            dropLocked();
             if (reconnected) {
                 setLastError(ERROR_PIPE_NOT_CONNECTED);
                 return 0;
@@ -218,26 +354,97 @@ public:
     }
 
 private:
-    bool connectLocked()
+    // Connects to the reader within the write's time-out (a reader too busy
+    // to accept leaves its backlog full); ERROR_SUCCESS or the write's error.
+    DWORD connectLocked(uint64_t start, DWORD timeoutMs)
     {
-        int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0)
-            return false;
+            return ERROR_PIPE_NOT_CONNECTED;
         sockaddr_un addr;
         socklen_t len = detail::abstractAddress("mq", m_key, &addr);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+        for (;;) {
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0)
+                break;
+            if (errno != EAGAIN && errno != EINTR) {
+                ::close(fd);
+                return ERROR_PIPE_NOT_CONNECTED; // no reader: the queue is broken
+            }
+            DWORD left = detail::remaining(timeoutMs, start);
+            pollfd p { closeFd(), POLLIN, 0 };
+            if (left == 0 || detail::waitReadable(&p, 1, std::min<DWORD>(left, 5), detail::nowMs()) != 0) {
+                ::close(fd);
+                return left == 0 ? ERROR_TIMEOUT : ERROR_INVALID_HANDLE;
+            }
+        }
+        // Abstract names can be taken by anyone: the reader must be of this
+        // account, or nothing is written to it.
+        if (!detail::peerIsSameUser(fd)) {
+            debugPrintf("message queue %s: held by another account; nothing written", m_key.c_str());
             ::close(fd);
-            return false;
+            return ERROR_ACCESS_DENIED;
         }
         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
         m_fd = fd;
-        return true;
+        m_count.open(countPath(m_key));
+        return ERROR_SUCCESS;
+    }
+
+    void dropLocked()
+    {
+        ::close(m_fd);
+        m_fd = -1;
+        m_count.unmap();
+    }
+
+    // Takes a place in a queue with a maximum, waiting while it is full:
+    // ERROR_SUCCESS, ERROR_TIMEOUT, ERROR_INVALID_HANDLE (closed meanwhile)
+    // or ERROR_BROKEN_PIPE (the reader went away meanwhile).
+    DWORD takePlaceLocked(uint64_t start, DWORD timeoutMs)
+    {
+        m_placeTaken = false;
+        SharedCount* c = m_count.get();
+        if (!c)
+            return ERROR_SUCCESS;
+        for (;;) {
+            uint32_t max = c->maxMessages;
+            uint32_t q = c->queued.load();
+            if (max == 0 || q < max) {
+                if (max == 0)
+                    return ERROR_SUCCESS;
+                if (c->queued.compare_exchange_weak(q, q + 1)) {
+                    m_placeTaken = true;
+                    return ERROR_SUCCESS;
+                }
+                continue;
+            }
+            DWORD left = detail::remaining(timeoutMs, start);
+            if (left == 0)
+                return ERROR_TIMEOUT;
+            pollfd p[2] = { { closeFd(), POLLIN, 0 }, { m_fd, POLLRDHUP, 0 } };
+            if (::poll(p, 2, 0) > 0)
+                return p[0].revents ? ERROR_INVALID_HANDLE : ERROR_BROKEN_PIPE;
+            futexWait(&c->queued, q, std::min(left, kFullCheckMs));
+        }
+    }
+
+    void givePlaceBackLocked()
+    {
+        SharedCount* c = m_count.get();
+        if (!c || !m_placeTaken)
+            return;
+        m_placeTaken = false;
+        uint32_t q = c->queued.load();
+        while (q > 0 && !c->queued.compare_exchange_weak(q, q - 1)) { }
+        futexWakeAll(&c->queued);
     }
 
     std::mutex m_mutex;
     std::string m_key;
     DWORD m_maxMessage;
     int m_fd = -1;
+    CountMap m_count;
+    bool m_placeTaken = false;
 };
 
 } // namespace
@@ -258,6 +465,11 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
     socklen_t len = detail::abstractAddress("mq", key, &addr);
     if (fd < 0 || ep < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 64) != 0) {
         DWORD error = errno == EADDRINUSE ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
+        if (error == ERROR_ALREADY_EXISTS
+            && detail::heldByAnotherAccount(reinterpret_cast<sockaddr*>(&addr), len, SOCK_SEQPACKET)) {
+            debugPrintf("message queue %s: the name is held by another account", name);
+            error = ERROR_ACCESS_DENIED;
+        }
         if (fd >= 0)
             ::close(fd);
         if (ep >= 0)
@@ -270,7 +482,11 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
     ev.events = EPOLLIN;
     ev.data.fd = fd;
     ::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
-    return detail::addHandle(std::make_shared<ReadEnd>(fd, ep, options->cbMaxMessage));
+    std::string countFile = countPath(key);
+    auto reader = std::make_shared<ReadEnd>(fd, ep, options->cbMaxMessage, countFile);
+    if (!reader->count().create(countFile, options->dwMaxMessages))
+        debugPrintf("message queue %s: no shared count; its maximum of messages is not kept", name);
+    return detail::addHandle(reader);
 }
 
 BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeoutMs, DWORD* flags)

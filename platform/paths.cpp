@@ -1,13 +1,17 @@
 #include "platform/paths.h"
 
+#include "platform/text.h"
 #include "platform/types.h"
 
 #include <dirent.h>
+#include <pwd.h>
+#include <unistd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -23,12 +27,9 @@ std::string g_root;
 std::string g_programDir = "\\SystemDrive";
 std::map<std::string, std::optional<uint64_t>> g_freeOverrides; // key: lower-case drive
 
-std::string lower(std::string s)
+std::string lower(const std::string& s)
 {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
+    return detail::asciiLower(s);
 }
 
 std::vector<std::string> splitComponents(const std::string& path)
@@ -57,6 +58,30 @@ bool isDriveName(const std::string& component)
     return l == "systemdrive" || l == "datadrive";
 }
 
+// The account's home folder: HOME, else the account database. Never a
+// folder shared by all accounts, where another account could prepare the
+// device's files and names first.
+std::string accountHome()
+{
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return home;
+    std::vector<char> buf(16384);
+    passwd pw {};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir
+        && *found->pw_dir)
+        return found->pw_dir;
+    // No home at all: a folder of this account alone in the temporary folder.
+    std::string own = "/tmp/kivo-device-" + std::to_string(::getuid());
+    ::mkdir(own.c_str(), 0700);
+    struct stat st {};
+    if (::lstat(own.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()
+        || (st.st_mode & 077) != 0)
+        std::fprintf(stderr, "device root: %s is not a private folder of this account\n", own.c_str());
+    return own;
+}
+
 std::string rootLocked()
 {
     if (g_root.empty()) {
@@ -64,8 +89,7 @@ std::string rootLocked()
         if (env && *env) {
             g_root = env;
         } else {
-            const char* home = std::getenv("HOME");
-            g_root = home && *home ? std::string(home) + "/.kivo-device" : std::string("/tmp/kivo-device");
+            g_root = accountHome() + "/.kivo-device";
         }
         std::error_code ec;
         std::filesystem::create_directories(g_root, ec);

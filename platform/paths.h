@@ -9,8 +9,9 @@
 
 namespace ce {
 
-// KIVO_DEVICE_ROOT if set, else "$HOME/.kivo-device" (or "/tmp/kivo-device"
-// without HOME). Created on first use. Absolute, without a trailing slash.
+// KIVO_DEVICE_ROOT if set, else ".kivo-device" in the account's home folder
+// (HOME, else the account database). Created on first use. Absolute, without
+// a trailing slash.
 std::string deviceRoot();
 
 // Tests and tools may point the layer at another root (same as setting

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -144,7 +146,7 @@ TEST(Queue, WritersOfAnotherUserAreNotHeard)
     int code = kivo::test::runPeer({ "as-other-user", "queue-write", "Private", "intruder" });
     if (code == 77)
         GTEST_SKIP() << "needs root to act as another account";
-    ASSERT_EQ(code, 0); // the write leaves; the reader drops it unread
+    ASSERT_EQ(code, 3); // the writer refuses a reader of another account
     EXPECT_EQ(readOne(q, 200), "<fail>");
     ASSERT_EQ(kivo::test::runPeer({ "queue-write", "Private", "friend" }), 0);
     EXPECT_EQ(readOne(q, 1000), "friend");
@@ -182,4 +184,61 @@ TEST(Queue, LongNamesThatDifferOnlyAtTheEndAreDifferentQueues)
     EXPECT_EQ(readOne(a, 20), "<fail>");
     for (ce::HANDLE h : { toB, a, b })
         ce::closeMsgQueue(h);
+}
+
+TEST(Queue, AFullQueueMakesAWriteWaitItsTimeOutThenTakesItOnceThereIsRoom)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::MSGQUEUEOPTIONS ro { sizeof ro, ce::MSGQUEUE_ALLOW_BROKEN, 16, 64, 1 };
+    ce::MSGQUEUEOPTIONS wo { sizeof wo, ce::MSGQUEUE_ALLOW_BROKEN, 16, 64, 0 };
+    ce::HANDLE r = ce::createMsgQueue("Sixteen", &ro);
+    ce::HANDLE w = ce::createMsgQueue("Sixteen", &wo);
+    ASSERT_TRUE(r && w);
+    for (int i = 0; i < 16; ++i)
+        ASSERT_TRUE(ce::writeMsgQueue(w, &i, sizeof i, 0, 0)) << i;
+    int extra = 16;
+    EXPECT_FALSE(ce::writeMsgQueue(w, &extra, sizeof extra, 100, 0));
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_TIMEOUT);
+    // Another writer (another process) finds it full too.
+    EXPECT_EQ(kivo::test::runPeer({ "queue-write", "Sixteen", "x" }), 3);
+    // Room again once the reader takes one; a waiting writer takes it.
+    std::atomic<bool> written { false };
+    std::thread waiting([&] { written = ce::writeMsgQueue(w, &extra, sizeof extra, ce::INFINITE, 0) != 0; });
+    int got = -1;
+    ce::DWORD n = 0, flags = 0;
+    ASSERT_TRUE(ce::readMsgQueue(r, &got, sizeof got, &n, 1000, &flags));
+    EXPECT_EQ(got, 0);
+    waiting.join();
+    EXPECT_TRUE(written);
+    for (int i = 1; i <= 16; ++i) {
+        ASSERT_TRUE(ce::readMsgQueue(r, &got, sizeof got, &n, 1000, &flags));
+        EXPECT_EQ(got, i);
+    }
+    ce::closeMsgQueue(w);
+    ce::closeMsgQueue(r);
+}
+
+TEST(Queue, AWriteToAReaderTooBusyToAcceptKeepsItsTimeOut)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE r = openQueue("Busy", true);
+    ASSERT_TRUE(r);
+    // Fill the reader's backlog with connections it never accepts (it only
+    // accepts while reading or waiting).
+    std::vector<ce::HANDLE> writers;
+    ce::DWORD lastError = 0;
+    for (int i = 0; i < 200 && lastError != ce::ERROR_TIMEOUT; ++i) {
+        ce::HANDLE w = openQueue("Busy", false);
+        ASSERT_TRUE(w);
+        writers.push_back(w);
+        auto started = std::chrono::steady_clock::now();
+        if (!ce::writeMsgQueue(w, "x", 1, 0, 0)) {
+            lastError = ce::getLastError();
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        }
+    }
+    EXPECT_EQ(lastError, ce::ERROR_TIMEOUT);
+    for (ce::HANDLE w : writers)
+        ce::closeMsgQueue(w);
+    ce::closeMsgQueue(r);
 }
