@@ -2,15 +2,43 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 
 namespace ce {
 
+namespace {
+
+std::mutex& outputMutex()
+{
+    static std::mutex* m = new std::mutex; // lines may be written during exit
+    return *m;
+}
+
+std::function<void(const std::string&)>& hook()
+{
+    static auto* h = new std::function<void(const std::string&)>;
+    return *h;
+}
+
+} // namespace
+
+void setDebugOutputHook(std::function<void(const std::string&)> h)
+{
+    std::lock_guard<std::mutex> lock(outputMutex());
+    hook() = std::move(h);
+}
+
 void debugOutput(const std::string& line)
 {
-    static std::mutex m;
-    std::lock_guard<std::mutex> lock(m);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::function<void(const std::string&)> h;
+    {
+        std::lock_guard<std::mutex> lock(outputMutex());
+        std::fprintf(stderr, "%s\n", line.c_str());
+        h = hook();
+    }
+    if (h)
+        h(line);
 }
 
 void debugPrintf(const char* format, ...)

@@ -6,11 +6,24 @@
 //   as-other-user <command...>         the command as another account (77: cannot)
 //   device-serve <name>                serves an echo device until stdin ends
 //                                      or the process is killed
+//   squat <kind> <name>                listens on the endpoint address a
+//                                      program of the root would use
+//                                      ("wm" <pid>, "mq" <queue key>), prints
+//                                      "squatting", and at SIGTERM
+//                                      "received <bytes>" of all it accepted
+//   wm-post <hwnd>                     posts WM_USER to the window; prints
+//                                      "posted <result> <error>"
 #include "platform/device.h"
+#include "platform/endpoint.h"
+#include "platform/wm.h"
 #include "platform/msgqueue.h"
 #include "platform/registry.h"
 #include "platform/sync.h"
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <condition_variable>
@@ -19,6 +32,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -114,6 +128,51 @@ int main(int argc, char** argv)
             if (!ce::writeMsgQueue(q, argv[i], ce::DWORD(std::strlen(argv[i])), 1000, 0))
                 return 3;
         ce::closeMsgQueue(q);
+        return 0;
+    }
+    if (cmd == "squat" && argc == 4) {
+        bool stream = std::strcmp(argv[2], "wm") == 0;
+        int fd = ::socket(AF_UNIX, (stream ? SOCK_STREAM : SOCK_SEQPACKET) | SOCK_CLOEXEC, 0);
+        sockaddr_un addr;
+        socklen_t len = ce::detail::abstractAddress(argv[2], argv[3], &addr);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 16) != 0)
+            return 1;
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        ::sigprocmask(SIG_BLOCK, &term, nullptr);
+        int stop = ::signalfd(-1, &term, SFD_CLOEXEC);
+        std::printf("squatting\n");
+        std::fflush(stdout);
+        std::vector<int> conns;
+        size_t received = 0;
+        for (;;) {
+            std::vector<pollfd> p { { stop, POLLIN, 0 }, { fd, POLLIN, 0 } };
+            for (int c : conns)
+                p.push_back({ c, POLLIN, 0 });
+            if (::poll(p.data(), p.size(), -1) < 0)
+                continue;
+            if (p[0].revents)
+                break;
+            if (p[1].revents) {
+                int c = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+                if (c >= 0)
+                    conns.push_back(c);
+            }
+            for (size_t i = 2; i < p.size(); ++i) {
+                char buf[4096];
+                ssize_t n = p[i].revents ? ::recv(p[i].fd, buf, sizeof buf, MSG_DONTWAIT) : -1;
+                if (n > 0)
+                    received += size_t(n);
+            }
+        }
+        std::printf("received %zu\n", received);
+        return 0;
+    }
+    if (cmd == "wm-post" && argc == 3) {
+        auto window = reinterpret_cast<ce::HWND>(uintptr_t(std::strtoull(argv[2], nullptr, 16)));
+        ce::BOOL ok = ce::postMessage(window, ce::WM_USER, 0, 0);
+        std::printf("posted %d %u\n", int(ok), unsigned(ce::getLastError()));
         return 0;
     }
     if (cmd == "device-serve" && argc == 3) {
