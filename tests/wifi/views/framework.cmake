@@ -1,0 +1,6 @@
+# The view and list framework, the alert screen and the row styles.
+kivo_add_test(wifi_views_framework_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/view_framework_test.cpp
+  LIBS kivo_wifi_views Qt5::Test)
+target_compile_definitions(wifi_views_framework_test PRIVATE KIVO_TEST_DEVICE_TEMPLATE="${KIVO_DEVICE_TEMPLATE}")
+add_dependencies(wifi_views_framework_test kivo_resources)

@@ -1,0 +1,68 @@
+// Shared by the screen tests: the application, KivoWiFi's skins, offscreen
+// shots kept as PNG and pixel helpers.
+#pragma once
+
+#include <QApplication>
+#include <QImage>
+#include <QResource>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace views_test {
+
+inline void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "views_test";
+    static char* argv[] = { name, nullptr };
+    if (!qApp)
+        new QApplication(argc, argv);
+}
+
+// KivoWiFi's resource files from the build's device template, by day or by
+// night.
+inline bool registerSkins(const char* mode = "Day")
+{
+    static QString registeredMode;
+    const QString folder = QStringLiteral(KIVO_TEST_DEVICE_TEMPLATE "/SystemDrive/Falmo/program/wifi/Resources/480x272/");
+    static bool common = QResource::registerResource(folder + QStringLiteral("KivoWiFiResCommon.bin"));
+    if (!registeredMode.isEmpty())
+        QResource::unregisterResource(folder + QStringLiteral("KivoWiFiRes%1.bin").arg(registeredMode));
+    registeredMode = QLatin1String(mode);
+    const bool themed = QResource::registerResource(folder + QStringLiteral("KivoWiFiRes%1.bin").arg(registeredMode));
+    if (!common || !themed)
+        std::fprintf(stderr, "cannot register KivoWiFi's resource files in %s\n", qPrintable(folder));
+    return common && themed;
+}
+
+inline QImage shot(QWidget& w, const QString& name)
+{
+    QImage image = w.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    image.save(QStringLiteral("views_%1.png").arg(name));
+    return image;
+}
+
+inline bool isWhite(QRgb c)
+{
+    return qRed(c) > 225 && qGreen(c) > 225 && qBlue(c) > 225;
+}
+
+inline bool isDark(QRgb c)
+{
+    return qRed(c) < 90 && qGreen(c) < 90 && qBlue(c) < 90;
+}
+
+// Bounding box of the pixels inside `area` that pass `test`.
+template <typename Test> QRect boundsOf(const QImage& image, const QRect& area, Test test)
+{
+    QRect box;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (test(image.pixel(x, y)))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+} // namespace views_test
