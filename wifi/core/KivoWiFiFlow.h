@@ -115,6 +115,14 @@ public:
     void setJoiningName(const QString& name) { m_joiningName = name; }
     QString lastSyncTime() const { return m_lastSyncTime; }
     void setLastSyncTime(const QString& text) { m_lastSyncTime = text; }
+    // Tracks uploaded and downloaded by the last successful sync (alert 6).
+    int uploadedCount() const { return m_uploadedCount; }
+    int downloadedCount() const { return m_downloadedCount; }
+    void setSyncCounts(int uploaded, int downloaded)
+    {
+        m_uploadedCount = uploaded;
+        m_downloadedCount = downloaded;
+    }
     int loadingFrame() const { return m_loadingFrame; }
     void setLoadingFrame(int frame) { m_loadingFrame = frame; }
     QString securityChoice() const { return m_securityChoice; }
@@ -198,6 +206,8 @@ private:
     int m_slotVisibleIndex[kSlotCount] = { -1, -1, -1, -1, -1 };
     QString m_joiningName;
     QString m_lastSyncTime;
+    int m_uploadedCount = 0;
+    int m_downloadedCount = 0;
     int m_loadingFrame = 1;
     QString m_securityChoice;
     bool m_savedNetworksPresent = false;

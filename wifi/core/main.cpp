@@ -6,6 +6,7 @@
 #include "wifi/core/WifiApplication.h"
 #include "wifi/core/flow_dkcore.h"
 #include "wifi/core/flow_instance.h"
+#include "wifi/views/register_views.h"
 
 #include <QFont>
 #include <QTextCodec>
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
 
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
+    kivowifi::registerViews();
     KivoWiFiFlow* flow = KivoWiFiFlow::instance();
     if (argc >= 2)
         flow->setStartMode(100);

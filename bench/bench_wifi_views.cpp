@@ -1,0 +1,104 @@
+// One frame of a KivoWiFi network list: the 240x167 list of 47-pixel rows
+// repainted, each visible row filled into the one row widget and rendered.
+// The floor draws the same rows' pictures and names straight into an image.
+#include "controls/core/phxVirtualList.h"
+#include "wifi/views/KivoWiFiBaseVirtualList.h"
+#include "wifi/views/WiFiVLItemStyles.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPainter>
+#include <QResource>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void ensureApplicationAndSkins()
+{
+    if (!QApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "kivo_bench";
+        static char* argv[] = { name, nullptr };
+        new QApplication(argc, argv);
+    }
+    static bool once = [] {
+        // The skins when this build has drawn them; without them the rows
+        // are drawn without their pictures.
+        const QString folder = QStringLiteral(KIVO_BENCH_DEVICE_TEMPLATE "/SystemDrive/Falmo/program/wifi/Resources/480x272/");
+        for (const char* file : { "KivoWiFiResCommon.bin", "KivoWiFiResDay.bin" })
+            if (QFile::exists(folder + QLatin1String(file)))
+                QResource::registerResource(folder + QLatin1String(file));
+        return true;
+    }();
+    (void)once;
+}
+
+QString networkName(int row)
+{
+    return QStringLiteral("Network number %1 nearby").arg(row);
+}
+
+class NetworkList : public KivoWiFiBaseVirtualList {
+public:
+    NetworkList()
+        : KivoWiFiBaseVirtualList(nullptr)
+        , m_lock(QStringLiteral(":/Icon/i_list_wifilock_1.png"))
+    {
+        resize(240, 400);
+        list = new phxVirtualList(this);
+        list->setObjectName(QStringLiteral("virtuallist"));
+        list->setGeometry(0, 70, 240, 167);
+        auto* row = new WiFiVLItemMainStyle(QStringLiteral("480x272"));
+        row->setStyleSheets(QStringLiteral("Day"));
+        setListProvider(list, row);
+        show();
+        QApplication::processEvents();
+    }
+    int getRowCount(const QModelIndex&) override { return 30; }
+    void updateItemCtrl(const QModelIndex& index, KivoWiFiBaseVLItem* item, const QStyleOptionViewItem& option) override
+    {
+        static_cast<WiFiVLItemMainStyle*>(item)->fill(
+            option.state, networkName(index.row()), QPixmap(), QPixmap(), m_lock, QString(), QStringLiteral("-75"));
+    }
+    void setStyleSheets(const QString&) override { }
+
+    phxVirtualList* list;
+
+private:
+    QPixmap m_lock;
+};
+
+void WiFiListFrame(benchmark::State& state)
+{
+    ensureApplicationAndSkins();
+    NetworkList screen;
+    for (auto _ : state)
+        screen.list->viewport()->repaint();
+}
+BENCHMARK(WiFiListFrame);
+
+void WiFiListFrame_Floor(benchmark::State& state)
+{
+    ensureApplicationAndSkins();
+    const QPixmap background(QStringLiteral(":/FocusBackground/b_list.png"));
+    const QPixmap lock(QStringLiteral(":/Icon/i_list_wifilock_1.png"));
+    QImage frame(240, 167, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter p(&frame);
+        p.fillRect(frame.rect(), Qt::white);
+        for (int row = 0; row * 47 < 167; ++row) {
+            const int y = row * 47;
+            p.drawPixmap(0, y, background);
+            p.drawPixmap(204, y + 9, lock);
+            p.setPen(Qt::black);
+            p.drawText(QRect(25, y + 10, 190, 30), Qt::AlignVCenter | Qt::AlignLeft, networkName(row));
+        }
+    }
+    benchmark::DoNotOptimize(frame.constBits());
+}
+BENCHMARK(WiFiListFrame_Floor);
+
+} // namespace

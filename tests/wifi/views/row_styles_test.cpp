@@ -1,0 +1,166 @@
+// The list row styles rendered offscreen by day and by night: texts as
+// filled, long names elided to fit, the connecting animation's frames.
+#include "controls/core/phxIcon.h"
+#include "controls/core/phxPushButton.h"
+#include "tests/wifi/views/views_test_support.h"
+#include "wifi/views/WiFiVLItemStyles.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using views_test::boundsOf;
+
+class RowStyleTest : public ::testing::TestWithParam<const char*> {
+protected:
+    static void SetUpTestSuite() { views_test::ensureApplication(); }
+    void SetUp() override { ASSERT_TRUE(views_test::registerSkins(GetParam())); }
+    QString mode() const { return QLatin1String(GetParam()); }
+    bool day() const { return mode() == QLatin1String("Day"); }
+    // Text pixels of the mode's colour inside a label.
+    bool textIn(const QImage& image, QLabel* label) const
+    {
+        auto isText = day() ? views_test::isDark : views_test::isWhite;
+        return boundsOf(image, label->geometry(), isText).isValid();
+    }
+};
+
+TEST_P(RowStyleTest, MainRowElidesLongNamesAndHidesWhatIsNotShown)
+{
+    WiFiVLItemMainStyle row("480x272");
+    row.setStyleSheets(mode());
+    auto* name = row.findChild<QLabel*>("SSIDLB");
+    const QPixmap lock(":/Icon/i_list_wifilock.png");
+    ASSERT_FALSE(lock.isNull());
+
+    struct Case {
+        QString name;
+        bool elided;
+    };
+    const Case cases[] = {
+        { "HomeNet", false },
+        { "A network with a very long name that cannot fit in the row", true },
+        { QString(60, QLatin1Char('W')), true },
+    };
+    for (const Case& c : cases) {
+        row.fill(QStyle::State_None, c.name, QPixmap(), QPixmap(), lock, QString(), "-60");
+        const QString shown = name->text();
+        if (c.elided) {
+            EXPECT_TRUE(shown.endsWith("...")) << shown.toStdString();
+            EXPECT_TRUE(c.name.startsWith(shown.chopped(3)));
+            EXPECT_LT(name->fontMetrics().horizontalAdvance(shown), name->width());
+            // One character more would not fit.
+            const QString longer = c.name.left(shown.length() - 2) + "...";
+            EXPECT_GE(name->fontMetrics().horizontalAdvance(longer), name->width());
+        } else {
+            EXPECT_EQ(shown, c.name);
+        }
+        const QImage image = views_test::shot(row, QStringLiteral("row_main_%1_%2").arg(mode()).arg(c.elided));
+        EXPECT_TRUE(textIn(image, name));
+    }
+    EXPECT_FALSE(row.findChild<QLabel*>("Strength")->isVisibleTo(&row));
+    EXPECT_EQ(row.findChild<QLabel*>("Strength")->text(), "-60");
+    EXPECT_FALSE(row.findChild<QLabel*>("EnLB")->isVisibleTo(&row));
+    EXPECT_TRUE(row.findChild<QLabel*>("StrLB")->isVisibleTo(&row));
+    EXPECT_FALSE(row.findChild<QLabel*>("conLB")->isVisibleTo(&row));
+    row.fill(QStyle::State_None, "Open", QPixmap(), QPixmap(), QPixmap(), QString(), "-90");
+    EXPECT_FALSE(row.findChild<QLabel*>("StrLB")->isVisibleTo(&row));
+}
+
+TEST_P(RowStyleTest, ConnectingIconAlternatesUntilAnotherIcon)
+{
+    WiFiVLItemMainStyle row("480x272");
+    row.setStyleSheets(mode());
+    auto* state = row.findChild<QLabel*>("conLB");
+    auto* timer = row.findChild<QTimer*>();
+    ASSERT_TRUE(timer);
+    const QPixmap connecting(WiFiVLItemMainStyle::CONNECTING_ICON);
+    row.fill(QStyle::State_None, "Office", connecting, QPixmap(), QPixmap(), WiFiVLItemMainStyle::CONNECTING_ICON, "-50");
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 150);
+    EXPECT_TRUE(state->isVisibleTo(&row));
+    const QImage frame1 = QImage(":/Icon/i_connecting1.png").convertToFormat(QImage::Format_ARGB32);
+    const QImage frame2 = QImage(":/Icon/i_connecting2.png").convertToFormat(QImage::Format_ARGB32);
+    ASSERT_NE(frame1, frame2);
+    std::vector<int> shown;
+    for (int tick = 0; tick < 4; ++tick) {
+        row.ConnectingIcon();
+        const QImage now = state->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
+        shown.push_back(now == frame1 ? 1 : now == frame2 ? 2 : 0);
+    }
+    EXPECT_EQ(shown, (std::vector<int> { 1, 2, 1, 2 }));
+    views_test::shot(row, QStringLiteral("row_connecting_%1").arg(mode()));
+
+    const QPixmap check(":/Icon/Check_icon.png");
+    row.fill(QStyle::State_None, "Office", check, QPixmap(), QPixmap(), ":/Icon/Check_icon.png", "-50");
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(state->pixmap(Qt::ReturnByValue).toImage(), check.toImage());
+
+    // Once connected, fills keep the animation off.
+    row.fill(QStyle::State_None, "Office", connecting, QPixmap(), QPixmap(), WiFiVLItemMainStyle::CONNECTING_ICON, "");
+    EXPECT_TRUE(timer->isActive());
+    row.setConnected(true);
+    row.fill(QStyle::State_None, "Office", check, QPixmap(), QPixmap(), ":/Icon/Check_icon.png", "");
+    EXPECT_FALSE(timer->isActive());
+}
+
+TEST_P(RowStyleTest, JoinRowShowsSecurityNamesAndItsMark)
+{
+    WiFiVLItemJoinStyle row("480x272");
+    row.setStyleSheets(mode());
+    auto* value = row.findChild<QLabel*>("sndLB");
+    auto* mark = row.findChild<phxIcon*>("Select_Icon");
+    const std::pair<const char*, const char*> names[] = {
+        { "Open", "None" },
+        { "Auto switch", "WEP" },
+        { "WPAPSK(TKIP)", "WPA-PSK(TKIP)" },
+        { "WPAPSK(AES)", "WPA-PSK(AES)" },
+        { "WPA2 PSK(TKIP)", "WPA2-PSK(TKIP)" },
+        { "WPA2 PSK(AES)", "WPA2-PSK(AES)" },
+        { "Shared", "Shared" },
+    };
+    for (const auto& [given, shown] : names) {
+        row.fill(QStyle::State_None, "ignored", given, true);
+        EXPECT_EQ(value->text(), shown);
+    }
+    EXPECT_TRUE(mark->isVisibleTo(&row));
+    const QImage image = views_test::shot(row, QStringLiteral("row_join_%1").arg(mode()));
+    EXPECT_TRUE(textIn(image, value));
+    row.fill(QStyle::State_None, "ignored", "Open", false);
+    EXPECT_FALSE(mark->isVisibleTo(&row));
+
+    WiFiVLItemJoinStyle large("800x480");
+    large.fill(QStyle::State_None, "ignored", "Open", true); // no mark to show there
+    EXPECT_EQ(large.findChild<QLabel*>("sndLB")->text(), "None");
+}
+
+TEST_P(RowStyleTest, InfoRowShowsBothTextsAndTheRowState)
+{
+    for (const char* resolution : { "480x272", "800x480" }) {
+        WiFiVLItemInfoStyle row(resolution);
+        row.setStyleSheets(mode());
+        row.fill(QStyle::State_Selected, "IP address", "192.168.1.20");
+        auto* first = row.findChild<QLabel*>("fstLB");
+        auto* second = row.findChild<QLabel*>("sndLB");
+        EXPECT_EQ(first->text(), "IP address");
+        EXPECT_EQ(second->text(), "192.168.1.20");
+        const QImage image = views_test::shot(row, QStringLiteral("row_info_%1_%2").arg(resolution, mode()));
+        EXPECT_TRUE(textIn(image, first)) << resolution;
+        EXPECT_TRUE(textIn(image, second)) << resolution;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DayAndNight, RowStyleTest, ::testing::Values("Day", "Night"),
+    [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    views_test::ensureApplication();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
