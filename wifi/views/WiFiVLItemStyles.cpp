@@ -1,5 +1,6 @@
 #include "wifi/views/WiFiVLItemStyles.h"
 
+#include "controls/core/ZyrCheckButton.h"
 #include "controls/core/phxIcon.h"
 #include "controls/core/phxPushButton.h"
 #include "wifi/views/forms/form_helpers.h"
@@ -92,6 +93,47 @@ public:
         icon->setImage(QPixmap(QStringLiteral(":/Common/Icon/settings_subform_indicator_image.mif")));
         fstLB->setText(QCoreApplication::translate("WiFiVLItemJoinStyle800x480Class", "TextLabel"));
         sndLB->setText(QCoreApplication::translate("WiFiVLItemJoinStyle800x480Class", "TextLabel"));
+    }
+};
+
+class WiFiVLItemListStyle480x272Class {
+public:
+    phxPushButton* bgBtn;
+    QLabel* lineLb0;
+    QLabel* fstLB;
+    phxRadioButton* RadioBtn;
+    void setupUi(QWidget* form)
+    {
+        form->setObjectName(QStringLiteral("WiFiVLItemListStyle480x272Class"));
+        form->resize(425, 60);
+        bgBtn = place<phxPushButton>(form, "bgBtn", QRect(0, 0, 425, 60));
+        lineLb0 = pictureLabel(form, "lineLb0", QRect(0, 59, 425, 1), ":/Line/separator2.mif");
+        fstLB = place<QLabel>(form, "fstLB", QRect(50, 0, 202, 60));
+        QFont font;
+        font.setFamily(QStringLiteral("Arial"));
+        font.setPointSize(12);
+        fstLB->setFont(font);
+        RadioBtn = place<phxRadioButton>(form, "RadioBtn", QRect(0, 10, 32, 32));
+        fstLB->setText(QCoreApplication::translate("WiFiVLItemListStyle480x272Class", "TextLabel"));
+    }
+};
+
+class WiFiVLItemListStyle800x480Class {
+public:
+    phxPushButton* bgBtn;
+    QLabel* lineLb0;
+    QLabel* fstLB;
+    phxRadioButton* RadioBtn;
+    void setupUi(QWidget* form)
+    {
+        form->setObjectName(QStringLiteral("WiFiVLItemListStyle800x480Class"));
+        form->resize(716, 70);
+        bgBtn = place<phxPushButton>(form, "bgBtn", QRect(0, 0, 716, 70));
+        bgBtn->setFocused(QPixmap(QStringLiteral(":/FocusBackground/settings_focus_bg.png")));
+        lineLb0 = pictureLabel(form, "lineLb0", QRect(0, 68, 716, 2), ":/Line/separator2.mif");
+        fstLB = place<QLabel>(form, "fstLB", QRect(60, 0, 348, 70));
+        RadioBtn = place<phxRadioButton>(form, "RadioBtn", QRect(0, 15, 40, 40));
+        fstLB->setText(QCoreApplication::translate("WiFiVLItemListStyle800x480Class", "TextLabel"));
     }
 };
 
@@ -245,6 +287,42 @@ void WiFiVLItemJoinStyle::fill(QStyle::State state, const QString&, const QStrin
     // The large form has no selection mark.
     if (m_selectIcon)
         m_selectIcon->setVisible(selected);
+    m_background->SetState(state);
+}
+
+WiFiVLItemListStyle::WiFiVLItemListStyle(const QString& resolution, QWidget* parent)
+    : KivoWiFiBaseVLItem(parent)
+{
+    if (bigForm(resolution)) {
+        m_form800 = new WiFiVLItemListStyle800x480Class;
+        m_form800->setupUi(this);
+        m_text = m_form800->fstLB;
+        m_background = m_form800->bgBtn;
+        m_radio = m_form800->RadioBtn;
+    } else {
+        m_form = new WiFiVLItemListStyle480x272Class;
+        m_form->setupUi(this);
+        m_text = m_form->fstLB;
+        m_background = m_form->bgBtn;
+        m_radio = m_form->RadioBtn;
+    }
+}
+
+WiFiVLItemListStyle::~WiFiVLItemListStyle()
+{
+    delete m_form800;
+    delete m_form;
+}
+
+void WiFiVLItemListStyle::setStyleSheets(const QString& mode)
+{
+    m_text->setStyleSheet(rowTextStyleSheet(mode));
+}
+
+void WiFiVLItemListStyle::fill(QStyle::State state, const QString& text, int mark)
+{
+    m_text->setText(text);
+    m_radio->setChecked(mark == 1);
     m_background->SetState(state);
 }
 

@@ -15,6 +15,8 @@ class phxRadioButton;
 class WiFiVLItemInfoStyle480x272Class;
 class WiFiVLItemInfoStyle800x480Class;
 class WiFiVLItemJoinStyle480x272Class;
+class WiFiVLItemListStyle480x272Class;
+class WiFiVLItemListStyle800x480Class;
 class WiFiVLItemJoinStyle800x480Class;
 class WiFiVLItemMainStyle480x272Class;
 class WiFiVLItemMainStyle800x480Class;
@@ -56,6 +58,24 @@ private:
     QLabel* m_value;
     phxPushButton* m_background;
     phxIcon* m_selectIcon = nullptr; // small form only
+};
+
+// An option with its radio mark (option chooser).
+class WiFiVLItemListStyle : public KivoWiFiBaseVLItem {
+    Q_OBJECT
+public:
+    WiFiVLItemListStyle(const QString& resolution, QWidget* parent = nullptr);
+    ~WiFiVLItemListStyle() override;
+    void setStyleSheets(const QString& mode) override;
+    // The radio is checked exactly when mark is 1.
+    void fill(QStyle::State state, const QString& text, int mark);
+
+private:
+    WiFiVLItemListStyle800x480Class* m_form800 = nullptr;
+    WiFiVLItemListStyle480x272Class* m_form = nullptr;
+    QLabel* m_text;
+    phxPushButton* m_background;
+    phxRadioButton* m_radio;
 };
 
 // A network: name, state icon (connected or connecting) and lock/strength

@@ -5,6 +5,7 @@
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/views/WiFiVLItemStyles.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QTimer>
 
@@ -150,6 +151,24 @@ TEST_P(RowStyleTest, InfoRowShowsBothTextsAndTheRowState)
         const QImage image = views_test::shot(row, QStringLiteral("row_info_%1_%2").arg(resolution, mode()));
         EXPECT_TRUE(textIn(image, first)) << resolution;
         EXPECT_TRUE(textIn(image, second)) << resolution;
+    }
+}
+
+TEST_P(RowStyleTest, ListRowChecksItsRadioOnlyForMarkOne)
+{
+    for (const char* resolution : { "480x272", "800x480" }) {
+        WiFiVLItemListStyle row(resolution);
+        row.setStyleSheets(mode());
+        auto* radio = row.findChild<QAbstractButton*>("RadioBtn");
+        auto* text = row.findChild<QLabel*>("fstLB");
+        ASSERT_TRUE(radio);
+        for (int mark : { 1, 0, 2, -1, 1 }) {
+            row.fill(QStyle::State_None, "WPA2", mark);
+            EXPECT_EQ(radio->isChecked(), mark == 1) << resolution << " mark " << mark;
+        }
+        EXPECT_EQ(text->text(), "WPA2");
+        const QImage image = views_test::shot(row, QStringLiteral("row_list_%1_%2").arg(resolution, mode()));
+        EXPECT_TRUE(textIn(image, text)) << resolution;
     }
 }
 
