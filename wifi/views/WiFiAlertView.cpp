@@ -142,7 +142,12 @@ void WiFiAlertView::changeAlertType()
         m_noBtn->hide();
         m_loadingIcon->show();
         m_animationTimer.start(kivowifi::screenInterval(LOADING_FRAME_MS));
-        m_flow->onExitBtnClick();
+        // Once: the screen made for this message applies it in its
+        // constructor and again as the flow shows it.
+        if (!m_exitRequested) {
+            m_exitRequested = true;
+            m_flow->onExitBtnClick();
+        }
         break;
     default:
         break;

@@ -56,4 +56,5 @@ private:
     phxIcon* m_loadingIcon;
     int m_frame = 1;
     QPixmap m_framePixmap;
+    bool m_exitRequested = false;
 };
