@@ -4,9 +4,10 @@
 // "LaunchBrowser=1" internet, "=0" captive portal (probed again every
 // 3 seconds), "=2" no internet.
 //
-// At most one probe runs: constructing a probe stops the one before and
-// waits for it, and a stopped probe never writes its verdict, so a later join
-// cannot be judged by the probe of an earlier one.
+// At most one probe judges: constructing a probe stops the one before
+// without waiting for it (its call to the outside probe may hang), and a
+// stopped probe never writes its verdict, so a later join cannot be judged
+// by the probe of an earlier one.
 #pragma once
 
 #include <QMutex>
@@ -25,8 +26,8 @@ public:
     // Pause between two probes while a captive portal answers.
     static constexpr int ROUND_INTERVAL_MS = 3000;
 
-    // Stops and waits for the probe running before, then becomes the
-    // running one. Reads the log switch from DebugSetting.ini.
+    // Stops the probe running before (without waiting for it), then becomes
+    // the running one. Reads the log switch from DebugSetting.ini.
     WiFiChechZk();
     // Stops the probe and waits for its thread.
     ~WiFiChechZk() override;
@@ -48,13 +49,11 @@ public:
     // The last probe result.
     int status() const;
 
-    // Stops the running probe, if any, and waits for its thread; false when
-    // the wait overran (the probe then writes nothing more, but its thread
-    // still sits in the outside probe call).
+    // Stops the running probe, if any, without waiting for its thread: from
+    // then on it writes nothing, and its thread ends when its outside probe
+    // call returns (or with the process). Always true.
     static bool stopActiveProbe();
-    // Tells the running probe, if any, to stop without waiting for it: from
-    // then on it writes nothing (a new join makes its verdict stale). The
-    // next probe waits for it.
+    // The same, for a join: a new join makes the running probe's verdict stale.
     static void requestStopActiveProbe();
 
     // Tests only: shortens the pause between probes (0 or less restores it).

@@ -75,7 +75,7 @@ TEST_F(ProbeThread, VerdictsForTheThreeAnswers)
             EXPECT_TRUE(server.waitForCount(before + 3, 5000));
             EXPECT_FALSE(probe->isFinished());
             EXPECT_TRUE(WiFiChechZk::stopActiveProbe());
-            EXPECT_TRUE(probe->isFinished());
+            EXPECT_TRUE(probe->wait(5000));
         } else {
             EXPECT_TRUE(probe->wait(5000));
         }
@@ -111,10 +111,12 @@ TEST_F(ProbeThread, StoppedProbeNeverWritesItsLateVerdict)
     ASSERT_TRUE(server.waitForCount(1, 5000));
     kivowifi::writeLaunchBrowser(kivowifi::LAUNCH_BROWSER_NO_RESULT);
 
-    // A new probe stops and waits for the old one before it exists.
+    // A new probe stops the old one without waiting for it; the old one's
+    // late answer is dropped.
     server.setAnswer(LocalHttpServer::status(204, "No Content"));
     auto next = std::make_unique<WiFiChechZk>();
-    EXPECT_TRUE(old->isFinished());
+    EXPECT_TRUE(old->isStopRequested());
+    EXPECT_TRUE(old->wait(5000));
     EXPECT_EQ(verdict(), "LaunchBrowser=999");
 
     next->start();
@@ -132,6 +134,34 @@ TEST_F(ProbeThread, StoppedProbeNeverWritesItsLateVerdict)
     WiFiChechZk::requestStopActiveProbe();
     EXPECT_TRUE(third->isStopRequested());
     EXPECT_TRUE(third->wait(5000));
+    EXPECT_EQ(verdict(), "LaunchBrowser=999");
+}
+
+TEST_F(ProbeThread, AProbeThatNeverAnswersDelaysNeitherTheNextProbeNorTheStop)
+{
+    // The outside probe call hangs (its own time-out is a minute away).
+    auto silent = std::make_unique<LocalHttpServer>();
+    root.writeFile(kivo::sim::HTTPTEST_CONFIG,
+        "[hosts]\nws.kivoshare.com=127.0.0.1:" + std::to_string(silent->port()) + "\n[probe]\ntimeout_ms=60000\n");
+    LocalHttpServer::Answer never = LocalHttpServer::status(204, "No Content");
+    never.delayMs = 60000;
+    silent->setAnswer(never);
+    auto hung = std::make_unique<WiFiChechZk>();
+    hung->start();
+    ASSERT_TRUE(silent->waitForCount(1, 5000));
+    kivowifi::writeLaunchBrowser(kivowifi::LAUNCH_BROWSER_NO_RESULT);
+    auto started = std::chrono::steady_clock::now();
+    {
+        WiFiChechZk next; // replaces the hung probe
+        EXPECT_TRUE(hung->isStopRequested());
+        EXPECT_TRUE(WiFiChechZk::stopActiveProbe()); // as the exit does
+        EXPECT_TRUE(next.isStopRequested());
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_FALSE(hung->isFinished());
+    // The call returns once the server goes; the late verdict is dropped.
+    silent.reset();
+    EXPECT_TRUE(hung->wait(10000));
     EXPECT_EQ(verdict(), "LaunchBrowser=999");
 }
 
