@@ -458,6 +458,16 @@ void KivoWiFiFlow::onExitBtnClick()
     }
 }
 
+void KivoWiFiFlow::endOrderly()
+{
+    m_exitTimer.stop();
+    clearEapolSettings();
+    kivowifi::wifiDkCoreMode(0);
+    writeLog(QStringLiteral("[In WifiFlow - endOrderly()] Disable Network card and exit this program!"));
+    writeLog(QString(97, QLatin1Char('-')));
+    endProgram();
+}
+
 void KivoWiFiFlow::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() != m_exitTimer.timerId()) {

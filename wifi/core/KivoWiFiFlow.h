@@ -166,6 +166,9 @@ public slots:
     void ListItemSelected(QModelIndex index);
     void onBackBtnClick();
     void onExitBtnClick();
+    // The end for any way out other than the exit button (a WM_QUIT from
+    // another process, the event loop ending): the same orderly end, at once.
+    void endOrderly();
     void refreshStatus();
     void ShowWiFiConnectingStatus(QString const& eventName);
 

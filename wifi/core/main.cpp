@@ -39,5 +39,9 @@ int main(int argc, char** argv)
 
     flow->show();
     flow->Start();
-    return app.exec();
+    app.exec();
+    // However the loop ended (a WM_QUIT posted by another process with a
+    // code of its own, say), the program ends the one orderly way, with 0.
+    flow->endOrderly();
+    return 0;
 }

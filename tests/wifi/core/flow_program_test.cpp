@@ -285,3 +285,24 @@ TEST(KivoWiFiProgram, HostileWindowMessageFramesLeaveItRunning)
 }
 
 } // namespace
+
+namespace {
+
+TEST(KivoWiFiProgram, AQuitPostedByAnotherProcessEndsThroughTheOrderlyExit)
+{
+    kivo::test::TempDeviceRoot root;
+    root.writeFile("\\SystemDrive\\sim\\wzc.json", "{}\n");
+    ce::reg::setString(Root::CurrentUser, "Comm\\EAPOL\\Config\\Cafe", "Identity", "rider");
+    Child app("KivoWiFi", {}, root.path() + "/out-app.txt");
+    ASSERT_TRUE(app.started());
+    ce::HWND window = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (window = ce::findWindow("KivoWiFi", nullptr)) != nullptr; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return readAll(kivo::sim::wifiDkCoreCallLog()).find("135 2") != std::string::npos; },
+        60000));
+    EXPECT_TRUE(ce::postMessage(window, ce::WM_QUIT, 7, 0));
+    EXPECT_EQ(app.waitExit(30000), 0);
+    EXPECT_EQ(readAll(kivo::sim::wifiDkCoreCallLog()), "102\n135 2\n135 0\n");
+    EXPECT_TRUE(ce::reg::subKeys(Root::CurrentUser, "Comm\\EAPOL").empty());
+}
+
+} // namespace
