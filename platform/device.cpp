@@ -101,10 +101,17 @@ std::shared_ptr<DeviceDriver> registeredDriver(const std::string& key)
     return it == g_drivers.end() ? nullptr : it->second;
 }
 
+// Driver libraries loaded so far, by lower-case name: each is loaded once
+// and stays loaded, as drivers do.
+std::mutex g_driverLibsMutex;
+std::map<std::string, HMODULE> g_driverLibs;
+
 // As the device's boot loads its built-in stream drivers: a key under
 // HKEY_LOCAL_MACHINE\Drivers\BuiltIn with "Prefix" ("HSC"), "Index" (2) and
 // "Dll" names the library that serves "HSC2:". Loading it lets the library
-// register the device; it stays loaded, as drivers do.
+// register the device (when it loads, and each time its export
+// "KivoRegisterDriver" is called: the device is looked for again after it
+// was unregistered).
 bool loadBuiltInDriver(const std::string& key)
 {
     size_t digits = key.find_first_of("0123456789");
@@ -120,10 +127,16 @@ bool loadBuiltInDriver(const std::string& key)
         auto dll = reg::getString(reg::Root::LocalMachine, entry, "Dll");
         if (!p || !i || !dll || upperName(*p) != prefix || *i != index)
             continue;
-        if (!loadLibrary(*dll)) {
+        std::lock_guard<std::mutex> lock(g_driverLibsMutex);
+        HMODULE& module = g_driverLibs[detail::asciiLower(*dll)];
+        if (!module)
+            module = loadLibrary(*dll);
+        if (!module) {
             debugPrintf("device %s: driver library %s not found", key.c_str(), dll->c_str());
             return false;
         }
+        if (auto reg = reinterpret_cast<void (*)()>(getProcAddress(module, "KivoRegisterDriver")))
+            reg();
         return true;
     }
     return false;

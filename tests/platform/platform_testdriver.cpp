@@ -1,5 +1,5 @@
-// A stream driver library for the device tests: loading it registers "TDV7:",
-// whose control 5 answers "ok".
+// A stream driver library for the device tests: loading it, and its export
+// KivoRegisterDriver, register "TDV7:", whose control 5 answers "ok".
 #include "platform/device.h"
 
 namespace {
@@ -26,8 +26,18 @@ public:
     std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD*) override { return std::make_unique<Session>(); }
 };
 
+void registerDriver()
+{
+    ce::registerDevice("TDV7:", std::make_shared<Driver>());
+}
+
 struct Registration {
-    Registration() { ce::registerDevice("TDV7:", std::make_shared<Driver>()); }
+    Registration() { registerDriver(); }
 } g_registration;
 
 } // namespace
+
+extern "C" __attribute__((visibility("default"))) void KivoRegisterDriver()
+{
+    registerDriver();
+}
