@@ -1,14 +1,19 @@
 #include "platform/registry.h"
 
+#include "platform/debug.h"
+#include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/types.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -236,19 +241,33 @@ bool save(const Store& store)
 // Serialises the changes of every process of the device root. Reads need no
 // lock: a change replaces the file by rename, so a reader sees the old or the
 // new file whole.
+// A writer waits this long at most for the lock: a process stopped while
+// holding it must not hold up every other writer without bound.
+constexpr uint32_t kLockWaitMs = 5000;
+std::atomic<uint32_t> g_lockWaitMs { kLockWaitMs };
+
 class FileLock {
 public:
     FileLock()
     {
         m_fd = ::open((deviceRoot() + "/registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (m_fd >= 0) {
-            int r;
-            while ((r = ::flock(m_fd, LOCK_EX)) != 0 && errno == EINTR) { }
-            if (r != 0) {
-                ::close(m_fd);
-                m_fd = -1;
+        if (m_fd < 0)
+            return;
+        const uint64_t start = detail::nowMs();
+        for (;;) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+                return;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                break;
+            DWORD left = detail::remaining(g_lockWaitMs.load(), start);
+            if (left == 0) {
+                debugPrintf("registry: the lock stayed taken for %u ms; a change is refused", g_lockWaitMs.load());
+                break;
             }
+            ::poll(nullptr, 0, int(std::min<DWORD>(left, 10))); // no descriptor tells when a lock frees
         }
+        ::close(m_fd);
+        m_fd = -1;
     }
     ~FileLock()
     {
@@ -474,6 +493,11 @@ std::vector<std::string> subKeys(Root root, const std::string& key)
         }
         return names;
     });
+}
+
+void setLockWaitForTests(uint32_t ms)
+{
+    g_lockWaitMs = ms ? ms : kLockWaitMs;
 }
 
 std::optional<std::pair<Root, std::string>> splitPath(const std::string& fullPath)

@@ -33,6 +33,10 @@ bool deleteValue(Root root, const std::string& key, const std::string& name);
 std::vector<std::string> valueNames(Root root, const std::string& key);
 std::vector<std::string> subKeys(Root root, const std::string& key);
 
+// A change waits at most this long for another process's change (5 s);
+// then it is refused with ERROR_SHARING_VIOLATION. Tests only: 0 restores.
+void setLockWaitForTests(uint32_t ms);
+
 // "HKEY_CURRENT_USER\Comm\EAPOL" -> (CurrentUser, "Comm\EAPOL"); also takes
 // the short forms HKCU and HKLM. Nothing for another root.
 std::optional<std::pair<Root, std::string>> splitPath(const std::string& fullPath);

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -147,4 +152,41 @@ TEST(Registry, AChangeThatCannotBeMadeSafelyIsRefusedAndLosesNothing)
         EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "kept"), "1") << c.what;
         EXPECT_FALSE(ce::reg::getString(Root::CurrentUser, "A", "new")) << c.what;
     }
+}
+
+TEST(Registry, AWriterWaitsForAHeldLockOnlySoLongThenRefusesTheChange)
+{
+    kivo::test::TempDeviceRoot root;
+    ASSERT_TRUE(ce::reg::setString(Root::CurrentUser, "Held", "a", "1"));
+    // Held as a stopped process would hold it: another open of the lock file.
+    int fd = ::open((root.path() + "/registry.lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    ce::reg::setLockWaitForTests(100);
+    EXPECT_FALSE(ce::reg::setString(Root::CurrentUser, "Held", "a", "2"));
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "Held", "a"), "1"); // reads take no lock
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    EXPECT_TRUE(ce::reg::setString(Root::CurrentUser, "Held", "a", "2"));
+    ce::reg::setLockWaitForTests(0);
+}
+
+TEST(Registry, ReadsWhileAnotherProcessWritesAlwaysSeeAWholeFile)
+{
+    kivo::test::TempDeviceRoot root;
+    ASSERT_TRUE(ce::reg::setString(Root::CurrentUser, "Stable", "v", "x"));
+    kivo::test::Peer writer = kivo::test::startPeer({ "reg-many", "Busy", "n", "400" });
+    int reads = 0, misses = 0;
+    for (;;) {
+        bool running = ::waitpid(writer.pid, nullptr, WNOHANG) == 0;
+        ++reads;
+        if (ce::reg::getString(Root::CurrentUser, "Stable", "v") != std::optional<std::string>("x"))
+            ++misses;
+        if (!running)
+            break;
+    }
+    writer.pid = -1;
+    EXPECT_EQ(misses, 0) << "of " << reads << " reads";
+    EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "Busy").size(), 400u);
 }
