@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <mutex>
 
 namespace ce {
@@ -15,29 +16,41 @@ std::mutex& outputMutex()
     return *m;
 }
 
-std::function<void(const std::string&)>& hook()
+using Hooks = std::map<int, std::function<void(const std::string&)>>;
+
+Hooks& hooks()
 {
-    static auto* h = new std::function<void(const std::string&)>;
+    static auto* h = new Hooks;
     return *h;
 }
 
+int g_nextHook = 1;
+
 } // namespace
 
-void setDebugOutputHook(std::function<void(const std::string&)> h)
+int addDebugOutputHook(std::function<void(const std::string&)> hook)
 {
     std::lock_guard<std::mutex> lock(outputMutex());
-    hook() = std::move(h);
+    int id = g_nextHook++;
+    hooks()[id] = std::move(hook);
+    return id;
+}
+
+void removeDebugOutputHook(int id)
+{
+    std::lock_guard<std::mutex> lock(outputMutex());
+    hooks().erase(id);
 }
 
 void debugOutput(const std::string& line)
 {
-    std::function<void(const std::string&)> h;
+    Hooks now;
     {
         std::lock_guard<std::mutex> lock(outputMutex());
         std::fprintf(stderr, "%s\n", line.c_str());
-        h = hook();
+        now = hooks();
     }
-    if (h)
+    for (auto& [id, h] : now)
         h(line);
 }
 

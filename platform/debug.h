@@ -10,8 +10,9 @@ void debugOutput(const std::string& line);
 // printf-style convenience.
 void debugPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Sees every line before it is written (for tests and tools); empty to
-// remove. Called on the thread that writes the line.
-void setDebugOutputHook(std::function<void(const std::string&)> hook);
+// Hooks see every line after it is written (for tests and tools), on the
+// thread that writes it. add returns an id for remove.
+int addDebugOutputHook(std::function<void(const std::string&)> hook);
+void removeDebugOutputHook(int id);
 
 } // namespace ce

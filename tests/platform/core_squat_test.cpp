@@ -26,12 +26,12 @@ class LogCapture {
 public:
     LogCapture()
     {
-        ce::setDebugOutputHook([this](const std::string& line) {
+        m_hook = ce::addDebugOutputHook([this](const std::string& line) {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_lines.push_back(line);
         });
     }
-    ~LogCapture() { ce::setDebugOutputHook(nullptr); }
+    ~LogCapture() { ce::removeDebugOutputHook(m_hook); }
     bool has(const std::string& text)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -44,6 +44,7 @@ public:
 private:
     std::mutex m_mutex;
     std::vector<std::string> m_lines;
+    int m_hook = 0;
 };
 
 // A process of another account that holds an endpoint name; empty when no

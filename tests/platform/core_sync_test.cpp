@@ -1,4 +1,5 @@
 #include "platform/sync.h"
+#include "tests/support/join_overrun.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,11 @@ TEST(Sync, ThreadsSignalTheirEndAndExitCode)
     });
     ASSERT_TRUE(t);
     EXPECT_EQ(ce::waitForSingleObject(t, 20), ce::WAIT_TIMEOUT);
-    EXPECT_FALSE(ce::joinThread(t, 20, "test")); // overruns: logged, not hung
+    {
+        kivo::test::ExpectedJoinOverrun overrun;
+        EXPECT_FALSE(ce::joinThread(t, 20, "test")); // overruns: logged, not hung
+        EXPECT_EQ(overrun.seen(), 1);
+    }
     ce::setEvent(stop);
     EXPECT_TRUE(ce::joinThread(t, 5000, "test"));
     ce::DWORD code = 0;

@@ -1,4 +1,5 @@
 #include "ant/core/os_services.h"
+#include "tests/support/join_overrun.h"
 
 #include "platform/sync.h"
 
@@ -202,7 +203,10 @@ TEST(OsThread, JoinEndsOrReportsAnOverrun)
         },
         gate);
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(OsThread_Join(t, 20, "test thread"), OS_FAIL); // still waiting for its gate
+    {
+        kivo::test::ExpectedJoinOverrun overrun;
+        EXPECT_EQ(OsThread_Join(t, 20, "test thread"), OS_FAIL); // still waiting for its gate
+    }
     ce::setEvent(gate);
     EXPECT_EQ(OsThread_Join(t, 10000, "test thread"), OS_OK);
     ce::DWORD code = 0;
@@ -311,7 +315,9 @@ TEST(PeriodicTimer, StopReturnsWhenTheFunctionOverrunsAndNoFurtherCallIsMade)
                       &slow, 5, true),
             OS_OK);
         ASSERT_TRUE(eventually([&] { return slow.count > 0; }));
+        kivo::test::ExpectedJoinOverrun overrun;
         timer.stop(); // logs the overrun and returns
+        EXPECT_EQ(overrun.seen(), 1);
         EXPECT_FALSE(timer.isRunning());
     } // the timer is gone while its function still runs
     ce::setEvent(slow.gate);
