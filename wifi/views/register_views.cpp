@@ -2,6 +2,10 @@
 
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/views/WiFiAlertView.h"
+#include "wifi/views/WiFiDisabledView.h"
+#include "wifi/views/WiFiListView.h"
+#include "wifi/views/WiFiNetworkInfoView.h"
+#include "wifi/views/WiFiSecurityView.h"
 
 namespace kivowifi {
 
@@ -18,11 +22,42 @@ FlowViewOps alertOps()
     return ops;
 }
 
+FlowViewOps securityOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiSecurityView(resolution, flow);
+    };
+    ops.setup = [](QWidget* view, int) { static_cast<WiFiSecurityView*>(view)->setupView(); };
+    return ops;
+}
+
+FlowViewOps listOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiListView(resolution, flow);
+    };
+    ops.setup = [](QWidget* view, int mode) { static_cast<WiFiListView*>(view)->setupView(mode); };
+    return ops;
+}
+
+template <typename View> FlowViewOps plainOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* { return new View(resolution, flow); };
+    return ops;
+}
+
 } // namespace
 
 void registerViews()
 {
     KivoWiFiFlow::setViewOps(ALERT_VIEW_ID, alertOps());
+    KivoWiFiFlow::setViewOps(SECURITY_VIEW_ID, securityOps());
+    KivoWiFiFlow::setViewOps(LIST_VIEW_ID, listOps());
+    KivoWiFiFlow::setViewOps(DISABLED_VIEW_ID, plainOps<WiFiDisabledView>());
+    KivoWiFiFlow::setViewOps(INFO_VIEW_ID, plainOps<WiFiNetworkInfoView>());
 }
 
 } // namespace kivowifi
