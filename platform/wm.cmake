@@ -7,4 +7,5 @@ set(KIVO_PLATFORM_WM_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/wm_io.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wm_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wm_wire.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wm_foreground.cpp
 )

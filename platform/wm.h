@@ -113,6 +113,9 @@ void setThreadMessageFilter(MessageFilter filter);
 // activation action (see setWindowActions) and handles WM_ACTIVATE with
 // WA_ACTIVE. Works across processes.
 BOOL setForegroundWindow(HWND window);
+// The window last brought to the front by any process of the device root;
+// null when there is none or it is gone.
+HWND getForegroundWindow();
 // Nonzero when the window was visible before (for a window of another
 // process: nonzero when the request was delivered).
 BOOL showWindow(HWND window, int command);

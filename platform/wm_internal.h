@@ -178,4 +178,6 @@ std::vector<WindowInfo> otherProcessesWindows();
 // Removes every entry this process published (at exit).
 void unpublishAll();
 
+// Records the window brought to the front for getForegroundWindow.
+void noteForeground(HWND window);
 } // namespace ce::wm

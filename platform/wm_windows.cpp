@@ -236,10 +236,14 @@ BOOL setForegroundWindow(HWND window)
             return fail(ERROR_INVALID_WINDOW_HANDLE);
         if (w->threadId == getCurrentThreadId()) {
             runInternal(MSG { window, kInternalForeground, 0, 0, getTickCount() });
+            wm::noteForeground(window);
             return TRUE_;
         }
     }
-    return postTo(window, kInternalForeground, 0, 0);
+    if (!postTo(window, kInternalForeground, 0, 0))
+        return FALSE_;
+    wm::noteForeground(window);
+    return TRUE_;
 }
 
 BOOL showWindow(HWND window, int command)
