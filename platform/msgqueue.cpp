@@ -151,14 +151,17 @@ Stamp stampNow()
 
 class ReadEnd : public detail::KernelObject {
 public:
-    ReadEnd(int listenFd, int epollFd, DWORD maxMessage, std::string countFile)
+    ReadEnd(int listenFd, int epollFd, DWORD maxMessage, std::string countFile, std::string key)
         : m_listen(listenFd)
         , m_epoll(epollFd)
         , m_maxMessage(maxMessage)
         , m_countFile(std::move(countFile))
+        , m_key(std::move(key))
     {
     }
     CountMap& count() { return m_count; }
+    const std::string& key() const { return m_key; }
+    DWORD maxMessage() const { return m_maxMessage; }
     ~ReadEnd() override
     {
         for (int fd : m_connections)
@@ -277,6 +280,7 @@ private:
     DWORD m_maxMessage;
     std::string m_countFile;
     CountMap m_count;
+    std::string m_key;
     std::set<int> m_connections;
 };
 
@@ -483,7 +487,7 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
     ev.data.fd = fd;
     ::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
     std::string countFile = countPath(key);
-    auto reader = std::make_shared<ReadEnd>(fd, ep, options->cbMaxMessage, countFile);
+    auto reader = std::make_shared<ReadEnd>(fd, ep, options->cbMaxMessage, countFile, key);
     if (!reader->count().create(countFile, options->dwMaxMessages))
         debugPrintf("message queue %s: no shared count; its maximum of messages is not kept", name);
     return detail::addHandle(reader);
@@ -551,6 +555,18 @@ BOOL closeMsgQueue(HANDLE queue)
         return 0;
     }
     return closeHandle(queue);
+}
+
+bool msgQueueReadEnd(HANDLE queue, std::string* name, DWORD* maxMessage)
+{
+    auto q = detail::lookupAs<ReadEnd>(queue);
+    if (!q)
+        return false;
+    if (name)
+        *name = q->key();
+    if (maxMessage)
+        *maxMessage = q->maxMessage();
+    return true;
 }
 
 } // namespace ce

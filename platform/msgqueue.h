@@ -4,6 +4,8 @@
 
 #include "platform/types.h"
 
+#include <string>
+
 namespace ce {
 
 constexpr DWORD MSGQUEUE_NOPRECOMMIT = 1;
@@ -35,5 +37,10 @@ BOOL readMsgQueue(HANDLE queue, void* buffer, DWORD bufferSize, DWORD* bytesRead
 BOOL writeMsgQueue(HANDLE queue, const void* buffer, DWORD size, DWORD timeoutMs, DWORD flags);
 
 BOOL closeMsgQueue(HANDLE queue);
+
+// For services that write to a queue whose read end they are handed: the
+// queue's name (as queues meet, without regard to case) and its largest
+// message. False when the handle is not a queue's read end.
+bool msgQueueReadEnd(HANDLE queue, std::string* name, DWORD* maxMessage);
 
 } // namespace ce

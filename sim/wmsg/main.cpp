@@ -1,5 +1,6 @@
 // wmsg: window messages from the command line, within one device root
 // (KIVO_DEVICE_ROOT).
+#include "platform/power.h"
 #include "platform/wm.h"
 
 #include <algorithm>
@@ -29,6 +30,9 @@ const char* const kUsage
       "  wmsg listen [--class C] [--title T] [--reply N] [--count N]\n"
       "                                      create a top-level window and print every message it gets,\n"
       "                                      one line each; ends on WM_CLOSE or after N messages\n"
+      "  wmsg power STATE [EVENT]             notify every registered power queue: STATE a number or on,\n"
+      "                                      off, suspend, idle, critical, boot, reset; EVENT a number\n"
+      "                                      (default 1, a transition)\n"
       "TARGET: --class C and/or --title T, --hwnd H, or (post only) --broadcast\n"
       "MSG, DWDATA: a number (decimal or 0x hex) or a registered message name\n";
 
@@ -371,6 +375,28 @@ int cmdListen(const Args& a)
     return 0;
 }
 
+int cmdPower(const Args& a)
+{
+    if (a.positional.empty() || a.positional.size() > 2)
+        return usage();
+    static const std::map<std::string, DWORD> kStates = { { "on", POWER_STATE_ON }, { "off", POWER_STATE_OFF },
+        { "suspend", POWER_STATE_SUSPEND }, { "idle", POWER_STATE_IDLE }, { "critical", POWER_STATE_CRITICAL },
+        { "boot", POWER_STATE_BOOT }, { "reset", POWER_STATE_RESET } };
+    std::string state = a.positional[0];
+    std::transform(state.begin(), state.end(), state.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    long long flags = 0, event = PBT_TRANSITION;
+    auto named = kStates.find(state);
+    if (named != kStates.end())
+        flags = named->second;
+    else if (!parseInt(state, &flags))
+        return usage();
+    if (a.positional.size() == 2 && !parseInt(a.positional[1], &event))
+        return usage();
+    const int reached = notifyPower(DWORD(event), DWORD(flags), named != kStates.end() ? state : std::string());
+    std::printf("power 0x%08llX to %d queue(s)\n", flags, reached);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -404,5 +430,7 @@ int main(int argc, char** argv)
         return cmdFront(a);
     if (cmd == "listen")
         return cmdListen(a);
+    if (cmd == "power")
+        return cmdPower(a);
     return usage();
 }

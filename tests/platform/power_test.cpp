@@ -1,0 +1,135 @@
+// Power notifications through message queues, in this process and from the
+// wmsg tool; the device root's foreground window.
+#include "platform/msgqueue.h"
+#include "platform/power.h"
+#include "platform/wm.h"
+#include "tests/platform/wm_test_util.h"
+#include "tests/support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+using namespace ce;
+
+namespace {
+
+struct Received {
+    DWORD message = 0, flags = 0, length = 0;
+    std::u16string name;
+    DWORD bytes = 0;
+};
+
+HANDLE readQueue(const char* name, DWORD maxMessage)
+{
+    MSGQUEUEOPTIONS o { sizeof(MSGQUEUEOPTIONS), 0, 0, maxMessage, TRUE_ };
+    return createMsgQueue(name, &o);
+}
+
+// One record, or nothing within the wait.
+bool receive(HANDLE q, Received* r, DWORD waitMs = 0)
+{
+    unsigned char buffer[220] = {};
+    DWORD bytes = 0, flags = 0;
+    if (!readMsgQueue(q, buffer, sizeof buffer, &bytes, waitMs, &flags))
+        return false;
+    r->bytes = bytes;
+    std::memcpy(&r->message, buffer, 4);
+    std::memcpy(&r->flags, buffer + 4, 4);
+    std::memcpy(&r->length, buffer + 8, 4);
+    r->name.assign(reinterpret_cast<const char16_t*>(buffer + POWER_BROADCAST_HEADER));
+    return true;
+}
+
+} // namespace
+
+TEST(Power, RegisteredQueuesReceiveTheEventsTheyAskedFor)
+{
+    kivo::test::TempDeviceRoot root;
+    HANDLE monitor = readQueue("MonitorSysPower", 44);
+    HANDLE status = readQueue("StatusWatcher", 220);
+    ASSERT_TRUE(monitor && status);
+    HANDLE transitions = requestPowerNotifications(monitor, PBT_TRANSITION);
+    HANDLE changes = requestPowerNotifications(status, PBT_POWERSTATUSCHANGE);
+    ASSERT_TRUE(transitions && changes);
+
+    EXPECT_EQ(notifyPower(PBT_TRANSITION, POWER_STATE_SUSPEND, "suspend"), 1);
+    Received r;
+    ASSERT_TRUE(receive(monitor, &r));
+    EXPECT_EQ(r.message, PBT_TRANSITION);
+    EXPECT_EQ(r.flags, POWER_STATE_SUSPEND);
+    EXPECT_EQ(r.name, u"suspend");
+    EXPECT_EQ(r.length, 16u);
+    EXPECT_EQ(r.bytes, POWER_BROADCAST_HEADER + 16);
+    EXPECT_FALSE(receive(status, &r)) << "a queue gets only what it asked for";
+
+    // A name longer than the queue's largest message is cut to fit.
+    EXPECT_EQ(notifyPower(PBT_TRANSITION, POWER_STATE_ON, "a-very-long-state-name-indeed"), 1);
+    ASSERT_TRUE(receive(monitor, &r));
+    EXPECT_EQ(r.bytes, 44u);
+    EXPECT_EQ(r.name, u"a-very-long-sta");
+
+    EXPECT_EQ(notifyPower(PBT_POWERSTATUSCHANGE, 0, ""), 1);
+    ASSERT_TRUE(receive(status, &r));
+    EXPECT_EQ(r.message, PBT_POWERSTATUSCHANGE);
+
+    // Stopped: nothing more arrives.
+    EXPECT_TRUE(stopPowerNotifications(transitions));
+    EXPECT_FALSE(stopPowerNotifications(transitions));
+    EXPECT_EQ(notifyPower(PBT_TRANSITION, POWER_STATE_SUSPEND, "suspend"), 0);
+    EXPECT_FALSE(receive(monitor, &r));
+
+    // Only a queue's read end can be registered.
+    EXPECT_EQ(requestPowerNotifications(nullptr, PBT_TRANSITION), nullptr);
+    EXPECT_EQ(requestPowerNotifications(transitions, PBT_TRANSITION), nullptr);
+    stopPowerNotifications(changes);
+    closeMsgQueue(monitor);
+    closeMsgQueue(status);
+}
+
+TEST(Power, WmsgNotifiesQueuesOfThisDeviceRoot)
+{
+    kivo::test::TempDeviceRoot root;
+    HANDLE monitor = readQueue("MonitorSysPower", 44);
+    ASSERT_TRUE(monitor);
+    HANDLE n = requestPowerNotifications(monitor, POWER_NOTIFY_ALL);
+    ASSERT_TRUE(n);
+    struct Case {
+        std::vector<std::string> args;
+        DWORD message, flags;
+    } cases[] = {
+        { { "power", "suspend" }, PBT_TRANSITION, POWER_STATE_SUSPEND },
+        { { "power", "0x120000" }, PBT_TRANSITION, 0x120000 },
+        { { "power", "on", "2" }, PBT_RESUME, POWER_STATE_ON },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        kivo::test::Child tool("wmsg", c.args);
+        EXPECT_NE(tool.readLine(20000).find("to 1 queue"), std::string::npos);
+        EXPECT_EQ(tool.wait(), 0);
+        Received r;
+        ASSERT_TRUE(receive(monitor, &r, 5000));
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_EQ(r.flags, c.flags);
+    }
+    stopPowerNotifications(n);
+    closeMsgQueue(monitor);
+}
+
+TEST(Foreground, TheLastWindowBroughtToTheFront)
+{
+    kivo::test::TempDeviceRoot root;
+    EXPECT_EQ(getForegroundWindow(), nullptr);
+    HWND a = createWindow("ForeA", "A", [](HWND, UINT, WPARAM, LPARAM) { return LRESULT(0); });
+    HWND b = createWindow("ForeB", "B", [](HWND, UINT, WPARAM, LPARAM) { return LRESULT(0); });
+    ASSERT_TRUE(a && b);
+    EXPECT_TRUE(setForegroundWindow(a));
+    EXPECT_EQ(getForegroundWindow(), a);
+    EXPECT_TRUE(setForegroundWindow(b));
+    EXPECT_EQ(getForegroundWindow(), b);
+    // A window that is gone is no foreground window.
+    destroyWindow(b);
+    EXPECT_EQ(getForegroundWindow(), nullptr);
+    destroyWindow(a);
+}
