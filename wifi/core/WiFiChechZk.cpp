@@ -4,6 +4,7 @@
 #include "platform/loader.h"
 #include "platform/paths.h"
 #include "wifi/core/probe_files.h"
+#include "wifi/sync/servicehost.h"
 
 #include <QDeadlineTimer>
 
@@ -55,7 +56,7 @@ QString outcomeText(int status)
 
 } // namespace
 
-const char16_t* const WiFiChechZk::PROBE_URL = u"http://ws.kivoshare.com/v1/generate_204.php";
+const char16_t* const WiFiChechZk::PROBE_URL = u"http://" KIVO_SYNC_PRODUCTION_HOST "/v1/generate_204.php";
 const char* const WiFiChechZk::PROBE_EXPECTED = "204";
 
 WiFiChechZk::WiFiChechZk()

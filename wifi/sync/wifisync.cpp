@@ -1,6 +1,7 @@
 #include "wifi/sync/wifisync.h"
 
 #include "wifi/sync/catalogreader.h"
+#include "wifi/sync/connecttoserver.h"
 #include "wifi/sync/devicefile.h"
 #include "wifi/sync/wifisynclogfile.h"
 
@@ -16,6 +17,9 @@ WiFiSync::WiFiSync()
     getDeviceRootPath();
     m_pLogFile = new WiFiSyncLogFile(m_szSystemRoot);
     writeLog("******WiFiSync******");
+    m_connect2Server = new ConnectToServer(m_szSystemRoot);
+    resetSyncState();
+    getDeviceInfo();
     m_bDebugMode = false;
     isDebugMode();
 }
@@ -23,6 +27,7 @@ WiFiSync::WiFiSync()
 WiFiSync::~WiFiSync()
 {
     delete m_pLogFile;
+    delete m_connect2Server;
 }
 
 void WiFiSync::writeLog(const QString& message)

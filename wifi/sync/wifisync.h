@@ -4,14 +4,31 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
+class ConnectToServer;
 struct TrackSummaryRecord;
 class WiFiSyncLogFile;
+
+// The answer text of response.xml one request reads.
+enum ServerResponseKind {
+    kResponseSessionId = 1110,
+    kResponseTrackList = 1111,
+    kResponseUploadTrack = 1112,
+    kResponseUploadAction = 1113,
+};
+
+// A track the server asks the device to download: the file name it gets
+// (already made safe) and where to fetch it.
+struct DownloadEntry {
+    QString name;
+    QString url;
+};
 
 namespace kivo::sync {
 class CatalogIndex;
@@ -23,6 +40,73 @@ class WiFiSync : public QObject {
 public:
     WiFiSync();
     ~WiFiSync() override;
+
+    // ---- The sync run
+
+    // Runs one whole sync; an empty session ID makes the run obtain one.
+    // Every run ends with exactly one status or error signal.
+    void WiFiSyncInit(QString szSessionID);
+
+    // Emits wifiSyncStatusSignal for status 0 to 4 (see the .cpp).
+    void sendSignToWiFiSetting(int nActionType, QString szError);
+    // Whether /DataDrive has at least nMinKB kilobytes free.
+    bool getDataDriveFreeSize(int nMinKB);
+    // Makes the catalog folder, or removes the catalogs of an earlier run.
+    bool deleteRCFFileAndTCFFile();
+    void resetSyncState();
+    bool deleteDirectory(QString path, bool bKeepRoot);
+    // The end-of-run clean-up: with logging off, the catalog and Log
+    // folders go. Always true.
+    bool cleanTempFiles();
+
+    // ---- The service protocol
+
+    // A session for this device. False with a code: "E123005" without device
+    // identity, "E123001" without an answer, "E123002" for an empty or error
+    // answer.
+    bool getSessionID(QString& sessionID, QString& code);
+    // Reads the server's delete-after-upload setting into
+    // m_bUploadSetting_DeleteFile.
+    bool checkServerUploadSetting(const QString& sessionID);
+    // "S000000" when the server hands out a session (put into sessionID),
+    // else the failure's code.
+    QString checkServerStatus(QString& sessionID);
+    // Sends both catalogs; the server's action list is appended to text and
+    // saved as temp.json.
+    bool getTrackList(const QString& sessionID, QString& text);
+    // Appends the return text of kind from the response file at path.
+    void getServerResponse(const QString& path, int kind, QString& text);
+    bool saveToJsonTempFile(const QString& text);
+    // Reads the device identity from device.xml.
+    void getDeviceInfo();
+
+    // ---- Server actions and transfers
+
+    // Reads temp.json into the three lists; false (lists untouched) when it
+    // is not a JSON array.
+    bool getActionList(QList<DownloadEntry>* downloads, QStringList* uploads, QStringList* deletes);
+    // The first of name, name(1), name(2)... whose .gpx is not in Tracks.
+    QString checkDuplicateFileName(QString name);
+    // The file name a track title becomes.
+    QString downloadFileName(const QString& title);
+    bool deleteTrack(const QStringList& hashes);
+    bool startDownloadGpxFile(const QList<DownloadEntry>& entries);
+    bool uploadTrack(const QString& sessionID, const QString& hash);
+    bool startUploadGpxFile(const QString& sessionID, const QStringList& hashes);
+
+    QString uuid() const { return m_szUuid; }
+    QString skuid() const { return m_szSkuid; }
+    QString modelName() const { return m_szModelName; }
+    QString firmwareVersion() const { return m_szFirmwareVersion; }
+    bool uploadSettingDeleteFile() const { return m_bUploadSetting_DeleteFile; }
+
+signals:
+    void wifiSyncStatusSignal(int nActionType, QString szDetail, QString szError);
+    void wifiSyncFinishSignal(int nNeedUploadNum, int nNeedDownloadNum, int nCurrent, int nTotal, QString szError);
+    void wifiSyncErrorSignal(QString szError);
+    void wifiSyncAllGpxSyncFinishedSignal(int nSuccessUploadedNum, int nSuccessDownloadNum, QString szSyncDate);
+
+public:
 
     // Sets the two drive roots ("/SystemDrive", "/DataDrive"); fixed.
     void getDeviceRootPath();
@@ -101,12 +185,35 @@ protected:
 
     QStringList m_listOwnGpx;
     QStringList m_list3rdGpx;
+    QString m_szFirmwareVersion;
+    QString m_szModelName;
+    QString m_szUuid;
+    QString m_szSkuid;
     QString m_szSystemRoot;
     QString m_szDataRoot;
+    int m_nSuccessUploadedNum = 0;
+    int m_nSuccessDownloadNum = 0;
+    int m_nNeedDownloadNum = 0;
+    int m_nNeedUploadNum = 0;
+    int m_nNeedDeleteNum = 0;
     bool m_bDebugMode;
+    bool m_bUploadSetting_DeleteFile = false;
+    QString m_szUploadGpxPath;
     WiFiSyncLogFile* m_pLogFile;
+    ConnectToServer* m_connect2Server = nullptr;
+    // Whether the run being made has emitted its end signal.
+    bool m_bRunEnded = false;
 
 private:
+    void runSync(const QString& givenSessionID);
+    // Emits wifiSyncErrorSignal as the end of the run.
+    void emitErrorEnd(const QString& code);
+
+    // How a request's answer in response.xml turned out.
+    enum class Answer { Missing, Empty, Error, Good };
+    // Reads the return text of kind into text (replacing it).
+    Answer readAnswer(int kind, QString& text);
+
     bool scanFolder(const QString& folder, bool own);
     // The file behind a listed path: where the scan found it, else resolved.
     QString localFileOf(const QString& devicePath) const;
