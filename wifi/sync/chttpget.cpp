@@ -41,7 +41,9 @@ bool CHttpGet::getFile(const QString& urlText, const QString& savePath)
     if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
 
-    QNetworkRequest get(kivo::sync::requestUrl(url));
+    // The query is part of what names the resource: a track's URL may
+    // carry its id or its access key there.
+    QNetworkRequest get(kivo::sync::requestUrl(url, true));
     get.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     // One transfer per connection.
     get.setRawHeader("Connection", "close");

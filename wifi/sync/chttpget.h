@@ -16,7 +16,7 @@ public:
     CHttpGet();
     ~CHttpGet() override;
 
-    // Starts a GET of the URL's path (without its query) into savePath, a
+    // Starts a GET of the URL's path and query into savePath, a
     // device path; an empty savePath saves into the Log folder under the
     // URL's file name. True when the file was opened and the request sent.
     bool getFile(const QString& url, const QString& savePath);

@@ -5,7 +5,7 @@
 
 namespace kivo::sync {
 
-QUrl requestUrl(const QUrl& url)
+QUrl requestUrl(const QUrl& url, bool keepQuery)
 {
     const bool secure = url.scheme().toLower() == "https";
     QUrl request;
@@ -13,6 +13,8 @@ QUrl requestUrl(const QUrl& url)
     request.setHost(url.host());
     request.setPort(url.port(secure ? 443 : 80));
     request.setPath(url.path(QUrl::FullyEncoded), QUrl::StrictMode);
+    if (keepQuery && url.hasQuery())
+        request.setQuery(url.query(QUrl::FullyEncoded), QUrl::StrictMode);
     return request;
 }
 

@@ -13,9 +13,9 @@ namespace kivo::sync {
 
 // The URL a request goes to: HTTPS when the scheme says "https" (in any
 // case), plain HTTP for any other scheme; the host, the port (80 or 443 when
-// none is given) and the path. The query, the fragment and any user
-// information are not sent.
-QUrl requestUrl(const QUrl& url);
+// none is given) and the path, with the query when keepQuery says so. The
+// fragment and any user information are not sent.
+QUrl requestUrl(const QUrl& url, bool keepQuery = false);
 
 // Appends what the reply has ready to the open file and flushes it. False
 // when the file took less than that (a full disk): the answer is incomplete.

@@ -363,7 +363,7 @@ protected:
     const std::string m_save = std::string(kLogDir) + "/temp.gpx";
 };
 
-TEST_F(DownloadTest, DownloadSavesTheFileAndDropsTheQuery)
+TEST_F(DownloadTest, DownloadSavesTheFileAndKeepsTheQuery)
 {
     const std::string content = serve("ride.gpx", 300000);
     CHttpsDownloader downloader("/SystemDrive");
@@ -372,7 +372,7 @@ TEST_F(DownloadTest, DownloadSavesTheFileAndDropsTheQuery)
         << error.toStdString();
     EXPECT_EQ(m_root.readFile(m_save), content);
     ASSERT_EQ(m_server.requestCount(), 1u);
-    EXPECT_EQ(m_server.requests()[0].target, "/tracks/ride.gpx");
+    EXPECT_EQ(m_server.requests()[0].target, "/tracks/ride.gpx?token=1&x=2");
 
     // Without a save path the file lands in the Log folder under its own name.
     CHttpGet get;
