@@ -21,6 +21,10 @@
 #include <QFileInfo>
 #include <QTime>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <exception>
 #include <fstream>
 #include <sstream>
@@ -50,6 +54,35 @@ bool removeFile(const QString& devicePath)
 QString sideFile(const QString& gpxPath, const char* extension)
 {
     return gpxPath.left(gpxPath.size() - 4) + extension;
+}
+
+// Copies the file from to a new file to; false, leaving nothing at to,
+// when that fails or to exists. On one file system the copy is a second
+// link to the same data: no bytes are moved and nothing is half written.
+bool copyNew(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::link(source.constData(), target.constData()) == 0)
+        return true;
+    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP)
+        return false;
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    QFile out;
+    bool ok = out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    char buffer[65536];
+    for (qint64 n; ok && (n = in.read(buffer, sizeof buffer)) > 0;)
+        ok = out.write(buffer, n) == n;
+    ok = ok && in.error() == QFileDevice::NoError && out.flush();
+    out.close();
+    if (!ok)
+        ::unlink(target.constData());
+    return ok;
 }
 
 } // namespace
@@ -425,36 +458,39 @@ bool WiFiSync::startDownloadGpxFile(const QList<DownloadEntry>& entries)
             }
             return false;
         };
+        kivo::sync::makeDevicePath(tracksFolder());
         for (const DownloadEntry& entry : entries) {
             kivo::sync::pumpMessages();
             QString name = entry.name;
             const QString temp = logFolder() + "/" + name + ".gpx";
             QString dest = tracksFolder() + "/" + name + ".gpx";
-            if (fileExists(temp))
-                removeFile(temp);
+            const QString tempLocal = kivo::sync::localPath(temp);
+            if (QFileInfo::exists(tempLocal))
+                QFile::remove(tempLocal);
             writeLog(QString("Begin download:URL = %1, save Path: %2").arg(entry.url, temp));
             if (!downloader.download(entry.url, temp, error) && !downloader.download(entry.url, temp, error))
                 return fail(entry.url);
 
-            if (QFileInfo(kivo::sync::localPath(temp)).size() == 0 && !getDataDriveFreeSize(500)) {
+            if (QFileInfo(tempLocal).size() == 0 && !getDataDriveFreeSize(500)) {
                 emitErrorEnd("E123006");
                 writeLog(kShortOfSpace);
                 return false;
             }
-            if (fileExists(dest)) {
+            QString destLocal = kivo::sync::localPath(dest);
+            if (QFileInfo::exists(destLocal)) {
                 name = checkDuplicateFileName(name);
                 dest = tracksFolder() + "/" + name + ".gpx";
+                destLocal = kivo::sync::localPath(dest);
                 writeLog(QString("destFile.exists().rename download file name to: %1").arg(dest));
             }
-            kivo::sync::makeDevicePath(tracksFolder());
             // The copy never replaces a file: a destination that appeared
             // meanwhile, or a copy that fails, leaves what is there alone.
-            if (!QFile::copy(kivo::sync::localPath(temp), kivo::sync::localPath(dest))) {
+            if (!copyNew(tempLocal, destLocal)) {
                 writeLog(QString("copy file failed: %1,Error info: %2").arg(dest).arg(ce::getLastError()));
                 error = QString("cannot copy into %1").arg(dest);
                 return fail(entry.url);
             }
-            if (!removeFile(temp)) {
+            if (!QFile::remove(tempLocal)) {
                 writeLog(QString("delete temp path file failed: %1").arg(temp));
                 continue;
             }
