@@ -28,9 +28,23 @@ QString WiFiSyncLogFile::logFilePath() const
     return logFolder() + "/" + "WifiLog.txt";
 }
 
+bool WiFiSyncLogFile::ensureLogFolder()
+{
+    // The folder found last time, if it is still there, is one look-up;
+    // finding a device folder afresh matches every component's name.
+    if (!m_szLocalFolder.isEmpty() && QFileInfo(m_szLocalFolder).isDir())
+        return true;
+    if (!kivo::sync::makeDevicePath(logFolder())) {
+        m_szLocalFolder.clear();
+        return false;
+    }
+    m_szLocalFolder = kivo::sync::localPath(logFolder());
+    return true;
+}
+
 void WiFiSyncLogFile::writeLog(const QString& message)
 {
-    if (!kivo::sync::makeDevicePath(logFolder()))
+    if (!ensureLogFolder())
         return;
     if (!m_bEnabled)
         return;

@@ -28,6 +28,11 @@ public:
     static constexpr qint64 kMaxLogBytes = 0x200000;
 
 private:
+    // Makes sure the Log folder exists; false when it cannot be made.
+    bool ensureLogFolder();
+
     QString m_szRootPath;
     bool m_bEnabled;
+    QString m_szLocalFolder; // where the Log folder was found last
+
 };
