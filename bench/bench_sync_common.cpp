@@ -125,4 +125,18 @@ bool PlainClient::get(const QString& url, const QString& file)
     return m_impl->finish(m_impl->manager.get(QNetworkRequest(QUrl(url))), file);
 }
 
+bool PlainClient::replay(const std::string& baseUrl, const kivo::sim::HttpRequest& recorded, const QString& file)
+{
+    QNetworkRequest request(QUrl(QString::fromStdString(baseUrl + recorded.target)));
+    for (const auto& [name, value] : recorded.headers) {
+        const QByteArray key = QByteArray::fromStdString(name).toLower();
+        if (key != "host" && key != "content-length")
+            request.setRawHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+    }
+    QNetworkReply* reply = recorded.method == "POST"
+        ? m_impl->manager.post(request, QByteArray::fromStdString(recorded.rawBody))
+        : m_impl->manager.get(request);
+    return m_impl->finish(reply, file);
+}
+
 } // namespace kivo::bench

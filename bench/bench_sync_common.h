@@ -48,6 +48,9 @@ public:
     bool post(const QString& url, const QByteArray& gzipBody, const QString& answerFile);
     // GETs url into file. False on any failure.
     bool get(const QString& url, const QString& file);
+    // Sends a request as recorded by the local service (its headers but
+    // Host and Content-Length, its raw body); the answer goes to file.
+    bool replay(const std::string& baseUrl, const kivo::sim::HttpRequest& request, const QString& file);
 
 private:
     struct Impl;
