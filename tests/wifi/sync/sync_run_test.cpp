@@ -255,6 +255,36 @@ TEST_F(SyncRunTest, FreeSpaceIsTestedBeforeTheTransfers)
     EXPECT_TRUE(has(kTracks + "/Profile1/Ride.gpx"));
 }
 
+TEST_F(SyncRunTest, UploadSettingDecidesWhetherUploadedFilesStay)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> script;
+        bool deleted;
+    } cases[] = {
+        { "delete", [&] { m_service->setUploadSetting("delete_after_upload"); }, true },
+        { "keep", [&] { m_service->setUploadSetting("dont_delete_after_upload"); }, false },
+        { "anomalous", [&] { m_service->setUploadSetting("delete"); }, false },
+        { "unreadable",
+            [&] {
+                m_service->setUploadSetting("delete_after_upload");
+                m_service->scriptHttp("getUploadAction", HttpResponse::text(500, ""));
+            },
+            false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string ride = recording("Ride");
+        c.script();
+        m_service->setActions(kUuid, { { "upload", "", "", hashOf(ride) } });
+        EXPECT_EQ(run(), (Signals { "progress 1 0 0 1", "progress 1 0 1 1", "status 0 [1,0] []", "finished 1 0" }));
+        for (const char* ext : { ".gpx", ".bin", ".fit" })
+            EXPECT_EQ(has(kTracks + "/Profile1/Ride" + ext), !c.deleted) << ext;
+    }
+    EXPECT_TRUE(logged("checkServerUploadSetting return false,set m_bUploadSetting_DeleteFile = false"));
+    EXPECT_EQ(m_service->uploads().size(), std::size(cases));
+}
+
 TEST_F(SyncRunTest, FailedDownloadsStopTheRunAndCopyNothing)
 {
     const std::string content = "<gpx>served</gpx>";
