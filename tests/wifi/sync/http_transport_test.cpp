@@ -34,7 +34,7 @@ const char kResponseFile[] = "/SystemDrive/Falmo/Program/WiFi/Log/response.xml";
 const char kSoapPath[] = "/v2/SyncService.php";
 
 // Shortened limit for the waits; the product keeps 60000 ms.
-constexpr int kTestTimeoutMs = 400;
+constexpr int kTestTimeoutMs = 1000;
 
 class HttpTransportTest : public ::testing::Test {
 protected:
