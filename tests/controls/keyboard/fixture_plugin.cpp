@@ -49,7 +49,8 @@ public:
     }
 };
 
-zyrKeyButton* makeKey(QWidget* page, const char* name, zyrKeyButton::ButtonType type, const QRect& geometry)
+// Unused by the variant whose form has no keyboard.
+[[maybe_unused]] zyrKeyButton* makeKey(QWidget* page, const char* name, zyrKeyButton::ButtonType type, const QRect& geometry)
 {
     auto* key = new zyrKeyButton(page);
     key->setObjectName(QString::fromLatin1(name));
