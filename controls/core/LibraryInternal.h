@@ -5,10 +5,14 @@
 #include "controls/core/zyrcontrols_global.h"
 
 #include <QFont>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+class QAbstractScrollArea;
+class QScrollBar;
 
 namespace ZyrelleControls::Internal {
 
@@ -45,5 +49,13 @@ ZYRCONTROLS_EXPORT void SetTimeScale(double scale);
 ZYRCONTROLS_EXPORT qint64 NowMs();
 // Test-only: replaces the clock; an empty function restores the real one.
 ZYRCONTROLS_EXPORT void SetClock(std::function<qint64()> clock);
+
+// The lists' own vertical bar, "_CUSTOMSCROLLBAR_": 8 pixels wide on the right
+// edge of `area`, hidden until scrolling shows it, and following the area's
+// own bar through the receiver's setCustValue(int) and setCustRange(int, int)
+// slots (the area is the receiver).
+QScrollBar* CreateCustomScrollBar(QAbstractScrollArea* area);
+// Keeps the bar on the right edge of an area of `size`, a page per height.
+void PlaceCustomScrollBar(QScrollBar* bar, const QSize& size);
 
 } // namespace ZyrelleControls::Internal

@@ -2,9 +2,11 @@
 
 #include "controls/core/LibraryInternal.h"
 
+#include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QScrollBar>
 
 #include <cmath>
 #include <limits>
@@ -204,6 +206,26 @@ qint64 NowMs()
 void SetClock(std::function<qint64()> clock)
 {
     g_clock = std::move(clock);
+}
+
+QScrollBar* CreateCustomScrollBar(QAbstractScrollArea* area)
+{
+    auto* bar = new QScrollBar(Qt::Vertical, area);
+    bar->setObjectName(QStringLiteral("_CUSTOMSCROLLBAR_"));
+    QObject::connect(area->verticalScrollBar(), SIGNAL(valueChanged(int)), area, SLOT(setCustValue(int)));
+    QObject::connect(area->verticalScrollBar(), SIGNAL(rangeChanged(int, int)), area, SLOT(setCustRange(int, int)));
+    bar->setRange(0, 0);
+    PlaceCustomScrollBar(bar, area->size());
+    bar->setStyleSheet(VerticalScrollBarStyleSheet());
+    bar->hide();
+    return bar;
+}
+
+void PlaceCustomScrollBar(QScrollBar* bar, const QSize& size)
+{
+    constexpr int kWidth = 8;
+    bar->setPageStep(size.height());
+    bar->setGeometry(size.width() - kWidth, 0, kWidth, size.height());
 }
 
 } // namespace Internal

@@ -15,8 +15,6 @@ namespace {
 
 constexpr int kBounceMs = 200;
 constexpr int kAlignTickMs = 20;
-constexpr int kCustomBarWidth = 8;
-const char* const kCustomBarName = "_CUSTOMSCROLLBAR_";
 
 int ceilDiv(int a, int b)
 {
@@ -105,15 +103,7 @@ void phxVirtualList::setCustomScrollBar(bool use)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     if (!m_custBar) {
-        m_custBar = new QScrollBar(Qt::Vertical, this);
-        m_custBar->setObjectName(kCustomBarName);
-        connect(verticalScrollBar(), SIGNAL(valueChanged(int)), this, SLOT(setCustValue(int)));
-        connect(verticalScrollBar(), SIGNAL(rangeChanged(int, int)), this, SLOT(setCustRange(int, int)));
-        m_custBar->setPageStep(height());
-        m_custBar->setRange(0, 0);
-        m_custBar->setGeometry(width() - kCustomBarWidth, 0, kCustomBarWidth, height());
-        m_custBar->setStyleSheet(ZyrelleControls::Internal::VerticalScrollBarStyleSheet());
-        m_custBar->hide();
+        m_custBar = ZyrelleControls::Internal::CreateCustomScrollBar(this);
     }
     m_custBarInUse = true;
 }
@@ -342,10 +332,8 @@ void phxVirtualList::mouseReleaseEvent(QMouseEvent* event)
 void phxVirtualList::resizeEvent(QResizeEvent* event)
 {
     QListView::resizeEvent(event);
-    if (m_custBar) {
-        m_custBar->setPageStep(event->size().height());
-        m_custBar->setGeometry(event->size().width() - kCustomBarWidth, 0, kCustomBarWidth, event->size().height());
-    }
+    if (m_custBar)
+        ZyrelleControls::Internal::PlaceCustomScrollBar(m_custBar, event->size());
 }
 
 QPoint phxVirtualList::KineticCurrentPosition()
