@@ -401,9 +401,13 @@ int Str_Print(char* buf, size_t size, const char* format, ...)
 {
     if (!buf || size == 0)
         return -1;
+    if (!format) {
+        buf[0] = '\0';
+        return 0;
+    }
     va_list args;
     va_start(args, format);
-    int r = std::vsnprintf(buf, size, format ? format : "", args);
+    int r = std::vsnprintf(buf, size, format, args);
     va_end(args);
     if (r < 0 || size_t(r) >= size) {
         buf[size - 1] = '\0';

@@ -369,4 +369,6 @@ TEST(Strings, BoundedCopyAppendAndPrint)
     EXPECT_STREQ(buf, "42");
     EXPECT_EQ(Str_Print(buf, sizeof buf, "%s", "too long"), 5);
     EXPECT_STREQ(buf, "too l");
+    EXPECT_EQ(Str_Print(buf, sizeof buf, nullptr), 0);
+    EXPECT_STREQ(buf, "");
 }
