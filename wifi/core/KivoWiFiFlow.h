@@ -99,6 +99,9 @@ public:
     void setStatusGraceCount(int polls) { m_graceCount = polls; }
     int statusGraceCount() const { return m_graceCount; }
     void restartStatusTimer();
+    // The network list holds the poll while it rescans or a login is pending.
+    void stopStatusTimer() { m_statusTimer.stop(); }
+    bool isStatusTimerActive() const { return m_statusTimer.isActive(); }
 
     int alertType() const { return m_alertType; }
     void setAlertType(int type) { m_alertType = type; }

@@ -4,6 +4,7 @@
 #include "wifi/views/WiFiAlertView.h"
 #include "wifi/views/WiFiDisabledView.h"
 #include "wifi/views/WiFiListView.h"
+#include "wifi/views/WiFiMainView.h"
 #include "wifi/views/WiFiNetworkInfoView.h"
 #include "wifi/views/WiFiSecurityView.h"
 
@@ -42,6 +43,20 @@ FlowViewOps listOps()
     return ops;
 }
 
+FlowViewOps mainOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiMainView(resolution, flow);
+    };
+    ops.setup = [](QWidget* view, int) { static_cast<WiFiMainView*>(view)->RefreshList(); };
+    ops.poll = [](QWidget* view) { static_cast<WiFiMainView*>(view)->endRefresh(); };
+    ops.text = [](QWidget* view) { return static_cast<WiFiMainView*>(view)->selectedName(); };
+    ops.kind = [](QWidget* view) { return static_cast<WiFiMainView*>(view)->selectionMode(); };
+    ops.row = [](QWidget* view) { return static_cast<WiFiMainView*>(view)->selectedRow(); };
+    return ops;
+}
+
 template <typename View> FlowViewOps plainOps()
 {
     FlowViewOps ops;
@@ -53,6 +68,7 @@ template <typename View> FlowViewOps plainOps()
 
 void registerViews()
 {
+    KivoWiFiFlow::setViewOps(MAIN_VIEW_ID, mainOps());
     KivoWiFiFlow::setViewOps(ALERT_VIEW_ID, alertOps());
     KivoWiFiFlow::setViewOps(SECURITY_VIEW_ID, securityOps());
     KivoWiFiFlow::setViewOps(LIST_VIEW_ID, listOps());
