@@ -3,6 +3,7 @@
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/views/WiFiAlertView.h"
 #include "wifi/views/WiFiDisabledView.h"
+#include "wifi/views/WiFiKeyBoardView.h"
 #include "wifi/views/WiFiListView.h"
 #include "wifi/views/WiFiMainView.h"
 #include "wifi/views/WiFiNetworkInfoView.h"
@@ -57,6 +58,20 @@ FlowViewOps mainOps()
     return ops;
 }
 
+FlowViewOps keyboardOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiKeyBoardView(resolution, flow);
+    };
+    ops.handOff = [](QWidget* view, const QString& text, int inputType, int) {
+        static_cast<WiFiKeyBoardView*>(view)->setupView(text, inputType);
+    };
+    ops.text = [](QWidget* view) { return static_cast<WiFiKeyBoardView*>(view)->resultText(); };
+    ops.kind = [](QWidget* view) { return static_cast<WiFiKeyBoardView*>(view)->inputType(); };
+    return ops;
+}
+
 template <typename View> FlowViewOps plainOps()
 {
     FlowViewOps ops;
@@ -69,6 +84,7 @@ template <typename View> FlowViewOps plainOps()
 void registerViews()
 {
     KivoWiFiFlow::setViewOps(MAIN_VIEW_ID, mainOps());
+    KivoWiFiFlow::setViewOps(KEYBOARD_VIEW_ID, keyboardOps());
     KivoWiFiFlow::setViewOps(ALERT_VIEW_ID, alertOps());
     KivoWiFiFlow::setViewOps(SECURITY_VIEW_ID, securityOps());
     KivoWiFiFlow::setViewOps(LIST_VIEW_ID, listOps());
