@@ -1,5 +1,6 @@
 #include "wifi/views/KivoWiFiBaseVirtualList.h"
 
+#include "controls/core/ZyrelleControls.h"
 #include "controls/core/phxVirtualList.h"
 
 #include <QPainter>
@@ -66,7 +67,13 @@ void zyrCItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 {
     if (!m_item || !m_provider)
         return;
-    m_provider->updateItemCtrl(index, m_item, option);
+    // The list's current row has the focus flag whenever the list has focus,
+    // and the rows draw it highlighted. Only keypad navigation moves that
+    // row; on touch it would mark the first row for no reason.
+    QStyleOptionViewItem rowOption = option;
+    if (!ZyrelleControls::IsKeypadNavigation())
+        rowOption.state &= ~QStyle::State_HasFocus;
+    m_provider->updateItemCtrl(index, m_item, rowOption);
     QPoint target = option.rect.topLeft();
     if (m_list)
         target.ry() -= m_list->GetBounceOffset();

@@ -107,6 +107,9 @@ public:
         form->setObjectName(QStringLiteral("WiFiVLItemListStyle480x272Class"));
         form->resize(425, 60);
         bgBtn = place<phxPushButton>(form, "bgBtn", QRect(0, 0, 425, 60));
+        // No row image: the row lies on the list's own background, whose
+        // colour the text colour follows by day and by night.
+        bgBtn->setFlat(true);
         lineLb0 = pictureLabel(form, "lineLb0", QRect(0, 59, 425, 1), ":/Line/separator2.mif");
         fstLB = place<QLabel>(form, "fstLB", QRect(50, 0, 202, 60));
         QFont font;
@@ -129,6 +132,9 @@ public:
         form->setObjectName(QStringLiteral("WiFiVLItemListStyle800x480Class"));
         form->resize(716, 70);
         bgBtn = place<phxPushButton>(form, "bgBtn", QRect(0, 0, 716, 70));
+        // No row image: the row lies on the list's own background, whose
+        // colour the text colour follows by day and by night.
+        bgBtn->setFlat(true);
         bgBtn->setFocused(QPixmap(QStringLiteral(":/FocusBackground/settings_focus_bg.png")));
         lineLb0 = pictureLabel(form, "lineLb0", QRect(0, 68, 716, 2), ":/Line/separator2.mif");
         fstLB = place<QLabel>(form, "fstLB", QRect(60, 0, 348, 70));

@@ -216,4 +216,36 @@ TEST_F(ChooserViewTest, ScreensLookRightByDayAndNight)
     SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
 }
 
+// At night the rows lie on the dark list, their white text readable; a
+// list with focus marks no row of its own accord (only keypad navigation
+// moves a highlight).
+TEST_F(ChooserViewTest, NightRowsAreReadableAndFocusHighlightsNoRow)
+{
+    SystemHelper::instance()->setDayNight(QStringLiteral("Night"));
+    views_test::registerSkins("Night");
+    QApplication::setActiveWindow(flow.get());
+    auto rowArea = [](QWidget* view, int row) {
+        auto* list = view->findChild<phxVirtualList*>("virtuallist");
+        list->setFocus();
+        QApplication::processEvents();
+        return list->visualRect(list->model()->index(row, 0)).translated(list->mapTo(view, QPoint()));
+    };
+
+    WiFiListView* chooser = showList(8, WiFiSettings {});
+    for (int row = 0; row < 4; ++row) {
+        const QRect r = rowArea(chooser, row);
+        const QImage c = views_test::shot(*chooser, QStringLiteral("chooser_night_rows"));
+        EXPECT_FALSE(views_test::boundsOf(c, r.adjusted(40, 4, -100, -4), views_test::isWhite).isEmpty()) << row;
+        // Beside the text, inside the screen (the row is wider than it).
+        EXPECT_TRUE(views_test::isDark(c.pixel(chooser->width() - 10, r.center().y()))) << row;
+    }
+
+    WiFiSecurityView* security = showSecurity(QStringLiteral("Auto switch"));
+    const QRect first = rowArea(security, 0);
+    const QRect third = rowArea(security, 2);
+    const QImage s = views_test::shot(*security, QStringLiteral("security_night_focus"));
+    EXPECT_EQ(s.pixel(first.left() + 150, first.center().y()), s.pixel(third.left() + 150, third.center().y()));
+    SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
+}
+
 } // namespace
