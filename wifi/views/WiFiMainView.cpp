@@ -183,8 +183,12 @@ void WiFiMainView::updateItemCtrl(const QModelIndex& index, KivoWiFiBaseVLItem* 
         m_upBtn->setEnabled(scrolls);
     if (m_downBtn)
         m_downBtn->setEnabled(scrolls);
-    if (m_refreshing || !m_pFlow)
+    if (m_refreshing || !m_pFlow) {
+        // The row widget is shared by all rows: without this it would show
+        // the network painted last.
+        row->fill(option.state, QString(), QPixmap(), QPixmap(), QPixmap(), QString(), QString());
         return;
+    }
 
     row->setStyleSheets(dayNight());
     m_loadingTimer.stop();

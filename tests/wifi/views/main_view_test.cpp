@@ -239,11 +239,17 @@ TEST_F(MainViewTest, RefreshShowsSearchingUntilThePollAndIgnoresTaps)
     EXPECT_FALSE(view->isLoadingAnimated());
     EXPECT_FALSE(loading->isVisibleTo(view));
 
-    // The refresh button rescans and shows the empty row again.
+    // The refresh button rescans and shows the empty row again: nothing
+    // of the network the shared row widget showed last.
+    WiFiVLItemMainStyle* item = fill(view, 3);
+    ASSERT_EQ(item->findChild<QLabel*>("SSIDLB")->text(), "Net3");
     QTest::mouseClick(view->findChild<QPushButton*>("RefBtn"), Qt::LeftButton);
     EXPECT_TRUE(view->isRefreshing());
     EXPECT_EQ(view->getRowCount(QModelIndex()), 1);
     EXPECT_TRUE(flow->isStatusTimerActive());
+    fill(view, 0);
+    EXPECT_EQ(item->findChild<QLabel*>("SSIDLB")->text(), "");
+    EXPECT_FALSE(item->findChild<QLabel*>("StrLB")->isVisibleTo(item));
 }
 
 TEST_F(MainViewTest, TapsOpenTheInformationOfTheConnectedNetworkOrAddNetwork)
