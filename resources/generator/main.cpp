@@ -87,8 +87,6 @@ std::vector<Art> artTable()
         { "Dialog/b_pop_no_s_p.png", 88, 72, Common, button(Look::Pressed, kRed) },
 
         // Add-network screen.
-        { "Join_network/b_security.png", 210, 35, Common, arrowButton(Look::Normal, 3) },
-        { "Join_network/b_security_p.png", 210, 35, Common, arrowButton(Look::Pressed, 3) },
         { "Join_network/bkgd_search_key.png", 224, 35, Common, field() },
         { "Join_network/i_v.png", 30, 30, Common, tick(kGreen) },
 
