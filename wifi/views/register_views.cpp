@@ -3,6 +3,7 @@
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/views/WiFiAlertView.h"
 #include "wifi/views/WiFiDisabledView.h"
+#include "wifi/views/WiFiJoinNetworkView.h"
 #include "wifi/views/WiFiKeyBoardView.h"
 #include "wifi/views/WiFiListView.h"
 #include "wifi/views/WiFiMainView.h"
@@ -72,6 +73,22 @@ FlowViewOps keyboardOps()
     return ops;
 }
 
+FlowViewOps joinOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiJoinNetworkView(resolution, flow);
+    };
+    ops.handOff = [](QWidget* view, const QString& text, int inputType, int row) {
+        static_cast<WiFiJoinNetworkView*>(view)->setupView(text, inputType, row);
+    };
+    ops.text = [](QWidget* view) { return static_cast<WiFiJoinNetworkView*>(view)->editedText(); };
+    ops.kind = [](QWidget* view) { return static_cast<WiFiJoinNetworkView*>(view)->inputType(); };
+    ops.joinRecord = [](QWidget* view) { return static_cast<WiFiJoinNetworkView*>(view)->joinRecord(); };
+    ops.leave = [](QWidget* view) { static_cast<WiFiJoinNetworkView*>(view)->clearEditFlag(); };
+    return ops;
+}
+
 template <typename View> FlowViewOps plainOps()
 {
     FlowViewOps ops;
@@ -86,6 +103,7 @@ void registerViews()
     KivoWiFiFlow::setViewOps(MAIN_VIEW_ID, mainOps());
     KivoWiFiFlow::setViewOps(KEYBOARD_VIEW_ID, keyboardOps());
     KivoWiFiFlow::setViewOps(ALERT_VIEW_ID, alertOps());
+    KivoWiFiFlow::setViewOps(JOIN_VIEW_ID, joinOps());
     KivoWiFiFlow::setViewOps(SECURITY_VIEW_ID, securityOps());
     KivoWiFiFlow::setViewOps(LIST_VIEW_ID, listOps());
     KivoWiFiFlow::setViewOps(DISABLED_VIEW_ID, plainOps<WiFiDisabledView>());
