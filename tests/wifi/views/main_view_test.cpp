@@ -345,6 +345,22 @@ TEST_F(MainViewTest, AddDisableAndTapSounds)
     ZyrelleControls::SetSoundManager(nullptr);
 }
 
+// The large form lacks the status line, the spinner and the scroll state:
+// the screen works without them.
+TEST_F(MainViewTest, LargeFormWorksWithoutTheSmallFormsExtras)
+{
+    showList(worldOf(4), 4);
+    WiFiMainView big(QStringLiteral("800x480"), flow.get());
+    EXPECT_EQ(big.findChild<QPushButton*>("JoinBtn")->text(), "Join NetWork");
+    fill(&big, 0);
+    big.endRefresh();
+    WiFiVLItemMainStyle* item = fill(&big, 1);
+    EXPECT_EQ(item->findChild<QLabel*>("SSIDLB")->text(), "Net1");
+    big.LoadingIcon();
+    QTest::mouseClick(big.findChild<QPushButton*>("DisBtn"), Qt::LeftButton);
+    EXPECT_EQ(flow->currentViewId(), DISABLED_VIEW_ID);
+}
+
 TEST_F(MainViewTest, LooksRightByDayAndNight)
 {
     WiFiMainView* view = showList(R"({
