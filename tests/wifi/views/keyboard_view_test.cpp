@@ -12,10 +12,12 @@
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/SystemHelper.h"
 #include "wifi/views/WiFiKeyBoardView.h"
+#include "wifi/views/WiFiSecurityView.h"
 #include "wifi/views/register_views.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -193,6 +195,50 @@ TEST_F(KeyboardViewTest, NamePromptSpaceAndEscape)
     EXPECT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
     EXPECT_EQ(flow->keyboardResult(), "Cafe g");
     EXPECT_EQ(flow->inputType(), WiFiKeyBoardView::INPUT_NAME);
+}
+
+// The real add-network screen: a new network's name and password typed on
+// the keyboard come back into its fields.
+TEST_F(KeyboardViewTest, TypedNameAndPasswordReachTheAddNetworkScreen)
+{
+    kivowifi::registerViews();
+    struct Restore {
+        ~Restore() { KivoWiFiFlow::setViewOps(JOIN_VIEW_ID, JoinStandIn::ops()); }
+    } restore;
+    flow.reset(new KivoWiFiFlow);
+    flow->setAttribute(Qt::WA_DeleteOnClose, false);
+    flow->show();
+
+    flow->switchView(MAIN_VIEW_ID, 0);
+    QTest::mouseClick(flow->view(MAIN_VIEW_ID)->findChild<QPushButton*>("JoinBtn"), Qt::LeftButton);
+    QWidget* join = flow->view(JOIN_VIEW_ID);
+    ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
+
+    QTest::mousePress(join->findChild<QLineEdit*>("NameEdit"), Qt::LeftButton);
+    ASSERT_EQ(flow->currentViewId(), KEYBOARD_VIEW_ID);
+    auto* kb = qobject_cast<WiFiKeyBoardView*>(flow->view(KEYBOARD_VIEW_ID));
+    ASSERT_TRUE(kb);
+    edit = kb->findChild<QLineEdit*>("InputEdit");
+    type({ "t", "r", "a", "i", "l" });
+    QTest::mouseClick(key("btnBack"), Qt::LeftButton);
+    ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
+    EXPECT_EQ(join->findChild<QLineEdit*>("NameEdit")->text(), "trail");
+
+    // A secured type shows the password field.
+    flow->switchView(SECURITY_VIEW_ID, 0);
+    auto* security = qobject_cast<WiFiSecurityView*>(flow->view(SECURITY_VIEW_ID));
+    ASSERT_TRUE(security);
+    security->ListItemSelected(security->listBinding()->model()->index(5, 0));
+    flow->onBackBtnClick();
+    ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
+    QTest::mousePress(join->findChild<QLineEdit*>("PasswordEdit"), Qt::LeftButton);
+    ASSERT_EQ(flow->currentViewId(), KEYBOARD_VIEW_ID);
+    EXPECT_EQ(edit->text(), "   Enter password");
+    type({ "a", "b" });
+    QTest::mouseClick(key("btnBack"), Qt::LeftButton);
+    ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
+    EXPECT_EQ(join->findChild<QLineEdit*>("PasswordEdit")->text(), "ab");
+    EXPECT_EQ(join->findChild<QLineEdit*>("NameEdit")->text(), "trail");
 }
 
 TEST_F(KeyboardViewTest, LooksRightByDayAndNight)
