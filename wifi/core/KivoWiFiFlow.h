@@ -81,6 +81,9 @@ public:
     // Navigation state.
     int currentViewId() const { return m_nav.current(); }
     int previousViewId() const { return m_nav.previous(); }
+    // Sets the current view without showing it: the next switch takes it as
+    // the view it comes from.
+    void setCurrentViewId(int id) { m_nav.setCurrent(id); }
     QVector<int> viewStack() const;
     // The cached screen of an id (a placeholder until the id has a screen),
     // null when not created.

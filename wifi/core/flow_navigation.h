@@ -36,6 +36,8 @@ public:
     void enter(int id, int mode);
     void push(int id) { m_stack.push_back(id); }
     void clear() { m_stack.clear(); }
+    // Makes id the current view without a switch (and without pushing it).
+    void setCurrent(int id) { m_current = id; }
 
     int current() const { return m_current; }
     int previous() const { return m_previous; }
