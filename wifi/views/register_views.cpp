@@ -9,6 +9,7 @@
 #include "wifi/views/WiFiMainView.h"
 #include "wifi/views/WiFiNetworkInfoView.h"
 #include "wifi/views/WiFiSecurityView.h"
+#include "wifi/views/WiFiSyncView.h"
 
 namespace kivowifi {
 
@@ -89,6 +90,16 @@ FlowViewOps joinOps()
     return ops;
 }
 
+FlowViewOps syncOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiSyncView(resolution, flow);
+    };
+    ops.stop = [](QWidget* view) { static_cast<WiFiSyncView*>(view)->stopTimers(); };
+    return ops;
+}
+
 template <typename View> FlowViewOps plainOps()
 {
     FlowViewOps ops;
@@ -108,6 +119,7 @@ void registerViews()
     KivoWiFiFlow::setViewOps(LIST_VIEW_ID, listOps());
     KivoWiFiFlow::setViewOps(DISABLED_VIEW_ID, plainOps<WiFiDisabledView>());
     KivoWiFiFlow::setViewOps(INFO_VIEW_ID, plainOps<WiFiNetworkInfoView>());
+    KivoWiFiFlow::setViewOps(SYNC_VIEW_ID, syncOps());
 }
 
 } // namespace kivowifi
