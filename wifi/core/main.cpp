@@ -7,6 +7,7 @@
 #include "wifi/core/flow_dkcore.h"
 #include "wifi/core/flow_instance.h"
 #include "wifi/views/register_views.h"
+#include "wifi/views/window_shots.h"
 
 #include <QFont>
 #include <QTextCodec>
@@ -36,6 +37,10 @@ int main(int argc, char** argv)
     KivoWiFiFlow* flow = KivoWiFiFlow::instance();
     if (argc >= 2)
         flow->setStartMode(100);
+
+    // Demo only: pictures of the window as it changes.
+    if (qEnvironmentVariableIsSet("KIVO_DEMO_SHOTS"))
+        kivowifi::startWindowShots(flow, qEnvironmentVariable("KIVO_DEMO_SHOTS"));
 
     flow->show();
     flow->Start();
