@@ -1,6 +1,7 @@
-# The add-network screen, on the simulated adapter and a KivoMap stand-in.
+# The add-network screen, on the simulated adapter with the keyboard screen
+# and a KivoMap stand-in.
 kivo_add_test(wifi_views_join_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/join_view_test.cpp
   LIBS kivo_wifi_views kivo_sim_wzc kivomap_peer_lib Qt5::Test)
 target_compile_definitions(wifi_views_join_test PRIVATE KIVO_TEST_DEVICE_TEMPLATE="${KIVO_DEVICE_TEMPLATE}")
-add_dependencies(wifi_views_join_test kivo_resources kivo_sim_wifidkcore kivo_sim_wzcsapi kivo_sim_iphlpapi)
+add_dependencies(wifi_views_join_test kivo_resources kivo_sim_wifidkcore kivo_sim_wzcsapi kivo_sim_iphlpapi Lettrix)

@@ -2,11 +2,11 @@
 // hand-off shows, the record "Join" hands on (also with a translation
 // loaded), the taps that lead to the keyboard, security and KivoMap's
 // keyboard, joins that succeed or fail, and a look by day and by night.
-//
-// The keyboard screen is stood in for by a stub that hands the flow what
-// that screen would.
 #include "controls/core/phxPushButton.h"
 #include "controls/core/phxVirtualList.h"
+#include "controls/keyboard/zyrKBContainer.h"
+#include "controls/keyboard/zyrKeyButton.h"
+#include "controls/keyboard/zyrMultiPageKeyboard.h"
 #include "platform/paths.h"
 #include "sim/kivomap/kivomap_peer.h"
 #include "sim/wzc/wzc_sim.h"
@@ -78,22 +78,6 @@ WiFiSettings saved(const char* enc, const char* auth, const char* name, const ch
         QStringLiteral("User"), QLatin1String(password) };
 }
 
-// What the keyboard screen would hand the flow.
-struct TypedText {
-    QString text;
-    int kind = -1;
-};
-TypedText g_typed;
-
-FlowViewOps keyboardStub()
-{
-    FlowViewOps ops;
-    ops.create = [](KivoWiFiFlow* flow, const QString&) -> QWidget* { return new QWidget(flow); };
-    ops.text = [](QWidget*) { return g_typed.text; };
-    ops.kind = [](QWidget*) { return g_typed.kind; };
-    return ops;
-}
-
 // A language in which every security label and the prompts read otherwise.
 class TestTranslator : public QTranslator {
 public:
@@ -126,12 +110,10 @@ protected:
         CMyConfigWiFi::setDelayScaleForTests(0.01);
         KivoWiFiFlow::setProcessExitHandler([](int) {});
         kivowifi::registerViews();
-        KivoWiFiFlow::setViewOps(KEYBOARD_VIEW_ID, keyboardStub());
     }
 
     void SetUp() override
     {
-        g_typed = TypedText();
         ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
         root.writeFile(sim::kWorldFile, kWorld);
         sim::reload();
@@ -202,13 +184,36 @@ protected:
         return qobject_cast<WiFiJoinNetworkView*>(flow->view(JOIN_VIEW_ID));
     }
 
-    // The keyboard screen is current: the user typed `text` and goes back.
+    // The keyboard screen is current: the user types `text` on its keys and
+    // leaves by Escape.
     void typeOnKeyboard(const QString& text)
     {
         ASSERT_EQ(flow->currentViewId(), KEYBOARD_VIEW_ID);
-        g_typed.text = text;
-        g_typed.kind = flow->inputType();
-        flow->onBackBtnClick();
+        zyrMultiPageKeyboard* keyboard
+            = flow->view(KEYBOARD_VIEW_ID)->findChild<zyrKBContainer*>(QStringLiteral("KeyboardContainer"))->keyboard();
+        auto tapKey = [&](int page, const QString& name) {
+            keyboard->setCurrentIndex(page);
+            auto* key = keyboard->widget(page)->findChild<zyrKeyButton*>(name);
+            ASSERT_TRUE(key && key->isVisible()) << name.toStdString();
+            QTest::mouseClick(key, Qt::LeftButton);
+        };
+        static const std::map<QChar, std::pair<int, QString>> symbols = {
+            { '!', { 2, "Exclamation_P" } },
+            { '-', { 3, "Hyphen" } },
+        };
+        for (QChar c : text) {
+            if (c.isLower())
+                tapKey(1, c);
+            else if (c.isUpper())
+                tapKey(0, c);
+            else if (c.isDigit())
+                tapKey(2, QStringLiteral("Num") + c);
+            else if (c == ' ')
+                tapKey(1, QStringLiteral("Space"));
+            else
+                tapKey(symbols.at(c).first, symbols.at(c).second);
+        }
+        tapKey(1, QStringLiteral("btnBack"));
         ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
     }
 
@@ -508,7 +513,8 @@ TEST_F(JoinViewTest, ListedThenNewNetworkTakesItsOwnSecurityThroughTheTaps)
     // The password's tap hands the key itself to the keyboard.
     QTest::mousePress(child(view, "PasswordEdit"), Qt::LeftButton);
     EXPECT_EQ(flow->keyboardText(), "s3cret!");
-    typeOnKeyboard(QStringLiteral("s3cret!"));
+    typeOnKeyboard(QString());
+    EXPECT_EQ(passwordShown(view), "s3cret!");
 
     tap(child(view, "JoinBtn"));
     EXPECT_EQ(flow->getWiFiSettings(),
