@@ -4,14 +4,12 @@
 // keyboard, joins that succeed or fail, and a look by day and by night.
 #include "controls/core/phxPushButton.h"
 #include "controls/core/phxVirtualList.h"
-#include "controls/keyboard/zyrKBContainer.h"
-#include "controls/keyboard/zyrKeyButton.h"
-#include "controls/keyboard/zyrMultiPageKeyboard.h"
 #include "platform/paths.h"
 #include "sim/kivomap/kivomap_peer.h"
 #include "sim/wzc/wzc_sim.h"
 #include "tests/support/temp_root.h"
 #include "tests/wifi/core/wireless_test_support.h"
+#include "tests/wifi/views/join_user.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/SystemHelper.h"
@@ -51,6 +49,13 @@ namespace {
 
 namespace sim = kivo::sim::wzc;
 using kivo::test::pumpUntil;
+using join_user::child;
+using join_user::joinEnabled;
+using join_user::labelShown;
+using join_user::nameShown;
+using join_user::passwordShown;
+using join_user::passwordVisible;
+using join_user::tap;
 
 const char* const kWorld = R"({
   "adapter": { "name": "WLAN1", "description": "Sim adapter" },
@@ -146,95 +151,10 @@ protected:
         SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
     }
 
-    int apIndex(const QString& name)
-    {
-        for (int i = 0; i < flow->getAPCount(); ++i)
-            if (flow->getAPName(i) == name)
-                return i;
-        return -1;
-    }
-
-    // The flow's add-network screen, shown.
-    WiFiJoinNetworkView* showJoin()
-    {
-        flow->switchView(JOIN_VIEW_ID, 0);
-        return qobject_cast<WiFiJoinNetworkView*>(flow->view(JOIN_VIEW_ID));
-    }
-
-    // On the network list, a tap on a listed network or on "Add Network".
-    WiFiMainView* showList()
-    {
-        flow->switchView(MAIN_VIEW_ID, 0);
-        auto* list = qobject_cast<WiFiMainView*>(flow->view(MAIN_VIEW_ID));
-        list->endRefresh();
-        return list;
-    }
-    WiFiJoinNetworkView* chooseFromList(const QString& name)
-    {
-        auto* rows = showList()->findChild<phxVirtualList*>(QStringLiteral("virtuallist"));
-        const QModelIndex row = rows->model()->index(apIndex(name), 0);
-        rows->scrollTo(row);
-        QApplication::processEvents();
-        QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::NoModifier, rows->visualRect(row).center());
-        return qobject_cast<WiFiJoinNetworkView*>(flow->view(JOIN_VIEW_ID));
-    }
-    WiFiJoinNetworkView* addNewNetwork()
-    {
-        tap(child(showList(), "JoinBtn"));
-        return qobject_cast<WiFiJoinNetworkView*>(flow->view(JOIN_VIEW_ID));
-    }
-
-    // The keyboard screen is current: the user types `text` on its keys and
-    // leaves by Escape.
-    void typeOnKeyboard(const QString& text)
-    {
-        ASSERT_EQ(flow->currentViewId(), KEYBOARD_VIEW_ID);
-        zyrMultiPageKeyboard* keyboard
-            = flow->view(KEYBOARD_VIEW_ID)->findChild<zyrKBContainer*>(QStringLiteral("KeyboardContainer"))->keyboard();
-        auto tapKey = [&](int page, const QString& name) {
-            keyboard->setCurrentIndex(page);
-            auto* key = keyboard->widget(page)->findChild<zyrKeyButton*>(name);
-            ASSERT_TRUE(key && key->isVisible()) << name.toStdString();
-            QTest::mouseClick(key, Qt::LeftButton);
-        };
-        static const std::map<QChar, std::pair<int, QString>> symbols = {
-            { '!', { 2, "Exclamation_P" } },
-            { '-', { 3, "Hyphen" } },
-        };
-        for (QChar c : text) {
-            if (c.isLower())
-                tapKey(1, c);
-            else if (c.isUpper())
-                tapKey(0, c);
-            else if (c.isDigit())
-                tapKey(2, QStringLiteral("Num") + c);
-            else if (c == ' ')
-                tapKey(1, QStringLiteral("Space"));
-            else
-                tapKey(symbols.at(c).first, symbols.at(c).second);
-        }
-        tapKey(1, QStringLiteral("btnBack"));
-        ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
-    }
-
-    template <typename W = QWidget> static W* child(QWidget* view, const char* name)
-    {
-        return view->findChild<W*>(QLatin1String(name));
-    }
-    static QString nameShown(QWidget* v) { return child<QLineEdit>(v, "NameEdit")->text(); }
-    static QString passwordShown(QWidget* v) { return child<QLineEdit>(v, "PasswordEdit")->text(); }
-    static QString labelShown(QWidget* v) { return child<QLabel>(v, "SecurityType")->text(); }
-    static bool joinEnabled(QWidget* v) { return child<QPushButton>(v, "JoinBtn")->isEnabled(); }
-    static bool passwordVisible(QWidget* v)
-    {
-        return !child<QLineEdit>(v, "PasswordEdit")->isHidden() && !child<QLabel>(v, "Password")->isHidden();
-    }
-
-    static void tap(QWidget* w)
-    {
-        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
-        QApplication::processEvents();
-    }
+    int apIndex(const QString& name) { return join_user::apIndex(flow.get(), name); }
+    WiFiJoinNetworkView* chooseFromList(const QString& name) { return join_user::chooseFromList(flow.get(), name); }
+    WiFiJoinNetworkView* addNewNetwork() { return join_user::addNewNetwork(flow.get()); }
+    void typeOnKeyboard(const QString& text) { join_user::typeOnKeyboard(flow.get(), text); }
 
     bool joined(const char* ssid, int timeoutMs = 5000)
     {
