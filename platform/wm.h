@@ -88,7 +88,10 @@ BOOL postMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // MAX_COPYDATA_BYTES it is refused (ERROR_INVALID_PARAMETER).
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Like sendMessage, but gives up after timeoutMs (INFINITE allowed): false
-// with ERROR_TIMEOUT, and a message not yet taken by the owner is withdrawn.
+// with ERROR_TIMEOUT, and a message not yet taken by the owner is withdrawn:
+// once this returns it never runs (of a process that is stopped and cannot
+// say, what it has not taken when it runs again). A message that another
+// process ran to its end meanwhile counts as answered.
 // For threads that must stay stoppable while the receiver is unresponsive.
 BOOL sendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, LRESULT* result);
 BOOL postThreadMessage(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);

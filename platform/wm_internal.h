@@ -49,13 +49,23 @@ inline bool isInternalMessage(UINT m)
 constexpr uint32_t kFrameMagic = 0x314D574Bu; // "KWM1"
 constexpr uint16_t kFrameVersion = 2;
 // A post is acknowledged (unless kFlagNoAck), a send answered, both by a
-// reply with the request's id; a cancel withdraws a send not yet taken.
+// reply with the request's id. A cancel withdraws a send not yet taken and is
+// answered too, with the send's id: kStatusWithdrawn (it will never run) or
+// kStatusTaken (the owner took it first; its own answer follows unless it
+// came before).
 enum FrameKind : uint16_t { kFramePost = 1, kFrameSend = 2, kFrameReply = 3, kFrameCancel = 4 };
 constexpr uint32_t kFlagCopyData = 1; // a WM_COPYDATA record follows the body
 constexpr uint32_t kFlagNullData = 2; // WM_COPYDATA whose lParam was null
 constexpr uint32_t kFlagNoAck = 4; // a post nobody waits for (a broadcast)
 
-enum Status : uint32_t { kStatusOk = 0, kStatusNoWindow = 1, kStatusRefused = 2, kStatusGone = 3 };
+enum Status : uint32_t {
+    kStatusOk = 0,
+    kStatusNoWindow = 1,
+    kStatusRefused = 2,
+    kStatusGone = 3,
+    kStatusWithdrawn = 4, // answers a cancel only
+    kStatusTaken = 5, // answers a cancel only
+};
 
 struct FrameHeader {
     uint32_t magic;
@@ -146,12 +156,32 @@ private:
 
 // --- Deliveries from the I/O thread into this process's queues --------------
 
+// What becomes of a message another process sent: the owner thread takes it
+// to run it, or its sender withdraws it (a cancel, or the end of its
+// connection), whichever comes first; the other one then learns it lost.
+class SendFate {
+public:
+    // The owner is about to run the message; false when it was withdrawn.
+    bool take() { return settle(kTaken); }
+    // The sender gave up; false when the owner took it first.
+    bool withdraw() { return settle(kWithdrawn); }
+
+private:
+    enum : int { kQueued, kTaken, kWithdrawn };
+    bool settle(int to)
+    {
+        int queued = kQueued;
+        return m_phase.compare_exchange_strong(queued, to);
+    }
+    std::atomic<int> m_phase { kQueued };
+};
+
 // Queues a posted message for a window of this process.
 uint32_t deliverPost(const MessageBody& body);
 // Queues a sent message; on kStatusOk the owner thread answers on channel
-// with the body's id, unless withdrawn is set before it takes the message.
+// with the body's id, unless the message is withdrawn through fate first.
 uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& record,
-    std::shared_ptr<ReplyChannel> channel, std::shared_ptr<std::atomic<bool>> withdrawn);
+    std::shared_ptr<ReplyChannel> channel, std::shared_ptr<SendFate> fate);
 
 // Starts the I/O thread if needed and makes sure it listens for the current
 // device root. False when the endpoint could not be bound.

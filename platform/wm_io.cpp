@@ -4,8 +4,9 @@
 // thread's queue. Posts are acknowledged at once unless the sender asked for
 // no answer (so a sender learns of a dead window without waiting on the
 // owner); a send's reply comes from the thread that handled it, over the
-// same connection. A cancel withdraws a send the owner has not taken yet; a
-// connection that ends withdraws all of its sends. Anything malformed is
+// same connection. A cancel withdraws a send the owner has not taken yet and
+// tells the sender whether it did; a connection that ends withdraws all of
+// its sends. Anything malformed is
 // logged and ends the connection.
 #include "platform/debug.h"
 #include "platform/endpoint.h"
@@ -48,7 +49,7 @@ struct Connection {
     bool headerDone = false;
     FrameHeader header {};
     // Sends handed to a queue, by id, so a cancel or the end can withdraw them.
-    std::map<uint32_t, std::weak_ptr<std::atomic<bool>>> pending;
+    std::map<uint32_t, std::weak_ptr<SendFate>> pending;
 
     int fd() const { return channel->fd(); }
     void nextFrame()
@@ -60,9 +61,9 @@ struct Connection {
     }
     void withdrawAll()
     {
-        for (auto& [id, flag] : pending)
-            if (auto f = flag.lock())
-                f->store(true);
+        for (auto& [id, fate] : pending)
+            if (auto f = fate.lock())
+                f->withdraw();
         pending.clear();
     }
 };
@@ -263,12 +264,16 @@ private:
         if (c.header.kind == kFrameCancel) {
             CancelBody cancel;
             std::memcpy(&cancel, c.buf.data() + sizeof(FrameHeader), sizeof cancel);
+            // Not withdrawn: the owner took it, and if it has finished, its
+            // answer is already on the way ahead of this one.
+            uint32_t status = kStatusTaken;
             auto it = c.pending.find(cancel.id);
             if (it != c.pending.end()) {
-                if (auto flag = it->second.lock())
-                    flag->store(true);
+                if (auto fate = it->second.lock(); fate && fate->withdraw())
+                    status = kStatusWithdrawn;
                 c.pending.erase(it);
             }
+            c.channel->reply(cancel.id, 0, status);
             return true;
         }
         MessageBody body;
@@ -295,10 +300,10 @@ private:
         // Forget sends long answered, so the table stays small.
         for (auto it = c.pending.begin(); c.pending.size() > 64 && it != c.pending.end();)
             it = it->second.expired() ? c.pending.erase(it) : std::next(it);
-        auto withdrawn = std::make_shared<std::atomic<bool>>(false);
-        uint32_t status = deliverSend(body, std::move(record), c.channel, withdrawn);
+        auto fate = std::make_shared<SendFate>();
+        uint32_t status = deliverSend(body, std::move(record), c.channel, fate);
         if (status == kStatusOk)
-            c.pending[body.id] = withdrawn;
+            c.pending[body.id] = fate;
         else
             c.channel->reply(body.id, 0, status);
         return true;

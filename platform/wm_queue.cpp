@@ -128,14 +128,9 @@ void threadEnded(const std::shared_ptr<ThreadQueue>& q)
         publish();
 }
 
-bool withdrawnBySender(const SentItem& item)
-{
-    return item.withdrawn && item.withdrawn->load();
-}
-
 void serveOne(SentItem& item)
 {
-    if (withdrawnBySender(item))
+    if (item.fate && !item.fate->take())
         return; // the sender gave up or ended: it is not run
     if (!localWindow(item.hwnd)) {
         complete(item, 0, kStatusNoWindow);
@@ -391,7 +386,7 @@ uint32_t deliverPost(const MessageBody& body)
 }
 
 uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& record,
-    std::shared_ptr<ReplyChannel> channel, std::shared_ptr<std::atomic<bool>> withdrawn)
+    std::shared_ptr<ReplyChannel> channel, std::shared_ptr<SendFate> fate)
 {
     HWND h = reinterpret_cast<HWND>(uintptr_t(body.hwnd));
     if (isInternalMessage(body.message))
@@ -408,7 +403,7 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
     item->dwData = uintptr_t(body.dwData);
     item->record = std::move(record);
     item->id = body.id;
-    item->withdrawn = std::move(withdrawn);
+    item->fate = std::move(fate);
     std::lock_guard<std::mutex> lock(w->queue->m);
     if (uint32_t status = queueStatus(*w); status != kStatusOk)
         return status;

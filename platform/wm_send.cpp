@@ -31,6 +31,9 @@ namespace {
 constexpr DWORD kPostAckWaitMs = 50;
 // A cancel that finds no room at once ends the connection instead.
 constexpr int kCancelWriteMs = 100;
+// How long a sender that gave up waits for the receiver to say whether it
+// withdrew the message; its endpoint answers at once unless it is stopped.
+constexpr DWORD kCancelAnswerWaitMs = 1000;
 
 // One thread's connection to another process's window endpoint.
 struct Link {
@@ -58,8 +61,10 @@ struct Link {
                 return false;
             }
             const ReplyBody& b = reader.body();
+            // The first answer counts: a send that ran before its cancel
+            // arrived has the cancel's answer after its own.
             if (waiting.count(b.id))
-                arrived[b.id] = b;
+                arrived.emplace(b.id, b);
             // else the answer to a request given up on
         }
     }
@@ -139,7 +144,28 @@ int awaitReply(Link& link, uint32_t id, uint64_t start, DWORD timeoutMs, const s
     }
 }
 
-// Sends a request and waits for its reply; 1, 0 (time-out: the request is
+// Withdraws a send given up on. The receiver answers the cancel at once from
+// its endpoint thread, even while the window's thread is busy: withdrawn (it
+// will never run) or taken (its thread got to it first). A send that ran to
+// its end before the cancel arrived has its answer there first, and counts
+// as answered after all. 1 then, with the answer in *reply; 0 otherwise.
+int withdraw(uint32_t pid, const std::shared_ptr<Link>& link, uint32_t id, const std::shared_ptr<ThreadQueue>& own,
+    ReplyBody* reply)
+{
+    CancelBody cancel { id, 0 };
+    if (writeFrame(link->fd, kFrameCancel, &cancel, sizeof cancel, nullptr, 0, kCancelWriteMs)) {
+        int got = awaitReply(*link, id, detail::nowMs(), kCancelAnswerWaitMs, own, reply);
+        if (got == 1)
+            return reply->status == kStatusWithdrawn || reply->status == kStatusTaken ? 0 : 1;
+    }
+    // No room for the cancel, or no answer (the process is stopped): the end
+    // of the connection withdraws what the process has not taken by the
+    // time it runs again.
+    dropLink(peerKey(pid), link);
+    return 0;
+}
+
+// Sends a request and waits for its reply; 1, 0 (time-out: a send is
 // withdrawn) or -1 as awaitReply, -2 when the process cannot be reached.
 int transact(uint32_t pid, uint16_t kind, MessageBody& body, const void* payload, size_t size, DWORD timeoutMs,
     const std::shared_ptr<ThreadQueue>& own, ReplyBody* reply)
@@ -150,13 +176,10 @@ int transact(uint32_t pid, uint16_t kind, MessageBody& body, const void* payload
         return -2;
     link->waiting.insert(body.id);
     int got = awaitReply(*link, body.id, start, timeoutMs, own, reply);
+    if (got == 0 && kind == kFrameSend)
+        got = withdraw(pid, link, body.id, own, reply);
     link->waiting.erase(body.id);
     link->arrived.erase(body.id);
-    if (got == 0 && kind == kFrameSend) {
-        CancelBody cancel { body.id, 0 };
-        if (!writeFrame(link->fd, kFrameCancel, &cancel, sizeof cancel, nullptr, 0, kCancelWriteMs))
-            dropLink(peerKey(pid), link); // the end of the connection withdraws it too
-    }
     if (got < 0)
         dropLink(peerKey(pid), link);
     return got;

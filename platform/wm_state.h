@@ -35,7 +35,7 @@ struct SentItem {
     // it withdrew the message first.
     std::shared_ptr<ReplyChannel> channel;
     uint32_t id = 0;
-    std::shared_ptr<std::atomic<bool>> withdrawn;
+    std::shared_ptr<SendFate> fate;
     // A thread of this process waits on this eventfd.
     int doneFd = -1;
     std::atomic<bool> done { false };

@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/wm.h"
+#include "platform/wm_internal.h"
 #include "tests/platform/wm_test_util.h"
 #include "tests/support/temp_root.h"
 
@@ -240,6 +241,77 @@ TEST_F(WmProcess, ASendWithATimeoutGivesUpOnAnUnresponsivePeerAndIsWithdrawn)
     EXPECT_EQ(7, sendMessage(h, WM_USER + 3, 3, 4));
     EXPECT_EQ("released", peer->readLine());
     EXPECT_EQ("msg 1027 3 4", peer->readLine());
+}
+
+// What a sender that gave up reports depends on the receiver's answer to its
+// cancel: a scripted endpoint stands in for the receiving process.
+TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
+{
+    using namespace ce::wm;
+    const uint32_t fakePid = uint32_t(::getpid()) ^ 0x40000000u; // no process of ours
+    sockaddr_un addr;
+    socklen_t len = ce::detail::abstractAddress("wm", std::to_string(fakePid), &addr);
+    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(0, ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len));
+    ASSERT_EQ(0, ::listen(listener, 4));
+    const HWND h = makeHandle(fakePid, 1);
+
+    struct Case {
+        const char* what;
+        std::vector<ReplyBody> answers; // after the cancel; none: never answers
+        BOOL ok;
+        LRESULT result;
+    };
+    const Case cases[] = {
+        { "withdrawn", { { 0, kStatusWithdrawn, 0 } }, FALSE_, 0 },
+        { "taken, still running", { { 0, kStatusTaken, 0 } }, FALSE_, 0 },
+        { "ran to its end before the cancel", { { 42, kStatusOk, 0 }, { 0, kStatusTaken, 0 } }, TRUE_, 42 },
+        { "window gone before the cancel", { { 0, kStatusNoWindow, 0 }, { 0, kStatusTaken, 0 } }, FALSE_, 0 },
+        { "stopped: no answer", {}, FALSE_, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool sawEnd = false;
+        std::thread receiver([&] {
+            // Every case starts on a fresh connection: the one before was
+            // closed by the sender or by this side.
+            int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            FrameHeader head;
+            MessageBody body;
+            CancelBody cancel;
+            ASSERT_TRUE(ce::detail::recvAll(fd, &head, sizeof head));
+            ASSERT_EQ(kFrameSend, head.kind);
+            ASSERT_TRUE(ce::detail::recvAll(fd, &body, sizeof body));
+            ASSERT_TRUE(ce::detail::recvAll(fd, &head, sizeof head)); // nothing is answered in time
+            ASSERT_EQ(kFrameCancel, head.kind);
+            ASSERT_TRUE(ce::detail::recvAll(fd, &cancel, sizeof cancel));
+            EXPECT_EQ(body.id, cancel.id);
+            for (ReplyBody answer : c.answers) {
+                answer.id = body.id;
+                ASSERT_TRUE(writeFrame(fd, kFrameReply, &answer, sizeof answer, nullptr, 0, 1000));
+            }
+            if (c.answers.empty()) {
+                char b;
+                sawEnd = ::recv(fd, &b, 1, 0) == 0; // the sender lets go of the connection
+            }
+            ::close(fd);
+        });
+        LRESULT result = -1;
+        BOOL ok = sendMessageTimeout(h, WM_USER, 1, 2, 30, &result);
+        DWORD error = getLastError();
+        receiver.join();
+        EXPECT_EQ(c.ok, ok);
+        EXPECT_EQ(c.result, result);
+        DWORD expected = ERROR_TIMEOUT;
+        if (c.ok)
+            expected = ERROR_SUCCESS;
+        else if (!c.answers.empty() && c.answers[0].status == kStatusNoWindow)
+            expected = ERROR_INVALID_WINDOW_HANDLE;
+        EXPECT_EQ(expected, error);
+        EXPECT_EQ(c.answers.empty(), sawEnd);
+    }
+    ::close(listener);
 }
 
 TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
