@@ -47,7 +47,8 @@ std::vector<ce::WZC_WLAN_CONFIG> preferredList();
 void setPreferredList(const std::vector<ce::WZC_WLAN_CONFIG>& list, ce::DWORD index = 0);
 
 // The next count adapter-information calls fail with ERROR_BUFFER_OVERFLOW,
-// asking for more room, as if adapters appeared between two calls.
+// asking for more room, as if adapters appeared between two calls; a buffer
+// large enough for the adapters there before is filled all the same.
 void failNextAdapterInfoCalls(int count);
 
 // Writes one event to "WzcEventLoggingQueue" as the service does. False when

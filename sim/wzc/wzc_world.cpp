@@ -1044,8 +1044,18 @@ DWORD adaptersInfo(ce::IP_ADAPTER_INFO* buffer, DWORD* size)
     if (list.empty())
         return ce::ERROR_NO_DATA;
     DWORD needed = DWORD(list.size() * sizeof(ce::IP_ADAPTER_INFO));
+    auto fill = [&] {
+        for (size_t i = 0; i < list.size(); ++i) {
+            list[i].Next = i + 1 < list.size() ? &buffer[i + 1] : nullptr;
+            std::memcpy(&buffer[i], &list[i], sizeof list[i]);
+        }
+    };
     if (w->failAdapterInfo > 0) {
+        // An adapter appeared while the chain was written: what was there
+        // before stays in the buffer, and the call fails asking for more.
         --w->failAdapterInfo;
+        if (buffer && *size >= needed)
+            fill();
         *size = needed + DWORD(sizeof(ce::IP_ADAPTER_INFO));
         return ce::ERROR_BUFFER_OVERFLOW;
     }
@@ -1053,10 +1063,7 @@ DWORD adaptersInfo(ce::IP_ADAPTER_INFO* buffer, DWORD* size)
         *size = needed;
         return ce::ERROR_BUFFER_OVERFLOW;
     }
-    for (size_t i = 0; i < list.size(); ++i) {
-        list[i].Next = i + 1 < list.size() ? &buffer[i + 1] : nullptr;
-        std::memcpy(&buffer[i], &list[i], sizeof list[i]);
-    }
+    fill();
     return ce::ERROR_SUCCESS;
 }
 

@@ -329,7 +329,8 @@ TEST_F(WirelessSim, VisibleJoinWithKeyAssociates)
 }
 
 // The second adapter-information call can fail too (the list grew between the
-// two calls): then nothing is read from the buffer.
+// two calls): then nothing is read from the buffer, though it holds the
+// adapters of before.
 TEST_F(WirelessSim, AdapterInfoFailureGivesEmptyTextsAndNotUsable)
 {
     CMyConfigWiFi wifi;
