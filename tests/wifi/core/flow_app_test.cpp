@@ -24,6 +24,10 @@
 namespace {
 
 std::vector<int> g_exitCodes;
+// The flow under test, and whether its wireless event thread still ran when
+// the program was told to end.
+KivoWiFiFlow* g_flow = nullptr;
+bool g_eventThreadRanAtExit = false;
 
 // A top-level window on a thread of its own that counts one message.
 class Listener {
@@ -76,7 +80,10 @@ protected:
         root = new kivo::test::TempDeviceRoot;
         app = new WifiApplication(argc, argv);
         CMyConfigWiFi::setDelayScaleForTests(0.001);
-        KivoWiFiFlow::setProcessExitHandler([](int code) { g_exitCodes.push_back(code); });
+        KivoWiFiFlow::setProcessExitHandler([](int code) {
+            g_exitCodes.push_back(code);
+            g_eventThreadRanAtExit = g_flow && g_flow->configWiFi().isRunning();
+        });
     }
     static void TearDownTestSuite()
     {
@@ -93,10 +100,15 @@ protected:
         std::remove(ce::resolvePath("\\SystemDrive\\Falmo\\program\\wifi\\WiFiSettings.ini").c_str());
         g_exitCodes.clear();
         flow.reset(new KivoWiFiFlow);
+        g_flow = flow.get();
         flow->setAttribute(Qt::WA_DeleteOnClose, false);
         flow->Start();
     }
-    void TearDown() override { flow.reset(); }
+    void TearDown() override
+    {
+        g_flow = nullptr;
+        flow.reset();
+    }
 
     static WifiApplication* app;
     static kivo::test::TempDeviceRoot* root;
@@ -132,10 +144,12 @@ TEST_F(FlowAppTest, FourthHardwareKeyOnSearchingEndsTheProgram)
     EXPECT_EQ(app->messageFilter().keyCount(), 3);
     EXPECT_EQ(flow->currentViewId(), SEARCHING_VIEW_ID);
 
+    ASSERT_TRUE(flow->configWiFi().isRunning()); // the wireless event thread, to be stopped at the end
     std::thread fourth([window] { ce::postMessage(window, 0x422, 0, 0); });
     fourth.join();
     ASSERT_TRUE(kivo::test::pumpEventsUntil([] { return !g_exitCodes.empty(); }, 10000));
     EXPECT_EQ(g_exitCodes, std::vector<int> { 0 });
+    EXPECT_FALSE(g_eventThreadRanAtExit);
     EXPECT_EQ(flow->currentViewId(), ALERT_VIEW_ID);
     EXPECT_EQ(flow->alertType(), ALERT_TYPE_EXIT);
 }
