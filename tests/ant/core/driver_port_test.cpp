@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -260,6 +262,50 @@ TEST(DriverPort, CloseJoinsTheBlockedReaderSilently)
     ASSERT_EQ(port.open(), 1);
     ASSERT_TRUE(sim.injectFrame(0x6F, { 0x20 }));
     EXPECT_EQ(readResults(framer, 1), (std::vector<Bytes> { { 0x6F, 0x20 } }));
+}
+
+// A close waits for a reader that is handing a byte to the listener: once it
+// returns, nothing of the port runs any more, and the listener may go.
+TEST(DriverPort, CloseReturnsOnlyAfterTheReaderLeftTheListener)
+{
+    kivo::test::TempDeviceRoot root;
+    AntRadioSim sim;
+    sim.install();
+    struct Slow : ANTPortListener {
+        std::mutex m;
+        std::condition_variable cv;
+        bool entered = false, closeReturned = false, left = false;
+        bool closeReturnedWhileInside = false;
+        void onByte(uint8_t) override
+        {
+            std::unique_lock<std::mutex> lock(m);
+            if (entered)
+                return;
+            entered = true;
+            cv.notify_all();
+            // Long enough for a close that does not wait to be seen
+            // returning, well inside the close's bound for its reader.
+            cv.wait_for(lock, std::chrono::milliseconds(400), [&] { return closeReturned; });
+            closeReturnedWhileInside = closeReturned;
+            left = true;
+            cv.notify_all();
+        }
+        void onPortEvent(uint8_t) override { }
+    } slow;
+    ANTDriverPort port;
+    port.setListener(&slow);
+    ASSERT_EQ(port.open(), 1);
+    ASSERT_TRUE(sim.injectFrame(0x6F, { 0x20 }));
+    {
+        std::unique_lock<std::mutex> lock(slow.m);
+        ASSERT_TRUE(slow.cv.wait_for(lock, std::chrono::seconds(10), [&] { return slow.entered; }));
+    }
+    port.close();
+    std::unique_lock<std::mutex> lock(slow.m);
+    slow.closeReturned = true;
+    slow.cv.notify_all();
+    ASSERT_TRUE(slow.cv.wait_for(lock, std::chrono::seconds(10), [&] { return slow.left; }));
+    EXPECT_FALSE(slow.closeReturnedWhileInside);
 }
 
 TEST(DriverPort, ACloseFromTheListenerDoesNotDeadlock)
