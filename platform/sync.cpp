@@ -494,9 +494,18 @@ void sleep(DWORD ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+namespace {
+std::atomic<DWORD> g_tickAdvance { 0 };
+} // namespace
+
 DWORD getTickCount()
 {
-    return DWORD(detail::nowMs());
+    return DWORD(detail::nowMs()) + g_tickAdvance.load(std::memory_order_relaxed);
+}
+
+void advanceTickCountForTests(DWORD ms)
+{
+    g_tickAdvance.fetch_add(ms, std::memory_order_relaxed);
 }
 
 LONG interlockedIncrement(volatile LONG* v)

@@ -56,6 +56,9 @@ void leaveCriticalSection(CRITICAL_SECTION* cs);
 void sleep(DWORD ms);
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 DWORD getTickCount();
+// Tests only: moves getTickCount ahead by ms from now on (waits keep real
+// time), as if that much time passed at once.
+void advanceTickCountForTests(DWORD ms);
 
 LONG interlockedIncrement(volatile LONG* v);
 LONG interlockedDecrement(volatile LONG* v);
