@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -325,6 +327,83 @@ TEST(PeriodicTimer, StopReturnsWhenTheFunctionOverrunsAndNoFurtherCallIsMade)
     EXPECT_EQ(slow.count, 1);
     PeriodicTimer::setStopBoundForTests(0);
     ce::closeHandle(slow.gate);
+}
+
+namespace {
+// Each call's tick count; the first call takes three periods.
+struct LateFirst {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<uint32_t> ticks;
+    uint32_t periodMs = 0;
+};
+} // namespace
+
+// The deadline moves by whole periods: after a call that took three periods,
+// the next calls are due at once and the timer catches up.
+TEST(PeriodicTimer, ALateCallShortensTheNextWaitsRatherThanMovingThem)
+{
+    LateFirst late;
+    late.periodMs = 1000; // a catch-up call that waited a period is plain to see
+    PeriodicTimer timer;
+    ASSERT_EQ(timer.create(
+                  [](void* p) {
+                      auto* l = static_cast<LateFirst*>(p);
+                      std::lock_guard<std::mutex> lock(l->m);
+                      if (l->ticks.empty())
+                          ce::advanceTickCountForTests(3 * l->periodMs);
+                      l->ticks.push_back(ce::getTickCount());
+                      l->cv.notify_all();
+                  },
+                  &late, late.periodMs, true),
+        OS_OK);
+    {
+        std::unique_lock<std::mutex> lock(late.m);
+        ASSERT_TRUE(late.cv.wait_for(lock, std::chrono::seconds(20), [&] { return late.ticks.size() >= 3; }));
+    }
+    timer.stop();
+    // Two calls catch up without waiting a period (a generous bound).
+    EXPECT_LT(late.ticks[2] - late.ticks[0], late.periodMs);
+}
+
+// A stop waits for a call in progress: once it returns, the function runs no
+// more and what it uses may go.
+TEST(PeriodicTimer, StopWaitsForACallInProgress)
+{
+    struct Busy {
+        std::mutex m;
+        std::condition_variable cv;
+        bool entered = false, stopReturned = false, left = false;
+        bool stopReturnedWhileInside = false;
+    } busy;
+    PeriodicTimer timer;
+    ASSERT_EQ(timer.create(
+                  [](void* p) {
+                      auto* b = static_cast<Busy*>(p);
+                      std::unique_lock<std::mutex> lock(b->m);
+                      if (b->entered)
+                          return;
+                      b->entered = true;
+                      b->cv.notify_all();
+                      // Long enough for a stop that does not wait to be seen
+                      // returning, well inside the stop bound.
+                      b->cv.wait_for(lock, std::chrono::milliseconds(400), [&] { return b->stopReturned; });
+                      b->stopReturnedWhileInside = b->stopReturned;
+                      b->left = true;
+                      b->cv.notify_all();
+                  },
+                  &busy, 5, true),
+        OS_OK);
+    {
+        std::unique_lock<std::mutex> lock(busy.m);
+        ASSERT_TRUE(busy.cv.wait_for(lock, std::chrono::seconds(10), [&] { return busy.entered; }));
+    }
+    timer.stop();
+    std::unique_lock<std::mutex> lock(busy.m);
+    busy.stopReturned = true;
+    busy.cv.notify_all();
+    ASSERT_TRUE(busy.cv.wait_for(lock, std::chrono::seconds(10), [&] { return busy.left; }));
+    EXPECT_FALSE(busy.stopReturnedWhileInside);
 }
 
 TEST(ByteOrder, SplitAndJoin)
