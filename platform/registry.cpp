@@ -17,12 +17,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <sstream>
 
 namespace ce::reg {
 
@@ -157,39 +155,15 @@ bool parseDword(const std::string& text, uint32_t* out)
 
 // Lines: "K <root> <path>" and "V <root> <path> <name> s|d <value>", tab-separated.
 // Unreadable lines are skipped, so a damaged file loses only what is damaged.
-// False when the file is there but cannot be read: a change written over it
-// would lose everything it holds.
-bool readFile(const std::string& path, std::string& text)
+void parse(const std::string& text, Store& store)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT; // no registry yet: empty
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    char buffer[65536];
-    while (ok) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        text.append(buffer, size_t(n));
-    }
-    ::close(fd);
-    return ok;
-}
-
-bool load(Store& store)
-{
-    std::string text;
-    if (!readFile(filePath(), text))
-        return false;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        auto f = splitTabs(line);
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        auto f = splitTabs(text.substr(at, end - at));
+        at = end + 1;
         if (f.size() < 3 || (f[1] != "0" && f[1] != "1"))
             continue;
         int root = f[1] == "1" ? 1 : 0;
@@ -211,31 +185,162 @@ bool load(Store& store)
         if (f[0] == "V" && f.size() == 6)
             key.values[lower(v.name)] = v;
     }
+}
+
+std::string serialise(const Store& store)
+{
+    std::string out;
+    for (auto& [id, key] : store) {
+        const char* r = id.first ? "1\t" : "0\t";
+        const std::string path = escape(key.path);
+        out += "K\t";
+        out += r;
+        out += path;
+        out += '\n';
+        for (auto& [ln, v] : key.values) {
+            out += "V\t";
+            out += r;
+            out += path;
+            out += '\t';
+            out += escape(v.name);
+            if (v.isDword) {
+                out += "\td\t";
+                out += std::to_string(v.dword);
+            } else {
+                out += "\ts\t";
+                out += escape(v.text);
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+// The parsed file, kept while the file on disk is unchanged. Every change
+// replaces the file by rename, so the file the path names is another one
+// (another device and inode) after any write by any process. Holding the
+// parsed file open keeps its inode from being given to a later file, so
+// that comparison cannot be fooled however close together the writes come.
+// Size and modification time catch a file changed in place by hand.
+struct Cache {
+    std::string path; // empty: nothing cached
+    bool present = false; // false: the file was missing (an empty registry)
+    int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime {};
+    Store store;
+
+    void drop()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+        path.clear();
+        present = false;
+        store.clear();
+    }
+    void hold(const std::string& p, int file, const struct stat& st)
+    {
+        if (fd >= 0 && fd != file)
+            ::close(fd);
+        path = p;
+        present = true;
+        fd = file;
+        dev = st.st_dev;
+        ino = st.st_ino;
+        size = st.st_size;
+        mtime = st.st_mtim;
+    }
+    bool same(const struct stat& st) const
+    {
+        return st.st_dev == dev && st.st_ino == ino && st.st_size == size && st.st_mtim.tv_sec == mtime.tv_sec
+            && st.st_mtim.tv_nsec == mtime.tv_nsec;
+    }
+};
+
+// Guarded by g_mutex; never destroyed, so a thread still reading at exit
+// finds it whole.
+Cache& g_cache = *new Cache;
+
+bool readAll(int fd, std::string& text)
+{
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0;
+        text.append(buffer, size_t(n));
+    }
+}
+
+// Brings the cache up to the file on disk, parsing it only when it changed.
+// False when the file is there but cannot be read: a change written over it
+// would lose everything it holds.
+bool refresh()
+{
+    const std::string path = filePath();
+    struct stat st;
+    const bool found = ::stat(path.c_str(), &st) == 0;
+    const bool missing = !found && errno == ENOENT;
+    if (!g_cache.path.empty() && g_cache.path == path
+        && (g_cache.present ? found && g_cache.same(st) : missing))
+        return true;
+    g_cache.drop();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            return false;
+        g_cache.path = path; // no registry yet: empty
+        return true;
+    }
+    // The identity of the file actually read, whatever the path named before.
+    std::string text;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !readAll(fd, text)) {
+        ::close(fd);
+        return false;
+    }
+    parse(text, g_cache.store);
+    g_cache.hold(path, fd, st);
     return true;
 }
 
-bool save(const Store& store)
+bool writeAll(int fd, const std::string& text)
 {
-    std::string tmp = filePath() + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
             return false;
-        for (auto& [id, key] : store) {
-            std::string r = std::to_string(id.first);
-            out << "K\t" << r << '\t' << escape(key.path) << '\n';
-            for (auto& [ln, v] : key.values) {
-                out << "V\t" << r << '\t' << escape(key.path) << '\t' << escape(v.name) << '\t';
-                if (v.isDword)
-                    out << "d\t" << v.dword << '\n';
-                else
-                    out << "s\t" << escape(v.text) << '\n';
-            }
-        }
-        if (!out.flush())
-            return false;
+        done += size_t(n);
     }
-    return std::rename(tmp.c_str(), filePath().c_str()) == 0;
+    return true;
+}
+
+// Writes the cached store to a new file and renames it over the registry, so
+// readers see the old file or the new one whole. The new file becomes the
+// one the cache holds.
+bool save()
+{
+    const std::string path = filePath();
+    const std::string tmp = path + ".tmp";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (!writeAll(fd, serialise(g_cache.store)) || ::fstat(fd, &st) != 0
+        || std::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    g_cache.hold(path, fd, st);
+    return true;
 }
 
 // Serialises the changes of every process of the device root. Reads need no
@@ -297,14 +402,17 @@ template <typename Fn> auto withStore(bool write, Fn fn)
             return Result {};
         }
     }
-    Store store;
-    if (!load(store)) {
+    // A refused or failed change drops the cache: it may hold what never
+    // reached the file, and the next call reads the file again.
+    if (!refresh()) {
+        g_cache.drop();
         setLastError(ERROR_READ_FAULT);
         return Result {};
     }
     bool changed = false;
-    Result result = fn(store, changed);
-    if (write && changed && !save(store)) {
+    Result result = fn(g_cache.store, changed);
+    if (write && changed && !save()) {
+        g_cache.drop();
         setLastError(ERROR_WRITE_FAULT);
         return Result {};
     }

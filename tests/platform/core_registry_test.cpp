@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,6 +143,8 @@ TEST(Registry, AChangeThatCannotBeMadeSafelyIsRefusedAndLosesNothing)
                 fs::rename(file + ".aside", file);
             },
             ce::ERROR_READ_FAULT },
+        { "a new file that cannot be written", [&] { fs::create_directory(file + ".tmp"); },
+            [&] { fs::remove(file + ".tmp"); }, ce::ERROR_WRITE_FAULT },
     };
     for (auto& c : cases) {
         c.spoil();
@@ -189,4 +192,26 @@ TEST(Registry, ReadsWhileAnotherProcessWritesAlwaysSeeAWholeFile)
     writer.pid = -1;
     EXPECT_EQ(misses, 0) << "of " << reads << " reads";
     EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "Busy").size(), 400u);
+}
+
+TEST(Registry, AWriteByAnotherProcessIsSeenAtOnceHoweverCloseInTime)
+{
+    kivo::test::TempDeviceRoot root;
+    const std::string file = root.path() + "/registry.txt";
+    ASSERT_TRUE(ce::reg::setString(Root::CurrentUser, "A", "v", "0"));
+    ASSERT_EQ(ce::reg::getString(Root::CurrentUser, "A", "v"), "0");
+    // Each write leaves the file with the size and time of the one before,
+    // as writes within one tick of the file system's clock do.
+    const struct timespec sameTime[2] = { { 1700000000, 0 }, { 1700000000, 0 } };
+    for (const char* value : { "1", "2", "3" }) {
+        ASSERT_EQ(kivo::test::runPeer({ "reg-set", "A", "v", value }), 0);
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), sameTime, 0), 0);
+        EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "v"), value);
+        EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "A").size(), 1u);
+    }
+    // A change made here starts from the other process's value, not a stale one.
+    ASSERT_EQ(kivo::test::runPeer({ "reg-set", "A", "w", "x" }), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), sameTime, 0), 0);
+    ASSERT_TRUE(ce::reg::setString(Root::CurrentUser, "A", "own", "y"));
+    EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "A"), (std::vector<std::string> { "own", "v", "w" }));
 }
