@@ -72,6 +72,20 @@ void ANTFramer::startFrameLocked()
 void ANTFramer::onByte(uint8_t b)
 {
     OsLock lock(m_ringMutex);
+    parseLocked(b);
+}
+
+void ANTFramer::onBytes(const uint8_t* bytes, uint32_t n)
+{
+    if (!bytes || n == 0)
+        return;
+    OsLock lock(m_ringMutex);
+    for (uint32_t i = 0; i < n; ++i)
+        parseLocked(bytes[i]);
+}
+
+void ANTFramer::parseLocked(uint8_t b)
+{
     if (m_pos == 0) {
         if (b == ANT_SYNC)
             startFrameLocked();

@@ -52,6 +52,8 @@ public:
 
     // The receive parser, on the port's reader thread.
     void onByte(uint8_t b) override;
+    // The parser over a chunk, under one lock.
+    void onBytes(const uint8_t* bytes, uint32_t n) override;
     // Raises error kind 2 with the port's code.
     void onPortEvent(uint8_t code) override;
     // Frames msg (id, then n data bytes) and writes it with one port call:
@@ -92,6 +94,7 @@ private:
     void raiseErrorLocked(uint8_t kind, uint8_t code);
     uint16_t peekLocked() const;
     void startFrameLocked();
+    void parseLocked(uint8_t b);
 
     std::atomic<ANTPort*> m_port { nullptr };
     // Parser.

@@ -133,8 +133,8 @@ ce::DWORD ANTDriverPort::readerMain(const std::shared_ptr<Reader>& r)
             ce::debugPrintf("ANTDriverPort: queue message announces %u bytes but holds %u; using those", count, n - 1);
             count = n - 1;
         }
-        for (uint32_t i = 1; i <= count && !r->stop; ++i)
-            listener->onByte(buffer[i]);
+        if (count > 0 && !r->stop)
+            listener->onBytes(buffer + 1, count);
     }
     // A failure caused by close() is the way this thread is told to end.
     bool closing;

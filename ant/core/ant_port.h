@@ -23,6 +23,12 @@ public:
     virtual ~ANTPortListener() = default;
     virtual void onByte(uint8_t b) = 0;
     virtual void onPortEvent(uint8_t code) = 0;
+    // A chunk of received bytes in order; by default one onByte each.
+    virtual void onBytes(const uint8_t* bytes, uint32_t n)
+    {
+        for (uint32_t i = 0; i < n; ++i)
+            onByte(bytes[i]);
+    }
 };
 
 class ANTPort {
@@ -40,7 +46,8 @@ public:
 
 // The radio behind the stream driver. open() opens "ANT1:", starts the
 // radio link and starts a reader thread that creates the read end of
-// "ANTMSGQUEUE" and hands every received byte to the listener. close()
+// "ANTMSGQUEUE" and hands the received bytes to the listener, one queue
+// message at a time. close()
 // wakes and joins that reader; a read that fails because of the close is
 // not reported.
 class ANTDriverPort : public ANTPort {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -155,11 +156,20 @@ TEST_F(FramerFixture, ParserTable)
         { "a length of 0xA4 may be the next sync", cat({ { 0xA4 }, startup }), { msg(0x6F, { 0x20 }) } },
         { "length 255 never overruns", cat({ { 0xA4, 0xFF, 0x4E }, counting(255), startup }), { msg(0x6F, { 0x20 }) } },
     };
+    // Byte by byte, and in chunks as the port hands them over: frames split
+    // across chunks or several in one parse the same.
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_EQ(framer.setPort(&port), 1);
-        feed(framer, c.stream);
-        EXPECT_EQ(drain(framer), c.expected);
+        for (size_t chunk : { size_t(0), size_t(3), size_t(41), c.stream.size() }) {
+            SCOPED_TRACE(std::string(c.name) + ", chunk " + std::to_string(chunk));
+            ASSERT_EQ(framer.setPort(&port), 1);
+            if (chunk == 0) {
+                feed(framer, c.stream);
+            } else {
+                for (size_t at = 0; at < c.stream.size(); at += chunk)
+                    framer.onBytes(c.stream.data() + at, uint32_t(std::min(chunk, c.stream.size() - at)));
+            }
+            EXPECT_EQ(drain(framer), c.expected);
+        }
     }
 }
 
