@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <thread>
+#include <typeinfo>
 #include <vector>
 
 namespace ce {
@@ -127,7 +128,7 @@ private:
     LONG m_count = 0;
 };
 
-class MutexObject : public KernelObject {
+class MutexObject final : public KernelObject {
 public:
     DWORD wait(DWORD timeoutMs)
     {
@@ -171,6 +172,15 @@ private:
     int m_depth = 0;
     bool m_closed = false;
 };
+
+// The mutex behind a handle, or null. Locking is the hottest path through
+// the handle table, so the exact type is compared instead of a dynamic cast.
+std::shared_ptr<MutexObject> asMutex(std::shared_ptr<KernelObject> object)
+{
+    if (!object || typeid(*object) != typeid(MutexObject))
+        return nullptr;
+    return std::static_pointer_cast<MutexObject>(std::move(object));
+}
 
 struct ThreadState {
     int doneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -279,7 +289,7 @@ HANDLE createMutex(bool initialOwner)
 
 BOOL releaseMutex(HANDLE mutex)
 {
-    auto m = detail::lookupAs<MutexObject>(mutex);
+    auto m = asMutex(detail::lookupHandle(mutex));
     if (!m) {
         setLastError(ERROR_INVALID_HANDLE);
         return 0;
@@ -354,7 +364,7 @@ DWORD waitForSingleObject(HANDLE h, DWORD timeoutMs)
         setLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    if (auto m = std::dynamic_pointer_cast<MutexObject>(object)) {
+    if (auto m = asMutex(object)) {
         DWORD r = m->wait(timeoutMs);
         if (r == WAIT_FAILED)
             setLastError(ERROR_INVALID_HANDLE);

@@ -3,6 +3,7 @@
 #include "ant/core/checksums.h"
 #include "platform/debug.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -80,8 +81,21 @@ void ANTFramer::onBytes(const uint8_t* bytes, uint32_t n)
     if (!bytes || n == 0)
         return;
     OsLock lock(m_ringMutex);
-    for (uint32_t i = 0; i < n; ++i)
-        parseLocked(bytes[i]);
+    for (uint32_t i = 0; i < n;) {
+        if (m_pos >= 2 && m_pos < m_checksumIndex) {
+            // The data bytes of a frame in one run.
+            uint32_t run = std::min(n - i, m_checksumIndex - m_pos);
+            uint8_t x = m_xor;
+            for (uint32_t k = 0; k < run; ++k)
+                x ^= bytes[i + k];
+            std::memcpy(m_frame + m_pos, bytes + i, run);
+            m_xor = x;
+            m_pos += run;
+            i += run;
+            continue;
+        }
+        parseLocked(bytes[i++]);
+    }
 }
 
 void ANTFramer::parseLocked(uint8_t b)
@@ -120,7 +134,7 @@ void ANTFramer::parseLocked(uint8_t b)
     storeMessageLocked(m_frame[2], m_frame + 3, m_frame[1]);
 }
 
-void ANTFramer::storeMessageLocked(uint8_t id, const uint8_t* data, uint8_t n)
+void ANTFramer::offerToWaiters(uint8_t id, const uint8_t* data, uint8_t n)
 {
     m_waiterMutex.lock();
     for (ANTResponseWaiter* w = m_waiters; w; w = w->m_next) {
@@ -136,7 +150,14 @@ void ANTFramer::storeMessageLocked(uint8_t id, const uint8_t* data, uint8_t n)
         w->m_condition->signal();
     }
     m_waiterMutex.unlock();
+}
 
+void ANTFramer::storeMessageLocked(uint8_t id, const uint8_t* data, uint8_t n)
+{
+    // Most messages are broadcasts nobody awaits. A waiter armed after this
+    // check was armed after the message came, so it would not match anyway.
+    if (m_armed.load() > 0)
+        offerToWaiters(id, data, n);
     if (uint16_t(m_write - m_read) == uint16_t(kRingSlots - 1)) {
         raiseErrorLocked(ANT_ERROR_RING_FULL, 0);
         return;
@@ -297,6 +318,7 @@ int ANTResponseWaiter::arm(uint8_t id, const uint8_t* matchBytes, uint8_t m, ANT
         tail = &(*tail)->m_next;
     *tail = this;
     m_linked = true;
+    ++framer->m_armed;
     return 1;
 }
 
@@ -315,6 +337,7 @@ void ANTResponseWaiter::disarm()
         }
         m_linked = false;
         m_next = nullptr;
+        --framer->m_armed;
     }
 }
 

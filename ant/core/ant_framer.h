@@ -91,6 +91,7 @@ public:
 private:
     friend class ANTResponseWaiter;
     void storeMessageLocked(uint8_t id, const uint8_t* data, uint8_t n);
+    void offerToWaiters(uint8_t id, const uint8_t* data, uint8_t n);
     void raiseErrorLocked(uint8_t kind, uint8_t code);
     uint16_t peekLocked() const;
     void startFrameLocked();
@@ -113,6 +114,7 @@ private:
     OsMutex m_waiterMutex; // waiter list
     OsCondition m_condition;
     ANTResponseWaiter* m_waiters = nullptr;
+    std::atomic<uint32_t> m_armed { 0 }; // waiters in the list
     bool m_initialised = true;
 };
 
