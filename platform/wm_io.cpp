@@ -35,6 +35,8 @@ constexpr size_t kMaxConnections = 256;
 // A peer that starts a request and does not finish it within this time is
 // dropped, so a stuck or hostile peer cannot hold a connection forever.
 constexpr int64_t kRequestTimeoutMs = 10000;
+// A connection's read buffer keeps up to this much room between frames.
+constexpr size_t kKeptBufferBytes = 128 * 1024;
 
 int64_t monotonicMs()
 {
@@ -214,8 +216,13 @@ private:
     // finished (closed by the peer, or malformed).
     bool readFrom(Connection& c)
     {
+        // A read that returns less than asked found the socket empty: back
+        // to poll (which reports anything newer) instead of one more read.
+        bool drained = false;
         for (;;) {
             if (c.buf.size() < c.need) {
+                if (drained)
+                    return true;
                 size_t old = c.buf.size();
                 c.buf.resize(c.need);
                 ssize_t n = ::recv(c.fd(), c.buf.data() + old, c.need - old, 0);
@@ -236,6 +243,7 @@ private:
                 }
                 if (old == 0)
                     c.frameStartMs = monotonicMs();
+                drained = size_t(n) < c.need - old;
                 c.buf.resize(old + size_t(n));
                 if (c.buf.size() < c.need)
                     continue;
@@ -293,7 +301,9 @@ private:
         std::vector<unsigned char> record;
         if (body.flags & kFlagCopyData)
             record.assign(c.buf.begin() + sizeof(FrameHeader) + sizeof(MessageBody), c.buf.end());
-        if (c.buf.capacity() > 4096) {
+        // The buffer is kept for the next record: giving a large block back
+        // to the system and taking it again costs more than the copy.
+        if (c.buf.capacity() > kKeptBufferBytes) {
             c.buf.clear();
             c.buf.shrink_to_fit();
         }
