@@ -65,12 +65,41 @@ ThreadQueue::~ThreadQueue()
         ::close(sentFd);
 }
 
-void ThreadQueue::changed()
+void ThreadQueue::changed(bool notify)
 {
     ++generation;
-    setLevel(anyFd, anyOn, !posted.empty() || !sent.empty() || quit);
-    setLevel(sentFd, sentOn, !sent.empty());
-    cv.notify_all();
+    updateLevels();
+    if (notify)
+        cv.notify_all();
+}
+
+// Each level costs a system call per change, so it is kept only while
+// someone can be polling it: the wake descriptor from when it is handed out,
+// the sent one while the owner waits on it.
+void ThreadQueue::updateLevels()
+{
+    if (anyWatched)
+        setLevel(anyFd, anyOn, !posted.empty() || !sent.empty() || quit);
+    if (sentWatchers > 0)
+        setLevel(sentFd, sentOn, !sent.empty());
+}
+
+SentWatch::SentWatch(std::shared_ptr<ThreadQueue> q)
+    : m_queue(std::move(q))
+{
+    if (!m_queue)
+        return;
+    std::lock_guard<std::mutex> lock(m_queue->m);
+    ++m_queue->sentWatchers;
+    m_queue->updateLevels();
+}
+
+SentWatch::~SentWatch()
+{
+    if (!m_queue)
+        return;
+    std::lock_guard<std::mutex> lock(m_queue->m);
+    --m_queue->sentWatchers;
 }
 
 State& state()
@@ -346,6 +375,7 @@ LRESULT sendLocal(const std::shared_ptr<WindowRec>& w, UINT message, WPARAM wPar
     }
     // The answer, while this thread keeps serving what is sent to it.
     auto own = currentQueue(false);
+    SentWatch watch(own);
     uint64_t start = detail::nowMs();
     while (!item->done.load(std::memory_order_acquire)) {
         pollfd fds[2] = { { item->doneFd, POLLIN, 0 }, { own ? own->sentFd : -1, POLLIN, 0 } };
@@ -404,12 +434,18 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
     item->record = std::move(record);
     item->id = body.id;
     item->fate = std::move(fate);
-    std::lock_guard<std::mutex> lock(w->queue->m);
-    if (uint32_t status = queueStatus(*w); status != kStatusOk)
-        return status;
-    item->channel = std::move(channel);
-    w->queue->sent.push_back(std::move(item));
-    w->queue->changed();
+    std::shared_ptr<ThreadQueue> q = w->queue;
+    {
+        std::lock_guard<std::mutex> lock(q->m);
+        if (uint32_t status = queueStatus(*w); status != kStatusOk)
+            return status;
+        item->channel = std::move(channel);
+        q->sent.push_back(std::move(item));
+        q->changed(false);
+    }
+    // Woken once the lock is free, so the owner does not wake only to wait
+    // for it.
+    q->cv.notify_all();
     return kStatusOk;
 }
 
@@ -522,7 +558,12 @@ void setThreadMessageFilter(MessageFilter filter)
 int messageWakeFd()
 {
     auto q = currentQueue(true);
-    return q ? q->anyFd : -1;
+    if (!q)
+        return -1;
+    std::lock_guard<std::mutex> lock(q->m);
+    q->anyWatched = true;
+    q->updateLevels();
+    return q->anyFd;
 }
 
 } // namespace ce

@@ -123,6 +123,7 @@ std::shared_ptr<Link> request(uint32_t pid, uint16_t kind, MessageBody& body, co
 int awaitReply(Link& link, uint32_t id, uint64_t start, DWORD timeoutMs, const std::shared_ptr<ThreadQueue>& own,
     ReplyBody* out)
 {
+    SentWatch watch(own);
     for (;;) {
         auto it = link.arrived.find(id);
         if (it != link.arrived.end()) {

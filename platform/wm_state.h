@@ -62,12 +62,30 @@ struct ThreadQueue {
     int sentFd = -1;
     bool anyOn = false;
     bool sentOn = false;
+    bool anyWatched = false; // anyFd was handed out
+    int sentWatchers = 0; // waits of the owner that poll sentFd
     MessageFilter filter; // used by the owner thread only
 
     ThreadQueue();
     ~ThreadQueue();
-    // Call with m held after any change.
-    void changed();
+    // Call with m held after any change. Without notify the caller wakes
+    // cv itself, after letting go of m.
+    void changed(bool notify = true);
+    // With m held: brings the watched descriptors' levels up to date.
+    void updateLevels();
+};
+
+// For its lifetime the queue's sentFd follows whether sends are pending, so
+// the owner thread can poll it while it waits.
+class SentWatch {
+public:
+    explicit SentWatch(std::shared_ptr<ThreadQueue> q);
+    ~SentWatch();
+    SentWatch(const SentWatch&) = delete;
+    SentWatch& operator=(const SentWatch&) = delete;
+
+private:
+    std::shared_ptr<ThreadQueue> m_queue;
 };
 
 struct WindowRec {
