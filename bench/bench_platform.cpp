@@ -1,11 +1,13 @@
 // The platform layer's hot paths: a message through a named queue (every
-// Zero Config event and every ANT chunk takes it) and a registry read.
+// Zero Config event and every ANT chunk takes it) and the registry: a read
+// beside a bare scan of its file, and filling a key one value at a time.
 #include "platform/msgqueue.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -47,14 +49,83 @@ void QueueRoundTrip(benchmark::State& state)
 }
 BENCHMARK(QueueRoundTrip);
 
+const char* const kBenchKey = "Software\\Kivo\\common";
+
+void fill(const std::string& key, int n)
+{
+    for (int i = 0; i < n; ++i)
+        ce::reg::setString(ce::reg::Root::LocalMachine, key, "v" + std::to_string(i), "x" + std::to_string(i));
+}
+
+// A registry of range(0) values; the one read sits in the middle.
 void RegistryRead(benchmark::State& state)
 {
     BenchRoot root;
-    for (int i = 0; i < 50; ++i)
-        ce::reg::setString(ce::reg::Root::LocalMachine, "Software\\Kivo\\common", "v" + std::to_string(i), "x");
+    const int n = int(state.range(0));
+    fill(kBenchKey, n);
+    const std::string name = "v" + std::to_string(n / 2);
     for (auto _ : state)
-        benchmark::DoNotOptimize(ce::reg::getString(ce::reg::Root::LocalMachine, "Software\\Kivo\\common", "v7"));
+        benchmark::DoNotOptimize(ce::reg::getString(ce::reg::Root::LocalMachine, kBenchKey, name));
 }
-BENCHMARK(RegistryRead);
+BENCHMARK(RegistryRead)->Arg(10)->Arg(1000);
+
+// The bare work of a read from the file: open it, read it whole and find the
+// value's line.
+void RegistryRead_Floor(benchmark::State& state)
+{
+    BenchRoot root;
+    const int n = int(state.range(0));
+    fill(kBenchKey, n);
+    const std::string file = root.path + "/registry.txt";
+    const std::string needle = "\tv" + std::to_string(n / 2) + "\ts\t";
+    std::string text;
+    for (auto _ : state) {
+        text.clear();
+        std::FILE* f = std::fopen(file.c_str(), "rb");
+        char buffer[65536];
+        size_t got;
+        while (f && (got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            text.append(buffer, got);
+        if (f)
+            std::fclose(f);
+        size_t at = text.find(needle);
+        std::string value;
+        if (at != std::string::npos) {
+            at += needle.size();
+            value = text.substr(at, text.find('\n', at) - at);
+        }
+        benchmark::DoNotOptimize(value);
+    }
+}
+BENCHMARK(RegistryRead_Floor)->Arg(10)->Arg(1000);
+
+// Setting range(0) values one by one into an emptied key; the floor does the
+// same ten times over with a tenth of the values, so a ratio near 1 means the
+// cost grows linearly with the number of values.
+void RegistryFill(benchmark::State& state)
+{
+    BenchRoot root;
+    for (auto _ : state) {
+        fill("Fill", int(state.range(0)));
+        state.PauseTiming();
+        ce::reg::deleteKey(ce::reg::Root::LocalMachine, "Fill");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(RegistryFill)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void RegistryFill_Floor(benchmark::State& state)
+{
+    BenchRoot root;
+    for (auto _ : state) {
+        for (int round = 0; round < 10; ++round) {
+            fill("Fill", int(state.range(0)) / 10);
+            state.PauseTiming();
+            ce::reg::deleteKey(ce::reg::Root::LocalMachine, "Fill");
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(RegistryFill_Floor)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,0 +1,212 @@
+// Window messages to another process: a send's round trip and a 64 KB
+// WM_COPYDATA record, each beside the same request and reply on a kept
+// Unix-domain socket to the same process.
+#include "platform/paths.h"
+#include "platform/wm.h"
+
+#include <benchmark/benchmark.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// A fresh device root with the peer process running in it.
+class PeerProcess {
+public:
+    PeerProcess()
+    {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "kivo-bench-wm-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            return;
+        m_root = tmpl;
+        m_previous = ce::deviceRoot();
+        ce::setDeviceRoot(m_root);
+        ::setenv("KIVO_DEVICE_ROOT", m_root.c_str(), 1);
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        char* argv[] = { const_cast<char*>(KIVO_BENCH_WM_PEER), nullptr };
+        if (posix_spawn(&m_pid, KIVO_BENCH_WM_PEER, &actions, nullptr, argv, environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        std::string line;
+        char c;
+        pollfd p { out[0], POLLIN, 0 };
+        while (m_pid > 0 && ::poll(&p, 1, 10000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n')
+            line += c;
+        ::close(out[0]);
+        if (line == "ready")
+            m_window = ce::findWindow("KivoBenchPeer", nullptr);
+    }
+    ~PeerProcess()
+    {
+        if (m_socket >= 0)
+            ::close(m_socket);
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (!m_root.empty()) {
+            ce::setDeviceRoot(m_previous);
+            std::error_code ec;
+            std::filesystem::remove_all(m_root, ec);
+        }
+    }
+    ce::HWND window() const { return m_window; }
+
+    // The floor's kept connection.
+    int socket()
+    {
+        if (m_socket >= 0)
+            return m_socket;
+        const std::string path = m_root + "/bench-echo.sock";
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        m_socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(m_socket);
+            m_socket = -1;
+        }
+        return m_socket;
+    }
+
+private:
+    std::string m_root;
+    std::string m_previous;
+    pid_t m_pid = -1;
+    ce::HWND m_window = nullptr;
+    int m_socket = -1;
+};
+
+bool writeFull(int fd, const void* data, size_t n)
+{
+    auto* p = static_cast<const char*>(data);
+    while (n > 0) {
+        ssize_t r = ::write(fd, p, n);
+        if (r <= 0)
+            return false;
+        p += r;
+        n -= size_t(r);
+    }
+    return true;
+}
+
+bool readFull(int fd, void* data, size_t n)
+{
+    auto* p = static_cast<char*>(data);
+    while (n > 0) {
+        ssize_t r = ::read(fd, p, n);
+        if (r <= 0)
+            return false;
+        p += r;
+        n -= size_t(r);
+    }
+    return true;
+}
+
+// One request and its answer on the kept socket.
+int64_t socketRequest(int fd, uint64_t w, uint64_t l, const std::vector<char>& body)
+{
+    const uint64_t head[3] = { w, l, body.size() };
+    int64_t answer = -1;
+    if (!writeFull(fd, head, sizeof head) || (!body.empty() && !writeFull(fd, body.data(), body.size()))
+        || !readFull(fd, &answer, sizeof answer))
+        return -1;
+    return answer;
+}
+
+void WindowSend(benchmark::State& state)
+{
+    PeerProcess peer;
+    if (!peer.window()) {
+        state.SkipWithError("no peer window");
+        return;
+    }
+    for (auto _ : state) {
+        if (ce::sendMessage(peer.window(), ce::WM_USER, 2, 3) != 5) {
+            state.SkipWithError("wrong answer");
+            break;
+        }
+    }
+}
+BENCHMARK(WindowSend)->UseRealTime();
+
+void WindowSend_Floor(benchmark::State& state)
+{
+    PeerProcess peer;
+    int fd = peer.socket();
+    if (fd < 0) {
+        state.SkipWithError("no peer socket");
+        return;
+    }
+    const std::vector<char> none;
+    for (auto _ : state) {
+        if (socketRequest(fd, 2, 3, none) != 5) {
+            state.SkipWithError("wrong answer");
+            break;
+        }
+    }
+}
+BENCHMARK(WindowSend_Floor)->UseRealTime();
+
+void WindowCopyData(benchmark::State& state)
+{
+    PeerProcess peer;
+    if (!peer.window()) {
+        state.SkipWithError("no peer window");
+        return;
+    }
+    std::vector<char> record(size_t(state.range(0)), 'k');
+    ce::COPYDATASTRUCT copy { 7, ce::DWORD(record.size()), record.data() };
+    for (auto _ : state) {
+        if (ce::sendMessage(peer.window(), ce::WM_COPYDATA, 0, reinterpret_cast<ce::LPARAM>(&copy))
+            != ce::LRESULT(record.size())) {
+            state.SkipWithError("wrong answer");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
+}
+BENCHMARK(WindowCopyData)->Arg(64 << 10)->UseRealTime();
+
+void WindowCopyData_Floor(benchmark::State& state)
+{
+    PeerProcess peer;
+    int fd = peer.socket();
+    if (fd < 0) {
+        state.SkipWithError("no peer socket");
+        return;
+    }
+    const std::vector<char> record(size_t(state.range(0)), 'k');
+    for (auto _ : state) {
+        if (socketRequest(fd, 7, 0, record) != int64_t(record.size())) {
+            state.SkipWithError("wrong answer");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
+}
+BENCHMARK(WindowCopyData_Floor)->Arg(64 << 10)->UseRealTime();
+
+} // namespace
