@@ -68,6 +68,10 @@ struct Config {
     int scanDelayMs = 200;
     int associationDelayMs = 300;
     int addressDelayMs = 500;
+    // How long the old association (and its address) stays after the
+    // preferred list changed, as a real adapter stays on its network while
+    // it tries the new one; 0 drops it at once.
+    int associationLingerMs = 0;
     std::vector<Network> networks;
     std::vector<OtherAdapter> others;
 };
@@ -221,6 +225,7 @@ Config parseWorld(const std::string& content)
     c.scanDelayMs = integer(root, "scanDelayMs", c.scanDelayMs, 0, 600000, "world");
     c.associationDelayMs = integer(root, "associationDelayMs", c.associationDelayMs, 0, 600000, "world");
     c.addressDelayMs = integer(root, "addressDelayMs", c.addressDelayMs, 0, 600000, "world");
+    c.associationLingerMs = integer(root, "associationLingerMs", 0, 0, 600000, "world");
 
     const Json::Value& nets = root["networks"];
     if (!nets.isNull() && !nets.isArray())
@@ -387,6 +392,10 @@ public:
     bool joinedSinceAppear = false;
     bool associated = false;
     bool addressed = false;
+    // The association is the one from before the preferred list changed,
+    // kept until lingerGen's timer ends it or the new join replaces it.
+    bool lingering = false;
+    unsigned lingerGen = 0;
     Network joined;
     ce::WZC_CONTEXT context { 3000, 2000, 60000, 60000 };
     int failAdapterInfo = 0;
@@ -482,6 +491,26 @@ public:
     {
         ++joinGen;
         associated = addressed = false;
+        lingering = false;
+    }
+
+    // The preferred list changed: the association ends now, or after the
+    // linger time while a new join is tried.
+    void leaveForNewList()
+    {
+        if (!associated || cfg.associationLingerMs <= 0) {
+            disassociate();
+            return;
+        }
+        ++joinGen;
+        lingering = true;
+        unsigned gen = ++lingerGen;
+        after(cfg.associationLingerMs, [this, gen] {
+            if (gen != lingerGen || !lingering)
+                return;
+            lingering = false;
+            associated = addressed = false;
+        });
     }
 
     const Network* inRange(const ce::WZC_WLAN_CONFIG& rec) const
@@ -497,7 +526,10 @@ public:
     void startJoin()
     {
         joinedSinceAppear = true;
-        disassociate();
+        if (lingering)
+            ++joinGen; // the old association stays until it times out or is replaced
+        else
+            disassociate();
         unsigned gen = joinGen;
         const ce::WZC_WLAN_CONFIG* target = nullptr;
         const Network* net = nullptr;
@@ -525,6 +557,8 @@ public:
                 return;
             }
             associated = true;
+            addressed = false;
+            lingering = false;
             joined = network;
             writeEventLocked(ce::WZC_EVENT_SUCCESSFUL_ASSOCIATION, network.ssid);
             if (network.address.empty())
@@ -939,7 +973,7 @@ DWORD setInterface(DWORD inFlags, ce::INTF_ENTRY_EX* e, DWORD* outFlags)
         if (count)
             std::memcpy(copy.data(), recs, count * sizeof(ce::WZC_WLAN_CONFIG));
         w->storePreferred(copy.data(), count, index);
-        w->disassociate();
+        w->leaveForNewList();
         join = true;
     }
     if (join && w->zeroConfig && !w->preferred.empty())

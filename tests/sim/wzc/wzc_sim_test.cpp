@@ -280,6 +280,42 @@ TEST_F(SimWzcJoin, JoinsTheFirstPreferredNetworkInRange)
     EXPECT_EQ(events(1), (std::vector<std::string> { "10:" }));
 }
 
+TEST_F(SimWzcJoin, OldAssociationLingersAfterTheListChangesUntilReplacedOrTimedOut)
+{
+    const std::string networks = R"("networks": [
+        { "ssid": "Open1", "privacy": "none", "address": "10.0.0.7", "dhcpServer": "10.0.0.1" },
+        { "ssid": "Open2", "privacy": "none", "address": "10.0.0.8", "dhcpServer": "10.0.0.1" },
+        { "ssid": "Wpa", "privacy": "AES", "authentication": "WPA2PSK", "key": "secret99" } ] })";
+    world(R"({ "scanDelayMs": 10, "associationDelayMs": 10, "addressDelayMs": 10, "associationLingerMs": 600000, )"
+        + networks);
+    ASSERT_TRUE(waitFor([&] { return !m_svc.interfaces().empty(); }));
+    ASSERT_EQ(setPreferred({ network("Open1", 1, 0) }), 0u);
+    EXPECT_EQ(events(3), (std::vector<std::string> { "1:Open1", "3:Open1", "14:Open1" }));
+
+    // A join that fails (no key) leaves the old network associated, address and all.
+    ASSERT_EQ(setPreferred({}), 0u);
+    ASSERT_EQ(setPreferred({ network("Wpa", 6, 7) }), 0u);
+    EXPECT_EQ(events(2), (std::vector<std::string> { "1:Wpa", "2:Wpa" }));
+    auto st = sim::status();
+    EXPECT_TRUE(st.associated && st.hasAddress);
+    EXPECT_EQ(st.associatedSsid, "Open1");
+
+    // A join that succeeds replaces it, its own address coming later.
+    ASSERT_EQ(setPreferred({ network("Open2", 1, 0) }), 0u);
+    EXPECT_EQ(events(3), (std::vector<std::string> { "1:Open2", "3:Open2", "14:Open2" }));
+    EXPECT_EQ(sim::status().associatedSsid, "Open2");
+
+    // Without a join the association ends once the linger time is over.
+    world(R"({ "scanDelayMs": 10, "associationDelayMs": 10, "addressDelayMs": 10, "associationLingerMs": 20, )"
+        + networks);
+    ASSERT_TRUE(waitFor([&] { return !m_svc.interfaces().empty(); }));
+    ASSERT_EQ(setPreferred({ network("Open1", 1, 0) }), 0u);
+    EXPECT_EQ(events(3).size(), 3u);
+    ASSERT_EQ(setPreferred({ network("Elsewhere", 1, 0) }), 0u);
+    EXPECT_TRUE(waitFor([] { return !sim::status().associated; }));
+    EXPECT_FALSE(sim::status().hasAddress);
+}
+
 TEST_F(SimWzcJoin, KeyDecidesTheAssociation)
 {
     ce::WZC_WLAN_CONFIG good = network("Wpa", 6, 7);
