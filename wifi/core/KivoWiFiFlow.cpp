@@ -260,6 +260,7 @@ void KivoWiFiFlow::pushViewId(int id)
 
 void KivoWiFiFlow::switchView(int id, int mode)
 {
+    const unsigned generation = ++m_switchGeneration;
     hideAllViews();
     m_nav.enter(id, mode);
     m_AlertSign = false;
@@ -269,6 +270,10 @@ void KivoWiFiFlow::switchView(int id, int mode)
     if (isScreenViewId(id)) {
         QWidget* v = ensureView(id);
         prepareView(id, mode, v);
+        // A screen's setup may itself switch (the searching screen without a
+        // saved network opens the network list): that later switch stands.
+        if (generation != m_switchGeneration)
+            return;
         v->show();
         if (id == ALERT_VIEW_ID) {
             // The sync screen starts afresh after every alert.
@@ -573,6 +578,11 @@ int KivoWiFiFlow::currentAPIndex()
 bool KivoWiFiFlow::isConnectStatus()
 {
     return m_configWiFi.isConnected();
+}
+
+bool KivoWiFiFlow::isConnectedTo(const QString& ssid)
+{
+    return !ssid.isEmpty() && m_configWiFi.associatedSsid() == ssid && m_configWiFi.isConnected();
 }
 
 void KivoWiFiFlow::clearEapolSettings()

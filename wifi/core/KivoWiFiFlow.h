@@ -102,7 +102,7 @@ public:
     void setStatusGraceCount(int polls) { m_graceCount = polls; }
     int statusGraceCount() const { return m_graceCount; }
     void restartStatusTimer();
-    // The network list holds the poll while it rescans or a login is pending.
+    // The network list and the searching screen hold the poll at times.
     void stopStatusTimer() { m_statusTimer.stop(); }
     bool isStatusTimerActive() const { return m_statusTimer.isActive(); }
 
@@ -157,6 +157,9 @@ public:
     // when none.
     int currentAPIndex();
     bool isConnectStatus();
+    // Connected (associated with a usable address) to the network named
+    // ssid: an association that lingers from another network does not count.
+    bool isConnectedTo(const QString& ssid);
     // Empties the preferred list, the login state and the EAPOL registry group.
     void clearEapolSettings();
     // One line to the connection log, when logging is on.
@@ -197,6 +200,7 @@ private:
     CMyConfigWiFi m_configWiFi;
     QPointer<QWidget> m_views[KEYBOARD_VIEW_ID + 1];
     kivowifi::ViewNavigator m_nav;
+    unsigned m_switchGeneration = 0; // counts switches, so a nested one is noticed
     bool m_AlertSign = false;
     int m_wifiState = KIVOWIFI_STATE_UNKNOWN;
     QTimer m_statusTimer;

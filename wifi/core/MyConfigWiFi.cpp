@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QTime>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -359,6 +360,26 @@ bool CMyConfigWiFi::isAssociated()
     }
     releaseInterface(&entry);
     return associated;
+}
+
+QString CMyConfigWiFi::associatedSsid()
+{
+    ce::INTF_ENTRY_EX entry;
+    ce::DWORD flags = 0;
+    if (queryInterface(ce::WZC_FIELD_SSID | ce::WZC_FIELD_BSSID, &entry, &flags) != ce::ERROR_SUCCESS)
+        return QString();
+    QString ssid;
+    bool associated = false;
+    if ((flags & ce::WZC_FIELD_BSSID) && entry.rdBSSID.pData && entry.rdBSSID.dwDataLen >= 6)
+        for (int i = 0; i < 6; ++i)
+            associated = associated || entry.rdBSSID.pData[i] != 0;
+    if (associated && (flags & ce::WZC_FIELD_SSID) && entry.rdSSID.pData) {
+        // An SSID is at most 32 bytes, whatever length the reply claims.
+        const ce::DWORD n = std::min<ce::DWORD>(entry.rdSSID.dwDataLen, sizeof(ce::NDIS_802_11_SSID::Ssid));
+        ssid = QString::fromLatin1(reinterpret_cast<const char*>(entry.rdSSID.pData), int(n));
+    }
+    releaseInterface(&entry);
+    return ssid;
 }
 
 int CMyConfigWiFi::getIPInfo(bool* usableFlag, QString* adapterName, QString* description, QString* dhcpServer,

@@ -51,6 +51,9 @@ public:
     int indexOfVisible(const ce::WZC_WLAN_CONFIG& record) const;
     bool firstPreferredNetwork(ce::WZC_WLAN_CONFIG* out);
     bool isAssociated();
+    // The SSID of the network the adapter is associated with (8-bit text as
+    // the scan shows it); empty when not associated.
+    QString associatedSsid();
     // Adapter data for the Wi-Fi adapter; every given text receives, in
     // order: adapter name, description, DHCP server, IP address, gateway,
     // subnet mask, DHCP server again. On any failure the texts are empty and
