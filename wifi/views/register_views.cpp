@@ -2,12 +2,14 @@
 
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/views/WiFiAlertView.h"
+#include "wifi/views/WiFiConnectView.h"
 #include "wifi/views/WiFiDisabledView.h"
 #include "wifi/views/WiFiJoinNetworkView.h"
 #include "wifi/views/WiFiKeyBoardView.h"
 #include "wifi/views/WiFiListView.h"
 #include "wifi/views/WiFiMainView.h"
 #include "wifi/views/WiFiNetworkInfoView.h"
+#include "wifi/views/WiFiSearchingView.h"
 #include "wifi/views/WiFiSecurityView.h"
 #include "wifi/views/WiFiSyncView.h"
 
@@ -100,6 +102,33 @@ FlowViewOps syncOps()
     return ops;
 }
 
+FlowViewOps searchingOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiSearchingView(resolution, flow);
+    };
+    ops.setup = [](QWidget* view, int) {
+        auto* searching = static_cast<WiFiSearchingView*>(view);
+        searching->RefreshList();
+        searching->setupView();
+    };
+    ops.stop = [](QWidget* view) { static_cast<WiFiSearchingView*>(view)->stopTimers(); };
+    ops.poll = [](QWidget* view) { static_cast<WiFiSearchingView*>(view)->DoAutoConnect(); };
+    return ops;
+}
+
+FlowViewOps connectingOps()
+{
+    FlowViewOps ops;
+    ops.create = [](KivoWiFiFlow* flow, const QString& resolution) -> QWidget* {
+        return new WiFiConnectView(resolution, flow);
+    };
+    ops.setup = [](QWidget* view, int) { static_cast<WiFiConnectView*>(view)->setupView(); };
+    ops.stop = [](QWidget* view) { static_cast<WiFiConnectView*>(view)->stopTimers(); };
+    return ops;
+}
+
 template <typename View> FlowViewOps plainOps()
 {
     FlowViewOps ops;
@@ -120,6 +149,8 @@ void registerViews()
     KivoWiFiFlow::setViewOps(DISABLED_VIEW_ID, plainOps<WiFiDisabledView>());
     KivoWiFiFlow::setViewOps(INFO_VIEW_ID, plainOps<WiFiNetworkInfoView>());
     KivoWiFiFlow::setViewOps(SYNC_VIEW_ID, syncOps());
+    KivoWiFiFlow::setViewOps(SEARCHING_VIEW_ID, searchingOps());
+    KivoWiFiFlow::setViewOps(CONNECTING_VIEW_ID, connectingOps());
 }
 
 } // namespace kivowifi

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace views_test {
 
@@ -63,6 +64,30 @@ template <typename Test> QRect boundsOf(const QImage& image, const QRect& area, 
             if (test(image.pixel(x, y)))
                 box |= QRect(x, y, 1, 1);
     return box;
+}
+
+// The share of the opaque pixels of `picture` that appear unchanged in
+// `image` with the picture's top left corner at `at` (0 when it has none).
+inline double pictureShown(const QImage& image, const QImage& picture, const QPoint& at)
+{
+    const QImage p = picture.convertToFormat(QImage::Format_ARGB32);
+    int opaque = 0;
+    int shown = 0;
+    for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x) {
+            const QRgb want = p.pixel(x, y);
+            if (qAlpha(want) < 255)
+                continue;
+            ++opaque;
+            const QPoint q = at + QPoint(x, y);
+            if (!image.rect().contains(q))
+                continue;
+            const QRgb got = image.pixel(q);
+            if (std::abs(qRed(got) - qRed(want)) <= 8 && std::abs(qGreen(got) - qGreen(want)) <= 8
+                && std::abs(qBlue(got) - qBlue(want)) <= 8)
+                ++shown;
+        }
+    return opaque ? double(shown) / opaque : 0.0;
 }
 
 } // namespace views_test
