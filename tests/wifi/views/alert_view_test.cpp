@@ -55,6 +55,10 @@ protected:
     {
         ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
         root.writeFile("\\SystemDrive\\Falmo\\program\\wifi\\DebugSetting.ini", "[General]\nEnableLog=true\n");
+        // A saved network keeps the searching screen shown once an alert
+        // leads there (without one it passes on to the network list).
+        root.writeFile("\\SystemDrive\\Falmo\\program\\wifi\\WiFiSettings.ini",
+            "[Settings0]\nEncryption=WEP disabled\nAuthentication=Open\nNetwork=HomeNet\n");
         flow = std::make_unique<KivoWiFiFlow>();
         flow->setAttribute(Qt::WA_DeleteOnClose, false);
         flow->show();

@@ -83,7 +83,6 @@ TEST_F(SearchingView, NothingSavedOpensTheNetworkListOrEndsTheProgram)
         ASSERT_TRUE(v);
         // The switch the setup made stands: the searching screen stays hidden.
         EXPECT_FALSE(v->isVisible());
-        EXPECT_FALSE(flow->isStatusTimerActive());
         EXPECT_FALSE(Access::animating(*v));
         if (mode == 0) {
             EXPECT_EQ(flow->currentViewId(), MAIN_VIEW_ID);
@@ -92,6 +91,7 @@ TEST_F(SearchingView, NothingSavedOpensTheNetworkListOrEndsTheProgram)
             EXPECT_EQ(flow->currentViewId(), ALERT_VIEW_ID);
             EXPECT_EQ(flow->alertType(), ALERT_TYPE_EXIT);
             EXPECT_TRUE(flow->view(ALERT_VIEW_ID)->isVisible());
+            EXPECT_FALSE(flow->isStatusTimerActive());
             // The exit hides the buttons of the settings.
             EXPECT_FALSE(v->findChild<QPushButton*>("RefBtn")->isVisibleTo(v));
             EXPECT_FALSE(v->findChild<QPushButton*>("AutoSyncBtn")->isVisibleTo(v));
