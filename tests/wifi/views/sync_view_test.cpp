@@ -7,6 +7,7 @@
 #include "controls/core/phxPushButton.h"
 #include "platform/paths.h"
 #include "platform/wm.h"
+#include "tests/wifi/core/flow_test_support.h"
 #include "tests/wifi/sync/sync_service_fixture.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
@@ -60,17 +61,9 @@ bool isGreen(QRgb c)
     return qGreen(c) > 120 && qGreen(c) > qRed(c) + 40 && qGreen(c) > qBlue(c) + 40;
 }
 
-template <typename Pred> bool pumpUntil(Pred pred, int timeoutMs = 10000)
+template <typename Pred> bool pumpUntil(Pred pred)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
+    return kivo::test::pumpEventsUntil(pred, 10000);
 }
 
 int g_exits = 0;
