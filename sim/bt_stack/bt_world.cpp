@@ -1,0 +1,826 @@
+// The simulated stack's world: the phone, the callbacks and the thread they
+// run on, the call log and the buzzer.
+
+#include "sim/bt_stack/bt_stack_service.h"
+#include "sim/bt_stack/bt_stack_sim.h"
+
+#include "platform/debug.h"
+#include "platform/device.h"
+#include "platform/paths.h"
+
+#include <json/json.h>
+
+#include <QString>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+namespace kivo::sim::bt {
+
+namespace {
+
+std::u16string fromUtf8(const std::string& s)
+{
+    return QString::fromUtf8(s.data(), int(s.size())).toStdU16String();
+}
+
+bool parseAddress(const std::string& text, std::array<uint8_t, 6>* out)
+{
+    std::string hex;
+    for (char c : text)
+        if (c != ':' && c != '-')
+            hex += c;
+    if (hex.size() != 12)
+        return false;
+    for (int i = 0; i < 6; ++i) {
+        unsigned v = 0;
+        for (int k = 0; k < 2; ++k) {
+            const char c = hex[size_t(i * 2 + k)];
+            v <<= 4;
+            if (c >= '0' && c <= '9')
+                v |= unsigned(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                v |= unsigned(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                v |= unsigned(c - 'A' + 10);
+            else
+                return false;
+        }
+        (*out)[size_t(i)] = uint8_t(v);
+    }
+    return true;
+}
+
+class Buzzer : public ce::DeviceDriver {
+public:
+    std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD*) override;
+    std::mutex m;
+    int beeps = 0;
+};
+
+class BuzzerSession : public ce::DeviceSession {
+public:
+    explicit BuzzerSession(Buzzer* b)
+        : m_buzzer(b)
+    {
+    }
+    bool read(std::vector<uint8_t>&, size_t, ce::DWORD) override { return false; }
+    bool write(const uint8_t*, size_t) override { return false; }
+    bool ioControl(ce::DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>&, size_t,
+        ce::DWORD* error) override
+    {
+        if (code != kBuzzerIoctl || in.size() != 4) {
+            *error = ce::ERROR_INVALID_PARAMETER;
+            return false;
+        }
+        std::lock_guard<std::mutex> l(m_buzzer->m);
+        ++m_buzzer->beeps;
+        return true;
+    }
+    void close() override { }
+
+private:
+    Buzzer* m_buzzer;
+};
+
+std::unique_ptr<ce::DeviceSession> Buzzer::open(ce::DWORD, ce::DWORD*)
+{
+    return std::make_unique<BuzzerSession>(this);
+}
+
+// Everything behind one lock; callbacks run on the worker, outside the lock.
+class State {
+public:
+    static State& instance()
+    {
+        static State* s = new State; // never destroyed: callbacks may still run at exit
+        return *s;
+    }
+
+    std::mutex m;
+    World world;
+    bool loaded = false;
+    std::vector<Call> log;
+    std::set<int> kinds;
+    bool ringing = false;
+    bool inCall = false;
+    BtConnectCallback connectCb = nullptr;
+    BtHandsFreeCallback handsFreeCb = nullptr;
+    BtPimCallback pimCb = nullptr;
+    BtMessageCallback messageCb = nullptr;
+    BtMusicCallback musicCb = nullptr;
+    std::shared_ptr<Buzzer> buzzer = std::make_shared<Buzzer>();
+
+    void loadLocked()
+    {
+        World w;
+        const std::string path = ce::resolvePath(kWorldFile);
+        std::ifstream f(path, std::ios::binary);
+        if (f) {
+            std::stringstream s;
+            s << f.rdbuf();
+            std::string error;
+            if (!parseWorld(s.str(), &w, &error)) {
+                ce::debugOutput("bt_stack: " + std::string(kWorldFile) + ": " + error + "; using the default world");
+                w = World {};
+            }
+        }
+        world = w;
+        loaded = true;
+    }
+    void ensureLoaded()
+    {
+        if (!loaded)
+            loadLocked();
+    }
+
+    // Runs fn on the worker after everything queued before it.
+    void queue(std::function<void()> fn)
+    {
+        {
+            std::lock_guard<std::mutex> l(qm);
+            tasks.push_back(std::move(fn));
+            ++queued;
+        }
+        qcv.notify_all();
+    }
+    void waitIdle()
+    {
+        std::unique_lock<std::mutex> l(qm);
+        const uint64_t target = queued;
+        qcv.wait(l, [&] { return done >= target; });
+    }
+
+    std::array<uint8_t, 6> lastAddressLocked() const
+    {
+        return world.shortcuts.empty() ? std::array<uint8_t, 6> {} : world.shortcuts.back().address;
+    }
+
+    void connectionEventLocked(int connected, int kind)
+    {
+        if (connected)
+            kinds.insert(kind);
+        else
+            kinds.erase(kind);
+        const auto address = lastAddressLocked();
+        queue([this, connected, kind, address] {
+            BtConnectCallback cb;
+            {
+                std::lock_guard<std::mutex> l(m);
+                cb = connectCb;
+            }
+            if (cb)
+                cb(connected, address.data(), kind);
+        });
+    }
+
+    void handsFreeLocked(int event, std::optional<BtCallRecord> record)
+    {
+        if (event == 8)
+            ringing = true;
+        if (event == 6 || event == 7)
+            ringing = false, inCall = true;
+        if (event == 5)
+            ringing = false, inCall = false;
+        queue([this, event, record] {
+            BtHandsFreeCallback cb;
+            {
+                std::lock_guard<std::mutex> l(m);
+                cb = handsFreeCb;
+            }
+            if (cb)
+                cb(event, record ? &*record : nullptr);
+        });
+    }
+
+    void messageLocked(int event, std::optional<BtSmsRecord> sms)
+    {
+        queue([this, event, sms] {
+            BtMessageCallback cb;
+            {
+                std::lock_guard<std::mutex> l(m);
+                cb = messageCb;
+            }
+            if (cb)
+                cb(event, sms ? &*sms : nullptr);
+        });
+    }
+
+    void pimLocked(int event, int value)
+    {
+        queue([this, event, value] {
+            BtPimCallback cb;
+            {
+                std::lock_guard<std::mutex> l(m);
+                cb = pimCb;
+            }
+            if (cb)
+                cb(event, 0, value);
+        });
+    }
+
+    void musicLocked(int event, std::vector<uint8_t> data)
+    {
+        queue([this, event, data] {
+            BtMusicCallback cb;
+            {
+                std::lock_guard<std::mutex> l(m);
+                cb = musicCb;
+            }
+            if (cb)
+                cb(event, data.empty() ? nullptr : data.data());
+        });
+    }
+
+private:
+    State()
+    {
+        ce::registerDevice("BUZ1:", buzzer);
+        worker = std::thread([this] { run(); });
+        worker.detach();
+    }
+
+    void run()
+    {
+        for (;;) {
+            std::function<void()> fn;
+            {
+                std::unique_lock<std::mutex> l(qm);
+                qcv.wait(l, [&] { return !tasks.empty(); });
+                fn = std::move(tasks.front());
+                tasks.pop_front();
+            }
+            fn();
+            {
+                std::lock_guard<std::mutex> l(qm);
+                ++done;
+            }
+            qcv.notify_all();
+        }
+    }
+
+    std::mutex qm;
+    std::condition_variable qcv;
+    std::deque<std::function<void()>> tasks;
+    uint64_t queued = 0;
+    uint64_t done = 0;
+    std::thread worker;
+};
+
+BtCallRecord callRecord(const std::u16string& name, const std::u16string& number)
+{
+    BtCallRecord r {};
+    std::copy_n(name.begin(), std::min<size_t>(name.size(), 31), r.name);
+    std::copy_n(number.begin(), std::min<size_t>(number.size(), 40), r.number);
+    return r;
+}
+
+// The stack is there, and "BUZ1:" served, as soon as the simulator is loaded.
+const bool g_started = (State::instance(), true);
+
+} // namespace
+
+bool parseWorld(const std::string& json, World* out, std::string* error)
+{
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = false;
+    builder["stackLimit"] = 50;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errs;
+    if (!reader->parse(json.data(), json.data() + json.size(), &root, &errs)) {
+        *error = "not JSON: " + errs;
+        return false;
+    }
+    if (!root.isObject()) {
+        *error = "the world is not an object";
+        return false;
+    }
+    World w;
+    auto fail = [&](const std::string& what) {
+        *error = what;
+        return false;
+    };
+    if (root.isMember("init")) {
+        if (!root["init"].isBool())
+            return fail("\"init\" is not true or false");
+        w.initSucceeds = root["init"].asBool();
+    }
+    if (root.isMember("remoteName")) {
+        if (!root["remoteName"].isString())
+            return fail("\"remoteName\" is not text");
+        w.remoteName = fromUtf8(root["remoteName"].asString());
+    }
+    if (root.isMember("shortcuts")) {
+        const Json::Value& list = root["shortcuts"];
+        if (!list.isArray())
+            return fail("\"shortcuts\" is not a list");
+        for (const Json::Value& s : list) {
+            Shortcut sc;
+            if (!s.isObject() || !s["address"].isString() || !parseAddress(s["address"].asString(), &sc.address))
+                return fail("a shortcut needs an \"address\" of six hex bytes");
+            if (!s["name"].isString())
+                return fail("a shortcut needs a \"name\"");
+            sc.name = fromUtf8(s["name"].asString());
+            if (s.isMember("type")) {
+                if (!s["type"].isInt())
+                    return fail("a shortcut's \"type\" is not a number");
+                sc.type = s["type"].asInt();
+            }
+            w.shortcuts.push_back(sc);
+        }
+    }
+    if (root.isMember("refuse")) {
+        const Json::Value& list = root["refuse"];
+        if (!list.isArray())
+            return fail("\"refuse\" is not a list");
+        for (const Json::Value& p : list) {
+            if (!p.isInt())
+                return fail("\"refuse\" holds a value that is not a number");
+            w.refusedProfiles.insert(p.asInt());
+        }
+    }
+    if (root.isMember("contacts")) {
+        if (!root["contacts"].isInt() || root["contacts"].asInt() < 0 || root["contacts"].asInt() > 5000)
+            return fail("\"contacts\" is not a count from 0 to 5000");
+        w.contacts = root["contacts"].asInt();
+    }
+    if (root.isMember("tracks")) {
+        const Json::Value& list = root["tracks"];
+        if (!list.isArray())
+            return fail("\"tracks\" is not a list");
+        for (const Json::Value& t : list) {
+            if (!t.isString())
+                return fail("a track is not text");
+            w.tracks.push_back(fromUtf8(t.asString()));
+        }
+    }
+    if (root.isMember("savePath")) {
+        if (!root["savePath"].isString())
+            return fail("\"savePath\" is not text");
+        w.savePath = root["savePath"].asString();
+    }
+    if (root.isMember("failures")) {
+        const Json::Value& f = root["failures"];
+        if (!f.isObject())
+            return fail("\"failures\" is not an object");
+        for (const std::string& name : f.getMemberNames()) {
+            if (!f[name].isInt())
+                return fail("the failure of " + name + " is not a number");
+            w.failures[name] = f[name].asInt();
+        }
+    }
+    *out = w;
+    return true;
+}
+
+void reload()
+{
+    State& s = State::instance();
+    s.waitIdle();
+    std::lock_guard<std::mutex> l(s.m);
+    s.loadLocked();
+    s.log.clear();
+    s.kinds.clear();
+    s.ringing = s.inCall = false;
+    s.connectCb = nullptr;
+    s.handsFreeCb = nullptr;
+    s.pimCb = nullptr;
+    s.messageCb = nullptr;
+    s.musicCb = nullptr;
+}
+
+void setWorld(const World& w)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.world = w;
+    s.loaded = true;
+}
+
+World world()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.ensureLoaded();
+    return s.world;
+}
+
+void connectionEvent(int connected, int kind)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.connectionEventLocked(connected, kind);
+}
+
+void handsFreeEvent(int event, const std::u16string& name, const std::u16string& number)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.handsFreeLocked(event, callRecord(name, number));
+}
+
+void handsFreeEventWithoutRecord(int event)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.handsFreeLocked(event, std::nullopt);
+}
+
+void newSms(const std::u16string& name, const std::u16string& number, const std::u16string& text,
+    const std::u16string& date)
+{
+    BtSmsRecord r {};
+    std::copy_n(name.begin(), std::min<size_t>(name.size(), 31), r.name);
+    std::copy_n(number.begin(), std::min<size_t>(number.size(), 40), r.number);
+    std::copy_n(text.begin(), std::min<size_t>(text.size(), 1023), r.text);
+    std::copy_n(date.begin(), std::min<size_t>(date.size(), 32), r.date);
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.messageLocked(1, r);
+}
+
+void messageEvent(int event)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.messageLocked(event, std::nullopt);
+}
+
+void pimEvent(int event, int value)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.pimLocked(event, value);
+}
+
+void musicEvent(int event, const std::vector<uint8_t>& data)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.musicLocked(event, data);
+}
+
+void waitIdle()
+{
+    State::instance().waitIdle();
+}
+
+std::set<int> connectedKinds()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    return s.kinds;
+}
+
+bool callbacksRegistered()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    return s.connectCb && s.handsFreeCb && s.pimCb && s.messageCb;
+}
+
+std::vector<Call> calls()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    return s.log;
+}
+
+int countCalls(const std::string& name)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    return int(std::count_if(s.log.begin(), s.log.end(), [&](const Call& c) { return c.name == name; }));
+}
+
+void clearCalls()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.log.clear();
+}
+
+int buzzerBeeps()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.buzzer->m);
+    return s.buzzer->beeps;
+}
+
+void resetBuzzer()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.buzzer->m);
+    s.buzzer->beeps = 0;
+}
+
+std::vector<uint8_t> phonebookEntry(int index)
+{
+    std::vector<uint8_t> e(kBtPhonebookEntrySize, 0);
+    const std::u16string name = u"Contact " + fromUtf8(std::to_string(index + 1));
+    std::memcpy(e.data(), name.data(), name.size() * 2);
+    e[kBtPhonebookEntrySize - 1] = uint8_t(index + 1);
+    return e;
+}
+
+std::vector<uint8_t> nowPlayingEntry(int index, const std::u16string& title)
+{
+    std::vector<uint8_t> e(kBtNowPlayingEntrySize, 0);
+    const uint64_t id = uint64_t(index + 1);
+    std::memcpy(e.data(), &id, sizeof id);
+    std::memcpy(e.data() + 8, title.data(), std::min<size_t>(title.size(), 64) * 2);
+    return e;
+}
+
+// ---- the exports' side -------------------------------------------------------------------------
+
+namespace service {
+
+std::string utf8(const std::u16string& s)
+{
+    return QString::fromStdU16String(s).toStdString();
+}
+
+std::u16string text16(const char16_t* s, size_t max)
+{
+    std::u16string out;
+    if (!s)
+        return out;
+    for (size_t i = 0; i < max && s[i]; ++i)
+        out += s[i];
+    return out;
+}
+
+std::optional<int> enter(const char* name, std::vector<long> args, const std::string& text)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.ensureLoaded();
+    s.log.push_back(Call { name, std::move(args), text });
+    auto f = s.world.failures.find(name);
+    if (f != s.world.failures.end())
+        return f->second;
+    return std::nullopt;
+}
+
+int init()
+{
+    if (auto f = enter("Init"))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    return s.world.initSucceeds ? 0 : 1;
+}
+
+int getRemoteName(const uint8_t* address, char16_t* name, int maxChars)
+{
+    if (auto f = enter("GetRemoteName"))
+        return *f;
+    if (!address || !name || maxChars <= 0)
+        return 1;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    std::u16string n = s.world.remoteName;
+    for (const Shortcut& sc : s.world.shortcuts)
+        if (n.empty() && std::equal(sc.address.begin(), sc.address.end(), address))
+            n = sc.name;
+    const size_t count = std::min<size_t>(n.size(), size_t(maxChars - 1));
+    std::copy_n(n.begin(), count, name);
+    name[count] = 0;
+    return 0;
+}
+
+int connect(const uint8_t* address, int profile)
+{
+    if (auto f = enter("Connect", { profile }))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    bool known = false;
+    for (const Shortcut& sc : s.world.shortcuts)
+        known = known || (address && std::equal(sc.address.begin(), sc.address.end(), address));
+    if (!known || s.world.refusedProfiles.count(profile))
+        return 1;
+    const int kind = profile == kBtConnectAudioGateway ? kBtKindAudio
+        : profile == kBtConnectHandsFree             ? kBtKindHandsFree
+        : profile == kBtConnectSerial                ? kBtKindSerial
+                                                     : 0;
+    if (!kind)
+        return 1;
+    if (!s.kinds.count(kind))
+        s.connectionEventLocked(1, kind);
+    return 0;
+}
+
+int disconnect(const uint8_t*, int mask)
+{
+    if (auto f = enter("Disconnect", { mask }))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    const std::set<int> kinds = s.kinds;
+    for (int kind : kinds)
+        if (kind != kBtKindBle && kind != kBtKindHeartRate && kind != kBtKindSpeedCadence)
+            s.connectionEventLocked(0, kind);
+    return 0;
+}
+
+int getAllShortcuts(BtShortcut* list, int* count)
+{
+    if (auto f = enter("GetAllShortCuts"))
+        return *f;
+    if (!count)
+        return 1;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    const int n = int(s.world.shortcuts.size());
+    if (!list) {
+        *count = n;
+        return n ? 0 : 1;
+    }
+    const int take = std::min(n, *count);
+    for (int i = 0; i < take; ++i) {
+        const Shortcut& sc = s.world.shortcuts[size_t(i)];
+        BtShortcut out {};
+        std::copy(sc.address.begin(), sc.address.end(), out.address);
+        std::copy_n(sc.name.begin(), std::min<size_t>(sc.name.size(), 64), out.name);
+        out.type = sc.type;
+        list[i] = out;
+    }
+    *count = take;
+    return take ? 0 : 1;
+}
+
+void setConnectCallback(BtConnectCallback cb)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.connectCb = cb;
+}
+
+void setHandsFreeCallback(BtHandsFreeCallback cb)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.handsFreeCb = cb;
+}
+
+void setPimCallbacks(BtPimCallback pim, BtMessageCallback message)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.pimCb = pim;
+    s.messageCb = message;
+}
+
+void setMusicCallback(BtMusicCallback cb)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.musicCb = cb;
+}
+
+int answerCall()
+{
+    if (auto f = enter("HFAP_AnswerCall"))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    if (!s.ringing)
+        return 1;
+    s.handsFreeLocked(6, std::nullopt);
+    return 0;
+}
+
+int cancelCall()
+{
+    if (auto f = enter("HFAP_CancelCall"))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    if (!s.ringing && !s.inCall)
+        return 1;
+    s.handsFreeLocked(5, std::nullopt);
+    return 0;
+}
+
+int threeWay(int action)
+{
+    if (auto f = enter("HFAP_3WayCalling", { action, 0 }))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    if (action == 0) // the waiting call is turned away
+        s.handsFreeLocked(17, std::nullopt);
+    else if (action == 2) // the waiting call is taken, the other held
+        s.handsFreeLocked(6, std::nullopt);
+    return 0;
+}
+
+int dial(const std::string& number)
+{
+    if (auto f = enter("HFAP_Dial", { long(number.size()) }, number))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.handsFreeLocked(7, std::nullopt);
+    s.handsFreeLocked(10, callRecord(u"", fromUtf8(number)));
+    return 0;
+}
+
+int audioStatus()
+{
+    if (auto f = enter("HFAP_GetAudioStatus"))
+        return *f;
+    return 1;
+}
+
+int startUpdateContacts()
+{
+    if (auto f = enter("PIMStartUpdateContacts"))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.pimLocked(1, 0);
+    return 0;
+}
+
+int getContacts(void* entries, int* count)
+{
+    if (auto f = enter("PIMGetContacts", { entries ? 1 : 0 }))
+        return *f;
+    if (!count)
+        return 1;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    if (!entries) {
+        *count = s.world.contacts;
+        return 0;
+    }
+    const int take = std::min(*count, s.world.contacts);
+    for (int i = 0; i < take; ++i) {
+        const std::vector<uint8_t> e = phonebookEntry(i);
+        std::memcpy(static_cast<uint8_t*>(entries) + size_t(i) * kBtPhonebookEntrySize, e.data(), e.size());
+    }
+    *count = take;
+    return 0;
+}
+
+int sendSms(const std::u16string& number, const std::u16string& text)
+{
+    const auto f = enter("PIMSendSMS", {}, utf8(number) + ":" + utf8(text));
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.messageLocked(f ? 5 : 4, std::nullopt);
+    return f ? *f : 0;
+}
+
+int startSmsNotify()
+{
+    if (auto f = enter("PIMStartSMSNotify"))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    if (!s.kinds.count(kBtKindMessages))
+        s.connectionEventLocked(1, kBtKindMessages);
+    return 0;
+}
+
+int nowPlayingListItems()
+{
+    if (auto f = enter("AVRCP_NowPlayingListItems"))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    for (size_t i = 0; i < s.world.tracks.size(); ++i)
+        s.musicLocked(9, nowPlayingEntry(int(i), s.world.tracks[i]));
+    return 0;
+}
+
+int getSavePath(char16_t* path, int maxChars)
+{
+    if (auto f = enter("GetSavePath"))
+        return *f;
+    if (!path || maxChars <= 0)
+        return 1;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    const std::u16string p = fromUtf8(s.world.savePath);
+    if (p.size() >= size_t(maxChars))
+        return 1;
+    std::copy(p.begin(), p.end(), path);
+    path[p.size()] = 0;
+    return 0;
+}
+
+} // namespace service
+
+} // namespace kivo::sim::bt
