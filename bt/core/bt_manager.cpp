@@ -1,0 +1,1236 @@
+#include "bt/core/bt_manager.h"
+
+#include "bt/core/bt_ipc.h"
+#include "bt/core/bt_messages.h"
+#include "bt/core/bt_sdk.h"
+#include "bt/core/event_list.h"
+
+#include "platform/debug.h"
+#include "platform/device.h"
+#include "platform/paths.h"
+#include "platform/sync.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kivo::bt {
+
+namespace {
+
+constexpr ce::DWORD kAutoConnectLimitMs = 180000;
+constexpr ce::DWORD kBuzzerBeep = 0x8020243Cu;
+
+// Process-wide state. Flags are atomics written by one thread and read by
+// others; records and text sit under g_data.
+struct State {
+    std::atomic<int> mode { kModeNone };
+    std::atomic<int> callState { -1 };
+    std::atomic<int> serialLink { 0 }, handsFree { 0 }, audio { 0 }, messages { 0 };
+    std::atomic<int> bluetoothOn { 1 }, stackInitialised { 0 }, started { 0 }, phoneLinked { 0 };
+    std::atomic<int> reconnectAllowed { 1 };
+    std::atomic<int> playing { 0 }, phonebookDelivering { 0 }, smsNotifyAttempts { 0 };
+    std::atomic<int> phoneState { 0 };
+    std::atomic<int> waitingCall { 0 }, twoCallsHeld { 0 }, heldCall { 0 }, outgoing { 0 };
+    std::atomic<int> previousCallEnded { 1 }, callMinimised { 0 };
+    std::atomic<int> lastEventPosted { 0 };
+    std::atomic<int> autoConnectBusy { 0 };
+    std::atomic<int> announced { 0 };
+    std::atomic<int> messageId { 0 };
+    std::atomic<int> missed { 0 }, messagesHeld { 0 };
+    std::atomic<int> service[5] { { 1 }, { 1 }, { 1 }, { 1 }, { 1 } };
+    std::atomic<int> settings[5] { { 0 }, { 0 }, { 0 }, { 0 }, { 0 } };
+};
+
+State g;
+std::mutex g_data;
+char16_t g_connectedName[32] = {};
+char16_t g_lastPhoneName[33] = {}; // lParam of WM_STKOUTMSG_AUTOCONNECTING; stays valid
+CallRecord g_current {};
+CallRecord g_waiting {};
+TrackBlock g_track {};
+uint8_t g_playStatus[kBtPlayStatusSize] = {};
+std::vector<std::array<uint8_t, kBtNowPlayingEntrySize>> g_nowPlaying;
+std::vector<uint8_t> g_phonebook;
+bool g_phonebookCached = false;
+
+// One list for the whole run: stop empties it, nothing destroys it, so a
+// late callback or a second stop always finds it.
+EventList& notifications()
+{
+    static EventList* list = new EventList;
+    return *list;
+}
+
+// ---- time and workers -----------------------------------------------------------------------
+
+std::atomic<double> g_scale { 1.0 };
+std::mutex g_workersMutex;
+std::condition_variable g_workersCv;
+int g_workers = 0;
+
+uint64_t nowScaledMs()
+{
+    const auto real = std::chrono::steady_clock::now().time_since_epoch();
+    const double ms = double(std::chrono::duration_cast<std::chrono::microseconds>(real).count()) / 1000.0;
+    return uint64_t(ms / g_scale.load());
+}
+
+void startWorker(std::function<void()> fn)
+{
+    {
+        std::lock_guard<std::mutex> l(g_workersMutex);
+        ++g_workers;
+    }
+    ce::HANDLE h = ce::createThread([fn = std::move(fn)]() -> ce::DWORD {
+        fn();
+        std::lock_guard<std::mutex> l(g_workersMutex);
+        --g_workers;
+        g_workersCv.notify_all();
+        return 0;
+    });
+    if (h) {
+        ce::closeHandle(h);
+    } else {
+        std::lock_guard<std::mutex> l(g_workersMutex);
+        --g_workers;
+        g_workersCv.notify_all();
+    }
+}
+
+void log(const char* text)
+{
+    ce::debugOutput(text);
+}
+
+// ---- clients ------------------------------------------------------------------------------------
+
+void sendPhoneState(int state, const std::u16string& name = {})
+{
+    PhoneStateRecord r {};
+    r.state = state;
+    setField(r.name, 64, name.substr(0, 32));
+    ExternalSendRecord(WM_BTOUT_PHONE_STATE, &r, sizeof r);
+}
+
+void sendCount()
+{
+    ExternalPostMessage(WM_BTOUT_COUNT_NOTIFICATIONS, ce::WPARAM(g.missed + g.messagesHeld), 0);
+}
+
+// ---- the last phone ---------------------------------------------------------------------------
+
+bool readLastPhone(BtShortcut* out)
+{
+    int count = 0;
+    if (BtSdk::GetAllShortCuts(nullptr, &count) != 0 || count <= 0 || count > 1000) {
+        log("\r\nEEEEEEEEEEEEEEEEE:No Shortcut!!!!!!!!!!!!!!!!!!!!!!!\r\n");
+        return false;
+    }
+    std::vector<BtShortcut> list(static_cast<size_t>(count));
+    int filled = count;
+    if (BtSdk::GetAllShortCuts(list.data(), &filled) != 0 || filled <= 0 || filled > count) {
+        log("\r\nEEEEEEEEEEEEEEEEE:No Shortcut!!!!!!!!!!!!!!!!!!!!!!!\r\n");
+        return false;
+    }
+    *out = list[size_t(filled - 1)];
+    out->name[64] = 0;
+    if (out->type == 1)
+        log("\r\nEEEEEEEEEEEEEEEEE:Invalid Phone Type!!!!!!!!!!!!!!!!!!!!!!!\r\n");
+    std::lock_guard<std::mutex> l(g_data);
+    setField(g_lastPhoneName, 33, fieldText(out->name, 32));
+    return true;
+}
+
+int lastPhoneType()
+{
+    BtShortcut sc {};
+    return readLastPhone(&sc) ? sc.type : 0;
+}
+
+void readRemoteName(const uint8_t* address)
+{
+    char16_t name[33] = {};
+    if (BtSdk::GetRemoteName(address, name, 33) != 0 || !name[0])
+        BtSdk::GetRemoteName(address, name, 33);
+    name[32] = 0;
+    std::lock_guard<std::mutex> l(g_data);
+    setField(g_connectedName, 32, fieldText(name, 32));
+}
+
+bool anyLink()
+{
+    return g.serialLink || g.handsFree || g.audio || g.messages;
+}
+
+// ---- worker bodies -----------------------------------------------------------------------------
+
+void autoConnect()
+{
+    if (g.autoConnectBusy.exchange(1))
+        return;
+    if (!g.bluetoothOn) {
+        g.autoConnectBusy = 0;
+        return;
+    }
+    const uint64_t start = nowScaledMs();
+    BtShortcut phone {};
+    if (readLastPhone(&phone) && phone.type != 1) {
+        sendPhoneState(3);
+        g.phoneState = 3;
+    }
+    bool connected = false;
+    while (g.reconnectAllowed && g.stackInitialised) {
+        if (!g.bluetoothOn || g.serialLink || g.handsFree)
+            break;
+        SleepScaled(2000);
+        if (!g.bluetoothOn)
+            break;
+        if (!readLastPhone(&phone)) {
+            if (nowScaledMs() - start >= kAutoConnectLimitMs)
+                break;
+            SleepScaled(1000);
+            continue;
+        }
+        PostInternal(WM_STKOUTMSG_AUTOCONNECTING, 1, reinterpret_cast<ce::LPARAM>(g_lastPhoneName));
+        int result;
+        if (phone.type == 2) {
+            BtSdk::Connect(phone.address, kBtConnectAudioGateway);
+            result = BtSdk::Connect(phone.address, kBtConnectHandsFree);
+            if (result != 0)
+                result = BtSdk::Connect(phone.address, kBtConnectHandsFree);
+        } else if (phone.type == 3) {
+            result = BtSdk::Connect(phone.address, kBtConnectSerial);
+        } else {
+            break;
+        }
+        if (result == 0) {
+            connected = true;
+            break;
+        }
+        if (nowScaledMs() - start >= kAutoConnectLimitMs) {
+            if (g.reconnectAllowed)
+                PostInternal(WM_STKOUTMSG_AUTOCONNECTING, 0, reinterpret_cast<ce::LPARAM>(g_lastPhoneName));
+            break;
+        }
+        SleepScaled(1000);
+    }
+    // A phone that answered is reported by its connection events; only a
+    // round that gave up (or was stopped) takes the auto-connecting state back.
+    if (!connected && !anyLink() && g.phoneState == 3) {
+        sendPhoneState(1);
+        g.phoneState = 1;
+    }
+    g.autoConnectBusy = 0;
+}
+
+void startAutoConnect()
+{
+    if (g.autoConnectBusy || !g.bluetoothOn)
+        return;
+    startWorker(autoConnect);
+}
+
+void startPhonebookDownload()
+{
+    BtSdk::PIMStartUpdateContacts();
+}
+
+void smsNotify()
+{
+    if (!g.messages && g.smsNotifyAttempts < 3) {
+        ++g.smsNotifyAttempts;
+        if (BtSdk::PIMStartSMSNotify() != 0) {
+            SleepScaled(3000);
+            ++g.smsNotifyAttempts;
+            BtSdk::PIMStartSMSNotify();
+        }
+    }
+    for (int i = 0; i < 10 && !g.messages && g.bluetoothOn; ++i)
+        SleepScaled(1000);
+    if (!g.phonebookDelivering && g.smsNotifyAttempts <= 2)
+        startPhonebookDownload();
+}
+
+void musicSetup()
+{
+    BtSdk::AVRCP_RegCallBack(&OnMusicEvent);
+    BtSdk::AVRCP_GetCapabilities();
+    {
+        std::lock_guard<std::mutex> l(g_data);
+        g_nowPlaying.clear();
+    }
+    BtSdk::AVRCP_NowPlayingListItems();
+}
+
+void releaseNotification(void* record)
+{
+    delete static_cast<NotificationRecord*>(record);
+}
+
+void emptyNotifications()
+{
+    notifications().Clear(releaseNotification);
+    g.missed = 0;
+    g.messagesHeld = 0;
+}
+
+void dateNow(char16_t* field, size_t units)
+{
+    const std::time_t t = std::time(nullptr);
+    std::tm tm {};
+    localtime_r(&t, &tm);
+    char text[40];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
+        tm.tm_hour, tm.tm_min);
+    setField(field, units, QString::fromLatin1(text).toStdU16String());
+}
+
+// Each internal window gets its own heap copy; the receiver frees it.
+template <typename Record>
+void postCopies(ce::UINT message, ce::WPARAM wParam, const Record* record)
+{
+    for (ce::HWND w : InternalWindows()) {
+        Record* copy = record ? new (std::nothrow) Record(*record) : nullptr;
+        if (!ce::postMessage(w, message, wParam, reinterpret_cast<ce::LPARAM>(copy)))
+            delete copy;
+    }
+}
+
+std::string configurationDevicePath()
+{
+    return ProgramDirectoryPath() + "\\BravikConfig.dat";
+}
+
+bool isDriveRoot(const std::string& linuxPath)
+{
+    const std::string root = ce::deviceRoot();
+    std::string p = linuxPath;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    if (p == root)
+        return true;
+    // A drive: one component below the root.
+    return p.size() > root.size() && p.compare(0, root.size() + 1, root + "/") == 0
+        && p.find('/', root.size() + 1) == std::string::npos;
+}
+
+int deleteTree(const std::string& linuxPath, bool removeRoot)
+{
+    struct stat st {};
+    if (::lstat(linuxPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return 0;
+    DIR* dir = ::opendir(linuxPath.c_str());
+    if (!dir)
+        return -1;
+    bool ok = true;
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const std::string child = linuxPath + "/" + name;
+        struct stat cst {};
+        if (::lstat(child.c_str(), &cst) != 0) {
+            ok = false;
+            continue;
+        }
+        if (S_ISDIR(cst.st_mode))
+            ok = deleteTree(child, true) == 1 && ok;
+        else
+            ok = ::unlink(child.c_str()) == 0 && ok;
+    }
+    ::closedir(dir);
+    if (removeRoot && ::rmdir(linuxPath.c_str()) != 0)
+        ok = false;
+    return ok ? 1 : -1;
+}
+
+} // namespace
+
+// ---- fields --------------------------------------------------------------------------------------
+
+std::u16string fieldText(const char16_t* field, size_t units)
+{
+    size_t n = 0;
+    while (n < units && field[n])
+        ++n;
+    return std::u16string(field, n);
+}
+
+void setField(char16_t* field, size_t units, const std::u16string& text)
+{
+    if (!units)
+        return;
+    const size_t n = std::min(text.size(), units - 1);
+    std::fill(field, field + units, u'\0');
+    std::copy_n(text.begin(), n, field);
+}
+
+// ---- time ------------------------------------------------------------------------------------------
+
+void SetTimeScale(double scale)
+{
+    if (scale > 0)
+        g_scale = scale;
+}
+
+void SleepScaled(ce::DWORD ms)
+{
+    ce::sleep(ce::DWORD(std::ceil(double(ms) * g_scale.load())));
+}
+
+void RunWorker(std::function<void()> fn)
+{
+    startWorker(std::move(fn));
+}
+
+bool WaitForWorkers(ce::DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> l(g_workersMutex);
+    return g_workersCv.wait_for(l, std::chrono::milliseconds(timeoutMs), [] { return g_workers == 0; });
+}
+
+// ---- start and stop -----------------------------------------------------------------------------
+
+int BtManagerStart()
+{
+    if (g.stackInitialised) {
+        BtSdk::SetPairable(1, 1, 1);
+    } else {
+        if (BtSdk::Init() != 0) {
+            log("***[BTManager] BCESDK_Init failed\r\n");
+            return 0;
+        }
+        g.stackInitialised = 1;
+    }
+    g.bluetoothOn = 1;
+    g.started = 1;
+    notifications();
+
+    BtSdk::RegisterConnectCallback(&OnConnectionEvent);
+    BtSdk::HFAP_RegisterCallback(&OnHandsFreeEvent, 0);
+    BtSdk::PIMRegisterCallbackEx(&OnPimCallback, -1, &OnNewMessage);
+
+    BtConfigRecord cfg;
+    LoadConfiguration(&cfg);
+    cfg.bluetoothOn = 1;
+    SaveConfiguration(&cfg);
+
+    PostInternal(WM_STKOUTMSG_BTSTATUS, 1, 0);
+    sendPhoneState(1);
+    g.phoneState = 1;
+
+    BtShortcut phone {};
+    if (readLastPhone(&phone)) {
+        {
+            std::lock_guard<std::mutex> l(g_data);
+            setField(g_connectedName, 32, fieldText(phone.name, 32));
+        }
+        startAutoConnect();
+    }
+    return 1;
+}
+
+int BtManagerStop()
+{
+    BtSdk::SetPairable(0, 0, 0);
+    g.bluetoothOn = 0;
+    BtShortcut phone {};
+    if (readLastPhone(&phone))
+        BtSdk::Disconnect(phone.address, kBtDisconnectPhone);
+    g.phonebookDelivering = 0;
+    emptyNotifications();
+    sendCount();
+    BtConfigRecord cfg;
+    LoadConfiguration(&cfg);
+    cfg.bluetoothOn = 0;
+    SaveConfiguration(&cfg);
+    PostInternal(WM_STKOUTMSG_BTSTATUS, 0, 0);
+    sendPhoneState(0);
+    g.phoneState = 0;
+    g.started = 0;
+    return 1;
+}
+
+int GetPhoneState()
+{
+    return g.phoneState;
+}
+
+void SetPhoneState(int state)
+{
+    g.phoneState = state;
+}
+
+int GetConnectedPhoneName(char16_t* buffer)
+{
+    std::lock_guard<std::mutex> l(g_data);
+    if (!g.phoneLinked) {
+        std::fill(buffer, buffer + 32, u'\0');
+        return 0;
+    }
+    std::copy_n(g_connectedName, 32, buffer);
+    buffer[31] = 0;
+    return 1;
+}
+
+std::u16string ConnectedPhoneName()
+{
+    std::lock_guard<std::mutex> l(g_data);
+    return fieldText(g_connectedName, 32);
+}
+
+// ---- calls and music --------------------------------------------------------------------------
+
+int DialNumber(const std::u16string& number)
+{
+    if (!g.service[0] || g.mode != kModeStack)
+        return 0;
+    // The dial string goes out in the 8-bit code page.
+    const QByteArray text = QString::fromStdU16String(number).toLatin1();
+    return BtSdk::HFAP_Dial(text.constData(), text.size()) == 0 ? 1 : 0;
+}
+
+int AnswerCall()
+{
+    if (g.mode != kModeStack)
+        return 0;
+    if (g.waitingCall) {
+        BtSdk::HFAP_3WayCalling(2, 0);
+        g.twoCallsHeld = 1;
+        g.waitingCall = 0;
+        if (g.callMinimised)
+            PostInternal(WM_INCALLMINMSG, 0, 0);
+        return 1;
+    }
+    return BtSdk::HFAP_AnswerCall() == 0 ? 1 : 0;
+}
+
+int RejectOrHangUp()
+{
+    if (g.mode != kModeStack)
+        return 0;
+    if (g.twoCallsHeld) {
+        BtSdk::HFAP_3WayCalling(1, 0);
+        g.twoCallsHeld = 0;
+        return 1;
+    }
+    if (g.waitingCall) {
+        g.waitingCall = 0;
+        g.heldCall = 1;
+        BtSdk::HFAP_3WayCalling(0, 0);
+        return 1;
+    }
+    return BtSdk::HFAP_CancelCall() == 0 ? 1 : 0;
+}
+
+// Volume and voice language exist only on the serial link, which is not
+// part of this build.
+int CallVolumeUp() { return 0; }
+int CallVolumeDown() { return 0; }
+int MusicVolumeUp() { return 0; }
+int MusicVolumeDown() { return 0; }
+int SetVoiceLanguage(int) { return 0; }
+
+int MusicPlayPause()
+{
+    if (g.mode != kModeStack)
+        return 0;
+    return (g.playing ? BtSdk::AVRCPForcePause() : BtSdk::AVRCPForcePlay()) == 0 ? 1 : 0;
+}
+
+int MusicPrevious()
+{
+    return g.mode == kModeStack && BtSdk::AVRCPPlayLast() == 0 ? 1 : 0;
+}
+
+int MusicNext()
+{
+    return g.mode == kModeStack && BtSdk::AVRCPPlayNext() == 0 ? 1 : 0;
+}
+
+int SendEmergencyMessage(const std::u16string& number, const std::u16string& text)
+{
+    if (g.mode != kModeStack)
+        return 0;
+    const std::u16string n = number.substr(0, 29);
+    const std::u16string t = text.substr(0, 1023);
+    return BtSdk::PIMSendSMS(n.c_str(), t.c_str()) == 0 ? 1 : 0;
+}
+
+int DisconnectPhone()
+{
+    if (!anyLink())
+        return 0;
+    BtShortcut phone {};
+    if (!readLastPhone(&phone))
+        return 0;
+    return BtSdk::Disconnect(phone.address, kBtDisconnectPhone) == 0 ? 1 : 0;
+}
+
+// ---- notifications ----------------------------------------------------------------------------
+
+NotificationRecord* AddNotification(int type, const void* record)
+{
+    if (!record || (type != kNotificationMissedCall && type != kNotificationMessage))
+        return nullptr;
+    auto* n = new (std::nothrow) NotificationRecord {};
+    if (!n)
+        return nullptr;
+    n->type = type;
+    if (type == kNotificationMissedCall) {
+        const auto* call = static_cast<const CallRecord*>(record);
+        setField(n->number, 41, fieldText(call->number, 41));
+        setField(n->name, 32, fieldText(call->name, 32));
+        dateNow(n->date, 32);
+        ++g.missed;
+    } else {
+        const auto* sms = static_cast<const SmsRecord*>(record);
+        n->id = sms->id;
+        setField(n->name, 32, fieldText(sms->name, 32));
+        setField(n->number, 41, fieldText(sms->number, 41));
+        setField(n->text, 1024, fieldText(sms->text, 1024));
+        setField(n->date, 32, fieldText(sms->date, 33));
+        ++g.messagesHeld;
+    }
+    sendCount();
+    notifications().Append(n);
+    return n;
+}
+
+int RemoveNotification(const NotificationRecord* record)
+{
+    if (!record)
+        return 0;
+    void* found = notifications().Find([&](void* p) {
+        const auto* n = static_cast<const NotificationRecord*>(p);
+        if (n->type != record->type || std::memcmp(n->number, record->number, sizeof n->number) != 0
+            || std::memcmp(n->date, record->date, 32) != 0)
+            return true;
+        if (n->type == kNotificationMessage && std::memcmp(n, record, kNotificationComparedBytes) != 0)
+            return true;
+        return false;
+    });
+    if (!found || !notifications().Unlink(found))
+        return 0;
+    const int type = static_cast<NotificationRecord*>(found)->type;
+    delete static_cast<NotificationRecord*>(found);
+    if (type == kNotificationMissedCall)
+        g.missed = std::max(0, g.missed - 1);
+    else
+        g.messagesHeld = std::max(0, g.messagesHeld - 1);
+    sendCount();
+    return 1;
+}
+
+NotificationRecord* FindMissedCall(const char16_t* number)
+{
+    char16_t key[41] = {};
+    setField(key, 41, fieldText(number, 41));
+    return static_cast<NotificationRecord*>(notifications().FindLast([&](void* p) {
+        const auto* n = static_cast<const NotificationRecord*>(p);
+        return n->type == kNotificationMissedCall && std::memcmp(n->number, key, sizeof key) == 0;
+    }));
+}
+
+int MarkMessageRead(const NotificationRecord* record)
+{
+    int position = 0;
+    int result = 0;
+    notifications().Find([&](void* p) {
+        auto* n = static_cast<NotificationRecord*>(p);
+        if (n->type != kNotificationMessage)
+            return true;
+        ++position;
+        if (std::memcmp(n, record, kNotificationComparedBytes) != 0)
+            return true;
+        n->read = 1;
+        result = position;
+        return false;
+    });
+    return result;
+}
+
+int MissedCallCount()
+{
+    return g.missed;
+}
+
+int MessageCount()
+{
+    return g.messagesHeld;
+}
+
+// ---- configuration ----------------------------------------------------------------------------
+
+std::string ProgramDirectoryPath()
+{
+    std::string dir = ce::programDirectory();
+    while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/'))
+        dir.pop_back();
+    return dir;
+}
+
+int ProgramDirectory(char16_t* buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    setField(buffer, size_t(size), QString::fromStdString(ProgramDirectoryPath()).toStdU16String());
+    return 1;
+}
+
+std::string ConfigurationPath()
+{
+    return configurationDevicePath();
+}
+
+int LoadConfiguration(BtConfigRecord* record)
+{
+    *record = BtConfigRecord {};
+    const int fd = ::open(ce::resolvePath(configurationDevicePath()).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    uint8_t bytes[sizeof(BtConfigRecord)];
+    size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::read(fd, bytes + got, sizeof bytes - got);
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    ::close(fd);
+    // Whole fields only: a short file keeps the defaults of what it lacks.
+    int32_t* fields = reinterpret_cast<int32_t*>(record);
+    for (size_t i = 0; i < got / 4; ++i)
+        std::memcpy(&fields[i], bytes + i * 4, 4);
+    return got == sizeof bytes ? 1 : 0;
+}
+
+int SaveConfiguration(const BtConfigRecord* record)
+{
+    const std::string devicePath = configurationDevicePath();
+    const std::string path = ce::resolvePath(devicePath, true);
+    bool noSpace = false;
+    bool ok = false;
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    const auto free = ce::freeSpace(devicePath);
+    if (!exists && free && *free < sizeof(BtConfigRecord)) {
+        noSpace = true;
+    } else {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            const ssize_t n = ::write(fd, record, sizeof *record);
+            ok = n == ssize_t(sizeof *record);
+            if (!ok && n < 0 && (errno == ENOSPC || errno == EDQUOT))
+                noSpace = true;
+            else if (!ok && n >= 0)
+                noSpace = true; // a short write: the drive filled up
+            if (::close(fd) != 0 && errno == ENOSPC) {
+                ok = false;
+                noSpace = true;
+            }
+        } else if (errno == ENOSPC || errno == EDQUOT) {
+            noSpace = true;
+        }
+    }
+    if (noSpace) {
+        ce::setLastError(ce::ERROR_NOT_ENOUGH_MEMORY);
+        ExternalPostMessage(WM_BTOUT_MEMORY_FULL, 0, 0);
+    }
+    return ok ? 1 : 0;
+}
+
+int StoreServiceSettings(int call, int messageAlerts, int musicControl, int voiceInstruction, int message)
+{
+    const int values[5] = { call, messageAlerts, musicControl, voiceInstruction, message };
+    for (int i = 0; i < 5; ++i)
+        g.service[i] = values[i];
+    BtConfigRecord cfg;
+    LoadConfiguration(&cfg);
+    cfg.call = call;
+    cfg.messageAlerts = messageAlerts;
+    cfg.musicControl = musicControl;
+    cfg.voiceInstruction = voiceInstruction;
+    cfg.message = message;
+    return SaveConfiguration(&cfg);
+}
+
+// ---- buzzer and reset -------------------------------------------------------------------------
+
+int Buzz(int type)
+{
+    const int cycles = type == 1 ? 3 : type == 2 ? 1 : 0;
+    for (int c = 0; c < cycles; ++c) {
+        for (int beep = 0; beep < 5; ++beep) {
+            ce::HANDLE h = ce::openDevice("BUZ1:", ce::GENERIC_READ);
+            if (h) {
+                const uint32_t value = 15;
+                ce::deviceIoControl(h, kBuzzerBeep, &value, sizeof value, nullptr, 0, nullptr);
+                ce::closeHandle(h);
+            }
+            SleepScaled(50);
+        }
+        SleepScaled(500);
+    }
+    return cycles ? 1 : 0;
+}
+
+int FactoryReset()
+{
+    const std::string dir = ProgramDirectoryPath();
+    for (const char* name : { "\\BravikConfig.dat", "\\HRData.txt", "\\CSCData.txt" }) {
+        const std::string path = ce::resolvePath(dir + name);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            ::unlink(path.c_str());
+    }
+    char16_t save[260] = {};
+    if (BtSdk::GetSavePath(save, 260) != 0 || !save[0])
+        return 0;
+    save[259] = 0;
+    const std::string devicePath = QString::fromStdU16String(fieldText(save, 260)).toStdString();
+    return DeleteDirectoryTree(devicePath, true) == 1 ? 1 : 0;
+}
+
+int DeleteDirectoryTree(const std::string& devicePath, bool removeRoot)
+{
+    if (devicePath.empty())
+        return 0;
+    const std::string path = ce::resolvePath(devicePath);
+    // The whole device, or one of its drives, is never a stack's save folder.
+    if (path.empty() || isDriveRoot(path))
+        return -1;
+    return deleteTree(path, removeRoot);
+}
+
+// ---- callbacks ------------------------------------------------------------------------------------
+
+void OnConnectionEvent(int connected, const uint8_t* address, int kind)
+{
+    if (kind == kBtKindBle)
+        return; // sensors are handled apart
+    if (connected && address)
+        readRemoteName(address);
+    if (connected)
+        g.reconnectAllowed = 1;
+    switch (kind) {
+    case kBtKindHandsFree:
+        if (connected) {
+            g.handsFree = 1;
+            if (lastPhoneType() == 2) {
+                g.mode = kModeStack;
+                startWorker(smsNotify);
+            } else {
+                startWorker([] {
+                    g.reconnectAllowed = 0;
+                    DisconnectPhone();
+                });
+            }
+        } else {
+            g.smsNotifyAttempts = 0;
+            g.phonebookDelivering = 0;
+            g.handsFree = 0;
+        }
+        break;
+    case kBtKindAudio:
+        if (connected) {
+            g.audio = 1;
+            if (lastPhoneType() == 2) {
+                g.mode = kModeStack;
+                startWorker(musicSetup);
+            }
+        } else {
+            g.audio = 0;
+            std::lock_guard<std::mutex> l(g_data);
+            g_nowPlaying.clear();
+            g_track = TrackBlock {};
+        }
+        break;
+    case kBtKindSerial:
+        if (connected) {
+            g.mode = kModeSerial;
+            g.serialLink = g.handsFree = g.audio = g.messages = 1;
+            startWorker(startPhonebookDownload);
+        } else {
+            g.phonebookDelivering = 0;
+            g.serialLink = g.handsFree = g.audio = g.messages = 0;
+            std::lock_guard<std::mutex> l(g_data);
+            g_track = TrackBlock {};
+        }
+        break;
+    case kBtKindMessages:
+        g.messages = connected ? 1 : 0;
+        break;
+    case kBtKindLinkLost:
+        if (!connected) {
+            BtShortcut phone {};
+            if (readLastPhone(&phone))
+                PostInternal(WM_STKOUTMSG_AUTOCONNECTING, 0, reinterpret_cast<ce::LPARAM>(g_lastPhoneName));
+        }
+        break;
+    default:
+        break;
+    }
+    PostInternal(WM_STKOUTMSG_CONNECT_RESULT, ce::WPARAM(connected), kind);
+    if (connected || anyLink()) {
+        g.phoneLinked = 1;
+        return;
+    }
+    g.phoneLinked = 0;
+    g.mode = kModeNone;
+    {
+        std::lock_guard<std::mutex> l(g_data);
+        std::fill(std::begin(g_connectedName), std::end(g_connectedName), u'\0');
+        g_phonebook.clear();
+        g_phonebook.shrink_to_fit();
+        g_phonebookCached = false;
+    }
+    startAutoConnect();
+    emptyNotifications();
+}
+
+void OnHandsFreeEvent(int event, const BtCallRecord* record)
+{
+    bool post = true;
+    switch (event) {
+    case 3:
+        if (BtSdk::HFAP_GetAudioStatus() == 0) {
+            log("***Transfer\r\n");
+            if (BtSdk::HFAP_Transfer() != 0)
+                log("***Trans Fail\r\n");
+        }
+        post = g.lastEventPosted;
+        break;
+    case 5: {
+        g.previousCallEnded = 1;
+        const int state = g.callState;
+        if (g.callMinimised || (g.mode == kModeSerial && state == kCallOutgoing) || state == kCallActive) {
+            char16_t number[41];
+            {
+                std::lock_guard<std::mutex> l(g_data);
+                std::copy_n(g_current.number, 41, number);
+            }
+            if (NotificationRecord* missed = FindMissedCall(number))
+                RemoveNotification(missed);
+            std::lock_guard<std::mutex> l(g_data);
+            g_current = CallRecord {};
+            g_waiting = CallRecord {};
+            g.callMinimised = 0;
+        }
+        // Every call end clears the mark, answered or not: a stale mark would
+        // keep the next unanswered call out of the missed calls.
+        g.outgoing = 0;
+        g.callState = kCallEnded;
+        break;
+    }
+    case 6:
+        g.callState = kCallActive;
+        if (g.outgoing && g.mode == kModeStack && !g.heldCall) {
+            CallRecord current;
+            {
+                std::lock_guard<std::mutex> l(g_data);
+                current = g_current;
+            }
+            AddNotification(kNotificationMissedCall, &current);
+        }
+        g.heldCall = 0;
+        break;
+    case 7:
+        g.outgoing = 1;
+        g.callState = kCallOutgoing;
+        break;
+    case 8:
+        g.callState = kCallRinging;
+        break;
+    case 10:
+    case 11:
+        if (record) {
+            std::lock_guard<std::mutex> l(g_data);
+            g_current = *record;
+        }
+        if (!g.outgoing && g.previousCallEnded && g.service[0]) {
+            g.previousCallEnded = 0;
+            CallRecord current;
+            {
+                std::lock_guard<std::mutex> l(g_data);
+                current = g_current;
+            }
+            AddNotification(kNotificationMissedCall, &current);
+        }
+        break;
+    case 15:
+        break;
+    case 16:
+        if (record) {
+            {
+                std::lock_guard<std::mutex> l(g_data);
+                g_waiting = *record;
+            }
+            AddNotification(kNotificationMissedCall, record);
+        }
+        g.waitingCall = 1;
+        break;
+    case 17:
+        g.waitingCall = 0;
+        g.heldCall = 1;
+        post = g.lastEventPosted;
+        break;
+    default:
+        g.lastEventPosted = 0;
+        return;
+    }
+    g.lastEventPosted = post ? 1 : 0;
+    if (!post || !g.service[0])
+        return;
+    CallRecord copy;
+    {
+        std::lock_guard<std::mutex> l(g_data);
+        copy = g.waitingCall ? g_waiting : g_current;
+    }
+    postCopies(WM_STKOUTMSG_DIALERINFO, ce::WPARAM(event), &copy);
+}
+
+void OnNewMessage(int event, const void* data)
+{
+    if (event == 1) {
+        if (!data)
+            return;
+        if (g.settings[1]) {
+            ExternalPostMessage(WM_TOUCHEVENT_MOUSE_LBUTTONDOWN, 0, 0);
+            startWorker([] { Buzz(2); });
+        }
+        SmsRecord sms = *static_cast<const SmsRecord*>(data);
+        sms.id = ++g.messageId;
+        if (!g.service[1])
+            return;
+        if (!sms.date[0])
+            dateNow(sms.date, 33);
+        if (AddNotification(kNotificationMessage, &sms))
+            postCopies(WM_STKMAPMSG_NEWMSG, 1, &sms);
+    } else if (event == 3 || event == 5) {
+        PostInternal(WM_STKOUTMSG_SENDMSGRESULT, 0, 0);
+    } else if (event == 4) {
+        PostInternal(WM_STKOUTMSG_SENDMSGRESULT, 1, 0);
+    }
+}
+
+void OnPimCallback(int event, int, int)
+{
+    if (event == 1) {
+        int count = 0;
+        if (BtSdk::PIMGetContacts(nullptr, &count) == 0 && count > 0)
+            g.phonebookDelivering = 1;
+    }
+    if (g.phonebookDelivering)
+        PostInternal(WM_BTOUT_SERVICE_PHONEBOOK_AVAILABLITY, 0, 0);
+    if (event == 1 || event == 2) {
+        if (event == 2)
+            g.phonebookDelivering = 0;
+        const std::vector<uint8_t> book = PhonebookCopy();
+        ExternalSendRecord(WM_BTOUT_PHONEBOOK_LIST, book.empty() ? nullptr : book.data(), ce::DWORD(book.size()));
+    } else if (event == 8) {
+        PostInternal(WM_STKOUTMSG_SENDMSGRESULT, 0, 0);
+    }
+    if (g.mode == kModeStack && !g.messages)
+        startWorker(smsNotify);
+}
+
+void OnMusicEvent(int event, const void* data)
+{
+    switch (event) {
+    case 0:
+    case 6:
+    case 7: {
+        if (!data)
+            return;
+        char16_t* field = nullptr;
+        TrackBlock block;
+        {
+            std::lock_guard<std::mutex> l(g_data);
+            field = event == 0 ? g_track.title : event == 6 ? g_track.artist : g_track.album;
+            setField(field, 64, fieldText(static_cast<const char16_t*>(data), 64));
+            block = g_track;
+        }
+        if (g.service[2])
+            postCopies(WM_STKOUTMSG_MUSICINFO, ce::WPARAM(event), &block);
+        break;
+    }
+    case 3: {
+        if (!data)
+            return;
+        PlayStatus status;
+        std::memcpy(status.bytes, data, sizeof status.bytes);
+        int32_t fourth = 0;
+        std::memcpy(&fourth, status.bytes + 12, 4);
+        {
+            std::lock_guard<std::mutex> l(g_data);
+            std::memcpy(g_playStatus, status.bytes, sizeof g_playStatus);
+        }
+        g.playing = fourth == 1;
+        if (g.service[2])
+            postCopies(WM_STKOUTMSG_MUSICINFO, 3, &status);
+        break;
+    }
+    case 4:
+        startWorker([] { BtSdk::AVRCP_PlayListItems(); });
+        break;
+    case 8:
+        log("*** reject...\r\n");
+        break;
+    case 9: {
+        if (!data)
+            return;
+        std::array<uint8_t, kBtNowPlayingEntrySize> entry;
+        std::memcpy(entry.data(), data, entry.size());
+        std::lock_guard<std::mutex> l(g_data);
+        if (g_nowPlaying.size() < 100 && std::find(g_nowPlaying.begin(), g_nowPlaying.end(), entry) == g_nowPlaying.end())
+            g_nowPlaying.push_back(entry);
+        break;
+    }
+    case 10:
+        startWorker([] {
+            {
+                std::lock_guard<std::mutex> l(g_data);
+                g_nowPlaying.clear();
+            }
+            BtSdk::AVRCP_NowPlayingListItems();
+        });
+        break;
+    case 11: {
+        if (!data)
+            return;
+        int32_t first = 0;
+        std::memcpy(&first, data, 4);
+        g.playing = first == 1;
+        if (g.service[2])
+            PostInternal(WM_STKOUTMSG_MUSICINFO, 32, g.playing);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::vector<uint8_t> PhonebookCopy()
+{
+    std::lock_guard<std::mutex> l(g_data);
+    if (!g_phonebookCached) {
+        int count = 0;
+        if (BtSdk::PIMGetContacts(nullptr, &count) != 0 || count <= 0 || count > 10000)
+            return {};
+        std::vector<uint8_t> book(size_t(count) * kBtPhonebookEntrySize);
+        int filled = count;
+        if (BtSdk::PIMGetContacts(book.data(), &filled) != 0 || filled <= 0 || filled > count)
+            return {};
+        book.resize(size_t(filled) * kBtPhonebookEntrySize);
+        g_phonebook = std::move(book);
+        g_phonebookCached = true;
+    }
+    return g_phonebook;
+}
+
+// ---- state for the windows ---------------------------------------------------------------------
+
+ManagerState GetManagerState()
+{
+    std::lock_guard<std::mutex> l(g_data);
+    return ManagerState { g.mode, g.callState, g.serialLink, g.handsFree, g.audio, g.messages, g.bluetoothOn,
+        g.stackInitialised, g.started, g.phoneLinked, g.reconnectAllowed, g.playing, g.phonebookDelivering,
+        g.waitingCall, g.twoCallsHeld, g.heldCall, g.outgoing, g.previousCallEnded, g.callMinimised,
+        int(g_nowPlaying.size()) };
+}
+
+void SetReconnectAllowed(bool allowed)
+{
+    g.reconnectAllowed = allowed ? 1 : 0;
+}
+
+void SetCallMinimised(bool minimised)
+{
+    g.callMinimised = minimised ? 1 : 0;
+}
+
+int ServiceFlag(int field)
+{
+    return field >= 0 && field < 5 ? g.service[field].load() : 0;
+}
+
+void SetSettingsCopies(int call, int messageAlerts, int musicControl, int voiceInstruction, int message)
+{
+    const int values[5] = { call, messageAlerts, musicControl, voiceInstruction, message };
+    for (int i = 0; i < 5; ++i)
+        g.settings[i] = values[i];
+}
+
+int SettingsCallCopy()
+{
+    return g.settings[0];
+}
+
+void SetSettingsCallCopy(int call)
+{
+    g.settings[0] = call;
+}
+
+bool PhoneAnnounced()
+{
+    return g.announced;
+}
+
+void SetPhoneAnnounced(bool announced)
+{
+    g.announced = announced ? 1 : 0;
+}
+
+TrackBlock CurrentTrack()
+{
+    std::lock_guard<std::mutex> l(g_data);
+    return g_track;
+}
+
+void ResetManagerForTests()
+{
+    WaitForWorkers(60000);
+    emptyNotifications();
+    std::lock_guard<std::mutex> l(g_data);
+    g.mode = kModeNone;
+    g.callState = -1;
+    g.serialLink = g.handsFree = g.audio = g.messages = 0;
+    g.bluetoothOn = 1;
+    g.stackInitialised = g.started = g.phoneLinked = 0;
+    g.reconnectAllowed = 1;
+    g.playing = g.phonebookDelivering = g.smsNotifyAttempts = 0;
+    g.phoneState = 0;
+    g.waitingCall = g.twoCallsHeld = g.heldCall = g.outgoing = 0;
+    g.previousCallEnded = 1;
+    g.callMinimised = 0;
+    g.lastEventPosted = 0;
+    g.autoConnectBusy = 0;
+    g.announced = 0;
+    for (auto& f : g.service)
+        f = 1;
+    for (auto& f : g.settings)
+        f = 0;
+    std::fill(std::begin(g_connectedName), std::end(g_connectedName), u'\0');
+    g_current = g_waiting = CallRecord {};
+    g_track = TrackBlock {};
+    g_nowPlaying.clear();
+    g_phonebook.clear();
+    g_phonebookCached = false;
+}
+
+} // namespace kivo::bt
