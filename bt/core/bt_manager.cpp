@@ -509,9 +509,10 @@ int AnswerCall()
     if (g.mode != kModeStack)
         return 0;
     if (g.waitingCall) {
-        BtSdk::HFAP_3WayCalling(2, 0);
+        // The state first: the phone's answer to the switch may come at once.
         g.twoCallsHeld = 1;
         g.waitingCall = 0;
+        BtSdk::HFAP_3WayCalling(2, 0);
         if (g.callMinimised)
             PostInternal(WM_INCALLMINMSG, 0, 0);
         return 1;
@@ -524,8 +525,8 @@ int RejectOrHangUp()
     if (g.mode != kModeStack)
         return 0;
     if (g.twoCallsHeld) {
-        BtSdk::HFAP_3WayCalling(1, 0);
         g.twoCallsHeld = 0;
+        BtSdk::HFAP_3WayCalling(1, 0);
         return 1;
     }
     if (g.waitingCall) {

@@ -68,6 +68,9 @@ void pimEvent(int event, int value);
 void musicEvent(int event, const std::vector<uint8_t>& data);
 // Returns once every event queued so far has been delivered.
 void waitIdle();
+// True when no event waits or runs (for callers that must keep pumping
+// their messages while the callbacks send to them).
+bool idle();
 
 // Link kinds the phone holds now (from connects, disconnects and events).
 std::set<int> connectedKinds();

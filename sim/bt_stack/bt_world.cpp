@@ -158,6 +158,12 @@ public:
         qcv.wait(l, [&] { return done >= target; });
     }
 
+    bool isIdle()
+    {
+        std::lock_guard<std::mutex> l(qm);
+        return done == queued;
+    }
+
     std::array<uint8_t, 6> lastAddressLocked() const
     {
         return world.shortcuts.empty() ? std::array<uint8_t, 6> {} : world.shortcuts.back().address;
@@ -471,6 +477,11 @@ void musicEvent(int event, const std::vector<uint8_t>& data)
 void waitIdle()
 {
     State::instance().waitIdle();
+}
+
+bool idle()
+{
+    return State::instance().isIdle();
 }
 
 std::set<int> connectedKinds()

@@ -1,0 +1,279 @@
+// The manager core on the simulated stack: start, auto-connect and its
+// give-up, stop, the configuration file, the buzzer, the now-playing list,
+// the notification list and the factory reset.
+#include "tests/bt/bt_test_support.h"
+
+#include "platform/sync.h"
+
+#include <fstream>
+#include <sys/stat.h>
+
+using namespace kivo::bt;
+using namespace kivo::bt::test;
+namespace sim = kivo::sim::bt;
+
+namespace {
+
+using States = std::vector<std::pair<int, std::u16string>>;
+
+BtConfigRecord readConfigFile()
+{
+    BtConfigRecord r {};
+    std::ifstream f(ce::resolvePath(ConfigurationPath()), std::ios::binary);
+    f.read(reinterpret_cast<char*>(&r), sizeof r);
+    return r;
+}
+
+void writeBytes(const std::string& devicePath, const std::string& bytes)
+{
+    std::ofstream f(ce::resolvePath(devicePath, true), std::ios::binary | std::ios::trunc);
+    f << bytes;
+}
+
+bool exists(const std::string& devicePath)
+{
+    struct stat st {};
+    return ::stat(ce::resolvePath(devicePath).c_str(), &st) == 0;
+}
+
+using Core = CoreFixture;
+
+} // namespace
+
+TEST_F(Core, StartWithoutLastPhoneReportsOnAndTriesNoConnect)
+{
+    setWorld({});
+    ASSERT_EQ(BtManagerStart(), 1);
+    settle();
+    EXPECT_EQ(client.phoneStates(), (States { { 1, u"" } }));
+    EXPECT_EQ(GetPhoneState(), 1);
+    EXPECT_EQ(sim::countCalls("Connect"), 0);
+    EXPECT_EQ(internal.names("WM_STKOUTMSG_BTSTATUS"), std::vector<std::string> { "WM_STKOUTMSG_BTSTATUS(1)" });
+    EXPECT_EQ(readConfigFile().bluetoothOn, 1);
+    EXPECT_TRUE(sim::callbacksRegistered());
+}
+
+TEST_F(Core, AutoConnectReachesATypeTwoPhoneAndAnnouncesItByName)
+{
+    setWorld({ phone(2) });
+    ASSERT_EQ(BtManagerStart(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return GetPhoneState() == 2; }));
+    settle();
+    EXPECT_EQ(client.phoneStates(), (States { { 1, u"" }, { 3, u"" }, { 2, u"Pixel" } }));
+    const ManagerState s = GetManagerState();
+    EXPECT_EQ(s.mode, kModeStack);
+    EXPECT_TRUE(s.handsFree && s.audio && s.phoneLinked);
+    char16_t name[32];
+    EXPECT_EQ(GetConnectedPhoneName(name), 1);
+    EXPECT_EQ(fieldText(name, 32), u"Pixel");
+    EXPECT_EQ(client.count("WM_BTOUT_SERVICE_CALL_AVAILABILITY"), 1);
+    EXPECT_EQ(client.last("WM_BTOUT_SERVICE_CALL_AVAILABILITY")->w, 1u);
+}
+
+TEST_F(Core, AutoConnectGivesUpAfterItsTimeAndFallsBackToNoPhone)
+{
+    setWorld({ phone(2) }, { kBtConnectHandsFree, kBtConnectAudioGateway });
+    ASSERT_EQ(BtManagerStart(), 1);
+    ASSERT_TRUE(pumpUntil([&] {
+        const Note* n = internal.last("WM_STKOUTMSG_AUTOCONNECTING");
+        return n && n->w == 0 && WaitForWorkers(0);
+    }));
+    settle();
+    EXPECT_EQ(client.phoneStates(), (States { { 1, u"" }, { 3, u"" }, { 1, u"" } }));
+    EXPECT_EQ(GetPhoneState(), 1);
+    // Each round asks for the audio gateway, then hands-free twice.
+    EXPECT_GE(sim::countCalls("Connect"), 6);
+    const Note* n = internal.last("WM_STKOUTMSG_AUTOCONNECTING");
+    EXPECT_EQ(fieldText(reinterpret_cast<const char16_t*>(n->l), 32), u"Pixel");
+}
+
+TEST_F(Core, StopEmptiesTheOneListThatLateCallbacksAndASecondStopStillUse)
+{
+    setWorld({ phone(2) });
+    ASSERT_EQ(BtManagerStart(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return GetPhoneState() == 2; }));
+    settle();
+    sim::handsFreeEvent(8, u"Ann", u"555");
+    sim::handsFreeEvent(10, u"Ann", u"555");
+    settle();
+    ASSERT_EQ(MissedCallCount(), 1);
+
+    SetReconnectAllowed(false); // as the Off button does, so no auto-connect starts
+    BtManagerStop();
+    settle(); // the stack's disconnect callbacks come after the stop
+    BtManagerStop();
+    settle();
+    EXPECT_EQ(MissedCallCount() + MessageCount(), 0);
+    EXPECT_EQ(client.last("WM_BTOUT_COUNT_NOTIFICATIONS")->w, 0u);
+    EXPECT_EQ(client.phoneStates().back(), std::make_pair(0, std::u16string()));
+    // The list still works after the stops.
+    CallRecord r {};
+    setField(r.number, 41, u"777");
+    EXPECT_NE(AddNotification(kNotificationMissedCall, &r), nullptr);
+    EXPECT_EQ(MissedCallCount(), 1);
+}
+
+TEST_F(Core, ConfigurationFileReadsWholeFieldsAndDefaultsTheRest)
+{
+    struct Case {
+        const char* what;
+        std::string bytes; // nullptr-like: "-" means no file
+        BtConfigRecord expected;
+    };
+    auto fields = [](std::initializer_list<int32_t> v) {
+        std::string s;
+        for (int32_t x : v)
+            s.append(reinterpret_cast<const char*>(&x), 4);
+        return s;
+    };
+    const Case cases[] = {
+        { "no file", "-", { 1, 1, 1, 1, 1, 0 } },
+        { "empty file", "", { 1, 1, 1, 1, 1, 0 } },
+        { "two fields and a half", fields({ 0, 0 }) + std::string("\x00\x00", 2), { 0, 0, 1, 1, 1, 0 } },
+        { "whole", fields({ 0, 1, 0, 1, 0, 1 }), { 0, 1, 0, 1, 0, 1 } },
+        { "longer than a record", fields({ 0, 0, 0, 0, 0, 1, 7 }), { 0, 0, 0, 0, 0, 1 } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(ce::resolvePath(ConfigurationPath()).c_str());
+        if (c.bytes != "-")
+            writeBytes(ConfigurationPath(), c.bytes);
+        BtConfigRecord r;
+        LoadConfiguration(&r);
+        EXPECT_EQ(std::memcmp(&r, &c.expected, sizeof r), 0);
+    }
+}
+
+TEST_F(Core, MemoryFullOnlyWhenThisSaveFailedForSpace)
+{
+    BtConfigRecord cfg;
+    ce::setLastError(ce::ERROR_NOT_ENOUGH_MEMORY); // left over from some earlier call
+    EXPECT_EQ(SaveConfiguration(&cfg), 1);
+    settle();
+    EXPECT_EQ(client.count("WM_BTOUT_MEMORY_FULL"), 0);
+
+    ::unlink(ce::resolvePath(ConfigurationPath()).c_str());
+    ce::setFreeSpaceOverride("SystemDrive", 0);
+    EXPECT_EQ(SaveConfiguration(&cfg), 0);
+    ce::setFreeSpaceOverride("SystemDrive", std::nullopt);
+    settle();
+    EXPECT_EQ(client.count("WM_BTOUT_MEMORY_FULL"), 1);
+    EXPECT_FALSE(exists(ConfigurationPath()));
+
+    EXPECT_EQ(StoreServiceSettings(0, 1, 0, 1, 0), 1);
+    const BtConfigRecord stored = readConfigFile();
+    EXPECT_EQ(stored.call, 0);
+    EXPECT_EQ(stored.musicControl, 0);
+    EXPECT_EQ(stored.bluetoothOn, 0);
+    EXPECT_EQ(ServiceFlag(0), 0);
+}
+
+TEST_F(Core, BuzzerBeepsFiveTimesPerCycle)
+{
+    const std::pair<int, int> cases[] = { { 1, 15 }, { 2, 5 }, { 3, 0 }, { 0, 0 } };
+    for (auto [type, beeps] : cases) {
+        SCOPED_TRACE(type);
+        sim::resetBuzzer();
+        Buzz(type);
+        EXPECT_EQ(sim::buzzerBeeps(), beeps);
+    }
+}
+
+TEST_F(Core, NowPlayingListKeepsAHundredDistinctEntries)
+{
+    for (int i = 0; i < 101; ++i)
+        OnMusicEvent(9, sim::nowPlayingEntry(i, u"Track").data());
+    EXPECT_EQ(GetManagerState().nowPlayingCount, 100);
+
+    ResetManagerForTests();
+    OnMusicEvent(9, sim::nowPlayingEntry(0, u"Same").data());
+    OnMusicEvent(9, sim::nowPlayingEntry(0, u"Same").data());
+    EXPECT_EQ(GetManagerState().nowPlayingCount, 1);
+}
+
+TEST_F(Core, RemovingAMessageLeavesAMissedCallOfTheSameNumberAndDate)
+{
+    CallRecord call {};
+    setField(call.number, 41, u"555");
+    setField(call.name, 32, u"Ann");
+    NotificationRecord* missed = AddNotification(kNotificationMissedCall, &call);
+    ASSERT_NE(missed, nullptr);
+
+    SmsRecord sms {};
+    setField(sms.number, 41, u"555");
+    setField(sms.text, 1024, u"hello");
+    std::copy_n(missed->date, 32, sms.date); // same number, same minute
+    NotificationRecord* message = AddNotification(kNotificationMessage, &sms);
+    ASSERT_NE(message, nullptr);
+    const NotificationRecord read = *message;
+    EXPECT_EQ(MarkMessageRead(&read), 1);
+    EXPECT_EQ(MissedCallCount(), 1);
+    EXPECT_EQ(MessageCount(), 1);
+
+    EXPECT_EQ(RemoveNotification(&read), 1);
+    EXPECT_EQ(MissedCallCount(), 1);
+    EXPECT_EQ(MessageCount(), 0);
+    EXPECT_EQ(FindMissedCall(u"555"), missed);
+
+    // Nothing left to match: nothing removed, nothing counted down.
+    settle();
+    const int counts = client.count("WM_BTOUT_COUNT_NOTIFICATIONS");
+    EXPECT_EQ(RemoveNotification(&read), 0);
+    settle();
+    EXPECT_EQ(MessageCount(), 0);
+    EXPECT_EQ(MissedCallCount(), 1);
+    EXPECT_EQ(client.count("WM_BTOUT_COUNT_NOTIFICATIONS"), counts);
+}
+
+TEST_F(Core, FactoryResetDeletesTheSettingsAndTheStacksSaveFolder)
+{
+    const std::string dir = "\\SystemDrive\\Falmo\\program\\bt\\";
+    sim::World w;
+    w.savePath = "\\SystemDrive\\BtSdk\\Save";
+    sim::setWorld(w);
+    for (const char* f : { "BravikConfig.dat", "HRData.txt", "CSCData.txt" })
+        writeBytes(dir + f, "x");
+    writeBytes("\\SystemDrive\\BtSdk\\Save\\paired\\a.dat", "x");
+    writeBytes("\\SystemDrive\\BtSdk\\Save\\b.dat", "x");
+    writeBytes("\\SystemDrive\\BtSdk\\keep.txt", "x");
+
+    EXPECT_EQ(FactoryReset(), 1);
+    for (const char* f : { "BravikConfig.dat", "HRData.txt", "CSCData.txt" })
+        EXPECT_FALSE(exists(dir + f)) << f;
+    EXPECT_FALSE(exists("\\SystemDrive\\BtSdk\\Save"));
+    EXPECT_TRUE(exists("\\SystemDrive\\BtSdk\\keep.txt"));
+
+    // No folder from the stack, or a whole drive: nothing of it is deleted.
+    for (const char* save : { "", "\\SystemDrive", "\\" }) {
+        SCOPED_TRACE(save);
+        w.savePath = save;
+        sim::setWorld(w);
+        EXPECT_EQ(FactoryReset(), 0);
+        EXPECT_TRUE(exists("\\SystemDrive\\BtSdk\\keep.txt"));
+    }
+    EXPECT_EQ(DeleteDirectoryTree("\\SystemDrive\\BtSdk\\keep.txt", true), 0);
+}
+
+TEST(BtSdkBinding, ResolvesAllNamesOrLeavesFailingEntryPoints)
+{
+    ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\bt");
+    ASSERT_EQ(BtSdk::Load(), 1);
+    EXPECT_NE(BtSdk::Entry("Reset"), nullptr);
+    EXPECT_NE(BtSdk::Entry("GetSofewareVersion"), nullptr);
+
+    for (const char* library : { "BCESDK_incomplete.dll", "NoSuchStack.dll" }) {
+        SCOPED_TRACE(library);
+        EXPECT_EQ(BtSdk::Load(library), 0);
+        EXPECT_FALSE(BtSdk::IsLoaded());
+        EXPECT_EQ(BtSdk::Entry("Init"), nullptr);
+        sim::clearCalls();
+        // Start calls the stack; with nothing bound it fails cleanly.
+        ResetManagerForTests();
+        EXPECT_EQ(BtManagerStart(), 0);
+        EXPECT_EQ(GetManagerState().stackInitialised, 0);
+        int count = 5;
+        EXPECT_NE(BtSdk::GetAllShortCuts(nullptr, &count), 0);
+        EXPECT_TRUE(sim::calls().empty());
+    }
+    BtSdk::Free();
+}
