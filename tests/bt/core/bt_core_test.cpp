@@ -3,7 +3,12 @@
 // the notification list and the factory reset.
 #include "tests/bt/bt_test_support.h"
 
+#include "bt/core/power_monitor.h"
+#include "platform/power.h"
 #include "platform/sync.h"
+
+#include <atomic>
+#include <thread>
 
 #include <fstream>
 #include <sys/stat.h>
@@ -276,4 +281,53 @@ TEST(BtSdkBinding, ResolvesAllNamesOrLeavesFailingEntryPoints)
         EXPECT_TRUE(sim::calls().empty());
     }
     BtSdk::Free();
+}
+
+TEST_F(Core, ResumeFromSuspendRestartsOnlyABluetoothThatIsStarted)
+{
+    setWorld({});
+    StartPowerMonitor();
+    ASSERT_TRUE(pumpUntil([] { return PowerMonitorRunning(); }));
+    ASSERT_EQ(BtManagerStart(), 1);
+    settle();
+    sim::clearCalls();
+
+    auto pairableCalls = [] {
+        std::vector<std::vector<long>> out;
+        for (const sim::Call& c : sim::calls())
+            if (c.name == "SetPairable")
+                out.push_back(c.args);
+        return out;
+    };
+    // Waits for the monitor to read everything sent so far, pumping the
+    // client window meanwhile (the monitor's restart reports to it).
+    auto drainMonitor = [] {
+        std::atomic<bool> done { false };
+        std::thread stopper([&] {
+            StopPowerMonitor();
+            done = true;
+        });
+        EXPECT_TRUE(pumpUntil([&] { return done.load(); }));
+        stopper.join();
+    };
+
+    EXPECT_GE(ce::notifyPower(ce::PBT_TRANSITION, 0x120000, "on"), 1);
+    EXPECT_GE(ce::notifyPower(ce::PBT_TRANSITION, 0x200000, "suspend"), 1);
+    drainMonitor();
+    settle();
+    EXPECT_EQ(pairableCalls(), (std::vector<std::vector<long>> { { 0, 0, 0 }, { 1, 1, 1 } }));
+    EXPECT_EQ(GetManagerState().started, 1);
+
+    // Turned off by the user: a wake leaves it off.
+    BtManagerStop();
+    settle();
+    sim::clearCalls();
+    StartPowerMonitor();
+    ASSERT_TRUE(pumpUntil([] { return PowerMonitorRunning(); }));
+    EXPECT_GE(ce::notifyPower(ce::PBT_TRANSITION, 0x200000, "suspend"), 1);
+    drainMonitor();
+    settle();
+    EXPECT_TRUE(pairableCalls().empty());
+    EXPECT_EQ(GetManagerState().started, 0);
+    EXPECT_EQ(GetPhoneState(), 0);
 }
