@@ -5,3 +5,12 @@ kivo_add_test(wifi_views_join_test
   LIBS kivo_wifi_views kivo_sim_wzc kivomap_peer_lib Qt5::Test)
 target_compile_definitions(wifi_views_join_test PRIVATE KIVO_TEST_DEVICE_TEMPLATE="${KIVO_DEVICE_TEMPLATE}")
 add_dependencies(wifi_views_join_test kivo_resources kivo_sim_wifidkcore kivo_sim_wzcsapi kivo_sim_iphlpapi Lettrix)
+
+# Adding a network through the screens, up to the sync against the local
+# service.
+kivo_add_test(wifi_views_join_screens_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/join_through_screens_test.cpp
+  LIBS kivo_wifi_views kivo_sim_wzc kivo_sync_server Qt5::Test)
+target_compile_definitions(wifi_views_join_screens_test PRIVATE KIVO_TEST_DEVICE_TEMPLATE="${KIVO_DEVICE_TEMPLATE}")
+add_dependencies(wifi_views_join_screens_test kivo_resources kivo_sim_wifidkcore kivo_sim_wzcsapi kivo_sim_iphlpapi
+  kivo_sim_httptest Lettrix)

@@ -1,0 +1,196 @@
+// Adding a network through the screens as a user would: a tap on the network
+// list, the key typed on the keyboard screen's keys, Join, the connecting
+// screen's polls and the probe's verdict, and the sync against the local
+// service that follows.
+#include "controls/core/LibraryInternal.h"
+#include "platform/paths.h"
+#include "sim/httptest/httptest_sim.h"
+#include "sim/wzc/wzc_sim.h"
+#include "tests/sim/httptest/local_http_server.h"
+#include "tests/wifi/core/wireless_test_support.h"
+#include "tests/wifi/sync/sync_service_fixture.h"
+#include "tests/wifi/views/join_user.h"
+#include "tests/wifi/views/views_test_support.h"
+#include "wifi/core/KivoWiFiFlow.h"
+#include "wifi/core/WiFiChechZk.h"
+#include "wifi/views/WiFiConnectView.h"
+#include "wifi/views/portal_steps.h"
+#include "wifi/views/register_views.h"
+
+#include <QLabel>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+namespace wzc = kivo::sim::wzc;
+using Connect = WiFiConnectViewTestAccess;
+using kivo::test::LocalHttpServer;
+using kivo::test::pumpUntil;
+using namespace join_user;
+
+const QString kWepKey = QStringLiteral("cyclingclub13"); // 13 characters
+const QString kHexKey = QStringLiteral("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef");
+
+const std::string kWorld = R"({ "adapter": { "name": "WLAN1" },
+  "scanDelayMs": 10, "associationDelayMs": 20, "addressDelayMs": 20, "networks": [
+    { "ssid": "CafeGuest", "privacy": "none", "authentication": "Open", "rssi": -67, "address": "10.20.0.31",
+      "dhcpServer": "10.20.0.1" },
+    { "ssid": "Clubhouse", "privacy": "WEP", "authentication": "Open", "rssi": -72, "key": "cyclingclub13",
+      "address": "192.168.7.5", "dhcpServer": "192.168.7.1" },
+    { "ssid": "Workshop", "privacy": "AES", "authentication": "WPA2PSK", "rssi": -55,
+      "key": "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef", "address": "10.5.0.9",
+      "dhcpServer": "10.5.0.1" },
+    { "ssid": "Office", "privacy": "TKIP", "authentication": "WPAPSK", "rssi": -74, "key": "not-your-key",
+      "address": "10.1.0.4", "dhcpServer": "10.1.0.1" } ] })";
+constexpr int kVisibleCount = 4;
+
+class JoinThroughScreens : public kivo::test::SyncServiceFixture {
+protected:
+    static void SetUpTestSuite()
+    {
+        views_test::ensureApplication();
+        views_test::registerSkins();
+        CMyConfigWiFi::setDelayScaleForTests(0.01);
+        KivoWiFiFlow::setProcessExitHandler([](int) {});
+        kivowifi::registerViews();
+        WiFiChechZk::setRoundIntervalForTesting(30);
+    }
+    static void TearDownTestSuite() { WiFiChechZk::setRoundIntervalForTesting(0); }
+
+    void SetUp() override
+    {
+        SyncServiceFixture::SetUp();
+        // The screens' timers wait for the test's ticks, until the sync.
+        ZyrelleControls::Internal::SetTimeScale(10000);
+        writeDebugSetting("EnableLog=true\nenablelog=true\n");
+        m_root.writeFile(wzc::kWorldFile, kWorld);
+        wzc::reload();
+        probe.setAnswer(LocalHttpServer::status(204, "No Content"));
+        m_root.writeFile(kivo::sim::HTTPTEST_CONFIG,
+            "[hosts]\nws.kivoshare.com=127.0.0.1:" + std::to_string(probe.port()) + "\n");
+        flow = std::make_unique<KivoWiFiFlow>();
+        flow->setAttribute(Qt::WA_DeleteOnClose, false);
+        flow->show();
+        ASSERT_TRUE(pumpUntil([&] {
+            flow->configWiFi().refreshVisibleList();
+            return flow->getAPCount() == kVisibleCount;
+        }));
+    }
+
+    void TearDown() override
+    {
+        WiFiChechZk::stopActiveProbe();
+        EXPECT_TRUE(pumpUntil([] { return kivowifi::livePortalProbes() == 0; }));
+        flow.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ZyrelleControls::Internal::SetTimeScale(1);
+        SyncServiceFixture::TearDown();
+    }
+
+    // From the network list to the connecting screen: the listed network,
+    // its key typed when it needs one, Join.
+    WiFiConnectView* join(const QString& name, const QString& key, const char* label)
+    {
+        WiFiJoinNetworkView* view = chooseFromList(flow.get(), name);
+        EXPECT_EQ(nameShown(view), name);
+        EXPECT_EQ(labelShown(view), label);
+        EXPECT_EQ(passwordVisible(view), QLatin1String(label) != QLatin1String("None"));
+        if (!key.isEmpty()) {
+            tap(child(view, "PasswordEdit"));
+            typeOnKeyboard(flow.get(), key);
+            EXPECT_EQ(passwordShown(view), key);
+        }
+        EXPECT_TRUE(joinEnabled(view));
+        tap(child(view, "JoinBtn"));
+        EXPECT_EQ(flow->currentViewId(), CONNECTING_VIEW_ID);
+        return qobject_cast<WiFiConnectView*>(flow->view(CONNECTING_VIEW_ID));
+    }
+
+    // The connecting screen sees the connection, probes, and on the verdict
+    // "internet" saves the network and opens the sync screen.
+    void connectAndProbe(WiFiConnectView* v, const char* ssid)
+    {
+        ASSERT_TRUE(pumpUntil([&] { return flow->isConnectedTo(QLatin1String(ssid)); }));
+        ASSERT_TRUE(Connect::tick(*v));
+        ASSERT_TRUE(pumpUntil([&] { return verdict() == "LaunchBrowser=1"; }));
+        ASSERT_TRUE(Connect::tick(*v));
+        EXPECT_EQ(flow->currentViewId(), SYNC_VIEW_ID);
+    }
+
+    std::string verdict() const { return read("\\SystemDrive\\Falmo\\program\\wifi\\CheckBrowserStatus.ini"); }
+    WiFiSettings savedFirst() const
+    {
+        QSettings ini(QString::fromStdString(ce::resolvePath("\\SystemDrive\\Falmo\\program\\wifi\\WiFiSettings.ini")),
+            QSettings::IniFormat);
+        return kivowifi::readSlot(ini, 0);
+    }
+
+    LocalHttpServer probe;
+    std::unique_ptr<KivoWiFiFlow> flow;
+};
+
+TEST_F(JoinThroughScreens, AListedOpenNetworkJoinsAndSyncs)
+{
+    m_service->setActions(
+        kivo::test::kUuid, { { "download", "Alps", m_service->addDownload("<gpx>alps</gpx>"), "" } });
+    WiFiConnectView* connecting = join(QStringLiteral("CafeGuest"), QString(), "None");
+    ASSERT_TRUE(connecting);
+    ASSERT_TRUE(pumpUntil([&] { return flow->isConnectedTo(QStringLiteral("CafeGuest")); }));
+    ASSERT_TRUE(Connect::tick(*connecting));
+    ASSERT_TRUE(pumpUntil([&] { return verdict() == "LaunchBrowser=1"; }));
+    // From here the screens' own timers run, quickly.
+    ZyrelleControls::Internal::SetTimeScale(0.02);
+    ASSERT_TRUE(Connect::tick(*connecting));
+    EXPECT_EQ(flow->currentViewId(), SYNC_VIEW_ID);
+    EXPECT_EQ(savedFirst().network, "CafeGuest");
+
+    ASSERT_TRUE(pumpUntil([&] { return flow->currentViewId() == ALERT_VIEW_ID; }, 20000));
+    EXPECT_EQ(flow->alertType(), 6); // synced
+    EXPECT_EQ(flow->uploadedCount(), 0);
+    EXPECT_EQ(flow->downloadedCount(), 1);
+}
+
+// A WEP key of 13 characters and a WPA key of 64 hexadecimal digits, typed
+// on the keys, join and are saved as typed; a WPA key of 7 characters is
+// handed on as well, and the network refuses it.
+TEST_F(JoinThroughScreens, TypedKeysJoinWhenTheNetworkTakesThem)
+{
+    const struct {
+        const char* ssid;
+        QString key;
+        const char* label;
+    } joins[] = {
+        { "Clubhouse", kWepKey, "WEP" },
+        { "Workshop", kHexKey, "WPA2-PSK(AES)" },
+    };
+    for (const auto& j : joins) {
+        SCOPED_TRACE(j.ssid);
+        WiFiConnectView* connecting = join(QLatin1String(j.ssid), j.key, j.label);
+        ASSERT_TRUE(connecting);
+        connectAndProbe(connecting, j.ssid);
+        const WiFiSettings saved = savedFirst();
+        EXPECT_EQ(saved.network, j.ssid);
+        EXPECT_EQ(saved.password, j.key);
+    }
+
+    WiFiConnectView* connecting = join(QStringLiteral("Office"), QStringLiteral("notyour"), "WPA-PSK(TKIP)");
+    ASSERT_TRUE(connecting);
+    EXPECT_EQ(flow->getWiFiSettings().password, "notyour");
+    // The join leaves Workshop and is refused; the screen gives up after its
+    // polls.
+    ASSERT_TRUE(pumpUntil([] { return !wzc::status().associated; }));
+    auto* message = connecting->findChild<QLabel*>("lblConnectMsg");
+    const QString failed = QStringLiteral("Unable to connect to\n the network\n \"Office\"");
+    for (int poll = 0; poll < 6 && message->text() != failed; ++poll)
+        ASSERT_TRUE(Connect::tick(*connecting));
+    EXPECT_EQ(message->text(), failed);
+    EXPECT_FALSE(flow->isConnectedTo(QStringLiteral("Office")));
+    EXPECT_EQ(savedFirst().network, "Workshop");
+}
+
+} // namespace
