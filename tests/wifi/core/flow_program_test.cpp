@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <poll.h>
 #include <spawn.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -303,6 +304,86 @@ TEST(KivoWiFiProgram, AQuitPostedByAnotherProcessEndsThroughTheOrderlyExit)
     EXPECT_EQ(app.waitExit(30000), 0);
     EXPECT_EQ(readAll(kivo::sim::wifiDkCoreCallLog()), "102\n135 2\n135 0\n");
     EXPECT_TRUE(ce::reg::subKeys(Root::CurrentUser, "Comm\\EAPOL").empty());
+}
+
+} // namespace
+
+namespace {
+
+// A service that takes the probe's connection and never answers it.
+class SilentService {
+public:
+    SilentService()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && ::listen(m_fd, 8) == 0) {
+            socklen_t len = sizeof addr;
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
+            m_port = ntohs(addr.sin_port);
+        }
+    }
+    ~SilentService()
+    {
+        for (int fd : m_taken)
+            ::close(fd);
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int port() const { return m_port; }
+    // Takes a connection, held open unanswered; false when none came in time.
+    bool take(int timeoutMs)
+    {
+        pollfd p { m_fd, POLLIN, 0 };
+        if (::poll(&p, 1, timeoutMs) <= 0)
+            return false;
+        int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return false;
+        m_taken.push_back(fd);
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+    std::vector<int> m_taken;
+};
+
+TEST(KivoWiFiProgram, AProbeThatNeverAnswersDoesNotHoldUpTheExit)
+{
+    kivo::test::TempDeviceRoot root;
+    SilentService silent;
+    ASSERT_GT(silent.port(), 0);
+    root.writeFile("\\SystemDrive\\sim\\wzc.json",
+        "{ \"scanDelayMs\": 0, \"associationDelayMs\": 0, \"addressDelayMs\": 0, \"networks\": [\n"
+        "  { \"ssid\": \"HomeNet\", \"privacy\": \"AES\", \"authentication\": \"WPA2PSK\", \"rssi\": -48,\n"
+        "    \"key\": \"ridebikes\", \"address\": \"192.168.1.20\", \"mask\": \"255.255.255.0\",\n"
+        "    \"gateway\": \"192.168.1.1\", \"dhcpServer\": \"192.168.1.1\" } ] }\n");
+    root.writeFile("\\SystemDrive\\Falmo\\program\\wifi\\WiFiSettings.ini",
+        "[Settings0]\nEncryption=Encryption 3 enabled\nAuthentication=WPA2 PSK\nKey%20index=Key index 1\n"
+        "Network=HomeNet\nUser%20name=User\nPassword=ridebikes\n");
+    // The probe's own time-out is a minute away: only the program can cut it short.
+    root.writeFile("\\SystemDrive\\sim\\httptest.ini",
+        "[hosts]\nws.kivoshare.com=127.0.0.1:" + std::to_string(silent.port()) + "\n[probe]\ntimeout_ms=60000\n");
+    const std::string out = root.path() + "/out-";
+
+    Child wifi("KivoWiFi", {}, out + "kivowifi.txt");
+    ASSERT_TRUE(wifi.started());
+    // The saved network is joined and the probe reaches the silent service.
+    ASSERT_TRUE(silent.take(60000));
+    ASSERT_TRUE(wifi.running());
+
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x422" }, out + "w.txt"), 0);
+    auto alerted = std::chrono::steady_clock::now();
+    EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x422" }, out + "w.txt"), 0);
+    EXPECT_EQ(wifi.waitExit(30000), 0);
+    // The exit ends 1.5 s after its alert; waiting for the hung probe took
+    // tens of seconds. The bound leaves room for a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - alerted, std::chrono::seconds(6));
 }
 
 } // namespace
