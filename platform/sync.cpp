@@ -21,7 +21,68 @@ namespace ce {
 
 using detail::KernelObject;
 
+namespace detail {
+
+class MutexObject final : public KernelObject {
+public:
+    DWORD wait(DWORD timeoutMs)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_closed)
+            return WAIT_FAILED;
+        auto me = std::this_thread::get_id();
+        if (m_depth > 0 && m_owner == me) {
+            ++m_depth;
+            return WAIT_OBJECT_0;
+        }
+        auto free = [&] { return m_depth == 0 || m_closed; };
+        if (timeoutMs == INFINITE)
+            m_cv.wait(lock, free);
+        else if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), free))
+            return WAIT_TIMEOUT;
+        if (m_closed)
+            return WAIT_FAILED;
+        m_owner = me;
+        m_depth = 1;
+        return WAIT_OBJECT_0;
+    }
+    bool release()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_depth == 0 || m_owner != std::this_thread::get_id())
+            return false;
+        if (--m_depth == 0)
+            m_cv.notify_one();
+        return true;
+    }
+    void onClose() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        m_cv.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::thread::id m_owner;
+    int m_depth = 0;
+    bool m_closed = false;
+};
+
+} // namespace detail
+
 namespace {
+
+// The mutex behind a handle, or null. Locking is the hottest path through
+// the handle table, so the exact type is compared instead of a dynamic cast.
+std::shared_ptr<detail::MutexObject> asMutex(std::shared_ptr<KernelObject> object)
+{
+    if (!object || typeid(*object) != typeid(detail::MutexObject))
+        return nullptr;
+    return std::static_pointer_cast<detail::MutexObject>(std::move(object));
+}
+
 
 class EventObject : public KernelObject {
 public:
@@ -128,60 +189,6 @@ private:
     LONG m_count = 0;
 };
 
-class MutexObject final : public KernelObject {
-public:
-    DWORD wait(DWORD timeoutMs)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        auto me = std::this_thread::get_id();
-        if (m_depth > 0 && m_owner == me) {
-            ++m_depth;
-            return WAIT_OBJECT_0;
-        }
-        auto free = [&] { return m_depth == 0 || m_closed; };
-        if (timeoutMs == INFINITE)
-            m_cv.wait(lock, free);
-        else if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), free))
-            return WAIT_TIMEOUT;
-        if (m_closed)
-            return WAIT_FAILED;
-        m_owner = me;
-        m_depth = 1;
-        return WAIT_OBJECT_0;
-    }
-    bool release()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_depth == 0 || m_owner != std::this_thread::get_id())
-            return false;
-        if (--m_depth == 0)
-            m_cv.notify_one();
-        return true;
-    }
-    void onClose() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_closed = true;
-        m_cv.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::thread::id m_owner;
-    int m_depth = 0;
-    bool m_closed = false;
-};
-
-// The mutex behind a handle, or null. Locking is the hottest path through
-// the handle table, so the exact type is compared instead of a dynamic cast.
-std::shared_ptr<MutexObject> asMutex(std::shared_ptr<KernelObject> object)
-{
-    if (!object || typeid(*object) != typeid(MutexObject))
-        return nullptr;
-    return std::static_pointer_cast<MutexObject>(std::move(object));
-}
-
 struct ThreadState {
     int doneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::atomic<bool> done { false };
@@ -281,7 +288,7 @@ BOOL releaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount)
 
 HANDLE createMutex(bool initialOwner)
 {
-    auto m = std::make_shared<MutexObject>();
+    auto m = std::make_shared<detail::MutexObject>();
     if (initialOwner)
         m->wait(INFINITE);
     return detail::addHandle(m);
@@ -289,12 +296,29 @@ HANDLE createMutex(bool initialOwner)
 
 BOOL releaseMutex(HANDLE mutex)
 {
-    auto m = asMutex(detail::lookupHandle(mutex));
-    if (!m) {
+    return MutexReference(mutex).release();
+}
+
+MutexReference::MutexReference(HANDLE h)
+    : m_object(asMutex(detail::lookupHandle(h)))
+{
+}
+
+DWORD MutexReference::wait(DWORD timeoutMs) const
+{
+    DWORD r = m_object ? m_object->wait(timeoutMs) : WAIT_FAILED;
+    if (r == WAIT_FAILED)
+        setLastError(ERROR_INVALID_HANDLE);
+    return r;
+}
+
+BOOL MutexReference::release() const
+{
+    if (!m_object) {
         setLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    if (!m->release()) {
+    if (!m_object->release()) {
         setLastError(ERROR_ACCESS_DENIED); // not the owner
         return 0;
     }

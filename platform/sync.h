@@ -6,9 +6,14 @@
 #include "platform/types.h"
 
 #include <functional>
+#include <memory>
 #include <mutex>
 
 namespace ce {
+
+namespace detail {
+class MutexObject;
+}
 
 // Events: manual or automatic reset.
 HANDLE createEvent(bool manualReset, bool initialState);
@@ -22,6 +27,23 @@ BOOL releaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount =
 // Mutexes: re-entrant for the owning thread.
 HANDLE createMutex(bool initialOwner = false);
 BOOL releaseMutex(HANDLE mutex);
+
+// A mutex handle's object held directly, for a lock taken at every message:
+// waits and releases skip the handle table. Closing the handle still fails
+// the waits that follow, as waits through the handle do.
+class MutexReference {
+public:
+    MutexReference() = default;
+    // Empty when h is not a mutex.
+    explicit MutexReference(HANDLE h);
+    bool valid() const { return m_object != nullptr; }
+    // As waitForSingleObject and releaseMutex on the handle.
+    DWORD wait(DWORD timeoutMs) const;
+    BOOL release() const;
+
+private:
+    std::shared_ptr<detail::MutexObject> m_object;
+};
 
 // Waits: WAIT_OBJECT_0 (+ index), WAIT_TIMEOUT or WAIT_FAILED (handle
 // invalid or closed during the wait). Waiting on a thread waits for its end;

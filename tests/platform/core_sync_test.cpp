@@ -86,6 +86,34 @@ TEST(Sync, MutexIsReentrantAndExclusive)
     ce::closeHandle(m);
 }
 
+TEST(Sync, MutexReferenceSharesTheHandlesOwnershipAndItsClose)
+{
+    ce::HANDLE m = ce::createMutex(false);
+    const ce::MutexReference direct(m);
+    ASSERT_TRUE(direct.valid());
+    ce::HANDLE event = ce::createEvent(true, false);
+    EXPECT_FALSE(ce::MutexReference(event).valid());
+    ce::closeHandle(event);
+
+    // Taken through one, held against the other.
+    EXPECT_EQ(direct.wait(0), ce::WAIT_OBJECT_0);
+    std::atomic<ce::DWORD> other { 1 };
+    std::thread([&] { other = ce::waitForSingleObject(m, 20); }).join();
+    EXPECT_EQ(other, ce::WAIT_TIMEOUT);
+    EXPECT_TRUE(ce::releaseMutex(m));
+    EXPECT_FALSE(direct.release()); // not owned any more
+
+    // A waiter blocked on the reference is failed by closing the handle, and
+    // so is every wait after it.
+    EXPECT_EQ(ce::waitForSingleObject(m, 0), ce::WAIT_OBJECT_0);
+    std::thread blocked([&] { other = direct.wait(ce::INFINITE); });
+    ce::sleep(20);
+    ce::closeHandle(m);
+    blocked.join();
+    EXPECT_EQ(other, ce::WAIT_FAILED);
+    EXPECT_EQ(direct.wait(0), ce::WAIT_FAILED);
+}
+
 TEST(Sync, SemaphoreCountsAndRespectsItsMaximum)
 {
     ce::HANDLE s = ce::createSemaphore(1, 2);
