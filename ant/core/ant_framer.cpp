@@ -167,7 +167,9 @@ void ANTFramer::storeMessageLocked(uint8_t id, const uint8_t* data, uint8_t n)
     slot[1] = id;
     std::memcpy(slot + 2, data, n);
     ++m_write;
-    m_condition.signal();
+    // Nobody waits while the reader thread is busy with earlier messages.
+    if (m_readers > 0)
+        m_condition.signal();
 }
 
 void ANTFramer::raiseErrorLocked(uint8_t kind, uint8_t code)
@@ -204,7 +206,10 @@ uint16_t ANTFramer::waitMessage(uint32_t timeoutMs)
     uint16_t r = peekLocked();
     if (r != ANT_NO_MESSAGE || timeoutMs == 0)
         return r;
-    switch (m_condition.timedWait(m_ringMutex, timeoutMs)) {
+    ++m_readers;
+    uint8_t woken = m_condition.timedWait(m_ringMutex, timeoutMs);
+    --m_readers;
+    switch (woken) {
     case OS_OK:
         return peekLocked();
     case OS_TIMEOUT:

@@ -113,6 +113,7 @@ private:
     OsMutex m_ringMutex; // parser, ring, error; taken before m_waiterMutex
     OsMutex m_waiterMutex; // waiter list
     OsCondition m_condition;
+    uint32_t m_readers = 0; // threads in waitMessage; under m_ringMutex
     ANTResponseWaiter* m_waiters = nullptr;
     std::atomic<uint32_t> m_armed { 0 }; // waiters in the list
     bool m_initialised = true;

@@ -24,6 +24,7 @@ uint8_t OsMutex::create()
     if (m_handle)
         return OS_OK;
     m_handle = ce::createMutex(false);
+    m_direct = ce::MutexReference(m_handle);
     return m_handle ? OS_OK : OS_FAIL;
 }
 
@@ -33,17 +34,19 @@ uint8_t OsMutex::close()
         return OS_FAIL;
     ce::HANDLE h = m_handle;
     m_handle = nullptr;
+    // Closing fails the waits of other threads; the reference is kept so a
+    // lock racing the close fails on the closed mutex like a wait on it.
     return ce::closeHandle(h) ? OS_OK : OS_FAIL;
 }
 
 uint8_t OsMutex::lock()
 {
-    return ce::waitForSingleObject(m_handle, ce::INFINITE) == ce::WAIT_OBJECT_0 ? OS_OK : OS_FAIL;
+    return m_direct.wait(ce::INFINITE) == ce::WAIT_OBJECT_0 ? OS_OK : OS_FAIL;
 }
 
 uint8_t OsMutex::tryLock()
 {
-    ce::DWORD r = ce::waitForSingleObject(m_handle, 0);
+    ce::DWORD r = m_direct.wait(0);
     if (r == ce::WAIT_OBJECT_0)
         return OS_OK;
     return r == ce::WAIT_TIMEOUT ? OS_BUSY : OS_FAIL;
@@ -51,7 +54,7 @@ uint8_t OsMutex::tryLock()
 
 uint8_t OsMutex::unlock()
 {
-    return ce::releaseMutex(m_handle) ? OS_OK : OS_FAIL;
+    return m_direct.release() ? OS_OK : OS_FAIL;
 }
 
 // ---- OsCondition -----------------------------------------------------------

@@ -4,6 +4,7 @@
 // a comment says otherwise.
 #pragma once
 
+#include "platform/sync.h"
 #include "platform/types.h"
 
 #include <atomic>
@@ -37,6 +38,9 @@ public:
 
 private:
     ce::HANDLE m_handle = nullptr;
+    // The same mutex without the handle look-up: the framer locks it for
+    // every message.
+    ce::MutexReference m_direct;
 };
 
 // Holds an OsMutex for one scope.
