@@ -49,8 +49,9 @@ struct Link {
         if (fd >= 0)
             ::close(fd);
     }
-    // Reads whatever replies are there; false when the connection ended.
-    bool readAvailable()
+    // Reads the replies that are there, up to the one with id `until`
+    // (0: all of them); false when the connection ended.
+    bool readAvailable(uint32_t until = 0)
     {
         for (;;) {
             int got = reader.feed(fd);
@@ -66,6 +67,8 @@ struct Link {
             if (waiting.count(b.id))
                 arrived.emplace(b.id, b);
             // else the answer to a request given up on
+            if (until != 0 && b.id == until)
+                return true;
         }
     }
 };
@@ -88,16 +91,17 @@ void dropLink(const std::string& key, const std::shared_ptr<Link>& link)
         t_links.erase(it);
 }
 
-// Writes a request (numbering it) on this thread's connection to pid; an
-// idle connection found closed is replaced once. Null when the process
-// cannot be reached.
+// Writes a request (numbering it) on this thread's connection to pid; a
+// connection the process has closed (the write fails at once) is replaced
+// once. Replies still on a kept connection are read by the next wait.
+// Null when the process cannot be reached.
 std::shared_ptr<Link> request(uint32_t pid, uint16_t kind, MessageBody& body, const void* payload, size_t size)
 {
     const std::string key = peerKey(pid);
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::shared_ptr<Link> link;
         auto it = t_links.find(key);
-        if (it != t_links.end() && !it->second->broken && it->second->readAvailable())
+        if (it != t_links.end() && !it->second->broken)
             link = it->second;
         if (!link) {
             if (it != t_links.end())
@@ -141,7 +145,7 @@ int awaitReply(Link& link, uint32_t id, uint64_t start, DWORD timeoutMs, const s
         if (own && (fds[1].revents & POLLIN))
             serveSent(own);
         if (fds[0].revents)
-            link.readAvailable();
+            link.readAvailable(id);
     }
 }
 
