@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <list>
@@ -37,6 +38,8 @@ constexpr size_t kMaxConnections = 256;
 constexpr int64_t kRequestTimeoutMs = 10000;
 // A connection's read buffer keeps up to this much room between frames.
 constexpr size_t kKeptBufferBytes = 128 * 1024;
+// The least a read asks for, so a frame and whatever follows it come in one.
+constexpr size_t kReadChunkBytes = 4096;
 
 int64_t monotonicMs()
 {
@@ -46,7 +49,10 @@ int64_t monotonicMs()
 struct Connection {
     std::shared_ptr<ReplyChannel> channel;
     int64_t frameStartMs = 0; // when the frame being read began; 0 between frames
+    // Bytes read and not yet handled, from the start of the frame being read
+    // (a read can bring the start of the next frame too).
     std::vector<unsigned char> buf;
+    size_t have = 0;
     size_t need = sizeof(FrameHeader);
     bool headerDone = false;
     FrameHeader header {};
@@ -56,10 +62,8 @@ struct Connection {
     int fd() const { return channel->fd(); }
     void nextFrame()
     {
-        buf.clear();
         need = sizeof(FrameHeader);
         headerDone = false;
-        frameStartMs = 0;
     }
     void withdrawAll()
     {
@@ -220,36 +224,42 @@ private:
         // to poll (which reports anything newer) instead of one more read.
         bool drained = false;
         for (;;) {
-            if (c.buf.size() < c.need) {
-                if (drained)
-                    return true;
-                size_t old = c.buf.size();
-                c.buf.resize(c.need);
-                ssize_t n = ::recv(c.fd(), c.buf.data() + old, c.need - old, 0);
-                if (n < 0 && errno == EINTR) {
-                    c.buf.resize(old);
-                    continue;
-                }
-                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                    c.buf.resize(old);
-                    return true;
-                }
-                if (n <= 0) {
-                    c.buf.resize(old);
-                    if (old > 0)
-                        debugPrintf(
-                            "window messages: dropped a truncated request from another process (%zu bytes)", old);
-                    return false;
-                }
-                if (old == 0)
-                    c.frameStartMs = monotonicMs();
-                drained = size_t(n) < c.need - old;
-                c.buf.resize(old + size_t(n));
-                if (c.buf.size() < c.need)
-                    continue;
+            if (!handleFrames(c))
+                return false;
+            if (drained)
+                return true;
+            size_t want = std::max(kReadChunkBytes, c.need > c.have ? c.need - c.have : 0);
+            if (c.buf.size() < c.have + want)
+                c.buf.resize(c.have + want);
+            ssize_t n = ::recv(c.fd(), c.buf.data() + c.have, want, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return true;
+            if (n <= 0) {
+                if (c.have > 0)
+                    debugPrintf(
+                        "window messages: dropped a truncated request from another process (%zu bytes)", c.have);
+                return false;
             }
+            if (c.have == 0)
+                c.frameStartMs = monotonicMs();
+            drained = size_t(n) < want;
+            c.have += size_t(n);
+        }
+    }
+
+    // Handles every complete frame read so far and keeps the rest at the
+    // front of the buffer; false when a frame ends the connection.
+    bool handleFrames(Connection& c)
+    {
+        size_t at = 0;
+        for (;;) {
+            const size_t available = c.have - at;
             if (!c.headerDone) {
-                std::memcpy(&c.header, c.buf.data(), sizeof c.header);
+                if (available < sizeof(FrameHeader))
+                    break;
+                std::memcpy(&c.header, c.buf.data() + at, sizeof c.header);
                 std::string why = checkRequestHeader(c.header);
                 if (!why.empty()) {
                     debugPrintf("window messages: dropped a malformed request from another process (%s)", why.c_str());
@@ -257,21 +267,38 @@ private:
                 }
                 c.headerDone = true;
                 c.need = sizeof(FrameHeader) + c.header.bodyBytes;
-                c.buf.reserve(c.need);
-                continue;
             }
-            if (!handle(c))
+            if (available < c.need)
+                break;
+            if (!handle(c, c.buf.data() + at))
                 return false;
+            at += c.need;
             c.nextFrame();
         }
+        if (at == 0)
+            return true;
+        c.have -= at;
+        if (c.have > 0) {
+            // The next frame began in this read.
+            std::memmove(c.buf.data(), c.buf.data() + at, c.have);
+            c.frameStartMs = monotonicMs();
+        } else {
+            c.frameStartMs = 0;
+            // The buffer is kept for the next record: giving a large block
+            // back to the system and taking it again costs more than a copy.
+            if (c.buf.size() > kKeptBufferBytes)
+                std::vector<unsigned char>().swap(c.buf);
+        }
+        return true;
     }
 
-    // One complete frame; false when it ends the connection.
-    bool handle(Connection& c)
+    // One complete frame (c.need bytes at frame); false when it ends the
+    // connection.
+    bool handle(Connection& c, const unsigned char* frame)
     {
         if (c.header.kind == kFrameCancel) {
             CancelBody cancel;
-            std::memcpy(&cancel, c.buf.data() + sizeof(FrameHeader), sizeof cancel);
+            std::memcpy(&cancel, frame + sizeof(FrameHeader), sizeof cancel);
             // Not withdrawn: the owner took it, and if it has finished, its
             // answer is already on the way ahead of this one.
             uint32_t status = kStatusTaken;
@@ -285,7 +312,7 @@ private:
             return true;
         }
         MessageBody body;
-        std::memcpy(&body, c.buf.data() + sizeof(FrameHeader), sizeof body);
+        std::memcpy(&body, frame + sizeof(FrameHeader), sizeof body);
         std::string why = checkRequestBody(c.header.kind, body, c.header.bodyBytes, uint32_t(::getpid()));
         if (!why.empty()) {
             debugPrintf("window messages: dropped a malformed request from another process (%s)", why.c_str());
@@ -300,13 +327,7 @@ private:
         }
         std::vector<unsigned char> record;
         if (body.flags & kFlagCopyData)
-            record.assign(c.buf.begin() + sizeof(FrameHeader) + sizeof(MessageBody), c.buf.end());
-        // The buffer is kept for the next record: giving a large block back
-        // to the system and taking it again costs more than the copy.
-        if (c.buf.capacity() > kKeptBufferBytes) {
-            c.buf.clear();
-            c.buf.shrink_to_fit();
-        }
+            record.assign(frame + sizeof(FrameHeader) + sizeof(MessageBody), frame + c.need);
         // Forget sends long answered, so the table stays small.
         for (auto it = c.pending.begin(); c.pending.size() > 64 && it != c.pending.end();)
             it = it->second.expired() ? c.pending.erase(it) : std::next(it);
