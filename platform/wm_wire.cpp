@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -99,23 +100,32 @@ bool writeFrame(int fd, uint16_t kind, const void* body, size_t bodySize, const 
     unsigned char head[sizeof h + sizeof(MessageBody)];
     std::memcpy(head, &h, sizeof h);
     std::memcpy(head + sizeof h, body, bodySize);
-    const unsigned char* parts[2] = { head, static_cast<const unsigned char*>(payload) };
-    size_t sizes[2] = { sizeof h + bodySize, payload ? size : 0 };
+    // Head and record go out together, in one call while there is room.
+    iovec parts[2] = { { head, sizeof h + bodySize }, { const_cast<void*>(payload), payload ? size : 0 } };
+    msghdr message {};
+    message.msg_iov = parts;
+    message.msg_iovlen = parts[1].iov_len > 0 ? 2 : 1;
     uint64_t start = detail::nowMs();
-    for (int i = 0; i < 2; ++i) {
-        size_t done = 0;
-        while (done < sizes[i]) {
-            ssize_t n = ::send(fd, parts[i] + done, sizes[i] - done, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) {
-                done += size_t(n);
-                continue;
+    while (message.msg_iovlen > 0) {
+        ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            size_t done = size_t(n);
+            while (message.msg_iovlen > 0 && done >= message.msg_iov->iov_len) {
+                done -= message.msg_iov->iov_len;
+                ++message.msg_iov;
+                --message.msg_iovlen;
             }
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-                return false;
-            pollfd p { fd, POLLOUT, 0 };
-            if (detail::waitReadable(&p, 1, DWORD(timeoutMs), start) <= 0)
-                return false;
+            if (message.msg_iovlen > 0) {
+                message.msg_iov->iov_base = static_cast<unsigned char*>(message.msg_iov->iov_base) + done;
+                message.msg_iov->iov_len -= done;
+            }
+            continue;
         }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        pollfd p { fd, POLLOUT, 0 };
+        if (detail::waitReadable(&p, 1, DWORD(timeoutMs), start) <= 0)
+            return false;
     }
     return true;
 }
