@@ -183,6 +183,61 @@ TEST_F(WmProcess, CopyDataArrivesIntactAndTheResultComesBack)
     EXPECT_EQ("msg 1024 1 2", peer->readLine());
 }
 
+TEST_F(WmProcess, FramesArrivingTogetherAreHandledWholeAndInOrder)
+{
+    using namespace ce::wm;
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Batch", "batch");
+    ASSERT_NE(nullptr, h);
+    const uint64_t window = uint64_t(reinterpret_cast<uintptr_t>(h));
+    const uint32_t me = uint32_t(::getpid());
+    UINT tag = registerWindowMessage("WM_KEYBD_IN_CREATEKEYBOARD");
+
+    // A post, a record larger than one read, a send and another post, all in
+    // one write: frames end and begin inside the endpoint's reads.
+    std::vector<unsigned char> record(6000);
+    LRESULT sum = LRESULT(record.size());
+    for (size_t i = 0; i < record.size(); ++i) {
+        record[i] = static_cast<unsigned char>((i * 13 + 5) & 0xFF);
+        sum += record[i];
+    }
+    std::string batch;
+    auto add = [&](uint16_t kind, MessageBody body, const std::vector<unsigned char>& payload) {
+        FrameHeader head { kFrameMagic, kFrameVersion, kind, uint32_t(sizeof body + payload.size()) };
+        batch.append(reinterpret_cast<const char*>(&head), sizeof head);
+        batch.append(reinterpret_cast<const char*>(&body), sizeof body);
+        batch.append(payload.begin(), payload.end());
+    };
+    add(kFramePost, { window, 1, 0, 0, WM_USER, kFlagNoAck, 0, me, 1, 0 }, {});
+    add(kFrameSend, { window, 0, 0, tag, WM_COPYDATA, kFlagCopyData, uint32_t(record.size()), me, 2, 0 }, record);
+    add(kFrameSend, { window, 2, 3, 0, WM_USER + 2, 0, 0, me, 3, 0 }, {});
+    add(kFramePost, { window, 9, 0, 0, WM_USER, kFlagNoAck, 0, me, 4, 0 }, {});
+
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr;
+    socklen_t len = ce::detail::abstractAddress("wm", std::to_string(peer->pid()), &addr);
+    ASSERT_EQ(0, ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len));
+    ASSERT_TRUE(ce::detail::sendAll(fd, batch.data(), batch.size()));
+    std::vector<std::pair<uint32_t, int64_t>> replies;
+    for (int i = 0; i < 2; ++i) {
+        FrameHeader head {};
+        ReplyBody reply {};
+        ASSERT_TRUE(ce::detail::recvAll(fd, &head, sizeof head));
+        ASSERT_EQ(kFrameReply, head.kind);
+        ASSERT_TRUE(ce::detail::recvAll(fd, &reply, sizeof reply));
+        EXPECT_EQ(kStatusOk, reply.status);
+        replies.emplace_back(reply.id, reply.result);
+    }
+    ::close(fd);
+    EXPECT_EQ((std::vector<std::pair<uint32_t, int64_t>> { { 2, sum }, { 3, 5 } }), replies);
+
+    EXPECT_EQ("msg 1024 1 0", peer->readLine());
+    std::string line = peer->readLine();
+    EXPECT_EQ(0u, line.find("copy " + std::to_string(tag) + " 6000 05121f")) << line;
+    EXPECT_EQ("msg 1026 2 3", peer->readLine());
+    EXPECT_EQ("msg 1024 9 0", peer->readLine());
+}
+
 TEST_F(WmProcess, ProgramsSendingToEachOtherDoNotDeadlock)
 {
     std::unique_ptr<Child> peer;
