@@ -8,7 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -98,18 +97,8 @@ TrackTree& tree(int recordings)
     return *t;
 }
 
-void qt()
-{
-    static int argc = 1;
-    static char name[] = "kivo_bench";
-    static char* argv[] = { name, nullptr };
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
-}
-
 void SyncCatalogs(benchmark::State& state)
 {
-    qt();
     tree(int(state.range(0)));
     for (auto _ : state) {
         WiFiSync sync;
@@ -177,7 +166,6 @@ WrittenCatalogs& written(int recordings)
 // deletions and uploads do, by a fresh engine.
 void CatalogLookups(benchmark::State& state)
 {
-    qt();
     const WrittenCatalogs& w = written(int(state.range(0)));
     for (auto _ : state) {
         WiFiSync sync;

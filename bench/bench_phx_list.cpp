@@ -21,18 +21,6 @@ namespace {
 constexpr int kRows = 1000;
 constexpr int kRowHeight = 47;
 
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "kivo_bench";
-    static char* argv[] = { name, nullptr };
-    new QApplication(argc, argv);
-}
-
 QPixmap rowImage()
 {
     QPixmap row(240, kRowHeight);
@@ -122,7 +110,6 @@ struct FlingingList {
 
 void PhxListFlingFrame(benchmark::State& state)
 {
-    ensureApplication();
     FlingingList f;
     f.flick();
     for (auto _ : state) {
@@ -139,7 +126,6 @@ BENCHMARK(PhxListFlingFrame);
 
 void PhxListFlingFrame_Floor(benchmark::State& state)
 {
-    ensureApplication();
     const QPixmap row = rowImage();
     const QStringList names = rowNames();
     QImage frame(240, 400, QImage::Format_ARGB32_Premultiplied);

@@ -2,7 +2,6 @@
 
 #include "platform/paths.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -21,15 +20,6 @@
 extern char** environ;
 
 namespace kivo::bench {
-
-void ensureQtApp()
-{
-    static int argc = 1;
-    static char name[] = "kivo_bench";
-    static char* argv[] = { name, nullptr };
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
-}
 
 BenchDeviceRoot::BenchDeviceRoot()
 {

@@ -13,9 +13,6 @@
 
 namespace kivo::bench {
 
-// The process's QCoreApplication, made on first use.
-void ensureQtApp();
-
 // A fresh device root for the lifetime of the object (the previous one
 // comes back afterwards).
 class BenchDeviceRoot {

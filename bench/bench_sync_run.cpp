@@ -58,7 +58,6 @@ struct World {
 
     World()
     {
-        kivo::bench::ensureQtApp();
         ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
         service = std::make_unique<kivo::sim::SyncService>(server, root.path() + "/service");
         server.start();

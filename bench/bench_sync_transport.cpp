@@ -57,7 +57,6 @@ struct Service {
 
     Service()
     {
-        kivo::bench::ensureQtApp();
         const std::string answer = soapAnswer();
         server.addRoute("POST", kSoapPath, [answer](const HttpRequest&) { return HttpResponse::text(200, answer); });
         files = root.path() + "/served";

@@ -14,16 +14,8 @@
 
 namespace {
 
-void ensureApplicationAndSkins()
+void ensureSkins()
 {
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "kivo_bench";
-        static char* argv[] = { name, nullptr };
-        new QApplication(argc, argv);
-    }
     static bool once = [] {
         // The skins when this build has drawn them; without them the rows
         // are drawn without their pictures.
@@ -73,7 +65,7 @@ private:
 
 void WiFiListFrame(benchmark::State& state)
 {
-    ensureApplicationAndSkins();
+    ensureSkins();
     NetworkList screen;
     for (auto _ : state)
         screen.list->viewport()->repaint();
@@ -82,7 +74,7 @@ BENCHMARK(WiFiListFrame);
 
 void WiFiListFrame_Floor(benchmark::State& state)
 {
-    ensureApplicationAndSkins();
+    ensureSkins();
     const QPixmap background(QStringLiteral(":/FocusBackground/b_list.png"));
     const QPixmap lock(QStringLiteral(":/Icon/i_list_wifilock_1.png"));
     QImage frame(240, 167, QImage::Format_ARGB32_Premultiplied);

@@ -5,6 +5,8 @@
 // usual table comes one line per pair:
 //     ratio Name/64: 1.84x (12.3 us vs 6.7 us)
 // from the real time per iteration (the median when repetitions are asked for).
+#include <QApplication>
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -69,6 +71,14 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    // One application for every benchmark: widget benchmarks need a
+    // QApplication, and a plain core application made by whichever
+    // benchmark ran first would make them abort.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    char* qtArgv[] = { argv[0], nullptr };
+    QApplication application(qtArgc, qtArgv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
