@@ -1,6 +1,7 @@
 // Window messages to another process: a send's round trip and a 64 KB
 // WM_COPYDATA record, each beside the same request and reply on a kept
 // Unix-domain socket to the same process.
+#include "platform/endpoint.h"
 #include "platform/paths.h"
 #include "platform/wm.h"
 
@@ -10,13 +11,13 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -80,11 +81,12 @@ public:
         if (m_socket >= 0)
             return m_socket;
         const std::string path = m_root + "/bench-echo.sock";
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        sockaddr_un address;
+        socklen_t length = 0;
+        if (!ce::detail::pathAddress(path, &address, &length))
+            return -1;
         m_socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (::connect(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0) {
             ::close(m_socket);
             m_socket = -1;
         }
@@ -99,39 +101,26 @@ private:
     int m_socket = -1;
 };
 
-bool writeFull(int fd, const void* data, size_t n)
-{
-    auto* p = static_cast<const char*>(data);
-    while (n > 0) {
-        ssize_t r = ::write(fd, p, n);
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
-}
-
-bool readFull(int fd, void* data, size_t n)
-{
-    auto* p = static_cast<char*>(data);
-    while (n > 0) {
-        ssize_t r = ::read(fd, p, n);
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
-}
-
-// One request and its answer on the kept socket.
+// One request and its answer on the kept socket; head and body go out in
+// one call, as a window message's do.
 int64_t socketRequest(int fd, uint64_t w, uint64_t l, const std::vector<char>& body)
 {
     const uint64_t head[3] = { w, l, body.size() };
+    iovec parts[2] = { { const_cast<uint64_t*>(head), sizeof head },
+        { const_cast<char*>(body.data()), body.size() } };
+    const size_t total = sizeof head + body.size();
+    ssize_t sent = ::writev(fd, parts, body.empty() ? 1 : 2);
+    if (sent < 0)
+        return -1;
+    // The rest of a write the socket took only in part.
+    if (size_t(sent) < sizeof head
+        && !ce::detail::sendAll(fd, reinterpret_cast<const char*>(head) + sent, sizeof head - size_t(sent)))
+        return -1;
+    const size_t bodyDone = size_t(sent) > sizeof head ? size_t(sent) - sizeof head : 0;
+    if (size_t(sent) < total && !ce::detail::sendAll(fd, body.data() + bodyDone, body.size() - bodyDone))
+        return -1;
     int64_t answer = -1;
-    if (!writeFull(fd, head, sizeof head) || (!body.empty() && !writeFull(fd, body.data(), body.size()))
-        || !readFull(fd, &answer, sizeof answer))
+    if (!ce::detail::recvAll(fd, &answer, sizeof answer))
         return -1;
     return answer;
 }

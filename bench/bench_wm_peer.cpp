@@ -6,6 +6,7 @@
 // Both answer alike: a send (or a request on the socket) with wParam +
 // lParam, a WM_COPYDATA record (or a request with a body) with its size, so
 // the two differ only in how the bytes travel.
+#include "platform/endpoint.h"
 #include "platform/paths.h"
 #include "platform/wm.h"
 
@@ -15,38 +16,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-bool readFull(int fd, void* data, size_t n)
-{
-    auto* p = static_cast<char*>(data);
-    while (n > 0) {
-        ssize_t r = ::read(fd, p, n);
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
-}
-
-bool writeFull(int fd, const void* data, size_t n)
-{
-    auto* p = static_cast<const char*>(data);
-    while (n > 0) {
-        ssize_t r = ::write(fd, p, n);
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
-}
 
 // Requests: wParam, lParam, body size, body. Reply: the answer.
 void serveSocket(int listener)
@@ -58,13 +32,13 @@ void serveSocket(int listener)
         std::vector<char> body;
         for (;;) {
             uint64_t head[3];
-            if (!readFull(fd, head, sizeof head))
+            if (!ce::detail::recvAll(fd, head, sizeof head))
                 break;
             body.resize(head[2]);
-            if (head[2] && !readFull(fd, body.data(), body.size()))
+            if (head[2] && !ce::detail::recvAll(fd, body.data(), body.size()))
                 break;
             int64_t answer = head[2] ? int64_t(head[2]) : int64_t(head[0] + head[1]);
-            if (!writeFull(fd, &answer, sizeof answer))
+            if (!ce::detail::sendAll(fd, &answer, sizeof answer))
                 break;
         }
         ::close(fd);
@@ -77,13 +51,12 @@ int main()
 {
     const std::string path = ce::deviceRoot() + "/bench-echo.sock";
     int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (listener < 0 || path.size() >= sizeof address.sun_path)
+    sockaddr_un address;
+    socklen_t length = 0;
+    if (listener < 0 || !ce::detail::pathAddress(path, &address, &length))
         return 1;
-    std::strcpy(address.sun_path, path.c_str());
     ::unlink(path.c_str());
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 4) != 0)
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener, 4) != 0)
         return 1;
     std::thread(serveSocket, listener).detach();
 
