@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/wm.h"
 #include "sim/bt_stack/bt_stack_sim.h"
+#include "tests/support/programs.h"
 
 #include <gtest/gtest.h>
 
@@ -27,16 +28,7 @@ namespace kivo::bt::test {
 
 inline bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 20000)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int fd = ce::messageWakeFd();
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        pollfd p { fd, POLLIN, 0 };
-        ::poll(&p, 1, 10);
-        ce::pumpMessages();
-    }
-    return true;
+    return kivo::test::pumpUntil(done, timeoutMs);
 }
 
 // Pumps until the stack's thread and the core's workers are quiet.

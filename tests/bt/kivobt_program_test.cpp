@@ -3,6 +3,7 @@
 // clients, records of the stated sizes.
 #include "platform/paths.h"
 #include "platform/wm.h"
+#include "tests/support/programs.h"
 
 #include <gtest/gtest.h>
 
@@ -21,28 +22,9 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-std::string binFolder()
-{
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string p(buf, n > 0 ? size_t(n) : 0);
-    return p.substr(0, p.rfind('/'));
-}
-
-bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 20000)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using kivo::test::waitUntil;
 
 // A program of the build with this test's device root: its input is a pipe
 // from the test, its output comes back line by line, its errors go to a file.
@@ -53,29 +35,12 @@ public:
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
             return;
-        std::vector<std::string> argStore { binFolder() + "/" + name };
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : argStore)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        std::vector<std::string> envStore { "KIVO_DEVICE_ROOT=" + ce::deviceRoot(), "QT_QPA_PLATFORM=offscreen" };
-        for (char** e = environ; *e; ++e) {
-            std::string kv = *e;
-            if (kv.rfind("KIVO_DEVICE_ROOT=", 0) != 0 && kv.rfind("QT_QPA_PLATFORM=", 0) != 0)
-                envStore.push_back(kv);
-        }
-        std::vector<char*> envp;
-        for (auto& kv : envStore)
-            envp.push_back(kv.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            m_pid = -1;
+        m_pid = kivo::test::spawnProgram(name, args, &actions);
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);
@@ -171,7 +136,7 @@ TEST(KivoBTProgram, ServesRegisteredClientsAndRunsOnce)
     ::unlink(log.c_str());
 
     Program manager("KivoBT", {}, log);
-    ASSERT_TRUE(waitUntil([] { return ce::findWindow(nullptr, "KivoBT") && ce::findWindow(nullptr, "PhoneConnection"); }));
+    ASSERT_TRUE(waitUntil([] { return ce::findWindow(nullptr, "KivoBT") && ce::findWindow(nullptr, "PhoneConnection"); }, 20000));
 
     Program c1("btclient", { "Client One" }, log);
     Program c2("btclient", { "Client Two" }, log);
@@ -215,7 +180,7 @@ TEST(KivoBTProgram, ServesRegisteredClientsAndRunsOnce)
     EXPECT_TRUE(waitUntil([] {
         ce::HWND front = ce::getForegroundWindow();
         return front && ce::getWindowTitle(front) == "PhoneConnection";
-    }));
+    }, 20000));
 
     for (Program* c : { &c1, &c2, &c3 }) {
         c->send("quit");

@@ -18,4 +18,3 @@ kivo_add_test(platform_core_test
           core_loader_test.cpp core_device_test.cpp core_process_test.cpp core_squat_test.cpp peer.cpp
   LIBS kivo_platform)
 add_dependencies(platform_core_test platform_peer PlatformTestLib PlatformTestDriver)
-target_compile_definitions(platform_core_test PRIVATE KIVO_BIN_DIR="${CMAKE_BINARY_DIR}/bin")

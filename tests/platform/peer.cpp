@@ -1,12 +1,12 @@
 #include "tests/platform/peer.h"
 
+#include "tests/support/programs.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace kivo::test {
 
@@ -60,14 +60,7 @@ Peer startPeer(const std::vector<std::string>& args)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    std::string exe = std::string(KIVO_BIN_DIR) + "/platform_peer";
-    std::vector<char*> argv { const_cast<char*>(exe.c_str()) };
-    for (auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ) == 0)
-        p.pid = pid;
+    p.pid = spawnProgram("platform_peer", args, &actions);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     p.out = fds[0];

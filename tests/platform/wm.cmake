@@ -7,4 +7,3 @@ kivo_add_test(platform_wm_test
   SOURCES wm_local_test.cpp wm_process_test.cpp wm_tool_test.cpp
   LIBS kivo_platform)
 add_dependencies(platform_wm_test wm_test_peer wmsg)
-target_compile_definitions(platform_wm_test PRIVATE KIVO_BIN_DIR="${CMAKE_BINARY_DIR}/bin")

@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 #include "platform/wm.h"
+#include "tests/support/programs.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,8 +17,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace kivo::test {
 
@@ -35,24 +34,7 @@ public:
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
         if (!errPath.empty())
             posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::string path = std::string(KIVO_BIN_DIR) + "/" + program;
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::string(*e).rfind("KIVO_DEVICE_ROOT=", 0) != 0)
-                env.push_back(*e);
-        env.push_back("KIVO_DEVICE_ROOT=" + ce::deviceRoot());
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> all { path };
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-            m_pid = -1;
+        m_pid = spawnProgram(program, args, &actions);
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
         m_out = fds[0];
@@ -141,21 +123,6 @@ inline ce::HWND handleFromReady(const std::string& line)
     if (line.rfind("ready ", 0) != 0)
         return nullptr;
     return reinterpret_cast<ce::HWND>(uintptr_t(std::stoull(line.substr(6), nullptr, 16)));
-}
-
-// Pumps the calling thread's messages until done() or timeoutMs pass.
-inline bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int fd = ce::messageWakeFd();
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        pollfd p { fd, POLLIN, 0 };
-        ::poll(&p, 1, 20);
-        ce::pumpMessages();
-    }
-    return true;
 }
 
 } // namespace kivo::test

@@ -7,6 +7,7 @@
 #include "platform/wm.h"
 #include "platform/wm_internal.h"
 #include "sim/wifidkcore/WifiDKCoreSim.h"
+#include "tests/support/programs.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -29,19 +30,10 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using ce::reg::Root;
-
-std::string binFolder()
-{
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string p(buf, n > 0 ? size_t(n) : 0);
-    return p.substr(0, p.rfind('/'));
-}
+using kivo::test::waitUntil;
 
 std::string readAll(const std::string& file)
 {
@@ -51,45 +43,16 @@ std::string readAll(const std::string& file)
     return s.str();
 }
 
-bool waitUntil(const std::function<bool()>& pred, int timeoutMs)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 // A child program of the build, with this test's device root, its output
 // going to a file.
 class Child {
 public:
     Child(const std::string& program, const std::vector<std::string>& args, const std::string& outFile)
     {
-        std::vector<std::string> argStore { binFolder() + "/" + program };
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : argStore)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> envStore { "KIVO_DEVICE_ROOT=" + ce::deviceRoot(), "QT_QPA_PLATFORM=offscreen" };
-        for (char** e = environ; *e; ++e) {
-            std::string kv = *e;
-            if (kv.rfind("KIVO_DEVICE_ROOT=", 0) != 0 && kv.rfind("QT_QPA_PLATFORM=", 0) != 0)
-                envStore.push_back(kv);
-        }
-        std::vector<char*> envp;
-        for (auto& kv : envStore)
-            envp.push_back(kv.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            m_pid = -1;
+        m_pid = kivo::test::spawnProgram(program, args, &actions);
         posix_spawn_file_actions_destroy(&actions);
     }
 
