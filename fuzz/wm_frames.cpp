@@ -8,7 +8,8 @@
 // checks past the header and the filter are reached; the others have one
 // field taken from the input as it is, end early, or are bytes of any kind.
 // WM_COPYDATA records run from empty to past the largest accepted size.
-// Checked beyond "no crash": every frame is answered or closed; the keyboard
+// Checked beyond "no crash": every frame is answered (a post that wants no
+// answer, through an acknowledged post after it) or closed; the keyboard
 // text the filter hands on comes from inside the record.
 // fuzz-links: kivo_platform kivo_wifi_flow_logic
 
@@ -73,15 +74,38 @@ World& world()
     return *w;
 }
 
-// Writes one frame and pumps until the endpoint answers or closes; false
-// when it did neither in a generous time.
-bool exchange(const std::vector<uint8_t>& frame)
+// Writes one frame and pumps until the endpoint has answered it or closed;
+// false when it did neither in a generous time. A whole frame is followed on
+// the same connection, in the same write, by an acknowledged post of
+// WM_NULL: a post that wants no answer is known to be taken once that
+// post's answer comes, and the endpoint meets a frame that begins inside
+// the bytes of one read.
+bool exchangeFrame(const std::vector<uint8_t>& frame, ce::HWND window)
 {
     const int fd = connectToProcess(uint32_t(::getpid()));
     FUZZ_CHECK(fd >= 0);
+    FrameHeader header {};
+    MessageBody body {};
+    if (frame.size() >= sizeof header)
+        std::memcpy(&header, frame.data(), sizeof header);
+    if (frame.size() >= sizeof header + sizeof body)
+        std::memcpy(&body, frame.data() + sizeof header, sizeof body);
+    const bool whole = frame.size() >= sizeof header && header.bodyBytes == frame.size() - sizeof header;
+    const bool answered = !(header.kind == kFramePost && (body.flags & kFlagNoAck));
+    constexpr uint32_t kFollowId = 0xF0110Fu;
+    std::vector<uint8_t> bytes = frame;
+    if (whole) {
+        const MessageBody follow { handleValue(window), 0, 0, 0, ce::WM_NULL, 0, 0, uint32_t(::getpid()), kFollowId,
+            0 };
+        const FrameHeader followHeader { kFrameMagic, kFrameVersion, kFramePost, uint32_t(sizeof follow) };
+        const auto* h = reinterpret_cast<const uint8_t*>(&followHeader);
+        const auto* b = reinterpret_cast<const uint8_t*>(&follow);
+        bytes.insert(bytes.end(), h, h + sizeof followHeader);
+        bytes.insert(bytes.end(), b, b + sizeof follow);
+    }
     size_t sent = 0;
-    while (sent < frame.size()) {
-        const ssize_t n = ::send(fd, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0)
             break; // the endpoint dropped the frame early
         sent += size_t(n);
@@ -89,22 +113,32 @@ bool exchange(const std::vector<uint8_t>& frame)
     // A frame that ends before its announced length is finished by closing
     // the writing side, as a sender that dies midway does; a whole one is
     // left open, since closing it would withdraw a sent message.
-    FrameHeader header {};
-    if (frame.size() >= sizeof header)
-        std::memcpy(&header, frame.data(), sizeof header);
-    if (frame.size() < sizeof header || header.bodyBytes != frame.size() - sizeof header)
+    if (!whole)
         ::shutdown(fd, SHUT_WR);
     ReplyReader reply;
+    bool frameAnswered = !answered || !whole;
+    bool followAnswered = !whole;
+    bool closed = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int state = 0;
-    while (state == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (!closed && !(frameAnswered && followAnswered) && std::chrono::steady_clock::now() < deadline) {
         ce::pumpMessages();
         pollfd p[2] = { { fd, POLLIN, 0 }, { ce::messageWakeFd(), POLLIN, 0 } };
-        if (::poll(p, 2, 100) > 0 && p[0].revents)
-            state = reply.feed(fd);
+        if (::poll(p, 2, 100) <= 0 || !p[0].revents)
+            continue;
+        for (;;) {
+            const int got = reply.feed(fd);
+            if (got < 0)
+                closed = true;
+            if (got <= 0)
+                break;
+            if (reply.body().id == kFollowId)
+                followAnswered = true;
+            else
+                frameAnswered = true;
+        }
     }
     ::close(fd);
-    return state != 0;
+    return closed || (frameAnswered && followAnswered);
 }
 
 ce::UINT pickMessage(FuzzInput& in, const kivowifi::SystemMessageFilter& filter)
@@ -191,7 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             frame = in.bytes(in.byte());
 
         const int textsBefore = w.target.texts;
-        FUZZ_CHECK(exchange(frame));
+        FUZZ_CHECK(exchangeFrame(frame, w.window));
         if (w.target.texts != textsBefore) {
             // The keyboard text lies inside the record the frame carried.
             FUZZ_CHECK(w.target.lastText.size() * 2 + kivowifi::KEYBOARD_TEXT_OFFSET <= record.size());
