@@ -13,7 +13,14 @@ bool readActionList(const std::string& text, std::vector<ActionItem>* items, std
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
+    bool parsed = false;
+    try {
+        parsed = reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+    } catch (const Json::Exception& e) {
+        // The reader throws instead of failing when values nest too deep.
+        errors = e.what();
+    }
+    if (!parsed) {
         *error = errors;
         return false;
     }

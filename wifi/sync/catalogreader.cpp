@@ -41,7 +41,14 @@ bool parseCatalog(const char* begin, const char* end, QVector<CatalogEntry>& ent
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(begin, end, &root, &errors)) {
+    bool parsed = false;
+    try {
+        parsed = reader->parse(begin, end, &root, &errors);
+    } catch (const Json::Exception& e) {
+        // The reader throws instead of failing when values nest too deep.
+        errors = e.what();
+    }
+    if (!parsed) {
         error = QString::fromStdString(errors).trimmed();
         return false;
     }

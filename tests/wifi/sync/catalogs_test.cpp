@@ -1,3 +1,5 @@
+#include "wifi/sync/actionlist.h"
+#include "wifi/sync/catalogreader.h"
 #include "wifi/sync/gpxxmlhandler.h"
 
 #include "tests/wifi/sync/wifisync_test_support.h"
@@ -404,6 +406,21 @@ TEST_F(CatalogTest, LookupsFollowTheFile)
 
     std::filesystem::remove(ce::resolvePath(kTcf));
     EXPECT_FALSE(sync().deleteTrackViaHashCode(false, "cc", location));
+}
+
+// The JSON reader throws where values nest past its depth; the readers of
+// catalogs and action lists report that as any damaged text.
+TEST(JsonReaders, ValuesNestedPastTheReadersDepthAreRefused)
+{
+    const std::string deep = std::string(2000, '[') + std::string(2000, ']');
+    QVector<kivo::sync::CatalogEntry> entries;
+    QString catalogError;
+    EXPECT_FALSE(kivo::sync::parseCatalog(deep.data(), deep.data() + deep.size(), entries, catalogError));
+    EXPECT_FALSE(catalogError.isEmpty());
+    std::vector<kivo::sync::ActionItem> items;
+    std::string actionError;
+    EXPECT_FALSE(kivo::sync::readActionList(deep, &items, &actionError));
+    EXPECT_FALSE(actionError.empty());
 }
 
 } // namespace
