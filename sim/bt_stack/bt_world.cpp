@@ -301,7 +301,14 @@ bool parseWorld(const std::string& json, World* out, std::string* error)
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errs;
-    if (!reader->parse(json.data(), json.data() + json.size(), &root, &errs)) {
+    bool parsed = false;
+    try {
+        parsed = reader->parse(json.data(), json.data() + json.size(), &root, &errs);
+    } catch (const Json::Exception& e) {
+        // The reader throws instead of failing past its stack limit.
+        errs = e.what();
+    }
+    if (!parsed) {
         *error = "not JSON: " + errs;
         return false;
     }

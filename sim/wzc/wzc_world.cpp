@@ -198,7 +198,14 @@ Config parseWorld(const std::string& content)
     Json::Value parsed;
     std::string errors;
     std::istringstream in(content);
-    if (!Json::parseFromStream(builder, in, &parsed, &errors))
+    bool ok = false;
+    try {
+        ok = Json::parseFromStream(builder, in, &parsed, &errors);
+    } catch (const Json::Exception& e) {
+        // The reader throws instead of failing when values nest too deep.
+        errors = e.what();
+    }
+    if (!ok)
         throw BadWorld("not JSON: " + errors);
     // Read through a const reference: a non-const operator[] would add members.
     const Json::Value& root = parsed;

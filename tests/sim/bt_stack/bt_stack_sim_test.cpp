@@ -38,6 +38,7 @@ TEST(BtStackWorld, ReadsWorldsAndRefusesMalformedOnes)
         { R"({"init": 1})", false },
         { R"([1, 2])", false },
         { R"({"contacts": )", false },
+        { R"({"tracks": [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["a"]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]})", false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);

@@ -116,8 +116,10 @@ TEST_F(SimWzc, MalformedOrMissingWorldGivesNoAdapter)
         R"({ "radioOn": "yes" })",
         "",
     };
-    for (const char* text : bad) {
-        SCOPED_TRACE(text);
+    std::vector<std::string> texts(std::begin(bad), std::end(bad));
+    texts.push_back(R"({ "networks": )" + std::string(2000, '[') + std::string(2000, ']') + "}");
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.substr(0, 60));
         world(text);
         EXPECT_TRUE(m_svc.interfaces().empty());
         EXPECT_FALSE(sim::status().adapterPresent);
