@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "sim/wifidkcore/WifiDKCoreSim.h"
 #include "tests/support/temp_root.h"
+#include "tests/wifi/views/flow_screens_support.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/views/WiFiAlertView.h"
@@ -44,11 +45,7 @@ class AlertViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        views_test::ensureApplication();
-        views_test::registerSkins();
-        CMyConfigWiFi::setDelayScaleForTests(0.001);
-        KivoWiFiFlow::setProcessExitHandler([](int) {});
-        kivowifi::registerViews();
+        views_test::prepareFlowScreens();
     }
 
     void SetUp() override
@@ -59,15 +56,12 @@ protected:
         // leads there (without one it passes on to the network list).
         root.writeFile("\\SystemDrive\\Falmo\\program\\wifi\\WiFiSettings.ini",
             "[Settings0]\nEncryption=WEP disabled\nAuthentication=Open\nNetwork=HomeNet\n");
-        flow = std::make_unique<KivoWiFiFlow>();
-        flow->setAttribute(Qt::WA_DeleteOnClose, false);
-        flow->show();
+        flow = views_test::showFlow();
     }
 
     void TearDown() override
     {
-        flow.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        views_test::endFlow(flow);
     }
 
     WiFiAlertView* showAlert(int type)

@@ -4,6 +4,7 @@
 #include "controls/core/phxPushButton.h"
 #include "platform/paths.h"
 #include "tests/support/temp_root.h"
+#include "tests/wifi/views/flow_screens_support.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/SystemHelper.h"
@@ -23,27 +24,18 @@ class InfoViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        views_test::ensureApplication();
-        views_test::registerSkins();
-        CMyConfigWiFi::setDelayScaleForTests(0.001);
-        KivoWiFiFlow::setProcessExitHandler([](int) {});
-        kivowifi::registerViews();
+        views_test::prepareFlowScreens();
     }
 
     void SetUp() override
     {
         ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
-        flow = std::make_unique<KivoWiFiFlow>();
-        flow->setAttribute(Qt::WA_DeleteOnClose, false);
-        flow->show();
+        flow = views_test::showFlow();
     }
 
     void TearDown() override
     {
-        flow.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        views_test::registerSkins("Day");
-        SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
+        views_test::endFlow(flow);
     }
 
     QString label(QWidget* view, const char* name) { return view->findChild<QLabel*>(name)->text(); }

@@ -10,6 +10,7 @@
 #include "tests/wifi/core/wireless_test_support.h"
 #include "tests/wifi/sync/sync_service_fixture.h"
 #include "tests/wifi/views/join_user.h"
+#include "tests/wifi/views/flow_screens_support.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/WiFiChechZk.h"
@@ -53,11 +54,7 @@ class JoinThroughScreens : public kivo::test::SyncServiceFixture {
 protected:
     static void SetUpTestSuite()
     {
-        views_test::ensureApplication();
-        views_test::registerSkins();
-        CMyConfigWiFi::setDelayScaleForTests(0.01);
-        KivoWiFiFlow::setProcessExitHandler([](int) {});
-        kivowifi::registerViews();
+        views_test::prepareFlowScreens(0.01);
         WiFiChechZk::setRoundIntervalForTesting(30);
     }
     static void TearDownTestSuite() { WiFiChechZk::setRoundIntervalForTesting(0); }
@@ -73,9 +70,7 @@ protected:
         probe.setAnswer(LocalHttpServer::status(204, "No Content"));
         m_root.writeFile(kivo::sim::HTTPTEST_CONFIG,
             "[hosts]\nws.kivoshare.com=127.0.0.1:" + std::to_string(probe.port()) + "\n");
-        flow = std::make_unique<KivoWiFiFlow>();
-        flow->setAttribute(Qt::WA_DeleteOnClose, false);
-        flow->show();
+        flow = views_test::showFlow();
         ASSERT_TRUE(pumpUntil([&] {
             flow->configWiFi().refreshVisibleList();
             return flow->getAPCount() == kVisibleCount;
@@ -86,9 +81,7 @@ protected:
     {
         WiFiChechZk::stopActiveProbe();
         EXPECT_TRUE(pumpUntil([] { return kivowifi::livePortalProbes() == 0; }));
-        flow.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ZyrelleControls::Internal::SetTimeScale(1);
+        views_test::endFlow(flow);
         SyncServiceFixture::TearDown();
     }
 

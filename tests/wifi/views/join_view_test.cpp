@@ -10,6 +10,8 @@
 #include "tests/support/temp_root.h"
 #include "tests/wifi/core/wireless_test_support.h"
 #include "tests/wifi/views/join_user.h"
+#include "tests/wifi/views/flow_screens_support.h"
+#include "tests/wifi/views/flow_screens_support.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/SystemHelper.h"
@@ -110,11 +112,7 @@ class JoinViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        views_test::ensureApplication();
-        views_test::registerSkins();
-        CMyConfigWiFi::setDelayScaleForTests(0.01);
-        KivoWiFiFlow::setProcessExitHandler([](int) {});
-        kivowifi::registerViews();
+        views_test::prepareFlowScreens(0.01);
     }
 
     void SetUp() override
@@ -145,10 +143,7 @@ protected:
             QCoreApplication::removeTranslator(translator.get());
             translator.reset();
         }
-        flow.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        views_test::registerSkins("Day");
-        SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
+        views_test::endFlow(flow);
     }
 
     int apIndex(const QString& name) { return join_user::apIndex(flow.get(), name); }

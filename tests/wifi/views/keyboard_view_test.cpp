@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "tests/support/temp_root.h"
 #include "tests/wifi/core/wireless_test_support.h"
+#include "tests/wifi/views/flow_screens_support.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/SystemHelper.h"
@@ -47,29 +48,19 @@ class KeyboardViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        views_test::ensureApplication();
-        views_test::registerSkins();
-        CMyConfigWiFi::setDelayScaleForTests(0.001);
-        KivoWiFiFlow::setProcessExitHandler([](int) {});
-        kivowifi::registerViews();
+        views_test::prepareFlowScreens();
         KivoWiFiFlow::setViewOps(JOIN_VIEW_ID, JoinStandIn::ops());
     }
 
     void SetUp() override
     {
         ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
-        flow = std::make_unique<KivoWiFiFlow>();
-        flow->setAttribute(Qt::WA_DeleteOnClose, false);
-        flow->show();
+        flow = views_test::showFlow();
     }
 
     void TearDown() override
     {
-        flow.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ZyrelleControls::Internal::SetTimeScale(1.0);
-        views_test::registerSkins("Day");
-        SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
+        views_test::endFlow(flow);
     }
 
     // The add-network screen, then the keyboard for its field.

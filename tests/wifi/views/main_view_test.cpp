@@ -10,6 +10,7 @@
 #include "sim/wzc/wzc_sim.h"
 #include "tests/support/temp_root.h"
 #include "tests/wifi/core/wireless_test_support.h"
+#include "tests/wifi/views/flow_screens_support.h"
 #include "tests/wifi/views/views_test_support.h"
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/SystemHelper.h"
@@ -77,11 +78,7 @@ class MainViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        views_test::ensureApplication();
-        views_test::registerSkins();
-        CMyConfigWiFi::setDelayScaleForTests(0.001);
-        KivoWiFiFlow::setProcessExitHandler([](int) {});
-        kivowifi::registerViews();
+        views_test::prepareFlowScreens();
     }
 
     void SetUp() override
@@ -93,11 +90,7 @@ protected:
     void TearDown() override
     {
         WiFiChechZk::stopActiveProbe();
-        flow.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ZyrelleControls::Internal::SetTimeScale(1.0);
-        views_test::registerSkins("Day");
-        SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
+        views_test::endFlow(flow);
     }
 
     // A flow that sees the world's networks, on the network list (still
@@ -106,9 +99,7 @@ protected:
     {
         root.writeFile(sim::kWorldFile, world);
         sim::reload();
-        flow = std::make_unique<KivoWiFiFlow>();
-        flow->setAttribute(Qt::WA_DeleteOnClose, false);
-        flow->show();
+        flow = views_test::showFlow();
         EXPECT_TRUE(pumpUntil([&] {
             flow->configWiFi().refreshVisibleList();
             return flow->getAPCount() == expected;
