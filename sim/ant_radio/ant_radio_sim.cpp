@@ -287,7 +287,11 @@ bool AntRadioSim::serve()
 
 std::vector<uint8_t> AntRadioSim::receivedFrame(uint8_t id, const std::vector<uint8_t>& data)
 {
-    std::vector<uint8_t> f { 0xA4, uint8_t(data.size()), id };
+    std::vector<uint8_t> f;
+    f.reserve(data.size() + 6); // room for a sent frame's two padding bytes
+    f.push_back(0xA4);
+    f.push_back(uint8_t(data.size()));
+    f.push_back(id);
     f.insert(f.end(), data.begin(), data.end());
     f.push_back(xorOf(f.data(), f.size()));
     return f;
