@@ -8,7 +8,8 @@
 // checks past the header and the filter are reached; the others have one
 // field taken from the input as it is, end early, or are bytes of any kind.
 // WM_COPYDATA records run from empty to past the largest accepted size.
-// Checked beyond "no crash": every frame is answered (a post that wants no
+// Checked beyond "no crash": a message the window keeps in its process never
+// reaches it; every frame is answered (a post that wants no
 // answer, through an acknowledged post after it) or closed; the keyboard
 // text the filter hands on comes from inside the record.
 // fuzz-links: kivo_platform kivo_wifi_flow_logic
@@ -50,6 +51,9 @@ struct Target : kivowifi::MessageFilterTarget {
     int texts = 0;
 };
 
+// A message the window takes from its own process only.
+constexpr ce::UINT kKeptMessage = 0x0501;
+
 struct World {
     Target target;
     kivowifi::SystemMessageFilter filter { target };
@@ -60,10 +64,11 @@ struct World {
     {
         ce::setThreadMessageFilter([this](const ce::MSG& msg) { return filter.filter(msg); });
         window = ce::createWindow("FuzzWifi", "Fuzz", [this](ce::HWND, ce::UINT m, ce::WPARAM, ce::LPARAM) {
+            FUZZ_CHECK(m != kKeptMessage); // only this process may send it
             lastMessage = m;
             return ce::LRESULT(7);
         });
-        if (!window)
+        if (!window || !ce::keepMessagesInProcess(window, { kKeptMessage }))
             std::abort();
     }
 };
@@ -158,6 +163,8 @@ ce::UINT pickMessage(FuzzInput& in, const kivowifi::SystemMessageFilter& filter)
         return kInternalShow;
     case 7:
         return kInternalForeground;
+    case 8:
+        return kKeptMessage;
     default:
         return in.u32();
     }

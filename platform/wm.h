@@ -70,6 +70,13 @@ std::vector<HWND> enumTopLevelWindows();
 std::string getWindowTitle(HWND window);
 std::string getWindowClass(HWND window);
 DWORD getWindowProcessId(HWND window);
+// Messages the window takes from its own process only: their parameters
+// hold addresses here (records handed between its threads) that mean
+// nothing, or anything, coming from another process. Another process's
+// posts and sends of them are refused with ERROR_INVALID_PARAMETER, logged,
+// and never reach the window. False for a window that is not this
+// process's.
+BOOL keepMessagesInProcess(HWND window, const std::vector<UINT>& messages);
 
 // The same name gives the same id (0xC000 and up) in every process of one
 // device root. 0 on failure.

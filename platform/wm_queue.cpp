@@ -405,9 +405,26 @@ LRESULT sendLocal(const std::shared_ptr<WindowRec>& w, UINT message, WPARAM wPar
 
 // --- Deliveries from other processes ----------------------------------------
 
+namespace {
+
+// Whether the window refuses this message from another process (logged).
+bool refusedFromAnotherProcess(const WindowRec& w, const MessageBody& body)
+{
+    if (takesFromOtherProcesses(w, body.message))
+        return false;
+    debugPrintf("window messages: refused message %u from process %u: its parameters are addresses of this "
+                "process",
+        body.message, body.senderPid);
+    return true;
+}
+
+} // namespace
+
 uint32_t deliverPost(const MessageBody& body)
 {
     HWND h = reinterpret_cast<HWND>(uintptr_t(body.hwnd));
+    if (auto w = localWindow(h); w && refusedFromAnotherProcess(*w, body))
+        return kStatusRefused;
     uint32_t status = postLocal(h, body.message, WPARAM(body.wParam), LPARAM(body.lParam));
     if (status == kStatusOk && body.message == kInternalShow)
         if (auto w = localWindow(h))
@@ -424,6 +441,8 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
     auto w = localWindow(h);
     if (!w)
         return kStatusNoWindow;
+    if (refusedFromAnotherProcess(*w, body))
+        return kStatusRefused;
     auto item = std::make_shared<SentItem>();
     item->hwnd = h;
     item->message = body.message;

@@ -17,6 +17,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 
@@ -101,6 +102,7 @@ struct WindowRec {
     bool closed = false; // under queue->m: destroyed, takes no more messages
     std::function<void(int)> onShow;
     std::function<void()> onActivate;
+    std::set<UINT> inProcessOnly; // under State::m
 };
 
 struct State {
@@ -120,6 +122,8 @@ std::shared_ptr<ThreadQueue> currentQueue(bool create);
 
 bool isLocal(HWND h);
 std::shared_ptr<WindowRec> localWindow(HWND h);
+// Whether another process may post or send `message` to the window.
+bool takesFromOtherProcesses(const WindowRec& w, UINT message);
 WindowInfo infoOf(const WindowRec& w);
 std::vector<WindowInfo> localWindows();
 // Every window of this device root: this process's first, then the others'.

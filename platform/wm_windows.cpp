@@ -98,6 +98,12 @@ void atExit()
 
 } // namespace
 
+bool takesFromOtherProcesses(const WindowRec& w, UINT message)
+{
+    std::lock_guard<std::mutex> lock(state().m);
+    return w.inProcessOnly.count(message) == 0;
+}
+
 } // namespace wm
 
 using namespace wm;
@@ -260,6 +266,16 @@ BOOL showWindow(HWND window, int command)
         return wasVisible ? TRUE_ : FALSE_;
     }
     return postTo(window, kInternalShow, WPARAM(command), 0);
+}
+
+BOOL keepMessagesInProcess(HWND window, const std::vector<UINT>& messages)
+{
+    auto w = localWindow(window);
+    if (!w)
+        return fail(ERROR_INVALID_WINDOW_HANDLE);
+    std::lock_guard<std::mutex> lock(state().m);
+    w->inProcessOnly.insert(messages.begin(), messages.end());
+    return TRUE_;
 }
 
 void setWindowActions(HWND window, std::function<void(int)> show, std::function<void()> activate)

@@ -160,4 +160,32 @@ TEST_F(WmTool, ListenPrintsEveryMessageItGets)
     EXPECT_EQ(0, listener.wait()); // three messages, as asked
 }
 
+// Messages a window keeps in its process: another process's posts and
+// sends of them are refused, whatever they carry; its own threads and other
+// messages still reach it.
+TEST_F(WmTool, MessagesKeptInProcessAreRefusedFromAnother)
+{
+    std::vector<Seen> seen;
+    HWND h = createWindow("Keeper", "keeper", [&](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        seen.push_back(Seen { m, w, l });
+        return 5;
+    });
+    EXPECT_TRUE(keepMessagesInProcess(h, { 0x501, 0x503 }));
+    EXPECT_FALSE(keepMessagesInProcess(nullptr, { 0x501 }));
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
+
+    EXPECT_EQ(1, run({ "post", "--hwnd", hex, "0x501", "1", "0x41414141" }).second);
+    EXPECT_EQ(1, run({ "send", "--hwnd", hex, "0x503", "0x41414141", "2" }).second);
+    EXPECT_EQ(0, run({ "post", "--hwnd", hex, "0x502", "3" }).second);
+    EXPECT_TRUE(postMessage(h, 0x501, 4, 0));
+    kivo::test::pumpUntil([&] { return seen.size() >= 2; });
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(0x502u, seen[0].message);
+    EXPECT_EQ(0x501u, seen[1].message);
+    EXPECT_EQ(4u, seen[1].wParam);
+    destroyWindow(h);
+}
+
 } // namespace
+
