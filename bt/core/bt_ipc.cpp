@@ -1,5 +1,6 @@
 #include "bt/core/bt_ipc.h"
 
+#include "bt/core/bt_messages.h"
 #include "platform/debug.h"
 
 #include <algorithm>
@@ -110,7 +111,15 @@ int ExternalSendRecord(ce::UINT id, const void* data, ce::DWORD size)
 
 bool RegisterInternalWindow(ce::HWND window)
 {
-    return add(internals(), window, 64);
+    if (!add(internals(), window, 64))
+        return false;
+    // These carry records on the heap or addresses of this process; the
+    // same numbers from another process would make the window free or read
+    // whatever that process chose.
+    ce::keepMessagesInProcess(window,
+        { WM_STKOUTMSG_DIALERINFO, WM_STKMAPMSG_NEWMSG, WM_STKOUTMSG_MUSICINFO, WM_STKOUTMSG_AUTOCONNECTING,
+            WM_BTIN_BT_VERSION });
+    return true;
 }
 
 bool UnregisterInternalWindow(ce::HWND window)

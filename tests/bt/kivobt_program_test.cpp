@@ -171,6 +171,25 @@ TEST(KivoBTProgram, ServesRegisteredClientsAndRunsOnce)
         EXPECT_EQ(c->readLine(), "copydata WM_BTOUT_BT_VERSION cb=128 text=1.0.1.1");
     EXPECT_NE(readAll(log).find("***[BTManager] ExternalSendMessage(2)"), std::string::npos);
 
+    // The phone window's messages that carry addresses of the manager are
+    // refused from this process, whatever address they name; the manager
+    // goes on answering.
+    const ce::HWND phone = ce::findWindow(nullptr, "PhoneConnection");
+    const ce::LPARAM wild = ce::LPARAM(0x41414141);
+    for (const char* name : { "WM_STKOUTMSG_DIALERINFO", "WM_STKMAPMSG_NEWMSG", "WM_STKOUTMSG_MUSICINFO",
+             "WM_STKOUTMSG_AUTOCONNECTING" }) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(ce::postMessage(phone, ce::registerWindowMessage(name), 0, wild));
+        EXPECT_EQ(ce::getLastError(), ce::ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(ce::sendMessage(phone, ce::registerWindowMessage("WM_BTIN_BT_VERSION"), ce::WPARAM(wild), 128), 0);
+    EXPECT_EQ(ce::getLastError(), ce::ERROR_INVALID_PARAMETER);
+    c1.send("post WM_BTIN_QUERY_PHONE_STATE");
+    EXPECT_EQ(c1.readLine(), "done");
+    for (Program* c : { &c1, &c3, &c2 })
+        EXPECT_EQ(c->readLine(), kPhoneState);
+    EXPECT_TRUE(manager.running());
+
     // A second start raises the first copy's phone window and ends.
     {
         Program second("KivoBT", {}, log);
