@@ -405,6 +405,23 @@ bool WaitForWorkers(ce::DWORD timeoutMs)
 
 // ---- start and stop -----------------------------------------------------------------------------
 
+namespace {
+
+// Records whether Bluetooth is on in the configuration, and tells the phone
+// controller and the clients.
+void announceBluetooth(int on)
+{
+    BtConfigRecord cfg;
+    LoadConfiguration(&cfg);
+    cfg.bluetoothOn = on;
+    SaveConfiguration(&cfg);
+    PostInternal(WM_STKOUTMSG_BTSTATUS, on, 0);
+    sendPhoneState(on);
+    g.phoneState = on;
+}
+
+} // namespace
+
 int BtManagerStart()
 {
     if (g.stackInitialised) {
@@ -424,14 +441,7 @@ int BtManagerStart()
     BtSdk::HFAP_RegisterCallback(&OnHandsFreeEvent, 0);
     BtSdk::PIMRegisterCallbackEx(&OnPimCallback, -1, &OnNewMessage);
 
-    BtConfigRecord cfg;
-    LoadConfiguration(&cfg);
-    cfg.bluetoothOn = 1;
-    SaveConfiguration(&cfg);
-
-    PostInternal(WM_STKOUTMSG_BTSTATUS, 1, 0);
-    sendPhoneState(1);
-    g.phoneState = 1;
+    announceBluetooth(1);
 
     BtShortcut phone {};
     if (readLastPhone(&phone)) {
@@ -454,13 +464,7 @@ int BtManagerStop()
     g.phonebookDelivering = 0;
     emptyNotifications();
     sendCount();
-    BtConfigRecord cfg;
-    LoadConfiguration(&cfg);
-    cfg.bluetoothOn = 0;
-    SaveConfiguration(&cfg);
-    PostInternal(WM_STKOUTMSG_BTSTATUS, 0, 0);
-    sendPhoneState(0);
-    g.phoneState = 0;
+    announceBluetooth(0);
     g.started = 0;
     return 1;
 }

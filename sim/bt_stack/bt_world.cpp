@@ -169,6 +169,21 @@ public:
         return world.shortcuts.empty() ? std::array<uint8_t, 6> {} : world.shortcuts.back().address;
     }
 
+    // Calls the callback registered in `which`, as it is when the worker
+    // gets there, with call(callback); nothing when none is registered.
+    template <typename Callback, typename Call> void deliverLocked(Callback State::*which, Call call)
+    {
+        queue([this, which, call] {
+            Callback cb;
+            {
+                std::lock_guard<std::mutex> l(m);
+                cb = this->*which;
+            }
+            if (cb)
+                call(cb);
+        });
+    }
+
     void connectionEventLocked(int connected, int kind)
     {
         if (connected)
@@ -176,15 +191,8 @@ public:
         else
             kinds.erase(kind);
         const auto address = lastAddressLocked();
-        queue([this, connected, kind, address] {
-            BtConnectCallback cb;
-            {
-                std::lock_guard<std::mutex> l(m);
-                cb = connectCb;
-            }
-            if (cb)
-                cb(connected, address.data(), kind);
-        });
+        deliverLocked(&State::connectCb,
+            [connected, kind, address](BtConnectCallback cb) { cb(connected, address.data(), kind); });
     }
 
     void handsFreeLocked(int event, std::optional<BtCallRecord> record)
@@ -195,54 +203,24 @@ public:
             ringing = false, inCall = true;
         if (event == 5)
             ringing = false, inCall = false;
-        queue([this, event, record] {
-            BtHandsFreeCallback cb;
-            {
-                std::lock_guard<std::mutex> l(m);
-                cb = handsFreeCb;
-            }
-            if (cb)
-                cb(event, record ? &*record : nullptr);
-        });
+        deliverLocked(
+            &State::handsFreeCb, [event, record](BtHandsFreeCallback cb) { cb(event, record ? &*record : nullptr); });
     }
 
     void messageLocked(int event, std::optional<BtSmsRecord> sms)
     {
-        queue([this, event, sms] {
-            BtMessageCallback cb;
-            {
-                std::lock_guard<std::mutex> l(m);
-                cb = messageCb;
-            }
-            if (cb)
-                cb(event, sms ? &*sms : nullptr);
-        });
+        deliverLocked(&State::messageCb, [event, sms](BtMessageCallback cb) { cb(event, sms ? &*sms : nullptr); });
     }
 
     void pimLocked(int event, int value)
     {
-        queue([this, event, value] {
-            BtPimCallback cb;
-            {
-                std::lock_guard<std::mutex> l(m);
-                cb = pimCb;
-            }
-            if (cb)
-                cb(event, 0, value);
-        });
+        deliverLocked(&State::pimCb, [event, value](BtPimCallback cb) { cb(event, 0, value); });
     }
 
     void musicLocked(int event, std::vector<uint8_t> data)
     {
-        queue([this, event, data] {
-            BtMusicCallback cb;
-            {
-                std::lock_guard<std::mutex> l(m);
-                cb = musicCb;
-            }
-            if (cb)
-                cb(event, data.empty() ? nullptr : data.data());
-        });
+        deliverLocked(&State::musicCb,
+            [event, data](BtMusicCallback cb) { cb(event, data.empty() ? nullptr : data.data()); });
     }
 
 private:
