@@ -44,6 +44,15 @@ inline QImage shot(QWidget& w, const QString& name)
     return image;
 }
 
+// Which of the nine big loading frames (1-9) an icon's image is; 0 when none.
+inline int loadingFrameOf(const QImage& shown)
+{
+    for (int f = 1; f <= 9; ++f)
+        if (shown == QImage(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(f)).convertToFormat(shown.format()))
+            return f;
+    return 0;
+}
+
 inline bool isWhite(QRgb c)
 {
     return qRed(c) > 225 && qGreen(c) > 225 && qBlue(c) > 225;
