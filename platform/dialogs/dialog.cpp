@@ -6,9 +6,44 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QThread>
 
 namespace ce::dlg {
+
+// The dialog's own widget: paints and takes pen-downs through the dialog.
+class DialogWidget : public QWidget {
+public:
+    explicit DialogWidget(Dialog* dialog)
+        : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
+        , m_dialog(dialog)
+    {
+        setProperty("ce_dialog", QVariant::fromValue(static_cast<void*>(dialog)));
+    }
+    void detach()
+    {
+        m_dialog = nullptr;
+        setProperty("ce_dialog", QVariant());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (!m_dialog)
+            return;
+        QPainter p(this);
+        m_dialog->onPaint(p);
+    }
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        if (m_dialog && e->button() == Qt::LeftButton)
+            m_dialog->onPenDown(e->pos());
+    }
+
+private:
+    Dialog* m_dialog;
+};
 
 namespace {
 
@@ -70,7 +105,7 @@ bool Dialog::makeWindow()
 {
     if (m_hwnd)
         return false;
-    m_widget = new QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+    m_widget = new DialogWidget(this);
     m_widget->setWindowTitle(QString::fromStdString(m_title));
     m_hwnd = createWindow("Dialog", m_title,
         [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return windowProc(message, wParam, lParam); });
@@ -95,6 +130,8 @@ void Dialog::finish()
         ce::destroyWindow(m_hwnd);
         m_hwnd = nullptr;
     }
+    if (m_widget)
+        static_cast<DialogWidget*>(m_widget.data())->detach();
     delete m_widget;
     onDestroy();
 }
@@ -162,6 +199,57 @@ void Dialog::moveWindow(int x, int y, int width, int height)
 {
     if (m_widget)
         m_widget->setGeometry(x, y, width, height);
+}
+
+} // namespace ce::dlg
+
+namespace ce::dlg {
+
+void Dialog::setZOrder(bool top)
+{
+    if (!m_widget)
+        return;
+    if (top)
+        m_widget->raise();
+    else
+        m_widget->lower();
+}
+
+bool Dialog::isVisible() const
+{
+    return m_widget && m_widget->isVisible();
+}
+
+void Dialog::invalidate()
+{
+    if (m_widget)
+        m_widget->update();
+}
+
+void Dialog::onClicked(int controlId, std::function<void()> handler)
+{
+    m_clicks[controlId] = std::move(handler);
+}
+
+void Dialog::command(int controlId)
+{
+    auto it = m_clicks.find(controlId);
+    if (it != m_clicks.end()) {
+        // The handler may end the dialog or set another handler.
+        const std::function<void()> handler = it->second;
+        handler();
+    } else if (controlId == IDOK) {
+        onOK();
+    } else if (controlId == IDCANCEL) {
+        onCancel();
+    }
+}
+
+Dialog* Dialog::fromWidget(QWidget* widget)
+{
+    if (!widget)
+        return nullptr;
+    return static_cast<Dialog*>(widget->property("ce_dialog").value<void*>());
 }
 
 } // namespace ce::dlg

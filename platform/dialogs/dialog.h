@@ -17,6 +17,7 @@
 #include <string>
 
 class QEventLoop;
+class QPainter;
 
 namespace ce::dlg {
 
@@ -58,6 +59,18 @@ public:
     // On the GUI thread.
     void showWindow(int command);
     void moveWindow(int x, int y, int width, int height);
+    // Top (true) or bottom of the z-order, without moving or resizing.
+    void setZOrder(bool top);
+    bool isVisible() const;
+    // Repaints the dialog's own face (what onPaint draws).
+    void invalidate();
+
+    // A child control's click (as the button control notifies its dialog):
+    // runs the handler set with onClicked; IDOK and IDCANCEL without one
+    // run onOK and onCancel.
+    void command(int controlId);
+    // The dialog a widget shows, or null.
+    static Dialog* fromWidget(QWidget* widget);
 
 protected:
     virtual bool onInitDialog() { return true; }
@@ -65,6 +78,11 @@ protected:
     virtual void onCancel() { endDialog(IDCANCEL); }
     // Runs after the window is gone.
     virtual void onDestroy() { }
+    // Draws the dialog's face (nothing by default).
+    virtual void onPaint(QPainter&) { }
+    // A pen-down on the dialog itself, outside its controls.
+    virtual void onPenDown(const QPoint&) { }
+    void onClicked(int controlId, std::function<void()> handler);
 
     // The message map: one handler per message. A registered message is
     // mapped by its name. Messages without a handler return 0 (WM_CLOSE:
@@ -83,6 +101,8 @@ private:
     HWND m_hwnd = nullptr;
     QPointer<QWidget> m_widget;
     std::map<UINT, Handler> m_map;
+    std::map<int, std::function<void()>> m_clicks;
+    friend class DialogWidget;
     QEventLoop* m_loop = nullptr;
     bool m_hidden = false;
     bool m_ended = false;
