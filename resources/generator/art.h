@@ -49,8 +49,9 @@ inline const QColor kRed(224, 84, 72);
 using Paint = std::function<void(QPainter&, const QRect&, const Theme&)>;
 
 // Common and Themed go into KivoWiFi's resource files (Themed once per
-// day/night mode); Zyr into zyrControls' own skin file, ZyrControlsSkin.bin.
-enum Bundle { Common, Themed, Zyr };
+// day/night mode); Zyr into zyrControls' own skin file, ZyrControlsSkin.bin;
+// Bt into KivoBT's resource file, KivoBTRes.bin.
+enum Bundle { Common, Themed, Zyr, Bt };
 
 struct Art {
     QString path; // resource path below ":/"

@@ -210,6 +210,7 @@ int main(int argc, char** argv)
         { "Day", "day.qrc", &kDay, Themed },
         { "Night", "night.qrc", &kNight, Themed },
         { "Zyr", "zyr.qrc", &kDay, Zyr },
+        { "Bt", "bt.qrc", &kDay, Bt },
     };
 
     std::vector<Art> art = artTable();
