@@ -54,7 +54,9 @@ zyrCoordEntryWidget::zyrCoordEntryWidget(QWidget* parent)
     // signals' types up.
     qRegisterMetaType<CoordData>("CoordData");
     qRegisterMetaType<zyrCoordEntryWidget::CoordType>();
+    qRegisterMetaType<zyrCoordEntryWidget::CoordType>("CoordType");
     qRegisterMetaType<zyrCoordEntryWidget::CoordSubType>();
+    qRegisterMetaType<zyrInputWidget::InputType>("InputType");
     setCoordType(LAT_LONG_DD);
     installEventFilter(this);
 }
@@ -82,8 +84,8 @@ void zyrCoordEntryWidget::clearIWs(const QList<QObject*>& objects)
 {
     if (m_modifiable) {
         for (zyrInputWidget* field : qAsConst(m_fields)) {
-            disconnect(field, SIGNAL(editing(zyrInputWidget::InputType, QString, QString, QString)), this,
-                SLOT(editCoord(zyrInputWidget::InputType, QString, QString, QString)));
+            disconnect(field, SIGNAL(editing(InputType, QString, QString, QString)), this,
+                SLOT(editCoord(InputType, QString, QString, QString)));
             disconnect(field, SIGNAL(editModeChanged(bool)), this, SLOT(currentInputChanged(bool)));
         }
     }
@@ -223,8 +225,8 @@ void zyrCoordEntryWidget::setReadOnly(bool on)
 void zyrCoordEntryWidget::connectField(zyrInputWidget* field)
 {
     // Unique: a second setModifiable(true) must not report every edit twice.
-    connect(field, SIGNAL(editing(zyrInputWidget::InputType, QString, QString, QString)), this,
-        SLOT(editCoord(zyrInputWidget::InputType, QString, QString, QString)), Qt::UniqueConnection);
+    connect(field, SIGNAL(editing(InputType, QString, QString, QString)), this,
+        SLOT(editCoord(InputType, QString, QString, QString)), Qt::UniqueConnection);
     connect(field, SIGNAL(editModeChanged(bool)), this, SLOT(currentInputChanged(bool)), Qt::UniqueConnection);
 }
 
@@ -280,7 +282,7 @@ void zyrCoordEntryWidget::currentInputChanged(bool on)
     m_currentInput = field;
 }
 
-void zyrCoordEntryWidget::edited(zyrInputWidget::InputType type, QString text)
+void zyrCoordEntryWidget::edited(InputType type, QString text)
 {
     zyrInputWidget* field = m_fields.value(type);
     if (!field)
@@ -289,7 +291,7 @@ void zyrCoordEntryWidget::edited(zyrInputWidget::InputType type, QString text)
     field->setFocus();
 }
 
-void zyrCoordEntryWidget::editCoord(zyrInputWidget::InputType type, QString, QString, QString superscript)
+void zyrCoordEntryWidget::editCoord(InputType type, QString, QString, QString superscript)
 {
     zyrInputWidget* field = m_fields.value(type);
     if (!field)

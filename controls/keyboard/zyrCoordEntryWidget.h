@@ -54,6 +54,9 @@ public:
     Q_ENUM(CoordType)
     enum CoordSubType { NOT_USED = 0, LAT_ONLY, LONG_ONLY, LAT_LONG };
     Q_ENUM(CoordSubType)
+    // The field type under the name the signatures use, so that the fields'
+    // editing signal and these slots match by name.
+    typedef zyrInputWidget::InputType InputType;
 
 private:
     Q_PROPERTY(CoordType coordType READ coordType WRITE setCoordType)
@@ -106,14 +109,14 @@ public:
 signals:
     // For clients; the widget itself never emits it.
     void styleSheetChanged(QString);
-    void coordTypeChanged(zyrCoordEntryWidget::CoordType);
+    void coordTypeChanged(CoordType);
     void clicked();
     void editing(CoordData, QString);
 
 public slots:
     void currentInputChanged(bool on);
-    void edited(zyrInputWidget::InputType type, QString text);
-    void editCoord(zyrInputWidget::InputType type, QString text, QString mask, QString superscript);
+    void edited(InputType type, QString text);
+    void editCoord(InputType type, QString text, QString mask, QString superscript);
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;

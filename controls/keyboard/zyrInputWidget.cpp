@@ -54,6 +54,9 @@ zyrInputWidget::zyrInputWidget(QWidget* parent)
     : QLineEdit(parent)
     , m_style(new ZyrInputStyle)
 {
+    // The editing signal names its type InputType: known by that name, it
+    // can be queued and spied on.
+    qRegisterMetaType<InputType>("InputType");
     setAttribute(Qt::WA_TranslucentBackground);
     setAlignment(Qt::AlignCenter);
 
@@ -209,9 +212,15 @@ void zyrInputWidget::keyInput(int key)
     QCoreApplication::sendEvent(this, &release);
 }
 
+bool zyrInputWidget::validatorApplies() const
+{
+    return m_inputType != ZONE && m_inputType != NORTHING_SIGN && m_inputType != EASTING_SIGN;
+}
+
 bool zyrInputWidget::accepts(const QString& candidate) const
 {
-    if (const QValidator* v = validator()) {
+    const QValidator* v = validatorApplies() ? validator() : nullptr;
+    if (v) {
         QString copy = candidate;
         int pos = 0;
         if (v->validate(copy, pos) == QValidator::Invalid)
@@ -227,21 +236,35 @@ bool zyrInputWidget::accepts(const QString& candidate) const
 
 void zyrInputWidget::overwrite(const QString& s)
 {
-    // Tried on a copy first: a refused character would otherwise erase the
-    // one it was to replace.
+    // Worked out on a copy without the validator: the mask refuses the
+    // character when the cursor does not move on, the validator when it
+    // finds the result invalid. Whether the text changed says nothing (a
+    // digit typed over the same digit is taken), and a validator must not
+    // judge the half-way text with the character erased.
     QLineEdit probe;
-    probe.setInputMask(inputMask());
-    probe.setValidator(validator());
     probe.setMaxLength(maxLength());
+    probe.setInputMask(inputMask());
     probe.setText(text());
     probe.setCursorPosition(cursorPosition());
     probe.del();
-    const QString afterDelete = probe.text();
+    const int before = probe.cursorPosition();
     probe.insert(s);
-    if (probe.text() == afterDelete && !s.isEmpty())
+    if (!s.isEmpty() && probe.cursorPosition() == before)
         return;
+    const QValidator* v = validatorApplies() ? validator() : nullptr;
+    if (v) {
+        QString result = probe.text();
+        int pos = probe.cursorPosition();
+        if (v->validate(result, pos) == QValidator::Invalid)
+            return;
+    }
+    // Applied the way it was worked out, so the line edit marks the text
+    // edited; the validator has already had its say.
+    const QPointer<const QValidator> kept = validator();
+    setValidator(nullptr);
     del();
     insert(s);
+    setValidator(kept.data());
 }
 
 void zyrInputWidget::keyInput(QString s)

@@ -10,7 +10,9 @@
 // read-only, switchEdit makes it editable, Up and Down (onArrowKey) step the
 // character at the cursor, and two arrow icons follow the cursor.
 //
-// A character the mask or validator refuses changes nothing.
+// A character the mask or validator refuses changes nothing. The number
+// validator a creator gives a field judges only fields that hold a number:
+// zone and hemisphere fields hold letters, which their mask alone judges.
 #pragma once
 
 #include "controls/core/zyrcontrols_global.h"
@@ -129,7 +131,9 @@ signals:
     void styleSheetChanged(QString);
     void editModeChanged(bool);
     void clicked();
-    void editing(zyrInputWidget::InputType, QString, QString, QString);
+    // Spelled InputType so that it matches, by name, the slots of the
+    // coordinate entry widget and of hosts that connect by signature.
+    void editing(InputType, QString, QString, QString);
     void currentMaskChanged(QChar);
 
 public slots:
@@ -159,6 +163,8 @@ private:
     // Whether the text would stand as given under the field's mask and
     // validator.
     bool accepts(const QString& text) const;
+    // Whether the validator judges this field's text (number fields only).
+    bool validatorApplies() const;
     // del() then insert(s), only when the mask and validator take s.
     void overwrite(const QString& s);
     UnderlineMode modeAt(int index) const;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDoubleValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QSignalSpy>
@@ -310,7 +311,8 @@ TEST(CoordEntryWidget, EachTypeBuildsItsFormAndKeepsTheSize)
 {
     CW w;
     w.resize(300, 90);
-    QSignalSpy changed(&w, SIGNAL(coordTypeChanged(zyrCoordEntryWidget::CoordType)));
+    QSignalSpy changed(&w, SIGNAL(coordTypeChanged(CoordType)));
+    ASSERT_TRUE(changed.isValid());
     const struct {
         CW::CoordType type;
         QList<int> types;
@@ -388,6 +390,7 @@ TEST(CoordEntryWidget, CoordsRoundTripWithFloatBoundsAndTheFieldsAccuracy)
         CoordData(zyrInputWidget::ZONE, "33U", "", 0, false, false, 1, 0, 0), // no such field here
         CoordData(zyrInputWidget::LAT_DEG, "47", "99", 9, true, false, float(precise), -float(precise), 0),
         CoordData(zyrInputWidget::LAT_MIN, "05", "99", 9, false, true, 59.99f, 0.0f, 2),
+        CoordData(zyrInputWidget::LON_SEC, "30.5", "99.9", 0, false, false, 60, 0, 1),
         CoordData(zyrInputWidget::NORTHING_SIGN, "S", "A", 0, false, false, 1e9f, -1e9f, 0),
     };
     w.setCoords(given);
@@ -413,6 +416,7 @@ TEST(CoordEntryWidget, CoordsRoundTripWithFloatBoundsAndTheFieldsAccuracy)
     EXPECT_EQ(back[7].text, QString());
     EXPECT_EQ(fieldOf(&w, "latDD")->originalText(), QStringLiteral("47"));
     EXPECT_EQ(fieldOf(&w, "latDD")->font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(fieldOf(&w, "longSS")->font().family(), QStringLiteral("Arial")) << "the last of the six";
     EXPECT_NE(fieldOf(&w, "latSign")->font().family(), QStringLiteral("Arial"));
     EXPECT_FALSE(w.isModified());
     w.resize(292, 138);
@@ -609,6 +613,100 @@ TEST(CoordEntryWidget, OneFieldEditsAtATimeAndReportsItsRecord)
     EXPECT_TRUE(w.getCurrentInput().isNull());
 }
 
+// A host connects by the signatures as the widget documents them.
+class Host : public QObject {
+    Q_OBJECT
+public:
+    typedef zyrInputWidget::InputType InputType;
+    typedef zyrCoordEntryWidget::CoordType CoordType;
+    QList<int> editedTypes, changedTypes;
+signals:
+    void edited(InputType type, QString text);
+    void editCoord(InputType type, QString text, QString mask, QString superscript);
+public slots:
+    void onEditing(InputType type, QString, QString, QString) { editedTypes << type; }
+    void onCoordTypeChanged(CoordType type) { changedTypes << type; }
+};
+
+TEST(CoordEntryWidget, HostsConnectByTheDocumentedSignatures)
+{
+    CW w;
+    Host host;
+    zyrInputWidget* lat = fieldOf(&w, "latDD");
+    EXPECT_TRUE(QObject::connect(lat, SIGNAL(editing(InputType,QString,QString,QString)), &host,
+        SLOT(onEditing(InputType,QString,QString,QString))));
+    EXPECT_TRUE(QObject::connect(&host, SIGNAL(edited(InputType,QString)), &w, SLOT(edited(InputType,QString))));
+    EXPECT_TRUE(QObject::connect(&host, SIGNAL(editCoord(InputType,QString,QString,QString)), &w,
+        SLOT(editCoord(InputType,QString,QString,QString))));
+    EXPECT_TRUE(
+        QObject::connect(&w, SIGNAL(coordTypeChanged(CoordType)), &host, SLOT(onCoordTypeChanged(CoordType))));
+    QSignalSpy editing(&w, SIGNAL(editing(CoordData,QString)));
+
+    emit host.edited(zyrInputWidget::LAT_DEG, QStringLiteral("12"));
+    EXPECT_EQ(lat->text(), QStringLiteral("12"));
+    emit host.editCoord(zyrInputWidget::LAT_DEG, QString(), QString(), QStringLiteral("x"));
+    ASSERT_EQ(editing.size(), 1);
+    EXPECT_EQ(editing[0][0].value<CoordData>().text, QStringLiteral("12"));
+    QTest::mouseClick(lat, Qt::LeftButton);
+    EXPECT_EQ(host.editedTypes, QList<int>({ zyrInputWidget::LAT_DEG }));
+    EXPECT_EQ(editing.size(), 2) << "the field's own signal reaches the widget's slot";
+
+    // Queued, the types are known by these names too.
+    QObject::disconnect(&w, SIGNAL(coordTypeChanged(CoordType)), &host, SLOT(onCoordTypeChanged(CoordType)));
+    QObject::connect(&w, SIGNAL(coordTypeChanged(CoordType)), &host, SLOT(onCoordTypeChanged(CoordType)),
+        Qt::QueuedConnection);
+    w.setCoordType(CW::NUMERIC_COORD);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(host.changedTypes, QList<int>({ CW::NUMERIC_COORD }));
+}
+
+// Up and Down step the letters of fields that setCoords filled (each with a
+// number validator) and their digits as before.
+TEST(CoordEntryWidget, KeypadStepsLettersAndDigitsOfFieldsItFilled)
+{
+    Keypad keypad(true);
+    struct Case {
+        CW::CoordType form;
+        const char* name;
+        IT type;
+        const char* text;
+        const char* mask;
+        int cursor;
+        int key;
+        const char* expected;
+    };
+    const int up = Qt::Key_Up, down = Qt::Key_Down;
+    const Case cases[] = {
+        { CW::LAT_LONG_DD, "latSign", zyrInputWidget::NORTHING_SIGN, "N", "A", 0, up, "S" },
+        { CW::LAT_LONG_DD, "latSign", zyrInputWidget::NORTHING_SIGN, "S", "A", 0, down, "N" },
+        { CW::LAT_LONG_DD, "longSign", zyrInputWidget::EASTING_SIGN, "E", "A", 0, up, "W" },
+        { CW::LAT_LONG_DD, "longSign", zyrInputWidget::EASTING_SIGN, "W", "A", 0, up, "E" },
+        { CW::ZONE_NORTHING_EASTING, "zone", zyrInputWidget::ZONE, "32T", "99A", 2, up, "32U" },
+        { CW::MGRS_USNG, "zone", zyrInputWidget::ZONE, "32T", "99A", 1, down, "31T" },
+        { CW::LAT_LONG_DD, "latDD", zyrInputWidget::LAT_DEG, "45", "99", 1, up, "46" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.text);
+        QWidget host;
+        auto* w = new CW(&host);
+        w->setCoordType(c.form);
+        w->setCoords({ CoordData(c.type, c.text, c.mask, 0, false, false, 90, -90, 0) });
+        zyrInputWidget* f = fieldOf(w, c.name);
+        ASSERT_NE(f->validator(), nullptr);
+        f->switchEdit(true);
+        f->setCursorPosition(c.cursor);
+        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+        f->onArrowKey(&press);
+        QKeyEvent release(QEvent::KeyRelease, c.key, Qt::NoModifier);
+        f->onArrowKey(&release);
+        QString back;
+        for (const CoordData& record : w->getCoords())
+            if (record.type == c.type)
+                back = record.text;
+        EXPECT_EQ(back, QString::fromLatin1(c.expected));
+    }
+}
+
 TEST(CoordEntryWidget, KeypadArrowIconsGoWithEachForm)
 {
     Keypad keypad(true);
@@ -626,3 +724,5 @@ TEST(CoordEntryWidget, KeypadArrowIconsGoWithEachForm)
 }
 
 } // namespace
+
+#include "coord_entry_test.moc"

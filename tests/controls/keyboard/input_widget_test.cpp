@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDoubleValidator>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -30,6 +31,12 @@ public:
     using zyrInputWidget::zyrInputWidget;
 };
 
+// The number validator the coordinate entry widget gives every field.
+void validate(zyrInputWidget& w)
+{
+    w.setValidator(new QDoubleValidator(-1e7, 1e7, 3, &w));
+}
+
 void field(zyrInputWidget& w, zyrInputWidget::InputType type, const char* mask, const char* text, int cursor)
 {
     w.setInputType(type);
@@ -50,26 +57,47 @@ TEST(InputWidget, TouchInputOverwritesOnlyWithAcceptedCharactersAndSignsReplaceS
     w.keyInput(QStringLiteral("+"));
     EXPECT_EQ(w.text(), QStringLiteral("+12")) << "a second sign replaces the first";
 
+    // Characters typed one after the other from the cursor.
     struct Case {
+        zyrInputWidget::InputType type;
         const char* mask;
         const char* text;
         int cursor;
         const char* input;
         const char* expected;
+        bool validated;
+        int cursorAfter;
     };
+    const auto LAT = zyrInputWidget::LAT_DEG;
     const Case cases[] = {
-        { "99", "12", 0, "7", "72" }, // overwrite at the cursor
-        { "99", "12", 1, "7", "17" },
-        { "99", "12", 0, "x", "12" }, // refused: nothing erased
-        { "99.99", "12.34", 3, "q", "12.34" },
-        { "AA", "NS", 1, "7", "NS" },
+        { LAT, "99", "12", 0, "7", "72", false, 1 }, // overwrite at the cursor
+        { LAT, "99", "12", 1, "7", "17", false, 2 },
+        { LAT, "99", "12", 0, "x", "12", false, 0 }, // refused: nothing erased
+        { LAT, "99.99", "12.34", 3, "q", "12.34", false, 3 },
+        { LAT, "AA", "NS", 1, "7", "NS", false, 1 },
+        { LAT, "99", "00", 0, "07", "07", false, 2 }, // the same digit moves on
+        // A validator refuses the erased half-way text, never the typed digit.
+        { LAT, "99", "00", 0, "07", "07", true, 2 },
+        { LAT, "999", "000", 0, "008", "008", true, 3 },
+        { LAT, "99", "12", 0, "15", "15", true, 2 },
+        { LAT, "99.9", "00.0", 0, "205", "20.5", true, 4 },
+        { LAT, "99", "45", 0, "x", "45", true, 0 },
+        { zyrInputWidget::NUMERIC, "", "12", 0, "a", "12", true, 0 }, // the validator refuses
+        { zyrInputWidget::NUMERIC, "", "12", 0, "3", "32", true, 1 },
+        // Hemisphere and zone letters are not numbers: the mask judges them.
+        { zyrInputWidget::NORTHING_SIGN, "A", "N", 0, "S", "S", true, 1 },
+        { zyrInputWidget::ZONE, "99A", "32T", 2, "U", "32U", true, 3 },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mask + std::string(" ") + c.text + " " + c.input);
-        zyrInputWidget lat;
-        field(lat, zyrInputWidget::LAT_DEG, c.mask, c.text, c.cursor);
-        lat.keyInput(QString::fromLatin1(c.input));
-        EXPECT_EQ(lat.text(), QString::fromLatin1(c.expected));
+        SCOPED_TRACE(c.mask + std::string(" ") + c.text + " " + c.input + (c.validated ? " validated" : ""));
+        zyrInputWidget w;
+        if (c.validated)
+            validate(w);
+        field(w, c.type, c.mask, c.text, c.cursor);
+        for (const char* ch = c.input; *ch; ++ch)
+            w.keyInput(QString(QLatin1Char(*ch)));
+        EXPECT_EQ(w.text(), QString::fromLatin1(c.expected));
+        EXPECT_EQ(w.cursorPosition(), c.cursorAfter);
     }
 
     zyrInputWidget atomic;
@@ -121,6 +149,7 @@ TEST(InputWidget, ArrowKeysStepTheCharacterAtTheCursor)
         int key;
         const char* expected;
         bool atomic;
+        bool validated = false;
     };
     const int up = Qt::Key_Up, down = Qt::Key_Down;
     const Case cases[] = {
@@ -137,6 +166,16 @@ TEST(InputWidget, ArrowKeysStepTheCharacterAtTheCursor)
         { "W", zyrInputWidget::EASTING_SIGN, "A", "W", 0, up, "E", false },
         { "atomic zone", zyrInputWidget::ZONE, "99A", "33U", 1, up, "33U", true },
         { "numeric steps digits", zyrInputWidget::NUMERIC, "", "39", 1, up, "30", false },
+        // Fields with the number validator the coordinate entry gives them:
+        // letters step as on any other field, digits as before.
+        { "validated N", zyrInputWidget::NORTHING_SIGN, "A", "N", 0, up, "S", false, true },
+        { "validated S", zyrInputWidget::NORTHING_SIGN, "A", "S", 0, down, "N", false, true },
+        { "validated E", zyrInputWidget::EASTING_SIGN, "A", "E", 0, up, "W", false, true },
+        { "validated W", zyrInputWidget::EASTING_SIGN, "A", "W", 0, down, "E", false, true },
+        { "validated zone letter", zyrInputWidget::ZONE, "99A", "32T", 2, up, "32U", false, true },
+        { "validated zone digit", zyrInputWidget::ZONE, "99A", "32T", 0, down, "22T", false, true },
+        { "validated digit", zyrInputWidget::LAT_DEG, "99", "45", 1, up, "46", false, true },
+        { "validated 9 up", zyrInputWidget::LAT_DEG, "99", "19", 1, up, "10", false, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -145,6 +184,8 @@ TEST(InputWidget, ArrowKeysStepTheCharacterAtTheCursor)
         auto* w = new zyrInputWidget(parent);
         w->switchEdit(true);
         w->setAtomicContent(c.atomic);
+        if (c.validated)
+            validate(*w);
         field(*w, c.type, c.mask, c.text, c.cursor);
         arrow(*w, QEvent::KeyPress, c.key);
         arrow(*w, QEvent::KeyRelease, c.key);
@@ -204,6 +245,16 @@ TEST(InputWidget, UnderlineModesFollowTheCursorAndMaskChangesAreReported)
     ASSERT_EQ(mask.count(), 1);
     EXPECT_EQ(mask.first().first().value<QChar>(), QLatin1Char('9'));
 
+    // Positions the text lacks against the original, after its end, are
+    // changed.
+    zyrInputWidget trailing;
+    trailing.setOriginalText(QStringLiteral("12345"));
+    trailing.setText(QStringLiteral("12"));
+    trailing.setCursorPosition(1);
+    EXPECT_EQ(trailing.underlineModes(),
+        QVector<Mode>({ zyrInputWidget::NoChange, zyrInputWidget::NoChange, zyrInputWidget::Changed,
+            zyrInputWidget::Changed, zyrInputWidget::Changed }));
+
     // A short text with the cursor back at the start: the placeholders grow
     // no further than the characters the text lacks.
     zyrInputWidget short_;
@@ -222,8 +273,9 @@ TEST(InputWidget, TapsEditingModesAndModification)
     w.resize(100, 40);
     QSignalSpy clicked(&w, SIGNAL(clicked()));
     QSignalSpy modeChanged(&w, SIGNAL(editModeChanged(bool)));
-    qRegisterMetaType<zyrInputWidget::InputType>("zyrInputWidget::InputType");
-    QSignalSpy editing(&w, SIGNAL(editing(zyrInputWidget::InputType, QString, QString, QString)));
+    // By the signature hosts connect with.
+    QSignalSpy editing(&w, SIGNAL(editing(InputType, QString, QString, QString)));
+    ASSERT_TRUE(editing.isValid());
     w.setReadOnly(true);
     QTest::mouseClick(&w, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
     EXPECT_EQ(clicked.count(), 1);
@@ -237,6 +289,7 @@ TEST(InputWidget, TapsEditingModesAndModification)
     QTest::mouseClick(&w, Qt::LeftButton, Qt::NoModifier, QPoint(50, 10));
     EXPECT_EQ(w.cursorPosition(), 0) << "a tap never moves the cursor";
     ASSERT_EQ(editing.count(), 1);
+    EXPECT_EQ(editing.first().at(0).value<zyrInputWidget::InputType>(), zyrInputWidget::NUMERIC);
     EXPECT_EQ(editing.first().at(1).toString(), QStringLiteral("42"));
     EXPECT_EQ(editing.first().at(3).toString(), QStringLiteral("o"));
     EXPECT_EQ(modeChanged.count(), 1);

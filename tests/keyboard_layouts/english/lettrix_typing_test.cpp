@@ -1,4 +1,5 @@
 #include "controls/core/ZyrelleControls.h"
+#include "controls/keyboard/zyrCoordEntryWidget.h"
 #include "controls/keyboard/zyrKBContainer.h"
 #include "controls/keyboard/zyrKeyButton.h"
 #include "controls/keyboard/zyrMultiPageKeyboard.h"
@@ -108,6 +109,66 @@ TEST(LettrixTyping, HoldsOfBackspaceSpaceAndBack)
         EXPECT_EQ(t.codes, c.after) << c.key;
     }
     EXPECT_TRUE(t.texts.isEmpty());
+}
+
+// Digits typed on the keyboard into one field of each coordinate form, the
+// way a host wires them: the container's text to the field being edited.
+// A digit equal to the one under the cursor is typed like any other.
+TEST(LettrixTyping, DigitsTypedIntoEachCoordinateFormReadBackExactly)
+{
+    using CW = zyrCoordEntryWidget;
+    using IT = zyrInputWidget::InputType;
+    struct Case {
+        CW::CoordType form;
+        IT type;
+        const char* text;
+        const char* mask;
+        float top, bottom;
+        int decimals;
+        const char* typed;
+        const char* expected;
+    };
+    const Case cases[] = {
+        { CW::LAT_LONG_DD, zyrInputWidget::LAT_DEG, "00.000", "99.999", 90, -90, 3, "47005", "47.005" },
+        { CW::LAT_LONG_DD_MMMMM, zyrInputWidget::LON_DEG, "000", "999", 180, -180, 0, "008", "008" },
+        { CW::LAT_LONG_DD_MMMMM, zyrInputWidget::LAT_MIN, "00.000", "99.999", 60, 0, 3, "07250", "07.250" },
+        { CW::LAT_LONG_DD_MM_SSS, zyrInputWidget::LAT_DEG, "00", "99", 90, -90, 0, "07", "07" },
+        { CW::LAT_LONG_DD_MM_SSS, zyrInputWidget::LON_SEC, "00.0", "99.9", 60, 0, 1, "205", "20.5" },
+        { CW::ZONE_NORTHING_EASTING, zyrInputWidget::NORTHING, "0000000", "9999999", 1e7f, 0, 0, "5300100",
+            "5300100" },
+        { CW::MGRS_USNG, zyrInputWidget::EASTING, "00000", "99999", 99999, 0, 0, "00120", "00120" },
+        { CW::NUMERIC_COORD, zyrInputWidget::NUMERIC, "12", "99", 99, 0, 0, "15", "15" },
+    };
+    Typing t;
+    t.container->keyboard()->setCurrentIndex(2); // the digits
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + " into " + c.text);
+        CW coords;
+        coords.setCoordType(c.form);
+        coords.setCoords({ CoordData(c.type, c.text, c.mask, 0, false, false, c.top, c.bottom, c.decimals) });
+        coords.show();
+        auto typed = QObject::connect(t.container.get(), QOverload<QString>::of(&zyrKBContainer::keypressed),
+            [&coords](const QString& s) {
+                if (zyrInputWidget* field = coords.getCurrentInput())
+                    field->keyInput(s);
+            });
+        zyrInputWidget* field = nullptr;
+        for (zyrInputWidget* f : coords.findChildren<zyrInputWidget*>())
+            if (f->inputType() == c.type)
+                field = f;
+        ASSERT_TRUE(field);
+        QTest::mouseClick(field, Qt::LeftButton);
+        ASSERT_EQ(coords.getCurrentInput(), field);
+        field->keyInput(Qt::Key_Home);
+        for (const char* digit = c.typed; *digit; ++digit)
+            t.tap(("Num" + std::string(1, *digit)).c_str());
+        QObject::disconnect(typed);
+        QString back;
+        for (const CoordData& record : coords.getCoords())
+            if (record.type == c.type)
+                back = record.text;
+        EXPECT_EQ(back, QString::fromLatin1(c.expected));
+    }
 }
 
 void savePng(const QImage& image, const QString& name)
