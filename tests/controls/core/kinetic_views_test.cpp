@@ -84,6 +84,22 @@ TEST(ZyrList, ADragThatDoesNotScrollClicksOnlyTheRowItBeganOn)
     EXPECT_EQ(clicked.last(), f.list.itemAt(50, 50));
 }
 
+// Rows that are not widgets leave the item height at 0: a drag moves nothing.
+TEST(ZyrList, WithItemHeightZeroADragDoesNotScroll)
+{
+    StillClock still;
+    ZyrList list;
+    list.resize(200, 120);
+    for (int i = 0; i < 30; ++i)
+        list.addItem(QStringLiteral("row %1").arg(i));
+    list.show();
+    pump();
+    ASSERT_EQ(list.itemHeight(), 0);
+    ASSERT_GT(list.verticalScrollBar()->maximum(), 40);
+    drag(list.viewport(), { { 50, 110 }, { 50, 80 }, { 50, 50 }, { 50, 20 } });
+    EXPECT_EQ(list.verticalScrollBar()->value(), 0);
+}
+
 TEST(ZyrList, ItemClickReachesTheRowOrItsListButton)
 {
     ZyrList list;

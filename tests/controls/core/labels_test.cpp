@@ -56,6 +56,26 @@ TEST(Icon, FirstRotationGrowsTheIconAndKeepsTheImageInPlace)
     EXPECT_EQ(icon->size(), QSize(60, 60)) << "grown once only";
 }
 
+// An image smaller than the icon sits at the centring offset: the icon
+// moves back by how much that offset grows, not by the whole new offset.
+TEST(Icon, FirstRotationKeepsASmallerImageInPlace)
+{
+    QWidget parent;
+    darkParent(&parent)->resize(200, 200);
+    ZyrIcon* icon = new ZyrIcon(&parent);
+    icon->setImage(solid(20, 10, kImage));
+    icon->setGeometry(80, 90, 40, 20);
+    parent.show();
+    QImage before = shot(&parent, "icon_small_before_rotation");
+    EXPECT_EQ(at(before, 90, 95), kImage);
+    EXPECT_EQ(at(before, 89, 95), kBackground);
+
+    icon->rotate(0);
+    EXPECT_EQ(icon->size(), QSize(60, 60));
+    EXPECT_EQ(icon->pos(), QPoint(70, 70));
+    EXPECT_EQ(shot(&parent, "icon_small_rotated_0"), before) << "the image did not move";
+}
+
 TEST(Icon, ResizesAndCentres)
 {
     ZyrIcon icon;

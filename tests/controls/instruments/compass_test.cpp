@@ -90,6 +90,7 @@ TEST_F(CompassTest, SteeringFoldsAndStoresBack)
         { 0, 90, 90, 0, 90 },
         { 0, 200, 160, 0, -160 },
         { 10, 350, 20, 10, -10 },
+        { 170, 190, 20, 170, -170 }, // a difference below -180 folds up
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.heading << "/" << c.bearing);
@@ -107,15 +108,16 @@ TEST_F(CompassTest, NeedleColoursBySteering)
 {
     const struct {
         bool colour;
-        int bearing;
+        int heading, bearing;
         QColor expected;
     } cases[] = {
-        { true, 0, kGreen },
-        { true, 20, QColor(56, 255, 0) },  // yellow at alpha 56 over green
-        { true, 90, kYellow },
-        { true, 91, QColor(255, 253, 0) }, // red at alpha 2 over yellow
-        { true, 180, kRed },
-        { false, 20, kBlue },              // no target: blue whatever the angles
+        { true, 0, 0, kGreen },
+        { true, 0, 20, QColor(56, 255, 0) },   // yellow at alpha 56 over green
+        { true, 0, 90, kYellow },
+        { true, 0, 91, QColor(255, 253, 0) },  // red at alpha 2 over yellow
+        { true, 0, 180, kRed },
+        { true, 170, 190, QColor(56, 255, 0) }, // 20 degrees across south
+        { false, 0, 20, kBlue },               // no target: blue whatever the angles
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bearing);
@@ -126,6 +128,7 @@ TEST_F(CompassTest, NeedleColoursBySteering)
         a.setRedNeedle(solid(20, 20, kRed));
         a.setBlueNeedle(solid(20, 20, kBlue));
         a.setColorMode(c.colour);
+        a.setArrowHeading(c.heading);
         a.setArrowBearing(c.bearing);
         EXPECT_TRUE(near(shot(a, "needle").pixel(10, 10), c.expected));
     }
@@ -263,6 +266,38 @@ TEST_F(RoseTest, TransparentOverlayAtAlpha192WithoutNeedle)
     EXPECT_EQ(centre.alpha(), 192);
     EXPECT_NE(centre.blue(), 255); // ring, not the needle
     EXPECT_EQ(QColor::fromRgba(image.pixel(100, 140)).alpha(), 192);
+}
+
+// In overlay mode the bearing icon stands at the top unless the provider's
+// mode is 1 or 2; it keeps 25 pixels from the rim, the sun 10.
+TEST_F(RoseTest, OverlayBearingIconByModeAndTheRimDistances)
+{
+    const QColor bearingColour(0, 200, 200), sunColour(255, 200, 0);
+    c.setIconBearing(solid(10, 10, bearingColour));
+    c.SetTransparent(true);
+    provider.setHasTarget(true);
+    provider.setBearing(90);
+    auto render = [&](const char* name) {
+        QImage image(c.size(), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        c.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        image.save(QStringLiteral("compass_%1.png").arg(QLatin1String(name)));
+        return image;
+    };
+    for (int mode : { 0, 1, 2, 3, -1 }) {
+        SCOPED_TRACE(mode);
+        provider.setOverlayBearingMode(mode);
+        const QImage image = render("rose_overlay_bearing");
+        const bool turned = mode == 1 || mode == 2;
+        // Top: the icon from 25 px below the rim (y 20..29); right: x 170..179.
+        EXPECT_EQ(bool(near(image.pixel(100, 20), bearingColour)), !turned);
+        EXPECT_EQ(bool(near(image.pixel(179, 100), bearingColour)), turned);
+        EXPECT_FALSE(near(image.pixel(100, 19), bearingColour));
+        EXPECT_FALSE(near(image.pixel(180, 100), bearingColour));
+        // The sun at north, 10 px below the rim: y 6..13.
+        EXPECT_TRUE(near(image.pixel(100, 6), sunColour));
+        EXPECT_FALSE(near(image.pixel(100, 5), sunColour));
+    }
 }
 
 class StripFaceTest : public CompassTest {
@@ -427,6 +462,12 @@ TEST_F(StripCompassTest, ZeroTurnKeepsTheQueueMoving)
     finishTurn();
     EXPECT_NEAR(s.heading(), 120, 0.01);
     EXPECT_EQ(ready.count(), 2);
+
+    // Too short a turn to last a millisecond still reaches its heading.
+    s.setHeading(120.01f);
+    EXPECT_EQ(s.timeLine()->state(), QTimeLine::NotRunning);
+    EXPECT_NEAR(s.heading(), 120.01, 1e-4);
+    EXPECT_EQ(ready.count(), 3);
 }
 
 TEST_F(StripCompassTest, TicksAtHeading350)
