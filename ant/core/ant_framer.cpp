@@ -9,6 +9,20 @@
 
 namespace senvoy {
 
+namespace {
+thread_local const std::atomic<uint32_t>* t_threadCancel = nullptr;
+} // namespace
+
+void ANTFramer::setThreadCancelWord(const std::atomic<uint32_t>* word)
+{
+    t_threadCancel = word;
+}
+
+bool ANTFramer::threadCancelRequested()
+{
+    return t_threadCancel && *t_threadCancel == 1;
+}
+
 ANTFramer::ANTFramer(const std::atomic<uint32_t>* cancelWord)
     : m_ring(new uint8_t[size_t(kRingSlots) * kSlotSize]())
     , m_cancel(cancelWord)

@@ -83,7 +83,12 @@ public:
     // id), or 255 when it belongs to no channel.
     static uint8_t channelOf(const uint8_t* msg, uint32_t dataLength = ANT_MAX_DATA);
     bool initialised() const { return m_initialised; }
-    bool cancelRequested() const { return m_cancel && *m_cancel == 1; }
+    bool cancelRequested() const { return (m_cancel && *m_cancel == 1) || threadCancelRequested(); }
+    // A word of the calling thread's own, read by its transfers besides the
+    // core's: an owner that cancels its own waits leaves other senders alone.
+    // Null takes it away again.
+    static void setThreadCancelWord(const std::atomic<uint32_t>* word);
+    static bool threadCancelRequested();
     // Wakes a thread in waitMessage (it peeks again), so an owner that is
     // stopping need not wait for the time-out.
     void wake();
