@@ -333,6 +333,10 @@ AntMessage AntRadioModel::page(uint8_t ch, AntStrap& s)
 void AntRadioModel::tick(uint8_t ch, std::vector<AntMessage>& out)
 {
     AntSimChannel& c = m_channels[ch];
+    if (c.type & 0x10) { // a master: its broadcast went out this period
+        out.push_back(event(ch, 3));
+        return;
+    }
     if (c.state == 2) {
         for (size_t i = 0; i < m_straps.size() && c.strap < 0; ++i) {
             bool taken = false;
