@@ -11,6 +11,68 @@
 extern "C" {
 #endif
 
+/* ANT-FS events reach a window as the registered message of the client
+ * ("WM_ANTPLUS_FS_CLINET") or of the host, with the event code as wParam and
+ * its parameter as lParam, or, without a window, this callback on the
+ * library's event thread: (message id, event code, parameter, context). */
+typedef void (*ANTFSEventCallback)(uint32_t message, uint32_t code, uintptr_t parameter, void* context);
+
+/* ---- Client ----------------------------------------------------------------
+ * Events: 201 beacon open, 202 a host linked, 203 the host disconnected (the
+ * beacon is then closed), 204 link time-out, 205 serial number and name sent,
+ * 206 authentication accepted, 207 rejected, 208 the host asks to pair
+ * (answer with ANTFSClient_AcceptPair), 209 a pairing not answered in time
+ * was rejected, 211 download sent, 212 download refused (invalid request or
+ * wrong CRC seed), 213 no such file or no data, 214 not downloadable,
+ * 215 not ready, 216 download failed, 219 upload refused, 223 upload failed,
+ * 224 erase request with the file index (answer with
+ * ANTFSClient_SendEraseResponse), 225 erased, 226 erase refused, 227 the
+ * erase answer was not sent, 228 cancelled or a radio command failed (the
+ * client is idle, without beacon), 229 beacon closed. */
+
+/* The client configuration (588 bytes, little-endian). */
+typedef struct ANTFSClientConfig {
+    uint32_t serialNumber; /* its low 16 bits, when not 0, are the channel device number */
+    uint16_t deviceType;
+    uint16_t manufacturerId; /* not read: the beacon always shows 59 */
+    uint8_t beaconRfFrequency; /* MHz above 2400 */
+    uint8_t beaconPeriodCode; /* 0 0.5 Hz, 1 1 Hz, 2 2 Hz, 3 4 Hz, 4 8 Hz */
+    uint8_t reserved1[2];
+    uint32_t pairingEnabled;
+    uint32_t uploadEnabled;
+    uint32_t dataAvailable;
+    uint8_t authenticationType; /* 0 pass-through, 1 serial, 2 pairing only, 3 passkey and pairing */
+    uint8_t linkTimeoutSeconds; /* 1-254; 255 none */
+    uint8_t pairingTimeoutSeconds;
+    uint8_t reserved2[561];
+} ANTFSClientConfig;
+
+/* Asked for the file a host wants: hand back the whole file in *data and
+ * *length (it must stay valid until the download has ended), or no data
+ * to refuse it. On the client's event thread. */
+typedef void (*ANTFSGetFileDataCallback)(uint16_t fileIndex, uint32_t offset, uint32_t maxBlockSize,
+    const uint8_t** data, uint32_t* length);
+
+/* Init makes the client and its event thread; events go to hwnd. 1 also
+ * when a client exists already (nothing changes then). */
+SENVOY_API int ANTFSClient_Init(void* hwnd);
+SENVOY_API int ANTFSClient_InitEx(void* context, ANTFSEventCallback callback);
+/* 0 without a client, 1 for null (nothing done); else whether the client
+ * took it (not once a host has linked; not pairing-only authentication with
+ * pairing enabled; not a link time-out of 0). */
+SENVOY_API int ANTFSClient_Config(const ANTFSClientConfig* config);
+/* Serves channel 0-7 of the radio ANTLIB_Init started; 0 without it. */
+SENVOY_API int ANTFSClient_Open(uint8_t channel);
+SENVOY_API int ANTFSClient_Close(void);
+SENVOY_API int ANTFSClient_OpenBeacon(void);
+SENVOY_API int ANTFSClient_CloseBeacon(void);
+SENVOY_API int ANTFSClient_AcceptPair(int accept);
+/* 0 erased, non-zero refused. */
+SENVOY_API int ANTFSClient_SendEraseResponse(uint8_t code);
+SENVOY_API void ANTFSClient_SetGetFileDataCallback(ANTFSGetFileDataCallback callback);
+SENVOY_API void ANTFSClient_Deinit(void);
+SENVOY_API void ANTFSClient_DeinitEx(void);
+
 /* ---- Directory images ---------------------------------------------------
  * A 16-byte header (version 1, entry length 16, time format 0, five zero
  * bytes, system time u32, date u32) and count entries of 16 bytes: data file

@@ -1,5 +1,7 @@
 #include "ant/core/ant_library.h"
 
+#include "ant/antfs/antfs_client_api.h"
+
 #include "ant/core/ant_command.h"
 #include "ant/core/ant_sensor_profile.h"
 #include "ant/senvoy.h"
@@ -109,6 +111,8 @@ SENVOY_API void ANTLIB_Deinit(void)
     ANTDeviceManager* manager = g_manager;
     if (!manager)
         return;
+    // The ANT-FS engines send through the core's framer: closed first.
+    ANTFSClient_LibraryClosing();
     for (uint8_t ch = 0; ch < ANT_CHANNELS; ++ch) {
         ANTSensorProfile* object = g_sensors[ch];
         if (!object)
