@@ -5,4 +5,5 @@ list(APPEND ZYR_SOURCES
   instruments/IMapView.h
   instruments/ZyrMapControl.h instruments/ZyrMapControl.cpp
   instruments/ZyrNorthUpWidget.h instruments/ZyrNorthUpWidget.cpp
+  instruments/kivoMainShell.h instruments/kivoMainShell.cpp
 )

@@ -1,7 +1,7 @@
 # The satellite sky view, the north-up widget, the map control and the paged
 # main shell.
 find_package(Qt5Test 5.15 REQUIRED)
-foreach(t sky_view map_control)
+foreach(t sky_view map_control main_shell)
   kivo_add_test(controls_${t}_test
     SOURCES
       ${CMAKE_SOURCE_DIR}/tests/controls/core/zyr_widget_test.h
