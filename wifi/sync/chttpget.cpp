@@ -38,8 +38,10 @@ bool CHttpGet::getFile(const QString& urlText, const QString& savePath)
         ? QString("/SystemDrive/Falmo/Program/WiFi/Log") + "/" + QFileInfo(url.path()).fileName()
         : savePath;
     m_file.setFileName(kivo::sync::localPath(target));
-    if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_szError = writeErrorText();
         return false;
+    }
 
     // The query is part of what names the resource: a track's URL may
     // carry its id or its access key there.

@@ -18,7 +18,8 @@ public:
 
     // Starts a GET of the URL's path and query into savePath, a
     // device path; an empty savePath saves into the Log folder under the
-    // URL's file name. True when the file was opened and the request sent.
+    // URL's file name. True when the file was opened and the request sent;
+    // false with errorString() when the file cannot be made.
     bool getFile(const QString& url, const QString& savePath);
 
     bool isDone() const { return m_bDone; }

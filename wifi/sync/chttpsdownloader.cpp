@@ -36,8 +36,13 @@ bool CHttpsDownloader::download(const QString& url, const QString& savePath, QSt
             error = "This URL is not a valid value.";
             return false;
         }
-        // When the GET cannot start, the wait below ends by time-out.
-        m_pHttpGet->getFile(url, savePath);
+        // When the GET cannot start, the wait below ends by time-out; a
+        // file that cannot be made fails at once, as no transfer could
+        // ever reach it.
+        if (!m_pHttpGet->getFile(url, savePath) && !m_pHttpGet->errorString().isEmpty()) {
+            error = m_pHttpGet->errorString();
+            return false;
+        }
         m_time.start();
         const bool finished = kivo::sync::waitForFlag(m_pHttpGet->doneFlag(), m_time);
         m_pHttpGet->clearDone();

@@ -440,12 +440,23 @@ TEST_F(DownloadTest, FailedDownloadsReportFailure)
     std::filesystem::create_symlink("/dev/full", ce::resolvePath(full));
     EXPECT_FALSE(downloader.download(url("/tracks/ride.gpx"), QString::fromStdString(full), error));
     EXPECT_TRUE(error.startsWith("Cannot write")) << error.toStdString();
+    EXPECT_TRUE(error.endsWith(": No space left on device")) << error.toStdString();
 
-    // A save path that cannot be opened: nothing is sent and the wait runs out.
-    const size_t before = m_server.requestCount();
-    EXPECT_FALSE(downloader.download(url("/tracks/ride.gpx"), "/SystemDrive/no/such/folder/x.gpx", error));
-    EXPECT_EQ(error, "Time out.");
-    EXPECT_EQ(m_server.requestCount(), before);
+    // A save file that cannot be made fails at once with the reason:
+    // nothing is sent, and no time-out is waited for.
+    const struct {
+        std::string path;
+        const char* reason;
+    } unmade[] = {
+        { "/SystemDrive/no/such/folder/x.gpx", ": No such file or directory" },
+        { std::string(kLogDir) + "/" + std::string(300, 'n') + ".gpx", ": File name too long" },
+    };
+    for (const auto& c : unmade) {
+        const size_t before = m_server.requestCount();
+        EXPECT_FALSE(downloader.download(url("/tracks/ride.gpx"), QString::fromStdString(c.path), error));
+        EXPECT_TRUE(error.startsWith("Cannot write") && error.endsWith(c.reason)) << error.toStdString();
+        EXPECT_EQ(m_server.requestCount(), before);
+    }
 }
 
 } // namespace
