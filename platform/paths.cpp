@@ -11,6 +11,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -252,6 +253,39 @@ void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> byte
         g_freeOverrides[lower(drive)] = bytes;
     else
         g_freeOverrides.erase(lower(drive));
+}
+
+void setLastErrorFromErrno(int error)
+{
+    switch (error) {
+    case 0:
+        setLastError(ERROR_SUCCESS);
+        break;
+    case ENOSPC:
+    case EDQUOT:
+        setLastError(ERROR_DISK_FULL);
+        break;
+    case EEXIST:
+        setLastError(ERROR_FILE_EXISTS);
+        break;
+    case ENOENT:
+        setLastError(ERROR_FILE_NOT_FOUND);
+        break;
+    case ENOTDIR:
+        setLastError(ERROR_PATH_NOT_FOUND);
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        setLastError(ERROR_ACCESS_DENIED);
+        break;
+    case ENAMETOOLONG:
+        setLastError(ERROR_FILENAME_EXCED_RANGE);
+        break;
+    default:
+        setLastError(ERROR_GEN_FAILURE);
+        break;
+    }
 }
 
 std::string runDirectory()

@@ -41,6 +41,11 @@ std::string ensureDirectory(const std::string& devicePath);
 std::optional<uint64_t> freeSpace(const std::string& devicePath);
 void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> bytes);
 
+// Sets the calling thread's last error (getLastError) to the device's code
+// for a failed file call's errno: a full drive, an existing name, a missing
+// or a forbidden path, a name too long; ERROR_GEN_FAILURE for the rest.
+void setLastErrorFromErrno(int error);
+
 // The folder for run-time endpoints (sockets) of one device root.
 std::string runDirectory();
 

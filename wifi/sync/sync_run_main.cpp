@@ -2,7 +2,13 @@
 // screen drives it: an engine checks the server and obtains a session, a
 // fresh engine runs the sync with it. Prints every signal and what changed
 // in the Tracks folder. Exit code 0 after a successful run.
+//
+// For tests that kill a run while it copies a download into Tracks:
+// KIVO_SYNC_TEST_CROSS_DEVICE=1 makes the copy's link step fail as it does
+// across file systems, KIVO_SYNC_TEST_STOP_IN_COPY=1 stops the process
+// (SIGSTOP) once the copy across file systems has written its first block.
 #include "wifi/sync/devicefile.h"
+#include "wifi/sync/testfaults.h"
 #include "wifi/sync/wifisync.h"
 
 #include "platform/paths.h"
@@ -11,7 +17,11 @@
 #include <QDirIterator>
 #include <QSet>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -28,6 +38,21 @@ QSet<QString> trackFiles()
     return files;
 }
 
+bool testSwitch(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && std::strcmp(value, "1") == 0;
+}
+
+void stopOnce()
+{
+    static bool stopped = false;
+    if (!stopped) {
+        stopped = true;
+        std::raise(SIGSTOP);
+    }
+}
+
 void print(const QString& line)
 {
     std::printf("%s\n", line.toUtf8().constData());
@@ -41,6 +66,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // The engine runs in KivoWiFi, whose folder holds DebugSetting.ini.
     ce::setProgramDirectory("\\SystemDrive\\Falmo\\program\\wifi");
+    kivo::sync::CopyFaults faults;
+    if (testSwitch("KIVO_SYNC_TEST_CROSS_DEVICE"))
+        faults.linkErrno = EXDEV;
+    if (testSwitch("KIVO_SYNC_TEST_STOP_IN_COPY"))
+        faults.afterBlock = stopOnce;
+    kivo::sync::setCopyFaultsForTesting(faults);
     const QSet<QString> before = trackFiles();
 
     QString session;

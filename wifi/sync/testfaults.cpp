@@ -8,6 +8,7 @@ namespace kivo::sync {
 
 namespace {
 std::string g_armed;
+CopyFaults g_copyFaults;
 }
 
 void raiseTestFault(const char* operation)
@@ -21,6 +22,16 @@ void raiseTestFault(const char* operation)
 void armTestFault(const char* operation)
 {
     g_armed = operation ? operation : "";
+}
+
+void setCopyFaultsForTesting(const CopyFaults& faults)
+{
+    g_copyFaults = faults;
+}
+
+const CopyFaults& copyFaults()
+{
+    return g_copyFaults;
 }
 
 } // namespace kivo::sync

@@ -85,6 +85,9 @@ public:
     // Reads temp.json into the three lists; false (lists untouched) when it
     // is not a JSON array.
     bool getActionList(QList<DownloadEntry>* downloads, QStringList* uploads, QStringList* deletes);
+    // The same from the track list's text itself, as the run holds it.
+    bool getActionList(
+        const std::string& text, QList<DownloadEntry>* downloads, QStringList* uploads, QStringList* deletes);
     // The first of name, name(1), name(2)... whose .gpx is not in Tracks.
     QString checkDuplicateFileName(QString name);
     // The file name a track title becomes.

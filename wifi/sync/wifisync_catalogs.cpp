@@ -276,7 +276,9 @@ bool WiFiSync::saveCatalog(bool rcf, const QString& text)
     const QByteArray bytes = text.toUtf8();
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         writeLog(QString("%1: cannot write %2: %3").arg(operation, path, file.errorString()));
+        // A catalog cut short is no catalog: the service is sent none.
         file.close();
+        file.remove();
         return false;
     }
     file.close();

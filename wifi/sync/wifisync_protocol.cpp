@@ -194,6 +194,8 @@ bool WiFiSync::getTrackList(const QString& sessionID, QString& text)
             break;
         }
         text += answer;
+        // The run takes its action list from the text; the file is the
+        // record of it.
         saveToJsonTempFile(answer);
         return true;
     } catch (const std::exception& e) {
@@ -235,18 +237,22 @@ void WiFiSync::getServerResponse(const QString& path, int kind, QString& text)
 bool WiFiSync::saveToJsonTempFile(const QString& text)
 {
     try {
-        if (!kivo::sync::makeDevicePath(logFolder()))
+        if (!kivo::sync::makeDevicePath(logFolder())) {
+            writeLog("saveToJsonTempFile: cannot make the log folder.");
             return false;
-        QFile file(kivo::sync::localPath(logFolder() + "/temp.json"));
-        if (file.exists())
-            file.remove();
-        if (file.open(QIODevice::Append)) {
-            QTextStream out(&file);
-            out.setCodec("utf8");
-            out << text;
-            out.flush();
-            file.close();
         }
+        const QString path = logFolder() + "/temp.json";
+        QFile file(kivo::sync::localPath(path));
+        const QByteArray bytes = text.toUtf8();
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()
+            || !file.flush()) {
+            writeLog(QString("saveToJsonTempFile: cannot write %1: %2").arg(path, file.errorString()));
+            // Nothing cut short stays behind to be taken for the list.
+            file.close();
+            file.remove();
+            return false;
+        }
+        file.close();
         return true;
     } catch (const std::exception& e) {
         writeLog(QString("saveToJsonTempFile failed: %1").arg(exceptionMessage(e)));

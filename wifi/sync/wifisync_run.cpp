@@ -22,9 +22,12 @@
 #include <QTime>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <sstream>
@@ -56,33 +59,148 @@ QString sideFile(const QString& gpxPath, const char* extension)
     return gpxPath.left(gpxPath.size() - 4) + extension;
 }
 
-// Copies the file from to a new file to; false, leaving nothing at to,
-// when that fails or to exists. On one file system the copy is a second
-// link to the same data: no bytes are moved and nothing is half written.
-bool copyNew(const QString& from, const QString& to)
+// A copy across file systems fills a hidden file in the Tracks folder
+// first (the scans skip hidden entries) and gives it its name only when
+// it is whole: a run killed meanwhile leaves no cut-off track under a real
+// name, and the next run removes what it left.
+const char kCopyPrefix[] = ".sync-copy-";
+const char kCopySuffix[] = ".part";
+
+bool isLeftoverCopy(const QString& name)
+{
+    return name.startsWith(QLatin1String(kCopyPrefix)) && name.endsWith(QLatin1String(kCopySuffix));
+}
+
+// Ends a failed copy: the hidden file goes, the device's last error and
+// the reason keep the errno that made it fail.
+bool copyFailed(int error, const QByteArray& partial, QString* reason)
+{
+    if (!partial.isEmpty())
+        ::unlink(partial.constData());
+    ce::setLastErrorFromErrno(error);
+    *reason = QString::fromLocal8Bit(std::strerror(error));
+    return false;
+}
+
+// Removes what copies of a run that was killed left in the Tracks folder;
+// returns their names.
+QStringList removeLeftoverCopies(const QString& tracksFolder)
+{
+    QStringList removed;
+    const QString local = kivo::sync::localPath(tracksFolder);
+    if (local.isEmpty())
+        return removed;
+    const QFileInfoList entries = QDir(local).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QFileInfo& entry : entries)
+        if (isLeftoverCopy(entry.fileName()) && QFile::remove(entry.filePath()))
+            removed << entry.fileName();
+    return removed;
+}
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    const kivo::sync::CopyFaults& faults = kivo::sync::copyFaults();
+    while (size > 0) {
+        ssize_t n;
+        if (faults.writeErrno) {
+            errno = faults.writeErrno;
+            n = -1;
+        } else {
+            n = ::write(fd, data, size);
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// Gives the whole hidden file its name; never replaces a file there.
+bool nameWithoutReplacing(const QByteArray& partial, const QByteArray& target)
+{
+    if (::link(partial.constData(), target.constData()) == 0) {
+        ::unlink(partial.constData());
+        return true;
+    }
+    if (errno != EPERM && errno != EMLINK && errno != ENOTSUP)
+        return false;
+    // A file system without links: a rename that refuses an existing name.
+    return ::renameat2(AT_FDCWD, partial.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0;
+}
+
+// Copies the file from to a new file to; false, leaving nothing new at to
+// and the reason in *reason and the last error, when that fails or to
+// exists. On one file system the copy is a second link to the same data:
+// no bytes are moved and nothing is half written.
+bool copyNew(const QString& from, const QString& to, QString* reason)
 {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
-    if (::link(source.constData(), target.constData()) == 0)
+    const kivo::sync::CopyFaults& faults = kivo::sync::copyFaults();
+    int linked;
+    if (faults.linkErrno) {
+        errno = faults.linkErrno;
+        linked = -1;
+    } else {
+        linked = ::link(source.constData(), target.constData());
+    }
+    if (linked == 0) {
+        ce::setLastErrorFromErrno(0);
         return true;
+    }
     if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP)
-        return false;
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    QFile out;
-    bool ok = out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+        return copyFailed(errno, QByteArray(), reason);
+
+    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return copyFailed(errno, QByteArray(), reason);
+    static std::atomic<unsigned> s_copies { 0 };
+    const QByteArray partial = QFile::encodeName(QFileInfo(to).path() + "/" + kCopyPrefix
+        + QString::number(::getpid()) + "-" + QString::number(s_copies++) + kCopySuffix);
+    ::unlink(partial.constData());
+    const int out = ::open(partial.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return copyFailed(error, QByteArray(), reason);
+    }
     char buffer[65536];
-    for (qint64 n; ok && (n = in.read(buffer, sizeof buffer)) > 0;)
-        ok = out.write(buffer, n) == n;
-    ok = ok && in.error() == QFileDevice::NoError && out.flush();
-    out.close();
-    if (!ok)
-        ::unlink(target.constData());
-    return ok;
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!writeAll(out, buffer, size_t(n))) {
+            error = errno;
+            break;
+        }
+        if (faults.afterBlock)
+            faults.afterBlock();
+    }
+    ::close(in);
+    // Whole on the medium before it takes its name.
+    if (!error && ::fsync(out) != 0)
+        error = errno;
+    if (::close(out) != 0 && !error)
+        error = errno;
+    if (!error && !nameWithoutReplacing(partial, target))
+        error = errno;
+    if (error)
+        return copyFailed(error, partial, reason);
+    ce::setLastErrorFromErrno(0);
+    return true;
 }
 
 } // namespace
@@ -147,6 +265,8 @@ void WiFiSync::runSync(const QString& givenSessionID)
     writeLog(QString("Start wifi sync.call by API:WiFiSyncInit(szSessionID = %1)").arg(givenSessionID));
     deleteRCFFileAndTCFFile();
     resetSyncState();
+    for (const QString& name : removeLeftoverCopies(tracksFolder()))
+        writeLog(QString("Removed a copy left unfinished: %1").arg(tracksFolder() + "/" + name));
     scanOwnRecordings(tracksFolder());
     scan3rdPartyTracks(tracksFolder());
     writeLog(QString("Kivo gpx: %1, 3rd gpx: %2").arg(m_listOwnGpx.size()).arg(m_list3rdGpx.size()));
@@ -182,7 +302,10 @@ void WiFiSync::runSync(const QString& givenSessionID)
     QList<DownloadEntry> downloads;
     QStringList uploads;
     QStringList deletes;
-    getActionList(&downloads, &uploads, &deletes);
+    // From the text the run holds: temp.json may not have been written
+    // whole (a full drive), and an empty list would end the run as
+    // "nothing to sync" though the service asked for work.
+    getActionList(trackList.toStdString(), &downloads, &uploads, &deletes);
     m_nNeedDownloadNum = downloads.size();
     m_nNeedUploadNum = uploads.size();
     m_nNeedDeleteNum = deletes.size();
@@ -232,7 +355,11 @@ void WiFiSync::runSync(const QString& givenSessionID)
 bool WiFiSync::getDataDriveFreeSize(int nMinKB)
 {
     try {
-        const std::optional<uint64_t> freeBytes = ce::freeSpace("/DataDrive/");
+        // A drive that is not there has no free space to report (the
+        // platform's answer would be that of the drive holding the root).
+        const QString drive = kivo::sync::localPath("/DataDrive/");
+        const std::optional<uint64_t> freeBytes
+            = QFileInfo(drive).isDir() ? ce::freeSpace("/DataDrive/") : std::nullopt;
         if (!freeBytes) {
             writeLog("Call to GetDiskFreeSpaceEx() failed.");
             return false;
@@ -331,9 +458,24 @@ bool WiFiSync::getActionList(QList<DownloadEntry>* downloads, QStringList* uploa
         std::stringstream text;
         if (file)
             text << file.rdbuf();
+        if (!file) {
+            writeLog("getActionList -> reader.parse failed");
+            return false;
+        }
+        return getActionList(text.str(), downloads, uploads, deletes);
+    } catch (const std::exception& e) {
+        writeLog(QString("getActionList failed: %1").arg(exceptionMessage(e)));
+        return false;
+    }
+}
+
+bool WiFiSync::getActionList(
+    const std::string& text, QList<DownloadEntry>* downloads, QStringList* uploads, QStringList* deletes)
+{
+    try {
         std::vector<kivo::sync::ActionItem> items;
         std::string error;
-        if (!file || !kivo::sync::readActionList(text.str(), &items, &error)) {
+        if (!kivo::sync::readActionList(text, &items, &error)) {
             writeLog("getActionList -> reader.parse failed");
             return false;
         }
@@ -485,9 +627,10 @@ bool WiFiSync::startDownloadGpxFile(const QList<DownloadEntry>& entries)
             }
             // The copy never replaces a file: a destination that appeared
             // meanwhile, or a copy that fails, leaves what is there alone.
-            if (!copyNew(tempLocal, destLocal)) {
+            QString reason;
+            if (!copyNew(tempLocal, destLocal, &reason)) {
                 writeLog(QString("copy file failed: %1,Error info: %2").arg(dest).arg(ce::getLastError()));
-                error = QString("cannot copy into %1").arg(dest);
+                error = QString("cannot copy into %1: %2").arg(dest, reason);
                 return fail(entry.url);
             }
             if (!QFile::remove(tempLocal)) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <optional>
 
 namespace {
@@ -46,9 +47,16 @@ std::string hashOf(const std::string& content)
 
 class SyncRunTest : public kivo::test::SyncServiceFixture {
 protected:
+    void SetUp() override
+    {
+        SyncServiceFixture::SetUp();
+        // The device's drive for tracks is there before any track is.
+        std::filesystem::create_directories(ce::resolvePath("/DataDrive"));
+    }
     void TearDown() override
     {
         ce::setFreeSpaceOverride("DataDrive", std::nullopt);
+        kivo::sync::setCopyFaultsForTesting({});
         SyncServiceFixture::TearDown();
     }
 
@@ -74,6 +82,15 @@ protected:
         return put(kTracks + "/" + name + ".gpx", trackGpx(name));
     }
     bool has(const std::string& devicePath) const { return exists(devicePath); }
+    // The hidden entries of the Tracks folder.
+    std::vector<std::string> hiddenInTracks() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(ce::resolvePath(kTracks)))
+            if (e.path().filename().string()[0] == '.')
+                names.push_back(e.path().filename().string());
+        return names;
+    }
 
     // Runs one sync and returns its signals, one line each.
     std::vector<std::string> run(const QString& sessionID = QString())
@@ -192,6 +209,7 @@ TEST_F(SyncRunTest, SessionFailuresEndWithTheirStatus)
         { "error answer", [&] { m_service->scriptReturn("getSessionID", "ERROR 4"); }, { "status 1 [] [E123002]" } },
         { "server error", [&] { m_service->scriptHttp("getSessionID", HttpResponse::text(500, "")); },
             { "status 4 [] [E123001]" } },
+        { "session step throws", [&] { kivo::sync::armTestFault("getSessionID"); }, { "status 4 [] [E123001]" } },
         { "no identity", [&] { m_root.writeFile(kivo::test::kDeviceXml, "<device/>"); }, { "status 4 [] [E123005]" } },
     };
     loggingOff();
@@ -439,6 +457,191 @@ TEST_F(SyncRunTest, LoggingOffRemovesTheRunsFiles)
     EXPECT_FALSE(has(kSyncLogDir));
     EXPECT_EQ(read(kTracks + "/New.gpx"), "<gpx>n</gpx>");
     EXPECT_TRUE(has(kTracks + "/Profile1/Ride.gpx"));
+}
+
+// Copies into Tracks, on one file system (a second link) and across two
+// (a hidden file named only when whole): a whole track or nothing new, and
+// never a file that was there replaced.
+TEST_F(SyncRunTest, CopiesIntoTracksLeaveWholeTracksOrNothing)
+{
+    std::string big;
+    for (int i = 0; big.size() < 300 * 1024; ++i)
+        big += "<trkpt lat=\"47." + std::to_string(i) + "\" lon=\"8.2\"/>\n";
+    static std::function<void()> s_afterBlock;
+    struct Case {
+        const char* name;
+        int linkErrno;
+        int writeErrno;
+        bool takenMeanwhile;
+        bool shortOfSpace;
+        Signals expected;
+        int errorInfo;
+    } cases[] = {
+        { "one file system", 0, 0, false, false, { "progress 0 1 0 1", "progress 0 1 1 1", "status 0 [0,1] []", "finished 0 1" }, 0 },
+        { "across", EXDEV, 0, false, false, { "progress 0 1 0 1", "progress 0 1 1 1", "status 0 [0,1] []", "finished 0 1" }, 0 },
+        { "across, name taken meanwhile", EXDEV, 0, true, false, { "progress 0 1 0 1", "error []" }, 80 },
+        { "across, DataDrive full", EXDEV, ENOSPC, false, true, { "progress 0 1 0 1", "error [E123006]" }, 112 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(ce::resolvePath(kTracks));
+        clearLog();
+        ce::setFreeSpaceOverride("DataDrive", std::nullopt);
+        s_afterBlock = [&] {
+            if (c.takenMeanwhile && !has(kTracks + "/Big.gpx"))
+                put(kTracks + "/Big.gpx", "mine");
+        };
+        kivo::sync::setCopyFaultsForTesting({ c.linkErrno, c.writeErrno, [] { s_afterBlock(); } });
+        // The download lowers the free space where the case wants the
+        // device short of it once the copy failed.
+        m_server.addRoute("GET", "/big/", [&](const HttpRequest&) {
+            if (c.shortOfSpace)
+                ce::setFreeSpaceOverride("DataDrive", 100 * 1024);
+            return HttpResponse::text(200, big, "application/gpx+xml");
+        });
+        m_service->setActions(kUuid, { { "download", "Big", m_server.baseUrl() + "/big/b.gpx", "" } });
+        EXPECT_EQ(run(), c.expected);
+        EXPECT_EQ(read(kTracks + "/Big.gpx"), c.takenMeanwhile ? "mine" : c.errorInfo ? "" : big);
+        EXPECT_EQ(has(kTracks + "/Big.gpx"), c.takenMeanwhile || !c.errorInfo);
+        EXPECT_FALSE(has(kTracks + "/Big(1).gpx"));
+        EXPECT_EQ(hiddenInTracks(), std::vector<std::string> {});
+        if (c.errorInfo) {
+            EXPECT_TRUE(logged("copy file failed: " + kTracks + "/Big.gpx,Error info: " + std::to_string(c.errorInfo)))
+                << log();
+        }
+        if (c.writeErrno) {
+            EXPECT_NE(log().find(": No space left on device, url: "), std::string::npos) << log();
+        }
+    }
+}
+
+// Every free name is taken up to the last one tried, which is taken too:
+// the copy fails and leaves that file as it was, on one file system or two.
+TEST_F(SyncRunTest, CopyNeverReplacesTheLastNameTried)
+{
+    put(kTracks + "/Name.gpx", "0");
+    for (int n = 1; n <= 998; ++n)
+        put(kTracks + "/Name(" + std::to_string(n) + ").gpx", std::to_string(n));
+    for (int linkErrno : { 0, EXDEV }) {
+        SCOPED_TRACE(linkErrno);
+        kivo::sync::setCopyFaultsForTesting({ linkErrno, 0, nullptr });
+        m_service->setActions(kUuid, { { "download", "Name", m_service->addDownload("<gpx>new</gpx>"), "" } });
+        EXPECT_EQ(run(), (Signals { "progress 0 1 0 1", "error []" }));
+        EXPECT_EQ(read(kTracks + "/Name(998).gpx"), "998");
+        EXPECT_FALSE(has(kTracks + "/Name(999).gpx"));
+        EXPECT_TRUE(logged("copy file failed: " + kTracks + "/Name(998).gpx,Error info: 80")) << log();
+        EXPECT_EQ(hiddenInTracks(), std::vector<std::string> {});
+    }
+}
+
+// What a killed copy left in Tracks goes with the next run; other hidden
+// files there are the user's.
+TEST_F(SyncRunTest, NextRunRemovesWhatAKilledCopyLeft)
+{
+    put(kTracks + "/.sync-copy-4242-0.part", "<gpx>cut o");
+    put(kTracks + "/.mine", "keep");
+    EXPECT_EQ(run(), (Signals { "progress 0 0 0 0", "status 2 [] [E123003]" }));
+    EXPECT_EQ(hiddenInTracks(), std::vector<std::string> { ".mine" });
+    EXPECT_TRUE(logged("Removed a copy left unfinished: " + kTracks + "/.sync-copy-4242-0.part")) << log();
+}
+
+// temp.json lies on a full drive: the run works from the list it received
+// and never takes the failure for "nothing to sync".
+TEST_F(SyncRunTest, ActionListThatCannotBeSavedIsStillDone)
+{
+    const std::string ride = recording("Ride");
+    m_service->setActions(kUuid,
+        { { "upload", "", "", hashOf(ride) }, { "download", "New", m_service->addDownload("<gpx>n</gpx>"), "" } });
+    const std::string tempJson = std::string(kSyncLogDir) + "/temp.json";
+    put(tempJson, "");
+    std::filesystem::remove(ce::resolvePath(tempJson));
+    std::filesystem::create_symlink("/dev/full", ce::resolvePath(tempJson));
+    EXPECT_EQ(run(), (Signals { "progress 1 1 0 2", "progress 1 1 1 2", "progress 1 1 2 2", "status 0 [1,1] []",
+                         "finished 1 1" }));
+    EXPECT_TRUE(logged("saveToJsonTempFile: cannot write " + tempJson + ": No space left on device")) << log();
+    EXPECT_FALSE(std::filesystem::is_symlink(ce::resolvePath(tempJson)));
+    EXPECT_EQ(read(kTracks + "/New.gpx"), "<gpx>n</gpx>");
+    EXPECT_EQ(m_service->uploads().size(), 1u);
+}
+
+// RCF.txt lies on a full drive: no cut-off catalog is left, and the
+// service is sent none.
+TEST_F(SyncRunTest, CatalogThatCannotBeWrittenIsNotSent)
+{
+    const std::string ride = recording("Ride");
+    const std::string alps = track("Alps");
+    auto sync = engine();
+    sync->scanOwnRecordings(QString::fromStdString(kTracks));
+    sync->scan3rdPartyTracks(QString::fromStdString(kTracks));
+    std::filesystem::create_directories(ce::resolvePath(kCatalogs));
+    std::filesystem::create_symlink("/dev/full", ce::resolvePath(kCatalogs + "/RCF.txt"));
+    sync->generateRCFFile(QString::fromStdString(kCatalogs));
+    sync->generateTCFFile(QString::fromStdString(kCatalogs));
+    // Asserted: /dev/full would read as an endless catalog.
+    ASSERT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(ce::resolvePath(kCatalogs + "/RCF.txt"))));
+    EXPECT_NE(log().find("saveToRCFFile: cannot write " + kCatalogs + "/RCF.txt: No space left on device"),
+        std::string::npos)
+        << log();
+
+    QString session;
+    QString code;
+    ASSERT_TRUE(sync->getSessionID(session, code));
+    QString text;
+    ASSERT_TRUE(sync->getTrackList(session, text));
+    EXPECT_EQ(m_service->catalogsOf(kUuid).first, "");
+    EXPECT_NE(m_service->catalogsOf(kUuid).second.find(hashOf(alps)), std::string::npos);
+}
+
+// /DataDrive is not there: no free space is reported for it.
+TEST_F(SyncRunTest, MissingDataDriveHasNoFreeSpace)
+{
+    std::filesystem::remove(ce::resolvePath("/DataDrive"));
+    auto sync = engine();
+    EXPECT_FALSE(sync->getDataDriveFreeSize(0));
+    EXPECT_TRUE(logged("Call to GetDiskFreeSpaceEx() failed."));
+    std::filesystem::create_directories(ce::resolvePath("/DataDrive"));
+    EXPECT_TRUE(sync->getDataDriveFreeSize(1));
+}
+
+// A track whose GPX file cannot be deleted keeps its side files.
+TEST_F(SyncRunTest, SideFilesStayWhenTheTrackCannotBeDeleted)
+{
+    const std::string gone = track("Gone", true);
+    m_service->setActions(kUuid, { { "delete", "", "", hashOf(gone) } });
+    // A folder takes the file's place once the catalogs are made.
+    m_onActionList = [&] {
+        std::filesystem::remove(ce::resolvePath(kTracks + "/Gone.gpx"));
+        put(kTracks + "/Gone.gpx/inside", "x");
+    };
+    EXPECT_EQ(run(), (Signals { "progress 0 0 0 0", "status 2 [] [E123003]" }));
+    EXPECT_TRUE(logged("Delete track failed: " + kTracks + "/Gone.gpx")) << log();
+    EXPECT_EQ(read(kTracks + "/Gone.bin"), "bin");
+}
+
+TEST_F(SyncRunTest, ActionListNamesAndSkippedEntries)
+{
+    const std::string text = kivo::sim::SyncService::actionListJson({
+        { "download", "a/b:c", "http://h/1", "" },
+        { "download", "x?y", "http://h/2", "" },
+        { "download", "\\/:*?\"><|", "http://h/3", "" },
+        { "download", "skipped", "?", "" },
+        { "download", "skipped too", "", "" },
+        { "download", "two marks", "??", "" },
+        { "upload", "", "", "" },
+        { "upload", "", "", "u1" },
+        { "delete", "", "", "d1" },
+    });
+    QList<DownloadEntry> downloads;
+    QStringList uploads;
+    QStringList deletes;
+    ASSERT_TRUE(engine()->getActionList(text, &downloads, &uploads, &deletes));
+    std::vector<std::string> got;
+    for (const auto& d : downloads)
+        got.push_back(d.name.toStdString() + " " + d.url.toStdString());
+    EXPECT_EQ(got,
+        (std::vector<std::string> { "a_b_c http://h/1", "x_y http://h/2", "_________ http://h/3", "two marks ??" }));
+    EXPECT_EQ(uploads, QStringList { "u1" });
+    EXPECT_EQ(deletes, QStringList { "d1" });
 }
 
 } // namespace
