@@ -155,6 +155,20 @@ bool readLastPhone(BtShortcut* out)
     return true;
 }
 
+} // namespace
+
+bool LastPhoneName(std::u16string* name)
+{
+    BtShortcut phone {};
+    if (!readLastPhone(&phone))
+        return false;
+    if (name)
+        *name = fieldText(phone.name, 32);
+    return true;
+}
+
+namespace {
+
 int lastPhoneType()
 {
     BtShortcut sc {};

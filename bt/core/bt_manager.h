@@ -34,6 +34,9 @@ void SetPhoneState(int state);
 // is linked, else 0 (buffer emptied).
 int GetConnectedPhoneName(char16_t* buffer);
 std::u16string ConnectedPhoneName();
+// The last paired phone of the stack: true when there is one, with its name
+// (which may still be empty while the stack has not read it).
+bool LastPhoneName(std::u16string* name);
 
 int DialNumber(const std::u16string& number);
 int AnswerCall();

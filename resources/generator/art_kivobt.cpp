@@ -31,6 +31,17 @@ Paint keyed(QColor face, qreal radius = 8)
 }
 
 // The page behind every screen: dark, with a faint band under the title.
+// A button face with a left arrow: back.
+Paint backButton(QColor face)
+{
+    return [=](QPainter& p, const QRect& r, const Theme& t) {
+        keyed(face)(p, r, t);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGlyph);
+        drawArrow(p, glyphBox(r, 0.5), 2);
+    };
+}
+
 Paint page()
 {
     return [](QPainter& p, const QRect& r, const Theme&) {
@@ -77,8 +88,8 @@ std::vector<Art> art()
         { id(283), 109, 45, Bt, keyed(off) },
         { id(284), 109, 45, Bt, keyed(kGreen) },
         // Back.
-        { id(285), 156, 43, Bt, keyed(kAccent) },
-        { id(1091), 156, 43, Bt, keyed(kAccentPressed) },
+        { id(285), 156, 43, Bt, backButton(kAccent) },
+        { id(1091), 156, 43, Bt, backButton(kAccentPressed) },
         // Wide row buttons: normal, pressed, and the face of a phone not linked.
         { id(233), 210, 45, Bt, keyed(kAccent) },
         { id(234), 210, 45, Bt, keyed(kAccentPressed) },

@@ -9,22 +9,12 @@ namespace {
 
 const std::string kIni = std::string(kProgramDir) + "\\config\\LANGUAGE.ini";
 
-std::string utf16File(const std::u16string& text)
-{
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes += char(c & 0xFF);
-        bytes += char(c >> 8);
-    }
-    return bytes;
-}
-
 class IniTest : public UiTest {
 protected:
     CeConfigFileManager ini;
     void load(const std::string& text)
     {
-        root.writeFile(kIni, text);
+        writeDeviceFile(kIni, text);
         ASSERT_EQ(ini.LoadFile(QString::fromStdString(kIni).toStdU16String()), 0);
     }
 };
@@ -66,17 +56,17 @@ TEST_F(IniTest, SetValueAppendsNewSectionsLastAndWritesTheWholeFile)
     load("[DEFAULT]\nDEFAULT_LANGNAME=0\n");
     EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1033"), 1);
     EXPECT_EQ(ini.SetValue(u"NEW", u"key", u"v"), 1);
-    EXPECT_EQ(root.readFile(kIni), "[DEFAULT]\r\nDEFAULT_LANGNAME=1033\r\n\r\n[NEW]\r\nkey=v\r\n\r\n");
+    EXPECT_EQ(readDeviceFile(kIni), "[DEFAULT]\r\nDEFAULT_LANGNAME=1033\r\n\r\n[NEW]\r\nkey=v\r\n\r\n");
 }
 
 TEST_F(IniTest, AFailedWriteKeepsTheOldFile)
 {
     load("[DEFAULT]\r\nDEFAULT_LANGNAME=1033\r\n\r\n");
-    const std::string before = root.readFile(kIni);
+    const std::string before = readDeviceFile(kIni);
     // The replacement cannot be made: its place is taken by a folder.
     std::filesystem::create_directory(ce::resolvePath(kIni) + ".tmp");
     EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1031"), 0);
-    EXPECT_EQ(root.readFile(kIni), before);
+    EXPECT_EQ(readDeviceFile(kIni), before);
 }
 
 TEST_F(IniTest, AFileThatCannotBeMadeFailsTheLoad)
@@ -89,7 +79,7 @@ protected:
     CeLangStringFileResMgr& strings = CeLangStringFileResMgr::Instance();
     void setIni(const std::string& text)
     {
-        root.writeFile(kIni, text);
+        writeDeviceFile(kIni, text);
         CeConfigFileManager::ResetInstance();
         strings.ResetForTests();
     }
@@ -130,15 +120,15 @@ TEST_F(LangTest, LanguagesByIdentifierAndTheDefaultWrittenBack)
     setIni("[DEFAULT]\r\nDEFAULT_LANG_POLICY=1\r\nDEFAULT_LANGNAME=0\r\n[RES_FILE_LOCATION]\r\n"
            "ENG_LANG_FILE=Language\\en.txt\r\nGER_LANG_FILE=\\SystemDrive\\de.txt\r\n"
            "FRE_LANG_FILE=Language\\missing.txt\r\n");
-    root.writeFile(std::string(kProgramDir) + "\\Language\\en.txt", utf16File(u"1;One\r\n"));
-    root.writeFile("\\SystemDrive\\de.txt", utf16File(u"1;Eins\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\Language\\en.txt", utf16File(u"1;One\r\n"));
+    writeDeviceFile("\\SystemDrive\\de.txt", utf16File(u"1;Eins\n"));
     EXPECT_EQ(strings.GetLanguage(), 0);
     EXPECT_EQ(strings.String(1), u"");
 
     EXPECT_EQ(strings.SetLanguage(2057), 1);
     EXPECT_EQ(strings.String(1), u"One");
     EXPECT_EQ(strings.GetLanguage(), 2057);
-    EXPECT_NE(root.readFile(kIni).find("DEFAULT_LANGNAME=2057\r\n"), std::string::npos);
+    EXPECT_NE(readDeviceFile(kIni).find("DEFAULT_LANGNAME=2057\r\n"), std::string::npos);
 
     EXPECT_EQ(strings.SetLanguage(1039), 0);
     EXPECT_EQ(strings.SetLanguage(1036), 0) << "a file that is not there";
@@ -159,9 +149,9 @@ TEST_F(LangTest, TextAndMappingFiles)
 {
     setIni("[DEFAULT]\r\nDEFAULT_LANG_POLICY=2\r\n[VEDRA_RES_FILE_LOCATION]\r\nENG_LANG_FILE=t.txt\r\n"
            "MAPPING_FILE_LOCATION=m.txt\r\nGER_LANG_FILE=none.txt\r\nFRE_LANG_FILE=empty.txt\r\n");
-    root.writeFile(std::string(kProgramDir) + "\\t.txt", utf16File(u"First\r\n\r\n  Second\\n  \nUnmapped\n"));
-    root.writeFile(std::string(kProgramDir) + "\\m.txt", utf16File(u"100;2\r\n101;1\n102;9\n"));
-    root.writeFile(std::string(kProgramDir) + "\\empty.txt", utf16File(u"\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\t.txt", utf16File(u"First\r\n\r\n  Second\\n  \nUnmapped\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\m.txt", utf16File(u"100;2\r\n101;1\n102;9\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\empty.txt", utf16File(u"\n"));
     EXPECT_EQ(strings.SetLanguage(1033), 1);
     EXPECT_EQ(strings.String(100), u"Second\n");
     EXPECT_EQ(strings.String(101), u"First");

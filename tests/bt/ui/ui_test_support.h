@@ -1,7 +1,7 @@
 // KivoBT's screens in a test: a Qt application with the window-message pump,
-// a fresh device root holding the program's folder from the device template
-// (bitmaps, LANGUAGE.ini, English strings), and a client window that notes
-// the registered messages it gets.
+// the program's folder fresh from the device template (bitmaps,
+// LANGUAGE.ini, English strings) in the test's device root, and a client
+// window that notes the messages it gets.
 #pragma once
 
 #include "bt/core/bt_ipc.h"
@@ -13,7 +13,6 @@
 #include "platform/paths.h"
 #include "platform/qt/qt_message_pump.h"
 #include "platform/wm.h"
-#include "tests/support/temp_root.h"
 
 #include <QApplication>
 #include <QImage>
@@ -22,6 +21,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,31 +79,66 @@ private:
     ce::HWND m_hwnd;
 };
 
+inline std::string writeDeviceFile(const std::string& devicePath, const std::string& content)
+{
+    const std::string path = ce::resolvePath(devicePath, true);
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f << content;
+    return path;
+}
+
+inline std::string readDeviceFile(const std::string& devicePath)
+{
+    std::ifstream f(ce::resolvePath(devicePath), std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// UTF-16 little-endian with its byte-order mark, as string files are.
+inline std::string utf16File(const std::u16string& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += char(c & 0xFF);
+        bytes += char(c >> 8);
+    }
+    return bytes;
+}
+
+// The program's folder as the device template has it, the strings loaded
+// from it; message boxes noted instead of shown.
+inline void installTemplate(std::vector<std::string>* boxes = nullptr)
+{
+    const std::string dest = ce::resolvePath(kProgramDir, true);
+    std::filesystem::remove_all(dest);
+    std::filesystem::create_directories(dest);
+    std::filesystem::copy(KIVO_TEST_DEVICE_TEMPLATE "/SystemDrive/Falmo/program/bt", dest,
+        std::filesystem::copy_options::recursive);
+    ce::setProgramDirectory(kProgramDir);
+    ce::dlg::setResourceFile(std::string(kProgramDir) + "\\KivoBTRes.bin");
+    CeConfigFileManager::ResetInstance();
+    CeLangStringFileResMgr::Instance().ResetForTests();
+    ce::dlg::setMessageBoxHook([boxes](const std::u16string& text, const std::u16string& caption, unsigned) {
+        if (boxes)
+            boxes->push_back(QString::fromStdU16String(caption + u": " + text).toStdString());
+        return 1;
+    });
+}
+
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         app();
-        const std::string dest = root.path() + "/SystemDrive/Falmo/program/bt";
-        std::filesystem::create_directories(dest);
-        std::filesystem::copy(KIVO_TEST_DEVICE_TEMPLATE "/SystemDrive/Falmo/program/bt", dest,
-            std::filesystem::copy_options::recursive);
-        ce::setProgramDirectory(kProgramDir);
-        ce::dlg::setResourceFile(std::string(kProgramDir) + "\\KivoBTRes.bin");
-        CeConfigFileManager::ResetInstance();
-        CeLangStringFileResMgr::Instance().ResetForTests();
-        ce::dlg::setMessageBoxHook([this](const std::u16string& text, const std::u16string& caption, unsigned) {
-            boxes.push_back(QString::fromStdU16String(caption + u": " + text).toStdString());
-            return 1;
-        });
+        installTemplate(&boxes);
     }
     void TearDown() override { ce::dlg::setMessageBoxHook(nullptr); }
 
-    kivo::test::TempDeviceRoot root;
     std::vector<std::string> boxes;
 };
 
-// The folder ctest gives the test, read before any test moves the root.
+// The folder ctest gives the test, read at start.
 inline const std::string kShotFolder = [] {
     const char* dir = std::getenv("KIVO_DEVICE_ROOT");
     return std::string(dir && *dir ? dir : "/tmp");

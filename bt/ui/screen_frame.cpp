@@ -1,0 +1,96 @@
+#include "bt/ui/screen_frame.h"
+
+#include "bt/core/bt_ipc.h"
+#include "bt/core/bt_messages.h"
+#include "bt/core/dlg_kivobt.h"
+#include "bt/lang/lang_strings.h"
+#include "bt/ui/templates.h"
+
+#include <QPainter>
+
+namespace kivo::bt {
+
+std::u16string LangString(int id)
+{
+    return CeLangStringFileResMgr::Instance().String(id);
+}
+
+Font ArialFont(int height, int weight)
+{
+    return ce::dlg::createFont({ height, weight, 0, 0, "Arial" });
+}
+
+BtScreen::BtScreen(int templateId, std::string title, int backgroundId, bool topmost, bool internal)
+    : Dialog(templateId, std::move(title))
+    , m_backgroundId(backgroundId)
+    , m_topmost(topmost)
+    , m_internal(internal)
+{
+    RegisterScreenTemplates();
+    onMessage(kMsgCloseScreens, [this](ce::WPARAM, ce::LPARAM) {
+        if (ce::getForegroundWindow() == hwnd())
+            onCancel();
+        return ce::LRESULT(0);
+    });
+}
+
+bool BtScreen::onInitDialog()
+{
+    moveWindow(0, 0, 240, 400);
+    setZOrder(m_topmost);
+    m_background = ce::dlg::loadBitmap(m_backgroundId);
+    if (m_internal)
+        RegisterInternalWindow(hwnd());
+    initScreen();
+    ce::setForegroundWindow(hwnd());
+    return true;
+}
+
+void BtScreen::onDestroy()
+{
+    if (m_internal)
+        UnregisterInternalWindow(hwnd());
+    destroyScreen();
+}
+
+void BtScreen::onPaint(QPainter& painter)
+{
+    if (m_background)
+        painter.drawImage(QRect(0, 0, 240, 400), *m_background);
+}
+
+void BtScreen::onPenDown(const QPoint&)
+{
+    ExternalPostMessage(WM_TOUCHEVENT_MOUSE_LBUTTONDOWN, 0, 0);
+}
+
+void BtScreen::placeOnBackground(CBmpBtn& button)
+{
+    button.SetBackground(m_background);
+    const QRect r = button.windowRect();
+    button.SetBackgroundOrigin(r.x(), r.y());
+}
+
+void BtScreen::bindLabel(CBmpBtn& label, int controlId, const std::u16string& text, const Font& font, int bitmapId)
+{
+    label.attach(*this, controlId);
+    placeOnBackground(label);
+    if (bitmapId)
+        label.SetBitmaps(bitmapId, 0, 0);
+    label.SetCaption(text);
+    label.SetFonts(font);
+    label.enableWindow(false);
+}
+
+void BtScreen::bindButton(
+    CBmpBtn& button, int controlId, int normalId, int pressedId, const std::u16string& text, const Font& font)
+{
+    button.attach(*this, controlId);
+    placeOnBackground(button);
+    button.SetBitmaps(normalId, pressedId, kWhite);
+    button.SetCaption(text);
+    if (font)
+        button.SetFonts(font);
+}
+
+} // namespace kivo::bt

@@ -1,0 +1,50 @@
+// What every KivoBT screen shares: a modal 240 x 400 dialog at 0, 0 drawn on
+// its background bitmap, whose visible elements are bitmap buttons bound to
+// its template's controls (labels are disabled ones on the background), with
+// texts from the language strings. A pen-down on it is a touch for the
+// clients; message 9001 closes it as Cancel when it is in front.
+#pragma once
+
+#include "bt/ui/bmp_btn.h"
+#include "platform/dialogs/dialog.h"
+
+#include <string>
+
+namespace kivo::bt {
+
+// The language string with the id (empty when unknown).
+std::u16string LangString(int id);
+Font ArialFont(int height, int weight);
+
+class BtScreen : public ce::dlg::Dialog {
+public:
+    // topmost: placed at the top of the z-order; internal: takes the core's
+    // internal messages while open.
+    BtScreen(int templateId, std::string title, int backgroundId, bool topmost, bool internal);
+
+protected:
+    bool onInitDialog() override;
+    void onDestroy() override;
+    void onPaint(QPainter& painter) override;
+    void onPenDown(const QPoint&) override;
+    // The screen's own initialisation and clean-up.
+    virtual void initScreen() { }
+    virtual void destroyScreen() { }
+
+    // A label: disabled, on the background at its own place.
+    void bindLabel(CBmpBtn& label, int controlId, const std::u16string& text, const Font& font, int bitmapId = 0);
+    // A button with its bitmaps (white key) and caption.
+    void bindButton(
+        CBmpBtn& button, int controlId, int normalId, int pressedId, const std::u16string& text, const Font& font);
+    // Gives a bound button the background behind it.
+    void placeOnBackground(CBmpBtn& button);
+    const Bitmap& Background() const { return m_background; }
+
+private:
+    int m_backgroundId;
+    bool m_topmost;
+    bool m_internal;
+    Bitmap m_background;
+};
+
+} // namespace kivo::bt
