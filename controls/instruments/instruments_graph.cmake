@@ -1,0 +1,5 @@
+# The simple graph view and the profile chart.
+list(APPEND ZYR_SOURCES
+  instruments/IGraphViewData.h
+  instruments/zyrSimpleGraphView.h instruments/zyrSimpleGraphView.cpp
+)
