@@ -506,8 +506,10 @@ TEST_F(ClientFixture, CloseLeavesOtherChannelsSendingAndASecondInitChangesNothin
     ANTFramer* framer = ANTLIB_Manager()->framer();
     ASSERT_EQ(ANTCommand_AssignChannel(framer, 1, 0x10, 0, 1000), 1);
     ASSERT_EQ(ANTCommand_OpenChannel(framer, 1, 1000), 1);
-    const uint8_t payload[8] = { 1, 2, 3, 4, 5, 6, 7, 8 };
+    const uint8_t payload[16] = { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16 };
     EXPECT_EQ(ANTCommand_SendAcknowledgedData(framer, 1, payload, 1000), ANT_RESULT_OK);
+    // A burst reads the cancel word after every packet.
+    EXPECT_EQ(ANTCommand_SendBurst(framer, 1, payload, sizeof payload, 1000), ANT_RESULT_OK);
 }
 
 TEST_F(ClientFixture, LibraryDeinitWithTheClientOpen)
