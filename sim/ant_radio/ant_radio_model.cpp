@@ -157,13 +157,22 @@ std::vector<AntMessage> AntRadioModel::handle(uint8_t id, const std::vector<uint
         c->strap = -1;
         return { response(ch, id, CODE_OK), event(ch, 7) };
     case 0x4D: return handleRequest(ch, data[1]);
-    case 0x4E: // broadcast data from the host: sent on the channel, nothing answered
-        return {};
+    case 0x4E: { // broadcast data from the host: sent on the channel, heard by its peers
+        std::vector<AntMessage> out;
+        airForward(ch, id, data, out);
+        return out;
+    }
     case 0x4F: // acknowledged data
         if (c->state < 2)
             return { response(ch, id, CODE_WRONG_STATE) };
         m_transfers.emplace_back(data.begin() + 1, data.begin() + 9);
-        return transferEnd(ch);
+        {
+            std::vector<AntMessage> out;
+            airForward(ch, id, data, out);
+            auto end = transferEnd(ch);
+            out.insert(out.end(), end.begin(), end.end());
+            return out;
+        }
     default:
         return { response(ch, id, CODE_INVALID_MESSAGE) };
     }
@@ -178,6 +187,13 @@ std::vector<AntMessage> AntRadioModel::handleRequest(uint8_t ch, uint8_t what)
     const AntSimChannel& c = channel(ch);
     if (what == 0x52)
         return { { 0x52, { ch, statusByte(ch) } } };
+    if (what == 0x51 && c.type == 0x00) // a slave that hears a master: its id
+        for (uint8_t peer : airPeers(ch)) {
+            const AntSimChannel& m = channel(peer);
+            return { { 0x51,
+                { ch, uint8_t(m.deviceNumber & 0xFF), uint8_t(m.deviceNumber >> 8), m.deviceType,
+                    m.transmissionType } } };
+        }
     if (what == 0x51 && c.strap >= 0) { // the strap found
         const AntStrap& s = m_straps[size_t(c.strap)];
         return { { 0x51,
@@ -215,6 +231,7 @@ std::vector<AntMessage> AntRadioModel::handleBurst(const std::vector<uint8_t>& d
             c.burstNext = -1;
         } else {
             c.burstData.insert(c.burstData.end(), data.begin() + 1, data.begin() + 9);
+            airForward(ch, 0x50, data, out);
             c.burstNext = sequence == 3 ? 1 : sequence + 1;
         }
     }
@@ -337,6 +354,8 @@ void AntRadioModel::tick(uint8_t ch, std::vector<AntMessage>& out)
         out.push_back(event(ch, 3));
         return;
     }
+    if (airTick(ch))
+        return;
     if (c.state == 2) {
         for (size_t i = 0; i < m_straps.size() && c.strap < 0; ++i) {
             bool taken = false;

@@ -122,8 +122,16 @@ public:
     // channel type in bits 4-7.
     uint8_t statusByte(uint8_t ch) const;
 
+    // The air between channels (ant_radio_air.cpp): a master's broadcasts,
+    // acknowledged data and bursts reach the slaves that hear it and back.
+    // The channels that hear channel ch.
+    std::vector<uint8_t> airPeers(uint8_t ch) const;
+
 private:
     static AntMessage response(uint8_t ch, uint8_t id, uint8_t code) { return { 0x40, { ch, id, code } }; }
+    bool hearsOnAir(const AntSimChannel& slave, const AntSimChannel& master) const;
+    void airForward(uint8_t ch, uint8_t id, const std::vector<uint8_t>& data, std::vector<AntMessage>& out);
+    bool airTick(uint8_t ch);
     static AntMessage event(uint8_t ch, uint8_t code) { return { 0x40, { ch, 1, code } }; }
     std::vector<AntMessage> transferEnd(uint8_t ch) const;
     std::vector<AntMessage> handleBurst(const std::vector<uint8_t>& data);
