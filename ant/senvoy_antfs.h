@@ -73,6 +73,88 @@ SENVOY_API void ANTFSClient_SetGetFileDataCallback(ANTFSGetFileDataCallback call
 SENVOY_API void ANTFSClient_Deinit(void);
 SENVOY_API void ANTFSClient_DeinitEx(void);
 
+/* ---- Host ------------------------------------------------------------------
+ * Events: 101 download done (parameter: the file index, saved as
+ * "<save path><index>.dat", or 0 for a directory, read it with
+ * ANTFSHost_GetDirectoryData), 102 download refused, 103 download failed or
+ * the file could not be saved, 104 download progress (percent), 105 upload
+ * done, 106 upload refused, 107 upload failed, 108 upload progress,
+ * 109 authentication accepted, 110 rejected (the host has disconnected),
+ * 111 no answer, 112 an unknown answer, 113 link lost, 114 disconnected,
+ * 115 a client was found (parameter: its ANTFSHostDeviceInfo), 116 erased,
+ * 117 erase failed, 118 cancelled or a radio command failed, 119-121
+ * download refused: no such file, not downloadable, not ready, 122-124
+ * upload refused likewise. */
+
+/* The host configuration (844 bytes, little-endian). */
+typedef struct ANTFSHostConfig {
+    uint8_t reserved0[2];
+    uint8_t reserved2; /* 1 */
+    uint8_t reserved3;
+    uint8_t reserved4; /* 50 */
+    uint8_t pad5[3];
+    uint8_t reserved8; /* 1 */
+    uint8_t pad9[3];
+    uint8_t reserved12;
+    uint8_t networkKey[8]; /* not read */
+    uint8_t pad21[3];
+    uint32_t reserved24;
+    uint32_t reserved28; /* 1 */
+    char friendlyName[256]; /* zero-terminated, sent with a pairing request */
+    uint8_t disconnectDuration;
+    uint8_t disconnectAppDuration;
+    uint8_t pad290[2];
+    uint32_t maxBlockSize; /* 0: none */
+    uint8_t reserved296[256];
+    uint8_t reserved552[32];
+    uint8_t pad584;
+    uint8_t passkey[256]; /* the stored passkey, replaced by an accepted pairing */
+    uint8_t passkeyLength;
+    uint8_t reserved842[2];
+} ANTFSHostConfig;
+
+/* A found client (276 bytes), handed with event 115; the library's, and
+ * overwritten by the next event 115. */
+typedef struct ANTFSHostDeviceInfo {
+    uint16_t manufacturerId;
+    uint16_t deviceType;
+    uint32_t serialNumber;
+    uint16_t channelDeviceNumber;
+    char friendlyName[258];
+    uint32_t dataAvailable; /* 32 when set */
+    uint32_t uploadEnabled; /* 16 when set */
+} ANTFSHostDeviceInfo;
+
+SENVOY_API int ANTFSHost_Init(void* hwnd);
+SENVOY_API int ANTFSHost_InitEx(void* context, ANTFSEventCallback callback);
+SENVOY_API int ANTFSHost_Config(const ANTFSHostConfig* config);
+SENVOY_API int ANTFSHost_Open(uint8_t channel);
+SENVOY_API int ANTFSHost_Close(void);
+/* Searches for any client (only while the radio is open). */
+SENVOY_API int ANTFSHost_Search(void);
+SENVOY_API int ANTFSHost_SearchEx(uint16_t deviceNumber);
+SENVOY_API int ANTFSHost_Cancel(void);
+/* Asks to pair; the client's passkey comes back into buffer (up to length
+ * bytes, at most 255), which must stay valid until event 109-112. */
+SENVOY_API int ANTFSHost_Pair(uint8_t* buffer, uint32_t length);
+SENVOY_API int ANTFSHost_Passkey(void);
+SENVOY_API int ANTFSHost_PassThru(void);
+SENVOY_API int ANTFSHost_Directory(void);
+SENVOY_API int ANTFSHost_Download(uint32_t fileIndex, uint32_t size, uint32_t offset);
+SENVOY_API int ANTFSHost_Upload(uint32_t fileIndex, uint32_t size, const uint8_t* data);
+SENVOY_API int ANTFSHost_Erase(uint32_t fileIndex);
+SENVOY_API int ANTFSHost_Disconnect(void);
+SENVOY_API int ANTFSHost_ReturnBroadcast(void);
+SENVOY_API int ANTFSHost_SetTime(const uint8_t* time4);
+SENVOY_API const void* ANTFSHost_GetDirectoryData(void);
+/* A device folder ending in a separator; at most 260 characters. */
+SENVOY_API int ANTFSHost_SetSaveFilePath(const char* path, uint32_t length);
+SENVOY_API int ANTHost_AddChannelID(uint8_t channel, uint16_t deviceNumber, uint8_t deviceType,
+    uint8_t transmissionType, uint8_t listIndex);
+SENVOY_API int ANTHost_ConfigListID(uint8_t channel, uint8_t listSize, uint8_t exclude);
+SENVOY_API void ANTFSHost_Deinit(void);
+SENVOY_API void ANTFSHost_DeinitEx(void);
+
 /* ---- Directory images ---------------------------------------------------
  * A 16-byte header (version 1, entry length 16, time format 0, five zero
  * bytes, system time u32, date u32) and count entries of 16 bytes: data file

@@ -1,6 +1,7 @@
 #include "ant/core/ant_library.h"
 
 #include "ant/antfs/antfs_client_api.h"
+#include "ant/antfs/antfs_host_api.h"
 
 #include "ant/core/ant_command.h"
 #include "ant/core/ant_sensor_profile.h"
@@ -113,6 +114,7 @@ SENVOY_API void ANTLIB_Deinit(void)
         return;
     // The ANT-FS engines send through the core's framer: closed first.
     ANTFSClient_LibraryClosing();
+    ANTFSHost_LibraryClosing();
     for (uint8_t ch = 0; ch < ANT_CHANNELS; ++ch) {
         ANTSensorProfile* object = g_sensors[ch];
         if (!object)

@@ -1,0 +1,688 @@
+#include "ant/antfs/antfs_host_api.h"
+
+#include "ant/core/ant_command.h"
+#include "ant/core/ant_library.h"
+#include "ant/senvoy_antfs.h"
+#include "platform/debug.h"
+#include "platform/paths.h"
+#include "platform/wm.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace senvoy {
+
+static_assert(sizeof(ANTFSHostConfig) == 844, "the host configuration is 844 bytes");
+static_assert(offsetof(ANTFSHostConfig, friendlyName) == 32, "layout");
+static_assert(offsetof(ANTFSHostConfig, maxBlockSize) == 292, "layout");
+static_assert(offsetof(ANTFSHostConfig, reserved552) == 552, "layout");
+static_assert(offsetof(ANTFSHostConfig, passkey) == 585, "layout");
+static_assert(offsetof(ANTFSHostConfig, passkeyLength) == 841, "layout");
+static_assert(sizeof(ANTFSHostDeviceInfo) == 276, "the device record is 276 bytes");
+static_assert(offsetof(ANTFSHostDeviceInfo, friendlyName) == 10, "layout");
+static_assert(offsetof(ANTFSHostDeviceInfo, dataAvailable) == 268, "layout");
+
+namespace {
+constexpr uint32_t kPumpWaitMs = 100;
+constexpr uint32_t kEventWaitMs = 999;
+constexpr uint32_t kJoinBoundMs = 9000;
+constexpr uint32_t kAuthMs = 9999;
+constexpr const char* kHostMessage = "WM_ANTPLUS_FS_HOST";
+constexpr size_t kMaxSavePath = 260;
+} // namespace
+
+class ANTFSHostApi {
+public:
+    ANTFSHostApi()
+        : m_engine(std::make_unique<ANTFSHostEngine>())
+    {
+    }
+    ~ANTFSHostApi() { close(); }
+
+    int open(uint8_t channel, ANTDeviceManager* manager)
+    {
+        if (!manager)
+            return 0;
+        if (m_open)
+            close();
+        m_manager = manager;
+        if (!manager->registerChannel(channel, m_engine.get()))
+            ce::debugPrintf("ANT-FS host: channel %u is served by another user", channel);
+        if (!m_pump) {
+            m_pumpStop = false;
+            m_pump = OsThread_Create(&ANTFSHostApi::pumpMain, this);
+            if (!m_pump)
+                return 0;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_queueMutex);
+            m_queue.clear();
+        }
+        m_open = true;
+        return 1;
+    }
+    int close()
+    {
+        m_pumpStop = true;
+        {
+            std::lock_guard<std::mutex> lock(m_queueMutex);
+            m_queue.clear();
+            m_queueCv.notify_all();
+        }
+        if (m_pump && OsThread_Join(m_pump, kJoinBoundMs, "ANT-FS host pump") == OS_OK) {
+            OsThread_Close(m_pump);
+            m_pump = nullptr;
+        }
+        if (!m_manager || !m_manager->unregisterChannel(m_engine.get()))
+            m_engine->close();
+        m_manager = nullptr;
+        m_open = false;
+        return 1;
+    }
+    bool isOpen() const { return m_open; }
+    uint8_t getState()
+    {
+        uint8_t s = m_engine->getState();
+        if (s <= 1)
+            m_lastState = 0;
+        else if (s == 2)
+            m_lastState = 3;
+        else if (s >= 4 && s <= 12)
+            m_lastState = s;
+        return m_lastState;
+    }
+    uint32_t waitResponse(uint32_t ms)
+    {
+        std::unique_lock<std::mutex> lock(m_queueMutex);
+        if (m_queue.empty() && ms)
+            m_queueCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_queue.empty(); });
+        if (m_queue.empty())
+            return 0;
+        uint32_t r = m_queue.front();
+        m_queue.pop_front();
+        return r;
+    }
+    ANTFSHostEngine& engine() { return *m_engine; }
+    ANTDeviceManager* manager() const { return m_manager; }
+
+private:
+    static ce::DWORD pumpMain(void* self)
+    {
+        auto* api = static_cast<ANTFSHostApi*>(self);
+        while (!api->m_pumpStop) {
+            uint32_t r = api->m_engine->waitResponse(kPumpWaitMs);
+            if (r == 0 || r == 1 || r == 3 || r > 28 || api->m_pumpStop)
+                continue;
+            std::lock_guard<std::mutex> lock(api->m_queueMutex);
+            api->m_queue.push_back(r);
+            api->m_queueCv.notify_all();
+        }
+        return 0;
+    }
+
+    std::unique_ptr<ANTFSHostEngine> m_engine;
+    ANTDeviceManager* m_manager = nullptr;
+    bool m_open = false;
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueCv;
+    std::deque<uint32_t> m_queue;
+    ce::HANDLE m_pump = nullptr;
+    std::atomic<bool> m_pumpStop { false };
+    uint8_t m_lastState = 0;
+};
+
+namespace {
+
+std::mutex g_lock; // Init, Deinit, Open, Close and the library's shutdown
+std::atomic<ANTFSHostApi*> g_api { nullptr };
+std::atomic<ce::HWND> g_window { nullptr };
+std::atomic<ANTFSEventCallback> g_callback { nullptr };
+std::atomic<void*> g_context { nullptr };
+ce::HANDLE g_eventThread = nullptr;
+std::atomic<bool> g_eventStop { false };
+
+// What the exports and the event thread share.
+std::mutex g_data;
+ANTFSHostConfig g_config {};
+uint8_t g_pairing[256] = {};
+uint32_t g_pairingLength = 0; // of the pairing buffer handed to Pair
+uint8_t* g_pairingBuffer = nullptr;
+uint32_t g_pairingAnswerLength = 0; // what the client's answer filled
+bool g_pairingAsked = false;
+std::string g_savePath;
+uint32_t g_downloadIndex = 0;
+bool g_directory = false;
+std::vector<uint8_t> g_directoryCopy;
+uint8_t g_setTimeCounter = 0;
+ANTFSHostDeviceInfo g_deviceInfo {};
+uint8_t g_setTime[16] = {};
+
+void fillDefaults(ANTFSHostConfig* c)
+{
+    std::memset(c, 0, sizeof *c);
+    c->reserved2 = 1;
+    c->reserved4 = 50;
+    c->reserved8 = 1;
+    const uint8_t key[8] = { 0x5B, 0x17, 0xC2, 0x90, 0x3E, 0xD8, 0x41, 0x6A };
+    std::memcpy(c->networkKey, key, 8);
+    c->reserved28 = 1;
+    std::strcpy(c->friendlyName, "KivoHost");
+    for (int i = 0; i < 32; ++i)
+        c->reserved552[i] = uint8_t(i);
+}
+
+void postEvent(uint32_t code, uintptr_t parameter)
+{
+    if (ce::HWND window = g_window) {
+        ce::postMessage(window, ce::registerWindowMessage(kHostMessage), code, ce::LPARAM(parameter));
+    } else if (ANTFSEventCallback callback = g_callback) {
+        callback(ce::registerWindowMessage(kHostMessage), code, parameter, g_context);
+    }
+}
+
+// Writes the downloaded file whole under its name, or nothing: a file that
+// cannot be made or written leaves no part behind.
+bool saveFile(ANTFSHostEngine& engine, uint32_t index)
+{
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        path = g_savePath.empty() ? std::string("\\SystemDrive\\") : g_savePath;
+    }
+    char name[kMaxSavePath + 16];
+    int n = std::snprintf(name, sizeof name, "%s%u.dat", path.c_str(), index);
+    if (n < 0 || size_t(n) >= sizeof name || size_t(n) > kMaxSavePath) {
+        ce::debugPrintf("ANT-FS host: the save name for file %u does not fit", index);
+        return false;
+    }
+    std::vector<uint8_t> data;
+    if (!engine.getDownloadedData(&data))
+        return false;
+    std::string target = ce::resolvePath(name, false);
+    if (target.empty())
+        return false;
+    std::string temporary = target + ".part";
+    FILE* f = std::fopen(temporary.c_str(), "w+b");
+    if (!f) {
+        ce::debugPrintf("ANT-FS host: cannot create %s", name);
+        return false;
+    }
+    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = std::fflush(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        ce::debugPrintf("ANT-FS host: cannot write %s", name);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+void postProgress(ANTFSHostApi* api)
+{
+    uint32_t done = 0, total = 0;
+    ANTFSHostEngine& e = api->engine();
+    uint8_t state = e.getState();
+    if (state == ANTFS_HOST_DOWNLOADING && e.getDownloadProgress(&done, &total))
+        postEvent(104, uint64_t(done) * 100 / (total ? total : 1));
+    else if (state == ANTFS_HOST_UPLOADING) {
+        e.getUploadProgress(&done, &total);
+        postEvent(108, uint64_t(done) * 100 / (total ? total : 1));
+    }
+}
+
+void deviceFound(ANTFSHostApi* api)
+{
+    ANTFSHostClientInfo info;
+    uint16_t number = 0;
+    uint8_t name[50] = {};
+    uint32_t nameLength = sizeof name;
+    if (!api->engine().getDeviceInfo(&info, &number, name, &nameLength))
+        return;
+    std::memset(&g_deviceInfo, 0, sizeof g_deviceInfo);
+    g_deviceInfo.manufacturerId = uint16_t(info.manufacturerAndType);
+    g_deviceInfo.deviceType = uint16_t(info.manufacturerAndType >> 16);
+    g_deviceInfo.serialNumber = info.serialNumber;
+    g_deviceInfo.channelDeviceNumber = number;
+    std::memcpy(g_deviceInfo.friendlyName, name, nameLength);
+    const uint8_t status1 = uint8_t(info.beaconBytes >> 8);
+    g_deviceInfo.dataAvailable = status1 & 0x20;
+    g_deviceInfo.uploadEnabled = status1 & 0x10;
+    postEvent(115, reinterpret_cast<uintptr_t>(&g_deviceInfo));
+}
+
+uint32_t eventOf(uint32_t response)
+{
+    switch (response) {
+    case 2: return 118; // a radio command failed: idle again
+    case 5: return 114;
+    case 6: return 113;
+    case 7: return 112;
+    case 10: return 111;
+    case 12: return 102;
+    case 13: return 119;
+    case 14: return 120;
+    case 15: return 121;
+    case 16: return 103;
+    case 17: return 105;
+    case 18: return 106;
+    case 19: return 122;
+    case 20: return 123;
+    case 21: return 124;
+    case 22: return 107;
+    case 23: return 116;
+    case 24: return 117;
+    case 28: return 118;
+    default: return response;
+    }
+}
+
+int disconnectWith(uint8_t type);
+
+ce::DWORD eventThread(void*)
+{
+    while (!g_eventStop) {
+        ANTFSHostApi* api = g_api;
+        if (!api)
+            break;
+        uint32_t r = api->waitResponse(kEventWaitMs);
+        if (g_eventStop)
+            break;
+        switch (r) {
+        case 0:
+            postProgress(api);
+            break;
+        case 1: case 25: case 26: case 27:
+            break;
+        case ANTFS_HR_FOUND:
+            deviceFound(api);
+            break;
+        case ANTFS_HR_AUTH_ACCEPTED: {
+            std::lock_guard<std::mutex> lock(g_data);
+            // Only a pairing brings a passkey to keep: the client's answer.
+            if (g_pairingAsked && g_pairingBuffer) {
+                uint32_t n = std::min<uint32_t>(g_pairingAnswerLength, 255);
+                std::memcpy(g_config.passkey, g_pairingBuffer, n);
+                g_config.passkeyLength = uint8_t(n);
+            }
+            g_pairingAsked = false;
+            postEvent(109, 0);
+            break;
+        }
+        case ANTFS_HR_AUTH_REJECTED:
+            g_pairingAsked = false;
+            disconnectWith(0);
+            postEvent(110, 0);
+            break;
+        case ANTFS_HR_DOWNLOAD_DONE: {
+            bool directory;
+            uint32_t index;
+            {
+                std::lock_guard<std::mutex> lock(g_data);
+                directory = g_directory;
+                index = g_downloadIndex;
+            }
+            if (!directory) {
+                postEvent(saveFile(api->engine(), index) ? 101 : 103, index);
+                break;
+            }
+            std::vector<uint8_t> data;
+            api->engine().getDownloadedData(&data);
+            {
+                std::lock_guard<std::mutex> lock(g_data);
+                g_directoryCopy = data.size() >= 16 ? std::move(data) : std::vector<uint8_t>();
+            }
+            postEvent(101, 0);
+            break;
+        }
+        default:
+            if (r == 7 || r == 10)
+                g_pairingAsked = false;
+            postEvent(eventOf(r), 0);
+            break;
+        }
+    }
+    return 0;
+}
+
+int disconnectWith(uint8_t type)
+{
+    ANTFSHostApi* api = g_api;
+    if (!api)
+        return 0;
+    uint8_t duration, app;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        duration = g_config.disconnectDuration;
+        app = g_config.disconnectAppDuration;
+    }
+    return api->engine().disconnect(type, duration, app);
+}
+
+int init()
+{
+    if (g_api)
+        return 1; // the running host stays as it is
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        fillDefaults(&g_config);
+    }
+    auto* api = new (std::nothrow) ANTFSHostApi();
+    if (!api)
+        return 0;
+    g_api = api;
+    g_eventStop = false; // before the thread starts, so a Deinit right after ends it
+    if (!g_eventThread) {
+        g_eventThread = OsThread_Create(&eventThread, nullptr);
+        if (!g_eventThread)
+            ce::debugPrintf("ANT-FS host: the event thread did not start");
+    }
+    return 1;
+}
+
+void deinit()
+{
+    g_eventStop = true;
+    if (g_eventThread) {
+        if (OsThread_Join(g_eventThread, kJoinBoundMs, "ANT-FS host event thread") != OS_OK) {
+            g_api = nullptr; // kept for the thread that still runs on it
+            g_eventThread = nullptr;
+            return;
+        }
+        OsThread_Close(g_eventThread);
+        g_eventThread = nullptr;
+    }
+    if (ANTFSHostApi* api = g_api.exchange(nullptr)) {
+        api->close();
+        delete api;
+    }
+    std::lock_guard<std::mutex> lock(g_data);
+    g_directoryCopy.clear();
+}
+
+int directory(bool clearOnFailure)
+{
+    ANTFSHostApi* api = g_api;
+    if (!api)
+        return 0;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        g_directory = true;
+    }
+    int r = api->engine().download(0, 0, 65535, 0);
+    if (clearOnFailure && (r == 0 || r == 2)) {
+        std::lock_guard<std::mutex> lock(g_data);
+        g_directory = false;
+    }
+    return r;
+}
+
+int authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer, uint32_t* answerLength)
+{
+    ANTFSHostApi* api = g_api;
+    return api ? api->engine().authenticate(type, text, length, answer, answerLength, kAuthMs) : 0;
+}
+
+} // namespace
+
+ANTFSHostEngine* ANTFSHost_CurrentEngine()
+{
+    ANTFSHostApi* api = g_api;
+    return api ? &api->engine() : nullptr;
+}
+
+void ANTFSHost_LibraryClosing()
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (ANTFSHostApi* api = g_api; api && api->isOpen())
+        api->close();
+}
+
+} // namespace senvoy
+
+using namespace senvoy;
+
+extern "C" {
+
+SENVOY_API int ANTFSHost_Init(void* hwnd)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (g_api)
+        return 1;
+    g_window = static_cast<ce::HWND>(hwnd);
+    return init();
+}
+
+SENVOY_API int ANTFSHost_InitEx(void* context, ANTFSEventCallback callback)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (g_api)
+        return 1;
+    g_window = nullptr;
+    g_callback = callback;
+    g_context = context;
+    return init();
+}
+
+SENVOY_API int ANTFSHost_Config(const ANTFSHostConfig* config)
+{
+    if (!config)
+        return 0;
+    std::lock_guard<std::mutex> lock(g_data);
+    g_config = *config;
+    return 1;
+}
+
+SENVOY_API int ANTFSHost_Open(uint8_t channel)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    ANTFSHostApi* api = g_api;
+    ANTDeviceManager* manager = ANTLIB_Manager();
+    if (!api || !manager)
+        return 0;
+    return api->open(channel, manager);
+}
+
+SENVOY_API int ANTFSHost_Close(void)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    ANTFSHostApi* api = g_api;
+    if (!api || !ANTLIB_Manager())
+        return 0;
+    return api->close();
+}
+
+static int searchFor(uint16_t deviceNumber)
+{
+    ANTFSHostApi* api = g_api;
+    ANTDeviceManager* manager = ANTLIB_Manager();
+    if (!api || !manager || !api->isOpen() || manager->connectionState() < ANT_CONNECTION_OPEN)
+        return 0;
+    return api->engine().search(50, 255, deviceNumber);
+}
+
+SENVOY_API int ANTFSHost_Search(void)
+{
+    return searchFor(0);
+}
+
+SENVOY_API int ANTFSHost_SearchEx(uint16_t deviceNumber)
+{
+    return searchFor(deviceNumber);
+}
+
+SENVOY_API int ANTFSHost_Cancel(void)
+{
+    ANTFSHostApi* api = g_api;
+    if (!api)
+        return 0;
+    api->engine().cancel();
+    return 1;
+}
+
+SENVOY_API int ANTFSHost_Pair(uint8_t* buffer, uint32_t length)
+{
+    // The pairing copy holds 255 bytes and the passkey length is a byte.
+    if (!g_api || !buffer || length == 0 || length > 255)
+        return 0;
+    std::string name;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        std::memset(g_pairing, 0, sizeof g_pairing);
+        std::memcpy(g_pairing, buffer, length);
+        g_pairingLength = length;
+        g_pairingBuffer = buffer;
+        g_pairingAnswerLength = length;
+        g_pairingAsked = true;
+        name.assign(g_config.friendlyName, strnlen(g_config.friendlyName, sizeof g_config.friendlyName));
+    }
+    int r = authenticate(2, reinterpret_cast<const uint8_t*>(name.data()), uint32_t(name.size()), buffer,
+        &g_pairingAnswerLength);
+    if (r != 1) {
+        std::lock_guard<std::mutex> lock(g_data);
+        g_pairingAsked = false;
+    }
+    return r;
+}
+
+SENVOY_API int ANTFSHost_Passkey(void)
+{
+    uint8_t passkey[256];
+    uint32_t length;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        length = g_config.passkeyLength;
+        std::memcpy(passkey, g_config.passkey, length);
+    }
+    return authenticate(3, passkey, length, nullptr, nullptr);
+}
+
+SENVOY_API int ANTFSHost_PassThru(void)
+{
+    return authenticate(0, nullptr, 0, nullptr, nullptr);
+}
+
+SENVOY_API int ANTFSHost_Directory(void)
+{
+    return directory(true);
+}
+
+SENVOY_API int ANTFSHost_Download(uint32_t fileIndex, uint32_t size, uint32_t offset)
+{
+    ANTFSHostApi* api = g_api;
+    if (!api)
+        return 0;
+    if (fileIndex >= 65535)
+        return directory(false);
+    uint32_t maxBlock;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        g_downloadIndex = fileIndex;
+        g_directory = false;
+        maxBlock = g_config.maxBlockSize;
+    }
+    return api->engine().download(uint16_t(fileIndex), offset, size, maxBlock);
+}
+
+SENVOY_API int ANTFSHost_Upload(uint32_t fileIndex, uint32_t size, const uint8_t* data)
+{
+    ANTFSHostApi* api = g_api;
+    if (!api || fileIndex >= 65535 || !data)
+        return 0;
+    uint32_t maxBlock;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        maxBlock = g_config.maxBlockSize;
+    }
+    return api->engine().upload(uint16_t(fileIndex), 0, size, data, true, maxBlock);
+}
+
+SENVOY_API int ANTFSHost_Erase(uint32_t fileIndex)
+{
+    ANTFSHostApi* api = g_api;
+    if (!api || fileIndex >= 65535)
+        return 0;
+    return api->engine().erase(uint16_t(fileIndex));
+}
+
+SENVOY_API int ANTFSHost_Disconnect(void)
+{
+    return disconnectWith(0);
+}
+
+SENVOY_API int ANTFSHost_ReturnBroadcast(void)
+{
+    return disconnectWith(1);
+}
+
+SENVOY_API int ANTFSHost_SetTime(const uint8_t* time4)
+{
+    ANTFSHostApi* api = g_api;
+    if (!api || !time4)
+        return 0;
+    std::lock_guard<std::mutex> lock(g_data);
+    // The record stays with the library: the upload reads it later.
+    std::memset(g_setTime, 0, sizeof g_setTime);
+    g_setTime[0] = 3;
+    g_setTime[3] = g_setTimeCounter++;
+    std::memcpy(g_setTime + 4, time4, 4);
+    return api->engine().upload(65534, 0, sizeof g_setTime, g_setTime, true, 0);
+}
+
+SENVOY_API const void* ANTFSHost_GetDirectoryData(void)
+{
+    std::lock_guard<std::mutex> lock(g_data);
+    return g_directoryCopy.empty() ? nullptr : g_directoryCopy.data();
+}
+
+SENVOY_API int ANTFSHost_SetSaveFilePath(const char* path, uint32_t length)
+{
+    if (!path || length > kMaxSavePath)
+        return 0;
+    std::lock_guard<std::mutex> lock(g_data);
+    g_savePath.assign(path, strnlen(path, length));
+    return 1;
+}
+
+SENVOY_API int ANTHost_AddChannelID(uint8_t channel, uint16_t deviceNumber, uint8_t deviceType,
+    uint8_t transmissionType, uint8_t listIndex)
+{
+    ANTFSHostApi* api = g_api;
+    ANTDeviceManager* manager = ANTLIB_Manager();
+    if (!api || !manager)
+        return 0;
+    return ANTCommand_AddChannelIdToList(manager->framer(), channel, deviceNumber, deviceType, transmissionType,
+        listIndex, 0);
+}
+
+SENVOY_API int ANTHost_ConfigListID(uint8_t channel, uint8_t listSize, uint8_t exclude)
+{
+    ANTFSHostApi* api = g_api;
+    ANTDeviceManager* manager = ANTLIB_Manager();
+    if (!api || !manager)
+        return 0;
+    return ANTCommand_ConfigList(manager->framer(), channel, listSize, exclude, 0);
+}
+
+SENVOY_API void ANTFSHost_Deinit(void)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    deinit();
+}
+
+SENVOY_API void ANTFSHost_DeinitEx(void)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    deinit();
+    g_window = nullptr;
+    g_callback = nullptr;
+    g_context = nullptr;
+}
+
+} // extern "C"

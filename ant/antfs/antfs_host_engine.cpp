@@ -1,0 +1,1095 @@
+#include "ant/antfs/antfs_host_engine.h"
+
+#include "ant/core/ant_command.h"
+#include "ant/core/checksums.h"
+#include "platform/debug.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+namespace senvoy {
+
+namespace {
+
+enum : uint8_t {
+    REQ_RESET = 1,
+    REQ_SEARCH = 3,
+    REQ_AUTHENTICATE = 8,
+    REQ_DISCONNECT = 10,
+    REQ_DOWNLOAD = 12,
+    REQ_UPLOAD = 13,
+    REQ_ERASE = 15,
+    REQ_LINK_LOST = 16,
+    REQ_FAILED = 17,
+    REQ_FAILED_RESET = 18,
+};
+
+constexpr uint8_t ANTFS_ID = 0x44;
+constexpr uint8_t BEACON_ID = 0x43;
+constexpr uint32_t kCommandMs = 1000;
+constexpr uint32_t kCloseMs = 2100;
+constexpr uint32_t kAckMs = 3000;
+constexpr uint32_t kRequestMs = 10000;
+constexpr uint32_t kIdleMs = 2000;
+constexpr uint32_t kSearchStepMs = 60000;
+constexpr uint32_t kAnswerMs = 60000;
+constexpr uint32_t kDownloadSilenceMs = 10000;
+constexpr uint32_t kDownloadRepeats = 15;
+constexpr uint32_t kBurstsKept = 8;
+// A claimed file size beyond this is not believed: no such buffer is made.
+constexpr uint64_t kLargestDownload = 64ull << 20;
+
+const uint8_t kLinkTable[16] = { 3, 7, 15, 20, 25, 30, 34, 40, 45, 49, 54, 60, 65, 70, 75, 80 };
+
+std::atomic<uint32_t> g_divisor { 1 };
+std::atomic<uint32_t> g_seed { 0 };
+
+using Clock = std::chrono::steady_clock;
+
+uint16_t get16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+uint32_t get32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void put16(uint8_t* p, uint16_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+
+void put32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+uint32_t msSince(Clock::time_point t)
+{
+    return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+} // namespace
+
+void ANTFSHostEngine::setShuffleSeedForTests(uint32_t seed)
+{
+    g_seed = seed;
+}
+
+void ANTFSHostEngine::setTimeScaleForTests(uint32_t divisor)
+{
+    g_divisor = divisor == 0 ? 1 : divisor;
+}
+
+void ANTFSHostEngine::enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_framer = framer;
+    m_channel = channel;
+    m_state = state;
+}
+
+uint32_t ANTFSHostEngine::scaled(uint32_t ms)
+{
+    uint32_t d = g_divisor;
+    return d <= 1 || ms == 0 ? ms : std::max<uint32_t>(1, ms / d);
+}
+
+ANTFSHostEngine::ANTFSHostEngine()
+{
+    std::memcpy(m_linkTable, kLinkTable, 16);
+}
+
+ANTFSHostEngine::~ANTFSHostEngine()
+{
+    close();
+}
+
+// ---- Operations -------------------------------------------------------------
+
+void ANTFSHostEngine::close()
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        m_stop = true;
+        m_cancel = 1;
+        m_requestCv.notify_all();
+        m_messageCv.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_responses.clear();
+        m_queueCv.notify_all();
+    }
+    if (m_thread && OsThread_Join(m_thread, kCloseBoundMs, "ANT-FS host engine") == OS_OK) {
+        OsThread_Close(m_thread);
+        m_thread = nullptr;
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_cancel = 0;
+    m_pending = 0;
+    m_file.clear();
+    m_file.shrink_to_fit();
+    m_rx.clear();
+    m_rx.shrink_to_fit();
+    m_state = ANTFS_HOST_CLOSED;
+}
+
+uint32_t ANTFSHostEngine::waitResponse(uint32_t ms)
+{
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    if (m_stop)
+        return 0;
+    if (m_responses.empty() && ms)
+        m_queueCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_responses.empty() || m_stop; });
+    if (m_responses.empty() || m_stop)
+        return 0;
+    uint32_t r = m_responses.front();
+    m_responses.pop_front();
+    return r;
+}
+
+void ANTFSHostEngine::cancel()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_cancel = 1;
+    m_requestCv.notify_all();
+    m_messageCv.notify_all();
+}
+
+int ANTFSHostEngine::search(uint8_t rfFrequency, uint8_t linkFrequency, uint16_t deviceNumber)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state != ANTFS_HOST_IDLE)
+        return 0;
+    if (m_pending)
+        return 2;
+    m_searchRf = rfFrequency;
+    m_linkRfSetting = linkFrequency;
+    m_searchDeviceNumber = deviceNumber;
+    postLocked(REQ_SEARCH);
+    return 1;
+}
+
+int ANTFSHostEngine::getDeviceInfo(ANTFSHostClientInfo* info, uint16_t* channelDeviceNumber, uint8_t* name,
+    uint32_t* nameLength) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state < ANTFS_HOST_LINKED || !info)
+        return 0;
+    info->serialNumber = m_clientSerial;
+    info->manufacturerAndType = uint32_t(m_beaconManufacturer) | uint32_t(m_beaconDeviceType) << 16;
+    info->beaconBytes = uint32_t(m_authType) | uint32_t(m_status1) << 8 | uint32_t(m_status2) << 16;
+    if (channelDeviceNumber)
+        *channelDeviceNumber = m_clientDeviceNumber;
+    if (name && nameLength) {
+        uint32_t n = std::min<uint32_t>(*nameLength, uint32_t(m_clientName.size()));
+        std::memcpy(name, m_clientName.data(), n);
+        *nameLength = n;
+    }
+    return 1;
+}
+
+int ANTFSHostEngine::getDownloadProgress(uint32_t* done, uint32_t* total) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!done || !total)
+        return 0;
+    if (m_state != ANTFS_HOST_DOWNLOADING || m_fileSize == 0) {
+        *total = 10;
+        *done = 0;
+        return 0;
+    }
+    *total = m_fileSize;
+    uint64_t d = uint64_t(m_file.size() > 16 ? m_file.size() - 16 : 0) + m_offset;
+    *done = uint32_t(std::min<uint64_t>(d, m_fileSize));
+    return 1;
+}
+
+int ANTFSHostEngine::getUploadProgress(uint32_t* done, uint32_t* total) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!done || !total)
+        return 0;
+    *total = m_size;
+    *done = std::min(m_uploadSent, m_size);
+    return m_state == ANTFS_HOST_UPLOADING ? 1 : 0;
+}
+
+int ANTFSHostEngine::getDownloadedData(std::vector<uint8_t>* out) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!out || !m_downloadDone || m_file.size() < 16)
+        return 0;
+    size_t n = std::min<size_t>(m_file.size() - 16, m_fileSize);
+    out->assign(m_file.begin() + 16, m_file.begin() + 16 + long(n));
+    return 1;
+}
+
+int ANTFSHostEngine::authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer,
+    uint32_t* answerLength, uint32_t timeoutMs)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state != ANTFS_HOST_LINKED || length > 255 || (length && !text))
+        return 0;
+    if (m_pending)
+        return 2;
+    m_authCommand = type;
+    m_authText.assign(text, text + length);
+    m_answer = answer;
+    m_answerLength = answerLength;
+    m_authTimeoutMs = timeoutMs;
+    postLocked(REQ_AUTHENTICATE);
+    return 1;
+}
+
+int ANTFSHostEngine::disconnect(uint8_t type, uint8_t duration, uint8_t appDuration)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state < 3)
+        return 0;
+    if (m_pending)
+        return 2;
+    m_disconnectType = type;
+    m_disconnectTime = duration;
+    m_disconnectAppTime = appDuration;
+    postLocked(REQ_DISCONNECT);
+    return 1;
+}
+
+int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state != ANTFS_HOST_TRANSPORT)
+        return 0;
+    if (m_pending)
+        return 2;
+    m_fileIndex = fileIndex;
+    m_offset = offset;
+    m_size = size;
+    m_maxBlock = maxBlock == 0 ? 0xFFFFFFFFu : maxBlock;
+    m_downloadDone = false;
+    postLocked(REQ_DOWNLOAD);
+    return 1;
+}
+
+int ANTFSHostEngine::upload(uint16_t fileIndex, uint32_t offset, uint32_t size, const uint8_t* data,
+    bool startAtOffset, uint32_t maxBlock)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state != ANTFS_HOST_TRANSPORT || (size && !data))
+        return 0;
+    if (m_pending)
+        return 2;
+    m_fileIndex = fileIndex;
+    m_offset = offset;
+    m_size = size;
+    m_uploadData = data;
+    m_startAtOffset = startAtOffset || offset != 0;
+    m_maxBlock = maxBlock == 0 ? 0xFFFFFFFFu : maxBlock;
+    m_uploadSent = 0;
+    postLocked(REQ_UPLOAD);
+    return 1;
+}
+
+int ANTFSHostEngine::erase(uint16_t fileIndex)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state != ANTFS_HOST_TRANSPORT)
+        return 0;
+    if (m_pending)
+        return 2;
+    m_fileIndex = fileIndex;
+    postLocked(REQ_ERASE);
+    return 1;
+}
+
+void ANTFSHostEngine::attach(ANTFramer* framer, uint8_t channel)
+{
+    if (m_state != ANTFS_HOST_CLOSED || m_thread)
+        close();
+    m_framer = framer;
+    m_channel = channel;
+    m_stop = false;
+    m_cancel = 0;
+    // The link table in a new order each start: every place takes the
+    // ((rand mod 15) + 1)-th unused entry, counting on from the last.
+    uint32_t seed = g_seed ? g_seed.load() : uint32_t(std::time(nullptr));
+    bool used[16] = {};
+    uint32_t state = seed;
+    int at = 15;
+    for (int place = 0; place < 16; ++place) {
+        state = state * 1103515245u + 12345u;
+        int steps = int((state >> 16) % 15) + 1;
+        while (steps > 0) {
+            at = (at + 1) % 16;
+            if (!used[at])
+                --steps;
+        }
+        used[at] = true;
+        m_linkTable[place] = kLinkTable[at];
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_responses.clear();
+    }
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        m_state = ANTFS_HOST_IDLE;
+        resetLocked();
+        queueResponse(ANTFS_HR_RESET);
+    }
+    m_thread = OsThread_Create(&ANTFSHostEngine::threadMain, this);
+    if (!m_thread)
+        ce::debugPrintf("ANT-FS host: the engine thread did not start");
+}
+
+void ANTFSHostEngine::onManagerEvent(uint32_t event, uint32_t)
+{
+    if (event != 1 && event != ANT_MANAGER_EVENT_RESET)
+        return;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_state > ANTFS_HOST_IDLE) {
+        m_cancel = 1;
+        m_channelReady = false;
+        postLocked(REQ_RESET);
+        m_messageCv.notify_all();
+    }
+}
+
+// ---- Engine thread ----------------------------------------------------------
+
+ce::DWORD ANTFSHostEngine::threadMain(void* self)
+{
+    static_cast<ANTFSHostEngine*>(self)->mainLoop();
+    return 0;
+}
+
+void ANTFSHostEngine::postLocked(uint8_t request)
+{
+    m_pending = request;
+    m_requestCv.notify_all();
+}
+
+void ANTFSHostEngine::queueResponse(uint32_t response)
+{
+    std::lock_guard<std::mutex> lock(m_queueMutex);
+    m_responses.push_back(response);
+    m_queueCv.notify_all();
+}
+
+void ANTFSHostEngine::addFailures(uint32_t n)
+{
+    m_failures = std::min<uint32_t>(100, m_failures + n);
+}
+
+void ANTFSHostEngine::resetLocked()
+{
+    m_cancel = 0;
+    m_beaconSeen = false;
+    m_clientState = 0;
+    m_lowerCount = 2;
+    m_clientSerial = 0;
+    m_clientName.clear();
+    m_clientDeviceNumber = 0;
+    m_rx.clear();
+    m_rxActive = false;
+    m_rxLimit = kShortArea;
+    m_bursts.clear();
+    if (m_state != ANTFS_HOST_CLOSED)
+        m_state = ANTFS_HOST_IDLE;
+    m_pending = 0;
+}
+
+void ANTFSHostEngine::mainLoop()
+{
+    ANTFramer::setThreadCancelWord(&m_cancel);
+    std::unique_lock<std::recursive_mutex> lock(m_mutex);
+    while (!m_stop) {
+        if (m_cancel) {
+            m_cancel = 0;
+            if (m_pending != REQ_RESET && m_pending != REQ_FAILED)
+                m_pending = 0;
+            queueResponse(ANTFS_HR_CANCELLED);
+        }
+        if (m_pending == 0) {
+            bool woken = m_requestCv.wait_for(lock, std::chrono::milliseconds(scaled(kIdleMs)),
+                [&] { return m_pending != 0 || m_stop || m_cancel; });
+            if (!woken && !m_stop && (m_state == ANTFS_HOST_LINKED || m_state == ANTFS_HOST_TRANSPORT)) {
+                lock.unlock();
+                sendPing();
+                lock.lock();
+            }
+            continue;
+        }
+        const uint8_t request = m_pending;
+        lock.unlock();
+        uint8_t next = 0;
+        uint32_t response = serve(request, &next);
+        lock.lock();
+        if (next)
+            m_pending = next;
+        else if (m_pending == request)
+            m_pending = 0;
+        if (response && !m_stop)
+            queueResponse(response);
+    }
+    lock.unlock();
+    ANTFramer::setThreadCancelWord(nullptr);
+}
+
+uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
+{
+    switch (request) {
+    case REQ_RESET: {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        resetLocked();
+        return ANTFS_HR_RESET;
+    }
+    case REQ_SEARCH: {
+        m_state = ANTFS_HOST_SEARCHING;
+        int r = runSearch();
+        if (r == 1) {
+            m_state = ANTFS_HOST_LINKED;
+            return ANTFS_HR_FOUND;
+        }
+        if (r == 0 && !m_stop) {
+            *next = REQ_SEARCH; // the search runs on
+            return 0;
+        }
+        if (r == -2) {
+            *next = REQ_FAILED;
+            return 0;
+        }
+        runDisconnect();
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        resetLocked();
+        return 0;
+    }
+    case REQ_AUTHENTICATE:
+        m_state = ANTFS_HOST_AUTHENTICATING;
+        return runAuthenticate();
+    case REQ_DISCONNECT: {
+        m_state = ANTFS_HOST_DISCONNECTING;
+        runDisconnect();
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        resetLocked();
+        return ANTFS_HR_DISCONNECTED;
+    }
+    case REQ_DOWNLOAD: {
+        m_state = ANTFS_HOST_DOWNLOADING;
+        uint32_t r = runDownload();
+        if (r == ANTFS_HR_DOWNLOAD_FAILED && !m_cancel) {
+            addFailures(25);
+            runDisconnect();
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            resetLocked();
+            return r;
+        }
+        m_state = ANTFS_HOST_TRANSPORT;
+        return r;
+    }
+    case REQ_UPLOAD: {
+        m_state = ANTFS_HOST_UPLOADING;
+        uint32_t r = runUpload();
+        if (r == ANTFS_HR_UPLOAD_FAILED && !m_cancel) {
+            addFailures(25);
+            runDisconnect();
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            resetLocked();
+            return r;
+        }
+        m_state = ANTFS_HOST_TRANSPORT;
+        return r;
+    }
+    case REQ_ERASE: {
+        m_state = ANTFS_HOST_ERASING;
+        uint32_t r = runErase();
+        if (r == ANTFS_HR_ERASE_FAILED)
+            addFailures(25);
+        m_state = ANTFS_HOST_TRANSPORT;
+        return r;
+    }
+    case REQ_LINK_LOST: {
+        ANTCommand_CloseChannel(m_framer, m_channel, kCloseMs);
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        m_beaconSeen = false;
+        m_channelReady = false;
+        if (m_state < ANTFS_HOST_LINKED)
+            return 0;
+        resetLocked();
+        return ANTFS_HR_LINK_LOST;
+    }
+    case REQ_FAILED: {
+        ce::debugPrintf("ANT-FS host: a radio command failed; the channel is closed");
+        ANTCommand_CloseChannel(m_framer, m_channel, kCloseMs);
+        ANTCommand_UnassignChannel(m_framer, m_channel, kCommandMs);
+        uint8_t status = 0;
+        ANTCommand_RequestChannelStatus(m_framer, m_channel, &status, kCommandMs);
+        m_channelReady = false;
+        *next = REQ_FAILED_RESET;
+        return ANTFS_HR_FAILED;
+    }
+    case REQ_FAILED_RESET: {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        resetLocked();
+        *next = REQ_RESET;
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+bool ANTFSHostEngine::setUpSearchChannel(bool full)
+{
+    uint8_t status = 0;
+    if (!ANTCommand_RequestChannelStatus(m_framer, m_channel, &status, kCommandMs))
+        return false;
+    if ((status & 3) >= ANT_STATE_SEARCHING && !ANTCommand_CloseChannel(m_framer, m_channel, kCloseMs))
+        return false;
+    if (full) {
+        if ((status & 3) != ANT_STATE_UNASSIGNED && !ANTCommand_UnassignChannel(m_framer, m_channel, kCommandMs))
+            return false;
+        bool keyed = false;
+        for (int attempt = 0; attempt < 6 && !keyed; ++attempt)
+            keyed = ANTCommand_SetNetworkKey(m_framer, m_network, m_networkKey, kCommandMs) != 0;
+        if (!keyed || !ANTCommand_AssignChannel(m_framer, m_channel, 0x00, m_network, kCommandMs)
+            || !ANTCommand_SetChannelPeriod(m_framer, m_channel, m_searchPeriod, kCommandMs)
+            || !ANTCommand_SetSearchTimeout(m_framer, m_channel, 255, kCommandMs)
+            || !ANTCommand_SetRfFrequency(m_framer, m_channel, m_searchRf, kCommandMs)
+            || !ANTCommand_SetSearchWaveform(m_framer, m_channel, kCommandMs))
+            return false;
+        m_channelReady = true;
+    } else if (!ANTCommand_SetChannelPeriod(m_framer, m_channel, m_searchPeriod, kCommandMs)
+        || !ANTCommand_SetRfFrequency(m_framer, m_channel, m_searchRf, kCommandMs)) {
+        return false;
+    }
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        m_beaconSeen = false;
+        m_clientState = 0;
+    }
+    return ANTCommand_SetChannelId(m_framer, m_channel, m_searchDeviceNumber, m_deviceType, m_transmissionType,
+               kCommandMs)
+        && ANTCommand_OpenChannel(m_framer, m_channel, kCommandMs);
+}
+
+bool ANTFSHostEngine::waitBeacon(uint32_t ms, bool linkState)
+{
+    std::unique_lock<std::recursive_mutex> lock(m_mutex);
+    const uint32_t seen = m_beacons;
+    return m_messageCv.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        if (m_stop || m_cancel)
+            return true;
+        if (m_beacons == seen)
+            return false;
+        return linkState ? m_clientState == 0 : m_clientState == 1 && m_beaconHostSerial == m_hostSerial;
+    }) && !m_stop && !m_cancel;
+}
+
+int ANTFSHostEngine::runSearch()
+{
+    bool full = !m_channelReady;
+    for (;;) {
+        if (m_stop || m_cancel)
+            return -1;
+        if (!setUpSearchChannel(full))
+            return m_cancel || m_stop ? -1 : -2;
+        full = false;
+        // A client in the link layer.
+        for (;;) {
+            if (waitBeacon(scaled(kSearchStepMs), true))
+                break;
+            if (m_stop || m_cancel)
+                return -1;
+            uint8_t status = 0;
+            if (ANTCommand_RequestChannelStatus(m_framer, m_channel, &status, kCommandMs)
+                && (status & 3) < ANT_STATE_SEARCHING)
+                return 0;
+        }
+        uint16_t number = 0;
+        uint8_t type = 0, transmission = 0;
+        if (ANTCommand_RequestChannelId(m_framer, m_channel, &number, &type, &transmission, kCommandMs)) {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_clientDeviceNumber = number;
+        }
+        if (!link()) {
+            if (m_stop || m_cancel)
+                return -1;
+            continue; // back to searching
+        }
+        // Who it is: its serial number and name.
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_authCommand = 1;
+            m_authText.clear();
+            m_answer = nullptr;
+            m_answerLength = nullptr;
+            m_authTimeoutMs = 5000;
+        }
+        m_state = ANTFS_HOST_LINKED;
+        uint32_t r = runAuthenticate();
+        m_state = ANTFS_HOST_SEARCHING;
+        if (r == ANTFS_HR_AUTH_ACCEPTED)
+            return 1;
+        if (m_stop || m_cancel)
+            return -1;
+        runDisconnect();
+        full = true;
+    }
+}
+
+bool ANTFSHostEngine::sendAcknowledged(const uint8_t payload[8], uint32_t timeoutMs, int attempts)
+{
+    for (int i = 0; i < attempts && !m_stop && !m_cancel; ++i)
+        if (ANTCommand_SendAcknowledgedData(m_framer, m_channel, payload, timeoutMs) == ANT_RESULT_OK)
+            return true;
+    return false;
+}
+
+bool ANTFSHostEngine::sendBurst(const uint8_t* data, uint32_t length, uint32_t timeoutMs, int attempts)
+{
+    for (int i = 0; i < attempts && !m_stop && !m_cancel; ++i)
+        if (ANTCommand_SendBurst(m_framer, m_channel, data, length, timeoutMs) == ANT_RESULT_OK)
+            return true;
+    return false;
+}
+
+bool ANTFSHostEngine::link()
+{
+    uint8_t rf;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        if (m_failures >= 100) {
+            m_linkIndex = uint8_t((m_linkIndex + 1) % 16);
+            m_failures = 0;
+        }
+        rf = m_linkRfSetting != 255 ? m_linkRfSetting : m_linkTable[m_linkIndex];
+        m_linkRf = rf;
+    }
+    uint8_t command[8] = { ANTFS_ID, 0x02, rf, 4 };
+    put32(command + 4, m_hostSerial);
+    if (!sendAcknowledged(command, kAckMs, 8))
+        return false;
+    if (!ANTCommand_SetChannelPeriod(m_framer, m_channel, 4096, kCommandMs)
+        || !ANTCommand_SetSearchTimeout(m_framer, m_channel, 3, kCommandMs)
+        || !ANTCommand_SetRfFrequency(m_framer, m_channel, rf, kCommandMs))
+        return false;
+    for (int wait = 0; wait < 3; ++wait) {
+        if (waitBeacon(scaled(kAckMs), false))
+            return true;
+        if (m_stop || m_cancel)
+            return false;
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        if (m_clientState == 1 && m_beaconHostSerial != m_hostSerial) {
+            m_failures = 100; // another host has it
+            return false;
+        }
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    addFailures(25);
+    return false;
+}
+
+bool ANTFSHostEngine::waitAnswer(uint8_t response, uint32_t timeoutMs, std::vector<uint8_t>* answer)
+{
+    std::unique_lock<std::recursive_mutex> lock(m_mutex);
+    Clock::time_point start = Clock::now();
+    for (;;) {
+        while (!m_bursts.empty()) {
+            std::vector<uint8_t> b = std::move(m_bursts.front());
+            m_bursts.pop_front();
+            size_t skip = !b.empty() && b[0] == BEACON_ID ? 8 : 0; // the client's beacon leads its answer
+            if (b.size() >= skip + 8 && b[skip] == ANTFS_ID && b[skip + 1] == response) {
+                answer->assign(b.begin() + long(skip), b.end());
+                return true;
+            }
+        }
+        if (m_stop || m_cancel)
+            return false;
+        uint32_t elapsed = msSince(start);
+        if (elapsed >= timeoutMs)
+            return false;
+        m_messageCv.wait_for(lock, std::chrono::milliseconds(timeoutMs - elapsed),
+            [&] { return !m_bursts.empty() || m_stop || m_cancel; });
+    }
+}
+
+uint32_t ANTFSHostEngine::runAuthenticate()
+{
+    uint8_t type;
+    std::vector<uint8_t> text;
+    uint32_t timeout;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        type = m_authCommand;
+        text = m_authText;
+        timeout = m_authTimeoutMs;
+        m_bursts.clear();
+        // Only a client that shows the authentication layer (or busy) is asked.
+        if (m_clientState != 1 && m_clientState != 3) {
+            m_state = ANTFS_HOST_LINKED;
+            addFailures(50);
+            return ANTFS_HR_AUTH_NO_ANSWER;
+        }
+    }
+    std::vector<uint8_t> command(8, 0);
+    command[0] = ANTFS_ID;
+    command[1] = 0x04;
+    command[2] = type;
+    command[3] = uint8_t(text.size());
+    put32(command.data() + 4, m_hostSerial);
+    bool sent;
+    if (text.empty()) {
+        sent = sendAcknowledged(command.data(), kRequestMs, 8);
+    } else {
+        command.insert(command.end(), text.begin(), text.end());
+        command.resize(text.size() + 16, 0);
+        sent = sendBurst(command.data(), uint32_t(command.size()), kRequestMs, 8);
+    }
+    std::vector<uint8_t> answer;
+    bool answered = sent && waitAnswer(0x84, scaled(timeout), &answer);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_state = ANTFS_HOST_LINKED;
+    if (m_cancel || m_stop)
+        return 0;
+    if (!answered) {
+        addFailures(50);
+        return ANTFS_HR_AUTH_NO_ANSWER;
+    }
+    const uint8_t answerType = answer[2];
+    const uint32_t length = std::min<uint32_t>(answer[3], uint32_t(answer.size() - 8));
+    if (type == 1 && answerType == 0) { // serial number and name
+        m_clientSerial = get32(answer.data() + 4);
+        m_clientName.assign(answer.begin() + 8, answer.begin() + 8 + long(length));
+        return ANTFS_HR_AUTH_ACCEPTED;
+    }
+    if (m_answerLength) {
+        uint32_t n = std::min(*m_answerLength, length);
+        if (m_answer && n)
+            std::memcpy(m_answer, answer.data() + 8, n);
+        *m_answerLength = m_answer ? n : 0;
+    }
+    if (answerType == 1) {
+        m_state = ANTFS_HOST_TRANSPORT;
+        return ANTFS_HR_AUTH_ACCEPTED;
+    }
+    return answerType == 2 ? ANTFS_HR_AUTH_REJECTED : ANTFS_HR_AUTH_UNKNOWN;
+}
+
+uint32_t ANTFSHostEngine::runDownload()
+{
+    uint16_t index;
+    uint32_t start, wanted, maxBlock;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        index = m_fileIndex;
+        start = m_offset;
+        wanted = m_size;
+        maxBlock = m_maxBlock;
+        m_file.clear();
+        m_fileSize = 0;
+        m_downloadDone = false;
+    }
+    uint32_t received = 0;
+    uint16_t crc = 0;
+    bool initial = true;
+    uint32_t repeats = 0;
+    Clock::time_point progress = Clock::now();
+    std::vector<uint8_t> header;
+    for (;;) {
+        if (m_stop || m_cancel)
+            return ANTFS_HR_DOWNLOAD_FAILED;
+        if (repeats >= kDownloadRepeats || msSince(progress) >= scaled(kDownloadSilenceMs))
+            return ANTFS_HR_DOWNLOAD_FAILED;
+        uint8_t request[16] = { ANTFS_ID, 0x09 };
+        put16(request + 2, index);
+        put32(request + 4, start + received);
+        request[9] = initial ? 1 : 0;
+        put16(request + 10, initial ? 0 : crc);
+        uint32_t block = 0;
+        if (wanted) {
+            uint32_t still = wanted > received ? wanted - received : 0;
+            block = std::min(maxBlock, still);
+        } else if (maxBlock != 0xFFFFFFFFu) {
+            block = maxBlock;
+        }
+        put32(request + 12, block);
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_bursts.clear();
+            m_rxLimit = kShortArea;
+        }
+        std::vector<uint8_t> answer;
+        if (!sendBurst(request, sizeof request, kRequestMs, 1)
+            || !waitAnswer(0x89, scaled(kRequestMs), &answer)) {
+            ++repeats;
+            continue;
+        }
+        const uint8_t code = answer[2];
+        if (code == 5) { // the client's CRC disagrees: start again
+            received = 0;
+            crc = 0;
+            initial = true;
+            ++repeats;
+            continue;
+        }
+        if (code != 0)
+            return code >= 1 && code <= 3 ? ANTFS_HR_DOWNLOAD_REFUSED + code : ANTFS_HR_DOWNLOAD_REFUSED;
+        if (answer.size() < 24) {
+            ++repeats;
+            continue;
+        }
+        const uint32_t length = get32(answer.data() + 4);
+        const uint32_t offset = get32(answer.data() + 8);
+        const uint32_t fileSize = get32(answer.data() + 12);
+        // Header, the block padded to whole packets, the footer.
+        const uint64_t needed = 16 + ((uint64_t(length) + 7) / 8) * 8 + 8;
+        if (answer.size() < needed || offset != start + received) {
+            ++repeats;
+            continue;
+        }
+        const uint8_t* data = answer.data() + 16;
+        const uint16_t footerCrc = get16(answer.data() + answer.size() - 2);
+        const uint16_t next = Crc16_Update(crc, data, length);
+        if (next != footerCrc) {
+            received = 0;
+            crc = 0;
+            initial = true;
+            ++repeats;
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_file.clear();
+            continue;
+        }
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            try {
+                if (m_file.empty())
+                    m_file.assign(answer.begin(), answer.begin() + 16);
+                m_file.insert(m_file.end(), data, data + length);
+            } catch (const std::bad_alloc&) {
+                ce::debugPrintf("ANT-FS host: Memory allocation failure!");
+                m_file.clear();
+                return ANTFS_HR_DOWNLOAD_FAILED;
+            }
+            m_fileSize = fileSize;
+        }
+        crc = next;
+        initial = false;
+        received += length;
+        repeats = 0;
+        progress = Clock::now();
+        const uint32_t target = wanted ? std::min<uint32_t>(wanted, fileSize - std::min(start, fileSize))
+                                       : fileSize - std::min(start, fileSize);
+        if (received >= target) {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_downloadDone = true;
+            return ANTFS_HR_DOWNLOAD_DONE;
+        }
+        if (length == 0) {
+            ++repeats;
+        }
+    }
+}
+
+uint32_t ANTFSHostEngine::runUpload()
+{
+    uint16_t index;
+    uint32_t offset, size;
+    bool atOffset;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        index = m_fileIndex;
+        offset = m_offset;
+        size = m_size;
+        atOffset = m_startAtOffset;
+        m_bursts.clear();
+    }
+    uint8_t request[16] = { ANTFS_ID, 0x0A };
+    put16(request + 2, index);
+    put32(request + 4, offset + size);
+    put32(request + 12, atOffset ? offset : 0xFFFFFFFFu);
+    std::vector<uint8_t> answer;
+    if (!sendBurst(request, sizeof request, kRequestMs, 8) || !waitAnswer(0x8A, scaled(5 * kAckMs), &answer))
+        return ANTFS_HR_UPLOAD_FAILED;
+    const uint8_t code = answer[2];
+    if (code != 0)
+        return code >= 1 && code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + code : ANTFS_HR_UPLOAD_REFUSED;
+    if (answer.size() < 24)
+        return ANTFS_HR_UPLOAD_FAILED;
+    const uint32_t maxFile = get32(answer.data() + 8);
+    if (uint64_t(offset) + size > maxFile)
+        return ANTFS_HR_UPLOAD_REFUSED + 3; // larger than the client takes; nothing sent
+    // The data from the requested offset, in one burst with its CRC.
+    std::vector<uint8_t> body(8, 0);
+    body[0] = ANTFS_ID;
+    body[1] = 0x0C;
+    put32(body.data() + 4, offset);
+    body.insert(body.end(), m_uploadData, m_uploadData + size);
+    body.resize(8 + (size_t(size) + 7) / 8 * 8, 0);
+    uint8_t footer[8] = {};
+    put16(footer + 6, Crc16_Calc(m_uploadData, size));
+    body.insert(body.end(), footer, footer + 8);
+    uint32_t timeout = size > 0x7FFFFA23u ? 0xFFFFFFFEu : 2 * (size + 1500);
+    if (!sendBurst(body.data(), uint32_t(body.size()), timeout, 3))
+        return ANTFS_HR_UPLOAD_FAILED;
+    m_uploadSent = size;
+    if (!waitAnswer(0x8C, scaled(kAnswerMs), &answer) || answer[2] != 0)
+        return ANTFS_HR_UPLOAD_FAILED;
+    return ANTFS_HR_UPLOAD_DONE;
+}
+
+uint32_t ANTFSHostEngine::runErase()
+{
+    uint8_t command[8] = { ANTFS_ID, 0x0B };
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        put16(command + 2, m_fileIndex);
+        m_bursts.clear();
+    }
+    std::vector<uint8_t> answer;
+    if (!sendAcknowledged(command, kRequestMs, 8) || !waitAnswer(0x8B, scaled(kAnswerMs), &answer))
+        return ANTFS_HR_ERASE_FAILED;
+    return answer[2] == 0 ? ANTFS_HR_ERASED : ANTFS_HR_ERASE_FAILED;
+}
+
+bool ANTFSHostEngine::runDisconnect()
+{
+    uint8_t command[8] = { ANTFS_ID, 0x03, m_disconnectType, m_disconnectTime, m_disconnectAppTime };
+    bool sent = sendAcknowledged(command, kAckMs, 8);
+    if (m_disconnectType == 1) {
+        ANTCommand_SetChannelPeriod(m_framer, m_channel, m_searchPeriod, kCommandMs);
+        ANTCommand_SetRfFrequency(m_framer, m_channel, m_searchRf, kCommandMs);
+    } else {
+        ANTCommand_CloseChannel(m_framer, m_channel, kCloseMs);
+        ANTCommand_UnassignChannel(m_framer, m_channel, kCommandMs);
+        m_channelReady = false;
+    }
+    return sent;
+}
+
+void ANTFSHostEngine::sendPing()
+{
+    const uint8_t ping[8] = { ANTFS_ID, 0x05 };
+    ANTCommand_SendAcknowledgedData(m_framer, m_channel, ping, kAckMs);
+}
+
+// ---- Receive side -----------------------------------------------------------
+
+void ANTFSHostEngine::onMessage(const uint8_t* message, uint16_t length)
+{
+    if (!message || length >= ANT_NO_MESSAGE || length < 1)
+        return;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!isEnabled() || (message[1] & 31) != m_channel)
+        return;
+    const uint8_t id = message[0];
+    if (id == ANT_MSG_EVENT) {
+        if (length >= 3 && message[2] == 1 && message[3] == ANT_EVENT_RX_SEARCH_TIMEOUT
+            && m_state >= ANTFS_HOST_LINKED) {
+            m_rxFailed = true;
+            postLocked(REQ_LINK_LOST);
+        }
+        return;
+    }
+    if (id == ANT_MSG_BROADCAST_DATA && length >= 9) {
+        if (message[2] == BEACON_ID)
+            onBeacon(message + 2);
+        return;
+    }
+    if ((id == ANT_MSG_ACKNOWLEDGED_DATA || id == ANT_MSG_BURST_DATA) && length >= 9) {
+        const bool acknowledged = id == ANT_MSG_ACKNOWLEDGED_DATA;
+        const bool first = acknowledged || ((message[1] >> 5) & 3) == 0;
+        const bool last = acknowledged || (message[1] & 0x80) != 0;
+        onPacket(message + 2, first, last);
+        // A beacon leads every answer burst.
+        if (first && message[2] == BEACON_ID)
+            onBeacon(message + 2);
+    }
+}
+
+void ANTFSHostEngine::onBeacon(const uint8_t* b)
+{
+    const uint8_t periodCode = b[1] & 7;
+    if (periodCode == 5 || periodCode == 6)
+        return; // not a beacon
+    m_status1 = b[1];
+    m_status2 = b[2];
+    m_authType = b[3];
+    m_clientState = b[2] & 0x0F;
+    if (m_clientState == 0) {
+        m_beaconDeviceType = get16(b + 4);
+        m_beaconManufacturer = get16(b + 6);
+    } else if (m_clientState == 1) {
+        m_beaconHostSerial = get32(b + 4);
+    }
+    m_beaconSeen = true;
+    ++m_beacons;
+    // A client that shows a lower layer than ours has dropped the link.
+    const uint8_t state = m_state;
+    const uint8_t layer = state >= ANTFS_HOST_TRANSPORT ? 2 : state >= ANTFS_HOST_LINKED ? 1 : 0;
+    if (m_clientState != 3 && m_clientState < layer && state != ANTFS_HOST_AUTHENTICATING) {
+        if (m_lowerCount > 0 && --m_lowerCount == 0) {
+            m_lowerCount = 2;
+            postLocked(REQ_LINK_LOST);
+        }
+    } else {
+        m_lowerCount = 2;
+    }
+    m_messageCv.notify_all();
+}
+
+void ANTFSHostEngine::onPacket(const uint8_t* data, bool first, bool last)
+{
+    if (first) {
+        m_rx.clear();
+        m_rxActive = true;
+        m_rxFailed = false;
+        m_rxLimit = kShortArea;
+    } else if (!m_rxActive) {
+        return;
+    }
+    if (!m_rxFailed) {
+        if (m_rx.size() + 8 > m_rxLimit) {
+            m_rxFailed = true; // longer than its buffer: the burst fails
+        } else {
+            try {
+                m_rx.insert(m_rx.end(), data, data + 8);
+            } catch (const std::bad_alloc&) {
+                ce::debugPrintf("ANT-FS host: Memory allocation failure!");
+                m_rxFailed = true;
+            }
+            // A download answer names its file size in its second header
+            // packet: the buffer grows to the file and its framing.
+            const size_t skip = !m_rx.empty() && m_rx[0] == BEACON_ID ? 8 : 0;
+            if (m_rx.size() == skip + 16 && m_rx[skip] == ANTFS_ID && m_rx[skip + 1] == 0x89) {
+                const uint64_t size = uint64_t(get32(m_rx.data() + skip + 12)) + 40 + skip;
+                if (size > kLargestDownload)
+                    m_rxFailed = true;
+                else
+                    m_rxLimit = uint32_t(std::max<uint64_t>(kShortArea, size));
+            }
+        }
+    }
+    if (last) {
+        if (!m_rxFailed) {
+            if (m_bursts.size() >= kBurstsKept)
+                m_bursts.pop_front();
+            m_bursts.push_back(std::move(m_rx));
+        }
+        m_rx.clear();
+        m_rxActive = false;
+        m_messageCv.notify_all();
+    }
+}
+
+} // namespace senvoy

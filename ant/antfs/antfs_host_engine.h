@@ -1,0 +1,224 @@
+// The ANT-FS host: searches a slave channel for a client's beacon, links
+// the client onto a frequency of a shuffled table, asks for its serial
+// number and name, authenticates, downloads, uploads and erases files,
+// keeps the link alive with pings and disconnects. Results are numbered
+// responses in a queue (waitResponse).
+#pragma once
+
+#include "ant/core/ant_channel_handler.h"
+#include "ant/core/os_services.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace senvoy {
+
+class ANTFramer;
+
+enum : uint8_t {
+    ANTFS_HOST_CLOSED = 0,
+    ANTFS_HOST_IDLE = 1,
+    ANTFS_HOST_DISCONNECTING = 2,
+    ANTFS_HOST_SEARCHING = 4,
+    ANTFS_HOST_LINKED = 5,
+    ANTFS_HOST_AUTHENTICATING = 6,
+    ANTFS_HOST_TRANSPORT = 7,
+    ANTFS_HOST_DOWNLOADING = 8,
+    ANTFS_HOST_UPLOADING = 9,
+    ANTFS_HOST_ERASING = 10,
+};
+
+enum : uint32_t {
+    ANTFS_HR_RESET = 1,
+    ANTFS_HR_FAILED = 2,
+    ANTFS_HR_FOUND = 4,
+    ANTFS_HR_DISCONNECTED = 5,
+    ANTFS_HR_LINK_LOST = 6,
+    ANTFS_HR_AUTH_UNKNOWN = 7,
+    ANTFS_HR_AUTH_ACCEPTED = 8,
+    ANTFS_HR_AUTH_REJECTED = 9,
+    ANTFS_HR_AUTH_NO_ANSWER = 10,
+    ANTFS_HR_DOWNLOAD_DONE = 11,
+    ANTFS_HR_DOWNLOAD_REFUSED = 12, // 13, 14, 15 for codes 1, 2, 3
+    ANTFS_HR_DOWNLOAD_FAILED = 16,
+    ANTFS_HR_UPLOAD_DONE = 17,
+    ANTFS_HR_UPLOAD_REFUSED = 18, // 19, 20, 21 for codes 1, 2, 3
+    ANTFS_HR_UPLOAD_FAILED = 22,
+    ANTFS_HR_ERASED = 23,
+    ANTFS_HR_ERASE_FAILED = 24,
+    ANTFS_HR_CANCELLED = 28,
+};
+
+// What the client told about itself: serial number; manufacturer (low
+// half) and device type (high half); authentication type, status 1 and
+// status 2 in bytes 0-2.
+struct ANTFSHostClientInfo {
+    uint32_t serialNumber = 0;
+    uint32_t manufacturerAndType = 0;
+    uint32_t beaconBytes = 0;
+};
+
+class ANTFSHostEngine : public ANTChannelHandler {
+public:
+    static constexpr uint32_t kCloseBoundMs = 9000;
+    static constexpr uint32_t kShortArea = 65551; // answers and small downloads
+
+    ANTFSHostEngine();
+    ~ANTFSHostEngine() override;
+    ANTFSHostEngine(const ANTFSHostEngine&) = delete;
+    ANTFSHostEngine& operator=(const ANTFSHostEngine&) = delete;
+
+    // Requests: 1 posted, 0 wrong state or arguments, 2 one is pending.
+    void close();
+    uint8_t getState() const { return m_state; }
+    uint32_t waitResponse(uint32_t ms);
+    void cancel();
+    int search(uint8_t rfFrequency, uint8_t linkFrequency, uint16_t deviceNumber);
+    int getDeviceInfo(ANTFSHostClientInfo* info, uint16_t* channelDeviceNumber, uint8_t* name,
+        uint32_t* nameLength) const;
+    int getUploadProgress(uint32_t* done, uint32_t* total) const;
+    int getDownloadProgress(uint32_t* done, uint32_t* total) const;
+    // The downloaded file after the answer header, at most the file size.
+    int getDownloadedData(std::vector<uint8_t>* out) const;
+    // answer: where the client's answer string goes (answerLength in: its
+    // room, out: what came); may be null.
+    int authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer, uint32_t* answerLength,
+        uint32_t timeoutMs);
+    int disconnect(uint8_t type, uint8_t duration, uint8_t appDuration);
+    int download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock);
+    int upload(uint16_t fileIndex, uint32_t offset, uint32_t size, const uint8_t* data, bool startAtOffset,
+        uint32_t maxBlock);
+    int erase(uint16_t fileIndex);
+
+    // ANTChannelHandler.
+    void attach(ANTFramer* framer, uint8_t channel) override;
+    void detach() override { close(); }
+    void onMessage(const uint8_t* message, uint16_t length) override;
+    void onManagerEvent(uint32_t event, uint32_t argument) override;
+    int isEnabled() const override { return m_state >= ANTFS_HOST_DISCONNECTING; }
+
+    // Tests only: the link table's shuffle seed (0: the time), and every
+    // protocol time-out divided by divisor.
+    static void setShuffleSeedForTests(uint32_t seed);
+    static void setTimeScaleForTests(uint32_t divisor);
+    uint8_t linkFrequencyAt(uint8_t index) const { return m_linkTable[index % 16]; }
+    // Fuzzing only: takes messages in this state without a thread running.
+    void enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel);
+
+private:
+    static ce::DWORD threadMain(void* self);
+    void mainLoop();
+    uint32_t serve(uint8_t request, uint8_t* next);
+    void postLocked(uint8_t request);
+    void queueResponse(uint32_t response);
+    void resetLocked();
+    void addFailures(uint32_t n);
+
+    // Engine thread work.
+    int runSearch(); // 1 found, 0 not found, -1 cancelled, -2 radio failure
+    bool setUpSearchChannel(bool full);
+    bool waitBeacon(uint32_t ms, bool linkState);
+    bool link();
+    bool sendAcknowledged(const uint8_t payload[8], uint32_t timeoutMs, int attempts);
+    bool sendBurst(const uint8_t* data, uint32_t length, uint32_t timeoutMs, int attempts);
+    // Waits for the client's next answer burst with this response byte;
+    // its bytes after the beacon in *answer.
+    bool waitAnswer(uint8_t response, uint32_t timeoutMs, std::vector<uint8_t>* answer);
+    uint32_t runAuthenticate();
+    uint32_t runDownload();
+    uint32_t runUpload();
+    uint32_t runErase();
+    bool runDisconnect();
+    void sendPing();
+
+    // Receive side.
+    void onBeacon(const uint8_t* b);
+    void onPacket(const uint8_t* data, bool first, bool last);
+
+    static uint32_t scaled(uint32_t ms);
+
+    ANTFramer* m_framer = nullptr;
+    mutable std::recursive_mutex m_mutex;
+    std::condition_variable_any m_requestCv;
+    std::condition_variable_any m_messageCv;
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueCv;
+    std::deque<uint32_t> m_responses;
+    ce::HANDLE m_thread = nullptr;
+    std::atomic<bool> m_stop { false };
+    std::atomic<uint32_t> m_cancel { 0 };
+
+    // Channel settings.
+    uint8_t m_network = 0;
+    uint8_t m_networkKey[8] = { 0x5B, 0x17, 0xC2, 0x90, 0x3E, 0xD8, 0x41, 0x6A };
+    uint16_t m_searchPeriod = 4096;
+    uint16_t m_searchDeviceNumber = 0;
+    uint8_t m_deviceType = 1;
+    uint8_t m_transmissionType = 0;
+    uint8_t m_searchRf = 50;
+    uint8_t m_linkRfSetting = 255;
+    uint8_t m_linkTable[16] = {};
+    uint8_t m_linkIndex = 0;
+    uint32_t m_failures = 0;
+    uint8_t m_linkRf = 0;
+    bool m_channelReady = false;
+    uint32_t m_hostSerial = 0;
+
+    // What the beacons told.
+    uint8_t m_clientState = 0;
+    uint8_t m_status1 = 0;
+    uint8_t m_status2 = 0;
+    uint8_t m_authType = 0;
+    uint16_t m_beaconDeviceType = 0;
+    uint16_t m_beaconManufacturer = 0;
+    uint32_t m_beaconHostSerial = 0;
+    bool m_beaconSeen = false;
+    uint32_t m_beacons = 0; // counted, for waiters
+    uint8_t m_lowerCount = 2;
+
+    // The client taken.
+    uint16_t m_clientDeviceNumber = 0;
+    uint32_t m_clientSerial = 0;
+    std::string m_clientName;
+
+    // Authentication request.
+    uint8_t m_authCommand = 0;
+    std::vector<uint8_t> m_authText;
+    uint8_t* m_answer = nullptr;
+    uint32_t* m_answerLength = nullptr;
+    uint32_t m_authTimeoutMs = 5000;
+
+    // Disconnect request.
+    uint8_t m_disconnectType = 0;
+    uint8_t m_disconnectTime = 0;
+    uint8_t m_disconnectAppTime = 0;
+
+    // Transfers.
+    uint16_t m_fileIndex = 0;
+    uint32_t m_offset = 0;
+    uint32_t m_size = 0;
+    uint32_t m_maxBlock = 0xFFFFFFFFu;
+    const uint8_t* m_uploadData = nullptr;
+    bool m_startAtOffset = false;
+    std::vector<uint8_t> m_file; // the answer header, then the file
+    uint32_t m_fileSize = 0;
+    bool m_downloadDone = false;
+    uint32_t m_uploadSent = 0;
+
+    // Bursts from the client.
+    std::vector<uint8_t> m_rx;
+    uint32_t m_rxLimit = kShortArea;
+    bool m_rxActive = false;
+    bool m_rxFailed = false;
+    std::deque<std::vector<uint8_t>> m_bursts; // complete ones, oldest first
+
+    std::atomic<uint8_t> m_state { ANTFS_HOST_CLOSED };
+    uint8_t m_pending = 0;
+};
+
+} // namespace senvoy
