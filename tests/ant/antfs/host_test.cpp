@@ -7,6 +7,7 @@
 #include "ant/senvoy_antfs.h"
 
 #include "platform/paths.h"
+#include "sim/ant_radio/ant_radio_model.h"
 #include "sim/ant_radio/ant_radio_sim.h"
 #include "tests/support/temp_root.h"
 
@@ -17,10 +18,13 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <algorithm>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace senvoy;
+using kivo::sim::AntRadioModel;
 using kivo::sim::AntRadioSim;
 using Bytes = std::vector<uint8_t>;
 
@@ -141,9 +145,23 @@ struct RoundTrip : ::testing::Test {
 
 } // namespace
 
+// What the host's channel (1) sent as acknowledged data or bursts.
+std::vector<Bytes> hostTransfers(AntRadioSim& sim)
+{
+    std::vector<Bytes> out;
+    sim.withModel([&](AntRadioModel& m) { out = m.transfers(); });
+    return out;
+}
+
 TEST_F(RoundTrip, SearchAuthenticateTransferAndDisconnect)
 {
     found();
+    // The Link command: the table's first code, period code 4, host serial 0.
+    const uint8_t code = ANTFSHost_CurrentEngine()->linkFrequencyAt(0);
+    const Bytes link { 0x44, 0x02, code, 0x04, 0, 0, 0, 0 };
+    std::vector<Bytes> sent = hostTransfers(sim);
+    EXPECT_NE(std::find(sent.begin(), sent.end(), link), sent.end());
+    sim.withModel([&](AntRadioModel& m) { EXPECT_EQ(m.channel(0).rf, code); });
     EXPECT_EQ(host.info.serialNumber, 0x12345678u);
     EXPECT_EQ(host.info.manufacturerId, 59);
     EXPECT_EQ(host.info.deviceType, 1);
@@ -199,6 +217,17 @@ TEST_F(RoundTrip, PairingKeepsTheClientsPasskey)
     const char passkey[] = "0123456789";
     ANTFSClient_Current()->engine().setPasskey(reinterpret_cast<const uint8_t*>(passkey), 10);
     found();
+    // A pass-through accepted first leaves the stored passkey alone.
+    ASSERT_EQ(ANTFSHost_PassThru(), 1);
+    EXPECT_EQ(host.next(), 109u);
+    EXPECT_EQ(client.next(), 206u);
+    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+    EXPECT_EQ(host.next(), 114u);
+    EXPECT_EQ(client.next(), 203u);
+    EXPECT_EQ(client.next(), 229u);
+    ASSERT_EQ(ANTFSClient_OpenBeacon(), 1);
+    ASSERT_EQ(client.next(), 201u);
+    found();
     uint8_t tooLong[300] = {};
     EXPECT_EQ(ANTFSHost_Pair(tooLong, sizeof tooLong), 0); // its copy holds 255
     uint8_t answer[32] = {};
@@ -208,6 +237,69 @@ TEST_F(RoundTrip, PairingKeepsTheClientsPasskey)
     EXPECT_EQ(host.next(), 109u);
     EXPECT_EQ(client.next(), 206u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(answer), 10), passkey);
+
+    // The client's answer is the passkey kept: the next link authenticates
+    // with it.
+    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+    EXPECT_EQ(host.next(), 114u);
+    EXPECT_EQ(client.next(), 203u);
+    EXPECT_EQ(client.next(), 229u);
+    ASSERT_EQ(ANTFSClient_OpenBeacon(), 1);
+    ASSERT_EQ(client.next(), 201u);
+    found();
+    ASSERT_EQ(ANTFSHost_Passkey(), 1);
+    EXPECT_EQ(host.next(), 109u);
+    EXPECT_EQ(client.next(), 206u);
+}
+
+TEST_F(RoundTrip, IdleLinkIsPingedAndAFailedRadioCommandIsReported)
+{
+    found();
+    ASSERT_EQ(ANTFSHost_PassThru(), 1);
+    EXPECT_EQ(host.next(), 109u);
+    EXPECT_EQ(client.next(), 206u);
+    ANTFSHostEngine::setTimeScaleForTests(10); // a ping every 200 ms
+    const Bytes ping { 0x44, 0x05, 0, 0, 0, 0, 0, 0 };
+    auto pings = [&] {
+        std::vector<Bytes> sent = hostTransfers(sim);
+        return std::count(sent.begin(), sent.end(), ping);
+    };
+    for (int i = 0; i < 2000 && pings() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GE(pings(), 3);
+    ANTFSHostEngine::setTimeScaleForTests(1);
+
+    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+    EXPECT_EQ(host.next(), 114u);
+    // The host's channel set-up fails: idle again, and told so.
+    sim.withModel([](AntRadioModel& m) { m.setResponseCode(0x42, AntRadioModel::CODE_WRONG_STATE, 1); });
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    EXPECT_EQ(host.next(), 118u);
+}
+
+TEST(HostIntake, BurstsLongerThanTheirBufferFail)
+{
+    // A client's burst of 80,000 bytes, and a download answer claiming
+    // 4 GB: neither is written past a buffer.
+    ANTFSHostEngine engine;
+    engine.enterStateForFuzzing(ANTFS_HOST_DOWNLOADING, nullptr, 0);
+    uint8_t message[10] = { 0x50, 0x00 };
+    for (uint32_t p = 0; p < 10000; ++p) {
+        uint8_t sequence = p == 0 ? 0 : uint8_t((p - 1) % 3 + 1);
+        message[1] = uint8_t((sequence << 5) | (p == 9999 ? 0x80 : 0));
+        std::memset(message + 2, uint8_t(p), 8);
+        engine.onMessage(message, 9);
+    }
+    const uint8_t header[3][8] = { { 0x43, 0x2C, 3, 0, 0, 0, 0, 0 }, { 0x44, 0x89, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF },
+        { 0, 0, 0, 0, 0xF8, 0xFF, 0xFF, 0xFF } };
+    for (uint32_t p = 0; p < 2000; ++p) {
+        uint8_t sequence = p == 0 ? 0 : uint8_t((p - 1) % 3 + 1);
+        message[1] = uint8_t((sequence << 5) | (p == 1999 ? 0x80 : 0));
+        std::memcpy(message + 2, header[std::min<uint32_t>(p, 2)], 8);
+        engine.onMessage(message, 9);
+    }
+    std::vector<uint8_t> data;
+    EXPECT_EQ(engine.getDownloadedData(&data), 0);
 }
 
 TEST(HostLifecycle, WithoutLibraryOrHost)
