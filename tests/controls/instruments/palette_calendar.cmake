@@ -1,6 +1,6 @@
 # The colour swatches and palette, and the calendar.
 find_package(Qt5Test 5.15 REQUIRED)
-foreach(t palette)
+foreach(t palette calendar)
   kivo_add_test(controls_${t}_test
     SOURCES
       ${CMAKE_SOURCE_DIR}/tests/controls/core/zyr_widget_test.h
