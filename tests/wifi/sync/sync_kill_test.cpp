@@ -68,6 +68,7 @@ protected:
             char folder[] = "/dev/shm/kivo-datadrive-XXXXXX";
             if (::mkdtemp(folder)) {
                 m_dataDrive = folder;
+                std::filesystem::remove(m_root.path() + "/DataDrive");
                 std::filesystem::create_directory_symlink(m_dataDrive, m_root.path() + "/DataDrive");
             }
         }

@@ -47,12 +47,6 @@ std::string hashOf(const std::string& content)
 
 class SyncRunTest : public kivo::test::SyncServiceFixture {
 protected:
-    void SetUp() override
-    {
-        SyncServiceFixture::SetUp();
-        // The device's drive for tracks is there before any track is.
-        std::filesystem::create_directories(ce::resolvePath("/DataDrive"));
-    }
     void TearDown() override
     {
         ce::setFreeSpaceOverride("DataDrive", std::nullopt);

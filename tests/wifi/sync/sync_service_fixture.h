@@ -48,6 +48,8 @@ protected:
         m_service = std::make_unique<kivo::sim::SyncService>(m_server, m_store);
         ASSERT_TRUE(m_server.start());
         m_root.writeFile(kDeviceXml, deviceXml(kUuid, "SKU-9"));
+        // The device's drive for tracks is there before any track is.
+        std::filesystem::create_directories(ce::resolvePath("/DataDrive"));
         writeDebugSetting("enablelog=true\n");
     }
     void TearDown() override
