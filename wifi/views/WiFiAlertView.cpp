@@ -15,9 +15,9 @@ WiFiAlertView::WiFiAlertView(const QString&, KivoWiFiFlow* flow)
     m_yesBtn = m_form->Yes;
     m_noBtn = m_form->Nox;
     m_loadingIcon = m_form->LoadingIcon;
-    m_okBtn->setText(tr("OK"));
-    m_yesBtn->setText(tr("      Yes"));
-    m_noBtn->setText(tr("     No"));
+    m_okBtn->setText(QObject::tr("OK"));
+    m_yesBtn->setText(QObject::tr("      Yes"));
+    m_noBtn->setText(QObject::tr("     No"));
 
     m_framePixmap.load(QStringLiteral(":/Loading_big/i_loading_1.png"));
     m_loadingIcon->setImage(m_framePixmap);
@@ -73,15 +73,15 @@ void WiFiAlertView::changeAlertType()
     // In the auto-sync start mode the single button of most alerts ends the
     // program.
     auto action = [autoSync](const char* slot) { return autoSync ? nullptr : slot; };
-    const QString failedSync = tr("Failed to sync due to connection problems.\n Please try again later.");
-    const QString noServer = tr("Unable to connect\n to server.\nPlease try again later.");
+    const QString failedSync = QObject::tr("Failed to sync due to connection problems.\n Please try again later.");
+    const QString noServer = QObject::tr("Unable to connect\n to server.\nPlease try again later.");
 
     switch (type) {
     case 0:
-        showOk(tr("Select a network from WIFI Settings."), action(SLOT(onEnableBtnClick())));
+        showOk(QObject::tr("Select a network from WIFI Settings."), action(SLOT(onEnableBtnClick())));
         break;
     case 1:
-        showOk(tr("The network %1 is not in range.").arg(m_flow->getWiFiSettings().network),
+        showOk(QObject::tr("The network %1 is not in range.").arg(m_flow->getWiFiSettings().network),
             action(SLOT(onEnableBtnClick())));
         break;
     case 2:
@@ -93,14 +93,14 @@ void WiFiAlertView::changeAlertType()
         showOk(m_flow->registerDeviceText(), nullptr);
         break;
     case 4:
-        showOk(tr("No new recordings or\n saved tracks are available for sync."), action(SLOT(onSyncBtnClick())));
+        showOk(QObject::tr("No new recordings or\n saved tracks are available for sync."), action(SLOT(onSyncBtnClick())));
         m_flow->writeLog(QStringLiteral("[In WifiAlertView - changeAlertType()] NO_NEWITEMS_SYNC"));
         break;
     case 5:
-        showOk(tr("Insufficient space,\n extra 5MB required.\n Please delete some files first."), nullptr);
+        showOk(QObject::tr("Insufficient space,\n extra 5MB required.\n Please delete some files first."), nullptr);
         break;
     case 6:
-        showOk(withSentenceBreaks(tr("%1 recording(s)\n updated and %2\nsaved track(s) synced\n successfully.")
+        showOk(withSentenceBreaks(QObject::tr("%1 recording(s)\n updated and %2\nsaved track(s) synced\n successfully.")
                                       .arg(m_flow->uploadedCount())
                                       .arg(m_flow->downloadedCount())),
             action(SLOT(onSyncBtnClick())));
@@ -109,7 +109,7 @@ void WiFiAlertView::changeAlertType()
         showOk(failedSync, action(SLOT(onSyncFailBtnClick())));
         break;
     case 8:
-        m_message->setText(tr("Are you sure you want to forget the network?"));
+        m_message->setText(QObject::tr("Are you sure you want to forget the network?"));
         m_okBtn->hide();
         m_yesBtn->show();
         m_noBtn->show();
@@ -121,7 +121,7 @@ void WiFiAlertView::changeAlertType()
         break;
     case 11:
         showOk(withSentenceBreaks(
-                   tr("Failed to detect your device. Please check if device.xml is available on your device.")),
+                   QObject::tr("Failed to detect your device. Please check if device.xml is available on your device.")),
             nullptr);
         break;
     case 12:
@@ -131,12 +131,12 @@ void WiFiAlertView::changeAlertType()
         break;
     case 13:
         showOk(withSentenceBreaks(
-                   tr("Insufficient space on your device. Please delete some files to get more space.")),
+                   QObject::tr("Insufficient space on your device. Please delete some files to get more space.")),
             nullptr);
         break;
     case ALERT_TYPE_EXIT:
         m_flow->writeLog(QStringLiteral("[In WifiAlertView - changeAlertType()] Ready to exit WLAN Sync."));
-        m_message->setText(tr("Please wait..."));
+        m_message->setText(QObject::tr("Please wait..."));
         m_okBtn->hide();
         m_yesBtn->hide();
         m_noBtn->hide();

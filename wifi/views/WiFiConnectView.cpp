@@ -19,8 +19,8 @@ WiFiConnectView::WiFiConnectView(const QString& resolution, KivoWiFiFlow* flow)
     m_cancelBtn = m_form->unConnect;
     m_okBtn = m_form->BlackJoinView;
     m_icon = m_form->ConnectingIcon;
-    m_cancelBtn->setText(tr("Cancel"));
-    m_okBtn->setText(tr("OK"));
+    m_cancelBtn->setText(QObject::tr("Cancel"));
+    m_okBtn->setText(QObject::tr("OK"));
     setListProvider(m_form->virtuallist, new WiFiVLItemInfoStyle(resolution));
 
     connect(m_cancelBtn, SIGNAL(clicked(bool)), this, SLOT(onDisConnectBtnClick2()));
@@ -63,7 +63,7 @@ void WiFiConnectView::setupView()
     const QString name = m_pFlow->getWiFiSettings().network;
     if (name.size() >= 16)
         m_shortName = kivowifi::shortNetworkName(name);
-    m_message->setText(tr("Connecting") + QStringLiteral("\n \"") + shownName() + QStringLiteral("\""));
+    m_message->setText(QObject::tr("Connecting") + QStringLiteral("\n \"") + shownName() + QStringLiteral("\""));
 
     m_icon->show();
     m_iconTimer.start(kivowifi::screenInterval(ICON_FRAME_MS));
@@ -90,7 +90,7 @@ void WiFiConnectView::showFailure()
     m_cancelBtn->hide();
     m_okBtn->show();
     m_message->setText(
-        tr("Unable to connect to\n the network\n") + QStringLiteral(" \"") + shownName() + QStringLiteral("\""));
+        QObject::tr("Unable to connect to\n the network\n") + QStringLiteral(" \"") + shownName() + QStringLiteral("\""));
     m_pollTimer.stop();
     m_iconTimer.stop();
     m_probeState = 0;

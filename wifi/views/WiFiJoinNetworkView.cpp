@@ -21,20 +21,20 @@ struct SecurityType {
 };
 
 const SecurityType kSecurityTypes[] = {
-    { "Open", QT_TRANSLATE_NOOP("WiFiJoinNetworkView", "None"), "WEP disabled", "Open" },
-    { "Auto switch", QT_TRANSLATE_NOOP("WiFiJoinNetworkView", "WEP"), "WEP enabled", "Open" },
-    { "WPAPSK(TKIP)", QT_TRANSLATE_NOOP("WiFiJoinNetworkView", "WPA-PSK(TKIP)"), "Encryption 2 enabled", "WPAPSK" },
-    { "WPAPSK(AES)", QT_TRANSLATE_NOOP("WiFiJoinNetworkView", "WPA-PSK(AES)"), "Encryption 3 enabled", "WPAPSK" },
-    { "WPA2 PSK(TKIP)", QT_TRANSLATE_NOOP("WiFiJoinNetworkView", "WPA2-PSK(TKIP)"), "Encryption 2 enabled",
+    { "Open", QT_TRANSLATE_NOOP("QObject", "None"), "WEP disabled", "Open" },
+    { "Auto switch", QT_TRANSLATE_NOOP("QObject", "WEP"), "WEP enabled", "Open" },
+    { "WPAPSK(TKIP)", QT_TRANSLATE_NOOP("QObject", "WPA-PSK(TKIP)"), "Encryption 2 enabled", "WPAPSK" },
+    { "WPAPSK(AES)", QT_TRANSLATE_NOOP("QObject", "WPA-PSK(AES)"), "Encryption 3 enabled", "WPAPSK" },
+    { "WPA2 PSK(TKIP)", QT_TRANSLATE_NOOP("QObject", "WPA2-PSK(TKIP)"), "Encryption 2 enabled",
         "WPA2 PSK" },
-    { "WPA2 PSK(AES)", QT_TRANSLATE_NOOP("WiFiJoinNetworkView", "WPA2-PSK(AES)"), "Encryption 3 enabled", "WPA2 PSK" },
+    { "WPA2 PSK(AES)", QT_TRANSLATE_NOOP("QObject", "WPA2-PSK(AES)"), "Encryption 3 enabled", "WPA2 PSK" },
 };
 const SecurityType& kOpen = kSecurityTypes[0];
 const SecurityType& kWep = kSecurityTypes[1];
 
 QString labelOf(const SecurityType& type)
 {
-    return WiFiJoinNetworkView::tr(type.label);
+    return QObject::tr(type.label);
 }
 
 // An empty choice and an empty saved slot mean an open network.
@@ -136,16 +136,16 @@ WiFiJoinNetworkView::WiFiJoinNetworkView(const QString& resolution, KivoWiFiFlow
         m_title = m_form->lblTitleText;
         m_networkLabel = m_form->Network;
         m_securityTitle = m_form->Security;
-        m_networkLabel->setText(tr("Network"));
-        m_securityTitle->setText(tr("Security"));
-        m_passwordLabel->setText(tr("Password"));
-        m_title->setText(tr("Add Network"));
+        m_networkLabel->setText(QObject::tr("Network"));
+        m_securityTitle->setText(QObject::tr("Security"));
+        m_passwordLabel->setText(QObject::tr("Password"));
+        m_title->setText(QObject::tr("Add Network"));
         m_title->setAlignment(Qt::AlignCenter);
     }
     connect(m_joinBtn, SIGNAL(clicked(bool)), this, SLOT(onJoinBtnClick()));
     if (m_securityBtn)
         connect(m_securityBtn, SIGNAL(clicked(bool)), this, SLOT(OnSecurityClicked(void)));
-    setNameText(tr("   Enter network name"));
+    setNameText(QObject::tr("   Enter network name"));
     if (m_nameEdit) {
         m_nameEdit->installEventFilter(this);
         m_passwordEdit->installEventFilter(this);
@@ -197,7 +197,7 @@ void WiFiJoinNetworkView::setupView(const QString& text, int inputType, int inde
         takeTypedName(text);
         break;
     case Password:
-        setPasswordText(text == tr("   Enter password") ? QString() : text);
+        setPasswordText(text == QObject::tr("   Enter password") ? QString() : text);
         break;
     case 3: // a network chosen from the list
         setNameText(text);
@@ -210,7 +210,7 @@ void WiFiJoinNetworkView::setupView(const QString& text, int inputType, int inde
         fillSavedPassword();
         break;
     case 4: // a new network: its security comes from the label
-        setNameText(tr("   Enter network name"));
+        setNameText(QObject::tr("   Enter network name"));
         setPasswordText(QString());
         m_selectedIndex = index;
         break;
@@ -225,7 +225,7 @@ void WiFiJoinNetworkView::setupView(const QString& text, int inputType, int inde
 
 void WiFiJoinNetworkView::takeTypedName(const QString& name)
 {
-    const QString prompt = tr("   Enter network name");
+    const QString prompt = QObject::tr("   Enter network name");
     if (name.isEmpty() || name == prompt) {
         setNameText(prompt);
         setPasswordText(QString());
@@ -284,7 +284,7 @@ void WiFiJoinNetworkView::updatePromptStyle()
 {
     if (!m_nameEdit)
         return;
-    const bool prompt = m_nameEdit->text() == tr("   Enter network name");
+    const bool prompt = m_nameEdit->text() == QObject::tr("   Enter network name");
     m_nameEdit->setStyleSheet(prompt
             ? QStringLiteral("color: gray;border-image: url(:/Join_network/bkgd_search_key.png);")
             : QStringLiteral("color: black;border-image: url(:/Join_network/bkgd_search_key.png);"));
@@ -293,7 +293,7 @@ void WiFiJoinNetworkView::updatePromptStyle()
 void WiFiJoinNetworkView::updateButtons()
 {
     const QString name = nameText();
-    const bool named = !name.isEmpty() && name != tr("   Enter network name");
+    const bool named = !name.isEmpty() && name != QObject::tr("   Enter network name");
     bool showPassword = false;
     bool joinable = named;
     if (m_securityLabel != labelOf(kOpen) && named) {
@@ -402,7 +402,7 @@ void WiFiJoinNetworkView::OnUserNameClicked()
     // The user name is typed on KivoMap's keyboard; its text comes back to
     // the flow, which keeps it in the record in use.
     if (m_pFlow)
-        m_pFlow->requestExternalKeyboard(3, -1, tr("Enter username"), false);
+        m_pFlow->requestExternalKeyboard(3, -1, QObject::tr("Enter username"), false);
 }
 
 bool WiFiJoinNetworkView::eventFilter(QObject* watched, QEvent* event)

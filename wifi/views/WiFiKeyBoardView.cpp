@@ -44,7 +44,7 @@ void WiFiKeyBoardView::setStyleSheets(const QString&) { }
 bool WiFiKeyBoardView::showsPrompt() const
 {
     const QString text = m_edit->text();
-    return text == tr("   Enter network name") || text == tr("   Enter password");
+    return text == QObject::tr("   Enter network name") || text == QObject::tr("   Enter password");
 }
 
 void WiFiKeyBoardView::setEditStyle(bool prompt)
@@ -65,7 +65,7 @@ void WiFiKeyBoardView::setupView(const QString& text, int inputType)
 {
     // The container reloads only for another plug-in name.
     m_keyboard->loadKeyboard(QStringLiteral("Lettrix.dll"), QString());
-    m_title->setText(inputType == 3 ? tr("WIFI Settings") : tr("Add Network"));
+    m_title->setText(inputType == 3 ? QObject::tr("WIFI Settings") : QObject::tr("Add Network"));
 
     m_remaskTimer.stop();
     m_mask.clear();
@@ -78,8 +78,8 @@ void WiFiKeyBoardView::setupView(const QString& text, int inputType)
 
     bool prompt = false;
     if (inputType == INPUT_NAME) {
-        if (m_name.isEmpty() || m_name == tr("Must Input")) {
-            m_edit->setText(tr("   Enter network name"));
+        if (m_name.isEmpty() || m_name == QObject::tr("Must Input")) {
+            m_edit->setText(QObject::tr("   Enter network name"));
             m_keyboard->enableOneKey(Qt::Key_Escape, false);
             prompt = true;
         } else {
@@ -87,7 +87,7 @@ void WiFiKeyBoardView::setupView(const QString& text, int inputType)
         }
     } else if (inputType == INPUT_PASSWORD) {
         if (m_password.isEmpty()) {
-            m_edit->setText(tr("   Enter password"));
+            m_edit->setText(QObject::tr("   Enter password"));
             m_keyboard->enableOneKey(Qt::Key_Escape, false);
             prompt = true;
         } else {
@@ -98,7 +98,7 @@ void WiFiKeyBoardView::setupView(const QString& text, int inputType)
     // edit gets it back.
     if (!prompt)
         m_keyboard->enableOneKey(Qt::Key_Escape, true);
-    const bool passwordPrompt = m_edit->text() == tr("   Enter password");
+    const bool passwordPrompt = m_edit->text() == QObject::tr("   Enter password");
     if (inputType == INPUT_PASSWORD && !passwordPrompt)
         m_typedPassword = m_edit->text();
     setEditStyle(prompt);
@@ -183,6 +183,6 @@ void WiFiKeyBoardView::timerEvent(QTimerEvent* event)
     if (event->timerId() != m_remaskTimer.timerId())
         return;
     m_remaskTimer.stop();
-    if (m_edit->text() != tr("   Enter password") && (m_inputType == INPUT_PASSWORD || m_inputType == 3))
+    if (m_edit->text() != QObject::tr("   Enter password") && (m_inputType == INPUT_PASSWORD || m_inputType == 3))
         m_edit->setEchoMode(QLineEdit::Password);
 }

@@ -51,32 +51,32 @@ void WiFiListView::setupView(int mode)
     QString current;
     switch (mode) {
     case 7: {
-        m_title->setText(tr("Encryption"));
+        m_title->setText(QObject::tr("Encryption"));
         const char* values[] = { "WEP enabled", "WEP disabled", "WEP key absent", "WEP not support",
             "Encryption 2 enabled", "Encryption 2 key absent", "Encryption 3 enabled", "Encryption 3 key absent" };
         for (const char* value : values)
-            addItem(QLatin1String(value), tr(value), 0);
+            addItem(QLatin1String(value), QObject::tr(value), 0);
         current = record.encryption;
         break;
     }
     case 8: {
-        m_title->setText(tr("Authentication"));
+        m_title->setText(QObject::tr("Authentication"));
         const char* values[] = { "Open", "Shared", "Auto switch", "WPA", "WPAPSK", "WPA none", "WPA2", "WPA2 PSK", "Max" };
         for (const char* value : values) {
             const QString v = QLatin1String(value);
-            const QString shown = v == QLatin1String("WPAPSK") ? tr("WPAPSK(AES)")
-                : v == QLatin1String("WPA2 PSK")               ? tr("WPA2 PSK(AES)")
-                                                               : tr(value);
+            const QString shown = v == QLatin1String("WPAPSK") ? QObject::tr("WPAPSK(AES)")
+                : v == QLatin1String("WPA2 PSK")               ? QObject::tr("WPA2 PSK(AES)")
+                                                               : QObject::tr(value);
             addItem(v, shown, 0);
         }
         current = record.authentication;
         break;
     }
     case 9: {
-        m_title->setText(tr("Key index"));
+        m_title->setText(QObject::tr("Key index"));
         const char* values[] = { "Key index 1", "Key index 2", "Key index 3", "Key index 4" };
         for (const char* value : values)
-            addItem(QLatin1String(value), tr(value), 0);
+            addItem(QLatin1String(value), QObject::tr(value), 0);
         current = record.keyIndex;
         break;
     }

@@ -46,10 +46,10 @@ WiFiMainView::WiFiMainView(const QString& resolution, KivoWiFiFlow* flow)
         m_loading = m_form->Loading;
         m_upBtn = m_form->UpBtn;
         m_downBtn = m_form->DownBtn;
-        m_addBtn->setText(tr("Add Network"));
-        m_refreshBtn->setText(tr("Refresh"));
-        m_status->setText(tr("Searching..."));
-        m_title->setText(tr("WIFI Settings"));
+        m_addBtn->setText(QObject::tr("Add Network"));
+        m_refreshBtn->setText(QObject::tr("Refresh"));
+        m_status->setText(QObject::tr("Searching..."));
+        m_title->setText(QObject::tr("WIFI Settings"));
         m_title->setAlignment(Qt::AlignCenter);
     }
 
@@ -176,7 +176,7 @@ void WiFiMainView::updateItemCtrl(const QModelIndex& index, KivoWiFiBaseVLItem* 
     if (m_loading)
         m_loading->show();
     if (m_status)
-        m_status->setText(tr("Searching..."));
+        m_status->setText(QObject::tr("Searching..."));
 
     const bool scrolls = getRowCount(QModelIndex()) > 3;
     if (m_upBtn)
@@ -195,7 +195,7 @@ void WiFiMainView::updateItemCtrl(const QModelIndex& index, KivoWiFiBaseVLItem* 
     if (m_loading)
         m_loading->hide();
     if (m_status)
-        m_status->setText(tr("Select a Network"));
+        m_status->setText(QObject::tr("Select a Network"));
     const int r = index.row();
     const QString name = m_pFlow->getAPName(r);
 

@@ -34,8 +34,8 @@ WiFiNetworkInfoView::WiFiNetworkInfoView(const QString& resolution, KivoWiFiFlow
         m_mask = m_form->Subnet_Mask;
         m_gatewayTitle = m_form->Gateway_title;
         m_gatewayLabel = m_form->Gateway;
-        m_forgetBtn->setText(tr("Forget this Network"));
-        m_title->setText(tr("Network Name"));
+        m_forgetBtn->setText(QObject::tr("Forget this Network"));
+        m_title->setText(QObject::tr("Network Name"));
         m_title->setAlignment(Qt::AlignCenter);
     }
     if (QObject* sound = ZyrelleControls::GetSoundManager())
@@ -73,13 +73,13 @@ void WiFiNetworkInfoView::updateItemCtrl(const QModelIndex& index, KivoWiFiBaseV
     row->setStyleSheets(m_pFlow ? m_pFlow->currentDayNightMode() : QStringLiteral("Day"));
     switch (index.row()) {
     case 0:
-        row->fill(QStyle::State(), tr("IP Address:"), m_ipAddress);
+        row->fill(QStyle::State(), QObject::tr("IP Address:"), m_ipAddress);
         break;
     case 1:
-        row->fill(QStyle::State(), tr("Subnet Mask:"), m_subnetMask);
+        row->fill(QStyle::State(), QObject::tr("Subnet Mask:"), m_subnetMask);
         break;
     case 2:
-        row->fill(QStyle::State(), tr("Gateway:"), m_gateway);
+        row->fill(QStyle::State(), QObject::tr("Gateway:"), m_gateway);
         break;
     default:
         break;
@@ -99,9 +99,9 @@ void WiFiNetworkInfoView::showEvent(QShowEvent* event)
     m_title->setText(connected ? m_pFlow->joiningName() : adapterName);
     const QString none = QStringLiteral("0.0.0.0");
     if (m_ipTitle) {
-        m_ipTitle->setText(tr("IP Address:"));
-        m_maskTitle->setText(tr("Subnet Mask:"));
-        m_gatewayTitle->setText(tr("Gateway:"));
+        m_ipTitle->setText(QObject::tr("IP Address:"));
+        m_maskTitle->setText(QObject::tr("Subnet Mask:"));
+        m_gatewayTitle->setText(QObject::tr("Gateway:"));
         m_ip->setText(connected ? m_ipAddress : none);
         m_mask->setText(connected ? m_subnetMask : none);
         m_gatewayLabel->setText(connected ? m_gateway : none);

@@ -34,9 +34,9 @@ WiFiSearchingView::WiFiSearchingView(const QString&, KivoWiFiFlow* flow)
     m_tick = m_form->icon;
     m_loading = m_form->Shade_2;
 
-    m_refBtn->setText(tr("WIFI Settings"));
-    m_autoSyncBtn->setText(tr("Sync at Start-up            "));
-    m_form->lblTitleText->setText(tr("WIFI Sync"));
+    m_refBtn->setText(QObject::tr("WIFI Settings"));
+    m_autoSyncBtn->setText(QObject::tr("Sync at Start-up            "));
+    m_form->lblTitleText->setText(QObject::tr("WIFI Sync"));
     // The tick shows that this screen switched auto-sync on.
     m_tick->hide();
     if (m_pFlow && m_pFlow->startMode() == 100) {
@@ -132,7 +132,7 @@ void WiFiSearchingView::setupView()
             m_pFlow->switchView(MAIN_VIEW_ID, 0);
         return;
     }
-    m_searchInfo->setText(tr("Searching networks..."));
+    m_searchInfo->setText(QObject::tr("Searching networks..."));
     writeLog(QStringLiteral("[In WifiSearching - setupView()] ") + m_searchInfo->text());
 }
 
@@ -203,7 +203,7 @@ void WiFiSearchingView::joinSlot(int slot)
     m_pFlow->setWiFiSettings(m_pFlow->savedSettings(slot));
     m_inRange[slot] = false;
     const QString name = m_pFlow->getWiFiSettings().network;
-    m_searchInfo->setText(tr("Connecting With \n%1").arg(kivowifi::shortNetworkName(name)));
+    m_searchInfo->setText(QObject::tr("Connecting With \n%1").arg(kivowifi::shortNetworkName(name)));
     m_pFlow->joinNetwork();
 }
 

@@ -20,7 +20,7 @@ WiFiSecurityView::WiFiSecurityView(const QString& resolution, KivoWiFiFlow* flow
         m_list = m_form->virtuallist;
         m_backBtn = m_form->btnBack;
         m_title = m_form->lblTitleText;
-        m_title->setText(tr("Security"));
+        m_title->setText(QObject::tr("Security"));
         m_title->setAlignment(Qt::AlignCenter);
     }
     setListProvider(m_list, new WiFiVLItemJoinStyle(resolution));
@@ -45,10 +45,13 @@ void WiFiSecurityView::addItem(const QString& text, const QString& value, int ma
 void WiFiSecurityView::setupView()
 {
     m_items.clear();
-    const QString values[] = { tr("Open"), tr("Auto switch"), tr("WPAPSK(TKIP)"), tr("WPAPSK(AES)"),
-        tr("WPA2 PSK(TKIP)"), tr("WPA2 PSK(AES)") };
-    for (const QString& value : values)
-        addItem(tr("Authentication"), value, 0);
+    // The choice is kept in English, whatever the language: the add-network
+    // screen and the row turn it into its translated name, and a translated
+    // choice would be known to neither (the network joined as open).
+    const char* const values[]
+        = { "Open", "Auto switch", "WPAPSK(TKIP)", "WPAPSK(AES)", "WPA2 PSK(TKIP)", "WPA2 PSK(AES)" };
+    for (const char* value : values)
+        addItem(QObject::tr("Authentication"), QLatin1String(value), 0);
     const QString choice = m_pFlow ? m_pFlow->securityChoice() : QString();
     for (SecurityItem& item : m_items)
         if (item.value == choice)

@@ -84,9 +84,9 @@ WiFiSyncView::WiFiSyncView(const QString&, KivoWiFiFlow* flow)
     m_tick = m_form->icon;
     m_loading = m_form->Shade_2;
 
-    m_title->setText(tr("WIFI Sync"));
-    m_settingsBtn->setText(tr("WIFI Settings"));
-    m_autoSyncBtn->setText(tr("Sync at Start-up            "));
+    m_title->setText(QObject::tr("WIFI Sync"));
+    m_settingsBtn->setText(QObject::tr("WIFI Settings"));
+    m_autoSyncBtn->setText(QObject::tr("Sync at Start-up            "));
 
     connect(m_settingsBtn, SIGNAL(clicked(bool)), this, SLOT(backBtnClick()));
     if (m_flow)
@@ -158,7 +158,7 @@ void WiFiSyncView::showinfo()
     writeLog(QStringLiteral("[In WifiSyncView - showinfo()] m_SyncDate = NULL"));
     m_stepTimer.start(kivowifi::screenInterval(STEP_MS), this);
     const QString network = m_flow ? m_flow->getWiFiSettings().network : QString();
-    m_message->setText(tr("Connecting With \n%1").arg(shownNetworkName(network)));
+    m_message->setText(QObject::tr("Connecting With \n%1").arg(shownNetworkName(network)));
     m_step = 1;
     writeLog(QStringLiteral("[In WifiSyncView - showinfo()] Show SSID and go to check sync status"));
 }
@@ -214,7 +214,7 @@ void WiFiSyncView::timerEvent(QTimerEvent* event)
     Busy busy(*this);
 
     m_stopwatch.start();
-    m_message->setText(tr("Detecting your device..."));
+    m_message->setText(QObject::tr("Detecting your device..."));
     writeLog(QStringLiteral("[In WifiSyncView - timerEvent()] Device detecting start."));
     m_flow->CurrentNetworkStatus();
     QString code;
@@ -391,7 +391,7 @@ void WiFiSyncView::onWiFiSyncFinishSlot(
     writeLog(QStringLiteral("[In WifiSyncView - onWiFiSyncFinishSlot()] %1/%2 ").arg(nCurrent).arg(nTotal));
     m_flow->CurrentNetworkStatus();
     m_settingsBtn->setEnabled(false);
-    m_message->setText(tr("Updating %1 recording(s),\nsyncing %2 saved\n tracks ... %3/%4")
+    m_message->setText(QObject::tr("Updating %1 recording(s),\nsyncing %2 saved\n tracks ... %3/%4")
                            .arg(nNeedUploadNum)
                            .arg(nNeedDownloadNum)
                            .arg(nCurrent)

@@ -278,17 +278,17 @@ void WiFiVLItemJoinStyle::fill(QStyle::State state, const QString&, const QStrin
 {
     QString shown = value;
     if (value == QLatin1String("Open"))
-        shown = tr("None");
+        shown = QObject::tr("None");
     else if (value == QLatin1String("Auto switch"))
-        shown = tr("WEP");
+        shown = QObject::tr("WEP");
     else if (value == QLatin1String("WPAPSK(TKIP)"))
-        shown = tr("WPA-PSK(TKIP)");
+        shown = QObject::tr("WPA-PSK(TKIP)");
     else if (value == QLatin1String("WPAPSK(AES)"))
-        shown = tr("WPA-PSK(AES)");
+        shown = QObject::tr("WPA-PSK(AES)");
     else if (value == QLatin1String("WPA2 PSK(TKIP)"))
-        shown = tr("WPA2-PSK(TKIP)");
+        shown = QObject::tr("WPA2-PSK(TKIP)");
     else if (value == QLatin1String("WPA2 PSK(AES)"))
-        shown = tr("WPA2-PSK(AES)");
+        shown = QObject::tr("WPA2-PSK(AES)");
     m_value->setText(shown);
     // The large form has no selection mark.
     if (m_selectIcon)

@@ -20,6 +20,7 @@
 
 #include <QLabel>
 #include <QSettings>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -184,6 +185,65 @@ TEST_F(JoinThroughScreens, TypedKeysJoinWhenTheNetworkTakesThem)
     EXPECT_EQ(message->text(), failed);
     EXPECT_FALSE(flow->isConnectedTo(QStringLiteral("Office")));
     EXPECT_EQ(savedFirst().network, "Workshop");
+}
+
+// A build whose catalog translates the screen texts (context QObject):
+// the texts reach the screens, and a security type chosen on the security
+// screen, shown by its translated name, still joins with what it names.
+class TranslatedScreens : public JoinThroughScreens {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_translator.load(QStringLiteral(KIVO_TEST_SCREENS_QM)));
+        QCoreApplication::installTranslator(&m_translator);
+        JoinThroughScreens::SetUp();
+    }
+    void TearDown() override
+    {
+        JoinThroughScreens::TearDown();
+        QCoreApplication::removeTranslator(&m_translator);
+    }
+    QTranslator m_translator;
+};
+
+TEST_F(TranslatedScreens, TextsAreTranslatedAndTheChosenSecurityJoins)
+{
+    WiFiMainView* list = showList(flow.get());
+    EXPECT_EQ(child<QLabel>(list, "lblTitleText")->text(), "«WIFI Settings»");
+
+    WiFiJoinNetworkView* view = addNewNetwork(flow.get());
+    EXPECT_EQ(nameShown(view), "   «Enter network name»");
+    EXPECT_EQ(labelShown(view), "«None»");
+    QTest::mousePress(child(view, "NameEdit"), Qt::LeftButton);
+    typeOnKeyboard(flow.get(), QStringLiteral("Workshop"));
+    tap(child(view, "SecurityBtn"));
+    ASSERT_EQ(flow->currentViewId(), SECURITY_VIEW_ID);
+    auto* security = flow->view(SECURITY_VIEW_ID);
+    auto* rows = child<phxVirtualList>(security, "virtuallist");
+    const QModelIndex wpa2Aes = rows->model()->index(5, 0);
+    rows->scrollTo(wpa2Aes);
+    QApplication::processEvents();
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::NoModifier, rows->visualRect(wpa2Aes).center());
+    EXPECT_EQ(flow->securityChoice(), "WPA2 PSK(AES)");
+    flow->onBackBtnClick();
+    ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
+    EXPECT_EQ(labelShown(view), "«WPA2-PSK(AES)»");
+
+    tap(child(view, "PasswordEdit"));
+    typeOnKeyboard(flow.get(), kHexKey);
+    ASSERT_TRUE(joinEnabled(view));
+    tap(child(view, "JoinBtn"));
+    ASSERT_EQ(flow->currentViewId(), CONNECTING_VIEW_ID);
+    EXPECT_EQ(flow->getWiFiSettings(),
+        (WiFiSettings { "Encryption 3 enabled", "WPA2 PSK", "Key index 1", "Workshop", "User", kHexKey }));
+    auto* connecting = qobject_cast<WiFiConnectView*>(flow->view(CONNECTING_VIEW_ID));
+    ASSERT_TRUE(connecting);
+    ASSERT_TRUE(pumpUntil([&] { return flow->isConnectedTo(QStringLiteral("Workshop")); }));
+
+    // An alert of the same build.
+    flow->setAlertType(4);
+    flow->switchView(ALERT_VIEW_ID, 0);
+    EXPECT_EQ(child<QLabel>(flow->view(ALERT_VIEW_ID), "AlertInfo")->text(), "«No new recordings»");
 }
 
 } // namespace

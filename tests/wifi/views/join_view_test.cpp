@@ -100,7 +100,7 @@ public:
             { "   Enter network name", "   Nom du réseau" },
             { "   Enter password", "   Mot de passe" },
         };
-        if (QLatin1String(context) != QLatin1String("WiFiJoinNetworkView"))
+        if (QLatin1String(context) != QLatin1String("QObject"))
             return QString();
         auto it = texts.find(QString::fromUtf8(source));
         return it == texts.end() ? QString() : it->second;
@@ -317,12 +317,12 @@ TEST_F(JoinViewTest, JoinHandsOnTheRecordOfTheLabelInAnyLanguage)
         }
         for (const RecordCase& c : cases) {
             SCOPED_TRACE(std::string(translated ? "translated " : "") + c.choice);
-            const QString label = QCoreApplication::translate("WiFiJoinNetworkView", c.label);
+            const QString label = QCoreApplication::translate("QObject", c.label);
             ASSERT_EQ(label == QLatin1String(c.label), !translated);
             WiFiJoinNetworkView* view = addNewNetwork();
             flow->setSecurityChoice(QLatin1String(c.choice));
             view->setupView(QString(), -1, -2);
-            EXPECT_EQ(nameShown(view), QCoreApplication::translate("WiFiJoinNetworkView", "   Enter network name"));
+            EXPECT_EQ(nameShown(view), QCoreApplication::translate("QObject", "   Enter network name"));
             EXPECT_FALSE(joinEnabled(view));
 
             view->setupView(QStringLiteral("NewNet"), 1, -1);
