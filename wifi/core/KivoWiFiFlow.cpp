@@ -562,6 +562,13 @@ void KivoWiFiFlow::ShowWiFiConnectingStatus(QString const& eventName)
     // The event names are for whoever reads the logs; with logging on the
     // label shows the latest one too.
     if (m_logEnabled) {
+        // Below the screens' title band (its top 27 pixels stay clear), in
+        // small white text on a dark band, readable on either skin and on
+        // the dark alert screens.
+        if (m_statusLabel->styleSheet().isEmpty())
+            m_statusLabel->setStyleSheet(QStringLiteral(
+                "QLabel { margin-top: 27px; padding: 0px 3px; font-size: 10px; color: white; "
+                "background-color: rgba(0, 0, 0, 170); }"));
         int room = m_statusLabel->contentsRect().width();
         m_statusLabel->setText(m_statusLabel->fontMetrics().elidedText(eventName, Qt::ElideRight, room));
     }

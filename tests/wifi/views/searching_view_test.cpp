@@ -339,6 +339,37 @@ TEST_F(SearchingView, LoadingFramesRunFromTwoToNineOnTheSharedCounter)
     EXPECT_EQ(frames, (std::vector<int> { 2, 3, 4, 5, 6, 7, 8, 9, 2, 3 }));
 }
 
+// With logging on, the flow's label reports Zero Config events below the
+// title band, readable on the light searching screen and the dark alert.
+TEST_F(SearchingView, EventNamesLeaveTheTitleReadable)
+{
+    makeFlow({ saved("HomeNet") });
+    ASSERT_TRUE(flow->isLogEnabled());
+    for (int id : { SEARCHING_VIEW_ID, ALERT_VIEW_ID }) {
+        SCOPED_TRACE(id);
+        if (id == SEARCHING_VIEW_ID) {
+            search(false);
+        } else {
+            flow->setAlertType(4);
+            flow->switchView(ALERT_VIEW_ID, 0);
+        }
+        flow->statusLabel()->clear();
+        const QImage before = flow->grab().toImage();
+        flow->ShowWiFiConnectingStatus(QStringLiteral("WZC_ASSOCIATING"));
+        const QImage after = flow->grab().toImage();
+        after.save(QStringLiteral("kivowifi_event_name_%1.png").arg(id));
+        const QRect title(0, 0, 240, 27);
+        EXPECT_EQ(before.copy(title), after.copy(title));
+        // The name itself: light text on the dark band just below.
+        const QRect band(40, 27, 200, 11);
+        int light = 0;
+        for (int y = band.top(); y <= band.bottom(); ++y)
+            for (int x = band.left(); x <= band.right(); ++x)
+                light += qGray(after.pixel(x, y)) > 200;
+        EXPECT_GT(light, 20);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
