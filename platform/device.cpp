@@ -271,6 +271,12 @@ public:
     void onClose() override { session->close(); }
     std::unique_ptr<DeviceSession> session;
     std::atomic<DWORD> readTimeout { 0 };
+    // Serial-port state: bytes a port-event wait took from the session and
+    // no read has taken yet, the time-outs as set, the event mask.
+    std::mutex commMutex;
+    std::vector<uint8_t> arrived;
+    COMMTIMEOUTS timeouts;
+    std::atomic<DWORD> commMask { 0 };
 };
 
 // The open device behind h for one call: *count cleared first, null with
@@ -355,6 +361,15 @@ BOOL readDevice(HANDLE h, void* buffer, DWORD size, DWORD* bytesRead)
     if (!d)
         return 0;
     std::vector<uint8_t> data;
+    {
+        std::lock_guard<std::mutex> lock(d->commMutex);
+        if (!d->arrived.empty()) {
+            const size_t n = std::min<size_t>(size, d->arrived.size());
+            data.assign(d->arrived.begin(), d->arrived.begin() + long(n));
+            d->arrived.erase(d->arrived.begin(), d->arrived.begin() + long(n));
+            return copyOut(data, buffer, size, bytesRead);
+        }
+    }
     if (!d->session->read(data, size, d->readTimeout)) {
         setLastError(d->closed() ? ERROR_INVALID_HANDLE : ERROR_READ_FAULT);
         return 0;
@@ -397,6 +412,91 @@ BOOL setDeviceTimeouts(HANDLE h, const DeviceTimeouts& timeouts)
     if (!d)
         return 0;
     d->readTimeout = timeouts.readTimeoutMs;
+    return 1;
+}
+
+BOOL getCommTimeouts(HANDLE h, COMMTIMEOUTS* timeouts)
+{
+    auto d = device(h, timeouts != nullptr, nullptr);
+    if (!d)
+        return 0;
+    std::lock_guard<std::mutex> lock(d->commMutex);
+    *timeouts = d->timeouts;
+    return 1;
+}
+
+BOOL setCommTimeouts(HANDLE h, const COMMTIMEOUTS* timeouts)
+{
+    auto d = device(h, timeouts != nullptr, nullptr);
+    if (!d)
+        return 0;
+    std::lock_guard<std::mutex> lock(d->commMutex);
+    d->timeouts = *timeouts;
+    const bool returnAtOnce = timeouts->ReadIntervalTimeout == 0xFFFFFFFFu
+        && !timeouts->ReadTotalTimeoutMultiplier && !timeouts->ReadTotalTimeoutConstant;
+    // The multiplier is taken per byte of a typical read of the port.
+    const uint64_t total = uint64_t(timeouts->ReadTotalTimeoutMultiplier) * 1024 + timeouts->ReadTotalTimeoutConstant;
+    d->readTimeout = returnAtOnce ? 1 : DWORD(std::min<uint64_t>(total, 0xFFFFFFFEu));
+    return 1;
+}
+
+BOOL setCommMask(HANDLE h, DWORD mask)
+{
+    auto d = device(h, true, nullptr);
+    if (!d)
+        return 0;
+    d->commMask = mask;
+    return 1;
+}
+
+BOOL waitCommEvent(HANDLE h, DWORD* mask)
+{
+    auto d = device(h, mask != nullptr, nullptr);
+    if (!d)
+        return 0;
+    *mask = 0;
+    if (!(d->commMask & EV_RXCHAR)) {
+        setLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(d->commMutex);
+            if (!d->arrived.empty()) {
+                *mask = EV_RXCHAR;
+                return 1;
+            }
+        }
+        // Only this wait reads while nothing has arrived; what it gets is
+        // kept for the reads that follow.
+        std::vector<uint8_t> data;
+        if (!d->session->read(data, 4096, 0)) {
+            setLastError(ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        std::lock_guard<std::mutex> lock(d->commMutex);
+        d->arrived.insert(d->arrived.end(), data.begin(), data.end());
+    }
+}
+
+BOOL purgeComm(HANDLE h, DWORD flags)
+{
+    auto d = device(h, true, nullptr);
+    if (!d)
+        return 0;
+    if (flags & PURGE_RXCLEAR) {
+        {
+            std::lock_guard<std::mutex> lock(d->commMutex);
+            d->arrived.clear();
+        }
+        // Whatever the session already holds goes too; a bounded number of
+        // short reads, so a peer that keeps sending cannot hold the call.
+        for (int i = 0; i < 16; ++i) {
+            std::vector<uint8_t> data;
+            if (!d->session->read(data, 4096, 1) || data.empty())
+                break;
+        }
+    }
     return 1;
 }
 

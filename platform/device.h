@@ -32,6 +32,33 @@ BOOL deviceIoControl(
     HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* bytesReturned);
 BOOL setDeviceTimeouts(HANDLE device, const DeviceTimeouts& timeouts);
 
+// Serial-port calls. A read returns what has arrived once the total time-out
+// (multiplier x size + constant) passes or as soon as anything is there;
+// with every read value 0 it waits without bound. Write time-outs are kept
+// and reported, not applied: writes here do not block.
+struct COMMTIMEOUTS {
+    DWORD ReadIntervalTimeout = 0;
+    DWORD ReadTotalTimeoutMultiplier = 0;
+    DWORD ReadTotalTimeoutConstant = 0;
+    DWORD WriteTotalTimeoutMultiplier = 0;
+    DWORD WriteTotalTimeoutConstant = 0;
+};
+constexpr DWORD EV_RXCHAR = 0x0001;
+constexpr DWORD PURGE_TXABORT = 0x0001;
+constexpr DWORD PURGE_RXABORT = 0x0002;
+constexpr DWORD PURGE_TXCLEAR = 0x0004;
+constexpr DWORD PURGE_RXCLEAR = 0x0008;
+BOOL getCommTimeouts(HANDLE device, COMMTIMEOUTS* timeouts);
+BOOL setCommTimeouts(HANDLE device, const COMMTIMEOUTS* timeouts);
+// The events waitCommEvent waits for; only EV_RXCHAR is served.
+BOOL setCommMask(HANDLE device, DWORD mask);
+// Waits until data has arrived (*mask = EV_RXCHAR; the data stays for the
+// next read). Fails when the handle is closed meanwhile, or with no event
+// to wait for.
+BOOL waitCommEvent(HANDLE device, DWORD* mask);
+// PURGE_RXCLEAR drops what has arrived and not been read.
+BOOL purgeComm(HANDLE device, DWORD flags);
+
 // What a simulator implements: one session per open handle.
 class DeviceSession {
 public:
