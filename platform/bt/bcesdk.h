@@ -58,6 +58,44 @@ constexpr int kBtConnectHandsFree = 1;
 constexpr int kBtConnectSerial = 5;
 constexpr int kBtDisconnectPhone = 12;
 
+// A BLE device as a scan reports it (passed to clients unchanged).
+struct BtBleDevice {
+    uint8_t address[6];
+    char16_t name[65];
+    int32_t handle; // the device handle every BLE call takes
+    uint8_t reserved[4];
+};
+static_assert(sizeof(BtBleDevice) == 144, "a scanned BLE device is 144 bytes");
+static_assert(offsetof(BtBleDevice, handle) == 136, "the device handle is at 136");
+
+// GATT records the look-ups fill.
+struct BtBleService {
+    uint16_t uuid;
+    uint16_t startHandle;
+    uint16_t endHandle;
+};
+struct BtBleCharacteristic {
+    uint16_t uuid;
+    uint16_t handle; // the value's attribute handle; notifications name it
+    uint8_t properties;
+};
+struct BtBleDescriptor {
+    uint16_t uuid;
+    uint16_t handle;
+};
+// A characteristic's value: data allocated by the library with malloc; the
+// caller frees it.
+struct BtBleValue {
+    uint8_t* data;
+    int32_t length;
+};
+
+constexpr int kBtBleMeasurementBytes = 12;
+
+typedef void (*BtBleScanCallback)(const BtBleDevice* device);
+// A notification: the characteristic's handle and its 12-byte measurement.
+typedef void (*BtBleNotifyCallback)(uint16_t characteristic, const uint8_t* data);
+
 typedef void (*BtConnectCallback)(int connected, const uint8_t* address, int kind);
 typedef void (*BtHandsFreeCallback)(int event, const BtCallRecord* record);
 typedef void (*BtPimCallback)(int event, int reserved, int value);
@@ -95,4 +133,14 @@ typedef void (*BtMusicCallback)(int event, const void* data);
     X(AVRCPForcePlay, int, (void)) \
     X(AVRCPForcePause, int, (void)) \
     X(GetSavePath, int, (char16_t* path, int maxChars)) \
-    X(PIMStartSMSNotify, int, (void))
+    X(PIMStartSMSNotify, int, (void)) \
+    X(GetClientPort, int, (uint16_t* port)) \
+    X(ScanedBLERegisterCb, int, (int kind, BtBleScanCallback callback)) \
+    X(SetScan, int, (int on)) \
+    X(BLEGetServiceByUUID, int, (int device, BtBleService* service, uint16_t uuid)) \
+    X(BLEGetCharacterByUUID, int, (int device, const BtBleService* service, BtBleCharacteristic* out, uint16_t uuid)) \
+    X(BLEGetDescriptorByUUID, int, (int device, const BtBleCharacteristic* ch, BtBleDescriptor* out, uint16_t uuid)) \
+    X(BLESetDescriptorValue, int, (int device, const BtBleDescriptor* descriptor, int value)) \
+    X(BLEGetCharacteristicValue, int, (int device, const BtBleCharacteristic* ch, int maxLength, BtBleValue* value)) \
+    X(BLERegNotification, int, (int device, const BtBleCharacteristic* ch, int* notification, BtBleNotifyCallback callback, int kind)) \
+    X(BLEEnd, int, (int device, int notification))

@@ -164,6 +164,57 @@ BCESDK_API int BCESDK_PIMStartSMSNotify(void)
     return svc::startSmsNotify();
 }
 
+BCESDK_API int BCESDK_GetClientPort(uint16_t* port)
+{
+    return svc::getClientPort(port);
+}
+
+BCESDK_API int BCESDK_ScanedBLERegisterCb(int kind, BtBleScanCallback callback)
+{
+    return svc::registerScan(kind, callback);
+}
+
+BCESDK_API int BCESDK_SetScan(int on)
+{
+    return svc::setScan(on);
+}
+
+BCESDK_API int BCESDK_BLEGetServiceByUUID(int device, BtBleService* service, uint16_t uuid)
+{
+    return svc::bleService(device, service, uuid);
+}
+
+BCESDK_API int BCESDK_BLEGetCharacterByUUID(int device, const BtBleService* service, BtBleCharacteristic* out, uint16_t uuid)
+{
+    return svc::bleCharacteristic(device, service, out, uuid);
+}
+
+BCESDK_API int BCESDK_BLEGetDescriptorByUUID(int device, const BtBleCharacteristic* ch, BtBleDescriptor* out, uint16_t uuid)
+{
+    return svc::bleDescriptor(device, ch, out, uuid);
+}
+
+BCESDK_API int BCESDK_BLESetDescriptorValue(int device, const BtBleDescriptor* descriptor, int value)
+{
+    return svc::bleSetDescriptor(device, descriptor, value);
+}
+
+BCESDK_API int BCESDK_BLEGetCharacteristicValue(int device, const BtBleCharacteristic* ch, int maxLength, BtBleValue* value)
+{
+    return svc::bleValue(device, ch, maxLength, value);
+}
+
+BCESDK_API int BCESDK_BLERegNotification(
+    int device, const BtBleCharacteristic* ch, int* notification, BtBleNotifyCallback callback, int kind)
+{
+    return svc::bleRegNotification(device, ch, notification, callback, kind);
+}
+
+BCESDK_API int BCESDK_BLEEnd(int device, int notification)
+{
+    return svc::bleEnd(device, notification);
+}
+
 // The rest are logged and succeed; the manager relies on nothing they do.
 #define KIVO_PLAIN_EXPORT(name)                                                                                      \
     BCESDK_API int BCESDK_##name(void) { return svc::enter(#name).value_or(0); }
@@ -219,7 +270,6 @@ KIVO_PLAIN_EXPORT(A2DP_SNK_DisablePlay)
 KIVO_PLAIN_EXPORT(RegPassThrCmdCbk)
 KIVO_PLAIN_EXPORT(DUNGetCountry)
 KIVO_PLAIN_EXPORT(DUNGetProvider)
-KIVO_PLAIN_EXPORT(GetClientPort)
 KIVO_PLAIN_EXPORT(LoadProfileDrvs)
 KIVO_PLAIN_EXPORT(FTPGetRemoteFileList)
 KIVO_PLAIN_EXPORT(FTPDownLoadFile)
@@ -239,23 +289,14 @@ KIVO_PLAIN_EXPORT(GetLastConnectedHFDevice)
 KIVO_PLAIN_EXPORT(GetLastConnectedAVDevice)
 KIVO_PLAIN_EXPORT(PIMGetOppContacts)
 KIVO_PLAIN_EXPORT(OPPPushContact)
-KIVO_PLAIN_EXPORT(ScanedBLERegisterCb)
-KIVO_PLAIN_EXPORT(SetScan)
 KIVO_PLAIN_EXPORT(BLEDisplayDevices)
 KIVO_PLAIN_EXPORT(BLEStart)
 KIVO_PLAIN_EXPORT(BLEGetServices)
-KIVO_PLAIN_EXPORT(BLEGetServiceByUUID)
 KIVO_PLAIN_EXPORT(BLEGetCharacteristics)
-KIVO_PLAIN_EXPORT(BLEGetCharacterByUUID)
 KIVO_PLAIN_EXPORT(BLEGetDescriptors)
-KIVO_PLAIN_EXPORT(BLEGetDescriptorByUUID)
-KIVO_PLAIN_EXPORT(BLESetDescriptorValue)
 KIVO_PLAIN_EXPORT(BLESetCharacteristicValue)
-KIVO_PLAIN_EXPORT(BLEGetCharacteristicValue)
 KIVO_PLAIN_EXPORT(BLEReadCSCFeatureValue)
-KIVO_PLAIN_EXPORT(BLERegNotification)
 KIVO_PLAIN_EXPORT(BLEUnPairDev)
-KIVO_PLAIN_EXPORT(BLEEnd)
 KIVO_PLAIN_EXPORT(GATTC_Init)
 KIVO_PLAIN_EXPORT(GATTS_Init)
 KIVO_PLAIN_EXPORT(GATTS_RegRecv)

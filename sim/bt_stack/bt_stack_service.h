@@ -33,6 +33,17 @@ int startSmsNotify();
 int nowPlayingListItems();
 int getSavePath(char16_t* path, int maxChars);
 
+int getClientPort(uint16_t* port);
+int registerScan(int kind, BtBleScanCallback cb);
+int setScan(int on);
+int bleService(int device, BtBleService* service, uint16_t uuid);
+int bleCharacteristic(int device, const BtBleService* service, BtBleCharacteristic* out, uint16_t uuid);
+int bleDescriptor(int device, const BtBleCharacteristic* ch, BtBleDescriptor* out, uint16_t uuid);
+int bleSetDescriptor(int device, const BtBleDescriptor* descriptor, int value);
+int bleValue(int device, const BtBleCharacteristic* ch, int maxLength, BtBleValue* value);
+int bleRegNotification(int device, const BtBleCharacteristic* ch, int* notification, BtBleNotifyCallback cb, int kind);
+int bleEnd(int device, int notification);
+
 std::string utf8(const std::u16string& s);
 std::u16string text16(const char16_t* s, size_t max);
 

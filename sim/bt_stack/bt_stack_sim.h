@@ -11,10 +11,12 @@
 #pragma once
 
 #include "platform/bt/bcesdk.h"
+#include "platform/device.h"
 
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,6 +33,25 @@ struct Shortcut {
     int type = 2;
 };
 
+// A BLE sensor: kind 1 heart rate (services 0x180D and 0x180F), kind 2
+// speed and cadence (0x1816 and 0x180F). It advertises while the stack
+// scans; once its notifications are on it sends its measurement every
+// intervalMs (0: only when a test says so).
+struct BleSensor {
+    std::array<uint8_t, 6> address {};
+    std::u16string name;
+    int handle = 0;
+    int kind = 1;
+    int battery = 100;
+    int intervalMs = 0;
+    std::array<uint8_t, kBtBleMeasurementBytes> measurement {};
+};
+
+// The attribute handles of the measurements and of the battery level.
+constexpr uint16_t kHeartRateMeasurementHandle = 0x0012;
+constexpr uint16_t kCscMeasurementHandle = 0x0022;
+constexpr uint16_t kBatteryLevelHandle = 0x0032;
+
 struct World {
     bool initSucceeds = true;
     std::vector<Shortcut> shortcuts; // the last one is the last phone
@@ -41,7 +62,15 @@ struct World {
     std::string savePath = "\\SystemDrive\\BtSdk\\Save"; // the stack's save folder (device path)
     // Export name (without "BCESDK_") -> the result it always gives instead
     // of its own. For PIMSendSMS a failure also reports the send as failed.
+    // A GATT look-up fails for one UUID alone with a key such as
+    // "BLEGetServiceByUUID/180F" (four hex digits).
     std::map<std::string, int> failures;
+    // The serial port of a companion phone's application, "COM<n>:", served
+    // in this process once the stack is asked for it (unless a test serves
+    // companionDriver() through the device socket instead).
+    int companionPort = 4;
+    bool companionInProcess = true;
+    std::vector<BleSensor> sensors;
 };
 
 // Reads a world; false with a message for malformed text (w untouched).
@@ -86,6 +115,34 @@ struct Call {
 std::vector<Call> calls();
 int countCalls(const std::string& name);
 void clearCalls();
+
+// ---- the companion application on the serial port ----------------------------------------------
+// Frames the manager wrote, one entry per write.
+std::vector<std::vector<uint8_t>> companionFrames();
+void clearCompanionFrames();
+// Queues bytes for the manager to read, cut into reads of the given sizes
+// (one read never returns more than one piece; the rest goes in one piece).
+void companionSend(const std::vector<uint8_t>& bytes, const std::vector<size_t>& pieces = {});
+// A frame: AF FA, command, length, payload.
+std::vector<uint8_t> companionFrame(uint8_t command, const std::vector<uint8_t>& payload = {});
+// Whether the port is open, and whether a read of it is waiting for data.
+bool companionOpen();
+bool companionReading();
+// Makes the manager's writes fail (true) or succeed again.
+void companionFailWrites(bool fail);
+std::shared_ptr<ce::DeviceDriver> companionDriver();
+
+// ---- BLE sensors --------------------------------------------------------------------------------
+// Advertises a sensor again (only while scanning).
+void bleAdvertise(int handle);
+// A notification of a sensor whose notifications are on, of its own
+// measurement characteristic or of the one given.
+void bleNotify(int handle, const std::array<uint8_t, kBtBleMeasurementBytes>& data, int characteristic = -1);
+// A kind-9 link event with the sensor's address.
+void bleLinkEvent(int handle, int connected);
+bool bleScanning();
+// Sensors whose notifications are on.
+std::set<int> bleNotifying();
 
 // Beep controls the buzzer took since the last reset.
 int buzzerBeeps();

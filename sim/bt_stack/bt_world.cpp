@@ -13,6 +13,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -95,6 +99,96 @@ std::unique_ptr<ce::DeviceSession> Buzzer::open(ce::DWORD, ce::DWORD*)
     return std::make_unique<BuzzerSession>(this);
 }
 
+// The companion application's end of the serial port: one open at a time;
+// what the manager writes is kept frame by frame, what the test sends is
+// read piece by piece.
+class Companion : public ce::DeviceDriver, public std::enable_shared_from_this<Companion> {
+public:
+    std::unique_ptr<ce::DeviceSession> open(ce::DWORD, ce::DWORD* error) override;
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<std::vector<uint8_t>> pieces;
+    std::vector<std::vector<uint8_t>> frames;
+    bool isOpen = false;
+    int waitingReads = 0;
+    bool failWrites = false;
+    uint64_t sessions = 0;
+};
+
+class CompanionSession : public ce::DeviceSession {
+public:
+    CompanionSession(std::shared_ptr<Companion> c, uint64_t id)
+        : m_c(std::move(c))
+        , m_id(id)
+    {
+    }
+    ~CompanionSession() override { close(); }
+    bool read(std::vector<uint8_t>& out, size_t maxBytes, ce::DWORD timeoutMs) override
+    {
+        std::unique_lock<std::mutex> l(m_c->m);
+        auto ready = [&] { return m_closed || !m_c->pieces.empty(); };
+        if (timeoutMs == 0) {
+            // Only a read without a bound is a reader waiting for the phone.
+            ++m_c->waitingReads;
+            m_c->cv.notify_all();
+            m_c->cv.wait(l, ready);
+            --m_c->waitingReads;
+        } else {
+            m_c->cv.wait_for(l, std::chrono::milliseconds(timeoutMs), ready);
+        }
+        if (m_closed)
+            return false;
+        if (m_c->pieces.empty())
+            return true;
+        std::vector<uint8_t>& front = m_c->pieces.front();
+        const size_t n = std::min(maxBytes, front.size());
+        out.assign(front.begin(), front.begin() + long(n));
+        front.erase(front.begin(), front.begin() + long(n));
+        if (front.empty())
+            m_c->pieces.pop_front();
+        return true;
+    }
+    bool write(const uint8_t* data, size_t size) override
+    {
+        std::lock_guard<std::mutex> l(m_c->m);
+        if (m_closed || m_c->failWrites)
+            return false;
+        m_c->frames.emplace_back(data, data + size);
+        return true;
+    }
+    bool ioControl(ce::DWORD, const std::vector<uint8_t>&, std::vector<uint8_t>&, size_t, ce::DWORD* error) override
+    {
+        *error = ce::ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    void close() override
+    {
+        std::lock_guard<std::mutex> l(m_c->m);
+        if (!m_closed) {
+            m_closed = true;
+            if (m_c->sessions == m_id)
+                m_c->isOpen = false;
+        }
+        m_c->cv.notify_all();
+    }
+
+private:
+    std::shared_ptr<Companion> m_c;
+    uint64_t m_id;
+    bool m_closed = false;
+};
+
+std::unique_ptr<ce::DeviceSession> Companion::open(ce::DWORD, ce::DWORD* error)
+{
+    std::lock_guard<std::mutex> l(m);
+    if (isOpen) {
+        *error = ce::ERROR_SHARING_VIOLATION; // the port is opened exclusively
+        return nullptr;
+    }
+    isOpen = true;
+    return std::make_unique<CompanionSession>(shared_from_this(), ++sessions);
+}
+
 // Everything behind one lock; callbacks run on the worker, outside the lock.
 class State {
 public:
@@ -117,6 +211,54 @@ public:
     BtMessageCallback messageCb = nullptr;
     BtMusicCallback musicCb = nullptr;
     std::shared_ptr<Buzzer> buzzer = std::make_shared<Buzzer>();
+    std::shared_ptr<Companion> companion = std::make_shared<Companion>();
+    std::string companionName; // the name it is registered under in this process
+    // BLE: the scan's callback, the sensors whose link is up, and those
+    // whose notifications are on (with a generation that ends their timer).
+    BtBleScanCallback scanCb = nullptr;
+    bool scanning = false;
+    std::set<int> linked;
+    struct Notifying {
+        int notification;
+        BtBleNotifyCallback cb;
+        uint64_t generation;
+    };
+    std::map<int, Notifying> notifying;
+    uint64_t generation = 0;
+
+    const BleSensor* sensorLocked(int handle) const
+    {
+        for (const BleSensor& b : world.sensors)
+            if (b.handle == handle)
+                return &b;
+        return nullptr;
+    }
+    void bleLinkLocked(const BleSensor& b, int connected)
+    {
+        if (connected)
+            linked.insert(b.handle);
+        else
+            linked.erase(b.handle);
+        const auto address = b.address;
+        deliverLocked(&State::connectCb,
+            [connected, address](BtConnectCallback cb) { cb(connected, address.data(), kBtKindBle); });
+    }
+    void advertLocked(const BleSensor& b)
+    {
+        BtBleDevice d {};
+        std::copy(b.address.begin(), b.address.end(), d.address);
+        std::copy_n(b.name.begin(), std::min<size_t>(b.name.size(), 64), d.name);
+        d.handle = b.handle;
+        deliverLocked(&State::scanCb, [d](BtBleScanCallback cb) { cb(&d); });
+    }
+    void notifyLocked(int handle, uint16_t characteristic, std::array<uint8_t, kBtBleMeasurementBytes> data)
+    {
+        auto it = notifying.find(handle);
+        if (it == notifying.end())
+            return;
+        const BtBleNotifyCallback cb = it->second.cb;
+        queue([cb, characteristic, data] { cb(characteristic, data.data()); });
+    }
 
     void loadLocked()
     {
@@ -358,6 +500,37 @@ bool parseWorld(const std::string& json, World* out, std::string* error)
             return fail("\"savePath\" is not text");
         w.savePath = root["savePath"].asString();
     }
+    if (root.isMember("companionPort")) {
+        if (!root["companionPort"].isInt() || root["companionPort"].asInt() < 0 || root["companionPort"].asInt() > 255)
+            return fail("\"companionPort\" is not a port from 0 to 255");
+        w.companionPort = root["companionPort"].asInt();
+    }
+    if (root.isMember("sensors")) {
+        const Json::Value& list = root["sensors"];
+        if (!list.isArray())
+            return fail("\"sensors\" is not a list");
+        for (const Json::Value& v : list) {
+            BleSensor b;
+            if (!v.isObject() || !v["address"].isString() || !parseAddress(v["address"].asString(), &b.address))
+                return fail("a sensor needs an \"address\" of six hex bytes");
+            if (!v["name"].isString() || !v["handle"].isInt() || !v["kind"].isInt())
+                return fail("a sensor needs a \"name\", a \"handle\" and a \"kind\"");
+            b.name = fromUtf8(v["name"].asString());
+            b.handle = v["handle"].asInt();
+            b.kind = v["kind"].asInt();
+            if (v.isMember("battery")) {
+                if (!v["battery"].isInt() || v["battery"].asInt() < 0 || v["battery"].asInt() > 100)
+                    return fail("a sensor's \"battery\" is not a percentage");
+                b.battery = v["battery"].asInt();
+            }
+            if (v.isMember("intervalMs")) {
+                if (!v["intervalMs"].isInt() || v["intervalMs"].asInt() < 0 || v["intervalMs"].asInt() > 60000)
+                    return fail("a sensor's \"intervalMs\" is not from 0 to 60000");
+                b.intervalMs = v["intervalMs"].asInt();
+            }
+            w.sensors.push_back(b);
+        }
+    }
     if (root.isMember("failures")) {
         const Json::Value& f = root["failures"];
         if (!f.isObject())
@@ -386,6 +559,15 @@ void reload()
     s.pimCb = nullptr;
     s.messageCb = nullptr;
     s.musicCb = nullptr;
+    s.scanCb = nullptr;
+    s.scanning = false;
+    s.linked.clear();
+    s.notifying.clear();
+    ++s.generation;
+    std::lock_guard<std::mutex> c(s.companion->m);
+    s.companion->frames.clear();
+    s.companion->pieces.clear();
+    s.companion->failWrites = false;
 }
 
 void setWorld(const World& w)
@@ -534,6 +716,118 @@ std::vector<uint8_t> nowPlayingEntry(int index, const std::u16string& title)
     std::memcpy(e.data(), &id, sizeof id);
     std::memcpy(e.data() + 8, title.data(), std::min<size_t>(title.size(), 64) * 2);
     return e;
+}
+
+// ---- companion ----------------------------------------------------------------------------------
+
+std::vector<std::vector<uint8_t>> companionFrames()
+{
+    Companion& c = *State::instance().companion;
+    std::lock_guard<std::mutex> l(c.m);
+    return c.frames;
+}
+
+void clearCompanionFrames()
+{
+    Companion& c = *State::instance().companion;
+    std::lock_guard<std::mutex> l(c.m);
+    c.frames.clear();
+}
+
+void companionSend(const std::vector<uint8_t>& bytes, const std::vector<size_t>& pieces)
+{
+    Companion& c = *State::instance().companion;
+    std::lock_guard<std::mutex> l(c.m);
+    size_t at = 0;
+    for (size_t n : pieces) {
+        n = std::min(n, bytes.size() - at);
+        if (n)
+            c.pieces.emplace_back(bytes.begin() + long(at), bytes.begin() + long(at + n));
+        at += n;
+    }
+    if (at < bytes.size())
+        c.pieces.emplace_back(bytes.begin() + long(at), bytes.end());
+    c.cv.notify_all();
+}
+
+std::vector<uint8_t> companionFrame(uint8_t command, const std::vector<uint8_t>& payload)
+{
+    std::vector<uint8_t> f { 0xAF, 0xFA, command, uint8_t(payload.size() & 0xFF), uint8_t(payload.size() >> 8) };
+    f.insert(f.end(), payload.begin(), payload.end());
+    return f;
+}
+
+bool companionOpen()
+{
+    Companion& c = *State::instance().companion;
+    std::lock_guard<std::mutex> l(c.m);
+    return c.isOpen;
+}
+
+bool companionReading()
+{
+    Companion& c = *State::instance().companion;
+    std::lock_guard<std::mutex> l(c.m);
+    return c.isOpen && c.waitingReads > 0;
+}
+
+void companionFailWrites(bool fail)
+{
+    Companion& c = *State::instance().companion;
+    std::lock_guard<std::mutex> l(c.m);
+    c.failWrites = fail;
+}
+
+std::shared_ptr<ce::DeviceDriver> companionDriver()
+{
+    return State::instance().companion;
+}
+
+// ---- BLE ------------------------------------------------------------------------------------------
+
+void bleAdvertise(int handle)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    const BleSensor* b = s.sensorLocked(handle);
+    if (b && s.scanning)
+        s.advertLocked(*b);
+}
+
+void bleNotify(int handle, const std::array<uint8_t, kBtBleMeasurementBytes>& data, int characteristic)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    const BleSensor* b = s.sensorLocked(handle);
+    if (!b)
+        return;
+    const uint16_t own = b->kind == 1 ? kHeartRateMeasurementHandle : kCscMeasurementHandle;
+    s.notifyLocked(handle, characteristic < 0 ? own : uint16_t(characteristic), data);
+}
+
+void bleLinkEvent(int handle, int connected)
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    if (const BleSensor* b = s.sensorLocked(handle))
+        s.bleLinkLocked(*b, connected);
+}
+
+bool bleScanning()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    return s.scanning;
+}
+
+std::set<int> bleNotifying()
+{
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    std::set<int> out;
+    for (const auto& [handle, n] : s.notifying)
+        out.insert(handle);
+    return out;
 }
 
 // ---- the exports' side -------------------------------------------------------------------------
@@ -814,6 +1108,202 @@ int getSavePath(char16_t* path, int maxChars)
         return 1;
     std::copy(p.begin(), p.end(), path);
     path[p.size()] = 0;
+    return 0;
+}
+
+int getClientPort(uint16_t* port)
+{
+    if (auto f = enter("GetClientPort"))
+        return *f;
+    if (!port)
+        return 1;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    *port = uint16_t(s.world.companionPort);
+    const std::string name = "COM" + std::to_string(s.world.companionPort) + ":";
+    if (s.world.companionInProcess && s.companionName != name) {
+        if (!s.companionName.empty())
+            ce::unregisterDevice(s.companionName);
+        ce::registerDevice(name, s.companion);
+        s.companionName = name;
+    } else if (!s.world.companionInProcess && !s.companionName.empty()) {
+        ce::unregisterDevice(s.companionName);
+        s.companionName.clear();
+    }
+    return 0;
+}
+
+int registerScan(int kind, BtBleScanCallback cb)
+{
+    if (auto f = enter("ScanedBLERegisterCb", { kind }))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.scanCb = cb;
+    return 0;
+}
+
+int setScan(int on)
+{
+    if (auto f = enter("SetScan", { on }))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    s.scanning = on != 0;
+    if (s.scanning)
+        for (const BleSensor& b : s.world.sensors)
+            s.advertLocked(b);
+    return 0;
+}
+
+namespace {
+
+std::string uuidKey(const char* name, uint16_t uuid)
+{
+    char key[64];
+    std::snprintf(key, sizeof key, "%s/%04X", name, unsigned(uuid));
+    return key;
+}
+
+// A GATT call on a sensor: logged, failed as the world says (for the call
+// or for the call and this UUID), and the sensor's link brought up.
+std::optional<int> gatt(const char* name, int device, uint16_t uuid, const BleSensor** sensor)
+{
+    if (auto f = enter(name, { device, uuid }))
+        return f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    auto f = s.world.failures.find(uuidKey(name, uuid));
+    if (f != s.world.failures.end())
+        return f->second;
+    *sensor = s.sensorLocked(device);
+    if (!*sensor)
+        return 1;
+    if (!s.linked.count(device))
+        s.bleLinkLocked(**sensor, 1);
+    return std::nullopt;
+}
+
+} // namespace
+
+int bleService(int device, BtBleService* service, uint16_t uuid)
+{
+    const BleSensor* b = nullptr;
+    if (auto f = gatt("BLEGetServiceByUUID", device, uuid, &b))
+        return *f;
+    const uint16_t own = b->kind == 1 ? 0x180D : b->kind == 2 ? 0x1816 : 0;
+    if (!service || (uuid != own && uuid != 0x180F))
+        return 1;
+    *service = BtBleService { uuid, uint16_t(uuid == 0x180F ? 0x30 : 0x10), uint16_t(uuid == 0x180F ? 0x3F : 0x2F) };
+    return 0;
+}
+
+int bleCharacteristic(int device, const BtBleService* service, BtBleCharacteristic* out, uint16_t uuid)
+{
+    const BleSensor* b = nullptr;
+    if (auto f = gatt("BLEGetCharacterByUUID", device, uuid, &b))
+        return *f;
+    if (!service || !out)
+        return 1;
+    if (service->uuid == 0x180D && uuid == 0x2A37)
+        *out = BtBleCharacteristic { uuid, kHeartRateMeasurementHandle, 0x10 };
+    else if (service->uuid == 0x1816 && uuid == 0x2A5B)
+        *out = BtBleCharacteristic { uuid, kCscMeasurementHandle, 0x10 };
+    else if (service->uuid == 0x180F && uuid == 0x2A19)
+        *out = BtBleCharacteristic { uuid, kBatteryLevelHandle, 0x02 };
+    else
+        return 1;
+    return 0;
+}
+
+int bleDescriptor(int device, const BtBleCharacteristic* ch, BtBleDescriptor* out, uint16_t uuid)
+{
+    const BleSensor* b = nullptr;
+    if (auto f = gatt("BLEGetDescriptorByUUID", device, uuid, &b))
+        return *f;
+    if (!ch || !out || uuid != 0x2902 || !(ch->properties & 0x10))
+        return 1;
+    *out = BtBleDescriptor { uuid, uint16_t(ch->handle + 1) };
+    return 0;
+}
+
+int bleSetDescriptor(int device, const BtBleDescriptor* descriptor, int value)
+{
+    const BleSensor* b = nullptr;
+    if (auto f = gatt("BLESetDescriptorValue", device, descriptor ? descriptor->uuid : 0, &b))
+        return *f;
+    return descriptor && (value == 0 || value == 1) ? 0 : 1;
+}
+
+int bleValue(int device, const BtBleCharacteristic* ch, int maxLength, BtBleValue* value)
+{
+    const BleSensor* b = nullptr;
+    if (auto f = gatt("BLEGetCharacteristicValue", device, ch ? ch->uuid : 0, &b))
+        return *f;
+    if (!ch || !value || maxLength < 1 || ch->uuid != 0x2A19)
+        return 1;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    value->data = static_cast<uint8_t*>(std::malloc(1));
+    if (!value->data)
+        return 1;
+    value->data[0] = uint8_t(b->battery);
+    value->length = 1;
+    return 0;
+}
+
+int bleRegNotification(int device, const BtBleCharacteristic* ch, int* notification, BtBleNotifyCallback cb, int kind)
+{
+    const BleSensor* b = nullptr;
+    if (auto f = gatt("BLERegNotification", device, ch ? ch->uuid : 0, &b))
+        return *f;
+    if (!ch || !notification || !cb)
+        return 1;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    const uint64_t generation = ++s.generation;
+    *notification = 0x100 + device;
+    s.notifying[device] = State::Notifying { *notification, cb, generation };
+    (void)kind;
+    const int interval = b->intervalMs;
+    if (interval > 0) {
+        // Its measurements at its rate, until its notifications end.
+        std::thread([device, interval, generation] {
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+                State& st = State::instance();
+                std::lock_guard<std::mutex> g(st.m);
+                auto it = st.notifying.find(device);
+                const BleSensor* sensor = st.sensorLocked(device);
+                if (it == st.notifying.end() || it->second.generation != generation || !sensor)
+                    return;
+                st.notifyLocked(device, sensor->kind == 1 ? kHeartRateMeasurementHandle : kCscMeasurementHandle,
+                    sensor->measurement);
+            }
+        }).detach();
+    }
+    return 0;
+}
+
+int bleEnd(int device, int notification)
+{
+    if (auto f = enter("BLEEnd", { device, notification }))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    const BleSensor* b = s.sensorLocked(device);
+    if (!b)
+        return 1;
+    auto it = s.notifying.find(device);
+    if (notification) {
+        if (it == s.notifying.end() || it->second.notification != notification)
+            return 1;
+        s.notifying.erase(it);
+    } else if (it != s.notifying.end()) {
+        return 0; // a look-up ends; the link stays for the notifications
+    }
+    if (s.linked.count(device))
+        s.bleLinkLocked(*b, 0);
     return 0;
 }
 
