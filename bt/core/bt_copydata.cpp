@@ -19,9 +19,12 @@ std::u16string boundedText(const uint8_t* bytes, size_t size, size_t maxUnits)
         char16_t c;
         std::memcpy(&c, bytes + i * 2, 2);
         if (!c)
-            break;
+            return out;
         out += c;
     }
+    // Cut by the limit or the record's end: never half a surrogate pair.
+    if (!out.empty() && out.back() >= 0xD800 && out.back() <= 0xDBFF)
+        out.pop_back();
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include "bt/core/bt_messages.h"
 #include "bt/core/bt_sdk.h"
 #include "bt/core/event_list.h"
+#include "bt/core/phone_link.h"
 
 #include "platform/debug.h"
 #include "platform/device.h"
@@ -57,7 +58,7 @@ struct State {
 
 State g;
 std::mutex g_data;
-char16_t g_connectedName[32] = {};
+char16_t g_connectedName[33] = {}; // 32 code units and the terminator
 char16_t g_lastPhoneName[33] = {}; // lParam of WM_STKOUTMSG_AUTOCONNECTING; stays valid
 CallRecord g_current {};
 CallRecord g_waiting {};
@@ -122,7 +123,7 @@ void sendPhoneState(int state, const std::u16string& name = {})
 {
     PhoneStateRecord r {};
     r.state = state;
-    setField(r.name, 64, name.substr(0, 32));
+    setField(r.name, 64, Utf16Prefix(name, 32));
     ExternalSendRecord(WM_BTOUT_PHONE_STATE, &r, sizeof r);
 }
 
@@ -182,7 +183,7 @@ void readRemoteName(const uint8_t* address)
         BtSdk::GetRemoteName(address, name, 33);
     name[32] = 0;
     std::lock_guard<std::mutex> l(g_data);
-    setField(g_connectedName, 32, fieldText(name, 32));
+    setField(g_connectedName, 33, Utf16Prefix(fieldText(name, 32), 32));
 }
 
 bool anyLink()
@@ -461,7 +462,7 @@ int BtManagerStart()
     if (readLastPhone(&phone)) {
         {
             std::lock_guard<std::mutex> l(g_data);
-            setField(g_connectedName, 32, fieldText(phone.name, 32));
+            setField(g_connectedName, 33, Utf16Prefix(fieldText(phone.name, 32), 32));
         }
         startAutoConnect();
     }
@@ -497,11 +498,11 @@ int GetConnectedPhoneName(char16_t* buffer)
 {
     std::lock_guard<std::mutex> l(g_data);
     if (!g.phoneLinked) {
-        std::fill(buffer, buffer + 32, u'\0');
+        std::fill(buffer, buffer + 33, u'\0');
         return 0;
     }
-    std::copy_n(g_connectedName, 32, buffer);
-    buffer[31] = 0;
+    std::copy_n(g_connectedName, 33, buffer);
+    buffer[32] = 0;
     return 1;
 }
 
@@ -513,19 +514,36 @@ std::u16string ConnectedPhoneName()
 
 // ---- calls and music --------------------------------------------------------------------------
 
+namespace {
+
+// Writes a command of the serial link, logging a failed write when the
+// operation has a log line for it.
+int linkCommand(uint8_t command, const char* failure = nullptr, const std::vector<uint8_t>& payload = {})
+{
+    if (WritePhoneLinkFrame(command, payload))
+        return 1;
+    if (failure)
+        log(failure);
+    return 0;
+}
+
+} // namespace
+
 int DialNumber(const std::u16string& number)
 {
-    if (!g.service[0] || g.mode != kModeStack)
+    if (!g.service[0])
         return 0;
-    // The dial string goes out in the 8-bit code page.
-    const QByteArray text = QString::fromStdU16String(number).toLatin1();
+    if (g.mode != kModeStack)
+        return linkCommand(kLinkDial, "hr: Write Com failed!\r\n", DialPayload(number));
+    // The dial string goes out in the 8-bit code page (UTF-8 here).
+    const QByteArray text = QString::fromStdU16String(number).toUtf8();
     return BtSdk::HFAP_Dial(text.constData(), text.size()) == 0 ? 1 : 0;
 }
 
 int AnswerCall()
 {
     if (g.mode != kModeStack)
-        return 0;
+        return linkCommand(kLinkAnswer);
     if (g.waitingCall) {
         // The state first: the phone's answer to the switch may come at once.
         g.twoCallsHeld = 1;
@@ -541,7 +559,7 @@ int AnswerCall()
 int RejectOrHangUp()
 {
     if (g.mode != kModeStack)
-        return 0;
+        return linkCommand(kLinkReject, "reject: Write Com failed!\r\n");
     if (g.twoCallsHeld) {
         g.twoCallsHeld = 0;
         BtSdk::HFAP_3WayCalling(1, 0);
@@ -556,37 +574,61 @@ int RejectOrHangUp()
     return BtSdk::HFAP_CancelCall() == 0 ? 1 : 0;
 }
 
-// Volume and voice language exist only on the serial link, which is not
-// part of this build.
-int CallVolumeUp() { return 0; }
-int CallVolumeDown() { return 0; }
-int MusicVolumeUp() { return 0; }
-int MusicVolumeDown() { return 0; }
-int SetVoiceLanguage(int) { return 0; }
+// Volume and voice language exist only on the serial link.
+int CallVolumeUp()
+{
+    return g.mode == kModeSerial ? linkCommand(kLinkCallVolumeUp, "up: Write Com failed!\r\n") : 0;
+}
+
+int CallVolumeDown()
+{
+    return g.mode == kModeSerial ? linkCommand(kLinkCallVolumeDown, "down: Write Com failed!\r\n") : 0;
+}
+
+int MusicVolumeUp()
+{
+    return g.mode == kModeSerial ? linkCommand(kLinkMusicVolumeUp, "volume up: Write Com failed!\r\n") : 0;
+}
+
+int MusicVolumeDown()
+{
+    return g.mode == kModeSerial ? linkCommand(kLinkMusicVolumeDown, "volume down: Write Com failed!\r\n") : 0;
+}
+
+int SetVoiceLanguage(int languageId)
+{
+    return linkCommand(kLinkVoiceLanguage, nullptr, VoiceLanguagePayload(languageId));
+}
 
 int MusicPlayPause()
 {
     if (g.mode != kModeStack)
-        return 0;
+        return linkCommand(g.playing ? kLinkPause : kLinkPlay, "playorpause: Write Com failed!\r\n");
     return (g.playing ? BtSdk::AVRCPForcePause() : BtSdk::AVRCPForcePlay()) == 0 ? 1 : 0;
 }
 
 int MusicPrevious()
 {
-    return g.mode == kModeStack && BtSdk::AVRCPPlayLast() == 0 ? 1 : 0;
+    if (g.mode != kModeStack)
+        return linkCommand(kLinkPrevious, "last: Write Com failed!\r\n");
+    return BtSdk::AVRCPPlayLast() == 0 ? 1 : 0;
 }
 
 int MusicNext()
 {
-    return g.mode == kModeStack && BtSdk::AVRCPPlayNext() == 0 ? 1 : 0;
+    if (g.mode != kModeStack)
+        return linkCommand(kLinkNext, "next: Write Com failed!\r\n");
+    return BtSdk::AVRCPPlayNext() == 0 ? 1 : 0;
 }
 
 int SendEmergencyMessage(const std::u16string& number, const std::u16string& text)
 {
+    if (g.mode == kModeSerial)
+        return linkCommand(kLinkSms, nullptr, SmsPayload(number, text));
     if (g.mode != kModeStack)
         return 0;
-    const std::u16string n = number.substr(0, 29);
-    const std::u16string t = text.substr(0, 1023);
+    const std::u16string n = Utf16Prefix(number, 29);
+    const std::u16string t = Utf16Prefix(text, 1023);
     return BtSdk::PIMSendSMS(n.c_str(), t.c_str()) == 0 ? 1 : 0;
 }
 
@@ -883,12 +925,16 @@ void OnConnectionEvent(int connected, const uint8_t* address, int kind)
         if (connected) {
             g.mode = kModeSerial;
             g.serialLink = g.handsFree = g.audio = g.messages = 1;
+            startWorker(OpenPhoneLinkPort);
             startWorker(startPhonebookDownload);
         } else {
             g.phonebookDelivering = 0;
             g.serialLink = g.handsFree = g.audio = g.messages = 0;
-            std::lock_guard<std::mutex> l(g_data);
-            g_track = TrackBlock {};
+            {
+                std::lock_guard<std::mutex> l(g_data);
+                g_track = TrackBlock {};
+            }
+            ClosePhoneLinkPort();
         }
         break;
     case kBtKindMessages:
@@ -1221,8 +1267,28 @@ TrackBlock CurrentTrack()
     return g_track;
 }
 
+void SetLinkTrack(int status, const TrackBlock* block)
+{
+    if (block) {
+        if (status == 0)
+            g.playing = 1;
+        else if (status == 1)
+            g.playing = 0;
+        PostInternal(WM_STKOUTMSG_MUSICINFO, 32, g.playing);
+    }
+    TrackBlock copy;
+    {
+        std::lock_guard<std::mutex> l(g_data);
+        g_track = block ? *block : TrackBlock {};
+        copy = g_track;
+    }
+    if (g.service[2])
+        postCopies(WM_STKOUTMSG_MUSICINFO, 31, &copy);
+}
+
 void ResetManagerForTests()
 {
+    ClosePhoneLinkPort();
     WaitForWorkers(60000);
     emptyNotifications();
     std::lock_guard<std::mutex> l(g_data);

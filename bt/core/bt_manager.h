@@ -30,8 +30,8 @@ int BtManagerStop();
 
 int GetPhoneState();
 void SetPhoneState(int state);
-// Copies the name (32 code units with terminator) and returns 1 while a phone
-// is linked, else 0 (buffer emptied).
+// Copies the name (up to 32 code units and a terminator: the buffer holds
+// 33) and returns 1 while a phone is linked, else 0 (buffer emptied).
 int GetConnectedPhoneName(char16_t* buffer);
 std::u16string ConnectedPhoneName();
 // The last paired phone of the stack: true when there is one, with its name
@@ -108,6 +108,10 @@ void SetSettingsCallCopy(int call);
 bool PhoneAnnounced();
 void SetPhoneAnnounced(bool announced);
 TrackBlock CurrentTrack();
+// The serial link's music information: status 0 playing, 1 paused (other
+// values leave the flag), the block the new track; a null block clears the
+// track information.
+void SetLinkTrack(int status, const TrackBlock* block);
 // The phone book, fetched on first use and kept until the link ends.
 std::vector<uint8_t> PhonebookCopy();
 

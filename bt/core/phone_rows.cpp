@@ -4,6 +4,7 @@
 #include "bt/core/bt_ipc.h"
 #include "bt/core/bt_manager.h"
 #include "bt/core/bt_messages.h"
+#include "bt/core/phone_link.h"
 
 #include "platform/debug.h"
 
@@ -17,7 +18,7 @@ void sendPhoneState(int state, const std::u16string& name)
 {
     PhoneStateRecord r {};
     r.state = state;
-    setField(r.name, 64, name.substr(0, 32));
+    setField(r.name, 64, Utf16Prefix(name, 32));
     ExternalSendRecord(WM_BTOUT_PHONE_STATE, &r, sizeof r);
 }
 
@@ -114,10 +115,14 @@ bool HandlePhoneRow(ce::HWND self, ce::UINT message, ce::WPARAM wParam, ce::LPAR
     } else if (message == WM_STKOUTMSG_BLEDEVBATTERY) {
         if (wParam == 1 || wParam == 2)
             ExternalPostMessage(wParam == 1 ? WM_BTOUT_HRS_BATTERY : WM_BTOUT_SACS_BATTERY, ce::WPARAM(lParam), 0);
+    } else if (message == WM_BTIN_VOICEINSTR_DATA) {
+        // The posted form names text by an address, which any process can
+        // post: only the WM_COPYDATA form carries voice text.
+        ce::debugPrintf("***[PhoneConnection] posted voice instruction ignored (0x%lx)\r\n", long(lParam));
     } else if (message == WM_BTIN_QUERY_PHONE_STATE) {
-        char16_t name[32] = {};
+        char16_t name[33] = {};
         GetConnectedPhoneName(name);
-        sendPhoneState(GetPhoneState(), fieldText(name, 32));
+        sendPhoneState(GetPhoneState(), fieldText(name, 33));
     } else if (message == WM_BTIN_PHONEBOOK_LIST) {
         const std::vector<uint8_t> book = PhonebookCopy();
         ExternalSendRecord(WM_BTOUT_PHONEBOOK_LIST, book.empty() ? nullptr : book.data(), ce::DWORD(book.size()));
@@ -140,8 +145,14 @@ bool HandlePhoneRow(ce::HWND self, ce::UINT message, ce::WPARAM wParam, ce::LPAR
             }
             *result = SendEmergencyMessage(m->number, m->text);
         } else if (cds->dwData == WM_BTIN_VOICEINSTR_DATA) {
-            if (const auto text = CopyDataText(cds, 1023))
-                ce::debugOutput("***[PhoneConnection] " + Utf8(*text) + "\r\n");
+            if (const auto text = CopyDataText(cds, 1024)) {
+                ce::debugOutput(Utf8(*text) + "\r\n");
+                if (ServiceFlag(3))
+                    *result = SendVoiceInstructionText(*text);
+            }
+        } else if (cds->dwData == WM_BTIN_VOICEINSTR_AUDIODATA) {
+            if (ServiceFlag(3) && cds->lpData && cds->cbData)
+                *result = SendVoiceInstructionAudio(static_cast<const uint8_t*>(cds->lpData), cds->cbData);
         }
     } else {
         return false;

@@ -68,7 +68,7 @@ TEST_F(Core, AutoConnectReachesATypeTwoPhoneAndAnnouncesItByName)
     const ManagerState s = GetManagerState();
     EXPECT_EQ(s.mode, kModeStack);
     EXPECT_TRUE(s.handsFree && s.audio && s.phoneLinked);
-    char16_t name[32];
+    char16_t name[33];
     EXPECT_EQ(GetConnectedPhoneName(name), 1);
     EXPECT_EQ(fieldText(name, 32), u"Pixel");
     EXPECT_EQ(client.count("WM_BTOUT_SERVICE_CALL_AVAILABILITY"), 1);
@@ -106,6 +106,9 @@ TEST_F(Core, StopEmptiesTheOneListThatLateCallbacksAndASecondStopStillUse)
     SetReconnectAllowed(false); // as the Off button does, so no auto-connect starts
     BtManagerStop();
     settle(); // the stack's disconnect callbacks come after the stop
+    EXPECT_EQ(MissedCallCount() + MessageCount(), 0);
+    EXPECT_EQ(client.last("WM_BTOUT_COUNT_NOTIFICATIONS")->w, 0u);
+    EXPECT_EQ(FindMissedCall(u"555"), nullptr);
     BtManagerStop();
     settle();
     EXPECT_EQ(MissedCallCount() + MessageCount(), 0);
@@ -116,6 +119,69 @@ TEST_F(Core, StopEmptiesTheOneListThatLateCallbacksAndASecondStopStillUse)
     setField(r.number, 41, u"777");
     EXPECT_NE(AddNotification(kNotificationMissedCall, &r), nullptr);
     EXPECT_EQ(MissedCallCount(), 1);
+}
+
+TEST_F(Core, LosingEveryLinkEmptiesTheNotificationList)
+{
+    setWorld({ phone(2) });
+    ASSERT_EQ(BtManagerStart(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return GetPhoneState() == 2; }));
+    settle();
+    sim::handsFreeEvent(8, u"Ann", u"555");
+    sim::handsFreeEvent(10, u"Ann", u"555");
+    settle();
+    ASSERT_EQ(MissedCallCount(), 1);
+
+    SetReconnectAllowed(false);
+    for (int kind : sim::connectedKinds())
+        sim::connectionEvent(0, kind);
+    settle();
+    EXPECT_EQ(GetManagerState().phoneLinked, 0);
+    EXPECT_EQ(MissedCallCount(), 0);
+    EXPECT_EQ(FindMissedCall(u"555"), nullptr);
+}
+
+TEST_F(Core, TheLastShortcutIsTheLastPhone)
+{
+    sim::Shortcut old = phone(3, u"Old companion");
+    old.address = { 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F };
+    setWorld({ old, phone(2, u"Pixel") });
+    ASSERT_EQ(BtManagerStart(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return GetPhoneState() == 2; }));
+    settle();
+    // The hands-free phone is connected as such, by its own address.
+    EXPECT_EQ(GetManagerState().mode, kModeStack);
+    EXPECT_EQ(client.phoneStates().back(), std::make_pair(2, std::u16string(u"Pixel")));
+    std::vector<long> profiles;
+    for (const sim::Call& c : sim::calls())
+        if (c.name == "Connect")
+            profiles.push_back(c.args[0]);
+    ASSERT_FALSE(profiles.empty());
+    EXPECT_EQ(profiles.front(), kBtConnectAudioGateway);
+    EXPECT_EQ(std::count(profiles.begin(), profiles.end(), long(kBtConnectSerial)), 0);
+    EXPECT_EQ(fieldText(reinterpret_cast<const char16_t*>(internal.last("WM_STKOUTMSG_AUTOCONNECTING")->l), 32),
+        u"Pixel");
+}
+
+TEST_F(Core, APhoneNameOfThirtyTwoUnitsReachesClientsWhole)
+{
+    const std::u16string name = u"0123456789abcdefghijklmnopqrstuv"; // 32 code units
+    sim::World w;
+    w.shortcuts = { phone(2, name) };
+    w.remoteName = name;
+    sim::setWorld(w);
+    ASSERT_EQ(BtManagerStart(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return GetPhoneState() == 2; }));
+    settle();
+    EXPECT_EQ(client.phoneStates().back(), std::make_pair(2, name));
+    char16_t buffer[33];
+    EXPECT_EQ(GetConnectedPhoneName(buffer), 1);
+    EXPECT_EQ(fieldText(buffer, 33), name);
+    // The query answers with the same name.
+    client.notes.clear();
+    ce::postMessage(internal.hwnd(), WM_BTIN_QUERY_PHONE_STATE, 0, 0);
+    ASSERT_TRUE(pumpUntil([&] { return !client.phoneStates().empty(); }));
+    EXPECT_EQ(client.phoneStates().back(), std::make_pair(2, name));
 }
 
 TEST_F(Core, ConfigurationFileReadsWholeFieldsAndDefaultsTheRest)
