@@ -1,0 +1,4 @@
+# The profile chart.
+list(APPEND ZYR_SOURCES
+  instruments/zyrChartPlot.h instruments/zyrChartPlot.cpp
+)

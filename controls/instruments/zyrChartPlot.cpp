@@ -1,0 +1,875 @@
+#include "controls/instruments/zyrChartPlot.h"
+
+#include <QConicalGradient>
+#include <QKeyEvent>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const int kGap = 10;         // pixels between two segments
+const float kMinSpan = 10;   // narrowest zoom window, percent
+const int kHitPercent = 5;   // a press this close takes the cursor or a mark
+
+float bounded(float percent)
+{
+    return std::min(std::max(percent, 0.0f), 100.0f);
+}
+
+} // namespace
+
+zyrChartPlot::zyrChartPlot(QWidget* parent)
+    : QWidget(parent)
+    , m_background(QColor(255, 255, 255, 128), Qt::SolidPattern)
+{
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHorizontalStretch(0);
+    policy.setVerticalStretch(1);
+    policy.setHeightForWidth(sizePolicy().hasHeightForWidth());
+    setSizePolicy(policy);
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_fullWidth = width();
+    // The signals name the type CHART_TYPE: known by that name, they can be
+    // queued.
+    qRegisterMetaType<CHART_TYPE>("CHART_TYPE");
+
+    QLinearGradient fore(0, 0, 0, 1);
+    fore.setCoordinateMode(QGradient::ObjectBoundingMode);
+    fore.setColorAt(0, QColor(175, 125, 0));
+    fore.setColorAt(1, QColor(49, 34, 0));
+    m_foreground = QBrush(fore);
+    QLinearGradient start;
+    start.setCoordinateMode(QGradient::ObjectBoundingMode);
+    start.setColorAt(0, QColor(0, 225, 132).darker(200));
+    start.setColorAt(1, QColor(0, 225, 132).lighter(150));
+    m_startFlagBrush = QBrush(start);
+    QConicalGradient end(0.5, 0.5, 0);
+    end.setCoordinateMode(QGradient::ObjectBoundingMode);
+    for (qreal at : { 0.0, 0.249, 0.5, 0.749 })
+        end.setColorAt(at, Qt::white);
+    for (qreal at : { 0.25, 0.499, 0.75, 1.0 })
+        end.setColorAt(at, Qt::black);
+    m_endFlagBrush = QBrush(end);
+}
+
+zyrChartPlot::~zyrChartPlot() = default;
+
+// ---------------------------------------------------------------- data
+
+void zyrChartPlot::setGaps(const QVector<int>& gaps)
+{
+    // Segment starts must rise strictly inside the series.
+    m_gaps = { 0 };
+    for (int g : gaps)
+        if (g > m_gaps.last() && g < m_samples.size())
+            m_gaps << g;
+}
+
+void zyrChartPlot::setData(const QVector<QPointF>& points, const QVector<int>& gaps)
+{
+    if (points.isEmpty())
+        return;
+    m_samples.clear();
+    m_samples.reserve(points.size());
+    for (const QPointF& p : points) {
+        ChartSample s;
+        s.first = p.x();
+        s.second = float(p.y());
+        m_samples << s;
+    }
+    setGaps(gaps);
+    layOut(X_Y);
+}
+
+void zyrChartPlot::setData(const QVector<VertProfileData>& data, const QVector<int>& gaps, CHART_TYPE type)
+{
+    if (data.isEmpty())
+        return;
+    m_samples.clear();
+    m_samples.reserve(data.size());
+    for (const VertProfileData& d : data) {
+        ChartSample s;
+        s.time = QDateTime::fromString(d.dateTime, Qt::ISODate);
+        s.first = d.first;
+        s.second = d.second;
+        m_samples << s;
+    }
+    setGaps(gaps);
+    layOut(type);
+}
+
+void zyrChartPlot::setData(const QVector<BaromData>& data, const QVector<int>& gaps)
+{
+    if (data.isEmpty())
+        return;
+    m_samples.clear();
+    m_samples.reserve(data.size());
+    for (const BaromData& d : data) {
+        ChartSample s;
+        s.time = QDateTime::fromString(d.dateTime, Qt::ISODate);
+        s.first = d.value;
+        m_samples << s;
+    }
+    setGaps(gaps);
+    layOut(TIME_PRESSURE);
+}
+
+void zyrChartPlot::layOut(CHART_TYPE type)
+{
+    m_type = type;
+    calculateRanges();
+    updateRanges(0, 100);
+    rebuildChart();
+    refreshPlot();
+}
+
+void zyrChartPlot::setChartType(CHART_TYPE type)
+{
+    if (type != m_type)
+        layOut(type);
+}
+
+void zyrChartPlot::setLowerRange(int percent)
+{
+    m_lowerRange = std::min(std::max(percent, 0), 100);
+    refreshPlot();
+}
+
+void zyrChartPlot::setUpperRange(int percent)
+{
+    m_upperRange = std::min(std::max(percent, 0), 100);
+    refreshPlot();
+}
+
+void zyrChartPlot::setColors(const QVector<QBrush>& fills, const QVector<QColor>& lines, const QVector<QColor>& outlines)
+{
+    m_fills = fills;
+    m_lines = lines;
+    m_outlines = outlines;
+}
+
+void zyrChartPlot::setCursorPosition(float percent)
+{
+    m_cursor = bounded(percent);
+    updatePos();
+}
+
+double zyrChartPlot::sampleX(const ChartSample& s) const
+{
+    if (m_type == TIME_ELEV || m_type == TIME_PRESSURE)
+        return s.time.isValid() ? double(s.time.toSecsSinceEpoch()) : 0.0;
+    return s.first;
+}
+
+float zyrChartPlot::sampleY(const ChartSample& s) const
+{
+    return m_type == TIME_PRESSURE ? float(s.first) : s.second;
+}
+
+int zyrChartPlot::indexAt(float percent) const
+{
+    const int n = m_samples.size();
+    if (n == 0)
+        return 0;
+    return std::min(std::max(int(n * percent * 0.01f), 0), n - 1);
+}
+
+qreal zyrChartPlot::yAt(float percent) const
+{
+    return m_samples.isEmpty() ? 0.0 : qreal(sampleY(m_samples[indexAt(percent)]));
+}
+
+// ---------------------------------------------------------------- ranges
+
+void zyrChartPlot::calculateRanges()
+{
+    m_minY.clear();
+    m_maxY.clear();
+    m_minX.clear();
+    m_maxX.clear();
+    m_rangeY.clear();
+    m_rangeX.clear();
+    m_segmentLengths.clear();
+    m_totalX = 0;
+    if (m_samples.isEmpty())
+        return;
+    const int count = m_gaps.size();
+    for (int k = 0; k < count; ++k)
+        m_segmentLengths << (k + 1 < count ? m_gaps[k + 1] : m_samples.size()) - m_gaps[k];
+    for (int k = 0; k < count; ++k) {
+        const int from = m_gaps[k];
+        const int to = from + m_segmentLengths[k];
+        float minY = sampleY(m_samples[from]), maxY = minY;
+        double minX = sampleX(m_samples[from]), maxX = minX;
+        for (int i = from; i < to; ++i) {
+            const float y = sampleY(m_samples[i]);
+            const double x = sampleX(m_samples[i]);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+        }
+        float rangeY = maxY - minY;
+        double rangeX = maxX - minX;
+        if (rangeY == 0)
+            rangeY = 1.0f;
+        if (rangeX == 0)
+            rangeX = 1.0;
+        m_minY << minY;
+        m_maxY << maxY;
+        m_minX << minX;
+        m_maxX << maxX;
+        m_rangeY << rangeY;
+        m_rangeX << rangeX;
+        m_totalX += rangeX;
+    }
+}
+
+void zyrChartPlot::updateRanges(float start, float end)
+{
+    if (m_samples.isEmpty() || m_rangeX.isEmpty())
+        return;
+    const int count = m_rangeX.size();
+    m_segmentEnds.clear();
+    float cumulative = 0;
+    for (int k = 0; k < count; ++k) {
+        cumulative += float(m_rangeX[k] / m_totalX * 100.0);
+        m_segmentEnds << cumulative;
+    }
+    int d = count - 1;
+    if (count >= 2) {
+        for (int k = 0; k < count; ++k)
+            if (m_segmentEnds[k] > end) {
+                d = k - 1;
+                break;
+            }
+    }
+    const int g = 0;
+    float usable = float(width() - (d - g) * kGap);
+    if (end > start)
+        usable = usable * 100.0f / (end - start);
+    const int w = std::max(1, int(usable));
+    m_offset = m_offsetAtPress = int(w * start * (-0.01f) - g * kGap);
+    m_xPerPixel = m_totalX / w;
+    m_fullWidth = w + kGap * count - kGap;
+
+    const float h = float(height());
+    double a = 0;
+    for (int k = 0; k < count; ++k) {
+        const double e = int(m_rangeX[k] / m_xPerPixel + a);
+        const int from = m_gaps[k];
+        const int to = from + m_segmentLengths[k];
+        const double minX = m_minX[k], rangeX = m_rangeX[k];
+        const float minY = m_minY[k], rangeY = m_rangeY[k];
+        const float span = float(m_upperRange - m_lowerRange);
+        for (int i = from; i < to; ++i) {
+            ChartSample& s = m_samples[i];
+            const double x = (sampleX(s) - minX) / rangeX * (e - a) + a;
+            const float p = (sampleY(s) - minY) / rangeY * span + float(m_lowerRange);
+            s.position = QPointF(x, (1.0f - p * 0.01f) * h);
+        }
+        a = e + kGap;
+    }
+}
+
+// ---------------------------------------------------------------- paths
+
+namespace {
+
+// The polyline through samples [from, to), cut to at most four points a
+// pixel column: the first, the lowest, the highest and the last, in the
+// order they come. Stroked and filled it draws what every sample would.
+template <typename Sample>
+QPolygonF reduced(const QVector<Sample>& samples, int from, int to)
+{
+    QPolygonF line;
+    line.reserve(std::min(to - from, 1024));
+    int i = from;
+    while (i < to) {
+        const int column = int(std::floor(samples[i].position.x()));
+        const int first = i;
+        int low = i, high = i;
+        int last = i;
+        for (++i; i < to && int(std::floor(samples[i].position.x())) == column; ++i) {
+            last = i;
+            const qreal y = samples[i].position.y();
+            if (y < samples[low].position.y())
+                low = i;
+            if (y > samples[high].position.y())
+                high = i;
+        }
+        int picks[4] = { first, std::min(low, high), std::max(low, high), last };
+        int previous = -1;
+        for (int pick : picks) {
+            if (pick != previous)
+                line << samples[pick].position;
+            previous = pick;
+        }
+    }
+    return line;
+}
+
+} // namespace
+
+void zyrChartPlot::rebuildChart()
+{
+    m_areaPaths.clear();
+    m_polylines.clear();
+    m_gapPath = QPainterPath();
+    m_hasArea = false;
+    if (m_samples.isEmpty())
+        return;
+    const qreal h = height();
+    const int count = m_gaps.size();
+    for (int k = 0; k < count; ++k) {
+        const int from = m_gaps[k];
+        const int to = from + m_segmentLengths.value(k);
+        if (to <= from)
+            continue;
+        const QPolygonF line = reduced(m_samples, from, to);
+        QPainterPath joined;
+        joined.moveTo(line.first().x(), h);
+        for (const QPointF& p : line)
+            joined.lineTo(p);
+        joined.lineTo(line.last().x(), h);
+        joined.closeSubpath();
+        m_areaPaths << joined;
+        m_polylines << line;
+        if (k + 1 < count) {
+            const qreal e = line.last().x();
+            m_gapPath.addRect(QRectF(e, 0, kGap, h));
+        }
+    }
+    m_hasArea = true;
+    rebuildMarkedArea();
+    m_background_ = QPixmap();
+}
+
+bool zyrChartPlot::marksValid() const
+{
+    return m_markStart >= 0 && m_markStart <= 100 && m_markEnd >= 0 && m_markEnd <= 100 && m_markStart != m_markEnd;
+}
+
+void zyrChartPlot::rebuildMarkedArea()
+{
+    m_markedPath = QPainterPath();
+    if (!m_samples.isEmpty() && m_intervalComplete && marksValid()) {
+        // The area between the two marks, from the samples (no path
+        // operation on the whole curve).
+        const int a = indexAt(std::min(m_markStart, m_markEnd));
+        const int b = indexAt(std::max(m_markStart, m_markEnd));
+        const qreal h = height();
+        for (int k = 0; k < m_gaps.size(); ++k) {
+            const int from = std::max(a, m_gaps[k]);
+            const int to = std::min(b + 1, m_gaps[k] + m_segmentLengths.value(k));
+            if (to - from < 2)
+                continue;
+            const QPolygonF line = reduced(m_samples, from, to);
+            m_markedPath.moveTo(line.first().x(), h);
+            for (const QPointF& p : line)
+                m_markedPath.lineTo(p);
+            m_markedPath.lineTo(line.last().x(), h);
+            m_markedPath.closeSubpath();
+        }
+    }
+    m_marksMoved = m_markedDrawn = m_gapsDrawn = false;
+}
+
+// ---------------------------------------------------------------- zoom
+
+void zyrChartPlot::updatePos()
+{
+    if (m_zoomSpan == 0)
+        m_zoomSpan = 100;
+    m_cursor = bounded(m_cursor);
+    m_markStart = bounded(m_markStart);
+    m_markEnd = bounded(m_markEnd);
+    m_relCursor = (m_cursor - m_zoomStart) * (1 / m_zoomSpan) * 100;
+    if (m_startSet || m_intervalComplete)
+        m_relMarkStart = (m_markStart - m_zoomStart) * (1 / m_zoomSpan) * 100;
+    if (m_intervalComplete)
+        m_relMarkEnd = (m_markEnd - m_zoomStart) * (1 / m_zoomSpan) * 100;
+}
+
+void zyrChartPlot::updateZoomedPos()
+{
+    if (m_zoomSpan == 0)
+        m_zoomSpan = 100;
+    m_cursor = bounded(m_zoomSpan * m_relCursor * 0.01f + m_zoomStart);
+    if (m_startSet || m_intervalComplete)
+        m_markStart = bounded(m_zoomSpan * m_relMarkStart * 0.01f + m_zoomStart);
+    if (m_intervalComplete)
+        m_markEnd = bounded(m_zoomSpan * m_relMarkEnd * 0.01f + m_zoomStart);
+}
+
+void zyrChartPlot::zooooooom()
+{
+    m_zoomCentre = (m_zoomStart + m_zoomEnd) * 0.5f;
+    if (m_samples.isEmpty())
+        return;
+    updateRanges(m_zoomStart, m_zoomEnd);
+    updatePos();
+    rebuildChart();
+    refreshPlot();
+}
+
+void zyrChartPlot::zoomIn()
+{
+    setFocus();
+    if (m_samples.isEmpty())
+        return;
+    if (!m_intervalComplete && m_zoomSpan <= kMinSpan)
+        return;
+    float start, end;
+    if (m_intervalComplete) {
+        start = std::min(m_markStart, m_markEnd);
+        end = std::max(m_markStart, m_markEnd);
+    } else {
+        const int f = m_zoomStep * m_zoomFactor;
+        const float half = 100.0f / (f * 2);
+        start = m_cursor - half;
+        end = m_cursor + half;
+        if (end - start <= kMinSpan)
+            return;
+        m_zoomFactor = quint16(f);
+    }
+    float span = end - start;
+    if (span < kMinSpan) {
+        span = kMinSpan;
+        end = start + kMinSpan;
+    }
+    if (end - span < 0 || start < 0) {
+        start = 0;
+        end = span;
+    }
+    if (span + start > 100 || end > 100) {
+        start = 100 - span;
+        end = 100;
+    }
+    m_zoomStart = start;
+    m_zoomEnd = end;
+    m_zoomSpan = span;
+    zooooooom();
+}
+
+void zyrChartPlot::zoomOut()
+{
+    setFocus();
+    if (m_samples.isEmpty())
+        return;
+    if (m_zoomStart <= 0 && m_zoomEnd >= 100)
+        return;
+    float start = m_zoomCentre - (m_zoomCentre - m_zoomStart) * m_zoomStep;
+    float end = m_zoomCentre + (m_zoomEnd - m_zoomCentre) * m_zoomStep;
+    float span = end - start;
+    if (span > 100) {
+        start = 0;
+        end = 100;
+        span = 100;
+    } else {
+        span = std::max(span, kMinSpan);
+        if (start < 0) {
+            start = 0;
+            end = span;
+        } else if (end > 100) {
+            start = 100 - span;
+            end = 100;
+        }
+    }
+    if (!m_intervalComplete) {
+        m_zoomFactor = quint16(m_zoomFactor / m_zoomStep);
+        if (m_zoomFactor == 0)
+            m_zoomFactor = 1;
+    }
+    m_zoomStart = start;
+    m_zoomEnd = end;
+    m_zoomSpan = span;
+    zooooooom();
+}
+
+void zyrChartPlot::pan()
+{
+    const float span = std::max(m_zoomEnd - m_zoomStart, kMinSpan);
+    const float shift = float(m_offsetAtPress - m_offset) * 100.0f / float(std::max(1, m_fullWidth));
+    m_zoomEnd = bounded(bounded(m_zoomStart + shift) + span);
+    m_zoomStart = bounded(m_zoomEnd - span);
+    m_zoomSpan = m_zoomEnd - m_zoomStart;
+    m_zoomCentre = (m_zoomStart + m_zoomEnd) * 0.5f;
+    if (m_samples.isEmpty())
+        return;
+    updateRanges(m_zoomStart, m_zoomEnd);
+    updatePos();
+    refreshPlot();
+}
+
+void zyrChartPlot::removeMarkedArea()
+{
+    m_startSet = m_intervalComplete = false;
+    m_markStart = m_markEnd = 0;
+    rebuildChart();
+    refreshPlot();
+}
+
+// ---------------------------------------------------------------- pictures
+
+QPixmap zyrChartPlot::GetBackgroundChart()
+{
+    if (m_background_.isNull() && m_fullWidth > 0 && height() > 0) {
+        m_background_ = QPixmap(m_fullWidth, height());
+        m_backgroundRect = m_background_.rect();
+        m_background_.fill(m_background.color());
+        QPainter p(&m_background_);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        QBrush fill = m_foreground;
+        for (int k = 0; k < m_areaPaths.size(); ++k) {
+            if (k < m_fills.size())
+                fill = m_fills[k];
+            p.fillPath(m_areaPaths[k], fill);
+        }
+        drawMarkedArea(&p);
+        p.setBrush(Qt::NoBrush);
+        QColor outline = m_outlineColor;
+        for (int k = 0; k < m_polylines.size(); ++k) {
+            if (k < m_outlines.size())
+                outline = m_outlines[k];
+            p.setPen(QPen(outline, m_lineWidth + 2 * m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(m_polylines[k]);
+        }
+        QColor line = m_lineColor;
+        for (int k = 0; k < m_polylines.size(); ++k) {
+            if (k < m_lines.size())
+                line = m_lines[k];
+            p.setPen(QPen(line, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(m_polylines[k]);
+        }
+        drawGaps(&p);
+    } else if (!m_background_.isNull()) {
+        QPainter p(&m_background_);
+        p.setRenderHint(QPainter::Antialiasing);
+        if (!m_markedDrawn)
+            drawMarkedArea(&p);
+        if (!m_gapsDrawn)
+            drawGaps(&p);
+    }
+    return m_background_;
+}
+
+void zyrChartPlot::drawMarkedArea(QPainter* painter)
+{
+    if (!painter || !m_intervalComplete || !marksValid() || m_background_.isNull() || m_markedPath.isEmpty())
+        return;
+    painter->fillPath(m_markedPath, m_markerFillColor);
+    m_markedDrawn = true;
+}
+
+void zyrChartPlot::drawGaps(QPainter* painter)
+{
+    if (!painter || m_gapPath.isEmpty() || m_gapsDrawn)
+        return;
+    painter->fillPath(m_gapPath, m_gapColor);
+    m_gapsDrawn = true;
+}
+
+QString zyrChartPlot::numberText(double value) const
+{
+    return QStringLiteral("%1").arg(value, 0, 'g', -1, QChar(' '));
+}
+
+void zyrChartPlot::refreshPlot()
+{
+    if (!m_hasArea)
+        return;
+    m_frame = GetBackgroundChart();
+    if (m_samples.isEmpty() || m_frame.isNull())
+        return;
+    QPainter p(&m_frame);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRect bg = m_backgroundRect;
+
+    p.setPen(QPen(m_background.color().lighter(150), 1.0, Qt::DashLine, Qt::SquareCap, Qt::BevelJoin));
+    const QRect r = rect();
+    for (int y = r.top(); y < r.bottom(); y += 40)
+        p.drawLine(r.left() - m_offset, y, r.right() - m_offset, y);
+
+    QLinearGradient markGradient(0, 0, 1, 1);
+    markGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+    markGradient.setColorAt(0, m_markerLineColor.darker(200));
+    markGradient.setColorAt(1, m_markerLineColor.lighter(150));
+    const QBrush markBrush(markGradient);
+    p.setBrush(markBrush);
+
+    auto markLine = [&](QPointF at) {
+        p.setPen(QPen(m_markerOutlineColor, m_markerWidth + 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawLine(at, QPointF(at.x(), bg.height()));
+        p.setPen(QPen(markBrush, m_markerWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawLine(at, QPointF(at.x(), bg.height()));
+    };
+    if ((m_startSet || m_intervalComplete) && m_markStart >= 0 && m_markStart <= 100) {
+        const QPointF at = m_samples[indexAt(m_markStart)].position;
+        markLine(at);
+        p.setPen(QPen(m_markerOutlineColor, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawEllipse(at, 2.0 * m_markerWidth, 2.0 * m_markerWidth);
+    }
+    if (m_intervalComplete && marksValid()) {
+        const QPointF at = m_samples[indexAt(m_markEnd)].position + QPointF(0, m_outlineWidth + m_lineWidth);
+        markLine(at);
+        p.setPen(QPen(m_markerOutlineColor, m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawEllipse(QPointF(at.x(), bg.height() - 2 * m_markerWidth), 2.0 * m_markerWidth, 2.0 * m_markerWidth);
+    }
+
+    const qreal shiftX = m_cursorWidth + 2 * m_outlineWidth;
+    if (m_startFlag.isNull()) {
+        p.setBrush(m_startFlagBrush);
+        p.setPen(QPen(m_markerOutlineColor, m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawEllipse(m_samples.first().position + QPointF(shiftX, 0), 2.0 * m_cursorWidth, 2.0 * m_cursorWidth);
+    }
+    if (m_endFlag.isNull()) {
+        p.setBrush(m_endFlagBrush);
+        p.setPen(QPen(m_markerOutlineColor, m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawEllipse(m_samples.last().position - QPointF(shiftX, 0), 2.0 * m_cursorWidth, 2.0 * m_cursorWidth);
+    }
+
+    const QPointF c = m_samples[indexAt(m_cursor)].position;
+    const int w = m_cursorWidth + 2 * m_outlineWidth;
+    QLinearGradient bar(0, 0, 1, 0);
+    bar.setCoordinateMode(QGradient::ObjectBoundingMode);
+    bar.setColorAt(0, m_cursorColor.darker(200));
+    bar.setColorAt(0.5, m_cursorColor);
+    bar.setColorAt(1, m_cursorColor.darker(200));
+    p.setPen(Qt::NoPen);
+    p.fillRect(QRect(int(c.x() - w / 2), bg.top(), w, bg.height()), bar);
+    QColor shade = m_cursorColor.darker(150);
+    shade.setAlpha(200);
+    QColor fade = m_background.color();
+    fade.setAlpha(10);
+    QLinearGradient shadow(0, 0, 1, 0);
+    shadow.setCoordinateMode(QGradient::ObjectBoundingMode);
+    shadow.setColorAt(0, shade);
+    shadow.setColorAt(1, fade);
+    p.fillRect(QRect(int(m_cursorWidth + c.x()), bg.top(), m_cursorWidth, bg.height()), shadow);
+    QColor dot = m_background.color();
+    dot.setAlpha(200);
+    p.setPen(QPen(m_lineColor.lighter(150), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(dot);
+    p.drawEllipse(c, 2.0 * m_cursorWidth, 2.0 * m_cursorWidth);
+    p.setPen(Qt::NoPen);
+    p.setBrush(m_lineColor.darker(120));
+    p.drawEllipse(c, qreal(m_cursorWidth), qreal(m_cursorWidth));
+
+    if (m_offset == 0 && !m_startFlag.isNull())
+        p.drawPixmap(bg.left(), int(m_samples.first().position.y() - m_startFlag.height() - 2.0), m_startFlag);
+    if (m_offset == width() - m_fullWidth && !m_endFlag.isNull())
+        p.drawPixmap(bg.right() - m_endFlag.width() - 10, int(m_samples.last().position.y() - m_endFlag.height() - 2.0),
+            m_endFlag);
+
+    drawTexts(&p);
+    p.end();
+    update();
+}
+
+void zyrChartPlot::drawTexts(QPainter* painter)
+{
+    if (!painter || m_samples.isEmpty())
+        return;
+    const bool known = m_type >= X_Y && m_type <= TIME_PRESSURE;
+    QFont font = painter->font();
+    font.setPointSize(10);
+    font.setBold(true);
+    painter->setFont(font);
+    const QFontMetrics metrics(font);
+    const int n = m_samples.size();
+    const int first = std::min(std::max(int(n * m_zoomStart * 0.01f), 0), n - 1);
+    const int last = std::min(std::max(int(n * m_zoomEnd * 0.01f - 1.0f), 0), n - 1);
+    const QRect r = rect();
+
+    painter->setPen(QPen(m_background.color().lighter(150), 3.0));
+    QString text = known ? numberText(sampleY(m_samples[first])) : QString();
+    QRect box = metrics.boundingRect(text);
+    painter->save();
+    painter->translate(r.bottomLeft() + QPoint(box.height() - m_offset, 0));
+    painter->rotate(-90);
+    painter->drawText(box, Qt::AlignCenter, text);
+    painter->restore();
+
+    text = known ? numberText(sampleY(m_samples[last])) : QString();
+    box = metrics.boundingRect(text);
+    painter->save();
+    painter->translate(r.bottomRight() + QPoint(-m_offset, 0));
+    painter->rotate(-90);
+    painter->drawText(box, Qt::AlignCenter, text);
+    painter->restore();
+
+    text = known ? numberText(sampleX(m_samples[last]) - sampleX(m_samples[first])) : QString();
+    box = metrics.boundingRect(text);
+    painter->save();
+    painter->translate((r.width() - box.width()) / 2 + r.left() - m_offset, r.bottom());
+    painter->drawText(box, Qt::AlignCenter, text);
+    painter->restore();
+
+    const ChartSample& s = m_samples[indexAt(m_cursor)];
+    const QString value = known ? numberText(sampleY(s)) : QString();
+    QString second;
+    if (m_type == X_Y || m_type == DIST_ELEV)
+        second = numberText(sampleX(s));
+    else if (known)
+        second = s.time.toString(QStringLiteral("dd.MM.yy hh:mm:ss"));
+    painter->setPen(QPen(palette().text(), 3.0));
+    QRect r2 = metrics.boundingRect(second);
+    QRect r1 = metrics.boundingRect(value);
+    const qreal left = s.position.x() - r2.width() - 2 * m_cursorWidth;
+    const int x = int(left >= r.left() - m_offsetAtPress ? left : s.position.x() + 2 * m_cursorWidth);
+    const int y = int(s.position.y() - r2.height() - r1.height());
+    r1.moveTo(x, y);
+    r2.moveTo(x, y + r1.height());
+    painter->setBrush(palette().base());
+    painter->drawRoundedRect(QRectF(x, y, std::max(r1.width(), r2.width()), r2.height() + r1.height()), 5.0, 5.0);
+    painter->drawText(r2, Qt::AlignCenter, second);
+    painter->drawText(r1, Qt::AlignCenter, value);
+}
+
+void zyrChartPlot::paintEvent(QPaintEvent*)
+{
+    if (m_frame.isNull())
+        return;
+    QPainter p(this);
+    p.drawPixmap(rect(), m_frame, QRect(QPoint(-m_offset, 0), size()));
+}
+
+void zyrChartPlot::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+}
+
+// ---------------------------------------------------------------- input
+
+void zyrChartPlot::mousePressEvent(QMouseEvent* event)
+{
+    QWidget::mousePressEvent(event);
+    m_pressPoint = event->pos();
+    const int p = int(event->x() * 100 / std::max(1, width()));
+    m_drag = NoDrag;
+    if (std::abs(p - m_relCursor) < kHitPercent) {
+        m_drag = CursorDrag;
+        m_dragValue = m_relCursor;
+    } else if ((m_startSet || m_intervalComplete) && std::abs(p - m_relMarkStart) < kHitPercent) {
+        m_drag = MarkStartDrag;
+        m_dragValue = m_relMarkStart;
+    } else if (m_intervalComplete && std::abs(p - m_relMarkEnd) < kHitPercent) {
+        m_drag = MarkEndDrag;
+        m_dragValue = m_relMarkEnd;
+    }
+    if (m_drag == MarkStartDrag || m_drag == MarkEndDrag) {
+        m_markedPath = QPainterPath();
+        m_marksMoved = true;
+        m_background_ = QPixmap();
+    }
+}
+
+void zyrChartPlot::mouseMoveEvent(QMouseEvent* event)
+{
+    QWidget::mouseMoveEvent(event);
+    const int dx = event->x() - m_pressPoint.x();
+    const int q = dx * 100 / std::max(1, width());
+    switch (m_drag) {
+    case NoDrag:
+        m_offset = std::max(std::min(m_offsetAtPress + dx, 0), width() - m_fullWidth);
+        break;
+    case CursorDrag:
+        m_relCursor = q + m_dragValue;
+        break;
+    case MarkStartDrag:
+        m_relMarkStart = q + m_dragValue;
+        m_marksMoved = true;
+        break;
+    case MarkEndDrag:
+        m_relMarkEnd = q + m_dragValue;
+        m_marksMoved = true;
+        break;
+    }
+    updateZoomedPos();
+    refreshPlot();
+    if (m_drag == CursorDrag)
+        emit cursorPosChanged(m_type, yAt(m_cursor));
+}
+
+void zyrChartPlot::mouseReleaseEvent(QMouseEvent* event)
+{
+    QWidget::mouseReleaseEvent(event);
+    if (m_drag == NoDrag && m_offset != m_offsetAtPress) {
+        pan();
+        return;
+    }
+    if (m_marksMoved) {
+        rebuildMarkedArea();
+        refreshPlot();
+    }
+    if (m_drag == CursorDrag)
+        emit cursorPosChanged(m_type, yAt(m_cursor));
+    else if (m_drag == MarkStartDrag)
+        emit markStartChanged(m_type, yAt(m_markStart));
+    else if (m_drag == MarkEndDrag)
+        emit markEndChanged(m_type, yAt(m_markEnd));
+    m_drag = NoDrag;
+}
+
+void zyrChartPlot::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QWidget::mouseDoubleClickEvent(event);
+    if (!m_startSet && !m_intervalComplete) {
+        m_markStart = m_cursor;
+        m_startSet = true;
+        updatePos();
+        emit markStartChanged(m_type, yAt(m_markStart));
+    } else if (m_startSet) {
+        m_markEnd = m_cursor;
+        m_intervalComplete = true;
+        m_startSet = false;
+        updatePos();
+        updateZoomedPos();
+        rebuildMarkedArea();
+        refreshPlot();
+        emit markEndChanged(m_type, yAt(m_markEnd));
+    }
+}
+
+void zyrChartPlot::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        removeMarkedArea();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!m_startSet && !m_intervalComplete) {
+            m_markStart = m_cursor;
+            m_startSet = true;
+            updatePos();
+        } else if (m_startSet) {
+            m_markEnd = m_cursor;
+            m_intervalComplete = true;
+            m_startSet = false;
+            updatePos();
+            rebuildMarkedArea();
+            refreshPlot();
+        }
+        break;
+    case Qt::Key_Left:
+        m_cursor = std::max(m_cursor - 2.0f, 0.0f);
+        updatePos();
+        refreshPlot();
+        break;
+    case Qt::Key_Right:
+        m_cursor = std::min(m_cursor + 2.0f, 100.0f);
+        updatePos();
+        refreshPlot();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}

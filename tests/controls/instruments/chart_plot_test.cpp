@@ -1,0 +1,274 @@
+#include "controls/instruments/zyrChartPlot.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QApplication* app()
+{
+    static int argc = 1;
+    static char name[] = "controls_chart_test";
+    static char* argv[] = { name, nullptr };
+    static QApplication* a = new QApplication(argc, argv);
+    return a;
+}
+
+QImage shot(QWidget& w, const char* name)
+{
+    QImage image = w.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    image.save(QStringLiteral("chart_%1.png").arg(QLatin1String(name)));
+    return image;
+}
+
+int count(const QImage& image, const std::function<bool(QColor)>& test)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += test(image.pixelColor(x, y)) ? 1 : 0;
+    return n;
+}
+
+// n points of a rising line.
+QVector<QPointF> rising(int n)
+{
+    QVector<QPointF> points;
+    for (int i = 0; i < n; ++i)
+        points << QPointF(i, i);
+    return points;
+}
+
+struct AppFirst {
+    AppFirst() { app(); }
+};
+
+class ChartTest : public ::testing::Test {
+protected:
+    ChartTest() { c.resize(210, 100); }
+    AppFirst first;
+    zyrChartPlot c;
+};
+
+TEST_F(ChartTest, RangesLayoutAndTheSegmentsOfTheGaps)
+{
+    c.setData(rising(10), {});
+    const QVector<zyrChartPlot::ChartSample> before = c.samples();
+    c.setData(QVector<QPointF>(), {});
+    c.setData(QVector<BaromData>(), {});
+    EXPECT_EQ(c.samples().size(), 10) << "empty data changes nothing";
+    EXPECT_EQ(c.chartType(), zyrChartPlot::X_Y);
+
+    c.setLowerRange(150);
+    EXPECT_EQ(c.lowerRange(), 100);
+    c.setUpperRange(-5);
+    EXPECT_EQ(c.upperRange(), 0);
+    c.setLowerRange(20);
+    c.setUpperRange(100);
+
+    // Two segments, x 0..10 and 20..30, rising 0..10; a flat third.
+    QVector<QPointF> points;
+    for (int i = 0; i <= 10; ++i)
+        points << QPointF(i, i);
+    for (int i = 0; i <= 10; ++i)
+        points << QPointF(20 + i, i);
+    c.resize(210, 100);
+    c.setData(points, { 0, 11, 11, 5, 500 });
+    EXPECT_EQ(c.segmentStarts(), QVector<int>({ 0, 11 })) << "0, repeated, unordered and past-the-end gaps dropped";
+    EXPECT_EQ(c.fullChartWidth(), 210);
+    const auto& s = c.samples();
+    // Each segment 100 pixels wide, 10 pixels between them.
+    const struct {
+        int index;
+        double x;
+    } rows[] = { { 0, 0 }, { 5, 50 }, { 10, 100 }, { 11, 110 }, { 16, 160 }, { 21, 210 } };
+    for (const auto& r : rows)
+        EXPECT_NEAR(s[r.index].position.x(), r.x, 0.01) << r.index;
+    EXPECT_NEAR(s[0].position.y(), 80, 0.01) << "the minimum at the lower range";
+    EXPECT_NEAR(s[10].position.y(), 0, 0.01);
+    EXPECT_NEAR(s[5].position.y(), 40, 0.01);
+    EXPECT_EQ(c.gapPath().toFillPolygons().size(), 1);
+
+    // A flat segment lies on the lower range.
+    c.setData(QVector<QPointF>({ { 0, 5 }, { 1, 5 }, { 2, 5 } }), {});
+    for (const auto& sample : c.samples())
+        EXPECT_NEAR(sample.position.y(), 80, 0.01);
+}
+
+TEST_F(ChartTest, ZoomWindowSteps)
+{
+    c.setData(rising(1000), {});
+    const struct {
+        float start, end;
+    } steps[] = { { 35, 85 }, { 47.5, 72.5 }, { 53.75, 66.25 }, { 53.75, 66.25 } };
+    for (const auto& s : steps) {
+        c.zoomIn();
+        EXPECT_FLOAT_EQ(c.zoomStart(), s.start);
+        EXPECT_FLOAT_EQ(c.zoomEnd(), s.end);
+    }
+    EXPECT_EQ(c.zoomFactor(), 8) << "6.25 refused";
+
+    // A complete interval under 10: a window of 10 from its start.
+    zyrChartPlot d;
+    d.resize(210, 100);
+    d.setData(rising(1000), {});
+    d.setCursorPosition(40);
+    QTest::keyClick(&d, Qt::Key_Return);
+    d.setCursorPosition(45);
+    QTest::keyClick(&d, Qt::Key_Return);
+    ASSERT_TRUE(d.hasMarkedArea());
+    d.zoomIn();
+    EXPECT_FLOAT_EQ(d.zoomStart(), 40);
+    EXPECT_FLOAT_EQ(d.zoomEnd(), 50);
+
+    // Out from [40, 60]: [30, 70]; from [0, 100]: nothing.
+    zyrChartPlot e;
+    e.resize(210, 100);
+    e.setData(rising(1000), {});
+    e.setCursorPosition(40);
+    QTest::keyClick(&e, Qt::Key_Return);
+    e.setCursorPosition(60);
+    QTest::keyClick(&e, Qt::Key_Return);
+    e.zoomIn();
+    ASSERT_FLOAT_EQ(e.zoomStart(), 40);
+    e.zoomOut();
+    EXPECT_FLOAT_EQ(e.zoomStart(), 30);
+    EXPECT_FLOAT_EQ(e.zoomEnd(), 70);
+    e.zoomOut();
+    e.zoomOut();
+    EXPECT_FLOAT_EQ(e.zoomStart(), 0);
+    EXPECT_FLOAT_EQ(e.zoomEnd(), 100);
+    const int width = e.fullChartWidth();
+    e.zoomOut();
+    EXPECT_EQ(e.fullChartWidth(), width);
+}
+
+// One-second samples a recent epoch apart stay one second apart: time is
+// kept in double.
+TEST_F(ChartTest, TimeChartsKeepOneSecondSamplesApart)
+{
+    const QDateTime t0 = QDateTime::fromString("2026-06-01T08:00:00Z", Qt::ISODate);
+    QVector<VertProfileData> data;
+    for (int i = 0; i < 300; ++i)
+        data.push_back({ t0.addSecs(i).toString(Qt::ISODate), float(i), float(100 + i % 7) });
+    c.resize(600, 100);
+    c.setData(data, {}, zyrChartPlot::TIME_ELEV);
+    const auto& s = c.samples();
+    for (int i = 1; i < s.size(); ++i)
+        ASSERT_NEAR(s[i].position.x() - s[i - 1].position.x(), 2.0, 0.01) << i;
+
+    QVector<BaromData> pressures;
+    for (int i = 0; i < 100; ++i)
+        pressures.push_back({ t0.addSecs(60 * i).toString(Qt::ISODate), float(1000 + i) });
+    c.setData(pressures, {});
+    QSignalSpy starts(&c, SIGNAL(markStartChanged(CHART_TYPE, qreal)));
+    c.setCursorPosition(25);
+    QTest::mouseDClick(&c, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    ASSERT_EQ(starts.count(), 1);
+    EXPECT_EQ(starts[0][0].value<zyrChartPlot::CHART_TYPE>(), zyrChartPlot::TIME_PRESSURE);
+    EXPECT_DOUBLE_EQ(starts[0][1].toDouble(), 1025.0) << "the pressure of the sample";
+}
+
+// ---- drawing and input
+
+class ChartInputTest : public ChartTest {
+protected:
+    void SetUp() override
+    {
+        c.resize(200, 100);
+        c.setData(rising(400), {});
+        c.show();
+    }
+    void mouse(QEvent::Type type, int x)
+    {
+        const QPoint pos(x, 50);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, pos, c.mapToGlobal(pos), button, held, Qt::NoModifier);
+        QApplication::sendEvent(&c, &event);
+    }
+    void drag(int from, int to)
+    {
+        mouse(QEvent::MouseButtonPress, from);
+        mouse(QEvent::MouseMove, to);
+        mouse(QEvent::MouseButtonRelease, to);
+    }
+};
+
+TEST_F(ChartInputTest, PanningStaysWithinTheEnds)
+{
+    c.zoomIn(); // [35, 85], the cursor in the middle of the window
+    QSignalSpy moved(&c, SIGNAL(cursorPosChanged(CHART_TYPE, qreal)));
+    drag(10, 190);
+    EXPECT_FLOAT_EQ(c.zoomStart(), 0) << "not past the left end";
+    EXPECT_FLOAT_EQ(c.zoomEnd(), 50);
+    drag(190, 5);
+    drag(190, 5);
+    EXPECT_FLOAT_EQ(c.zoomEnd(), 100) << "not past the right end";
+    EXPECT_FLOAT_EQ(c.zoomStart(), 50);
+    EXPECT_EQ(moved.count(), 0);
+    shot(c, "panned_right");
+
+    mouse(QEvent::MouseButtonPress, 20);
+    mouse(QEvent::MouseButtonRelease, 20);
+    EXPECT_EQ(moved.count(), 0) << "a press and release in place";
+}
+
+TEST_F(ChartInputTest, KeysMarksAndTheirPictures)
+{
+    c.setCursorPosition(1);
+    QTest::keyClick(&c, Qt::Key_Left);
+    EXPECT_FLOAT_EQ(c.cursorPosition(), 0);
+    c.setCursorPosition(99);
+    QTest::keyClick(&c, Qt::Key_Right);
+    EXPECT_FLOAT_EQ(c.cursorPosition(), 100);
+
+    // No start or end image: circles in the flag brushes at the curve's ends.
+    c.setCursorPosition(50);
+    c.refreshPlot();
+    QImage image = shot(c, "ends");
+    auto greenish = [](QColor q) { return q.green() > q.red() + 40 && q.green() > q.blue() + 20; };
+    int startCircle = 0;
+    for (int y = 90; y < 100; ++y)
+        for (int x = 0; x < 12; ++x)
+            startCircle += greenish(image.pixelColor(x, y)) ? 1 : 0;
+    EXPECT_GT(startCircle, 3);
+
+    // Equal marks: no interval fill and no end mark.
+    const QColor fill = c.markerFillColor();
+    auto isFill = [&](QColor q) { return std::abs(q.red() - fill.red()) < 8 && std::abs(q.green() - fill.green()) < 8
+                                      && std::abs(q.blue() - fill.blue()) < 8; };
+    QSignalSpy starts(&c, SIGNAL(markStartChanged(CHART_TYPE, qreal)));
+    QSignalSpy ends(&c, SIGNAL(markEndChanged(CHART_TYPE, qreal)));
+    QTest::mouseDClick(&c, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    QTest::mouseDClick(&c, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    EXPECT_EQ(starts.count(), 1);
+    EXPECT_EQ(ends.count(), 1);
+    EXPECT_TRUE(c.markedPath().isEmpty());
+    EXPECT_EQ(count(shot(c, "equal_marks"), isFill), 0);
+
+    QTest::keyClick(&c, Qt::Key_Escape);
+    EXPECT_FALSE(c.hasMarkedArea());
+    c.setCursorPosition(30);
+    QTest::mouseDClick(&c, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    c.setCursorPosition(70);
+    QTest::mouseDClick(&c, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    QTest::mouseDClick(&c, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    EXPECT_EQ(ends.count(), 2) << "a complete interval takes no third mark";
+    EXPECT_FLOAT_EQ(c.markStart(), 30);
+    EXPECT_FLOAT_EQ(c.markEnd(), 70);
+    image = shot(c, "interval");
+    EXPECT_GT(count(image, isFill), 200);
+    QTest::keyClick(&c, Qt::Key_Escape);
+    EXPECT_FALSE(c.hasMarkedArea());
+    EXPECT_EQ(count(shot(c, "interval_removed"), isFill), 0);
+}
+
+} // namespace
