@@ -95,25 +95,34 @@ public:
             ::munmap(m_count, sizeof(SharedCount));
         m_count = nullptr;
     }
-    // The reader's: a fresh file replaces whatever was there.
-    bool create(const std::string& path, uint32_t maxMessages)
+    // The reader's: a fresh file replaces whatever was there. 0 or the
+    // errno of the step that failed.
+    int create(const std::string& path, uint32_t maxMessages)
     {
         std::string tmp = path + ".tmp" + std::to_string(::getpid());
         int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-        bool ok = fd >= 0 && ::ftruncate(fd, sizeof(SharedCount)) == 0 && map(fd);
+        int error = fd < 0 ? errno : 0;
+        // The block is reserved before the page is mapped: a file grown as a
+        // hole on a full disk maps fine and then kills the process with
+        // SIGBUS at the first write.
+        if (error == 0)
+            error = ::posix_fallocate(fd, 0, sizeof(SharedCount));
+        if (error == 0 && !map(fd))
+            error = errno;
         if (fd >= 0)
             ::close(fd);
-        if (ok) {
+        if (error == 0) {
             m_count->maxMessages = maxMessages;
             m_count->queued.store(0);
             m_count->magic = kCountMagic;
-            ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+            if (::rename(tmp.c_str(), path.c_str()) != 0)
+                error = errno;
         }
-        if (!ok) {
+        if (error != 0) {
             ::unlink(tmp.c_str());
             unmap();
         }
-        return ok;
+        return error;
     }
     // A writer's: the reader's file, if it is one of this account.
     bool open(const std::string& path)
@@ -488,8 +497,18 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
     ::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
     std::string countFile = countPath(key);
     auto reader = std::make_shared<ReadEnd>(fd, ep, options->cbMaxMessage, countFile, key);
-    if (!reader->count().create(countFile, options->dwMaxMessages))
-        debugPrintf("message queue %s: no shared count; its maximum of messages is not kept", name);
+    if (options->dwMaxMessages == 0) {
+        // Nothing to count: writers that find no count never wait for room.
+        ::unlink(countFile.c_str());
+    } else if (int error = reader->count().create(countFile, options->dwMaxMessages); error != 0) {
+        // A queue that cannot keep its maximum is not made (the reader is
+        // closed with it).
+        debugPrintf("message queue %s: its shared count cannot be made (%s)", name, std::strerror(error));
+        setLastError(error == ENOSPC || error == EDQUOT ? ERROR_DISK_FULL
+                : error == EROFS                         ? ERROR_WRITE_PROTECT
+                                                         : ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     return detail::addHandle(reader);
 }
 

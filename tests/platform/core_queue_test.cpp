@@ -1,6 +1,7 @@
 #include "platform/msgqueue.h"
 #include "platform/sync.h"
 
+#include "tests/platform/confined.h"
 #include "tests/platform/peer.h"
 #include "tests/support/temp_root.h"
 
@@ -241,4 +242,25 @@ TEST(Queue, AWriteToAReaderTooBusyToAcceptKeepsItsTimeOut)
     for (ce::HANDLE w : writers)
         ce::closeMsgQueue(w);
     ce::closeMsgQueue(r);
+}
+
+// The queue's shared count needs one block of the device root: on a full one
+// the reader's creation fails (the program logs it and goes on), and a queue
+// without a maximum needs no block at all.
+TEST(Queue, ACreationOnAFullDeviceRootFailsCleanly)
+{
+    kivo::test::TempDeviceRoot root;
+    int code = kivo::test::runConfined(root.path(), kivo::test::Confinement::FullDisk, [] {
+        ce::MSGQUEUEOPTIONS counted { sizeof(ce::MSGQUEUEOPTIONS), 0, 8, 64, 1 };
+        if (ce::createMsgQueue("Counted", &counted) || ce::getLastError() != ce::ERROR_DISK_FULL)
+            return 1;
+        ce::HANDLE uncounted = openQueue("Uncounted", true);
+        ce::HANDLE writer = openQueue("Uncounted", false);
+        if (!uncounted || !writer || !ce::writeMsgQueue(writer, "up", 2, 100, 0))
+            return 2;
+        return readOne(uncounted, 1000) == "up" ? 0 : 3;
+    });
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code) << "135 is the bus error of a page with no block behind it";
 }

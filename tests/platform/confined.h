@@ -1,0 +1,21 @@
+// Runs a piece of a test in a child process whose view of the device root is
+// confined: a full disk, or a read-only one. The child gets its own user and
+// mount namespaces, so nothing outside it sees the mount.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace kivo::test {
+
+enum class Confinement {
+    FullDisk, // a tiny file system over the root, filled to the last block
+    ReadOnly, // the root as it is, mounted read-only
+};
+
+// What the body returns is the child's exit code; kCannotConfine when the
+// system does not let this process make namespaces (the caller skips).
+constexpr int kCannotConfine = 77;
+int runConfined(const std::string& root, Confinement how, const std::function<int()>& body);
+
+} // namespace kivo::test
