@@ -1,9 +1,11 @@
 #include "platform/handles.h"
 
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -100,6 +102,21 @@ uint64_t nowMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool lockFileWithin(int fd, int operation, DWORD timeoutMs)
+{
+    const uint64_t start = nowMs();
+    for (;;) {
+        if (::flock(fd, operation | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        DWORD left = remaining(timeoutMs, start);
+        if (left == 0)
+            return false;
+        ::poll(nullptr, 0, int(std::min<DWORD>(left, 10))); // no descriptor tells when a lock frees
+    }
 }
 
 DWORD remaining(DWORD timeoutMs, uint64_t startMs)

@@ -58,6 +58,11 @@ uint64_t nowMs();
 // 0 on time-out, -1 when poll fails.
 int waitReadable(::pollfd* fds, size_t count, DWORD timeoutMs, uint64_t startMs);
 
+// Takes a whole-file lock (flock's LOCK_EX or LOCK_SH) within timeoutMs:
+// a process stopped while holding a lock of the device root must not stop
+// every other one. False when the time passed (or flock failed otherwise).
+bool lockFileWithin(int fd, int operation, DWORD timeoutMs);
+
 // An eventfd as a level: signal adds one, drain takes what is there.
 void signalEventFd(int fd);
 void drainEventFd(int fd);

@@ -135,6 +135,10 @@ BOOL showWindow(HWND window, int command);
 // The name a registered id was registered with; empty when unknown.
 std::string getRegisteredMessageName(UINT id);
 
+// How long a registration waits for the names file's lock (0: the product's
+// 5 s). Tests only.
+void setRegisteredNamesLockWaitForTests(DWORD ms);
+
 // A descriptor of the calling thread's message queue that polls readable
 // while anything (posted, sent or quit) is pending, so an event loop can
 // watch it and pump. -1 on failure.

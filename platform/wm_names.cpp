@@ -2,6 +2,7 @@
 // the n-th line being id 0xC000 + n. The file is only ever appended to, under
 // an exclusive lock, so every process of the device root sees the same ids.
 #include "platform/debug.h"
+#include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/wm_internal.h"
@@ -10,6 +11,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -21,6 +23,11 @@ namespace {
 constexpr UINT kFirstRegistered = 0xC000;
 constexpr size_t kMaxRegistered = 0x10000 - kFirstRegistered;
 constexpr size_t kMaxNameLength = 255;
+
+// A process stopped while it holds the names file's lock must not keep
+// every program of the device root from starting.
+constexpr DWORD kLockWaitMs = 5000;
+std::atomic<DWORD> g_lockWaitMs { kLockWaitMs };
 
 std::string lower(const std::string& s)
 {
@@ -86,7 +93,13 @@ public:
                 debugPrintf("window messages: cannot open %s (errno %d)", path.c_str(), errno);
             return 0;
         }
-        while (::flock(fd, create ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) { }
+        if (!detail::lockFileWithin(fd, create ? LOCK_EX : LOCK_SH, g_lockWaitMs.load())) {
+            debugPrintf("window messages: the lock of %s stayed taken for %u ms; \"%s\" is not registered",
+                path.c_str(), g_lockWaitMs.load(), name.c_str());
+            ::close(fd);
+            setLastError(ERROR_SHARING_VIOLATION);
+            return 0;
+        }
         UINT id = 0;
         std::string content;
         if (readAll(fd, &content)) {
@@ -123,7 +136,10 @@ public:
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return {};
-        while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) { }
+        if (!detail::lockFileWithin(fd, LOCK_SH, g_lockWaitMs.load())) {
+            ::close(fd);
+            return {};
+        }
         std::string content;
         bool ok = readAll(fd, &content);
         ::flock(fd, LOCK_UN);
@@ -162,6 +178,11 @@ UINT registerWindowMessage(const std::string& name)
 std::string getRegisteredMessageName(UINT id)
 {
     return names().name(id);
+}
+
+void setRegisteredNamesLockWaitForTests(DWORD ms)
+{
+    g_lockWaitMs = ms ? ms : kLockWaitMs;
 }
 
 } // namespace ce

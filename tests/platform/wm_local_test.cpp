@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <set>
@@ -118,6 +122,22 @@ TEST_F(WmLocal, RegisteredIdsAgreeAcrossRacingThreads)
     EXPECT_EQ(40u, distinct.size());
     for (int t = 1; t < 4; ++t)
         EXPECT_EQ(ids[0], ids[t]);
+}
+
+TEST_F(WmLocal, ARegistrationWaitsForAHeldNamesLockOnlySoLong)
+{
+    UINT known = registerWindowMessage("known");
+    // Held as a process stopped half-way through a registration holds it.
+    int fd = ::open((runDirectory() + "/wm-messages").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(0, ::flock(fd, LOCK_EX));
+    setRegisteredNamesLockWaitForTests(100);
+    EXPECT_EQ(0u, registerWindowMessage("unknown"));
+    EXPECT_EQ(ERROR_SHARING_VIOLATION, getLastError());
+    EXPECT_EQ(known, registerWindowMessage("known")); // already known here: no lock needed
+    ::close(fd);
+    EXPECT_NE(0u, registerWindowMessage("unknown"));
+    setRegisteredNamesLockWaitForTests(0);
 }
 
 TEST_F(WmLocal, NamesFileWithAnUnterminatedLastLineKeepsEveryId)
