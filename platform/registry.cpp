@@ -7,7 +7,6 @@
 #include "platform/types.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -333,7 +333,9 @@ bool save()
     if (fd < 0)
         return false;
     struct stat st;
-    if (!writeAll(fd, serialise(g_cache.store)) || ::fstat(fd, &st) != 0
+    // Flushed before the rename: after a power cut the name holds the old
+    // file or the new one whole, never a new one without its blocks.
+    if (!writeAll(fd, serialise(g_cache.store)) || ::fsync(fd) != 0 || ::fstat(fd, &st) != 0
         || std::rename(tmp.c_str(), path.c_str()) != 0) {
         ::close(fd);
         ::unlink(tmp.c_str());
@@ -356,21 +358,17 @@ public:
     FileLock()
     {
         m_fd = ::open((deviceRoot() + "/registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (m_fd < 0)
+        if (m_fd < 0) {
+            // Not a lock held elsewhere: the device root takes no change.
+            m_error = errno == EROFS ? ERROR_WRITE_PROTECT
+                : errno == ENOSPC || errno == EDQUOT ? ERROR_DISK_FULL
+                                                    : ERROR_ACCESS_DENIED;
+            debugPrintf("registry: the lock file cannot be opened (%s); a change is refused", std::strerror(errno));
             return;
-        const uint64_t start = detail::nowMs();
-        for (;;) {
-            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
-                return;
-            if (errno != EWOULDBLOCK && errno != EINTR)
-                break;
-            DWORD left = detail::remaining(g_lockWaitMs.load(), start);
-            if (left == 0) {
-                debugPrintf("registry: the lock stayed taken for %u ms; a change is refused", g_lockWaitMs.load());
-                break;
-            }
-            ::poll(nullptr, 0, int(std::min<DWORD>(left, 10))); // no descriptor tells when a lock frees
         }
+        if (detail::lockFileWithin(m_fd, LOCK_EX, g_lockWaitMs.load()))
+            return;
+        debugPrintf("registry: the lock stayed taken for %u ms; a change is refused", g_lockWaitMs.load());
         ::close(m_fd);
         m_fd = -1;
     }
@@ -382,9 +380,12 @@ public:
         }
     }
     bool held() const { return m_fd >= 0; }
+    // Why the lock is not held.
+    DWORD error() const { return m_error; }
 
 private:
     int m_fd;
+    DWORD m_error = ERROR_SHARING_VIOLATION;
 };
 
 // Runs fn on the current store; a write saves it when fn reports a change.
@@ -398,7 +399,7 @@ template <typename Fn> auto withStore(bool write, Fn fn)
     if (write) {
         lock.emplace();
         if (!lock->held()) {
-            setLastError(ERROR_SHARING_VIOLATION);
+            setLastError(lock->error());
             return Result {};
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 #include "platform/types.h"
 
+#include "tests/platform/confined.h"
 #include "tests/platform/peer.h"
 #include "tests/support/temp_root.h"
 
@@ -132,7 +133,7 @@ TEST(Registry, AChangeThatCannotBeMadeSafelyIsRefusedAndLosesNothing)
                 fs::remove(lock);
                 fs::create_directory(lock);
             },
-            [&] { fs::remove(lock); }, ce::ERROR_SHARING_VIOLATION },
+            [&] { fs::remove(lock); }, ce::ERROR_ACCESS_DENIED },
         { "a registry file that cannot be read",
             [&] {
                 fs::rename(file, file + ".aside");
@@ -155,6 +156,24 @@ TEST(Registry, AChangeThatCannotBeMadeSafelyIsRefusedAndLosesNothing)
         EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "kept"), "1") << c.what;
         EXPECT_FALSE(ce::reg::getString(Root::CurrentUser, "A", "new")) << c.what;
     }
+}
+
+// A change to a device root mounted read-only says so, instead of blaming a
+// lock that nobody holds.
+TEST(Registry, AChangeOnAReadOnlyDeviceRootIsRefusedAsWriteProtected)
+{
+    kivo::test::TempDeviceRoot root;
+    ASSERT_TRUE(ce::reg::setString(Root::CurrentUser, "A", "kept", "1"));
+    int code = kivo::test::runConfined(root.path(), kivo::test::Confinement::ReadOnly, [] {
+        if (ce::reg::setString(Root::CurrentUser, "A", "kept", "2"))
+            return 1;
+        if (ce::getLastError() != ce::ERROR_WRITE_PROTECT)
+            return 2;
+        return ce::reg::getString(Root::CurrentUser, "A", "kept") == "1" ? 0 : 3;
+    });
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to mount a read-only root in";
+    EXPECT_EQ(0, code);
 }
 
 TEST(Registry, AWriterWaitsForAHeldLockOnlySoLongThenRefusesTheChange)
