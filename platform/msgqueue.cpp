@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <sys/uio.h>
@@ -158,11 +159,16 @@ Stamp stampNow()
     return Stamp(ts.tv_sec) * 1000000000u + Stamp(ts.tv_nsec);
 }
 
+// Out of descriptors, a writer waiting to be accepted keeps the listener
+// readable: it is left out of the reader's wait this long before the next try.
+constexpr int kAcceptPauseMs = 50;
+
 class ReadEnd : public detail::KernelObject {
 public:
-    ReadEnd(int listenFd, int epollFd, DWORD maxMessage, std::string countFile, std::string key)
+    ReadEnd(int listenFd, int epollFd, int pauseFd, DWORD maxMessage, std::string countFile, std::string key)
         : m_listen(listenFd)
         , m_epoll(epollFd)
+        , m_pause(pauseFd)
         , m_maxMessage(maxMessage)
         , m_countFile(std::move(countFile))
         , m_key(std::move(key))
@@ -177,6 +183,7 @@ public:
             ::close(fd);
         ::close(m_listen);
         ::close(m_epoll);
+        ::close(m_pause);
         if (m_count.get()) {
             m_count.get()->maxMessages = 0; // writers still waiting give up waiting
             futexWakeAll(&m_count.get()->queued);
@@ -233,9 +240,26 @@ private:
         int n = ::epoll_wait(m_epoll, events, 32, 0);
         for (int i = 0; i < n; ++i) {
             int fd = events[i].data.fd;
+            if (fd == m_pause) {
+                // The pause is over: the listener is watched again.
+                uint64_t expirations;
+                while (::read(m_pause, &expirations, sizeof expirations) < 0 && errno == EINTR) { }
+                watch(m_listen, EPOLL_CTL_ADD);
+                continue;
+            }
             if (fd == m_listen) {
                 for (;;) {
                     int c = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                    if (c < 0 && (errno == EINTR || errno == ECONNABORTED))
+                        continue;
+                    if (c < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                        // Out of descriptors, say: try again shortly.
+                        itimerspec pause {};
+                        pause.it_value.tv_nsec = kAcceptPauseMs * 1000000L;
+                        if (::timerfd_settime(m_pause, 0, &pause, nullptr) == 0)
+                            watch(m_listen, EPOLL_CTL_DEL);
+                        break;
+                    }
                     if (c < 0)
                         break;
                     if (!detail::peerIsSameUser(c)) {
@@ -267,6 +291,13 @@ private:
         }
         return oldest;
     }
+    void watch(int fd, int op)
+    {
+        epoll_event ev {};
+        ev.events = EPOLLIN;
+        ev.data.fd = fd;
+        ::epoll_ctl(m_epoll, op, fd, &ev);
+    }
     void givePlaceBack()
     {
         SharedCount* c = m_count.get();
@@ -286,6 +317,7 @@ private:
     std::mutex m_mutex;
     int m_listen;
     int m_epoll;
+    int m_pause; // a timer: the end of a pause in accepting
     DWORD m_maxMessage;
     std::string m_countFile;
     CountMap m_count;
@@ -474,9 +506,11 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
 
     int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     int ep = ::epoll_create1(EPOLL_CLOEXEC);
+    int pause = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
     sockaddr_un addr;
     socklen_t len = detail::abstractAddress("mq", key, &addr);
-    if (fd < 0 || ep < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 64) != 0) {
+    if (fd < 0 || ep < 0 || pause < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0
+        || ::listen(fd, 64) != 0) {
         DWORD error = errno == EADDRINUSE ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
         if (error == ERROR_ALREADY_EXISTS
             && detail::heldByAnotherAccount(reinterpret_cast<sockaddr*>(&addr), len, SOCK_SEQPACKET)) {
@@ -487,6 +521,8 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
             ::close(fd);
         if (ep >= 0)
             ::close(ep);
+        if (pause >= 0)
+            ::close(pause);
         setLastError(error);
         return nullptr;
     }
@@ -495,8 +531,10 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
     ev.events = EPOLLIN;
     ev.data.fd = fd;
     ::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
+    ev.data.fd = pause;
+    ::epoll_ctl(ep, EPOLL_CTL_ADD, pause, &ev);
     std::string countFile = countPath(key);
-    auto reader = std::make_shared<ReadEnd>(fd, ep, options->cbMaxMessage, countFile, key);
+    auto reader = std::make_shared<ReadEnd>(fd, ep, pause, options->cbMaxMessage, countFile, key);
     if (options->dwMaxMessages == 0) {
         // Nothing to count: writers that find no count never wait for room.
         ::unlink(countFile.c_str());

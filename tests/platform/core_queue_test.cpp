@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <ctime>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -263,4 +268,35 @@ TEST(Queue, ACreationOnAFullDeviceRootFailsCleanly)
     if (code == kivo::test::kCannotConfine)
         GTEST_SKIP() << "no namespaces to make a full disk in";
     EXPECT_EQ(0, code) << "135 is the bus error of a page with no block behind it";
+}
+
+// Out of descriptors, a reader cannot accept a waiting writer: its wait
+// stays quiet instead of spinning on the listener, and the message comes in
+// once a descriptor frees.
+TEST(Queue, OutOfDescriptorsAReaderWaitsQuietlyAndCatchesUp)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::HANDLE q = openQueue("Starved", true);
+    ASSERT_TRUE(q);
+    ASSERT_EQ(kivo::test::runPeer({ "queue-write", "Starved", "late" }), 0); // waits to be accepted
+    rlimit before {};
+    ASSERT_EQ(0, ::getrlimit(RLIMIT_NOFILE, &before));
+    int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit starved = before;
+    starved.rlim_cur = rlim_t(lowestFree);
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_NOFILE, &starved));
+    timespec cpu0 {}, cpu1 {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu0);
+    ce::DWORD error = 0;
+    std::string got = readOne(q, 400, &error);
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu1);
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_NOFILE, &before));
+    EXPECT_EQ("<fail>", got);
+    EXPECT_EQ(ce::ERROR_TIMEOUT, error);
+    const double busyMs = (cpu1.tv_sec - cpu0.tv_sec) * 1e3 + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e6;
+    EXPECT_LT(busyMs, 80.0) << "the wait spun";
+    EXPECT_EQ(readOne(q, 2000), "late");
+    ce::closeMsgQueue(q);
 }
