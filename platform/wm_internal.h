@@ -57,6 +57,9 @@ enum FrameKind : uint16_t { kFramePost = 1, kFrameSend = 2, kFrameReply = 3, kFr
 constexpr uint32_t kFlagCopyData = 1; // a WM_COPYDATA record follows the body
 constexpr uint32_t kFlagNullData = 2; // WM_COPYDATA whose lParam was null
 constexpr uint32_t kFlagNoAck = 4; // a post nobody waits for (a broadcast)
+// A send whose sender gives up at `deadline` (the low 32 bits of the
+// system's monotonic clock in ms): the owner's thread runs it only before.
+constexpr uint32_t kFlagDeadline = 8;
 
 enum Status : uint32_t {
     kStatusOk = 0,
@@ -65,6 +68,7 @@ enum Status : uint32_t {
     kStatusGone = 3,
     kStatusWithdrawn = 4, // answers a cancel only
     kStatusTaken = 5, // answers a cancel only
+    kStatusBusy = 6, // with id 0, just before the endpoint closes a connection it cannot take
 };
 
 struct FrameHeader {
@@ -85,9 +89,16 @@ struct MessageBody {
     uint32_t cbData;
     uint32_t senderPid;
     uint32_t id;
-    uint32_t reserved;
+    uint32_t deadline; // with kFlagDeadline
 };
 static_assert(sizeof(MessageBody) == 56, "message body is 56 bytes");
+
+// The deadline of a send started at startMs (detail::nowMs) that gives up
+// after timeoutMs; false when
+// it has none (no time-out, or one too long to be told apart in 32 bits).
+bool sendDeadline(uint64_t startMs, DWORD timeoutMs, uint32_t* deadline);
+// Whether a deadline has passed.
+bool deadlinePassed(uint32_t deadline);
 
 struct ReplyBody {
     int64_t result;
@@ -138,6 +149,7 @@ public:
 private:
     std::mutex m_mutex;
     int m_fd;
+    bool m_failed = false; // a reply could not be written: nothing more is
 };
 
 // Accumulates reply frames from a stream; returns 1 when one is complete
@@ -163,15 +175,16 @@ class SendFate {
 public:
     // The owner is about to run the message; false when it was withdrawn.
     bool take() { return settle(kTaken); }
-    // The sender gave up; false when the owner took it first.
+    // The sender gave up (or its deadline passed before the owner got to
+    // it); false when the owner took it first.
     bool withdraw() { return settle(kWithdrawn); }
 
 private:
     enum : int { kQueued, kTaken, kWithdrawn };
     bool settle(int to)
     {
-        int queued = kQueued;
-        return m_phase.compare_exchange_strong(queued, to);
+        int phase = kQueued;
+        return m_phase.compare_exchange_strong(phase, to) || phase == to;
     }
     std::atomic<int> m_phase { kQueued };
 };
@@ -188,6 +201,9 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
 bool ensureEndpoint();
 // Stops the I/O thread (at exit).
 void stopEndpoint();
+// How many times the I/O thread has waited so far (it waits once per round
+// of events, and only for events unless a request or a pause is running).
+uint64_t endpointPollCount();
 
 // --- The window directory ------------------------------------------------------
 

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <list>
@@ -31,8 +32,14 @@ namespace ce::wm {
 
 namespace {
 
-// Every thread of every other process keeps at most one connection here.
-constexpr size_t kMaxConnections = 256;
+// Every thread of every other process keeps at most one connection here; a
+// process past its share is told the endpoint is busy, so that one process
+// cannot lock all the others out.
+constexpr size_t kMaxConnections = 1024;
+constexpr size_t kMaxConnectionsPerProcess = 64;
+// Out of descriptors, a pending connection keeps the listener readable:
+// it is left alone this long before the next accept.
+constexpr int64_t kAcceptPauseMs = 50;
 // A peer that starts a request and does not finish it within this time is
 // dropped, so a stuck or hostile peer cannot hold a connection forever.
 constexpr int64_t kRequestTimeoutMs = 10000;
@@ -48,6 +55,7 @@ int64_t monotonicMs()
 
 struct Connection {
     std::shared_ptr<ReplyChannel> channel;
+    pid_t peer = 0;
     int64_t frameStartMs = 0; // when the frame being read began; 0 between frames
     // Bytes read and not yet handled, from the start of the frame being read
     // (a read can bring the start of the next frame too).
@@ -109,6 +117,8 @@ public:
         return true;
     }
 
+    uint64_t polls() const { return m_polls.load(); }
+
     void stop()
     {
         {
@@ -124,6 +134,19 @@ public:
     }
 
 private:
+    // The poll time-out: none while idle, else until the first request's
+    // time runs out or the accept pause ends.
+    int pollTimeoutMs(const std::list<Connection>& conns, int64_t now) const
+    {
+        int64_t until = m_acceptPausedUntil;
+        for (const Connection& c : conns)
+            if (c.frameStartMs != 0 && (until == 0 || c.frameStartMs + kRequestTimeoutMs + 1 < until))
+                until = c.frameStartMs + kRequestTimeoutMs + 1;
+        if (until == 0)
+            return -1;
+        return int(std::max<int64_t>(0, until - now));
+    }
+
     void run()
     {
         std::vector<int> listeners;
@@ -136,13 +159,17 @@ private:
                 listeners.insert(listeners.end(), m_newListeners.begin(), m_newListeners.end());
                 m_newListeners.clear();
             }
+            if (m_acceptPausedUntil != 0 && monotonicMs() >= m_acceptPausedUntil)
+                m_acceptPausedUntil = 0;
+            const bool accepting = m_acceptPausedUntil == 0;
             std::vector<pollfd> fds;
             fds.push_back({ m_wake, POLLIN, 0 });
             for (int l : listeners)
-                fds.push_back({ l, POLLIN, 0 });
+                fds.push_back({ l, short(accepting ? POLLIN : 0), 0 });
             for (auto& c : conns)
                 fds.push_back({ c.fd(), POLLIN, 0 });
-            int r = ::poll(fds.data(), fds.size(), 500);
+            ++m_polls;
+            int r = ::poll(fds.data(), fds.size(), pollTimeoutMs(conns, monotonicMs()));
             if (r < 0) {
                 // Ending here would leave the process silently unreachable;
                 // wait a little (or for stop) and try again.
@@ -155,9 +182,6 @@ private:
             }
             if (fds[0].revents)
                 detail::drainEventFd(m_wake);
-            for (size_t i = 0; i < listeners.size(); ++i)
-                if (fds[1 + i].revents)
-                    acceptAll(listeners[i], conns);
             // Connections polled this round come first in the list, in order.
             size_t index = 1 + listeners.size();
             int64_t now = monotonicMs();
@@ -180,6 +204,11 @@ private:
                     ++it;
                 }
             }
+            // After the ends of this round are counted, so a process that
+            // let connections go has its share back for the new ones.
+            for (size_t i = 0; i < listeners.size(); ++i)
+                if (fds[1 + i].revents)
+                    acceptAll(listeners[i], conns);
         }
         for (auto& c : conns) {
             c.withdrawAll();
@@ -198,20 +227,40 @@ private:
     {
         for (;;) {
             int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (c < 0)
+            if (c < 0) {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                    // Out of descriptors, say: the connection waits in the
+                    // backlog until one frees.
+                    if (m_acceptPausedUntil == 0)
+                        debugPrintf("window messages: cannot take a connection (errno %d); trying again shortly", errno);
+                    m_acceptPausedUntil = monotonicMs() + kAcceptPauseMs;
+                }
                 return;
-            if (!detail::peerIsSameUser(c)) {
+            }
+            ucred cred {};
+            socklen_t len = sizeof cred;
+            if (::getsockopt(c, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != ::getuid()) {
                 debugOutput("window messages: a connection from another user refused");
                 ::close(c);
                 continue;
             }
-            if (conns.size() >= kMaxConnections) {
-                debugOutput("window messages: too many connections from other processes; one refused");
+            size_t fromPeer = 0;
+            for (const Connection& other : conns)
+                fromPeer += other.peer == cred.pid;
+            if (conns.size() >= kMaxConnections || fromPeer >= kMaxConnectionsPerProcess) {
+                debugPrintf("window messages: too many connections (%zu from process %d); one refused as busy",
+                    conns.size(), int(cred.pid));
+                // Said before the end, so the sender does not take it for a
+                // window that is gone.
+                ReplyChannel(c).reply(0, 0, kStatusBusy);
                 ::close(c);
                 continue;
             }
             Connection conn;
             conn.channel = std::make_shared<ReplyChannel>(c);
+            conn.peer = cred.pid;
             conns.push_back(std::move(conn));
         }
     }
@@ -346,6 +395,8 @@ private:
     bool m_stop = false;
     std::set<std::string> m_bound;
     std::vector<int> m_newListeners;
+    int64_t m_acceptPausedUntil = 0; // I/O thread only; 0: accepting
+    std::atomic<uint64_t> m_polls { 0 };
 };
 
 Endpoint& endpoint()
@@ -364,6 +415,11 @@ bool ensureEndpoint()
 void stopEndpoint()
 {
     endpoint().stop();
+}
+
+uint64_t endpointPollCount()
+{
+    return endpoint().polls();
 }
 
 } // namespace ce::wm

@@ -159,6 +159,12 @@ void threadEnded(const std::shared_ptr<ThreadQueue>& q)
 
 void serveOne(SentItem& item)
 {
+    // Settled here, where the message would run: once its sender's time is
+    // up it never runs, whether or not its cancel has come in yet.
+    if (item.hasDeadline && deadlinePassed(item.deadline) && item.fate && item.fate->withdraw()) {
+        complete(item, 0, kStatusWithdrawn);
+        return;
+    }
     if (item.fate && !item.fate->take())
         return; // the sender gave up or ended: it is not run
     if (!localWindow(item.hwnd)) {
@@ -453,6 +459,8 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
     item->record = std::move(record);
     item->id = body.id;
     item->fate = std::move(fate);
+    item->hasDeadline = (body.flags & kFlagDeadline) != 0;
+    item->deadline = body.deadline;
     std::shared_ptr<ThreadQueue> q = w->queue;
     {
         std::lock_guard<std::mutex> lock(q->m);

@@ -39,6 +39,7 @@ constexpr DWORD kCancelAnswerWaitMs = 1000;
 struct Link {
     int fd = -1;
     bool broken = false;
+    bool busy = false; // the endpoint had no room for this connection
     uint32_t nextId = 1;
     ReplyReader reader;
     std::set<uint32_t> waiting; // ids a wait on this thread still expects
@@ -62,6 +63,10 @@ struct Link {
                 return false;
             }
             const ReplyBody& b = reader.body();
+            if (b.id == 0 && b.status == kStatusBusy) {
+                busy = broken = true; // and the endpoint closes the connection
+                return false;
+            }
             // The first answer counts: a send that ran before its cancel
             // arrived has the cancel's answer after its own.
             if (waiting.count(b.id))
@@ -94,8 +99,10 @@ void dropLink(const std::string& key, const std::shared_ptr<Link>& link)
 // Writes a request (numbering it) on this thread's connection to pid; a
 // connection the process has closed (the write fails at once) is replaced
 // once. Replies still on a kept connection are read by the next wait.
-// Null when the process cannot be reached.
-std::shared_ptr<Link> request(uint32_t pid, uint16_t kind, MessageBody& body, const void* payload, size_t size)
+// Null when the process cannot be reached, with *busy set when its
+// endpoint said it had no room for this connection.
+std::shared_ptr<Link> request(
+    uint32_t pid, uint16_t kind, MessageBody& body, const void* payload, size_t size, bool* busy = nullptr)
 {
     const std::string key = peerKey(pid);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -116,7 +123,13 @@ std::shared_ptr<Link> request(uint32_t pid, uint16_t kind, MessageBody& body, co
         body.id = link->nextId++;
         if (writeRequest(link->fd, kind, body, payload, size))
             return link;
+        link->readAvailable(); // why it was closed, when it said
         dropLink(key, link);
+        if (link->busy) {
+            if (busy)
+                *busy = true;
+            return nullptr;
+        }
     }
     return nullptr;
 }
@@ -171,22 +184,31 @@ int withdraw(uint32_t pid, const std::shared_ptr<Link>& link, uint32_t id, const
 }
 
 // Sends a request and waits for its reply; 1, 0 (time-out: a send is
-// withdrawn) or -1 as awaitReply, -2 when the process cannot be reached.
+// withdrawn) or -1 as awaitReply, -2 when the process cannot be reached,
+// -3 when its endpoint is too busy to take this thread's connection.
 int transact(uint32_t pid, uint16_t kind, MessageBody& body, const void* payload, size_t size, DWORD timeoutMs,
     const std::shared_ptr<ThreadQueue>& own, ReplyBody* reply)
 {
     uint64_t start = detail::nowMs();
-    std::shared_ptr<Link> link = request(pid, kind, body, payload, size);
+    if (kind == kFrameSend && sendDeadline(start, timeoutMs, &body.deadline))
+        body.flags |= kFlagDeadline;
+    bool busy = false;
+    std::shared_ptr<Link> link = request(pid, kind, body, payload, size, &busy);
     if (!link)
-        return -2;
+        return busy ? -3 : -2;
     link->waiting.insert(body.id);
     int got = awaitReply(*link, body.id, start, timeoutMs, own, reply);
     if (got == 0 && kind == kFrameSend)
         got = withdraw(pid, link, body.id, own, reply);
+    else if (got == 1 && reply->status == kStatusWithdrawn)
+        got = 0; // its deadline passed before the window's thread got to it
     link->waiting.erase(body.id);
     link->arrived.erase(body.id);
-    if (got < 0)
+    if (got < 0) {
+        if (link->busy)
+            got = -3;
         dropLink(peerKey(pid), link);
+    }
     return got;
 }
 
@@ -207,6 +229,8 @@ uint32_t postRemote(HWND h, UINT message, WPARAM wParam, LPARAM lParam, bool wan
         return kStatusOk; // handed over; the process takes it when it runs
     case -2:
         return kStatusNoWindow;
+    case -3:
+        return kStatusBusy;
     default:
         return kStatusGone;
     }
@@ -231,6 +255,8 @@ LRESULT sendRemote(HWND h, UINT message, WPARAM wParam, LPARAM lParam, const COP
         currentQueue(false), &reply);
     if (got == 0)
         return LRESULT(fail(ERROR_TIMEOUT));
+    if (got == -3)
+        return LRESULT(fail(ERROR_BUSY));
     if (got == -1)
         debugPrintf("window messages: process %u ended before answering a sent message", handlePid(h));
     if (got < 0)

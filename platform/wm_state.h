@@ -37,6 +37,8 @@ struct SentItem {
     std::shared_ptr<ReplyChannel> channel;
     uint32_t id = 0;
     std::shared_ptr<SendFate> fate;
+    bool hasDeadline = false; // the sender gives up at deadline: not run after it
+    uint32_t deadline = 0;
     // A thread of this process waits on this eventfd.
     int doneFd = -1;
     std::atomic<bool> done { false };

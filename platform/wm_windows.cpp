@@ -85,7 +85,9 @@ BOOL statusResult(uint32_t status)
 {
     if (status == kStatusOk)
         return TRUE_;
-    return fail(status == kStatusRefused ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+    return fail(status == kStatusRefused ? ERROR_INVALID_PARAMETER
+            : status == kStatusBusy          ? ERROR_BUSY
+                                             : ERROR_INVALID_WINDOW_HANDLE);
 }
 
 namespace {

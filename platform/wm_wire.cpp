@@ -47,10 +47,12 @@ std::string checkRequestBody(uint16_t kind, const MessageBody& b, uint32_t bodyB
         return "window of another process";
     if (b.message > 0xFFFF && !isInternalMessage(b.message))
         return "bad message number";
-    if (b.flags & ~(kFlagCopyData | kFlagNullData | kFlagNoAck))
+    if (b.flags & ~(kFlagCopyData | kFlagNullData | kFlagNoAck | kFlagDeadline))
         return "unknown flags";
     if ((b.flags & kFlagNoAck) && kind != kFramePost)
         return "a send that wants no answer";
+    if ((b.flags & kFlagDeadline) && kind != kFrameSend)
+        return "a deadline on a post";
     bool copy = (b.flags & kFlagCopyData) != 0;
     bool nullData = (b.flags & kFlagNullData) != 0;
     if ((copy || nullData) && (kind != kFrameSend || b.message != WM_COPYDATA))
@@ -135,17 +137,34 @@ bool writeRequest(int fd, uint16_t kind, const MessageBody& body, const void* pa
     return writeFrame(fd, kind, &body, sizeof body, payload, size, kWriteTimeoutMs);
 }
 
+bool sendDeadline(uint64_t startMs, DWORD timeoutMs, uint32_t* deadline)
+{
+    // Far below half the 32-bit range, so that a passed deadline and one to
+    // come are never confused.
+    if (timeoutMs == INFINITE || timeoutMs > (1u << 30))
+        return false;
+    *deadline = uint32_t(startMs + timeoutMs);
+    return true;
+}
+
+bool deadlinePassed(uint32_t deadline)
+{
+    return int32_t(uint32_t(detail::nowMs()) - deadline) >= 0;
+}
+
 void ReplyChannel::reply(uint32_t id, LRESULT result, uint32_t status)
 {
     ReplyBody b { int64_t(result), status, id };
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_fd < 0)
+    if (m_fd < 0 || m_failed)
         return;
     if (!writeFrame(m_fd, kFrameReply, &b, sizeof b, nullptr, 0, kReplyTimeoutMs)) {
         // Half a reply would garble the stream: end it; the endpoint's
-        // thread sees the end and lets go of the connection.
+        // thread sees the end and lets go of the connection. The replies
+        // still to come go nowhere, unlogged.
         debugOutput("window messages: a sender took no reply; its connection is closed");
         ::shutdown(m_fd, SHUT_RDWR);
+        m_failed = true;
     }
 }
 

@@ -2,6 +2,7 @@
 // and one or two peers (wm_test_peer).
 #include "platform/debug.h"
 #include "platform/endpoint.h"
+#include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/wm.h"
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -19,6 +22,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -231,11 +236,18 @@ TEST_F(WmProcess, FramesArrivingTogetherAreHandledWholeAndInOrder)
     ::close(fd);
     EXPECT_EQ((std::vector<std::pair<uint32_t, int64_t>> { { 2, sum }, { 3, 5 } }), replies);
 
-    EXPECT_EQ("msg 1024 1 0", peer->readLine());
-    std::string line = peer->readLine();
-    EXPECT_EQ(0u, line.find("copy " + std::to_string(tag) + " 6000 05121f")) << line;
-    EXPECT_EQ("msg 1026 2 3", peer->readLine());
-    EXPECT_EQ("msg 1024 9 0", peer->readLine());
+    // Sent messages run before posted ones that are waiting, so the first
+    // post may run before or after the sends that came behind it; each kind
+    // keeps its own order, and each message runs once.
+    std::vector<std::string> posts, sends;
+    for (int i = 0; i < 4; ++i) {
+        std::string line = peer->readLine();
+        (line.rfind("msg 1024 ", 0) == 0 ? posts : sends).push_back(line);
+    }
+    EXPECT_EQ((std::vector<std::string> { "msg 1024 1 0", "msg 1024 9 0" }), posts);
+    ASSERT_EQ(2u, sends.size());
+    EXPECT_EQ(0u, sends[0].find("copy " + std::to_string(tag) + " 6000 05121f")) << sends[0];
+    EXPECT_EQ("msg 1026 2 3", sends[1]);
 }
 
 TEST_F(WmProcess, ProgramsSendingToEachOtherDoNotDeadlock)
@@ -367,6 +379,188 @@ TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
         EXPECT_EQ(c.answers.empty(), sawEnd);
     }
     ::close(listener);
+}
+
+// A sender that gave up reports failure at its deadline whether or not the
+// receiver's endpoint got to its cancel: a send that reaches the window's
+// thread after its deadline is never run. Here the cancel never comes at all.
+TEST_F(WmProcess, ASendWhoseDeadlinePassedIsNeverRunEvenWithoutItsCancel)
+{
+    using namespace ce::wm;
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Late", "late");
+    ASSERT_NE(nullptr, h);
+    EXPECT_TRUE(postMessage(h, registerWindowMessage("peer-hold"), 0, 0));
+    EXPECT_EQ("holding", peer->readLine());
+
+    int fd = connectToProcess(uint32_t(peer->pid()));
+    ASSERT_GE(fd, 0);
+    MessageBody late { uint64_t(reinterpret_cast<uintptr_t>(h)), 1, 2, 0, WM_USER, kFlagDeadline, 0,
+        uint32_t(::getpid()), 7, 0 };
+    ASSERT_TRUE(sendDeadline(ce::detail::nowMs(), 0, &late.deadline));
+    ASSERT_TRUE(writeRequest(fd, kFrameSend, late, nullptr, 0));
+    std::ofstream(root.path() + "/release").put('1');
+    EXPECT_EQ("released", peer->readLine());
+    FrameHeader head {};
+    ReplyBody reply {};
+    ASSERT_TRUE(ce::detail::recvAll(fd, &head, sizeof head));
+    ASSERT_TRUE(ce::detail::recvAll(fd, &reply, sizeof reply));
+    EXPECT_EQ(7u, reply.id);
+    EXPECT_EQ(kStatusWithdrawn, reply.status);
+    ::close(fd);
+    EXPECT_EQ(7, sendMessage(h, WM_USER + 3, 3, 4));
+    EXPECT_EQ("msg 1027 3 4", peer->readLine()); // not "msg 1024 1 2"
+}
+
+// One process cannot take every connection of another's endpoint: past its
+// share it is told "busy" (not that the window is gone), and other
+// processes still get through.
+TEST_F(WmProcess, AProcessPastItsShareOfConnectionsIsToldBusyAndOthersStillGetThrough)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Crowded", "crowded");
+    ASSERT_NE(nullptr, h);
+    // Connections that say nothing, more than one process's share. The
+    // endpoint takes them in order: once the last is answered, all are.
+    std::vector<int> idle;
+    for (int i = 0; i < 100; ++i) {
+        idle.push_back(ce::wm::connectToProcess(uint32_t(peer->pid())));
+        ASSERT_GE(idle.back(), 0);
+    }
+    pollfd last { idle.back(), POLLIN, 0 };
+    ASSERT_EQ(1, ::poll(&last, 1, 10000)) << "no share per process";
+    size_t refused = 0;
+    for (int fd : idle) {
+        pollfd p { fd, POLLIN, 0 };
+        if (::poll(&p, 1, 0) == 0)
+            continue;
+        ++refused;
+        ce::wm::ReplyReader reader; // a busy reply, then the end
+        ASSERT_EQ(1, reader.feed(fd));
+        EXPECT_EQ(0u, reader.body().id);
+        EXPECT_EQ(uint32_t(ce::wm::kStatusBusy), reader.body().status);
+    }
+    EXPECT_LT(refused, 100u - 32u);
+    EXPECT_FALSE(postMessage(h, WM_USER, 1, 0));
+    EXPECT_EQ(ERROR_BUSY, getLastError());
+    Child other("wmsg", { "post", "--class", "Crowded", "1024", "5", "6" });
+    EXPECT_EQ(0, other.wait());
+    EXPECT_EQ("msg 1024 5 6", peer->readLine());
+    for (int fd : idle)
+        ::close(fd);
+    EXPECT_TRUE(postMessage(h, WM_USER, 7, 8));
+    EXPECT_EQ("msg 1024 7 8", peer->readLine());
+}
+
+// A sender that takes no replies loses its connection at the first reply
+// that finds no room, with one line in the log however many replies were
+// still to come.
+TEST_F(WmProcess, ASenderThatTakesNoRepliesIsCutOffWithOneLogLine)
+{
+    using namespace ce::wm;
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Deaf", "deaf");
+    ASSERT_NE(nullptr, h);
+    int fd = connectToProcess(uint32_t(peer->pid()));
+    ASSERT_GE(fd, 0);
+    // Posts to a window that is not there: each is answered at once by the
+    // endpoint and runs nothing.
+    MessageBody post { uint64_t(reinterpret_cast<uintptr_t>(makeHandle(uint32_t(peer->pid()), 0xFFFF))), 0, 0, 0,
+        WM_USER, 0, 0, uint32_t(::getpid()), 0, 0 };
+    std::string burst;
+    for (uint32_t i = 1; i <= 3000; ++i) {
+        post.id = i;
+        FrameHeader head { kFrameMagic, kFrameVersion, kFramePost, sizeof post };
+        burst.append(reinterpret_cast<const char*>(&head), sizeof head);
+        burst.append(reinterpret_cast<const char*>(&post), sizeof post);
+    }
+    ASSERT_TRUE(ce::detail::sendAll(fd, burst.data(), burst.size()));
+    // Nothing is read here: the peer's replies fill the connection, and the
+    // first one that finds no room for a second ends it.
+    pollfd p { fd, POLLRDHUP, 0 };
+    EXPECT_EQ(1, ::poll(&p, 1, 20000));
+    ::close(fd);
+    EXPECT_EQ(7, sendMessage(h, WM_USER + 2, 3, 4));
+    EXPECT_EQ("msg 1026 3 4", peer->readLine());
+    peer->kill();
+    std::string log = peerErrors("Deaf");
+    size_t lines = 0;
+    for (size_t at = log.find("took no reply"); at != std::string::npos; at = log.find("took no reply", at + 1))
+        ++lines;
+    EXPECT_EQ(1u, lines) << log.substr(0, 2000);
+}
+
+// Out of descriptors, the endpoint leaves a pending connection in the
+// backlog and looks again a little later instead of spinning on it; what
+// was posted meanwhile arrives once a descriptor frees.
+TEST_F(WmProcess, OutOfDescriptorsTheEndpointWaitsQuietlyAndCatchesUp)
+{
+    std::unique_ptr<Child> peer;
+    HWND h = startPeer(peer, "Starved", "starved");
+    ASSERT_NE(nullptr, h);
+    const pid_t pid = peer->pid();
+    // Every descriptor number below the limit is taken: accept has none.
+    std::set<int> open;
+    std::string fdDir = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* d = ::opendir(fdDir.c_str());
+    ASSERT_NE(nullptr, d);
+    while (dirent* e = ::readdir(d))
+        if (e->d_name[0] != '.')
+            open.insert(std::atoi(e->d_name));
+    ::closedir(d);
+    int lowestFree = 0;
+    while (open.count(lowestFree))
+        ++lowestFree;
+    rlimit before {};
+    ASSERT_EQ(0, ::prlimit(pid, RLIMIT_NOFILE, nullptr, &before));
+    rlimit starved = before;
+    starved.rlim_cur = rlim_t(lowestFree);
+    ASSERT_EQ(0, ::prlimit(pid, RLIMIT_NOFILE, &starved, nullptr));
+
+    auto cpuTicks = [&] {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::istringstream rest(text.substr(text.rfind(')') + 2));
+        std::string field;
+        unsigned long long utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && rest >> field; ++i) {
+            if (i == 14)
+                utime = std::stoull(field);
+            if (i == 15)
+                stime = std::stoull(field);
+        }
+        return utime + stime;
+    };
+    // Handed over: it waits in the peer's backlog.
+    EXPECT_TRUE(postMessage(h, WM_USER, 5, 6));
+    const unsigned long long ticksBefore = cpuTicks();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const long long wallTicks = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - wallBefore)
+                                    .count()
+        * ::sysconf(_SC_CLK_TCK) / 1000;
+    const unsigned long long used = cpuTicks() - ticksBefore;
+    EXPECT_LT(used * 5, (unsigned long long)wallTicks) << used << " of " << wallTicks << " ticks busy";
+    ASSERT_EQ(0, ::prlimit(pid, RLIMIT_NOFILE, &before, nullptr));
+    EXPECT_EQ("msg 1024 5 6", peer->readLine());
+}
+
+// Idle means no timed wake-ups: the I/O thread waits for its descriptors
+// only, however long nothing happens.
+TEST_F(WmProcess, AnIdleEndpointDoesNotWakeUp)
+{
+    HWND own = createWindow("Idle", "idle", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    ASSERT_NE(nullptr, own);
+    Child poke("wmsg", { "post", "--class", "Idle", "1024", "1", "2" });
+    EXPECT_EQ(0, poke.wait());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // At most one more round: the end of the tool's connection, if it was
+    // not taken yet. A timed wake-up of every 500 ms makes three.
+    const uint64_t polls = ce::wm::endpointPollCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+    EXPECT_LE(ce::wm::endpointPollCount() - polls, 1u);
+    destroyWindow(own);
 }
 
 TEST_F(WmProcess, GarbageOnAWindowEndpointIsDroppedAndLogged)
