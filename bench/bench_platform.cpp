@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -127,5 +130,39 @@ void RegistryFill_Floor(benchmark::State& state)
     }
 }
 BENCHMARK(RegistryFill_Floor)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Resolving the path of a file that does not exist yet (what every new
+// track, catalog and log file costs) in a folder of range(0) files, beside a
+// bare lstat of the same path.
+void makeFolder(const std::string& dir, int files)
+{
+    std::filesystem::create_directories(dir);
+    for (int i = 0; i < files; ++i)
+        std::fclose(std::fopen((dir + "/Track" + std::to_string(i) + ".GPX").c_str(), "w"));
+}
+
+void ResolveNewPath(benchmark::State& state)
+{
+    BenchRoot root;
+    makeFolder(root.path + "/DataDrive/Falmo/Tracks", int(state.range(0)));
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\new" + std::to_string(i++ % 64) + ".gpx"));
+}
+BENCHMARK(ResolveNewPath)->Arg(10)->Arg(1000)->Arg(10000);
+
+void ResolveNewPath_Floor(benchmark::State& state)
+{
+    BenchRoot root;
+    const std::string dir = root.path + "/DataDrive/Falmo/Tracks";
+    makeFolder(dir, int(state.range(0)));
+    int i = 0;
+    struct stat st;
+    for (auto _ : state) {
+        std::string p = dir + "/new" + std::to_string(i++ % 64) + ".gpx";
+        benchmark::DoNotOptimize(::lstat(p.c_str(), &st));
+    }
+}
+BENCHMARK(ResolveNewPath_Floor)->Arg(10)->Arg(1000)->Arg(10000);
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <unistd.h>
 #include <strings.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -17,6 +18,9 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
+#include <unordered_map>
 #include <vector>
 
 namespace ce {
@@ -101,6 +105,195 @@ std::string rootLocked()
     return g_root;
 }
 
+// The entries of the folders names were looked up in, by folded (lower-case)
+// spelling, so that a name that does not exist yet costs no read of its
+// whole folder. Each indexed folder is watched (inotify), and the events
+// that came in are applied before every lookup: the kernel queues them as
+// the change is made, so the index is never behind what a lookup could
+// have seen on disk. A folder moved, removed, or replaced under its path,
+// a lost event, or a process forked off with the watches of its parent
+// make the index start again from a read of the folder.
+class FolderIndex {
+public:
+    // Whether dir holds an entry that folds to folded (its spelling in
+    // *found); nullopt when the folder cannot be indexed.
+    std::optional<bool> find(const std::string& dir, const std::string& folded, std::string* found)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!ready())
+            return std::nullopt;
+        applyEvents();
+        struct stat st;
+        if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return std::nullopt;
+        auto it = m_folders.find(dir);
+        if (it != m_folders.end() && (it->second.dev != st.st_dev || it->second.ino != st.st_ino)) {
+            forget(it); // another folder now stands at this path
+            it = m_folders.end();
+        }
+        if (it == m_folders.end()) {
+            it = index(dir, st);
+            if (it == m_folders.end())
+                return std::nullopt;
+        }
+        it->second.lastUse = ++m_uses;
+        auto hit = it->second.names.find(folded);
+        if (hit == it->second.names.end() || hit->second.empty())
+            return false;
+        *found = *hit->second.begin();
+        return true;
+    }
+
+private:
+    static constexpr size_t kMaxFolders = 64;
+    static constexpr uint32_t kEvents
+        = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+    struct Folder {
+        int watch = -1;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        uint64_t lastUse = 0;
+        // Folded spelling -> the entries that fold to it.
+        std::unordered_map<std::string, std::set<std::string>> names;
+    };
+    using Folders = std::unordered_map<std::string, Folder>;
+
+    bool ready()
+    {
+        if (m_fd >= 0 && m_owner == ::getpid())
+            return true;
+        if (m_fd >= 0) {
+            // A forked child shares its parent's queue of events: it keeps
+            // none of them and starts its own.
+            ::close(m_fd);
+            m_folders.clear();
+            m_byWatch.clear();
+        }
+        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        m_owner = ::getpid();
+        return m_fd >= 0;
+    }
+
+    void forget(Folders::iterator it)
+    {
+        ::inotify_rm_watch(m_fd, it->second.watch);
+        m_byWatch.erase(it->second.watch);
+        m_folders.erase(it);
+    }
+
+    void forgetAll()
+    {
+        for (auto& [path, folder] : m_folders)
+            ::inotify_rm_watch(m_fd, folder.watch);
+        m_folders.clear();
+        m_byWatch.clear();
+    }
+
+    // Watched first, then read: a change in between shows in both, and
+    // applying it twice changes nothing.
+    Folders::iterator index(const std::string& dir, const struct stat& st)
+    {
+        if (m_folders.size() >= kMaxFolders) {
+            auto oldest = m_folders.begin();
+            for (auto it = m_folders.begin(); it != m_folders.end(); ++it)
+                if (it->second.lastUse < oldest->second.lastUse)
+                    oldest = it;
+            forget(oldest);
+        }
+        int watch = ::inotify_add_watch(m_fd, dir.c_str(), kEvents);
+        if (watch < 0)
+            return m_folders.end();
+        auto same = m_byWatch.find(watch);
+        if (same != m_byWatch.end()) {
+            // The same folder under another path: one index, under one path.
+            auto other = m_folders.find(same->second);
+            if (other != m_folders.end()) {
+                m_byWatch.erase(same);
+                m_folders.erase(other);
+            }
+        }
+        DIR* d = ::opendir(dir.c_str());
+        if (!d) {
+            ::inotify_rm_watch(m_fd, watch);
+            return m_folders.end();
+        }
+        Folder folder;
+        folder.watch = watch;
+        folder.dev = st.st_dev;
+        folder.ino = st.st_ino;
+        while (dirent* e = ::readdir(d)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..")
+                folder.names[lower(name)].insert(std::move(name));
+        }
+        ::closedir(d);
+        m_byWatch[watch] = dir;
+        return m_folders.emplace(dir, std::move(folder)).first;
+    }
+
+    void applyEvents()
+    {
+        alignas(inotify_event) char buf[16384];
+        for (;;) {
+            ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return;
+            for (char* p = buf; p < buf + n;) {
+                auto* e = reinterpret_cast<inotify_event*>(p);
+                p += sizeof(inotify_event) + e->len;
+                if (e->mask & IN_Q_OVERFLOW) {
+                    forgetAll(); // events were lost
+                    continue;
+                }
+                auto w = m_byWatch.find(e->wd);
+                if (w == m_byWatch.end())
+                    continue;
+                auto f = m_folders.find(w->second);
+                if (f == m_folders.end())
+                    continue;
+                if (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
+                    if (e->mask & IN_IGNORED) { // the watch is gone already
+                        m_byWatch.erase(w);
+                        m_folders.erase(f);
+                    } else {
+                        forget(f);
+                    }
+                    continue;
+                }
+                if (e->len == 0)
+                    continue;
+                std::string name(e->name); // NUL-padded
+                if (e->mask & (IN_CREATE | IN_MOVED_TO)) {
+                    f->second.names[lower(name)].insert(name);
+                } else if (e->mask & (IN_DELETE | IN_MOVED_FROM)) {
+                    auto it = f->second.names.find(lower(name));
+                    if (it != f->second.names.end()) {
+                        it->second.erase(name);
+                        if (it->second.empty())
+                            f->second.names.erase(it);
+                    }
+                }
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    int m_fd = -1;
+    pid_t m_owner = 0;
+    Folders m_folders;
+    std::unordered_map<int, std::string> m_byWatch;
+    uint64_t m_uses = 0;
+};
+
+FolderIndex& folderIndex()
+{
+    static FolderIndex* index = new FolderIndex; // never destroyed: paths resolve during exit
+    return *index;
+}
+
 // Finds the entry of dir named like component, exact spelling first.
 std::string matchEntry(const std::string& dir, const std::string& component, bool* exists)
 {
@@ -110,11 +303,16 @@ std::string matchEntry(const std::string& dir, const std::string& component, boo
         *exists = true;
         return component;
     }
+    std::string found;
+    if (std::optional<bool> indexed = folderIndex().find(dir, lower(component), &found)) {
+        *exists = *indexed;
+        return *indexed ? found : component;
+    }
     *exists = false;
     DIR* d = ::opendir(dir.c_str());
     if (!d)
         return component;
-    std::string found = component;
+    found = component;
     while (dirent* e = ::readdir(d)) {
         if (::strcasecmp(e->d_name, component.c_str()) == 0) {
             found = e->d_name;

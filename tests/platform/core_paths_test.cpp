@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -82,4 +86,44 @@ TEST(Paths, FreeSpaceOverrideFollowsTheDriveThePathResolvesTo)
     EXPECT_NE(ce::freeSpace("\\DataDrive\\..\\SystemDrive"), std::optional<uint64_t>(1234));
     ce::setFreeSpaceOverride("DataDrive", std::nullopt);
     ce::setProgramDirectory("\\SystemDrive");
+}
+
+// Names that do not exist in the spelling given are looked up in an index of
+// the folder: what other programs make, remove or rename there, and a folder
+// put in another's place, show at the next lookup, in this process and in a
+// process forked off it.
+TEST(Paths, TheFolderIndexFollowsEveryChangeMadeBehindIt)
+{
+    kivo::test::TempDeviceRoot root;
+    const std::string tracks = root.path() + "/DataDrive/Falmo/Tracks";
+    fs::create_directories(tracks);
+    auto make = [](const std::string& path) { std::ofstream(path) << "x"; };
+    auto resolve = [](const std::string& name) { return ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\" + name); };
+    make(tracks + "/Old.GPX");
+    EXPECT_EQ(tracks + "/new.gpx", resolve("new.gpx")); // the index is made here
+    make(tracks + "/NEW.GPX");
+    EXPECT_EQ(tracks + "/NEW.GPX", resolve("new.gpx"));
+    fs::remove(tracks + "/NEW.GPX");
+    EXPECT_EQ(tracks + "/new.gpx", resolve("new.gpx"));
+    fs::rename(tracks + "/Old.GPX", tracks + "/Moved.GPX");
+    EXPECT_EQ(tracks + "/old.gpx", resolve("old.gpx"));
+    EXPECT_EQ(tracks + "/Moved.GPX", resolve("moved.gpx"));
+    fs::rename(tracks, tracks + ".aside");
+    fs::create_directories(tracks);
+    make(tracks + "/Other.GPX");
+    EXPECT_EQ(tracks + "/Other.GPX", resolve("other.gpx"));
+    EXPECT_EQ(tracks + "/moved.gpx", resolve("moved.gpx"));
+
+    std::fflush(nullptr);
+    pid_t child = ::fork();
+    if (child == 0) {
+        make(tracks + "/Forked.GPX");
+        ::_exit(resolve("forked.gpx") == tracks + "/Forked.GPX" ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    make(tracks + "/Parent.GPX");
+    EXPECT_EQ(tracks + "/Parent.GPX", resolve("parent.gpx"));
+    EXPECT_EQ(tracks + "/Forked.GPX", resolve("forked.gpx"));
 }
