@@ -21,6 +21,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string_view>
 
 namespace ce::reg {
 
@@ -107,22 +108,6 @@ std::string unescape(const std::string& s)
     return out;
 }
 
-std::vector<std::string> splitTabs(const std::string& line)
-{
-    std::vector<std::string> f;
-    std::string cur;
-    for (char c : line) {
-        if (c == '\t') {
-            f.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    f.push_back(cur);
-    return f;
-}
-
 std::string filePath()
 {
     return deviceRoot() + "/registry.txt";
@@ -153,37 +138,66 @@ bool parseDword(const std::string& text, uint32_t* out)
     return true;
 }
 
+std::string unescaped(std::string_view field)
+{
+    return field.find('\\') == std::string_view::npos ? std::string(field) : unescape(std::string(field));
+}
+
 // Lines: "K <root> <path>" and "V <root> <path> <name> s|d <value>", tab-separated.
 // Unreadable lines are skipped, so a damaged file loses only what is damaged.
+// One pass over the text: fields are views into it, and the values of one
+// key (the file keeps them together, in order) find their key once.
 void parse(const std::string& text, Store& store)
 {
+    const std::string_view all(text);
+    std::string_view f[7]; // a seventh field only tells that there are more than six
+    std::string_view lastPath;
+    int lastRoot = -1;
+    Key* lastKey = nullptr;
     size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        auto f = splitTabs(text.substr(at, end - at));
+    while (at < all.size()) {
+        size_t end = all.find('\n', at);
+        if (end == std::string_view::npos)
+            end = all.size();
+        const std::string_view line = all.substr(at, end - at);
         at = end + 1;
-        if (f.size() < 3 || (f[1] != "0" && f[1] != "1"))
+        size_t n = 0;
+        for (size_t from = 0; n < 7;) {
+            const size_t tab = line.find('\t', from);
+            f[n++] = line.substr(from, tab == std::string_view::npos ? std::string_view::npos : tab - from);
+            if (tab == std::string_view::npos)
+                break;
+            from = tab + 1;
+        }
+        if (n < 3 || (f[1] != "0" && f[1] != "1"))
             continue;
-        int root = f[1] == "1" ? 1 : 0;
-        std::string path = normalise(unescape(f[2]));
-        if (path.empty())
-            continue;
+        const int root = f[1] == "1" ? 1 : 0;
+        const bool isValue = f[0] == "V" && n == 6;
         Value v;
-        if (f[0] == "V" && f.size() == 6) {
-            v.name = unescape(f[3]);
+        if (isValue) {
+            v.name = unescaped(f[3]);
             if (f[4] == "d") {
                 v.isDword = true;
-                if (!parseDword(f[5], &v.dword))
+                if (!parseDword(std::string(f[5]), &v.dword))
                     continue;
             } else {
-                v.text = unescape(f[5]);
+                v.text = unescaped(f[5]);
             }
         }
-        auto& key = ensureKeyPath(store, root, path);
-        if (f[0] == "V" && f.size() == 6)
-            key.values[lower(v.name)] = v;
+        Key* key = lastKey;
+        if (!key || root != lastRoot || f[2] != lastPath) {
+            const std::string path = normalise(unescaped(f[2]));
+            if (path.empty())
+                continue;
+            key = &ensureKeyPath(store, root, path);
+            lastKey = key;
+            lastRoot = root;
+            lastPath = f[2];
+        }
+        if (isValue) {
+            std::string name = lower(v.name);
+            key->values.insert_or_assign(key->values.end(), std::move(name), std::move(v));
+        }
     }
 }
 
