@@ -10,6 +10,9 @@
 // "error: ..." on a line of its own. Commands (numbers in hex):
 //   frame ID [DATA...]        queue a received frame
 //   bytes B...                queue raw stream bytes
+//   antfs ack CH B...         an ANT-FS host sends acknowledged data to CH
+//   antfs burst CH B...       ... a burst (8-byte packets, the last padded)
+//   antfs event CH CODE       a channel event on CH (4: a host's burst failed)
 //   chunks N [N...]           chunk sizes in turn (decimal, 1..41)
 //   chunks random SEED        random chunk sizes (decimal seed)
 //   fault checksum [COUNT]    corrupt the checksum of the next frames
@@ -36,6 +39,7 @@
 // Every logged frame is also appended to the log file (default
 // \SystemDrive\Sim\AntRadio\frames.log).
 #include "sim/ant_radio/ant_radio_sim.h"
+#include "sim/ant_radio/antfs_peers.h"
 
 #include "platform/paths.h"
 
@@ -95,6 +99,24 @@ bool runCommand(AntRadioSim& sim, const std::string& line, std::ostream& out)
         std::vector<uint8_t> bytes;
         if (parseHexBytes(in, bytes, error) && !bytes.empty() && !sim.injectBytes(bytes))
             error = "not queued (no reader?)";
+    } else if (cmd == "antfs") {
+        std::string what;
+        in >> what;
+        std::vector<uint8_t> bytes;
+        if (parseHexBytes(in, bytes, error)) {
+            if (bytes.empty() || bytes[0] >= 8 || (what == "event" && bytes.size() != 2)
+                || (what != "ack" && what != "burst" && what != "event"))
+                error = "antfs ack|burst CH BYTES... | antfs event CH CODE";
+            else {
+                kivo::sim::AntFsHostPeer host(sim, bytes[0]);
+                std::vector<uint8_t> payload(bytes.begin() + 1, bytes.end());
+                bool queued = what == "ack" ? host.sendAcknowledged(payload)
+                    : what == "burst"       ? host.sendBurst(payload)
+                                            : host.injectEvent(payload[0]);
+                if (!queued)
+                    error = "not queued (no reader?)";
+            }
+        }
     } else if (cmd == "chunks") {
         std::vector<std::string> words;
         for (std::string w; in >> w;)

@@ -159,6 +159,16 @@ TEST(DriverPortRemote, SimulatorInAnotherProcessServesThePort)
     EXPECT_EQ(readResults(framer, 1), (std::vector<Bytes> { { 0xEE, ANT_ERROR_PORT, ANT_CODE_WRITE } }));
     EXPECT_EQ(sim.command("bogus").back().rfind("error", 0), 0u);
 
+    // An ANT-FS host on the air of channel 1.
+    EXPECT_EQ(sim.command("antfs ack 01 44 02 14 04").back(), "ok");
+    EXPECT_EQ(sim.command("antfs burst 01 44 09 00 00 00 00 00 00 00 01").back(), "ok");
+    EXPECT_EQ(sim.command("antfs event 01 04").back(), "ok");
+    EXPECT_EQ(readResults(framer, 4),
+        (std::vector<Bytes> { { 0x4F, 0x01, 0x44, 0x02, 0x14, 0x04, 0, 0, 0, 0 },
+            { 0x50, 0x01, 0x44, 0x09, 0, 0, 0, 0, 0, 0 }, { 0x50, 0xA1, 0x00, 0x01, 0, 0, 0, 0, 0, 0 },
+            { 0x40, 0x01, 0x01, 0x04 } }));
+    EXPECT_EQ(sim.command("antfs event 01").back().rfind("error", 0), 0u);
+
     port.close();
     EXPECT_EQ(sim.command("quit").back(), "ok");
     EXPECT_EQ(sim.wait(), 0);
