@@ -89,6 +89,32 @@ TEST(MapControl, AttachesDetachesAndSizesTheEngine)
     EXPECT_EQ(first.count(MapSlot::Reserved13) + second.count(MapSlot::Reserved13), 0);
 }
 
+QStringList g_debugLines;
+void recordDebug(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtDebugMsg)
+        g_debugLines << message;
+}
+
+TEST(MapControl, LogsCreationEngineAndDestruction)
+{
+    g_debugLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordDebug);
+    MapView engine;
+    {
+        ZyrMapControl control;
+        control.SetMapViewInterface(&engine);
+    }
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(g_debugLines.size(), 3);
+    EXPECT_TRUE(g_debugLines[0].startsWith("Create ZyrMapControl(")) << g_debugLines[0].toStdString();
+    EXPECT_TRUE(g_debugLines[1].startsWith("Set ZyrMapControl(")) << g_debugLines[1].toStdString();
+    EXPECT_TRUE(g_debugLines[1].endsWith(
+        QStringLiteral(" 0x%1").arg(quintptr(static_cast<IMapView*>(&engine)), 0, 16)))
+        << g_debugLines[1].toStdString();
+    EXPECT_TRUE(g_debugLines[2].startsWith("Destroy ZyrMapControl(")) << g_debugLines[2].toStdString();
+}
+
 TEST(MapControl, SmallMoveCancelsTheTapAndIsNotForwarded)
 {
     Map m;
