@@ -51,6 +51,12 @@ WiFiMainView::WiFiMainView(const QString& resolution, KivoWiFiFlow* flow)
         m_status->setText(QObject::tr("Searching..."));
         m_title->setText(QObject::tr("WIFI Settings"));
         m_title->setAlignment(Qt::AlignCenter);
+        // The opaque footer begins above the list's own bottom: the list
+        // ends where the footer begins, so that the last network scrolls
+        // into full view above it instead of staying half hidden.
+        const int shown = m_footer->y() - m_list->y();
+        if (shown > 0 && shown < m_list->height())
+            m_list->resize(m_list->width(), shown);
     }
 
     if (QObject* sound = ZyrelleControls::GetSoundManager()) {

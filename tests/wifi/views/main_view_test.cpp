@@ -352,6 +352,34 @@ TEST_F(MainViewTest, LargeFormWorksWithoutTheSmallFormsExtras)
     EXPECT_EQ(flow->currentViewId(), DISABLED_VIEW_ID);
 }
 
+// Scrolled to the end, the last network's row lies whole above the opaque
+// footer, its name readable, and a tap on it reaches it.
+TEST_F(MainViewTest, LastNetworkIsWholeAboveTheFooterAtFullScroll)
+{
+    for (int count : { 4, 5 }) {
+        SCOPED_TRACE(count);
+        WiFiMainView* view = showList(worldOf(count), count);
+        view->endRefresh();
+        auto* list = view->findChild<phxVirtualList*>(QStringLiteral("virtuallist"));
+        list->scrollToBottom();
+        QApplication::processEvents();
+        const QModelIndex last = list->model()->index(count - 1, 0);
+        const QRect inList = list->visualRect(last);
+        ASSERT_TRUE(inList.isValid());
+        const QRect row(list->viewport()->mapTo(view, inList.topLeft()), inList.size());
+        const int footerTop = view->findChild<QWidget*>(QStringLiteral("wgEnd"))->y();
+        EXPECT_LE(row.bottom(), footerTop - 1);
+        EXPECT_TRUE(list->viewport()->rect().contains(inList));
+        const QImage shot = views_test::shot(*view, QStringLiteral("main_full_scroll_%1").arg(count));
+        const QRect name = views_test::boundsOf(shot, QRect(row.left() + 25, row.top(), 150, row.height()), views_test::isDark);
+        EXPECT_FALSE(name.isEmpty());
+        EXPECT_LT(name.bottom(), footerTop);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, inList.center());
+        EXPECT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
+        EXPECT_EQ(view->selectedName(), QStringLiteral("Net%1").arg(count - 1));
+    }
+}
+
 TEST_F(MainViewTest, LooksRightByDayAndNight)
 {
     WiFiMainView* view = showList(R"({
