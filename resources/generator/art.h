@@ -78,6 +78,7 @@ Paint connecting(int frame);
 Paint field();
 Paint dialogBackground();
 Paint shadow();
+Paint radioMark(bool checked);
 
 // Every area's rows, in registration order.
 std::vector<Art>& registeredArt();

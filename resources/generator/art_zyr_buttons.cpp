@@ -22,8 +22,11 @@ Paint checkMark(bool checked, QColor tickColor)
     };
 }
 
-// A radio ring with an optional dot.
-Paint radioMark(bool checked)
+} // namespace
+
+// A radio ring with an optional dot: zyrControls' own skin and KivoWiFi's
+// chooser rows.
+Paint kivo_art::radioMark(bool checked)
 {
     return [=](QPainter& p, const QRect& r, const Theme&) {
         p.setPen(QPen(kMarkFrame, 2));
@@ -36,6 +39,8 @@ Paint radioMark(bool checked)
         }
     };
 }
+
+namespace {
 
 std::vector<Art> rows()
 {

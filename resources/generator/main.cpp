@@ -90,6 +90,10 @@ std::vector<Art> artTable()
         { "Join_network/bkgd_search_key.png", 224, 35, Common, field() },
         { "Join_network/i_v.png", 30, 30, Common, tick(kGreen) },
 
+        // The option chooser's radio marks.
+        { "Button/radio_checked.png", 32, 32, Common, radioMark(true) },
+        { "Button/radio_unchecked.png", 32, 32, Common, radioMark(false) },
+
         // Icons.
         { "Icon/Check_icon.png", 28, 28, Common, tick(kGreen) },
         { "Icon/Connecting_icon.png", 28, 28, Common, connecting(1) },

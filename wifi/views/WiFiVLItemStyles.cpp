@@ -117,6 +117,9 @@ public:
         font.setPointSize(12);
         fstLB->setFont(font);
         RadioBtn = place<phxRadioButton>(form, "RadioBtn", QRect(0, 10, 32, 32));
+        // The mark that shows the current value.
+        RadioBtn->setCheckedImg(QPixmap(QStringLiteral(":/Button/radio_checked.png")));
+        RadioBtn->setUncheckedImg(QPixmap(QStringLiteral(":/Button/radio_unchecked.png")));
         fstLB->setText(QCoreApplication::translate("WiFiVLItemListStyle480x272Class", "TextLabel"));
     }
 };
@@ -139,6 +142,9 @@ public:
         lineLb0 = pictureLabel(form, "lineLb0", QRect(0, 68, 716, 2), ":/Line/separator2.mif");
         fstLB = place<QLabel>(form, "fstLB", QRect(60, 0, 348, 70));
         RadioBtn = place<phxRadioButton>(form, "RadioBtn", QRect(0, 15, 40, 40));
+        // The mark that shows the current value.
+        RadioBtn->setCheckedImg(QPixmap(QStringLiteral(":/Button/radio_checked.png")));
+        RadioBtn->setUncheckedImg(QPixmap(QStringLiteral(":/Button/radio_unchecked.png")));
         fstLB->setText(QCoreApplication::translate("WiFiVLItemListStyle800x480Class", "TextLabel"));
     }
 };

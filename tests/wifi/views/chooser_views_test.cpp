@@ -199,12 +199,23 @@ TEST_F(ChooserViewTest, ScreensLookRightByDayAndNight)
             EXPECT_FALSE(text.isEmpty()) << "row " << row;
         }
 
-        WiFiListView* chooser = showList(8, WiFiSettings {});
+        WiFiListView* chooser = showList(8, WiFiSettings { "WEP disabled", "Open", "Key index 1", "Net", "User", "" });
         chooser->setStyleSheets(QLatin1String(mode));
         QApplication::processEvents();
         const QImage c = views_test::shot(*chooser, QStringLiteral("chooser_%1").arg(mode));
         auto* chooserTitle = chooser->findChild<QLabel*>("lblTitleText");
         EXPECT_FALSE(views_test::boundsOf(c, chooserTitle->geometry(), views_test::isWhite).isEmpty());
+        // Each row draws its radio ring; only the record's value ("Open",
+        // the first row) has the dot.
+        auto* rows = chooser->findChild<phxVirtualList*>("virtuallist");
+        for (int row = 0; row < 3; ++row) {
+            const QRect r = rows->visualRect(rows->model()->index(row, 0)).translated(rows->mapTo(chooser, QPoint()));
+            const QRect mark(r.left(), r.top() + 10, 32, 32);
+            const QRgb centre = c.pixel(mark.center());
+            const bool dot = qBlue(centre) > 150 && qRed(centre) < 100;
+            EXPECT_EQ(dot, row == 0) << "row " << row;
+            EXPECT_FALSE(views_test::boundsOf(c, mark, views_test::isDark).isEmpty()) << "row " << row;
+        }
     }
     SystemHelper::instance()->setDayNight(QStringLiteral("Day"));
 }
