@@ -118,7 +118,7 @@ bool RegisterInternalWindow(ce::HWND window)
     // whatever that process chose.
     ce::keepMessagesInProcess(window,
         { WM_STKOUTMSG_DIALERINFO, WM_STKMAPMSG_NEWMSG, WM_STKOUTMSG_MUSICINFO, WM_STKOUTMSG_AUTOCONNECTING,
-            WM_BTIN_BT_VERSION });
+            WM_BTIN_BT_VERSION, WM_STKOUTMSG_BLEDEVFIND, WM_STKOUTMSG_BLEDATA });
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "bt/core/bt_manager.h"
 
+#include "bt/core/ble_sensors.h"
 #include "bt/core/bt_ipc.h"
 #include "bt/core/bt_messages.h"
 #include "bt/core/bt_sdk.h"
@@ -882,8 +883,10 @@ int DeleteDirectoryTree(const std::string& devicePath, bool removeRoot)
 
 void OnConnectionEvent(int connected, const uint8_t* address, int kind)
 {
-    if (kind == kBtKindBle)
-        return; // sensors are handled apart
+    if (kind == kBtKindBle) {
+        OnBleLinkEvent(connected, address); // sensors are handled apart
+        return;
+    }
     if (connected && address)
         readRemoteName(address);
     if (connected)
@@ -1267,6 +1270,11 @@ TrackBlock CurrentTrack()
     return g_track;
 }
 
+void SetStackInitialised()
+{
+    g.stackInitialised = 1;
+}
+
 void SetLinkTrack(int status, const TrackBlock* block)
 {
     if (block) {
@@ -1288,6 +1296,7 @@ void SetLinkTrack(int status, const TrackBlock* block)
 
 void ResetManagerForTests()
 {
+    ResetBleForTests();
     ClosePhoneLinkPort();
     WaitForWorkers(60000);
     emptyNotifications();

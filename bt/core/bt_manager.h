@@ -112,6 +112,8 @@ TrackBlock CurrentTrack();
 // values leave the flag), the block the new track; a null block clears the
 // track information.
 void SetLinkTrack(int status, const TrackBlock* block);
+// The stack library was initialised by someone other than the start.
+void SetStackInitialised();
 // The phone book, fetched on first use and kept until the link ends.
 std::vector<uint8_t> PhonebookCopy();
 

@@ -1,5 +1,6 @@
 #include "bt/core/phone_rows.h"
 
+#include "bt/core/ble_sensors.h"
 #include "bt/core/bt_copydata.h"
 #include "bt/core/bt_ipc.h"
 #include "bt/core/bt_manager.h"
@@ -115,6 +116,32 @@ bool HandlePhoneRow(ce::HWND self, ce::UINT message, ce::WPARAM wParam, ce::LPAR
     } else if (message == WM_STKOUTMSG_BLEDEVBATTERY) {
         if (wParam == 1 || wParam == 2)
             ExternalPostMessage(wParam == 1 ? WM_BTOUT_HRS_BATTERY : WM_BTOUT_SACS_BATTERY, ce::WPARAM(lParam), 0);
+    } else if (message == WM_STKOUTMSG_BLEDEVFIND) {
+        if (wParam != 1)
+            return true;
+        if (const auto device = CopyAdvertSlot(reinterpret_cast<const void*>(lParam))) {
+            ExternalSendRecord(WM_BTOUT_BLE_DEVICE_FOUND, &*device, sizeof *device);
+            ce::debugOutput("***[PhoneConnection] Dev Find out\r\n");
+        }
+    } else if (message == WM_STKOUTMSG_BLEDATA) {
+        if (wParam != 1 && wParam != 2)
+            return true;
+        if (const auto data = CopySensorRecord(reinterpret_cast<const void*>(lParam)))
+            ExternalSendRecord(wParam == 1 ? WM_BTOUT_HRS_DATA : WM_BTOUT_SAC_DATA, &*data, sizeof *data);
+    } else if (message == WM_STKOUTMSG_BLEDEVCONNECTING) {
+        // Nothing sends it.
+    } else if (message == WM_BTIN_BLE_SCAN) {
+        ce::debugPrintf("***[PhoneConnection] Scan Command  In(%d)\r\n", int(wParam));
+        BleScanEnable(int(wParam));
+    } else if (message == WM_BTIN_BLE_SCAN_CANCEL) {
+        ce::debugOutput("***[PhoneConnection] Scan Cancel Command  In\r\n");
+        BleScanDisable();
+    } else if (message == WM_BTIN_BLE_CONNECT) {
+        ce::debugPrintf("***[PhoneConnection] Connect Command In(0x%0x)\r\n", unsigned(wParam));
+        BleConnect(int(wParam));
+    } else if (message == WM_BTIN_BLE_DISCONNECT) {
+        ce::debugOutput("***[PhoneConnection] Disconnect Command  In\r\n");
+        BleDisconnect(int(wParam));
     } else if (message == WM_BTIN_VOICEINSTR_DATA) {
         // The posted form names text by an address, which any process can
         // post: only the WM_COPYDATA form carries voice text.
