@@ -46,10 +46,7 @@ int ANTFSClientApi::open(uint8_t channel, ANTDeviceManager* manager)
         if (!m_pump)
             return 0;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_queue.clear();
-    }
+    m_queue.clear();
     m_open = true;
     return 1;
 }
@@ -57,11 +54,7 @@ int ANTFSClientApi::open(uint8_t channel, ANTDeviceManager* manager)
 int ANTFSClientApi::close()
 {
     m_pumpStop = true;
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_queue.clear();
-        m_queueCv.notify_all();
-    }
+    m_queue.clear();
     if (m_pump && OsThread_Join(m_pump, kPumpJoinBoundMs, "ANT-FS client pump") == OS_OK) {
         OsThread_Close(m_pump);
         m_pump = nullptr;
@@ -92,14 +85,7 @@ uint8_t ANTFSClientApi::getState()
 
 uint32_t ANTFSClientApi::waitResponse(uint32_t ms)
 {
-    std::unique_lock<std::mutex> lock(m_queueMutex);
-    if (m_queue.empty() && ms)
-        m_queueCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_queue.empty(); });
-    if (m_queue.empty())
-        return 0;
-    uint32_t r = m_queue.front();
-    m_queue.pop_front();
-    return r;
+    return m_queue.wait(ms);
 }
 
 ce::DWORD ANTFSClientApi::pumpMain(void* self)
@@ -114,9 +100,7 @@ void ANTFSClientApi::pump()
         uint32_t r = m_engine->waitResponse(kPumpWaitMs);
         if (r < 2 || r > 31 || m_pumpStop)
             continue;
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_queue.push_back(r);
-        m_queueCv.notify_all();
+        m_queue.push(r);
     }
 }
 

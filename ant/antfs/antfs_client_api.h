@@ -53,9 +53,7 @@ private:
     std::unique_ptr<ANTFSClientEngine> m_engine;
     ANTDeviceManager* m_manager = nullptr;
     bool m_open = false;
-    std::mutex m_queueMutex;
-    std::condition_variable m_queueCv;
-    std::deque<uint32_t> m_queue;
+    ANTFSResponseQueue m_queue;
     ce::HANDLE m_pump = nullptr;
     std::atomic<bool> m_pumpStop { false };
     uint8_t m_lastState = 0;

@@ -1,4 +1,5 @@
 #include "ant/antfs/antfs_client_engine.h"
+#include "ant/antfs/antfs_shared.h"
 
 #include "ant/core/ant_command.h"
 #include "ant/core/checksums.h"
@@ -9,6 +10,8 @@
 #include <cstring>
 
 namespace senvoy {
+
+using namespace antfs_le;
 
 namespace {
 
@@ -56,28 +59,6 @@ constexpr uint32_t kDownloadSteps = 5;
 constexpr uint32_t kStepMs = 1000;
 
 std::atomic<uint32_t> g_timeDivisor { 1 };
-
-uint16_t get16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t get32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void put16(uint8_t* p, uint16_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-
-void put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
 
 // The response to a refused download by its code.
 uint32_t refusalResponse(uint8_t code)
@@ -147,11 +128,7 @@ void ANTFSClientEngine::close()
         m_requestCv.notify_all();
         m_messageCv.notify_all();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_responses.clear();
-        m_queueCv.notify_all();
-    }
+    m_responses.clear();
     if (m_thread) {
         if (OsThread_Join(m_thread, kCloseBoundMs, "ANT-FS client engine") == OS_OK) {
             OsThread_Close(m_thread);
@@ -319,16 +296,7 @@ int ANTFSClientEngine::sendEraseResponse(uint8_t code)
 
 uint32_t ANTFSClientEngine::waitResponse(uint32_t ms)
 {
-    std::unique_lock<std::mutex> lock(m_queueMutex);
-    if (m_stop)
-        return 0;
-    if (m_responses.empty() && ms)
-        m_queueCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_responses.empty() || m_stop; });
-    if (m_responses.empty() || m_stop)
-        return 0;
-    uint32_t r = m_responses.front();
-    m_responses.pop_front();
-    return r;
+    return m_responses.wait(ms, &m_stop);
 }
 
 void ANTFSClientEngine::setFriendlyName(const uint8_t* name, uint32_t length)
@@ -358,10 +326,7 @@ void ANTFSClientEngine::attach(ANTFramer* framer, uint8_t channel)
         }
         m_timerCreated = true;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_responses.clear();
-    }
+    m_responses.clear();
     {
         // Idle at once, so the caller may open the beacon right away.
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -404,9 +369,7 @@ void ANTFSClientEngine::postLocked(uint8_t request)
 
 void ANTFSClientEngine::queueResponse(uint32_t response)
 {
-    std::lock_guard<std::mutex> lock(m_queueMutex);
-    m_responses.push_back(response);
-    m_queueCv.notify_all();
+    m_responses.push(response);
 }
 
 void ANTFSClientEngine::resetLocked()

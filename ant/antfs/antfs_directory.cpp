@@ -1,4 +1,5 @@
 #include "ant/antfs/antfs_directory.h"
+#include "ant/antfs/antfs_shared.h"
 
 #include "ant/senvoy_antfs.h"
 
@@ -8,23 +9,9 @@
 
 namespace senvoy {
 
+using namespace antfs_le;
+
 namespace {
-
-uint16_t get16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t get32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
 
 ANTFSDirEntry decode(const uint8_t* e)
 {

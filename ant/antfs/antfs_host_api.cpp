@@ -60,21 +60,14 @@ public:
             if (!m_pump)
                 return 0;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_queueMutex);
-            m_queue.clear();
-        }
+        m_queue.clear();
         m_open = true;
         return 1;
     }
     int close()
     {
         m_pumpStop = true;
-        {
-            std::lock_guard<std::mutex> lock(m_queueMutex);
-            m_queue.clear();
-            m_queueCv.notify_all();
-        }
+        m_queue.clear();
         if (m_pump && OsThread_Join(m_pump, kJoinBoundMs, "ANT-FS host pump") == OS_OK) {
             OsThread_Close(m_pump);
             m_pump = nullptr;
@@ -99,14 +92,7 @@ public:
     }
     uint32_t waitResponse(uint32_t ms)
     {
-        std::unique_lock<std::mutex> lock(m_queueMutex);
-        if (m_queue.empty() && ms)
-            m_queueCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_queue.empty(); });
-        if (m_queue.empty())
-            return 0;
-        uint32_t r = m_queue.front();
-        m_queue.pop_front();
-        return r;
+        return m_queue.wait(ms);
     }
     ANTFSHostEngine& engine() { return *m_engine; }
     ANTDeviceManager* manager() const { return m_manager; }
@@ -119,9 +105,7 @@ private:
             uint32_t r = api->m_engine->waitResponse(kPumpWaitMs);
             if (r == 0 || r == 1 || r == 3 || r > 28 || api->m_pumpStop)
                 continue;
-            std::lock_guard<std::mutex> lock(api->m_queueMutex);
-            api->m_queue.push_back(r);
-            api->m_queueCv.notify_all();
+            api->m_queue.push(r);
         }
         return 0;
     }
@@ -129,9 +113,7 @@ private:
     std::unique_ptr<ANTFSHostEngine> m_engine;
     ANTDeviceManager* m_manager = nullptr;
     bool m_open = false;
-    std::mutex m_queueMutex;
-    std::condition_variable m_queueCv;
-    std::deque<uint32_t> m_queue;
+    ANTFSResponseQueue m_queue;
     ce::HANDLE m_pump = nullptr;
     std::atomic<bool> m_pumpStop { false };
     uint8_t m_lastState = 0;

@@ -1,4 +1,5 @@
 #include "ant/antfs/antfs_host_engine.h"
+#include "ant/antfs/antfs_shared.h"
 
 #include "ant/core/ant_command.h"
 #include "ant/core/checksums.h"
@@ -12,6 +13,8 @@
 #include <new>
 
 namespace senvoy {
+
+using namespace antfs_le;
 
 namespace {
 
@@ -49,28 +52,6 @@ std::atomic<uint32_t> g_divisor { 1 };
 std::atomic<uint32_t> g_seed { 0 };
 
 using Clock = std::chrono::steady_clock;
-
-uint16_t get16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t get32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void put16(uint8_t* p, uint16_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-
-void put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
 
 uint32_t msSince(Clock::time_point t)
 {
@@ -124,11 +105,7 @@ void ANTFSHostEngine::close()
         m_requestCv.notify_all();
         m_messageCv.notify_all();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_responses.clear();
-        m_queueCv.notify_all();
-    }
+    m_responses.clear();
     if (m_thread && OsThread_Join(m_thread, kCloseBoundMs, "ANT-FS host engine") == OS_OK) {
         OsThread_Close(m_thread);
         m_thread = nullptr;
@@ -145,16 +122,7 @@ void ANTFSHostEngine::close()
 
 uint32_t ANTFSHostEngine::waitResponse(uint32_t ms)
 {
-    std::unique_lock<std::mutex> lock(m_queueMutex);
-    if (m_stop)
-        return 0;
-    if (m_responses.empty() && ms)
-        m_queueCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_responses.empty() || m_stop; });
-    if (m_responses.empty() || m_stop)
-        return 0;
-    uint32_t r = m_responses.front();
-    m_responses.pop_front();
-    return r;
+    return m_responses.wait(ms, &m_stop);
 }
 
 void ANTFSHostEngine::cancel()
@@ -337,10 +305,7 @@ void ANTFSHostEngine::attach(ANTFramer* framer, uint8_t channel)
         used[at] = true;
         m_linkTable[place] = kLinkTable[at];
     }
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_responses.clear();
-    }
+    m_responses.clear();
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         m_state = ANTFS_HOST_IDLE;
@@ -381,9 +346,7 @@ void ANTFSHostEngine::postLocked(uint8_t request)
 
 void ANTFSHostEngine::queueResponse(uint32_t response)
 {
-    std::lock_guard<std::mutex> lock(m_queueMutex);
-    m_responses.push_back(response);
-    m_queueCv.notify_all();
+    m_responses.push(response);
 }
 
 void ANTFSHostEngine::addFailures(uint32_t n)

@@ -5,6 +5,7 @@
 // responses in a queue (waitResponse).
 #pragma once
 
+#include "ant/antfs/antfs_shared.h"
 #include "ant/core/ant_channel_handler.h"
 #include "ant/core/os_services.h"
 
@@ -146,9 +147,7 @@ private:
     mutable std::recursive_mutex m_mutex;
     std::condition_variable_any m_requestCv;
     std::condition_variable_any m_messageCv;
-    std::mutex m_queueMutex;
-    std::condition_variable m_queueCv;
-    std::deque<uint32_t> m_responses;
+    ANTFSResponseQueue m_responses;
     ce::HANDLE m_thread = nullptr;
     std::atomic<bool> m_stop { false };
     std::atomic<uint32_t> m_cancel { 0 };
