@@ -23,10 +23,13 @@ bool isRadioWide(uint8_t id)
         || id == ANT_MSG_STARTUP;
 }
 
-// The three answers a data transfer waits for, on one condition.
+// The answers a data transfer waits for, on one condition. The radio's
+// retry event ends an attempt as a failure: the page is sent again by the
+// channel's user, not by this wait.
 struct TransferWaiters {
     ANTResponseWaiter completed;
     ANTResponseWaiter failed;
+    ANTResponseWaiter retry;
     ANTResponseWaiter response;
     bool armed = false;
 
@@ -34,17 +37,19 @@ struct TransferWaiters {
     {
         const uint8_t done[] = { channel, 1, ANT_EVENT_TRANSFER_TX_COMPLETED };
         const uint8_t fail[] = { channel, 1, ANT_EVENT_TRANSFER_TX_FAILED };
+        const uint8_t again[] = { channel, 1, ANT_EVENT_TRANSFER_RETRY };
         const uint8_t resp[] = { channel, id };
         armed = completed.arm(ANT_MSG_EVENT, done, 3, framer)
             && failed.arm(ANT_MSG_EVENT, fail, 3, framer, completed.ownCondition())
+            && retry.arm(ANT_MSG_EVENT, again, 3, framer, completed.ownCondition())
             && response.arm(ANT_MSG_EVENT, resp, 2, framer, completed.ownCondition());
         return armed;
     }
-    bool failedOrAnswered() const { return failed.done() || response.done(); }
+    bool failedOrAnswered() const { return failed.done() || retry.done() || response.done(); }
     bool waitSlice(uint32_t ms)
     {
-        ANTResponseWaiter* all[] = { &completed, &failed, &response };
-        return ANTResponseWaiter::waitAny(all, 3, ms);
+        ANTResponseWaiter* all[] = { &completed, &failed, &retry, &response };
+        return ANTResponseWaiter::waitAny(all, 4, ms);
     }
 };
 

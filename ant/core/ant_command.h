@@ -54,6 +54,8 @@ constexpr uint8_t ANT_EVENT_RX_FAIL = 2;
 constexpr uint8_t ANT_EVENT_TRANSFER_TX_COMPLETED = 5;
 constexpr uint8_t ANT_EVENT_TRANSFER_TX_FAILED = 6;
 constexpr uint8_t ANT_EVENT_CHANNEL_CLOSED = 7;
+// The radio asks for an acknowledged page to be sent again: that attempt failed.
+constexpr uint8_t ANT_EVENT_TRANSFER_RETRY = 170;
 
 // Channel states in bits 0-1 of a channel status.
 constexpr uint8_t ANT_STATE_UNASSIGNED = 0;

@@ -118,6 +118,12 @@ bool ANTSensorProfile::requestStatus(uint8_t* radioState)
 
 int ANTSensorProfile::open(uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout)
 {
+    return openWith(channel, deviceNumber, searchTimeout, true, true);
+}
+
+int ANTSensorProfile::openWith(
+    uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout, bool askStatus, bool keyFirst)
+{
     if (!m_framer)
         return 0;
     m_channel = channel;
@@ -131,27 +137,66 @@ int ANTSensorProfile::open(uint8_t channel, uint16_t deviceNumber, uint8_t searc
             m_network, m_network, ANT_KEY_REGISTRY_PATH);
         return 0;
     }
-    uint8_t radio = 0;
-    if (!requestStatus(&radio))
-        return 0;
     const uint32_t t = ANT_COMMAND_TIMEOUT_MS;
-    if (radio == ANT_STATE_SEARCHING || radio == ANT_STATE_TRACKING) {
-        if (!ANTCommand_CloseChannel(m_framer, channel, ANT_CLOSE_TIMEOUT_MS)
-            || !ANTCommand_UnassignChannel(m_framer, channel, t))
+    if (askStatus) {
+        uint8_t radio = 0;
+        if (!requestStatus(&radio))
             return 0;
-    } else if (radio == ANT_STATE_ASSIGNED) {
-        if (!ANTCommand_UnassignChannel(m_framer, channel, t))
-            return 0;
+        if (radio == ANT_STATE_SEARCHING || radio == ANT_STATE_TRACKING) {
+            if (!ANTCommand_CloseChannel(m_framer, channel, ANT_CLOSE_TIMEOUT_MS)
+                || !ANTCommand_UnassignChannel(m_framer, channel, t))
+                return 0;
+        } else if (radio == ANT_STATE_ASSIGNED) {
+            if (!ANTCommand_UnassignChannel(m_framer, channel, t))
+                return 0;
+        }
+    } else if (m_state == STATE_CLOSED && !ANTCommand_UnassignChannel(m_framer, channel, t)) {
+        return 0;
     }
-    if (!ANTCommand_SetNetworkKey(m_framer, m_network, m_networkKey, t)
-        || !ANTCommand_AssignChannel(m_framer, channel, 0x00, m_network, t)
+    if (keyFirst && !ANTCommand_SetNetworkKey(m_framer, m_network, m_networkKey, t))
+        return 0;
+    if (!ANTCommand_AssignChannel(m_framer, channel, 0x00, m_network, t)
         || !ANTCommand_SetChannelId(m_framer, channel, deviceNumber, m_deviceType, m_transmissionType, t)
-        || !ANTCommand_SetRfFrequency(m_framer, channel, m_rf, t)
-        || !ANTCommand_SetChannelPeriod(m_framer, channel, m_period, t)
+        || !ANTCommand_SetRfFrequency(m_framer, channel, m_rf, t))
+        return 0;
+    if (!keyFirst && !ANTCommand_SetNetworkKey(m_framer, m_network, m_networkKey, t))
+        return 0;
+    if (!ANTCommand_SetChannelPeriod(m_framer, channel, m_period, t)
         || !ANTCommand_SetSearchTimeout(m_framer, channel, searchTimeout, t))
         return 0;
     m_state = STATE_CLOSED;
     if (!ANTCommand_OpenChannel(m_framer, channel, t))
+        return 0;
+    m_state = STATE_SEARCHING;
+    m_enabled = 1;
+    return 1;
+}
+
+int ANTSensorProfile::configureListWith(uint8_t channel, const uint16_t* deviceNumbers, uint8_t count,
+    uint8_t exclude, bool needTracking, uint8_t listTransmission)
+{
+    if (!m_framer || (count > 0 && !deviceNumbers))
+        return 0;
+    const uint32_t t = ANT_COMMAND_TIMEOUT_MS;
+    if (needTracking) {
+        if (m_state != STATE_TRACKING || !ANTCommand_CloseChannel(m_framer, channel, t))
+            return 0;
+    } else {
+        if (m_state < STATE_SEARCHING)
+            return 0;
+        uint8_t status = 0;
+        if (!ANTCommand_RequestChannelStatus(m_framer, channel, &status, t))
+            return 0;
+        if (status != 5 && !ANTCommand_CloseChannel(m_framer, channel, t))
+            return 0;
+    }
+    m_state = STATE_CLOSED;
+    for (uint8_t i = 0; i < count; ++i)
+        if (!ANTCommand_AddChannelIdToList(m_framer, channel, deviceNumbers[i], m_deviceType, listTransmission, i, t))
+            return 0;
+    if (!ANTCommand_ConfigList(m_framer, channel, count, exclude, t)
+        || !ANTCommand_SetChannelId(m_framer, channel, m_deviceNumber, m_deviceType, m_transmissionType, t)
+        || !ANTCommand_OpenChannel(m_framer, channel, t))
         return 0;
     m_state = STATE_SEARCHING;
     return 1;
@@ -176,9 +221,22 @@ int ANTSensorProfile::close()
     return 1;
 }
 
-int ANTSensorProfile::requestSensorId(uint8_t, uint8_t*)
+int ANTSensorProfile::requestSensorId(uint8_t, uint8_t out[8])
 {
-    return 0;
+    if (!m_framer || !out || m_state != STATE_TRACKING)
+        return 0;
+    uint16_t number = 0;
+    uint8_t type = 0, transmission = 0;
+    if (!ANTCommand_RequestChannelId(m_framer, m_channel, &number, &type, &transmission, ANT_COMMAND_TIMEOUT_MS))
+        return 0;
+    out[0] = m_channel;
+    out[1] = 0;
+    out[2] = uint8_t(number);
+    out[3] = uint8_t(number >> 8);
+    out[4] = type;
+    out[5] = transmission;
+    out[6] = out[7] = 0;
+    return 1;
 }
 
 void ANTSensorProfile::onMessage(const uint8_t* message, uint16_t length)
@@ -200,7 +258,7 @@ void ANTSensorProfile::onMessage(const uint8_t* message, uint16_t length)
             return;
         if (data[1] == 1) {
             std::memcpy(m_data, data, 3);
-            dispatch(data[2]);
+            dispatch(data[2], true);
         } else {
             std::memcpy(m_response, data, 3);
         }
@@ -224,14 +282,16 @@ void ANTSensorProfile::onMessage(const uint8_t* message, uint16_t length)
     } else {
         std::memcpy(m_response, data, length < 3 ? length : 3);
     }
-    dispatch(code);
+    dispatch(code, false);
 }
 
-void ANTSensorProfile::dispatch(uint32_t code)
+void ANTSensorProfile::dispatch(uint32_t code, bool event)
 {
     if (m_data[0] != m_channel)
         return;
-    if (code == ANT_EVENT_CHANNEL_CLOSED) {
+    if (event && code != ANT_EVENT_CHANNEL_CLOSED) {
+        onEvent(uint8_t(code));
+    } else if (code == ANT_EVENT_CHANNEL_CLOSED) {
         m_state = STATE_CLOSED;
         reportClosed();
     } else if (code == ANT_CODE_BROADCAST || code == ANT_CODE_ACKNOWLEDGED) {

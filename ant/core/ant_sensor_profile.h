@@ -23,6 +23,9 @@ constexpr uint32_t ANT_CODE_BROADCAST = 154;
 constexpr uint32_t ANT_CODE_ACKNOWLEDGED = 155;
 constexpr uint32_t ANT_CODE_BURST = 156;
 
+// How long a caller's acknowledged page is awaited.
+constexpr uint32_t ANT_ACKNOWLEDGED_TIMEOUT_MS = 10000;
+
 // The sensor callback and its context (ANTSENSOR_Init).
 void ANTSensor_SetCallback(ANTSensorCallback callback, void* context);
 // Calls the callback when one is set; false when none is. A callback in
@@ -54,7 +57,9 @@ public:
     virtual int open(uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout);
     // Closes and unassigns the channel: 1 or 0.
     virtual int close();
-    // Fills the 8-byte sensor-id record: 1 or 0.
+    // Fills the 8-byte sensor-id record (this object's channel, 0, device
+    // number, device type, transmission type, 0, 0) from the radio's channel
+    // id: 1, or 0 unless a sensor is being received.
     virtual int requestSensorId(uint8_t channel, uint8_t out[8]);
 
     // ANTChannelHandler.
@@ -84,8 +89,25 @@ protected:
     virtual void report() = 0;
     // The channel closed: the record with byte 1 = 0.
     virtual void reportClosed() = 0;
+    // Any other channel event of this channel (transfer outcomes, receive
+    // failures), on the receive thread.
+    virtual void onEvent(uint8_t code) { (void)code; }
 
     bool requestStatus(uint8_t* radioState);
+
+    // The open sequences of the profiles. askStatus: the radio's channel
+    // status decides what is closed and unassigned first (else only a
+    // channel this object left assigned is unassigned). keyFirst: the
+    // network key is set before the channel is assigned, else after its RF
+    // channel. 1 opened, 2 already searching or tracking, 0 on a failed
+    // command.
+    int openWith(uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout, bool askStatus, bool keyFirst);
+    // Reconfigures the open channel to find only the listed sensors (or all
+    // but them). needTracking: only a tracking channel, closed without a
+    // status request; else an open one, closed unless its status byte is
+    // exactly 5 (assigned on network 1). List entries carry listTransmission.
+    int configureListWith(uint8_t channel, const uint16_t* deviceNumbers, uint8_t count, uint8_t exclude,
+        bool needTracking, uint8_t listTransmission);
 
     std::atomic<int> m_enabled { 1 };
     ANTFramer* m_framer = nullptr;
@@ -103,7 +125,9 @@ protected:
     uint8_t m_response[3] = {}; // the first bytes of the last other message
 
 private:
-    void dispatch(uint32_t code);
+    // code: a channel event's code (event) or the dispatch code of a
+    // message.
+    void dispatch(uint32_t code, bool event);
 };
 
 } // namespace senvoy

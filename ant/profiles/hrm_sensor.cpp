@@ -1,6 +1,5 @@
 #include "ant/profiles/hrm_sensor.h"
 
-#include "ant/core/ant_command.h"
 #include "ant/core/ant_library.h"
 #include "ant/senvoy.h"
 
@@ -11,14 +10,6 @@ namespace senvoy {
 HRMSensor::HRMSensor()
     : ANTSensorProfile(ANT_SENSOR_HRM, kDeviceType, kRf, kPeriod, kNetwork)
 {
-}
-
-int HRMSensor::open(uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout)
-{
-    int r = ANTSensorProfile::open(channel, deviceNumber, searchTimeout);
-    if (r == 1)
-        m_enabled = 1;
-    return r;
 }
 
 void HRMSensor::resetDecoder()
@@ -109,44 +100,9 @@ void HRMSensor::reportClosed()
     ANTSensor_Deliver(ANTSENSOR_CODE_HRM, m_record, ANT_HRM_RECORD_SIZE);
 }
 
-int HRMSensor::requestSensorId(uint8_t, uint8_t out[8])
-{
-    if (!m_framer || !out || m_state != STATE_TRACKING)
-        return 0;
-    uint16_t number = 0;
-    uint8_t type = 0, transmission = 0;
-    if (!ANTCommand_RequestChannelId(m_framer, m_channel, &number, &type, &transmission, ANT_COMMAND_TIMEOUT_MS))
-        return 0;
-    out[0] = m_channel;
-    out[1] = 0;
-    out[2] = uint8_t(number);
-    out[3] = uint8_t(number >> 8);
-    out[4] = type;
-    out[5] = transmission;
-    out[6] = out[7] = 0;
-    return 1;
-}
-
 int HRMSensor::configureList(uint8_t channel, const uint16_t* deviceNumbers, uint8_t count, uint8_t exclude)
 {
-    if (!m_framer || m_state < STATE_SEARCHING || (count > 0 && !deviceNumbers))
-        return 0;
-    const uint32_t t = ANT_COMMAND_TIMEOUT_MS;
-    uint8_t status = 0;
-    if (!ANTCommand_RequestChannelStatus(m_framer, channel, &status, t))
-        return 0;
-    if (status != 5 && !ANTCommand_CloseChannel(m_framer, channel, t))
-        return 0;
-    m_state = STATE_CLOSED;
-    for (uint8_t i = 0; i < count; ++i)
-        if (!ANTCommand_AddChannelIdToList(m_framer, channel, deviceNumbers[i], m_deviceType, 1, i, t))
-            return 0;
-    if (!ANTCommand_ConfigList(m_framer, channel, count, exclude ? 1 : 0, t)
-        || !ANTCommand_SetChannelId(m_framer, channel, m_deviceNumber, m_deviceType, m_transmissionType, t)
-        || !ANTCommand_OpenChannel(m_framer, channel, t))
-        return 0;
-    m_state = STATE_SEARCHING;
-    return 1;
+    return configureListWith(channel, deviceNumbers, count, exclude ? 1 : 0, false, 1);
 }
 
 } // namespace senvoy

@@ -22,8 +22,6 @@ public:
 
     HRMSensor();
 
-    int open(uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout) override;
-    int requestSensorId(uint8_t channel, uint8_t out[8]) override;
     // Lets only the listed straps (or all but them) be found: 1 or 0.
     int configureList(uint8_t channel, const uint16_t* deviceNumbers, uint8_t count, uint8_t exclude);
 

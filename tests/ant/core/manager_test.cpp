@@ -207,6 +207,7 @@ TEST_F(LibraryFixture, MessagesReachOnlyTheHandlerOfTheirChannel)
     EXPECT_EQ(manager->registerChannel(2, &other), 0);
     EXPECT_EQ(manager->unregisterChannel(&other), 0);
 
+    sim.injectFrame(0x4E, { 0x08, 1, 1, 1, 1, 1, 1, 1, 1 }); // channel 8: beyond the table
     sim.injectFrame(0x4E, { 0x09, 1, 1, 1, 1, 1, 1, 1, 1 }); // channel 9: nobody's
     sim.injectFrame(0x4E, { 0x00, 2, 2, 2, 2, 2, 2, 2, 2 }); // disabled handler
     sim.injectFrame(0x40, { 0x02, 0x46, 0x00 }); // radio-wide response
