@@ -55,7 +55,7 @@ void AntRadioModel::airForward(uint8_t ch, uint8_t id, const std::vector<uint8_t
 bool AntRadioModel::airTick(uint8_t ch)
 {
     AntSimChannel& c = m_channels[ch];
-    if (c.strap >= 0 || (c.type & 0x10))
+    if (c.strap >= 0 || c.peer >= 0 || (c.type & 0x10))
         return false;
     if (!airPeers(ch).empty()) {
         c.state = 3;

@@ -148,6 +148,7 @@ std::vector<AntMessage> AntRadioModel::handle(uint8_t id, const std::vector<uint
         c->searchDeadlineUs = c->searchTimeout == 255 ? std::numeric_limits<uint64_t>::max()
                                                       : m_nowUs + uint64_t(c->searchTimeout) * 2500000u;
         c->strap = -1;
+        c->peer = -1;
         c->misses = 0;
         return { response(ch, id, CODE_OK) };
     case 0x4C: // close
@@ -155,9 +156,12 @@ std::vector<AntMessage> AntRadioModel::handle(uint8_t id, const std::vector<uint
             return { response(ch, id, CODE_WRONG_STATE) };
         c->state = 1;
         c->strap = -1;
+        c->peer = -1;
         return { response(ch, id, CODE_OK), event(ch, 7) };
     case 0x4D: return handleRequest(ch, data[1]);
     case 0x4E: { // broadcast data from the host: sent on the channel, heard by its peers
+        if (c->peer >= 0 && data.size() >= 9)
+            return peerData(ch, data, false);
         std::vector<AntMessage> out;
         airForward(ch, id, data, out);
         return out;
@@ -166,6 +170,8 @@ std::vector<AntMessage> AntRadioModel::handle(uint8_t id, const std::vector<uint
         if (c->state < 2)
             return { response(ch, id, CODE_WRONG_STATE) };
         m_transfers.emplace_back(data.begin() + 1, data.begin() + 9);
+        if (c->peer >= 0)
+            return peerData(ch, data, true);
         {
             std::vector<AntMessage> out;
             airForward(ch, id, data, out);
@@ -187,6 +193,12 @@ std::vector<AntMessage> AntRadioModel::handleRequest(uint8_t ch, uint8_t what)
     const AntSimChannel& c = channel(ch);
     if (what == 0x52)
         return { { 0x52, { ch, statusByte(ch) } } };
+    if (what == 0x51 && c.peer >= 0) { // the device found
+        const AntPeer& p = *m_peers[size_t(c.peer)];
+        return { { 0x51,
+            { ch, uint8_t(p.deviceNumber & 0xFF), uint8_t(p.deviceNumber >> 8), p.deviceType,
+                p.transmissionType } } };
+    }
     if (what == 0x51 && c.type == 0x00) // a slave that hears a master: its id
         for (uint8_t peer : airPeers(ch)) {
             const AntSimChannel& m = channel(peer);
@@ -364,7 +376,9 @@ void AntRadioModel::tick(uint8_t ch, std::vector<AntMessage>& out)
             if (!taken && hears(c, m_straps[i]))
                 c.strap = int(i);
         }
-        if (c.strap < 0) {
+        if (c.strap < 0)
+            findPeer(c);
+        if (c.strap < 0 && c.peer < 0) {
             if (m_nowUs >= c.searchDeadlineUs) {
                 c.state = 1;
                 out.push_back(event(ch, 1)); // search timed out
@@ -374,6 +388,10 @@ void AntRadioModel::tick(uint8_t ch, std::vector<AntMessage>& out)
         }
         c.state = 3;
         c.misses = 0;
+    }
+    if (c.peer >= 0) {
+        tickPeer(ch, out);
+        return;
     }
     AntStrap& s = m_straps[size_t(c.strap)];
     if (!s.inRange || s.dropouts > 0) {

@@ -4,10 +4,13 @@
 // simulator feeds it the host's messages and queues what it answers.
 #pragma once
 
+#include "sim/ant_radio/ant_peer.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace kivo::sim {
@@ -47,6 +50,7 @@ struct AntSimChannel {
     uint64_t nextUs = 0; // the next channel period
     uint64_t searchDeadlineUs = 0;
     int strap = -1; // the strap being received, or -1
+    int peer = -1; // the peer being received, or -1
     int misses = 0;
 };
 
@@ -114,6 +118,9 @@ public:
     size_t strapCount() const { return m_straps.size(); }
     void setStrapRate(int index, uint32_t bpm);
     void setStrapPaused(int index, bool paused);
+    // The other devices of the world (sensor models, ANT-FS peers).
+    int addPeer(std::shared_ptr<AntPeer> peer);
+    AntPeer& peer(int index) { return *m_peers.at(size_t(index)); }
     std::vector<AntMessage> advance(uint64_t us);
     uint64_t nowUs() const { return m_nowUs; }
     static uint64_t periodUs(uint16_t period);
@@ -141,6 +148,11 @@ private:
     AntMessage page(uint8_t ch, AntStrap& s);
     void beatUntil(AntStrap& s, uint64_t us);
     static uint64_t beatUs(const AntStrap& s);
+    // Peers (sensor_models.cpp).
+    bool hearsPeer(const AntSimChannel& c, const AntPeer& p) const;
+    void findPeer(AntSimChannel& c);
+    void tickPeer(uint8_t ch, std::vector<AntMessage>& out);
+    std::vector<AntMessage> peerData(uint8_t ch, const std::vector<uint8_t>& data, bool acknowledged);
 
     struct Fault {
         uint8_t code = 0;
@@ -155,6 +167,7 @@ private:
     std::vector<std::vector<uint8_t>> m_transfers;
     int m_resets = 0;
     std::vector<AntStrap> m_straps;
+    std::vector<std::shared_ptr<AntPeer>> m_peers;
     uint64_t m_nowUs = 0;
 };
 
