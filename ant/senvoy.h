@@ -35,6 +35,11 @@ typedef void (*ANTSensorCallback)(uint32_t code, uint32_t reserved, const uint8_
     void* context);
 
 #define ANTSENSOR_CODE_HRM 101 /* 16 bytes: channel, 1/0, 0, 0, heart rate (32-bit), 8 zero bytes */
+/* 36 bytes: channel, 1/0, sensor class (0 undecided, 1 speed above 100 km/h
+ * while the count bytes move, 2 seen standing), 0, then 32-bit words: wheel
+ * revolution count, crank revolution count, crank event time, wheel event
+ * time (1/1024 s), speed (1/1000 km/h), cadence (rpm); 8 zero bytes. */
+#define ANTSENSOR_CODE_SAC 102
 
 /* Stores the callback and its context; 1 when ANTLIB_Init has run. */
 SENVOY_API int ANTSENSOR_Init(void* context, ANTSensorCallback callback);
@@ -54,6 +59,18 @@ SENVOY_API int ANTHRM_Disconnect(uint8_t channel);
 /* Only the listed straps (exclude 0) or all but them (exclude 1) are found;
  * the channel must be open. */
 SENVOY_API int ANTHRM_ConfigureList(uint8_t channel, const uint16_t* deviceNumbers, uint8_t count, uint8_t exclude);
+
+/* Speed and cadence on channel 0-7, as the heart-rate functions. */
+SENVOY_API int ANTSAC_Connect(uint8_t channel, uint16_t deviceNumber, uint8_t searchTimeout);
+SENVOY_API int ANTSAC_Disconnect(uint8_t channel);
+SENVOY_API int ANTSAC_ConfigureList(uint8_t channel, const uint16_t* deviceNumbers, uint8_t count, uint8_t exclude);
+typedef struct {
+    uint32_t reserved;
+    uint32_t wheelCircumference; /* cm; the default is 207 */
+} ANTSACSettings;
+/* Sets the wheel circumference of the sensor on the channel; 0 when the
+ * channel holds no speed-and-cadence sensor. */
+SENVOY_API int ANTSAC_Configure(uint8_t channel, const ANTSACSettings* settings);
 
 #ifdef __cplusplus
 }

@@ -1,16 +1,20 @@
-// What a sensor sends, as the heart-rate profile and the common-page decoder
-// read it: a script of messages of any length handed to the profile of one
-// channel (data pages, channel events, messages of other channels, cut
-// short), each also read as a common page, and the input as a network key
-// text. Records that reach the callback must be whole and of this channel.
+// What a sensor sends, as the sensor profiles and the common-page decoder
+// read it: a script of messages of any length handed to a profile of each
+// kind on one channel (data pages, channel events, messages of other
+// channels, cut short), each also read as a common page, and the input as a
+// network key text. Records that reach the callback must be whole, of the
+// kind's length and of this channel.
 // fuzz-links: senvoy_objects
 
 #include "ant/core/ant_sensor_profile.h"
 #include "ant/core/common_page.h"
 #include "ant/profiles/hrm_sensor.h"
+#include "ant/profiles/sac_sensor.h"
 #include "fuzz/support/fuzz_input.h"
 
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,11 +24,24 @@ namespace {
 
 constexpr uint8_t kChannel = 3;
 
+const std::map<uint32_t, uint32_t> kRecordSizes {
+    { ANTSENSOR_CODE_HRM, ANT_HRM_RECORD_SIZE },
+    { ANTSENSOR_CODE_SAC, ANT_SAC_RECORD_SIZE },
+};
+
 void check(uint32_t code, uint32_t, const uint8_t* record, uint32_t length, void*)
 {
-    if (code != ANTSENSOR_CODE_HRM || length != ANT_HRM_RECORD_SIZE || !record || record[0] != kChannel
-        || record[1] > 1)
+    auto size = kRecordSizes.find(code);
+    if (size == kRecordSizes.end() || length != size->second || !record || record[0] != kChannel || record[1] > 1)
         std::abort();
+}
+
+std::vector<std::unique_ptr<ANTSensorProfile>> makeProfiles()
+{
+    std::vector<std::unique_ptr<ANTSensorProfile>> all;
+    all.emplace_back(new HRMSensor);
+    all.emplace_back(new SACSensor);
+    return all;
 }
 
 } // namespace
@@ -33,9 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // attach() clears the decoder and the state, so one input leaves nothing
     // for the next.
-    static HRMSensor* hrm = new HRMSensor();
+    static auto* profiles = new std::vector<std::unique_ptr<ANTSensorProfile>>(makeProfiles());
     ANTSensor_SetCallback(&check, nullptr);
-    hrm->attach(nullptr, kChannel);
+    for (auto& p : *profiles)
+        p->attach(nullptr, kChannel);
 
     kivo::fuzz::FuzzInput in(data, size);
     while (!in.empty()) {
@@ -44,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (message.empty())
             break;
         // The profile reads exactly the bytes it is given.
-        hrm->onMessage(message.data(), uint16_t(message.size() - 1));
+        for (auto& p : *profiles)
+            p->onMessage(message.data(), uint16_t(message.size() - 1));
         if (message.size() >= 9) {
             CommonPageRecord record;
             CommonPage_Decode(&record, message.data() + 1);
