@@ -9,6 +9,7 @@
 #include "ant/core/ant_sensor_profile.h"
 #include "ant/core/common_page.h"
 #include "ant/profiles/hrm_sensor.h"
+#include "ant/profiles/pwr_sensor.h"
 #include "ant/profiles/sac_sensor.h"
 #include "fuzz/support/fuzz_input.h"
 
@@ -27,6 +28,7 @@ constexpr uint8_t kChannel = 3;
 const std::map<uint32_t, uint32_t> kRecordSizes {
     { ANTSENSOR_CODE_HRM, ANT_HRM_RECORD_SIZE },
     { ANTSENSOR_CODE_SAC, ANT_SAC_RECORD_SIZE },
+    { ANTSENSOR_CODE_PWR, ANT_PWR_RECORD_SIZE },
 };
 
 void check(uint32_t code, uint32_t, const uint8_t* record, uint32_t length, void*)
@@ -41,6 +43,7 @@ std::vector<std::unique_ptr<ANTSensorProfile>> makeProfiles()
     std::vector<std::unique_ptr<ANTSensorProfile>> all;
     all.emplace_back(new HRMSensor);
     all.emplace_back(new SACSensor);
+    all.emplace_back(new PWRSensor);
     return all;
 }
 
@@ -54,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ANTSensor_SetCallback(&check, nullptr);
     for (auto& p : *profiles)
         p->attach(nullptr, kChannel);
+    // The power meter's reserved-field checks read the pages too.
+    static_cast<PWRSensor*>((*profiles)[2].get())->setVerbose(true);
 
     kivo::fuzz::FuzzInput in(data, size);
     while (!in.empty()) {

@@ -59,6 +59,9 @@ uint8_t awaitTransferEnd(ANTFramer* framer, TransferWaiters& w, Clock::time_poin
     uint32_t sliceMs)
 {
     for (;;) {
+        // A completion after the retry event is a resend's, not this attempt's.
+        if (w.retry.done())
+            return ANT_RESULT_FAILED;
         if (w.completed.done())
             return ANT_RESULT_OK;
         if (w.failedOrAnswered())

@@ -3,6 +3,18 @@
 #include "ant/core/ant_sensor_profile.h"
 #include "ant/senvoy.h"
 
+namespace senvoy {
+
+ANTSensorProfile* SensorTable_Find(uint8_t channel, uint8_t kind)
+{
+    if (!ANTLIB_Manager())
+        return nullptr;
+    ANTSensorProfile* object = SensorTable_Get(channel);
+    return object && object->sensorKind() == kind && object->channel() == channel ? object : nullptr;
+}
+
+} // namespace senvoy
+
 using namespace senvoy;
 
 extern "C" {

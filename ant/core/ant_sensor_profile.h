@@ -42,6 +42,11 @@ bool ANTSensor_NetworkKey(uint8_t network, uint8_t key[8]);
 bool ANTSensor_ParseKey(const char* text, uint8_t key[8]);
 constexpr const char* ANT_KEY_REGISTRY_PATH = "Software\\Kivo\\Senvoy";
 
+class ANTSensorProfile;
+// The sensor object on the channel when it is of this kind and on this
+// channel; null otherwise and without the library.
+ANTSensorProfile* SensorTable_Find(uint8_t channel, uint8_t kind);
+
 class ANTSensorProfile : public ANTChannelHandler {
 public:
     // States.

@@ -1,18 +1,12 @@
 #include "ant/profiles/sac_sensor.h"
 
 #include "ant/core/ant_library.h"
+#include "ant/profiles/record_fields.h"
 #include "ant/senvoy.h"
 
 #include <cstring>
 
 namespace senvoy {
-
-namespace {
-void put32(uint8_t* at, uint32_t value)
-{
-    std::memcpy(at, &value, 4); // the record is little-endian, as this machine is
-}
-} // namespace
 
 SACSensor::SACSensor()
     : ANTSensorProfile(ANT_SENSOR_SAC, kDeviceType, kRf, kPeriod, kNetwork)
@@ -136,12 +130,12 @@ void SACSensor::report()
             --m_voteCounter;
     }
     m_record[2] = m_voteCounter > 24 ? 1 : m_voteCounter < 10 ? 2 : 0;
-    put32(m_record + 4, m_wheel.count);
-    put32(m_record + 8, m_crank.count);
-    put32(m_record + 12, m_crank.time);
-    put32(m_record + 16, m_wheel.time);
-    put32(m_record + 20, m_speed);
-    put32(m_record + 24, m_cadence);
+    putField32(m_record, 4, m_wheel.count);
+    putField32(m_record, 8, m_crank.count);
+    putField32(m_record, 12, m_crank.time);
+    putField32(m_record, 16, m_wheel.time);
+    putField32(m_record, 20, m_speed);
+    putField32(m_record, 24, m_cadence);
     ANTSensor_Deliver(ANTSENSOR_CODE_SAC, m_record, ANT_SAC_RECORD_SIZE);
 }
 
@@ -163,8 +157,7 @@ ANTSensorProfile* makeSac()
 }
 SACSensor* sacOn(uint8_t channel)
 {
-    ANTSensorProfile* p = SensorTable_Get(channel);
-    return p && p->sensorKind() == ANT_SENSOR_SAC && p->channel() == channel ? static_cast<SACSensor*>(p) : nullptr;
+    return static_cast<SACSensor*>(SensorTable_Find(channel, ANT_SENSOR_SAC));
 }
 } // namespace
 
@@ -183,7 +176,7 @@ SENVOY_API int ANTSAC_Disconnect(uint8_t channel)
 
 SENVOY_API int ANTSAC_Configure(uint8_t channel, const ANTSACSettings* settings)
 {
-    if (!settings || !ANTLIB_Manager())
+    if (!settings)
         return 0;
     // An empty channel has no sensor to take the setting.
     SACSensor* sac = sacOn(channel);

@@ -1,0 +1,104 @@
+// One power-meter page from the radio to the caller's callback, in one
+// process: the simulated radio queues the frame, the port's reader hands its
+// bytes to the framer, the receive thread dispatches the message to the
+// power-meter profile, which decodes it, works out power and cadence and
+// calls the sensor callback. Its floor is the profile's own decode and
+// report of the same page, called directly. A page should reach the
+// callback well within a millisecond.
+#include "ant/core/ant_framer.h"
+#include "ant/core/ant_library.h"
+#include "ant/core/ant_sensor_profile.h"
+#include "ant/profiles/pwr_sensor.h"
+#include "ant/senvoy.h"
+
+#include "platform/registry.h"
+#include "sim/ant_radio/ant_radio_sim.h"
+
+#include <benchmark/benchmark.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+using kivo::sim::AntRadioSim;
+
+struct Delivered {
+    std::mutex m;
+    std::condition_variable cv;
+    uint64_t count = 0;
+};
+
+void onRecord(uint32_t, uint32_t, const uint8_t*, uint32_t, void* context)
+{
+    auto* d = static_cast<Delivered*>(context);
+    std::lock_guard<std::mutex> lock(d->m);
+    ++d->count;
+    d->cv.notify_all();
+}
+
+// A crank-torque page with a new event each time: every one computes power.
+std::vector<uint8_t> crankPage(uint32_t n)
+{
+    const uint16_t period = uint16_t(n * 1365);
+    const uint16_t torque = uint16_t(n * 640);
+    return { 0x12, uint8_t(n), uint8_t(n), 90, uint8_t(period), uint8_t(period >> 8), uint8_t(torque),
+        uint8_t(torque >> 8) };
+}
+
+void PwrPageToCallback(benchmark::State& state)
+{
+    ce::reg::setString(ce::reg::Root::LocalMachine, senvoy::ANT_KEY_REGISTRY_PATH, "NetworkKey1", "0011223344556677");
+    AntRadioSim sim;
+    sim.install();
+    sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
+    Delivered delivered;
+    if (!ANTLIB_Init()) {
+        state.SkipWithError("ANTLIB_Init failed");
+        return;
+    }
+    uint32_t event = 0;
+    senvoy::ANTLIB_Manager()->waitEvent(10000, &event);
+    ANTSENSOR_Init(&delivered, &onRecord);
+    if (ANTPWR_Connect(0, 0, 255) != 1) {
+        state.SkipWithError("ANTPWR_Connect failed");
+        ANTLIB_Deinit();
+        return;
+    }
+    uint32_t n = 1;
+    for (auto _ : state) {
+        uint64_t before;
+        {
+            std::lock_guard<std::mutex> lock(delivered.m);
+            before = delivered.count;
+        }
+        std::vector<uint8_t> data { 0 };
+        const std::vector<uint8_t> page = crankPage(n++);
+        data.insert(data.end(), page.begin(), page.end());
+        sim.injectFrame(0x4E, data);
+        std::unique_lock<std::mutex> lock(delivered.m);
+        delivered.cv.wait(lock, [&] { return delivered.count > before; });
+    }
+    ANTSENSOR_Deinit();
+    ANTLIB_Deinit();
+}
+BENCHMARK(PwrPageToCallback)->UseRealTime();
+
+void PwrPageToCallback_Floor(benchmark::State& state)
+{
+    Delivered delivered;
+    senvoy::ANTSensor_SetCallback(&onRecord, &delivered);
+    senvoy::PWRSensor pwr;
+    pwr.attach(nullptr, 0);
+    uint32_t n = 1;
+    for (auto _ : state) {
+        const std::vector<uint8_t> page = crankPage(n++);
+        pwr.receivePage(page.data());
+    }
+    benchmark::DoNotOptimize(delivered.count);
+    senvoy::ANTSensor_SetCallback(nullptr, nullptr);
+}
+BENCHMARK(PwrPageToCallback_Floor)->UseRealTime();
+
+} // namespace
