@@ -8,7 +8,10 @@
 
 #include "ant/core/ant_sensor_profile.h"
 #include "ant/core/common_page.h"
+#include "ant/profiles/bsd_gns_sensor.h"
+#include "ant/profiles/device_sensors.h"
 #include "ant/profiles/hrm_sensor.h"
+#include "ant/profiles/lev_sensor.h"
 #include "ant/profiles/pwr_sensor.h"
 #include "ant/profiles/sac_sensor.h"
 #include "fuzz/support/fuzz_input.h"
@@ -29,6 +32,12 @@ const std::map<uint32_t, uint32_t> kRecordSizes {
     { ANTSENSOR_CODE_HRM, ANT_HRM_RECORD_SIZE },
     { ANTSENSOR_CODE_SAC, ANT_SAC_RECORD_SIZE },
     { ANTSENSOR_CODE_PWR, ANT_PWR_RECORD_SIZE },
+    { ANTSENSOR_CODE_LEV, ANT_LEV_RECORD_SIZE },
+    { ANTSENSOR_CODE_TRN, ANT_TRN_RECORD_SIZE },
+    { ANTSENSOR_CODE_SMANO, ANT_SMANO_RECORD_SIZE },
+    { ANTSENSOR_CODE_BSD, ANT_BSD_RECORD_SIZE },
+    { ANTSENSOR_CODE_GNS, ANT_GNS_RECORD_SIZE },
+    { ANTSENSOR_CODE_VTX, ANT_VTX_RECORD_SIZE },
 };
 
 void check(uint32_t code, uint32_t, const uint8_t* record, uint32_t length, void*)
@@ -44,6 +53,12 @@ std::vector<std::unique_ptr<ANTSensorProfile>> makeProfiles()
     all.emplace_back(new HRMSensor);
     all.emplace_back(new SACSensor);
     all.emplace_back(new PWRSensor);
+    all.emplace_back(new LEVSensor);
+    all.emplace_back(new BSDSensor);
+    all.emplace_back(new GNSSensor);
+    all.emplace_back(new SMANOSensor);
+    all.emplace_back(new TRNSensor);
+    all.emplace_back(new VTXSensor);
     return all;
 }
 

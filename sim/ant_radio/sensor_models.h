@@ -5,6 +5,7 @@
 
 #include "sim/ant_radio/ant_peer.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -96,6 +97,27 @@ private:
     uint16_t m_torquePeriod = 0; // 1/2048 s
     uint16_t m_accumulatedTorque = 0;
     uint16_t m_torqueTicks = 0;
+};
+
+// A device that sends its scripted pages in turn, one each channel period
+// (the light electric vehicle, BSD, GNS, SMANO, TRN and VTX devices), and
+// logs and answers what the host sends it as AntScriptedPeer does.
+class AntPagedDevice : public AntScriptedPeer {
+public:
+    AntPagedDevice(uint8_t deviceType, uint8_t rf, uint16_t period, std::vector<AntPage> pages);
+    std::vector<AntPage> pages;
+    AntPage nextPage(uint64_t nowUs) override;
+
+    // The devices with pages of their kind (network keys left to the caller).
+    static AntPagedDevice lightElectricVehicle(); // pages 1-5 and 34, common pages 80 and 81
+    static AntPagedDevice bsd(); // pages 1, 2, 4, 8, 16, 34, 173/1 and 173/2
+    static AntPagedDevice gns(); // pages 173/1, 173/2 and 221/1-4
+    static AntPagedDevice smano(); // pages 0 and 17
+    static AntPagedDevice trn();
+    static AntPagedDevice vtx(); // pages 0-3
+
+private:
+    size_t m_next = 0;
 };
 
 } // namespace kivo::sim
