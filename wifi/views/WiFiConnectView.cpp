@@ -68,7 +68,8 @@ void WiFiConnectView::setupView()
     m_icon->show();
     m_iconTimer.start(kivowifi::screenInterval(ICON_FRAME_MS));
     m_pFlow->joinNetwork();
-    m_pollTimer.start(kivowifi::screenInterval(POLL_MS), this);
+    m_pollMs = POLL_MS;
+    m_pollTimer.start(kivowifi::screenInterval(m_pollMs), this);
 }
 
 void WiFiConnectView::stopTimers()

@@ -59,6 +59,7 @@ private:
     phxIcon* m_icon;
     KivoWiFiFlow* m_pFlow;
     QBasicTimer m_pollTimer;
+    int m_pollMs = 0; // the poll timer's interval before the time scale
     int m_probeTicks = 0;
     int m_probeState = 0;
     int m_notConnectedTicks = 0;
@@ -74,4 +75,5 @@ struct WiFiConnectViewTestAccess {
     static bool tick(WiFiConnectView& v);
     static bool iconAnimating(const WiFiConnectView& v) { return v.m_iconTimer.isActive(); }
     static int probeState(const WiFiConnectView& v) { return v.m_probeState; }
+    static int pollMs(const WiFiConnectView& v) { return v.m_pollMs; }
 };

@@ -130,7 +130,8 @@ void WiFiKeyBoardView::addText(QString text)
         m_mask = QString(m_typedPassword.length(), QLatin1Char('*'));
         m_edit->setText(m_mask);
         m_edit->setCursorPosition(at);
-        m_remaskTimer.start(kivowifi::screenInterval(REMASK_MS), this);
+        m_remaskMs = REMASK_MS;
+        m_remaskTimer.start(kivowifi::screenInterval(m_remaskMs), this);
         m_edit->setEchoMode(QLineEdit::Normal);
         // Only the newest character is readable.
         m_edit->insert(text);

@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class WiFiKeyBoardView400x240Class;
 class zyrKBContainer;
+struct WiFiKeyBoardViewTestAccess;
 
 class WiFiKeyBoardView : public KivoWiFiBaseVirtualList {
     Q_OBJECT
@@ -44,6 +45,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    friend struct WiFiKeyBoardViewTestAccess;
     bool showsPrompt() const;
     void clearPrompt();
     void setEditStyle(bool prompt);
@@ -54,9 +56,16 @@ private:
     QLineEdit* m_edit;
     zyrKBContainer* m_keyboard;
     QBasicTimer m_remaskTimer;
+    int m_remaskMs = 0; // the re-mask timer's interval before the time scale
     int m_inputType = 0;
     QString m_name;
     QString m_password;
     QString m_mask;
     QString m_typedPassword;
+};
+
+// What tests read of the keyboard screen.
+struct WiFiKeyBoardViewTestAccess {
+    static bool remasking(const WiFiKeyBoardView& v) { return v.m_remaskTimer.isActive(); }
+    static int remaskMs(const WiFiKeyBoardView& v) { return v.m_remaskMs; }
 };

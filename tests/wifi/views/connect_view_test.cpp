@@ -77,6 +77,7 @@ TEST_F(ConnectView, WrongKeyFailsOnTheThirdPollAndOkLeadsBackToAddNetwork)
     EXPECT_TRUE(Access::iconAnimating(*v));
     EXPECT_TRUE(flow->isScreenShown());
     checkLook(v, "connect_connecting", false);
+    EXPECT_EQ(Access::pollMs(*v), 3000);
 
     for (int poll = 1; poll <= 2; ++poll) {
         ASSERT_TRUE(Access::tick(*v));

@@ -122,6 +122,8 @@ TEST_F(KeyboardViewTest, PasswordShowsItsNewestCharacterAndGoesBackTyped)
     type({ "b" });
     EXPECT_EQ(edit->displayText(), "*b");
     EXPECT_EQ(edit->echoMode(), QLineEdit::Normal);
+    EXPECT_TRUE(WiFiKeyBoardViewTestAccess::remasking(*kb));
+    EXPECT_EQ(WiFiKeyBoardViewTestAccess::remaskMs(*kb), 2000);
     // Two seconds (scaled) later the whole password is masked.
     ASSERT_TRUE(pumpUntil([&] { return edit->echoMode() == QLineEdit::Password; }));
     EXPECT_EQ(edit->displayText().size(), 2);
