@@ -26,6 +26,12 @@ WiFiSyncView::RunForTests& runForTests()
     return run;
 }
 
+WiFiSyncView::CheckForTests& checkForTests()
+{
+    static WiFiSyncView::CheckForTests check;
+    return check;
+}
+
 // The network name as the screen shows it: from 16 characters on, its first
 // 12 and "...".
 QString shownNetworkName(const QString& name)
@@ -68,6 +74,11 @@ private:
 void WiFiSyncView::setRunForTests(RunForTests run)
 {
     runForTests() = std::move(run);
+}
+
+void WiFiSyncView::setCheckForTests(CheckForTests check)
+{
+    checkForTests() = std::move(check);
 }
 
 WiFiSyncView::WiFiSyncView(const QString&, KivoWiFiFlow* flow)
@@ -156,7 +167,8 @@ void WiFiSyncView::showinfo()
         return;
     }
     writeLog(QStringLiteral("[In WifiSyncView - showinfo()] m_SyncDate = NULL"));
-    m_stepTimer.start(kivowifi::screenInterval(STEP_MS), this);
+    m_stepMs = STEP_MS;
+    m_stepTimer.start(kivowifi::screenInterval(m_stepMs), this);
     const QString network = m_flow ? m_flow->getWiFiSettings().network : QString();
     m_message->setText(QObject::tr("Connecting With \n%1").arg(shownNetworkName(network)));
     m_step = 1;
@@ -267,7 +279,7 @@ void WiFiSyncView::checkConnectServerStatus(QString& code)
     m_sessionID = QString();
     try {
         auto engine = std::make_unique<WiFiSync>();
-        code = engine->checkServerStatus(m_sessionID);
+        code = checkForTests() ? checkForTests()(m_sessionID) : engine->checkServerStatus(m_sessionID);
     } catch (const std::exception& e) {
         writeLog(QString::fromLocal8Bit(e.what()));
         code = QStringLiteral("E123001");

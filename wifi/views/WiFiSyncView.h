@@ -55,6 +55,10 @@ public:
     // engine's own run (null restores it).
     using RunForTests = std::function<void(WiFiSync& engine, const QString& sessionID)>;
     static void setRunForTests(RunForTests run);
+    // For tests only: what the check returns in place of the engine's own
+    // check (null restores it); it may set the session ID.
+    using CheckForTests = std::function<QString(QString& sessionID)>;
+    static void setCheckForTests(CheckForTests check);
 
 public slots:
     void backBtnClick();
@@ -96,6 +100,7 @@ private:
     phxIcon* m_loading;
     KivoWiFiFlow* m_flow;
     QBasicTimer m_stepTimer;
+    int m_stepMs = 0; // the step timer's interval before the time scale
     int m_step = 0;
     QTimer m_animationTimer;
     QTimer m_resyncTimer;
@@ -112,6 +117,8 @@ private:
 struct WiFiSyncViewTestAccess {
     static bool stepTimerActive(const WiFiSyncView& v) { return v.m_stepTimer.isActive(); }
     static bool resyncTimerActive(const WiFiSyncView& v) { return v.m_resyncTimer.isActive(); }
+    static int stepMs(const WiFiSyncView& v) { return v.m_stepMs; }
+    static int resyncInterval(const WiFiSyncView& v) { return v.m_resyncTimer.interval(); }
     static bool animating(const WiFiSyncView& v) { return v.m_animationTimer.isActive(); }
     static int step(const WiFiSyncView& v) { return v.m_step; }
 };

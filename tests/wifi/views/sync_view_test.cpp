@@ -97,6 +97,7 @@ protected:
         flow.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         WiFiSyncView::setRunForTests(nullptr);
+        WiFiSyncView::setCheckForTests(nullptr);
         ce::setFreeSpaceOverride("DataDrive", std::nullopt);
         SyncServiceFixture::TearDown();
     }
@@ -263,6 +264,43 @@ TEST_F(SyncViewTest, ASuccessWithoutTransfersAndARunWithoutOutcomeStillEndOnAnAl
     }
 }
 
+// Codes the check may give that the local service never gives at check time:
+// each still ends on its alert, without a run.
+TEST_F(SyncViewTest, CheckCodesTheServiceDoesNotGiveEndOnTheirAlertsWithoutARun)
+{
+    const struct {
+        const char* code;
+        int alert;
+        const char* logLine;
+    } cases[] = {
+        { "E123003", 4, "[In WifiSyncView - timerEvent()] E123003" },
+        { "E123004", 5,
+            "[In WifiSyncView - timerEvent()] Lack of 5 MB space in device.Please delete some files in device." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        TearDown();
+        SetUp();
+        int checks = 0;
+        int runs = 0;
+        WiFiSyncView::setCheckForTests([&](QString&) {
+            ++checks;
+            return QString::fromLatin1(c.code);
+        });
+        WiFiSyncView::setRunForTests([&](WiFiSync&, const QString&) { ++runs; });
+        EXPECT_EQ(syncToAlert(), c.alert);
+        EXPECT_EQ(checks, 1);
+        EXPECT_EQ(runs, 0);
+        EXPECT_EQ(flow->view(SYNC_VIEW_ID), nullptr);
+        EXPECT_NE(connectLog().find(c.logLine), std::string::npos) << connectLog();
+        if (c.alert == 4) {
+            EXPECT_TRUE(isSyncTime(flow->lastSyncTime())) << flow->lastSyncTime().toStdString();
+        } else {
+            EXPECT_TRUE(flow->lastSyncTime().isEmpty());
+        }
+    }
+}
+
 TEST_F(SyncViewTest, ProgressShowsOnlyWithATotalAndNoError)
 {
     WiFiSyncView::setRunForTests([](WiFiSync&, const QString&) {});
@@ -271,6 +309,7 @@ TEST_F(SyncViewTest, ProgressShowsOnlyWithATotalAndNoError)
     auto* settings = sync->findChild<QPushButton*>("RefBtn");
     const QString connecting = message(sync);
     EXPECT_EQ(connecting, "Connecting With \nHomeNet");
+    EXPECT_EQ(WiFiSyncViewTestAccess::stepMs(*sync), 1000); // the check runs a second after the screen opens
 
     sync->onWiFiSyncFinishSlot(3, 12, 4, 15, "E123006");
     sync->onWiFiSyncFinishSlot(3, 12, 0, 0, "");
@@ -324,6 +363,7 @@ TEST_F(SyncViewTest, NothingToSyncShowsTheSyncTimeAndSyncsAgainAMinuteLater)
     EXPECT_EQ(message(sync), flow->lastSyncedText().arg(syncTime));
     EXPECT_FALSE(WiFiSyncViewTestAccess::stepTimerActive(*sync));
     EXPECT_TRUE(WiFiSyncViewTestAccess::resyncTimerActive(*sync));
+    EXPECT_EQ(WiFiSyncViewTestAccess::resyncInterval(*sync), ZyrelleControls::Internal::ScaledDuration(60000));
     EXPECT_FALSE(sync->findChild<phxIcon*>("Shade_2")->isVisible());
     const QImage image = views_test::shot(*sync, "sync_synced_at");
     const QRect text = views_test::boundsOf(image, QRect(0, 28, 240, 140), views_test::isDark);
