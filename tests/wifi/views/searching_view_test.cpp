@@ -185,6 +185,37 @@ TEST_F(SearchingView, CandidatesAreJoinedInSlotOrderThreeTicksEach)
     }
 }
 
+TEST_F(SearchingView, AnotherNetworksAssociationIsNotTakenForTheJoin)
+{
+    makeFlow({ saved("Office") });
+    WiFiSearchingView* v = search();
+    ASSERT_TRUE(v);
+    EXPECT_EQ(joining(), "Office");
+    // While Office (whose key is wrong) is tried, the adapter ends up on
+    // HomeNet, joined from the list: a join that took any association for
+    // success would probe HomeNet and go on as if Office were connected.
+    int home = -1;
+    for (int i = 0; i < flow->getAPCount(); ++i)
+        if (flow->getAPName(i) == "HomeNet")
+            home = i;
+    ASSERT_GE(home, 0);
+    flow->connectWithKey(home, "ridebikes");
+    ASSERT_TRUE(waitConnectedTo("HomeNet"));
+    EXPECT_EQ(joining(), "Office");
+
+    for (int tick = 0; tick < 3; ++tick) {
+        ASSERT_EQ(flow->currentViewId(), SEARCHING_VIEW_ID) << tick;
+        ASSERT_TRUE(Access::tick(*v));
+        EXPECT_TRUE(flow->isConnectStatus()) << tick;
+        EXPECT_EQ(Access::probeState(*v), 0) << tick;
+    }
+    EXPECT_EQ(flow->currentViewId(), ALERT_VIEW_ID);
+    EXPECT_EQ(flow->alertType(), 0);
+    EXPECT_EQ(verdict(), "LaunchBrowser=999"); // no probe was started
+    EXPECT_EQ(kivowifi::livePortalProbes(), 0);
+    EXPECT_FALSE(Access::autoConnectActive(*v));
+}
+
 TEST_F(SearchingView, NoCandidateInRangeAlwaysShowsTheAlert)
 {
     for (int mode : { 0, 100 }) {
