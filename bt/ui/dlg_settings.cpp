@@ -7,6 +7,8 @@
 #include "platform/debug.h"
 #include "platform/dialogs/services.h"
 
+#include <atomic>
+
 namespace kivo::bt {
 
 namespace {
@@ -14,7 +16,20 @@ namespace {
 constexpr int kToggleIds[4] = { 1013, 1010, 1029, 1012 };
 constexpr int kToggleTexts[4] = { 10012, 10013, 10014, 10015 };
 
+std::atomic<CDlgSettings*> g_settings { nullptr };
+
 } // namespace
+
+CDlgSettings* TheSettingsScreen()
+{
+    return g_settings;
+}
+
+void CDlgSettings::destroyScreen()
+{
+    CDlgSettings* self = this;
+    g_settings.compare_exchange_strong(self, nullptr);
+}
 
 CDlgSettings::CDlgSettings()
     : BtScreen(102, "CDlgSettings", 138, true, true)
@@ -43,6 +58,7 @@ bool CDlgSettings::linkUp(int index) const
 
 void CDlgSettings::initScreen()
 {
+    g_settings = this;
     BtConfigRecord cfg;
     LoadConfiguration(&cfg);
     m_call = cfg.call;
@@ -120,7 +136,7 @@ void CDlgSettings::close()
     ExternalPostMessage(WM_BTOUT_SERVICE_MESSAGE_AVAILABILITY, ce::WPARAM(m_alerts), 0);
     ExternalPostMessage(WM_BTOUT_SERVICE_MUSICCONTROL_AVAILABILITY, ce::WPARAM(m_music), 0);
     ExternalPostMessage(WM_BTOUT_SERVICE_VOICEINSTRUCTION_AVAILABILITY, ce::WPARAM(m_voice), 0);
-    endDialog(ce::dlg::IDOK);
+    closeScreen(ce::dlg::IDOK);
 }
 
 void CDlgSettings::SizeRelayout(const std::vector<ce::dlg::Control*>& controls)

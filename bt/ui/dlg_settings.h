@@ -9,6 +9,10 @@
 
 namespace kivo::bt {
 
+class CDlgSettings;
+// The open settings screen, or null.
+CDlgSettings* TheSettingsScreen();
+
 class CDlgSettings : public BtScreen {
 public:
     CDlgSettings();
@@ -22,6 +26,7 @@ public:
 
 protected:
     void initScreen() override;
+    void destroyScreen() override;
     void onCancel() override { close(); }
     void onOK() override { close(); }
 

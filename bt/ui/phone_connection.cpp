@@ -7,7 +7,9 @@
 #include "bt/core/phone_rows.h"
 #include "bt/core/power_monitor.h"
 #include "bt/lang/lang_strings.h"
+#include "bt/ui/call_screens.h"
 #include "bt/ui/dlg_settings.h"
+#include "bt/ui/pairing_screens.h"
 #include "bt/ui/screen_hooks.h"
 #include "bt/ui/templates.h"
 
@@ -27,6 +29,8 @@ PhoneConnection::PhoneConnection()
     : Dialog(112, kPhoneWindowTitle)
 {
     RegisterScreenTemplates();
+    InstallCallScreens();
+    InstallPairingScreens();
     onClicked(1048, [this] { onBluetoothOn(); });
     onClicked(1093, [this] { onBluetoothOff(); });
     onClicked(1054, [this] { moveBehind(0, 0); });
@@ -272,7 +276,7 @@ void PhoneConnection::dialerScreens(ce::WPARAM event, const CallRecord& record)
     const ManagerState s = GetManagerState();
     if (event == 5 || event == 6) {
         if (screens.closeIncomingCall)
-            screens.closeIncomingCall();
+            screens.closeIncomingCall(int(event));
     } else if ((event == 10 || event == 11 || event == 16) && (event == 16 || s.callState == kCallRinging)) {
         if (screens.updateIncomingCall && screens.updateIncomingCall(record))
             return;

@@ -2,6 +2,7 @@
 
 #include "bt/core/bt_ipc.h"
 #include "bt/core/bt_messages.h"
+#include "bt/core/bt_records.h"
 #include "bt/core/dlg_kivobt.h"
 #include "bt/lang/lang_strings.h"
 #include "bt/ui/templates.h"
@@ -18,6 +19,18 @@ std::u16string LangString(int id)
 Font ArialFont(int height, int weight)
 {
     return ce::dlg::createFont({ height, weight, 0, 0, "Arial" });
+}
+
+void FreeInternalRecord(ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam)
+{
+    if (message == WM_STKOUTMSG_DIALERINFO)
+        delete reinterpret_cast<CallRecord*>(lParam);
+    else if (message == WM_STKMAPMSG_NEWMSG)
+        delete reinterpret_cast<SmsRecord*>(lParam);
+    else if (message == WM_STKOUTMSG_MUSICINFO && (wParam == 0 || wParam == 6 || wParam == 7 || wParam == 31))
+        delete reinterpret_cast<TrackBlock*>(lParam);
+    else if (message == WM_STKOUTMSG_MUSICINFO && wParam == 3)
+        delete reinterpret_cast<PlayStatus*>(lParam);
 }
 
 BtScreen::BtScreen(int templateId, std::string title, int backgroundId, bool topmost, bool internal)
@@ -51,6 +64,17 @@ void BtScreen::onDestroy()
     if (m_internal)
         UnregisterInternalWindow(hwnd());
     destroyScreen();
+}
+
+void BtScreen::closeScreen(intptr_t result)
+{
+    if (m_internal && hwnd()) {
+        UnregisterInternalWindow(hwnd());
+        ce::MSG msg;
+        while (ce::peekMessage(&msg, hwnd(), 0, 0, ce::PM_REMOVE))
+            FreeInternalRecord(msg.message, msg.wParam, msg.lParam);
+    }
+    endDialog(result);
 }
 
 void BtScreen::onPaint(QPainter& painter)

@@ -12,6 +12,9 @@
 
 namespace kivo::bt {
 
+// Frees the heap record an internal message carries (none for most).
+void FreeInternalRecord(ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam);
+
 // The language string with the id (empty when unknown).
 std::u16string LangString(int id);
 Font ArialFont(int height, int weight);
@@ -36,9 +39,16 @@ protected:
     // A button with its bitmaps (white key) and caption.
     void bindButton(
         CBmpBtn& button, int controlId, int normalId, int pressedId, const std::u16string& text, const Font& font);
+    // Closes the screen: it leaves the internal window list first, and the
+    // heap records of internal messages still queued for it are freed.
+    void closeScreen(intptr_t result);
+    void onCancel() override { closeScreen(ce::dlg::IDCANCEL); }
+    void onOK() override { closeScreen(ce::dlg::IDOK); }
+    const Bitmap& Background() const { return m_background; }
+
+public:
     // Gives a bound button the background behind it.
     void placeOnBackground(CBmpBtn& button);
-    const Bitmap& Background() const { return m_background; }
 
 private:
     int m_backgroundId;

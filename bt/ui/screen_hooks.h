@@ -11,10 +11,11 @@ namespace kivo::bt {
 
 struct ScreenHooks {
     // The incoming-call screen: update an open one (false when none is
-    // open), open one modally, close an open one.
+    // open), open one modally, close an open one for a call that ended (5)
+    // or became active (6).
     std::function<bool(const CallRecord&)> updateIncomingCall;
     std::function<void(const CallRecord&)> openIncomingCall;
-    std::function<void()> closeIncomingCall;
+    std::function<void(int event)> closeIncomingCall;
     // The outgoing-call and in-call screens, unless one is open.
     std::function<void(const CallRecord&)> openOutgoingCall;
     std::function<void(const CallRecord&)> openInCall;

@@ -76,6 +76,71 @@ Paint toggle(bool on, bool pressed, bool linked)
     };
 }
 
+// A page with a coloured band under the title: calls green, dialling
+// blue, in a call teal.
+Paint callPage(QColor band)
+{
+    return [=](QPainter& p, const QRect& r, const Theme& t) {
+        page()(p, r, t);
+        p.fillRect(QRect(r.left(), r.top() + 70, r.width(), 130), band.darker(300));
+    };
+}
+
+// A button face with a glyph: 0 handset, 1 handset down, 2 minus, 3 plus,
+// 4 minimise bar.
+Paint glyphButton(QColor face, int glyph)
+{
+    return [=](QPainter& p, const QRect& r, const Theme& t) {
+        keyed(face)(p, r, t);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGlyph);
+        const QRectF b = glyphBox(r, 0.5);
+        switch (glyph) {
+        case 0:
+        case 1: {
+            p.save();
+            p.translate(b.center());
+            p.rotate(glyph == 0 ? -30 : 135);
+            p.drawRoundedRect(QRectF(-b.width() / 2, -b.height() / 8, b.width(), b.height() / 4), 3, 3);
+            p.restore();
+            break;
+        }
+        case 2:
+            p.drawRect(QRectF(b.left(), b.center().y() - 2, b.width(), 4));
+            break;
+        case 3:
+            p.drawRect(QRectF(b.left(), b.center().y() - 2, b.width(), 4));
+            p.drawRect(QRectF(b.center().x() - 2, b.top(), 4, b.height()));
+            break;
+        default:
+            p.drawRect(QRectF(b.left(), b.bottom() - 5, b.width(), 5));
+            break;
+        }
+    };
+}
+
+// One frame of the busy animation: a ring of dots with the lit one at
+// frame's place, drawn on the page's colour (so the dots' edges blend with
+// the page) and the page then turned into the key colour.
+Paint busy(int frame)
+{
+    return [=](QPainter& p, const QRect& r, const Theme& t) {
+        QImage dots(r.size(), QImage::Format_RGB32);
+        dots.fill(kPage);
+        {
+            QPainter d(&dots);
+            d.setRenderHint(QPainter::Antialiasing);
+            spinner(frame, 8)(d, dots.rect(), t);
+        }
+        for (int y = 0; y < dots.height(); ++y)
+            for (int x = 0; x < dots.width(); ++x)
+                if (dots.pixel(x, y) == kPage.rgb())
+                    dots.setPixel(x, y, kKey.rgb());
+        p.drawImage(r.topLeft(), dots);
+    };
+}
+
 std::vector<Art> art()
 {
     const QColor off(120, 124, 132);
@@ -94,6 +159,35 @@ std::vector<Art> art()
         { id(233), 210, 45, Bt, keyed(kAccent) },
         { id(234), 210, 45, Bt, keyed(kAccentPressed) },
         { id(297), 210, 45, Bt, keyed(off) },
+        // Call screens: pages, the bottom strip, answer, ignore, minimise,
+        // end and the call volume.
+        { id(254), 240, 400, Bt, callPage(kGreen) },
+        { id(278), 240, 400, Bt, callPage(kAccent) },
+        { id(296), 240, 400, Bt, callPage(QColor(30, 160, 160)) },
+        { id(1111), 240, 70, Bt, titleBar() },
+        { id(153), 105, 50, Bt, keyed(kGreen) },
+        { id(156), 105, 50, Bt, keyed(kAccentPressed) },
+        { id(154), 105, 50, Bt, keyed(kRed) },
+        { id(262), 105, 50, Bt, keyed(kAccentPressed) },
+        { id(275), 100, 50, Bt, glyphButton(off, 4) },
+        { id(276), 100, 50, Bt, glyphButton(kAccentPressed, 4) },
+        { id(269), 100, 50, Bt, glyphButton(kRed, 1) },
+        { id(270), 100, 50, Bt, glyphButton(kAccentPressed, 1) },
+        { id(255), 105, 50, Bt, glyphButton(kAccent, 2) },
+        { id(256), 105, 50, Bt, glyphButton(kAccentPressed, 2) },
+        { id(258), 105, 50, Bt, glyphButton(kAccent, 3) },
+        { id(259), 105, 50, Bt, glyphButton(kAccentPressed, 3) },
+        // The page of the waiting, pairing and retry screens, and the frames
+        // of the busy animation in the order they turn.
+        { id(261), 240, 400, Bt, page() },
+        { id(151), 76, 76, Bt, busy(1) },
+        { id(289), 76, 76, Bt, busy(2) },
+        { id(310), 76, 76, Bt, busy(3) },
+        { id(311), 76, 76, Bt, busy(4) },
+        { id(312), 76, 76, Bt, busy(5) },
+        { id(313), 76, 76, Bt, busy(6) },
+        { id(314), 76, 76, Bt, busy(7) },
+        { id(309), 76, 76, Bt, busy(8) },
         // Service toggles.
         { id(290), 210, 45, Bt, toggle(true, false, true) },
         { id(291), 210, 45, Bt, toggle(true, true, true) },

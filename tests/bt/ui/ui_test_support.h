@@ -8,6 +8,8 @@
 #include "bt/core/bt_messages.h"
 #include "bt/lang/config_file.h"
 #include "bt/lang/lang_strings.h"
+#include "bt/ui/bmp_btn.h"
+#include "platform/dialogs/dialog.h"
 #include "platform/dialogs/gdi.h"
 #include "platform/dialogs/services.h"
 #include "platform/paths.h"
@@ -15,11 +17,16 @@
 #include "platform/wm.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QImage>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -137,6 +144,51 @@ protected:
 
     std::vector<std::string> boxes;
 };
+
+// Runs fn on the user-interface thread and returns its result.
+template <typename F>
+auto onGui(F fn)
+{
+    decltype(fn()) result {};
+    ce::dlg::runOnGuiThread([&] { result = fn(); });
+    return result;
+}
+
+bool waitFor(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 2000; ++i) {
+        if (onGui([&] { return done(); }))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+void tap(CBmpBtn& b)
+{
+    ce::dlg::runOnGuiThread([&] { QTest::mouseClick(b.widget(), Qt::LeftButton, {}, b.clientRect().center()); });
+}
+
+std::u16string caption(CBmpBtn& b)
+{
+    return onGui([&] { return b.Caption(); });
+}
+
+// Runs script on a thread of its own while this thread runs the event loop,
+// so the modal screens' loops nest here and the script can wait on them.
+inline void runScript(const std::function<void()>& script)
+{
+    std::atomic<bool> done { false };
+    std::thread t([&] {
+        script();
+        done = true;
+    });
+    while (!done) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ce::pumpMessages();
+    }
+    t.join();
+}
 
 // The folder ctest gives the test, read at start.
 inline const std::string kShotFolder = [] {

@@ -1,0 +1,169 @@
+// The call screens, from the simulated phone through the controller: a
+// script on its own thread drives the phone and taps the screens while this
+// thread runs the modal screens' loops.
+#include "bt/core/dlg_kivobt.h"
+#include "bt/ui/call_screens.h"
+#include "bt/ui/phone_connection.h"
+#include "bt/ui/screen_hooks.h"
+#include "tests/bt/bt_test_support.h"
+#include "tests/bt/ui/ui_test_support.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+namespace kivo::bt::test {
+namespace {
+
+CallRecord callRecord(const std::u16string& name, const std::u16string& number)
+{
+    CallRecord r {};
+    setField(r.name, 32, name);
+    setField(r.number, 41, number);
+    return r;
+}
+
+class CallScreens : public CoreFixture {
+protected:
+    void SetUp() override
+    {
+        app();
+        installTemplate();
+        CoreFixture::SetUp();
+        UnregisterInternalWindow(internal.hwnd());
+    }
+    void TearDown() override
+    {
+        window.destroyWindow();
+        CoreFixture::TearDown();
+    }
+    void startLinked()
+    {
+        setWorld({ phone(2) });
+        ASSERT_EQ(BtManagerStart(), 1);
+        ASSERT_TRUE(pumpUntil([] { return GetManagerState().phoneLinked != 0; }));
+        settle();
+        ASSERT_TRUE(window.create());
+    }
+    PhoneConnection window;
+};
+
+TEST_F(CallScreens, NameRule)
+{
+    EXPECT_EQ(CallNameShown(u"Eighteen character"), u"Eighteen character");
+    EXPECT_EQ(CallNameShown(u"Nineteen characters"), u"Nineteen charac...");
+    EXPECT_EQ(CallNameShown(u""), u"");
+}
+
+TEST_F(CallScreens, RingUpdateAnswerWaitingCallAndHangUp)
+{
+    startLinked();
+    std::atomic<int> opened { 0 };
+    auto open = Screens().openIncomingCall;
+    Screens().openIncomingCall = [&](const CallRecord& r) {
+        ++opened;
+        open(r);
+    };
+    runScript([&] {
+        sim::bt::handsFreeEvent(8, u"", u"");
+        sim::bt::handsFreeEvent(10, u"Ann Example", u"5550100");
+        ASSERT_TRUE(waitFor([] { return TheCallScreen() != nullptr; }));
+        CALL& call = *TheCallScreen();
+        EXPECT_TRUE(waitFor([&] { return call.Name().Caption() == u"Ann Example"; }));
+        EXPECT_EQ(caption(call.Number()), u"5550100");
+        onGui([&] {
+            savePng(call.widget()->grab().toImage(), "call_ringing");
+            return 0;
+        });
+        // A second ring with a new name updates the open screen.
+        sim::bt::handsFreeEvent(10, u"Bea Second", u"5550111");
+        EXPECT_TRUE(waitFor([&] { return TheCallScreen() && TheCallScreen()->Name().Caption() == u"Bea Second"; }));
+
+        tap(call.Answer());
+        ASSERT_TRUE(waitFor([] { return TheInCallScreen() != nullptr && TheCallScreen() == nullptr; }));
+        InCallN& inCall = *TheInCallScreen();
+        EXPECT_EQ(caption(inCall.Name()), u"Bea Second");
+        EXPECT_FALSE(onGui([&] { return inCall.VolumeUp().isVisible(); })) << "no call volume on the stack";
+        onGui([&] {
+            savePng(inCall.widget()->grab().toImage(), "incall_stack");
+            return 0;
+        });
+
+        // A waiting call rings over it; ignoring it keeps the call.
+        sim::bt::handsFreeEvent(16, u"Cid Waiting", u"5550122");
+        ASSERT_TRUE(waitFor([] { return TheCallScreen() != nullptr; }));
+        EXPECT_TRUE(waitFor([] { return TheCallScreen()->Name().Caption() == u"Cid Waiting"; }));
+        tap(TheCallScreen()->Ignore());
+        EXPECT_TRUE(waitFor([] { return TheCallScreen() == nullptr; }));
+        EXPECT_EQ(TheInCallScreen(), &inCall);
+
+        // The phone hangs up.
+        sim::bt::handsFreeEvent(5, u"", u"");
+        EXPECT_TRUE(waitFor([] { return TheInCallScreen() == nullptr; }));
+    });
+    EXPECT_EQ(opened, 2) << "one screen per ringing call, the second ring updated it";
+    Screens().openIncomingCall = open;
+}
+
+TEST_F(CallScreens, DialThroughOutCallToInCallAndSaveOn9001BehindAnotherWindow)
+{
+    startLinked();
+    const ce::HWND other = ce::createWindow("BtUiTest", "in front", [](ce::HWND, ce::UINT, ce::WPARAM, ce::LPARAM) {
+        return ce::LRESULT(0);
+    });
+    runScript([&] {
+        sim::bt::handsFreeEvent(7, u"", u"");
+        sim::bt::handsFreeEvent(10, u"Bob Dialled", u"5550133");
+        ASSERT_TRUE(waitFor([] { return TheOutCallScreen() != nullptr; }));
+        OutCall& out = *TheOutCallScreen();
+        EXPECT_EQ(caption(out.Name()), u"Bob Dialled");
+        EXPECT_EQ(caption(out.Header()), LangString(10062) + u"(0)");
+        EXPECT_FALSE(onGui([&] { return out.VolumeDown().isVisible(); }));
+        onGui([&] {
+            savePng(out.widget()->grab().toImage(), "outcall_stack");
+            return 0;
+        });
+        sim::bt::handsFreeEvent(6, u"Bob Dialled", u"5550133");
+        ASSERT_TRUE(waitFor([] { return TheInCallScreen() != nullptr; }));
+        InCallN& inCall = *TheInCallScreen();
+        EXPECT_EQ(caption(inCall.Number()), u"5550133");
+
+        // 9001 while another window is in front: saved, still open.
+        onGui([&] { return ce::setForegroundWindow(other); });
+        onGui([&] { return ce::sendMessage(inCall.hwnd(), kMsgCloseScreens, 0, 0); });
+        EXPECT_TRUE(GetManagerState().callMinimised);
+        EXPECT_EQ(fieldText(SavedCallRecord().name, 32), u"Bob Dialled");
+        EXPECT_EQ(TheInCallScreen(), &inCall);
+        EXPECT_TRUE(onGui([&] { return inCall.isVisible(); }));
+
+        sim::bt::handsFreeEvent(5, u"", u"");
+        EXPECT_TRUE(waitFor([] { return TheInCallScreen() == nullptr && TheOutCallScreen() == nullptr; }));
+    });
+    ce::destroyWindow(other);
+}
+
+TEST_F(CallScreens, LongNamesAreCutAndTheMinimisedCallIsKept)
+{
+    CALL call(callRecord(u"Nineteen characters", u"5550100"));
+    ASSERT_TRUE(call.create());
+    EXPECT_EQ(call.Name().Caption(), u"Nineteen charac...");
+    const QImage shot = call.widget()->grab().toImage();
+    savePng(shot, "call_19");
+    EXPECT_EQ(shot.size(), QSize(240, 400));
+    call.destroyWindow();
+
+    InCallN inCall(callRecord(u"Eighteen character", u"5550100"));
+    ASSERT_TRUE(inCall.create());
+    EXPECT_EQ(inCall.Name().Caption(), u"Eighteen character");
+    SavedCallRecord() = CallRecord {};
+    QTest::mouseClick(inCall.Minimise().widget(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(GetManagerState().callMinimised);
+    EXPECT_TRUE(SavedCallPresent());
+    EXPECT_EQ(fieldText(SavedCallRecord().number, 41), u"5550100");
+    inCall.destroyWindow();
+    SavedCallRecord() = CallRecord {};
+}
+
+} // namespace
+} // namespace kivo::bt::test
