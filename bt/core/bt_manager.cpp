@@ -708,6 +708,16 @@ NotificationRecord* FindMissedCall(const char16_t* number)
     }));
 }
 
+std::vector<NotificationRecord> NotificationsCopy()
+{
+    std::vector<NotificationRecord> out;
+    notifications().Find([&](void* p) {
+        out.push_back(*static_cast<const NotificationRecord*>(p));
+        return true;
+    });
+    return out;
+}
+
 int MarkMessageRead(const NotificationRecord* record)
 {
     int position = 0;

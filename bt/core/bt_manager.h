@@ -61,6 +61,8 @@ int RemoveNotification(const NotificationRecord* record);
 NotificationRecord* FindMissedCall(const char16_t* number);
 // 1-based position of the message among the messages, or 0.
 int MarkMessageRead(const NotificationRecord* record);
+// Copies of the held notifications in store order.
+std::vector<NotificationRecord> NotificationsCopy();
 int MissedCallCount();
 int MessageCount();
 

@@ -3,6 +3,7 @@
 #include "bt/core/bt_manager.h"
 #include "bt/core/bt_messages.h"
 #include "bt/core/dlg_kivobt.h"
+#include "bt/ui/message_screens.h"
 #include "bt/ui/screen_hooks.h"
 
 #include <QString>
@@ -77,6 +78,7 @@ CALL::CALL(const CallRecord& record)
         RejectOrHangUp();
         m_ended = true;
         closeScreen(ce::dlg::IDCANCEL);
+        RebuildNotificationScreen();
     });
     onMessage(WM_STKOUTMSG_DIALERINFO, [this](ce::WPARAM event, ce::LPARAM l) {
         delete reinterpret_cast<CallRecord*>(l);
@@ -129,6 +131,8 @@ void CALL::OnCallEnded(int event)
         RunWorker([copy = m_record] { InCallN(copy).doModal(); });
     }
     closeScreen(ce::dlg::IDCANCEL);
+    if (event == 5)
+        RebuildNotificationScreen();
 }
 
 // ---- OutCall and InCallN --------------------------------------------------------------

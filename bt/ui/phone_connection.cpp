@@ -9,6 +9,7 @@
 #include "bt/lang/lang_strings.h"
 #include "bt/ui/call_screens.h"
 #include "bt/ui/dlg_settings.h"
+#include "bt/ui/message_screens.h"
 #include "bt/ui/pairing_screens.h"
 #include "bt/ui/screen_hooks.h"
 #include "bt/ui/templates.h"
@@ -31,6 +32,7 @@ PhoneConnection::PhoneConnection()
     RegisterScreenTemplates();
     InstallCallScreens();
     InstallPairingScreens();
+    InstallMessageScreens();
     onClicked(1048, [this] { onBluetoothOn(); });
     onClicked(1093, [this] { onBluetoothOff(); });
     onClicked(1054, [this] { moveBehind(0, 0); });

@@ -45,6 +45,8 @@ protected:
     void onCancel() override { closeScreen(ce::dlg::IDCANCEL); }
     void onOK() override { closeScreen(ce::dlg::IDOK); }
     const Bitmap& Background() const { return m_background; }
+    // The screen opens where it is in the z-order instead of in front.
+    void keepZOrder() { m_keepZOrder = true; }
 
 public:
     // Gives a bound button the background behind it.
@@ -54,6 +56,7 @@ private:
     int m_backgroundId;
     bool m_topmost;
     bool m_internal;
+    bool m_keepZOrder = false;
     Bitmap m_background;
 };
 

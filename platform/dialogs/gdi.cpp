@@ -96,10 +96,18 @@ int fitCount(const QFont& font, const std::u16string& text, int width)
 {
     const QFontMetrics m(font);
     const QString s = QString::fromStdU16String(text);
-    int n = 0;
-    while (n < s.size() && m.horizontalAdvance(s.left(n + 1)) <= width)
-        ++n;
-    return n;
+    // The width of a prefix grows with its length: search for the longest
+    // that fits.
+    int low = 0;
+    int high = s.size();
+    while (low < high) {
+        const int mid = (low + high + 1) / 2;
+        if (m.horizontalAdvance(s.left(mid)) <= width)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return low;
 }
 
 int textWidth(const QFont& font, const std::u16string& text)

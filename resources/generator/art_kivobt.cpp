@@ -141,6 +141,49 @@ Paint busy(int frame)
     };
 }
 
+// The light panel behind a message's text.
+Paint panel()
+{
+    return [](QPainter& p, const QRect& r, const Theme&) {
+        p.fillRect(r, QColor(236, 238, 240));
+        p.setPen(QColor(150, 154, 160));
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+    };
+}
+
+// Arrow buttons: direction 0 up, 1 down.
+Paint arrowKey(QColor face, int direction)
+{
+    return [=](QPainter& p, const QRect& r, const Theme& t) {
+        keyed(face)(p, r, t);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGlyph);
+        drawArrow(p, glyphBox(r, 0.5), direction);
+    };
+}
+
+// A list row with its kind's mark in the 40 pixels on the left: an
+// envelope for a message, a handset for a missed call.
+Paint listRow(bool message, bool pressed)
+{
+    return [=](QPainter& p, const QRect& r, const Theme&) {
+        p.fillRect(r, pressed ? QColor(255, 214, 120) : QColor(244, 245, 247));
+        p.setPen(QColor(190, 194, 200));
+        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        const QRect mark(r.left() + 8, r.center().y() - 9, 24, 18);
+        p.setPen(QPen(message ? kAccent : kRed, 2));
+        p.setBrush(Qt::NoBrush);
+        if (message) {
+            p.drawRect(mark);
+            p.drawLine(mark.topLeft(), mark.center());
+            p.drawLine(mark.topRight(), mark.center());
+        } else {
+            p.drawArc(mark, 0, 180 * 16);
+            p.drawLine(mark.left(), mark.center().y(), mark.right(), mark.center().y());
+        }
+    };
+}
+
 std::vector<Art> art()
 {
     const QColor off(120, 124, 132);
@@ -188,6 +231,27 @@ std::vector<Art> art()
         { id(313), 76, 76, Bt, busy(6) },
         { id(314), 76, 76, Bt, busy(7) },
         { id(309), 76, 76, Bt, busy(8) },
+        // Message screens: view, the text panel, call, and up and down in
+        // their normal, pressed and disabled looks.
+        { id(315), 105, 50, Bt, keyed(kAccent) },
+        { id(316), 105, 50, Bt, keyed(kAccentPressed) },
+        { id(265), 210, 253, Bt, panel() },
+        { id(266), 70, 50, Bt, glyphButton(kGreen, 0) },
+        { id(267), 70, 50, Bt, glyphButton(kAccentPressed, 0) },
+        { id(142), 70, 50, Bt, arrowKey(kAccent, 0) },
+        { id(143), 70, 50, Bt, arrowKey(kAccentPressed, 0) },
+        { id(144), 70, 50, Bt, arrowKey(off, 0) },
+        { id(145), 70, 50, Bt, arrowKey(kAccent, 1) },
+        { id(146), 70, 50, Bt, arrowKey(kAccentPressed, 1) },
+        { id(147), 70, 50, Bt, arrowKey(off, 1) },
+        // Notification rows (message, pressed; missed call, pressed) and
+        // the list's close button.
+        { id(1112), 240, 45, Bt, listRow(true, false) },
+        { id(1113), 240, 45, Bt, listRow(true, true) },
+        { id(1114), 240, 45, Bt, listRow(false, false) },
+        { id(1115), 240, 45, Bt, listRow(false, true) },
+        { id(301), 70, 50, Bt, backButton(kAccent) },
+        { id(303), 70, 50, Bt, backButton(kAccentPressed) },
         // Service toggles.
         { id(290), 210, 45, Bt, toggle(true, false, true) },
         { id(291), 210, 45, Bt, toggle(true, true, true) },

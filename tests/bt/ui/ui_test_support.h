@@ -154,7 +154,7 @@ auto onGui(F fn)
     return result;
 }
 
-bool waitFor(const std::function<bool()>& done)
+inline bool waitFor(const std::function<bool()>& done)
 {
     for (int i = 0; i < 2000; ++i) {
         if (onGui([&] { return done(); }))
@@ -164,12 +164,12 @@ bool waitFor(const std::function<bool()>& done)
     return false;
 }
 
-void tap(CBmpBtn& b)
+inline void tap(CBmpBtn& b)
 {
     ce::dlg::runOnGuiThread([&] { QTest::mouseClick(b.widget(), Qt::LeftButton, {}, b.clientRect().center()); });
 }
 
-std::u16string caption(CBmpBtn& b)
+inline std::u16string caption(CBmpBtn& b)
 {
     return onGui([&] { return b.Caption(); });
 }
