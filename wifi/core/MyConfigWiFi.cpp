@@ -610,21 +610,11 @@ void CMyConfigWiFi::run()
     // Reads one message; false when none is waiting. A message of the wrong
     // size is dropped with a log line.
     auto readOne = [&](ce::WZC_EVENT_MESSAGE* msg, ce::DWORD timeoutMs, bool* valid) {
-        std::memset(msg, 0, sizeof *msg);
-        ce::DWORD bytes = 0, flags = 0;
-        *valid = false;
-        if (!ce::readMsgQueue(queue, msg, sizeof *msg, &bytes, timeoutMs, &flags)) {
-            if (ce::getLastError() != ce::ERROR_INSUFFICIENT_BUFFER)
-                return false;
-            writeLog(QStringLiteral("[In MyConfigWiFi - run()] oversized event message dropped"));
-            return true;
-        }
-        if (bytes != sizeof *msg) {
-            writeLog(QStringLiteral("[In MyConfigWiFi - run()] event message of %1 bytes dropped").arg(bytes));
-            return true;
-        }
-        *valid = true;
-        return true;
+        QString dropped;
+        const bool read = kivo::wireless::readEventMessage(queue, msg, timeoutMs, valid, &dropped);
+        if (!dropped.isEmpty())
+            writeLog(dropped);
+        return read;
     };
 
     ce::WZC_EVENT_MESSAGE message;
@@ -659,9 +649,7 @@ void CMyConfigWiFi::run()
 
 void CMyConfigWiFi::handleEvent(const ce::WZC_EVENT_MESSAGE& message)
 {
-    size_t n = strnlen(message.szSsid, 32);
-    QString ssid = n == 0 ? QStringLiteral("[No SSID]") : QString::fromLocal8Bit(message.szSsid, int(n)).left(32);
-    m_eventSsid = ssid.toStdU16String();
+    m_eventSsid = kivo::wireless::eventSsid(message).toStdU16String();
     const ce::DWORD code = message.dwEventCode;
     emit PostWZCMessage(eventName(code));
     switch (code) {

@@ -1,6 +1,7 @@
 #include "wifi/core/wireless_rules.h"
 
 #include "platform/debug.h"
+#include "platform/msgqueue.h"
 
 #include <QStringList>
 
@@ -304,6 +305,31 @@ bool isUsableAddress(const QString& address)
     if (is(0, 0, 0, 0) || is(127, 0, 0, 1) || is(255, 255, 255, 255))
         return false;
     return v[0] != 169;
+}
+
+bool readEventMessage(ce::HANDLE queue, ce::WZC_EVENT_MESSAGE* msg, ce::DWORD timeoutMs, bool* valid, QString* dropped)
+{
+    std::memset(msg, 0, sizeof *msg);
+    ce::DWORD bytes = 0, flags = 0;
+    *valid = false;
+    if (!ce::readMsgQueue(queue, msg, sizeof *msg, &bytes, timeoutMs, &flags)) {
+        if (ce::getLastError() != ce::ERROR_INSUFFICIENT_BUFFER)
+            return false;
+        *dropped = QStringLiteral("[In MyConfigWiFi - run()] oversized event message dropped");
+        return true;
+    }
+    if (bytes != sizeof *msg) {
+        *dropped = QStringLiteral("[In MyConfigWiFi - run()] event message of %1 bytes dropped").arg(bytes);
+        return true;
+    }
+    *valid = true;
+    return true;
+}
+
+QString eventSsid(const ce::WZC_EVENT_MESSAGE& message)
+{
+    const size_t n = strnlen(message.szSsid, 32);
+    return n == 0 ? QStringLiteral("[No SSID]") : QString::fromLocal8Bit(message.szSsid, int(n)).left(32);
 }
 
 } // namespace kivo::wireless

@@ -51,4 +51,12 @@ bool setKeyMaterial(ce::WZC_WLAN_CONFIG* record, const QString& key, int keyInde
 QString eventName(ce::DWORD code);
 bool isUsableAddress(const QString& address);
 
+// Reads one message of the service's event queue into *msg (zeroed first).
+// False when none is waiting. Otherwise *valid says whether it was a whole
+// event; a message of the wrong size is dropped, and *dropped says why.
+bool readEventMessage(ce::HANDLE queue, ce::WZC_EVENT_MESSAGE* msg, ce::DWORD timeoutMs, bool* valid, QString* dropped);
+// The SSID an event names, as shown: its bytes up to the first NUL within 32,
+// "[No SSID]" when there are none.
+QString eventSsid(const ce::WZC_EVENT_MESSAGE& message);
+
 } // namespace kivo::wireless
