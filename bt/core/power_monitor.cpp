@@ -39,19 +39,14 @@ ce::DWORD MonitorSysPowerThread()
     g_running = true;
     ce::DWORD exitCode = 0;
     for (;;) {
-        alignas(4) uint8_t buffer[220];
-        std::memset(buffer, 0, sizeof buffer);
-        ce::DWORD read = 0, flags = 0;
-        if (!ce::readMsgQueue(queue, buffer, sizeof buffer, &read, ce::INFINITE, &flags))
+        const PowerRecord record = ReadPowerRecord(queue, ce::INFINITE);
+        if (record == PowerRecord::None)
             break;
-        ce::DWORD first = 0, stateFlags = 0;
-        std::memcpy(&first, buffer, 4);
-        std::memcpy(&stateFlags, buffer + 4, 4);
-        if (first == kPowerStopMessage) {
+        if (record == PowerRecord::Stop) {
             exitCode = 1;
             break;
         }
-        if (first != ce::PBT_TRANSITION || stateFlags < 0x200000 || stateFlags > 0x20FFFF)
+        if (record != PowerRecord::Resume)
             continue;
         // Bluetooth that the user turned off stays off after the wake.
         const ManagerState s = GetManagerState();
@@ -68,6 +63,29 @@ ce::DWORD MonitorSysPowerThread()
 }
 
 } // namespace
+
+PowerRecord ReadPowerRecord(ce::HANDLE queue, ce::DWORD timeoutMs)
+{
+    alignas(4) uint8_t buffer[220];
+    std::memset(buffer, 0, sizeof buffer);
+    ce::DWORD read = 0, flags = 0;
+    if (!ce::readMsgQueue(queue, buffer, sizeof buffer, &read, timeoutMs, &flags)) {
+        // A record larger than the queue takes (from a writer that opened it
+        // with a larger maximum) is dropped; the monitor keeps reading.
+        if (ce::getLastError() != ce::ERROR_INSUFFICIENT_BUFFER)
+            return PowerRecord::None;
+        ce::debugOutput("***[BTManager] oversized power record dropped\r\n");
+        return PowerRecord::Other;
+    }
+    ce::DWORD first = 0, stateFlags = 0;
+    std::memcpy(&first, buffer, 4);
+    std::memcpy(&stateFlags, buffer + 4, 4);
+    if (first == kPowerStopMessage)
+        return PowerRecord::Stop;
+    if (first != ce::PBT_TRANSITION || stateFlags < 0x200000 || stateFlags > 0x20FFFF)
+        return PowerRecord::Other;
+    return PowerRecord::Resume;
+}
 
 void StartPowerMonitor()
 {

@@ -3,9 +3,21 @@
 // can have one reader.
 #pragma once
 
+#include "platform/types.h"
+
 namespace kivo::bt {
 
 constexpr unsigned kPowerStopMessage = 0x10001;
+
+// What one record of the monitor's queue asks for.
+enum class PowerRecord {
+    None, // no record came (the wait ran out or the queue is gone)
+    Stop, // the stop message
+    Resume, // a transition into a resumed state: Bluetooth is brought back
+    Other, // anything else, an oversized record included: ignored
+};
+// Reads the next record of the monitor's queue, waiting up to timeoutMs.
+PowerRecord ReadPowerRecord(ce::HANDLE queue, ce::DWORD timeoutMs);
 
 // Starts MonitorSysPowerThread.
 void StartPowerMonitor();
