@@ -215,6 +215,25 @@ TEST_F(Core, ConfigurationFileReadsWholeFieldsAndDefaultsTheRest)
     }
 }
 
+TEST_F(Core, ASaveThatCannotBeWrittenWholeKeepsTheOldSettings)
+{
+    BtConfigRecord before;
+    LoadConfiguration(&before);
+    before.call = 0;
+    ASSERT_EQ(SaveConfiguration(&before), 1);
+    // Something in the way of the new file: the save fails and the settings
+    // stay as they were, whole.
+    const std::string temp = ce::resolvePath(ConfigurationPath(), true) + ".tmp";
+    ASSERT_EQ(::mkdir(temp.c_str(), 0755), 0);
+    BtConfigRecord after = before;
+    after.call = 1;
+    after.musicControl = 0;
+    EXPECT_EQ(SaveConfiguration(&after), 0);
+    ::rmdir(temp.c_str());
+    const BtConfigRecord stored = readConfigFile();
+    EXPECT_EQ(std::memcmp(&stored, &before, sizeof stored), 0);
+}
+
 TEST_F(Core, MemoryFullOnlyWhenThisSaveFailedForSpace)
 {
     BtConfigRecord cfg;
