@@ -340,6 +340,14 @@ void WiFiVLItemListStyle::fill(QStyle::State state, const QString& text, int mar
 
 const char* const WiFiVLItemMainStyle::CONNECTING_ICON = ":/Icon/Connecting_icon.png";
 
+namespace {
+
+const char* const ROW_BACKGROUND = ":/FocusBackground/b_list.png";
+// Enough for every network of a scan; past it the remembered names start over.
+constexpr int SHOWN_NAMES_KEPT = 256;
+
+} // namespace
+
 WiFiVLItemMainStyle::WiFiVLItemMainStyle(const QString& resolution, QWidget* parent)
     : KivoWiFiBaseVLItem(parent)
     , m_animationTimer(this)
@@ -362,6 +370,7 @@ WiFiVLItemMainStyle::WiFiVLItemMainStyle(const QString& resolution, QWidget* par
         m_strengthIcon = m_form->StrLB;
         m_strength = m_form->Strength;
     }
+    m_normalBackground = QPixmap(QLatin1String(ROW_BACKGROUND));
     m_animationTimer.setInterval(kivowifi::screenInterval(CONNECTING_FRAME_MS));
     connect(&m_animationTimer, SIGNAL(timeout()), this, SLOT(ConnectingIcon()));
 }
@@ -375,7 +384,14 @@ WiFiVLItemMainStyle::~WiFiVLItemMainStyle()
 
 void WiFiVLItemMainStyle::setStyleSheets(const QString& mode)
 {
+    // The list sets the mode before every row it fills; setting the same
+    // style sheet again would only repolish the label.
+    if (mode == m_mode)
+        return;
+    m_mode = mode;
     m_name->setStyleSheet(rowTextStyleSheet(mode));
+    // A new mode has its own skin registered under the same path.
+    m_normalBackground = QPixmap(QLatin1String(ROW_BACKGROUND));
 }
 
 QString WiFiVLItemMainStyle::elided(const QFontMetrics& metrics, const QString& name, int width)
@@ -391,11 +407,26 @@ QString WiFiVLItemMainStyle::elided(const QFontMetrics& metrics, const QString& 
     return dots;
 }
 
+QString WiFiVLItemMainStyle::shownName(const QString& name)
+{
+    const QFont& font = m_name->font();
+    const int width = m_name->width();
+    if (width != m_shownWidth || font != m_shownFont || m_shownNames.size() >= SHOWN_NAMES_KEPT) {
+        m_shownNames.clear();
+        m_shownWidth = width;
+        m_shownFont = font;
+    }
+    auto known = m_shownNames.constFind(name);
+    if (known != m_shownNames.constEnd())
+        return *known;
+    return *m_shownNames.insert(name, elided(m_name->fontMetrics(), name, width));
+}
+
 void WiFiVLItemMainStyle::fill(QStyle::State state, const QString& name, const QPixmap& stateIcon, const QPixmap&,
     const QPixmap& lockIcon, const QString& stateIconPath, const QString& strength)
 {
-    m_background->setNormal(QPixmap(QStringLiteral(":/FocusBackground/b_list.png")));
-    m_name->setText(elided(m_name->fontMetrics(), name, m_name->width()));
+    m_background->setNormal(m_normalBackground);
+    m_name->setText(shownName(name));
     // The number is kept but never shown.
     if (m_strength) {
         m_strength->setText(strength);

@@ -4,6 +4,8 @@
 
 #include "wifi/views/KivoWiFiBaseView.h"
 
+#include <QFont>
+#include <QHash>
 #include <QPixmap>
 #include <QStyle>
 #include <QTimer>
@@ -104,6 +106,10 @@ public slots:
     void ConnectingIcon();
 
 private:
+    // elided() for the name label, remembered per name while the label's
+    // font and width stay the same.
+    QString shownName(const QString& name);
+
     WiFiVLItemMainStyle800x480Class* m_form800 = nullptr;
     WiFiVLItemMainStyle480x272Class* m_form = nullptr;
     QLabel* m_name;
@@ -115,4 +121,11 @@ private:
     QTimer m_animationTimer;
     int m_frame = 1;
     bool m_connected = false;
+    // The row background, loaded when the row is made and again when the
+    // mode (and with it the skin) changes, not for every painted row.
+    QPixmap m_normalBackground;
+    QString m_mode;
+    QHash<QString, QString> m_shownNames;
+    QFont m_shownFont;
+    int m_shownWidth = -1;
 };

@@ -71,6 +71,34 @@ TEST_P(RowStyleTest, MainRowElidesLongNamesAndHidesWhatIsNotShown)
     EXPECT_FALSE(row.findChild<QLabel*>("StrLB")->isVisibleTo(&row));
 }
 
+TEST_P(RowStyleTest, MainRowShowsTheElidedNameOfEveryFillAfterResizesAndFontChanges)
+{
+    WiFiVLItemMainStyle row("480x272");
+    row.setStyleSheets(mode());
+    auto* name = row.findChild<QLabel*>("SSIDLB");
+    QStringList names;
+    for (int length : { 0, 1, 5, 12, 20, 24, 28, 32, 40, 64 }) {
+        names << QString(length, QLatin1Char('W')) << QString(length, QLatin1Char('i'))
+              << QStringLiteral("Network number %1 nearby and far away").arg(length).left(length);
+    }
+    const auto fillAll = [&](const char* when) {
+        // Twice: the second time the names are ones the row has shown.
+        for (int pass = 0; pass < 2; ++pass)
+            for (const QString& n : names) {
+                row.fill(QStyle::State_None, n, QPixmap(), QPixmap(), QPixmap(), QString(), QString());
+                EXPECT_EQ(name->text(), WiFiVLItemMainStyle::elided(name->fontMetrics(), n, name->width()))
+                    << when << ": " << n.toStdString();
+            }
+    };
+    fillAll("as made");
+    name->resize(100, name->height());
+    fillAll("narrower");
+    QFont bigger = name->font();
+    bigger.setPointSize(bigger.pointSize() + 6);
+    name->setFont(bigger);
+    fillAll("bigger font");
+}
+
 TEST_P(RowStyleTest, ConnectingIconAlternatesUntilAnotherIcon)
 {
     WiFiVLItemMainStyle row("480x272");
