@@ -72,6 +72,10 @@ void drawArrow(QPainter& p, const QRectF& b, int direction);
 Paint arrowButton(Look look, int direction, QColor normal = kAccent);
 void drawTick(QPainter& p, const QRectF& b, QColor color);
 Paint tick(QColor color);
+// The symbols the screens set on their plain footer buttons, white on
+// transparent (readable on the accent face in either mode).
+enum class Symbol { Exit, Join, Back };
+Paint buttonSymbol(Symbol symbol);
 Paint signal(int bars, bool locked);
 Paint spinner(int frame, int count);
 Paint connecting(int frame);

@@ -58,6 +58,10 @@ std::vector<Art> artTable()
         { "Button/b_v.png", 156, 43, Common, button(Look::Normal) },
         { "Button/b_v_p.png", 156, 43, Common, button(Look::Pressed) },
         { "Button/b_v_d.png", 156, 43, Common, button(Look::Disabled) },
+        // The symbols set on the plain b_v buttons: exit, join and back.
+        { "Button/i_symbol_exit.png", 28, 28, Common, buttonSymbol(Symbol::Exit) },
+        { "Button/i_symbol_join.png", 28, 28, Common, buttonSymbol(Symbol::Join) },
+        { "Button/i_symbol_back.png", 28, 28, Common, buttonSymbol(Symbol::Back) },
         { "Button/b_v_s.png", 76, 43, Common, button(Look::Normal) },
         { "Button/b_v_s_p.png", 76, 43, Common, button(Look::Pressed) },
         { "Button/b_v_s_d.png", 76, 43, Common, button(Look::Disabled) },

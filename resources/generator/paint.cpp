@@ -107,6 +107,36 @@ Paint tick(QColor color)
     return [=](QPainter& p, const QRect& r, const Theme&) { drawTick(p, glyphBox(r, 0.8), color); };
 }
 
+Paint buttonSymbol(Symbol symbol)
+{
+    return [=](QPainter& p, const QRect& r, const Theme&) {
+        const QRectF b = glyphBox(r, 0.72);
+        const qreal stroke = std::max<qreal>(3, b.width() / 6);
+        p.setPen(QPen(kGlyph, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        switch (symbol) {
+        case Symbol::Exit: // a cross
+            p.drawLine(b.topLeft(), b.bottomRight());
+            p.drawLine(b.topRight(), b.bottomLeft());
+            break;
+        case Symbol::Join:
+            drawTick(p, b, kGlyph);
+            break;
+        case Symbol::Back: { // an arrow pointing left
+            const qreal y = b.center().y();
+            QPainterPath path;
+            path.moveTo(b.right(), y);
+            path.lineTo(b.left(), y);
+            path.moveTo(b.left() + b.width() * 0.45, b.top());
+            path.lineTo(b.left(), y);
+            path.lineTo(b.left() + b.width() * 0.45, b.bottom());
+            p.drawPath(path);
+            break;
+        }
+        }
+    };
+}
+
 // Signal strength: four rising bars, the first `bars` of them lit; a small
 // padlock at the left for secured networks.
 Paint signal(int bars, bool locked)
