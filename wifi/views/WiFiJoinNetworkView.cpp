@@ -127,6 +127,7 @@ WiFiJoinNetworkView::WiFiJoinNetworkView(const QString& resolution, KivoWiFiFlow
         m_form = new WiFiJoinNetworkView480x272Class;
         m_form->setupUi(this);
         m_joinBtn = m_form->JoinBtn;
+        kivowifi::setButtonSymbol(m_joinBtn, QLatin1String(kivowifi::kJoinSymbol));
         m_footer = m_form->wgEnd;
         m_securityBtn = m_form->SecurityBtn;
         m_nameEdit = m_form->NameEdit;

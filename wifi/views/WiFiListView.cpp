@@ -21,6 +21,7 @@ WiFiListView::WiFiListView(const QString& resolution, KivoWiFiFlow* flow)
         m_form->setupUi(this);
         m_list = m_form->virtuallist;
         m_backBtn = m_form->btnBack;
+        kivowifi::setButtonSymbol(m_backBtn, QLatin1String(kivowifi::kBackSymbol));
         m_title = m_form->lblTitleText;
         m_title->setAlignment(Qt::AlignCenter);
     }

@@ -26,6 +26,7 @@ WiFiNetworkInfoView::WiFiNetworkInfoView(const QString& resolution, KivoWiFiFlow
         m_form->setupUi(this);
         m_forgetBtn = m_form->lefBtn;
         m_backBtn = m_form->btnBack;
+        kivowifi::setButtonSymbol(m_backBtn, QLatin1String(kivowifi::kBackSymbol));
         m_footer = m_form->wgEnd;
         m_title = m_form->lblTitleText;
         m_ipTitle = m_form->IP_Address_title;

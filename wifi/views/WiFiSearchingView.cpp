@@ -50,6 +50,7 @@ WiFiSearchingView::WiFiSearchingView(const QString&, KivoWiFiFlow* flow)
             connect(b, SIGNAL(clicked(bool)), sound, SLOT(onPlayTapSound(void)));
     }
     connect(m_refBtn, SIGNAL(clicked(bool)), this, SLOT(onRefreshBtnClick()));
+    kivowifi::setButtonSymbol(m_form->btnBack, QLatin1String(kivowifi::kExitSymbol));
     if (m_pFlow)
         connect(m_form->btnBack, SIGNAL(clicked(bool)), m_pFlow, SLOT(onExitBtnClick()));
     connect(m_form->virtuallist, SIGNAL(clicked(const QModelIndex&)), this, SLOT(onAPListItemSelected(QModelIndex)));

@@ -19,6 +19,7 @@ WiFiSecurityView::WiFiSecurityView(const QString& resolution, KivoWiFiFlow* flow
         m_form->setupUi(this);
         m_list = m_form->virtuallist;
         m_backBtn = m_form->btnBack;
+        kivowifi::setButtonSymbol(m_backBtn, QLatin1String(kivowifi::kBackSymbol));
         m_title = m_form->lblTitleText;
         m_title->setText(QObject::tr("Security"));
         m_title->setAlignment(Qt::AlignCenter);

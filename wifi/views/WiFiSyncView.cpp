@@ -91,6 +91,7 @@ WiFiSyncView::WiFiSyncView(const QString&, KivoWiFiFlow* flow)
     m_title = m_form->lblTitleText;
     m_settingsBtn = m_form->RefBtn;
     m_exitBtn = m_form->btnBack;
+    kivowifi::setButtonSymbol(m_exitBtn, QLatin1String(kivowifi::kExitSymbol));
     m_autoSyncBtn = m_form->AutoSyncBtn;
     m_tick = m_form->icon;
     m_loading = m_form->Shade_2;

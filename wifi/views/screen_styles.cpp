@@ -1,6 +1,8 @@
 #include "wifi/views/screen_styles.h"
 
+#include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 
 namespace kivowifi {
 
@@ -23,6 +25,25 @@ QString listStyleSheet(const QString& mode)
     if (mode == QLatin1String("Day"))
         return QStringLiteral("phxVirtualList{background-image: url(:/Background/main_bg.png);}");
     return QStringLiteral("phxVirtualList{background-color: rgb(65, 65, 65);}");
+}
+
+void setButtonSymbol(QPushButton* button, const QString& image)
+{
+    if (!button)
+        return;
+    auto* symbol = button->findChild<QLabel*>(QStringLiteral("ButtonSymbol"), Qt::FindDirectChildrenOnly);
+    if (!symbol) {
+        symbol = new QLabel(button);
+        symbol->setObjectName(QStringLiteral("ButtonSymbol"));
+        symbol->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // The footers' style sheets give every widget the page's picture.
+        symbol->setStyleSheet(QStringLiteral("QLabel{ background: transparent; background-image: none; border: none; }"));
+    }
+    const QPixmap pixmap(image);
+    symbol->setPixmap(pixmap);
+    symbol->resize(pixmap.size());
+    symbol->move((button->width() - pixmap.width()) / 2, (button->height() - pixmap.height()) / 2);
+    symbol->show();
 }
 
 } // namespace kivowifi

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class QPushButton;
+
 namespace kivowifi {
 
 // The plain screen button: border images stretched, the border as wide as
@@ -12,5 +14,13 @@ QString screenButtonStyleSheet(int width);
 int normalButtonWidth();
 // A list's background: the main background by day, dark grey otherwise.
 QString listStyleSheet(const QString& mode);
+
+// The symbols of the footer buttons whose face is the plain ":/Button/b_v.png".
+inline constexpr const char* kExitSymbol = ":/Button/i_symbol_exit.png";
+inline constexpr const char* kJoinSymbol = ":/Button/i_symbol_join.png";
+inline constexpr const char* kBackSymbol = ":/Button/i_symbol_back.png";
+// Shows `image` centred on the button, above its face; it moves with the
+// button's press shift and lets every touch through to the button.
+void setButtonSymbol(QPushButton* button, const QString& image);
 
 } // namespace kivowifi
