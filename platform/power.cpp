@@ -128,14 +128,18 @@ int notifyPower(DWORD message, DWORD flags, const std::string& stateName)
     int reached = 0;
     for (const std::string& n : files) {
         const std::string path = dir + "/" + n;
+        // A process that died without closing its registration may share its
+        // queue's name with a live reader: sending for the dead one would hand
+        // that reader every event twice.
+        if (processGone(n)) {
+            std::remove(path.c_str());
+            continue;
+        }
         std::ifstream in(path);
         DWORD wanted = 0, maxMessage = 0;
         std::string queue;
-        if (!(in >> wanted >> maxMessage) || !std::getline(in >> std::ws, queue) || queue.empty()) {
-            if (processGone(n))
-                std::remove(path.c_str());
+        if (!(in >> wanted >> maxMessage) || !std::getline(in >> std::ws, queue) || queue.empty())
             continue;
-        }
         if ((wanted & message) == 0)
             continue;
         const std::vector<uint8_t> bytes = record(message, flags, stateName, maxMessage);
@@ -146,8 +150,6 @@ int notifyPower(DWORD message, DWORD flags, const std::string& stateName)
             closeMsgQueue(q);
         if (sent)
             ++reached;
-        else if (processGone(n))
-            std::remove(path.c_str());
     }
     return reached;
 }

@@ -9,6 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 
 using namespace ce;
@@ -86,6 +90,38 @@ TEST(Power, RegisteredQueuesReceiveTheEventsTheyAskedFor)
     stopPowerNotifications(changes);
     closeMsgQueue(monitor);
     closeMsgQueue(status);
+}
+
+TEST(Power, ARegistrationLeftByADeadProcessIsDroppedNotServedTwice)
+{
+    kivo::test::TempDeviceRoot root;
+    HANDLE monitor = readQueue("MonitorSysPower", 44);
+    ASSERT_TRUE(monitor);
+    HANDLE live = requestPowerNotifications(monitor, PBT_TRANSITION);
+    ASSERT_TRUE(live);
+
+    // A process that registered the same queue and was killed before it could
+    // take its registration back.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    std::string folder;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root.path()))
+        if (e.is_regular_file() && e.path().filename().string().rfind(std::to_string(::getpid()) + "-", 0) == 0)
+            folder = e.path().parent_path().string();
+    ASSERT_FALSE(folder.empty()) << "the live registration's folder";
+    const std::string dead = folder + "/" + std::to_string(child) + "-1";
+    { std::ofstream(dead) << PBT_TRANSITION << "\t44\tMonitorSysPower\n"; }
+
+    EXPECT_EQ(notifyPower(PBT_TRANSITION, POWER_STATE_ON, "on"), 1);
+    Received r;
+    EXPECT_TRUE(receive(monitor, &r));
+    EXPECT_FALSE(receive(monitor, &r)) << "one event, once";
+    EXPECT_FALSE(std::filesystem::exists(dead));
+    stopPowerNotifications(live);
+    closeMsgQueue(monitor);
 }
 
 TEST(Power, WmsgNotifiesQueuesOfThisDeviceRoot)
