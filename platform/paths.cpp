@@ -4,6 +4,7 @@
 #include "platform/types.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 #include <strings.h>
@@ -451,6 +452,36 @@ void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> byte
         g_freeOverrides[lower(drive)] = bytes;
     else
         g_freeOverrides.erase(lower(drive));
+}
+
+int replaceFileWhole(const std::string& linuxPath, const void* data, size_t size)
+{
+    const std::string temp = linuxPath + ".tmp";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    const char* at = static_cast<const char*>(data);
+    for (size_t left = size; left > 0 && !error;) {
+        const ssize_t n = ::write(fd, at, left);
+        if (n > 0) {
+            at += n;
+            left -= size_t(n);
+        } else if (n == 0) {
+            error = ENOSPC; // nothing more fits
+        } else if (errno != EINTR) {
+            error = errno;
+        }
+    }
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.c_str(), linuxPath.c_str()) != 0)
+        error = errno;
+    if (error)
+        ::unlink(temp.c_str());
+    return error;
 }
 
 void setLastErrorFromErrno(int error)

@@ -46,6 +46,13 @@ void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> byte
 // or a forbidden path, a name too long; ERROR_GEN_FAILURE for the rest.
 void setLastErrorFromErrno(int error);
 
+// Replaces the file at a path on this machine with the given bytes, whole:
+// they go to "<path>.tmp", are flushed to the disk and then renamed over the
+// file, so a kill or a full drive part-way leaves the old file as it was.
+// 0 on success, else the errno of the step that failed (the temporary file
+// is then gone).
+int replaceFileWhole(const std::string& linuxPath, const void* data, size_t size);
+
 // The folder for run-time endpoints (sockets) of one device root.
 std::string runDirectory();
 

@@ -803,32 +803,11 @@ int SaveConfiguration(const BtConfigRecord* record)
     if (!exists && free && *free < sizeof(BtConfigRecord)) {
         noSpace = true;
     } else {
-        // The settings are written beside the file and renamed over it, so a
-        // kill or a full drive part-way leaves the old settings, never a
-        // record cut short.
-        const std::string temp = path + ".tmp";
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            const ssize_t n = ::write(fd, record, sizeof *record);
-            ok = n == ssize_t(sizeof *record);
-            if (!ok && n < 0 && (errno == ENOSPC || errno == EDQUOT))
-                noSpace = true;
-            else if (!ok && n >= 0)
-                noSpace = true; // a short write: the drive filled up
-            if (ok && ::fsync(fd) != 0) {
-                ok = false;
-                noSpace = errno == ENOSPC || errno == EDQUOT;
-            }
-            if (::close(fd) != 0 && errno == ENOSPC) {
-                ok = false;
-                noSpace = true;
-            }
-            ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-            if (!ok)
-                ::unlink(temp.c_str());
-        } else if (errno == ENOSPC || errno == EDQUOT) {
-            noSpace = true;
-        }
+        // Replaced whole, so a kill or a full drive part-way leaves the old
+        // settings, never a record cut short.
+        const int error = ce::replaceFileWhole(path, record, sizeof *record);
+        ok = error == 0;
+        noSpace = error == ENOSPC || error == EDQUOT;
     }
     if (noSpace) {
         ce::setLastError(ce::ERROR_NOT_ENOUGH_MEMORY);

@@ -242,20 +242,8 @@ int CeConfigFileManager::write()
     // A write cut short must not leave the file truncated: the new text goes
     // to a file beside it, which then replaces it.
     const std::string file = ce::resolvePath(QString::fromStdU16String(m_path).toStdString());
-    const std::string temp = file + ".tmp";
     const std::string text = Serialise();
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f)
-        return 0;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = ::fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return 0;
-    }
-    return 1;
+    return ce::replaceFileWhole(file, text.data(), text.size()) == 0 ? 1 : 0;
 }
 
 } // namespace kivo::bt
