@@ -167,7 +167,7 @@ TEST_F(WmTool, MessagesKeptInProcessAreRefusedFromAnother)
 {
     std::vector<Seen> seen;
     HWND h = createWindow("Keeper", "keeper", [&](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-        seen.push_back(Seen { m, w, l });
+        seen.push_back(Seen { m, w, l, 0, {} });
         return 5;
     });
     EXPECT_TRUE(keepMessagesInProcess(h, { 0x501, 0x503 }));
