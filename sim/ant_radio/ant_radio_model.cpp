@@ -1,4 +1,5 @@
 #include "sim/ant_radio/ant_radio_model.h"
+#include "sim/ant_radio/ant_peer.h"
 
 #include <algorithm>
 #include <limits>
@@ -304,26 +305,44 @@ void AntRadioModel::beatUntil(AntStrap& s, uint64_t us)
     }
 }
 
-bool AntRadioModel::hears(const AntSimChannel& c, const AntStrap& s) const
+namespace {
+
+// Whether a slave channel hears a device sending on the air (a strap or a
+// peer): its RF, period and id match, its network has the device's key, and
+// its list lets the device through.
+template <class Device>
+bool channelHears(const AntSimChannel& c, const Device& d, bool keySet, const std::array<uint8_t, 8>& key)
 {
-    if (!s.inRange || c.type != 0x00 || c.rf != s.rf || c.period != s.period)
+    if (!d.inRange || c.type != 0x00 || c.rf != d.rf || c.period != d.period)
         return false;
-    if ((c.deviceType & 0x7F) != 0 && (c.deviceType & 0x7F) != s.deviceType)
+    if ((c.deviceType & 0x7F) != 0 && (c.deviceType & 0x7F) != d.deviceType)
         return false;
-    if ((c.deviceNumber != 0 && c.deviceNumber != s.deviceNumber)
-        || (c.transmissionType != 0 && c.transmissionType != s.transmissionType))
+    if ((c.deviceNumber != 0 && c.deviceNumber != d.deviceNumber)
+        || (c.transmissionType != 0 && c.transmissionType != d.transmissionType))
         return false;
-    if (!s.networkKey.empty()
-        && (!m_keySet[c.network] || !std::equal(s.networkKey.begin(), s.networkKey.end(), m_keys[c.network].begin())))
+    if (!d.networkKey.empty()
+        && (!keySet || d.networkKey.size() != key.size() || !std::equal(d.networkKey.begin(), d.networkKey.end(), key.begin())))
         return false;
     if (c.listSize > 0) {
         bool listed = false;
         for (uint8_t i = 0; i < c.listSize; ++i)
-            listed = listed || c.list[i].deviceNumber == s.deviceNumber;
+            listed = listed || c.list[i].deviceNumber == d.deviceNumber;
         if (listed == c.exclude)
             return false;
     }
     return true;
+}
+
+} // namespace
+
+bool AntRadioModel::hears(const AntSimChannel& c, const AntStrap& s) const
+{
+    return channelHears(c, s, hasKey(c.network), key(c.network));
+}
+
+bool AntRadioModel::hearsPeer(const AntSimChannel& c, const AntPeer& p) const
+{
+    return channelHears(c, p, hasKey(c.network), key(c.network));
 }
 
 AntMessage AntRadioModel::page(uint8_t ch, AntStrap& s)

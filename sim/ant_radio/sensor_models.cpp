@@ -15,29 +15,6 @@ int AntRadioModel::addPeer(std::shared_ptr<AntPeer> peer)
     return int(m_peers.size() - 1);
 }
 
-bool AntRadioModel::hearsPeer(const AntSimChannel& c, const AntPeer& p) const
-{
-    if (!p.inRange || c.type != 0x00 || c.rf != p.rf || c.period != p.period)
-        return false;
-    if ((c.deviceType & 0x7F) != 0 && (c.deviceType & 0x7F) != p.deviceType)
-        return false;
-    if ((c.deviceNumber != 0 && c.deviceNumber != p.deviceNumber)
-        || (c.transmissionType != 0 && c.transmissionType != p.transmissionType))
-        return false;
-    if (!p.networkKey.empty()
-        && (!m_keySet[c.network] || p.networkKey.size() != 8
-            || !std::equal(p.networkKey.begin(), p.networkKey.end(), m_keys[c.network].begin())))
-        return false;
-    if (c.listSize > 0) {
-        bool listed = false;
-        for (uint8_t i = 0; i < c.listSize; ++i)
-            listed = listed || c.list[i].deviceNumber == p.deviceNumber;
-        if (listed == c.exclude)
-            return false;
-    }
-    return true;
-}
-
 void AntRadioModel::findPeer(AntSimChannel& c)
 {
     for (size_t i = 0; i < m_peers.size() && c.peer < 0; ++i) {
