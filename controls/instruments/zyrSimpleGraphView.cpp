@@ -1,4 +1,5 @@
 #include "controls/instruments/zyrSimpleGraphView.h"
+#include "controls/instruments/ChartBrushes.h"
 
 #include "controls/core/ZyrelleControls.h"
 
@@ -34,23 +35,10 @@ zyrSimpleGraphView::zyrSimpleGraphView(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     m_chartWidth = m_area.width();
 
-    QLinearGradient fore(0, 0, 0, 1);
-    fore.setCoordinateMode(QGradient::ObjectBoundingMode);
-    fore.setColorAt(0, QColor(175, 125, 0));
-    fore.setColorAt(1, QColor(49, 34, 0));
-    m_foreground = QBrush(fore);
-    QLinearGradient start;
-    start.setCoordinateMode(QGradient::ObjectBoundingMode);
-    start.setColorAt(0, QColor(0, 225, 132).darker(200));
-    start.setColorAt(1, QColor(0, 225, 132).lighter(150));
-    m_startFlagBrush = QBrush(start);
-    QConicalGradient end(0.5, 0.5, 0);
-    end.setCoordinateMode(QGradient::ObjectBoundingMode);
-    for (qreal at : { 0.0, 0.249, 0.5, 0.749 })
-        end.setColorAt(at, Qt::white);
-    for (qreal at : { 0.25, 0.499, 0.75, 1.0 })
-        end.setColorAt(at, Qt::black);
-    m_endFlagBrush = QBrush(end);
+    const zyr::charts::DefaultBrushes brushes = zyr::charts::defaultBrushes();
+    m_foreground = brushes.foreground;
+    m_startFlagBrush = brushes.startFlag;
+    m_endFlagBrush = brushes.endFlag;
 
     if (QObject* sound = ZyrelleControls::GetSoundManager())
         connect(this, SIGNAL(clicked(QString)), sound, SLOT(onPlayWidgetSound(const QString&)));
