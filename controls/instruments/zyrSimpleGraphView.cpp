@@ -441,39 +441,25 @@ void zyrSimpleGraphView::moveMarkers(int start, int end)
 
 void zyrSimpleGraphView::moveMarkStart(int index, bool commit)
 {
-    if (m_points.isEmpty())
-        return;
-    index = std::min(std::max(index, 0), m_points.size() - 1);
-    if (!m_startOnly && !m_markedShown)
-        m_startOnly = true;
-    if (index == m_markStart && !commit)
-        return;
-    m_markStart = index;
-    if (commit) {
-        m_markedPath = QPainterPath();
-        m_markedDirty = true;
-        m_chart = QPixmap();
-        rebuildMarkedArea();
-        refreshPlot();
-        m_textLayerDirty = true;
-        if (m_markEnd < m_markStart)
-            exchangeMarkers();
-        else
-            emit markStartChanged(m_markStart);
-    }
-    update();
+    moveMark(true, index, commit);
 }
 
 void zyrSimpleGraphView::moveMarkEnd(int index, bool commit)
+{
+    moveMark(false, index, commit);
+}
+
+void zyrSimpleGraphView::moveMark(bool start, int index, bool commit)
 {
     if (m_points.isEmpty())
         return;
     index = std::min(std::max(index, 0), m_points.size() - 1);
     if (!m_startOnly && !m_markedShown)
         m_startOnly = true;
-    if (index == m_markEnd && !commit)
+    int& mark = start ? m_markStart : m_markEnd;
+    if (index == mark && !commit)
         return;
-    m_markEnd = index;
+    mark = index;
     if (commit) {
         m_markedPath = QPainterPath();
         m_markedDirty = true;
@@ -483,6 +469,8 @@ void zyrSimpleGraphView::moveMarkEnd(int index, bool commit)
         m_textLayerDirty = true;
         if (m_markEnd < m_markStart)
             exchangeMarkers();
+        else if (start)
+            emit markStartChanged(m_markStart);
         else
             emit markEndChanged(m_markEnd);
     }

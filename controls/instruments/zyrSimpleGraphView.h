@@ -181,6 +181,9 @@ protected:
     void UpdateLockedCursorData();
     void calculateVisibleBoundingPositions();
     void ensureIndexInVisibleRange(int& index) const;
+    // Moves the start or the end mark; a commit rebuilds the marked area and
+    // signals (both marks, swapped, when they crossed).
+    void moveMark(bool start, int index, bool commit);
     void exchangeMarkers();
     void setVisibleCursorPos(int x);
     bool CalculateDrawingCursorPos(QPoint& p) const;
