@@ -70,6 +70,12 @@ void ANTFSHostEngine::setTimeScaleForTests(uint32_t divisor)
     g_divisor = divisor == 0 ? 1 : divisor;
 }
 
+size_t ANTFSHostEngine::burstsWaitingForTests()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_bursts.size();
+}
+
 void ANTFSHostEngine::enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);

@@ -110,6 +110,8 @@ public:
     uint8_t linkFrequencyAt(uint8_t index) const { return m_linkTable[index % 16]; }
     // Fuzzing only: takes messages in this state without a thread running.
     void enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel);
+    // Tests only: how many whole bursts wait to be handled.
+    size_t burstsWaitingForTests();
 
 private:
     static ce::DWORD threadMain(void* self);

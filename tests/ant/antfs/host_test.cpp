@@ -284,6 +284,14 @@ TEST(HostIntake, BurstsLongerThanTheirBufferFail)
     ANTFSHostEngine engine;
     engine.enterStateForFuzzing(ANTFS_HOST_DOWNLOADING, nullptr, 0);
     uint8_t message[10] = { 0x50, 0x00 };
+    // A short burst is kept whole: the long ones below are refused, not lost
+    // by some other path.
+    for (uint32_t p = 0; p < 3; ++p) {
+        message[1] = uint8_t((p == 0 ? 0 : p << 5) | (p == 2 ? 0x80 : 0));
+        std::memset(message + 2, uint8_t(p), 8);
+        engine.onMessage(message, 9);
+    }
+    ASSERT_EQ(engine.burstsWaitingForTests(), 1u);
     for (uint32_t p = 0; p < 10000; ++p) {
         uint8_t sequence = p == 0 ? 0 : uint8_t((p - 1) % 3 + 1);
         message[1] = uint8_t((sequence << 5) | (p == 9999 ? 0x80 : 0));
@@ -300,6 +308,7 @@ TEST(HostIntake, BurstsLongerThanTheirBufferFail)
     }
     std::vector<uint8_t> data;
     EXPECT_EQ(engine.getDownloadedData(&data), 0);
+    EXPECT_EQ(engine.burstsWaitingForTests(), 1u) << "neither long burst is kept";
 }
 
 TEST(HostLifecycle, WithoutLibraryOrHost)
