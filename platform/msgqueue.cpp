@@ -45,10 +45,19 @@ namespace ce {
 
 namespace {
 
-// Lower-case, so that names meet without regard to case as on the device.
+// The names whose queues stay within this process (keepMsgQueueInProcess).
+std::mutex g_keptMutex;
+std::set<std::string> g_kept;
+
+// Lower-case, so that names meet without regard to case as on the device;
+// a queue kept within this process carries its process id as well.
 std::string queueKey(const char* name)
 {
-    return detail::asciiLower(name);
+    std::string key = detail::asciiLower(name);
+    std::lock_guard<std::mutex> lock(g_keptMutex);
+    if (g_kept.count(key))
+        key += "@" + std::to_string(::getpid());
+    return key;
 }
 
 constexpr int kBufferBytes = 1 << 20;
@@ -612,6 +621,18 @@ BOOL closeMsgQueue(HANDLE queue)
         return 0;
     }
     return closeHandle(queue);
+}
+
+void keepMsgQueueInProcess(const char* name, bool keep)
+{
+    if (!name)
+        return;
+    std::string key = detail::asciiLower(name);
+    std::lock_guard<std::mutex> lock(g_keptMutex);
+    if (keep)
+        g_kept.insert(key);
+    else
+        g_kept.erase(key);
 }
 
 bool msgQueueReadEnd(HANDLE queue, std::string* name, DWORD* maxMessage)

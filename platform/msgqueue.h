@@ -38,6 +38,13 @@ BOOL writeMsgQueue(HANDLE queue, const void* buffer, DWORD size, DWORD timeoutMs
 
 BOOL closeMsgQueue(HANDLE queue);
 
+// Keeps the queues of this name within the calling process (keep false:
+// back to the device root), for the ends made from then on: they meet only
+// each other, and another process of the device root may have a queue of
+// that name of its own. For a simulated device that each of two processes
+// of one device root has for itself, such as a radio.
+void keepMsgQueueInProcess(const char* name, bool keep);
+
 // For services that write to a queue whose read end they are handed: the
 // queue's name (as queues meet, without regard to case) and its largest
 // message. False when the handle is not a queue's read end.

@@ -159,6 +159,28 @@ TEST(Queue, WritersOfAnotherUserAreNotHeard)
     ce::closeMsgQueue(q);
 }
 
+TEST(Queue, AQueueKeptInTheProcessMeetsOnlyItsOwnEnds)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::keepMsgQueueInProcess("Own", true);
+    ce::HANDLE mine = openQueue("OWN", true);
+    ce::HANDLE writer = openQueue("own", false);
+    ASSERT_TRUE(mine && writer);
+    ASSERT_EQ(kivo::test::runPeer({ "queue-write", "Own", "from afar" }), 3); // no reader where it looks
+    ASSERT_TRUE(ce::writeMsgQueue(writer, "near", 4, 100, 0));
+    EXPECT_EQ(readOne(mine, 1000), "near");
+    // The device root's queue of that name is another one, free for a
+    // reader of its own.
+    ce::keepMsgQueueInProcess("Own", false);
+    ce::HANDLE rootWide = openQueue("Own", true);
+    ASSERT_TRUE(rootWide);
+    ASSERT_EQ(kivo::test::runPeer({ "queue-write", "Own", "from afar" }), 0);
+    EXPECT_EQ(readOne(rootWide, 1000), "from afar");
+    EXPECT_EQ(readOne(mine, 20), "<fail>");
+    for (ce::HANDLE h : { writer, mine, rootWide })
+        ce::closeMsgQueue(h);
+}
+
 TEST(Queue, AMessageOverTheReadersMaximumIsRefusedAndDropped)
 {
     kivo::test::TempDeviceRoot root;
