@@ -200,13 +200,18 @@ std::vector<AntMessage> AntRadioModel::handleRequest(uint8_t ch, uint8_t what)
             { ch, uint8_t(p.deviceNumber & 0xFF), uint8_t(p.deviceNumber >> 8), p.deviceType,
                 p.transmissionType } } };
     }
-    if (what == 0x51 && c.type == 0x00) // a slave that hears a master: its id
+    if (what == 0x51 && c.type == 0x00) { // a slave that hears a master: its id
         for (uint8_t peer : airPeers(ch)) {
             const AntSimChannel& m = channel(peer);
             return { { 0x51,
                 { ch, uint8_t(m.deviceNumber & 0xFF), uint8_t(m.deviceNumber >> 8), m.deviceType,
                     m.transmissionType } } };
         }
+        if (const AirChannel* m = remoteMaster(ch))
+            return { { 0x51,
+                { ch, uint8_t(m->deviceNumber & 0xFF), uint8_t(m->deviceNumber >> 8), m->deviceType,
+                    m->transmissionType } } };
+    }
     if (what == 0x51 && c.strap >= 0) { // the strap found
         const AntStrap& s = m_straps[size_t(c.strap)];
         return { { 0x51,

@@ -4,6 +4,7 @@
 // simulator feeds it the host's messages and queues what it answers.
 #pragma once
 
+#include "sim/ant_radio/ant_air_frames.h"
 #include "sim/ant_radio/ant_peer.h"
 
 #include <array>
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kivo::sim {
@@ -134,9 +136,23 @@ public:
     // The channels that hear channel ch.
     std::vector<uint8_t> airPeers(uint8_t ch) const;
 
+    // The air shared with the radios of other processes (joined by the
+    // simulator): the open channels here as the air knows them, the open
+    // channels of each other radio (none: it left), and what one of those
+    // sends, handed to the channels here that hear it. While the outbox is
+    // on, what the channels here send on the air is kept for the others.
+    std::vector<AirChannel> airChannels() const;
+    void setRemoteChannels(const std::string& radio, std::vector<AirChannel> channels);
+    std::vector<AntMessage> receiveFromAir(const AirTransmission& transmission);
+    void setAirOutbox(bool on);
+    std::vector<AirTransmission> takeAirOutbox();
+
 private:
     static AntMessage response(uint8_t ch, uint8_t id, uint8_t code) { return { 0x40, { ch, id, code } }; }
-    bool hearsOnAir(const AntSimChannel& slave, const AntSimChannel& master) const;
+    AirChannel airChannel(uint8_t ch) const;
+    static bool hearsOnAir(const AirChannel& slave, const AirChannel& master);
+    bool hearsOnAir(uint8_t slave, uint8_t master) const;
+    const AirChannel* remoteMaster(uint8_t ch) const;
     void airForward(uint8_t ch, uint8_t id, const std::vector<uint8_t>& data, std::vector<AntMessage>& out);
     bool airTick(uint8_t ch);
     static AntMessage event(uint8_t ch, uint8_t code) { return { 0x40, { ch, 1, code } }; }
@@ -169,6 +185,9 @@ private:
     std::vector<AntStrap> m_straps;
     std::vector<std::shared_ptr<AntPeer>> m_peers;
     uint64_t m_nowUs = 0;
+    std::map<std::string, std::vector<AirChannel>> m_remote;
+    bool m_airOutbox = false;
+    std::vector<AirTransmission> m_outbox;
 };
 
 } // namespace kivo::sim

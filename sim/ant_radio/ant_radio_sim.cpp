@@ -1,4 +1,5 @@
 #include "sim/ant_radio/ant_radio_sim.h"
+#include "sim/ant_radio/ant_air_link.h"
 
 #include "platform/debug.h"
 #include "platform/device.h"
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 
 namespace kivo::sim {
@@ -52,6 +54,11 @@ struct AntRadioSim::Core {
     AntRadioModel model;
     AnswerMode answerMode = AnswerMode::Off;
     std::vector<std::vector<uint8_t>> held; // received frames not yet queued
+    // The shared air, while joined: the channels last told to the other
+    // radios, and the radios heard from.
+    AntAirLink* air = nullptr;
+    std::vector<AirChannel> announced;
+    std::set<std::string> heard;
 
     ~Core()
     {
@@ -139,6 +146,54 @@ struct AntRadioSim::Core {
         return deliverLocked(stream, frames);
     }
 
+    // Tells the other radios on the air what changed in the model: its open
+    // channels, then what its channels sent.
+    void airSyncLocked()
+    {
+        if (!air)
+            return;
+        std::vector<AirChannel> channels = model.airChannels();
+        if (channels != announced) {
+            announced = channels;
+            air->sendToAll(airChannelsFrame(channels));
+        }
+        for (const AirTransmission& t : model.takeAirOutbox())
+            air->sendToAll(airTransmissionFrame(t));
+    }
+
+    std::vector<std::vector<uint8_t>> framesOf(const std::vector<AntMessage>& messages)
+    {
+        std::vector<std::vector<uint8_t>> frames;
+        for (const AntMessage& m : messages)
+            frames.push_back(receivedFrame(m.id, m.data));
+        return frames;
+    }
+
+    // The world's clock moved on by us microseconds.
+    void advanceLocked(uint64_t us)
+    {
+        deliverFramesLocked(framesOf(model.advance(us)));
+        airSyncLocked();
+    }
+
+    // A frame from another radio on the air (checked already).
+    void fromAirLocked(const std::string& radio, const AirFrame& frame)
+    {
+        if (!air)
+            return;
+        if (frame.kind == AirFrame::Kind::Leaving) {
+            model.setRemoteChannels(radio, {});
+            heard.erase(radio);
+            return;
+        }
+        if (heard.insert(radio).second) // a radio new on the air learns what is open here
+            air->sendTo(radio, airChannelsFrame(model.airChannels()));
+        if (frame.kind == AirFrame::Kind::Channels)
+            model.setRemoteChannels(radio, frame.channels);
+        else
+            deliverFramesLocked(framesOf(model.receiveFromAir(frame.transmission)));
+    }
+
     // The model's answers to a frame the host sent (checked already).
     void answerLocked(const std::vector<uint8_t>& frame)
     {
@@ -146,13 +201,12 @@ struct AntRadioSim::Core {
             return;
         uint8_t n = frame[1];
         std::vector<uint8_t> data(frame.begin() + 3, frame.begin() + 3 + n);
-        std::vector<std::vector<uint8_t>> frames;
-        for (const AntMessage& m : model.handle(frame[2], data))
-            frames.push_back(receivedFrame(m.id, m.data));
+        std::vector<std::vector<uint8_t>> frames = framesOf(model.handle(frame[2], data));
         if (answerMode == AnswerMode::Held)
             held.insert(held.end(), frames.begin(), frames.end());
         else
             deliverFramesLocked(frames);
+        airSyncLocked();
     }
 };
 
@@ -258,6 +312,7 @@ struct AntRadioSim::Clock {
 AntRadioSim::~AntRadioSim()
 {
     stopClock();
+    leaveAir();
     uninstall();
     m_serving.reset();
 }
@@ -266,6 +321,7 @@ void AntRadioSim::install()
 {
     ce::registerDevice(kDeviceName, std::make_shared<Driver>(m_core));
     m_installed = true;
+    keepQueue(m_air != nullptr);
 }
 
 void AntRadioSim::uninstall()
@@ -273,6 +329,77 @@ void AntRadioSim::uninstall()
     if (m_installed)
         ce::unregisterDevice(kDeviceName);
     m_installed = false;
+    keepQueue(false);
+}
+
+void AntRadioSim::keepQueue(bool keep)
+{
+    keep = keep && m_installed;
+    if (keep == m_queueKept)
+        return;
+    std::lock_guard<std::mutex> lock(m_core->m);
+    ce::keepMsgQueueInProcess(kQueueName, keep);
+    m_queueKept = keep;
+    if (m_core->queue) { // the next write opens the queue where it now is
+        ce::closeMsgQueue(m_core->queue);
+        m_core->queue = nullptr;
+    }
+}
+
+bool AntRadioSim::joinAir()
+{
+    if (m_air)
+        return true;
+    std::weak_ptr<Core> weak = m_core;
+    auto link = std::make_unique<AntAirLink>(
+        [weak](const std::string& radio, const AirFrame& frame) {
+            if (auto core = weak.lock()) {
+                std::lock_guard<std::mutex> lock(core->m);
+                core->fromAirLocked(radio, frame);
+            }
+        },
+        [weak](const std::string& radio) {
+            if (auto core = weak.lock()) {
+                std::lock_guard<std::mutex> lock(core->m);
+                core->model.setRemoteChannels(radio, {});
+                core->heard.erase(radio);
+            }
+        });
+    {
+        std::lock_guard<std::mutex> lock(m_core->m);
+        m_core->air = link.get();
+    }
+    if (!link->open()) {
+        std::lock_guard<std::mutex> lock(m_core->m);
+        m_core->air = nullptr;
+        return false;
+    }
+    m_air = std::move(link);
+    keepQueue(true);
+    std::lock_guard<std::mutex> lock(m_core->m);
+    m_core->model.setAirOutbox(true);
+    // Every radio on the air answers the first word of a new one with its
+    // open channels.
+    m_core->announced = m_core->model.airChannels();
+    m_air->sendToAll(airChannelsFrame(m_core->announced));
+    return true;
+}
+
+void AntRadioSim::leaveAir()
+{
+    if (!m_air)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_core->m);
+        m_core->air = nullptr;
+        m_core->model.setAirOutbox(false);
+        for (const std::string& radio : m_core->heard)
+            m_core->model.setRemoteChannels(radio, {});
+        m_core->heard.clear();
+        m_core->announced.clear();
+    }
+    m_air.reset(); // tells the others; its threads end outside the lock
+    keepQueue(false);
 }
 
 bool AntRadioSim::serve()
@@ -499,10 +626,7 @@ size_t AntRadioSim::heldCount() const
 void AntRadioSim::advanceTime(uint32_t ms)
 {
     std::lock_guard<std::mutex> lock(m_core->m);
-    std::vector<std::vector<uint8_t>> frames;
-    for (const AntMessage& m : m_core->model.advance(uint64_t(ms) * 1000u))
-        frames.push_back(receivedFrame(m.id, m.data));
-    m_core->deliverFramesLocked(frames);
+    m_core->advanceLocked(uint64_t(ms) * 1000u);
 }
 
 void AntRadioSim::startClock()
@@ -520,10 +644,7 @@ void AntRadioSim::startClock()
             uint64_t us = uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(now - last).count());
             last = now;
             std::lock_guard<std::mutex> coreLock(core->m);
-            std::vector<std::vector<uint8_t>> frames;
-            for (const AntMessage& m : core->model.advance(us))
-                frames.push_back(receivedFrame(m.id, m.data));
-            core->deliverFramesLocked(frames);
+            core->advanceLocked(us);
         }
     });
 }
@@ -551,6 +672,7 @@ void AntRadioSim::withModel(const std::function<void(AntRadioModel&)>& fn)
 {
     std::lock_guard<std::mutex> lock(m_core->m);
     fn(m_core->model);
+    m_core->airSyncLocked();
 }
 
 

@@ -17,6 +17,8 @@
 
 namespace kivo::sim {
 
+class AntAirLink;
+
 struct AntFrameRecord {
     enum class Direction { Sent, Received };
     uint64_t timeUs = 0; // since the simulator was made
@@ -45,6 +47,15 @@ public:
     // Serves "ANT1:" to other processes of the device root; false when the
     // socket could not be made.
     bool serve();
+
+    // Puts this radio on the air shared by the radios of every process of
+    // the device root that joined it: their channels hear each other as the
+    // channels of one radio do. A radio installed in this process keeps its
+    // queue in this process while joined, so that each process has a radio
+    // of its own: join before the library opens the radio. False when no
+    // place on the air could be taken.
+    bool joinAir();
+    void leaveAir();
 
     // A received frame: 0xA4, length, id, data, XOR (no trailing zeros).
     static std::vector<uint8_t> receivedFrame(uint8_t id, const std::vector<uint8_t>& data);
@@ -116,7 +127,10 @@ private:
     std::unique_ptr<Serving> m_serving;
     struct Clock;
     std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<AntAirLink> m_air;
     bool m_installed = false;
+    bool m_queueKept = false;
+    void keepQueue(bool keep);
 };
 
 } // namespace kivo::sim
