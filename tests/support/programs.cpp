@@ -3,7 +3,10 @@
 #include "platform/paths.h"
 #include "platform/wm.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -44,6 +47,89 @@ pid_t spawnProgram(const std::string& name, const std::vector<std::string>& args
     if (posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), envp.data()) != 0)
         return -1;
     return pid;
+}
+
+PipedProgram::~PipedProgram()
+{
+    closeInput();
+    if (m_pid > 0 && !waitExit(20000)) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    if (m_out >= 0)
+        ::close(m_out);
+}
+
+bool PipedProgram::start(const std::string& name, const std::vector<std::string>& args)
+{
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0)
+        return false;
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        ::close(in[0]);
+        ::close(in[1]);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    m_pid = spawnProgram(name, args, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+    m_in = in[1];
+    m_out = out[0];
+    return m_pid > 0;
+}
+
+bool PipedProgram::send(const std::string& line)
+{
+    const std::string l = line + "\n";
+    return m_in >= 0 && ::write(m_in, l.data(), l.size()) == ssize_t(l.size());
+}
+
+std::string PipedProgram::line(int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const size_t nl = m_buffer.find('\n');
+        if (nl != std::string::npos) {
+            std::string l = m_buffer.substr(0, nl);
+            m_buffer.erase(0, nl + 1);
+            return l;
+        }
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+        pollfd p { m_out, POLLIN, 0 };
+        if (left <= 0 || ::poll(&p, 1, int(left)) <= 0)
+            return {};
+        char chunk[256];
+        const ssize_t n = ::read(m_out, chunk, sizeof chunk);
+        if (n <= 0)
+            return {};
+        m_buffer.append(chunk, size_t(n));
+    }
+}
+
+void PipedProgram::closeInput()
+{
+    if (m_in >= 0)
+        ::close(m_in);
+    m_in = -1;
+}
+
+bool PipedProgram::waitExit(int timeoutMs, int* status)
+{
+    if (m_pid <= 0)
+        return false;
+    int s = 0;
+    if (!waitUntil([&] { return ::waitpid(m_pid, &s, WNOHANG) == m_pid; }, timeoutMs))
+        return false;
+    m_pid = -1;
+    if (status)
+        *status = s;
+    return true;
 }
 
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs)

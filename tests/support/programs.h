@@ -20,6 +20,32 @@ std::string binFolder();
 pid_t spawnProgram(const std::string& name, const std::vector<std::string>& args,
     const posix_spawn_file_actions_t* actions);
 
+// A program of this build started as by spawnProgram, talked to by lines:
+// its stdin takes them, its stdout gives them. A program still running
+// when this goes first sees the end of its input, then is killed if it has
+// not ended within 20 s.
+class PipedProgram {
+public:
+    PipedProgram() = default;
+    ~PipedProgram();
+    PipedProgram(const PipedProgram&) = delete;
+    PipedProgram& operator=(const PipedProgram&) = delete;
+    bool start(const std::string& name, const std::vector<std::string>& args = {});
+    bool send(const std::string& line); // the newline is added
+    // The next line of output (without its newline); empty after timeoutMs
+    // of silence or at the end of the output.
+    std::string line(int timeoutMs = 20000);
+    void closeInput();
+    // Waits for the program's end; its waitpid status in *status.
+    bool waitExit(int timeoutMs, int* status = nullptr);
+
+private:
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    std::string m_buffer;
+};
+
 // Checks pred every stepMs until it holds (true) or timeoutMs pass (false).
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs = 20);
 

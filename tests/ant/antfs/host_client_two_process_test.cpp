@@ -16,13 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -30,7 +25,6 @@
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 using kivo::sim::AntRadioModel;
@@ -79,109 +73,22 @@ struct HostEvents {
     }
 };
 
-// The client program: its stdin takes commands, its stdout gives one line
-// per event or answer.
-class ClientProcess {
-public:
-    bool start()
-    {
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0)
-            return false;
-        if (::pipe2(out, O_CLOEXEC) != 0) {
-            ::close(in[0]);
-            ::close(in[1]);
-            return false;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        m_pid = kivo::test::spawnProgram("antfs_client_peer", {}, &actions);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        m_in = in[1];
-        m_out = out[0];
-        return m_pid > 0;
+// The client program's next event other than progress; 0 when none came.
+uint32_t nextClientEvent(kivo::test::PipedProgram& client, uintptr_t* parameter = nullptr)
+{
+    for (;;) {
+        std::istringstream in(client.line(kWaitMs));
+        std::string word;
+        unsigned long code = 0, value = 0;
+        if (!(in >> word >> code >> value) || word != "event")
+            return 0;
+        if (isProgress(uint32_t(code)))
+            continue;
+        if (parameter)
+            *parameter = uintptr_t(value);
+        return uint32_t(code);
     }
-    ~ClientProcess()
-    {
-        if (m_in >= 0)
-            ::close(m_in); // a client still running ends at the end of its input
-        if (m_pid > 0 && !waitExit(kWaitMs)) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0)
-            ::close(m_out);
-    }
-    void command(const std::string& line)
-    {
-        std::string l = line + "\n";
-        ASSERT_EQ(::write(m_in, l.data(), l.size()), ssize_t(l.size()));
-    }
-    // The next line of output; empty after kWaitMs of silence or at its end.
-    std::string line()
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-        for (;;) {
-            size_t nl = m_buffer.find('\n');
-            if (nl != std::string::npos) {
-                std::string l = m_buffer.substr(0, nl);
-                m_buffer.erase(0, nl + 1);
-                return l;
-            }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            pollfd p { m_out, POLLIN, 0 };
-            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
-                return {};
-            char chunk[256];
-            ssize_t n = ::read(m_out, chunk, sizeof chunk);
-            if (n <= 0)
-                return {};
-            m_buffer.append(chunk, size_t(n));
-        }
-    }
-    // The client's next event other than progress; 0 when none came.
-    uint32_t next(uintptr_t* parameter = nullptr)
-    {
-        for (;;) {
-            std::istringstream in(line());
-            std::string word;
-            unsigned long code = 0, value = 0;
-            if (!(in >> word >> code >> value) || word != "event")
-                return 0;
-            if (isProgress(uint32_t(code)))
-                continue;
-            if (parameter)
-                *parameter = uintptr_t(value);
-            return uint32_t(code);
-        }
-    }
-    bool waitExit(int timeoutMs, int* status = nullptr)
-    {
-        int s = 0;
-        bool done = kivo::test::waitUntil([&] { return ::waitpid(m_pid, &s, WNOHANG) == m_pid; }, timeoutMs);
-        if (done) {
-            m_pid = -1;
-            if (status)
-                *status = s;
-        }
-        return done;
-    }
-    void closeInput()
-    {
-        ::close(m_in);
-        m_in = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_in = -1;
-    int m_out = -1;
-    std::string m_buffer;
-};
+}
 
 Bytes readLinux(const std::string& path)
 {
@@ -204,9 +111,9 @@ TEST(TwoProcesses, TheHostFindsLinksAndTransfersWithAClientOfAnotherProcess)
     ASSERT_TRUE(senvoy::ANTLIB_Manager()->waitEvent(kWaitMs, &event));
     sim.startClock();
 
-    ClientProcess client;
-    ASSERT_TRUE(client.start());
-    ASSERT_EQ(client.next(), 201u); // its beacon is open
+    kivo::test::PipedProgram client;
+    ASSERT_TRUE(client.start("antfs_client_peer"));
+    ASSERT_EQ(nextClientEvent(client), 201u); // its beacon is open
 
     HostEvents host;
     ASSERT_EQ(ANTFSHost_InitEx(&host, &HostEvents::callback), 1);
@@ -214,27 +121,27 @@ TEST(TwoProcesses, TheHostFindsLinksAndTransfersWithAClientOfAnotherProcess)
 
     ASSERT_EQ(ANTFSHost_Search(), 1);
     ASSERT_EQ(host.next(), 115u);
-    EXPECT_EQ(client.next(), 202u);
-    EXPECT_EQ(client.next(), 205u); // the host asked who it is
+    EXPECT_EQ(nextClientEvent(client), 202u);
+    EXPECT_EQ(nextClientEvent(client), 205u); // the host asked who it is
     EXPECT_EQ(host.info.serialNumber, 0x12345678u);
     EXPECT_EQ(host.info.deviceType, 1);
     EXPECT_EQ(host.info.channelDeviceNumber, 0x5678);
     // Both radios moved to the link's frequency.
     const unsigned code = senvoy::ANTFSHost_CurrentEngine()->linkFrequencyAt(0);
     sim.withModel([&](AntRadioModel& m) { EXPECT_EQ(m.channel(0).rf, code); });
-    client.command("rf");
-    EXPECT_EQ(client.line(), "rf " + std::to_string(code));
+    ASSERT_TRUE(client.send("rf"));
+    EXPECT_EQ(client.line(kWaitMs), "rf " + std::to_string(code));
 
     ASSERT_EQ(ANTFSHost_PassThru(), 1);
     EXPECT_EQ(host.next(), 109u);
-    EXPECT_EQ(client.next(), 206u);
+    EXPECT_EQ(nextClientEvent(client), 206u);
 
     const Bytes directory = kivo::test::antfsClientDirectory();
     ASSERT_EQ(ANTFSHost_Directory(), 1);
     uintptr_t parameter = 99;
     EXPECT_EQ(host.next(&parameter), 101u);
     EXPECT_EQ(parameter, 0u);
-    EXPECT_EQ(client.next(), 211u);
+    EXPECT_EQ(nextClientEvent(client), 211u);
     const uint8_t* dir = static_cast<const uint8_t*>(ANTFSHost_GetDirectoryData());
     ASSERT_NE(dir, nullptr);
     EXPECT_EQ(Bytes(dir, dir + directory.size()), directory);
@@ -242,27 +149,27 @@ TEST(TwoProcesses, TheHostFindsLinksAndTransfersWithAClientOfAnotherProcess)
     ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
     EXPECT_EQ(host.next(&parameter), 101u);
     EXPECT_EQ(parameter, 5u);
-    EXPECT_EQ(client.next(), 211u);
+    EXPECT_EQ(nextClientEvent(client), 211u);
     EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), kivo::test::antfsClientFile5());
 
     ASSERT_EQ(ANTFSHost_Erase(5), 1);
-    EXPECT_EQ(client.next(&parameter), 224u);
+    EXPECT_EQ(nextClientEvent(client, &parameter), 224u);
     EXPECT_EQ(parameter, 5u);
-    client.command("erase-response 0");
+    ASSERT_TRUE(client.send("erase-response 0"));
     EXPECT_EQ(host.next(), 116u);
-    EXPECT_EQ(client.next(), 225u);
+    EXPECT_EQ(nextClientEvent(client), 225u);
 
     const uint8_t data[16] = { 1, 2, 3 };
     ASSERT_EQ(ANTFSHost_Upload(7, sizeof data, data), 1);
     EXPECT_EQ(host.next(), 106u); // refused: this client takes no uploads
-    EXPECT_EQ(client.next(), 219u);
+    EXPECT_EQ(nextClientEvent(client), 219u);
 
     ASSERT_EQ(ANTFSHost_Disconnect(), 1);
     EXPECT_EQ(host.next(), 114u);
-    EXPECT_EQ(client.next(), 203u);
-    EXPECT_EQ(client.next(), 229u);
+    EXPECT_EQ(nextClientEvent(client), 203u);
+    EXPECT_EQ(nextClientEvent(client), 229u);
 
-    client.command("quit");
+    ASSERT_TRUE(client.send("quit"));
     int status = -1;
     EXPECT_TRUE(client.waitExit(kWaitMs, &status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
