@@ -2,9 +2,11 @@
 // to the other processes of the device root, driven by commands on stdin
 // (and first from a script file, when given).
 //
-//   ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH] [--answer]
+//   ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH] [--answer] [--air]
 //
-// With --answer the radio answers the host's messages from the start.
+// With --answer the radio answers the host's messages from the start; with
+// --air it joins the air of the device root, so its channels hear those of
+// the simulated radios of other processes that joined it.
 //
 // It prints "ready" once served, then answers each command with "ok" or
 // "error: ..." on a line of its own. Commands (numbers in hex):
@@ -277,14 +279,18 @@ int main(int argc, char** argv)
     std::string logPath = "\\SystemDrive\\Sim\\AntRadio\\frames.log";
     std::string scriptPath;
     bool answer = false;
+    bool air = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--answer") {
             answer = true;
+        } else if (a == "--air") {
+            air = true;
         } else if ((a == "--log" || a == "--script") && i + 1 < argc) {
             (a == "--log" ? logPath : scriptPath) = argv[++i];
         } else {
-            std::cerr << "usage: ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH] [--answer]" << std::endl;
+            std::cerr << "usage: ant_radio_sim [--log DEVICE_PATH] [--script DEVICE_PATH] [--answer] [--air]"
+                      << std::endl;
             return 2;
         }
     }
@@ -297,6 +303,10 @@ int main(int argc, char** argv)
         sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
     if (!sim.serve()) {
         std::cerr << "ant_radio_sim: cannot serve ANT1:" << std::endl;
+        return 1;
+    }
+    if (air && !sim.joinAir()) {
+        std::cerr << "ant_radio_sim: cannot join the air" << std::endl;
         return 1;
     }
     if (!scriptPath.empty()) {

@@ -6,6 +6,7 @@
 #include "sim/ant_radio/ant_radio_sim.h"
 
 #include "platform/debug.h"
+#include "platform/device.h"
 #include "platform/paths.h"
 #include "tests/support/programs.h"
 #include "tests/support/temp_root.h"
@@ -260,4 +261,51 @@ TEST(AntAir, FramesThatAreNotValidAreDroppedAndARadioThatEndedIsForgotten)
     EXPECT_TRUE(waitState(radio, 0, 2));
     EXPECT_FALSE(std::filesystem::exists(intruderPath));
     ce::removeDebugOutputHook(hook);
+}
+
+TEST(AntAir, TheRadioProgramJoinsTheAirWhenAsked)
+{
+    kivo::test::TempDeviceRoot root;
+    AntRadioSim here;
+    ASSERT_TRUE(here.joinAir());
+    here.withModel([](AntRadioModel& m) { openChannel(m, 2, 0x00, 40, 0, 0, 0); });
+    kivo::test::PipedProgram program;
+    ASSERT_TRUE(program.start("ant_radio_sim", { "--air", "--answer" }));
+    ASSERT_EQ(program.line(kWaitMs), "ready");
+
+    // A host of this process drives the program's radio through its device.
+    ce::HANDLE device = ce::openDevice("ANT1:", ce::GENERIC_READ | ce::GENERIC_WRITE);
+    ASSERT_NE(device, ce::INVALID_HANDLE_VALUE);
+    auto hostSends = [&](uint8_t id, const Bytes& data) {
+        const Bytes f = AntRadioSim::sentFrame(id, data);
+        ce::DWORD n = 0;
+        EXPECT_TRUE(ce::deviceIoControl(device, AntRadioSim::kIoctlSendFrame, f.data(), ce::DWORD(f.size()), nullptr,
+            0, &n));
+    };
+    hostSends(0x42, { 0, 0x10, 0 });
+    hostSends(0x45, { 0, 40 });
+    hostSends(0x4B, { 0 });
+    hostSends(0x4E, { 0, 1, 2, 3, 4, 5, 6, 7, 8 });
+    EXPECT_TRUE(waitReceived(here, 0x4E, { 2, 1, 2, 3, 4, 5, 6, 7, 8 }));
+
+    // And back: the program's radio hands its host the slave's data.
+    send(here, 0x4F, { 2, 9, 9, 9, 9, 9, 9, 9, 9 });
+    AntFrameRecord expected { 0, AntFrameRecord::Direction::Received,
+        AntRadioSim::receivedFrame(0x4F, { 0, 9, 9, 9, 9, 9, 9, 9, 9 }), "" };
+    std::string frame = AntRadioSim::formatRecord(expected); // "0.000000 rx A4 ... "
+    frame = frame.substr(frame.find(' '));
+    bool logged = kivo::test::waitUntil(
+        [&] {
+            bool found = false;
+            program.send("log");
+            for (std::string l = program.line(kWaitMs); !l.empty() && l != "ok"; l = program.line(kWaitMs))
+                found = found || l.find(frame) != std::string::npos;
+            return found;
+        },
+        kWaitMs);
+    EXPECT_TRUE(logged);
+    ce::closeHandle(device);
+    ASSERT_TRUE(program.send("quit"));
+    EXPECT_EQ(program.line(kWaitMs), "ok");
+    EXPECT_TRUE(program.waitExit(kWaitMs));
 }
