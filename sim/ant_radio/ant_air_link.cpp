@@ -232,11 +232,6 @@ bool AntAirLink::open()
     return true;
 }
 
-const std::string& AntAirLink::name() const
-{
-    return d->name;
-}
-
 void AntAirLink::sendToAll(std::vector<uint8_t> frame)
 {
     std::lock_guard<std::mutex> lock(d->m);

@@ -28,7 +28,6 @@ public:
 
     // Takes a place on the air; false (and a log line) when it cannot.
     bool open();
-    const std::string& name() const;
 
     // Queued and sent on the link's sending thread, so a caller never waits
     // for a slow receiver: to every other radio, or to one.

@@ -13,10 +13,9 @@
 
 #include "platform/paths.h"
 #include "sim/ant_radio/ant_radio_sim.h"
-#include "tests/ant/antfs/antfs_client_image.h"
+#include "tests/ant/antfs/antfs_round_trip.h"
 
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <mutex>
 #include <sstream>
@@ -76,16 +75,7 @@ int main()
     if (ANTFSClient_InitEx(nullptr, &onEvent) != 1)
         return fail("no client");
     ANTFSClient_SetGetFileDataCallback(&files);
-    ANTFSClientConfig c;
-    std::memset(&c, 0, sizeof c);
-    c.serialNumber = 0x12345678;
-    c.deviceType = 1;
-    c.beaconRfFrequency = 50;
-    c.beaconPeriodCode = 4;
-    c.pairingEnabled = 1;
-    c.dataAvailable = 1;
-    c.linkTimeoutSeconds = 60;
-    c.pairingTimeoutSeconds = 5;
+    const ANTFSClientConfig c = kivo::test::antfsClientConfig();
     if (ANTFSClient_Config(&c) != 1 || ANTFSClient_Open(0) != 1 || ANTFSClient_OpenBeacon() != 1)
         return fail("the client did not open");
 

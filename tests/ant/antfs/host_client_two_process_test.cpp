@@ -10,7 +10,7 @@
 #include "platform/paths.h"
 #include "sim/ant_radio/ant_radio_model.h"
 #include "sim/ant_radio/ant_radio_sim.h"
-#include "tests/ant/antfs/antfs_client_image.h"
+#include "tests/ant/antfs/antfs_round_trip.h"
 #include "tests/support/programs.h"
 #include "tests/support/temp_root.h"
 
@@ -18,11 +18,6 @@
 
 #include <sys/wait.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <fstream>
-#include <iterator>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,44 +30,6 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-// Progress events (104, 108) are skipped by every wait below.
-bool isProgress(uint32_t code)
-{
-    return code == 104 || code == 108;
-}
-
-struct HostEvents {
-    std::mutex m;
-    std::condition_variable cv;
-    std::vector<std::pair<uint32_t, uintptr_t>> all;
-    size_t cursor = 0;
-    ANTFSHostDeviceInfo info {};
-
-    static void callback(uint32_t, uint32_t code, uintptr_t parameter, void* context)
-    {
-        auto* self = static_cast<HostEvents*>(context);
-        std::lock_guard<std::mutex> lock(self->m);
-        if (code == 115 && parameter)
-            self->info = *reinterpret_cast<const ANTFSHostDeviceInfo*>(parameter);
-        self->all.emplace_back(code, parameter);
-        self->cv.notify_all();
-    }
-    uint32_t next(uintptr_t* parameter = nullptr)
-    {
-        std::unique_lock<std::mutex> lock(m);
-        for (;;) {
-            if (!cv.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return all.size() > cursor; }))
-                return 0;
-            auto e = all[cursor++];
-            if (isProgress(e.first))
-                continue;
-            if (parameter)
-                *parameter = e.second;
-            return e.first;
-        }
-    }
-};
-
 // The client program's next event other than progress; 0 when none came.
 uint32_t nextClientEvent(kivo::test::PipedProgram& client, uintptr_t* parameter = nullptr)
 {
@@ -82,18 +39,12 @@ uint32_t nextClientEvent(kivo::test::PipedProgram& client, uintptr_t* parameter 
         unsigned long code = 0, value = 0;
         if (!(in >> word >> code >> value) || word != "event")
             return 0;
-        if (isProgress(uint32_t(code)))
+        if (kivo::test::antfsProgressEvent(uint32_t(code)))
             continue;
         if (parameter)
             *parameter = uintptr_t(value);
         return uint32_t(code);
     }
-}
-
-Bytes readLinux(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 } // namespace
@@ -115,8 +66,8 @@ TEST(TwoProcesses, TheHostFindsLinksAndTransfersWithAClientOfAnotherProcess)
     ASSERT_TRUE(client.start("antfs_client_peer"));
     ASSERT_EQ(nextClientEvent(client), 201u); // its beacon is open
 
-    HostEvents host;
-    ASSERT_EQ(ANTFSHost_InitEx(&host, &HostEvents::callback), 1);
+    kivo::test::AntfsEvents host;
+    ASSERT_EQ(ANTFSHost_InitEx(&host, &kivo::test::AntfsEvents::callback), 1);
     ASSERT_EQ(ANTFSHost_Open(0), 1); // channel 0 here as well: another radio
 
     ASSERT_EQ(ANTFSHost_Search(), 1);
@@ -150,7 +101,8 @@ TEST(TwoProcesses, TheHostFindsLinksAndTransfersWithAClientOfAnotherProcess)
     EXPECT_EQ(host.next(&parameter), 101u);
     EXPECT_EQ(parameter, 5u);
     EXPECT_EQ(nextClientEvent(client), 211u);
-    EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), kivo::test::antfsClientFile5());
+    const std::string saved = root.readFile("\\SystemDrive\\5.dat");
+    EXPECT_EQ(Bytes(saved.begin(), saved.end()), kivo::test::antfsClientFile5());
 
     ASSERT_EQ(ANTFSHost_Erase(5), 1);
     EXPECT_EQ(nextClientEvent(client, &parameter), 224u);
