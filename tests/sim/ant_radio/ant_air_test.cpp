@@ -241,8 +241,10 @@ TEST(AntAir, FramesThatAreNotValidAreDroppedAndARadioThatEndedIsForgotten)
     tooMany[6] = 9;
     Bytes newer = valid;
     newer[4] = 2;
-    const Bytes bad[] = { {}, { 'K', 'A' }, Bytes(valid.begin(), valid.end() - 1), oversized, tooMany, newer,
-        { 'K', 'A', 'I', 'R', 1, 2, 0 } };
+    Bytes trailing = valid;
+    trailing.push_back(0);
+    const Bytes bad[] = { {}, { 'K', 'A' }, Bytes(valid.begin(), valid.end() - 1), trailing, oversized, tooMany,
+        newer, { 'K', 'A', 'I', 'R', 1, 2, 0 } };
     for (const Bytes& frame : bad)
         sendRaw(frame);
     EXPECT_TRUE(kivo::test::waitUntil([&] { return dropped == int(std::size(bad)); }, kWaitMs)) << dropped;
