@@ -1,7 +1,7 @@
 #include "platform/msgqueue.h"
 #include "platform/sync.h"
 
-#include "tests/platform/confined.h"
+#include "tests/support/confined.h"
 #include "tests/platform/peer.h"
 #include "tests/support/temp_root.h"
 

@@ -1,7 +1,7 @@
 #include "platform/registry.h"
 #include "platform/types.h"
 
-#include "tests/platform/confined.h"
+#include "tests/support/confined.h"
 #include "tests/platform/peer.h"
 #include "tests/support/temp_root.h"
 

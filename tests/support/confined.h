@@ -9,13 +9,15 @@
 namespace kivo::test {
 
 enum class Confinement {
-    FullDisk, // a tiny file system over the root, filled to the last block
+    FullDisk, // the root's files as they are, on a small file system filled to the last block
     ReadOnly, // the root as it is, mounted read-only
 };
 
 // What the body returns is the child's exit code; kCannotConfine when the
 // system does not let this process make namespaces (the caller skips).
 constexpr int kCannotConfine = 77;
+// The file that fills the full disk, in the root; removing it makes room.
+constexpr const char* kFillFile = "filled-disk";
 int runConfined(const std::string& root, Confinement how, const std::function<int()>& body);
 
 } // namespace kivo::test
