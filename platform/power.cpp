@@ -83,19 +83,11 @@ HANDLE requestPowerNotifications(HANDLE msgQueue, DWORD flags)
     static std::atomic<unsigned> serial { 0 };
     const std::string dir = powerDirectory();
     const std::string file = dir + "/" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
-    const std::string temp = file + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        out << flags << "\t" << maxMessage << "\t" << name << "\n";
-        if (!out) {
-            std::remove(temp.c_str());
-            setLastError(ERROR_ACCESS_DENIED);
-            return nullptr;
-        }
-    }
-    if (std::rename(temp.c_str(), file.c_str()) != 0) {
-        std::remove(temp.c_str());
-        setLastError(ERROR_ACCESS_DENIED);
+    // Whole or not at all: a registration written empty (on a full device
+    // root, say) would look made and never be sent anything.
+    const std::string text = std::to_string(flags) + "\t" + std::to_string(maxMessage) + "\t" + name + "\n";
+    if (const int error = replaceFileWhole(file, text.data(), text.size())) {
+        setLastErrorFromErrno(error);
         return nullptr;
     }
     return detail::addHandle(std::make_shared<Registration>(file));

@@ -31,13 +31,12 @@ void noteForeground(HWND window)
     std::lock_guard<std::mutex> lock(g_mutex);
     const std::string path = foregroundFile();
     const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        out << std::hex << handleValue(window) << "\n";
-        if (!out)
-            return;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    std::ofstream out(temp, std::ios::trunc);
+    out << std::hex << handleValue(window) << "\n";
+    // Only a record written whole replaces the last one: on a full device
+    // root the write fails at the close, and an empty file would lose it.
+    out.close();
+    if (out.fail() || std::rename(temp.c_str(), path.c_str()) != 0)
         std::remove(temp.c_str());
 }
 

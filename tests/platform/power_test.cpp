@@ -1,9 +1,12 @@
 // Power notifications through message queues, in this process and from the
 // wmsg tool; the device root's foreground window.
 #include "platform/msgqueue.h"
+#include "platform/paths.h"
 #include "platform/power.h"
 #include "platform/wm.h"
+#include "platform/wm_internal.h"
 #include "tests/platform/wm_test_util.h"
+#include "tests/support/confined.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +127,27 @@ TEST(Power, ARegistrationLeftByADeadProcessIsDroppedNotServedTwice)
     closeMsgQueue(monitor);
 }
 
+// A registration is made whole or not at all: on a full disk an empty one
+// would look made and never be sent anything.
+TEST(Power, ARegistrationThatCannotBeWrittenIsRefused)
+{
+    kivo::test::TempDeviceRoot root;
+    const int code = kivo::test::runConfined(root.path(), kivo::test::Confinement::FullDisk, [] {
+        HANDLE monitor = readQueue("MonitorSysPower", 44);
+        if (!monitor)
+            return 1;
+        if (requestPowerNotifications(monitor, PBT_TRANSITION) || getLastError() != ERROR_DISK_FULL)
+            return 2;
+        std::error_code ec;
+        if (std::filesystem::directory_iterator(runDirectory() + "/power", ec) != std::filesystem::directory_iterator())
+            return 3; // nothing is left behind
+        return 0;
+    });
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code);
+}
+
 TEST(Power, WmsgNotifiesQueuesOfThisDeviceRoot)
 {
     kivo::test::TempDeviceRoot root;
@@ -167,5 +191,26 @@ TEST(Foreground, TheLastWindowBroughtToTheFront)
     // A window that is gone is no foreground window.
     destroyWindow(b);
     EXPECT_EQ(getForegroundWindow(), nullptr);
+    destroyWindow(a);
+}
+
+// A change of the foreground window that cannot be written (a full disk)
+// leaves the last one as it was instead of none.
+TEST(Foreground, AChangeThatCannotBeWrittenKeepsTheLastOne)
+{
+    kivo::test::TempDeviceRoot root;
+    HWND a = createWindow("ForeA", "A", [](HWND, UINT, WPARAM, LPARAM) { return LRESULT(0); });
+    HWND b = createWindow("ForeB", "B", [](HWND, UINT, WPARAM, LPARAM) { return LRESULT(0); });
+    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(setForegroundWindow(a));
+    // Seen from a process of the full disk: this one's windows are another's.
+    const int code = kivo::test::runConfined(root.path(), kivo::test::Confinement::FullDisk, [&] {
+        wm::noteForeground(b);
+        return getForegroundWindow() == a ? 0 : 1;
+    });
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code);
+    destroyWindow(b);
     destroyWindow(a);
 }
