@@ -194,6 +194,7 @@ bool parseFile(const std::string& content, uint32_t pid, unsigned long long star
 struct Published {
     std::mutex mutex;
     std::set<std::string> files; // every file this process wrote, per root
+    bool failing = false; // the last write failed
 };
 
 Published& published()
@@ -219,7 +220,7 @@ void reportMalformed(const std::string& path, const std::string& why, off_t size
 
 } // namespace
 
-void publishWindows(const std::vector<WindowInfo>& windows)
+bool publishWindows(const std::vector<WindowInfo>& windows)
 {
     uint32_t pid = uint32_t(::getpid());
     std::string dir = directoryPath();
@@ -230,7 +231,8 @@ void publishWindows(const std::vector<WindowInfo>& windows)
     if (windows.empty()) {
         ::unlink(path.c_str());
         pub.files.erase(path);
-        return;
+        pub.failing = false;
+        return true;
     }
     std::ostringstream out;
     out << kHeader << "\n"
@@ -249,11 +251,18 @@ void publishWindows(const std::vector<WindowInfo>& windows)
         ::close(fd);
     ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) {
-        debugPrintf("window messages: cannot publish windows in %s (errno %d)", dir.c_str(), errno);
+        // Said once however often it is tried again.
+        if (!pub.failing)
+            debugPrintf("window messages: cannot publish windows in %s (errno %d)", dir.c_str(), errno);
+        pub.failing = true;
         ::unlink(tmp.c_str());
-        return;
+        return false;
     }
+    if (pub.failing)
+        debugPrintf("window messages: windows published in %s again", dir.c_str());
+    pub.failing = false;
     pub.files.insert(path);
+    return true;
 }
 
 std::vector<WindowInfo> otherProcessesWindows()

@@ -201,6 +201,9 @@ uint32_t deliverSend(const MessageBody& body, std::vector<unsigned char>&& recor
 bool ensureEndpoint();
 // Stops the I/O thread (at exit).
 void stopEndpoint();
+// Has the I/O thread publish this process's windows again a little later,
+// and again after that while publishing fails.
+void republishLater();
 // How many times the I/O thread has waited so far (it waits once per round
 // of events, and only for events unless a request or a pause is running).
 uint64_t endpointPollCount();
@@ -216,8 +219,9 @@ struct WindowInfo {
 };
 
 // Replaces this process's entry with the given windows (an empty list
-// removes it).
-void publishWindows(const std::vector<WindowInfo>& windows);
+// removes it). False when the entry could not be written (a full device
+// root, say): the entry that was there stays.
+bool publishWindows(const std::vector<WindowInfo>& windows);
 // The windows of every other live process of this device root; entries of
 // processes that are gone are removed on the way.
 std::vector<WindowInfo> otherProcessesWindows();

@@ -12,6 +12,7 @@
 #include "platform/endpoint.h"
 #include "platform/handles.h"
 #include "platform/wm_internal.h"
+#include "platform/wm_state.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -40,6 +41,9 @@ constexpr size_t kMaxConnectionsPerProcess = 64;
 // Out of descriptors, a pending connection keeps the listener readable:
 // it is left alone this long before the next accept.
 constexpr int64_t kAcceptPauseMs = 50;
+// After a failed publish of this process's windows, the next try comes this
+// much later.
+constexpr int64_t kRepublishMs = 1000;
 // A peer that starts a request and does not finish it within this time is
 // dropped, so a stuck or hostile peer cannot hold a connection forever.
 constexpr int64_t kRequestTimeoutMs = 10000;
@@ -119,6 +123,14 @@ public:
 
     uint64_t polls() const { return m_polls.load(); }
 
+    void republishLater()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_republish = true;
+        if (m_thread.joinable())
+            detail::signalEventFd(m_wake);
+    }
+
     void stop()
     {
         {
@@ -135,10 +147,13 @@ public:
 
 private:
     // The poll time-out: none while idle, else until the first request's
-    // time runs out or the accept pause ends.
+    // time runs out, the accept pause ends or the windows are to be
+    // published again.
     int pollTimeoutMs(const std::list<Connection>& conns, int64_t now) const
     {
         int64_t until = m_acceptPausedUntil;
+        if (m_republishAt != 0 && (until == 0 || m_republishAt < until))
+            until = m_republishAt;
         for (const Connection& c : conns)
             if (c.frameStartMs != 0 && (until == 0 || c.frameStartMs + kRequestTimeoutMs + 1 < until))
                 until = c.frameStartMs + kRequestTimeoutMs + 1;
@@ -158,6 +173,13 @@ private:
                     break;
                 listeners.insert(listeners.end(), m_newListeners.begin(), m_newListeners.end());
                 m_newListeners.clear();
+                if (m_republish && m_republishAt == 0)
+                    m_republishAt = monotonicMs() + kRepublishMs;
+                m_republish = false;
+            }
+            if (m_republishAt != 0 && monotonicMs() >= m_republishAt) {
+                m_republishAt = 0;
+                publish(); // asks again when it fails again
             }
             if (m_acceptPausedUntil != 0 && monotonicMs() >= m_acceptPausedUntil)
                 m_acceptPausedUntil = 0;
@@ -396,6 +418,8 @@ private:
     std::set<std::string> m_bound;
     std::vector<int> m_newListeners;
     int64_t m_acceptPausedUntil = 0; // I/O thread only; 0: accepting
+    bool m_republish = false; // under m_mutex
+    int64_t m_republishAt = 0; // I/O thread only; 0: nothing to publish
     std::atomic<uint64_t> m_polls { 0 };
 };
 
@@ -410,6 +434,11 @@ Endpoint& endpoint()
 bool ensureEndpoint()
 {
     return endpoint().ensure();
+}
+
+void republishLater()
+{
+    endpoint().republishLater();
 }
 
 void stopEndpoint()

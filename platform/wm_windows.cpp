@@ -45,7 +45,10 @@ void publish()
 {
     // Serialised, so the last change of the windows is the one published.
     std::lock_guard<std::mutex> publishLock(state().publishMutex);
-    publishWindows(localWindows());
+    // Unpublished, the windows cannot be found by other processes at all:
+    // tried again until it works (once the device root has room again).
+    if (!publishWindows(localWindows()))
+        republishLater();
 }
 
 std::vector<WindowInfo> allWindows()

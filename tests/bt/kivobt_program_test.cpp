@@ -3,7 +3,9 @@
 // clients, records of the stated sizes.
 #include "platform/paths.h"
 #include "platform/wm.h"
+#include "tests/support/confined.h"
 #include "tests/support/programs.h"
+#include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
@@ -208,4 +210,25 @@ TEST(KivoBTProgram, ServesRegisteredClientsAndRunsOnce)
     ce::postMessage(ce::findWindow(nullptr, "KivoBT"), ce::WM_CLOSE, 0, 0);
     EXPECT_EQ(manager.waitExit(), 0);
     EXPECT_EQ(ce::findWindow(nullptr, "KivoBT"), nullptr);
+}
+
+// A device whose disk filled up: KivoBT still starts (its power queue keeps
+// no count, its power registration is refused), does not crash, and its
+// window answers once the user makes room.
+TEST(KivoBTProgram, OnAFullDiskItStartsAndAnswersOnceThereIsRoom)
+{
+    kivo::test::TempDeviceRoot root;
+    root.writeFile("\\SystemDrive\\sim\\bt.json", R"({"contacts": 3})");
+    const std::vector<std::string> window { "--title", "KivoBT" };
+    {
+        // A device that ran before: the message names its programs
+        // registered are kept.
+        Program first("KivoBT", {}, root.path() + "/kivobt-first.log");
+        ASSERT_TRUE(kivo::test::windowAnswers(window, 60000));
+    }
+    std::string report;
+    const int code = kivo::test::runOnAFullDisk("KivoBT", "cannot publish windows", window, &report);
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code) << report;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 #include "platform/wm.h"
+#include "tests/support/confined.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -155,6 +156,136 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs)
         ce::pumpMessages();
     }
     return true;
+}
+
+namespace {
+
+// The program's state: running (true), or ended with *status.
+bool stillRunning(pid_t pid, int* status)
+{
+    return ::waitpid(pid, status, WNOHANG) == 0;
+}
+
+std::string describeEnd(int status)
+{
+    if (WIFSIGNALED(status))
+        return "ended by signal " + std::to_string(WTERMSIG(status)) + " (exit " + std::to_string(128 + WTERMSIG(status))
+            + ")";
+    return "ended with exit code " + std::to_string(WEXITSTATUS(status));
+}
+
+std::string readFrom(int fd)
+{
+    std::string text;
+    char buf[4096];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buf, sizeof buf, at);
+        if (n <= 0)
+            return text;
+        text.append(buf, size_t(n));
+        at += n;
+    }
+}
+
+void note(int fd, const std::string& line)
+{
+    const std::string l = "[full disk] " + line + "\n";
+    if (::write(fd, l.data(), l.size()) < 0) { }
+}
+
+} // namespace
+
+int runProgram(const std::string& name, const std::vector<std::string>& args, int outFd, int timeoutMs)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+        posix_spawn_file_actions_adddup2(&actions, outFd, 2);
+    }
+    const pid_t pid = spawnProgram(name, args, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    if (pid < 0)
+        return -1;
+    int status = 0;
+    if (!waitUntil([&] { return !stillRunning(pid, &status); }, timeoutMs)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool windowAnswers(const std::vector<std::string>& target, int timeoutMs)
+{
+    std::vector<std::string> args { "send" };
+    args.insert(args.end(), target.begin(), target.end());
+    args.push_back("0");
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const bool answered = waitUntil([&] { return runProgram("wmsg", args, devNull, 20000) == 0; }, timeoutMs, 100);
+    ::close(devNull);
+    return answered;
+}
+
+int runOnAFullDisk(const std::string& name, const std::string& started, const std::vector<std::string>& target,
+    std::string* report)
+{
+    const std::string root = ce::deviceRoot();
+    // Its output stays reachable through the descriptor once the full disk
+    // covers the root, and this process reads it afterwards.
+    const std::string outPath = root + "/full-disk-output.txt";
+    const int out = ::open(outPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (out < 0) {
+        *report = "cannot open " + outPath;
+        return 1;
+    }
+    // Entries of processes that ended are dropped by any look at the
+    // windows: done now, so that none frees a block on the full disk.
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    runProgram("wmsg", { "list" }, devNull, 20000);
+    ::close(devNull);
+    const int code = runConfined(root, Confinement::FullDisk, [&] {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+        posix_spawn_file_actions_adddup2(&actions, out, 2);
+        const pid_t pid = spawnProgram(name, {}, &actions);
+        posix_spawn_file_actions_destroy(&actions);
+        if (pid < 0) {
+            note(out, "cannot start " + name);
+            return 2;
+        }
+        int status = 0;
+        int result = 0;
+        if (!waitUntil([&] { return readFrom(out).find(started) != std::string::npos || !stillRunning(pid, &status); },
+                60000)) {
+            note(out, "never said \"" + started + "\"");
+            result = 3;
+        } else if (!stillRunning(pid, &status)) {
+            note(out, describeEnd(status));
+            return 4;
+        }
+        // The user deletes a track: the program is found and answers.
+        if (result == 0 && ::unlink((root + "/" + kFillFile).c_str()) != 0) {
+            note(out, "cannot make room");
+            result = 5;
+        }
+        if (result == 0 && !windowAnswers(target, 30000)) {
+            note(out, "its window does not answer once there is room");
+            result = 6;
+        }
+        if (!stillRunning(pid, &status)) {
+            note(out, describeEnd(status));
+            return 4;
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return result;
+    });
+    *report = readFrom(out);
+    ::close(out);
+    ::unlink(outPath.c_str());
+    return code;
 }
 
 } // namespace kivo::test

@@ -49,6 +49,23 @@ private:
 // Checks pred every stepMs until it holds (true) or timeoutMs pass (false).
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs = 20);
 
+// Runs the build's program `name` with args to its end, its output going to
+// outFd (may be -1: none); its exit code, or -1 when it ended otherwise or
+// was still running after timeoutMs (it is then killed).
+int runProgram(const std::string& name, const std::vector<std::string>& args, int outFd, int timeoutMs);
+
+// Whether a window of another process, named by the window tool's target
+// options ("--class", "KivoWiFi"), answers a send within timeoutMs.
+bool windowAnswers(const std::vector<std::string>& target, int timeoutMs);
+
+// Starts the build's program `name` on the device root as it is now, on a
+// disk without a free block (see confined.h): waits until its output shows
+// `started`, then makes room and waits until its window `target` answers.
+// 0 when all went so; kCannotConfine when no full disk could be made here;
+// else a failure, told in *report together with the program's output.
+int runOnAFullDisk(const std::string& name, const std::string& started, const std::vector<std::string>& target,
+    std::string* report);
+
 // Pumps the calling thread's window messages until done() holds (true) or
 // timeoutMs pass (false), waking as soon as a message comes.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);

@@ -7,6 +7,7 @@
 #include "platform/wm.h"
 #include "platform/wm_internal.h"
 #include "sim/wifidkcore/WifiDKCoreSim.h"
+#include "tests/support/confined.h"
 #include "tests/support/programs.h"
 #include "tests/support/temp_root.h"
 
@@ -251,6 +252,29 @@ TEST(KivoWiFiProgram, HostileWindowMessageFramesLeaveItRunning)
 } // namespace
 
 namespace {
+
+// A device whose disk filled up: KivoWiFi still starts, says that its event
+// queue could not be made (that thread ends), does not crash at the queue's
+// first message, and its window answers once the user makes room.
+TEST(KivoWiFiProgram, OnAFullDiskItStartsWithoutItsEventQueueAndAnswersOnceThereIsRoom)
+{
+    kivo::test::TempDeviceRoot root;
+    root.writeFile("\\SystemDrive\\sim\\wzc.json", "{}\n");
+    const std::vector<std::string> window { "--class", "KivoWiFi" };
+    {
+        // A device that ran before: the message names its programs
+        // registered are kept.
+        Child first("KivoWiFi", {}, root.path() + "/out-first.txt");
+        ASSERT_TRUE(first.started());
+        ASSERT_TRUE(kivo::test::windowAnswers(window, 60000));
+    }
+    std::string report;
+    const int code = kivo::test::runOnAFullDisk("KivoWiFi", "CreateMsgQueue failed!", window, &report);
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code) << report;
+    EXPECT_NE(report.find("its shared count cannot be made (No space left on device)"), std::string::npos) << report;
+}
 
 TEST(KivoWiFiProgram, AQuitPostedByAnotherProcessEndsThroughTheOrderlyExit)
 {
