@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <map>
@@ -28,6 +29,22 @@ constexpr size_t kMaxNameLength = 255;
 // every program of the device root from starting.
 constexpr DWORD kLockWaitMs = 5000;
 std::atomic<DWORD> g_lockWaitMs { kLockWaitMs };
+// Once a wait ran out, the holder is taken for stuck: later looks only wait
+// this long until the lock is had again, so a program that registers many
+// names at its start waits the full time once, not once per name.
+constexpr DWORD kStuckLockWaitMs = 50;
+std::atomic<bool> g_lockStuck { false };
+
+// Takes the names file's lock within the wait that applies; the ms waited
+// in vain otherwise.
+bool lockNames(int fd, int operation, DWORD* waitedMs)
+{
+    const DWORD wait = g_lockStuck ? std::min(kStuckLockWaitMs, g_lockWaitMs.load()) : g_lockWaitMs.load();
+    const bool locked = detail::lockFileWithin(fd, operation, wait);
+    g_lockStuck = !locked;
+    *waitedMs = wait;
+    return locked;
+}
 
 std::string lower(const std::string& s)
 {
@@ -93,9 +110,10 @@ public:
                 debugPrintf("window messages: cannot open %s (errno %d)", path.c_str(), errno);
             return 0;
         }
-        if (!detail::lockFileWithin(fd, create ? LOCK_EX : LOCK_SH, g_lockWaitMs.load())) {
+        DWORD waited = 0;
+        if (!lockNames(fd, create ? LOCK_EX : LOCK_SH, &waited)) {
             debugPrintf("window messages: the lock of %s stayed taken for %u ms; \"%s\" is not registered",
-                path.c_str(), g_lockWaitMs.load(), name.c_str());
+                path.c_str(), waited, name.c_str());
             ::close(fd);
             setLastError(ERROR_SHARING_VIOLATION);
             return 0;
@@ -136,7 +154,8 @@ public:
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return {};
-        if (!detail::lockFileWithin(fd, LOCK_SH, g_lockWaitMs.load())) {
+        DWORD waited = 0;
+        if (!lockNames(fd, LOCK_SH, &waited)) {
             ::close(fd);
             return {};
         }
@@ -183,6 +202,7 @@ std::string getRegisteredMessageName(UINT id)
 void setRegisteredNamesLockWaitForTests(DWORD ms)
 {
     g_lockWaitMs = ms ? ms : kLockWaitMs;
+    g_lockStuck = false;
 }
 
 } // namespace ce

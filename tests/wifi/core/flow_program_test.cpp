@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -274,6 +275,49 @@ TEST(KivoWiFiProgram, OnAFullDiskItStartsWithoutItsEventQueueAndAnswersOnceThere
         GTEST_SKIP() << "no namespaces to make a full disk in";
     EXPECT_EQ(0, code) << report;
     EXPECT_NE(report.find("its shared count cannot be made (No space left on device)"), std::string::npos) << report;
+}
+
+// A process stopped half-way through a registration keeps the lock of the
+// registered message names: KivoWiFi still starts, waiting for that lock
+// the full time once, not once per name, and says which names it could not
+// register.
+TEST(KivoWiFiProgram, ANamesLockHeldByAStoppedProcessDelaysItsStartOnlyOnce)
+{
+    kivo::test::TempDeviceRoot root;
+    root.writeFile("\\SystemDrive\\sim\\wzc.json", "{}\n");
+    const std::string names = ce::runDirectory() + "/wm-messages";
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(names.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
+            ::_exit(1);
+        ::raise(SIGSTOP);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(holder, ::waitpid(holder, &status, WUNTRACED));
+    ASSERT_TRUE(WIFSTOPPED(status));
+
+    const std::string out = root.path() + "/out-app.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t app = kivo::test::spawnProgram("KivoWiFi", {}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_GT(app, 0);
+    const bool found = waitUntil([] { return ce::findWindow("KivoWiFi", nullptr) != nullptr; }, 60000);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    ::kill(app, SIGKILL);
+    ::waitpid(app, nullptr, 0);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    const std::string log = readAll(out);
+    EXPECT_TRUE(found) << log;
+    EXPECT_EQ(1u, countLines(log, "stayed taken for 5000 ms")) << "started after " << took.count() << " ms\n" << log;
+    EXPECT_GE(countLines(log, "is not registered"), 2u) << log;
 }
 
 TEST(KivoWiFiProgram, AQuitPostedByAnotherProcessEndsThroughTheOrderlyExit)
