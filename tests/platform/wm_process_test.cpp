@@ -339,6 +339,7 @@ TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         bool sawEnd = false;
+        MessageBody sent {};
         std::thread receiver([&] {
             // Every case starts on a fresh connection: the one before was
             // closed by the sender or by this side.
@@ -350,6 +351,7 @@ TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
             ASSERT_TRUE(ce::detail::recvAll(fd, &head, sizeof head));
             ASSERT_EQ(kFrameSend, head.kind);
             ASSERT_TRUE(ce::detail::recvAll(fd, &body, sizeof body));
+            sent = body;
             ASSERT_TRUE(ce::detail::recvAll(fd, &head, sizeof head)); // nothing is answered in time
             ASSERT_EQ(kFrameCancel, head.kind);
             ASSERT_TRUE(ce::detail::recvAll(fd, &cancel, sizeof cancel));
@@ -377,6 +379,12 @@ TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
             expected = ERROR_INVALID_WINDOW_HANDLE;
         EXPECT_EQ(expected, error);
         EXPECT_EQ(c.answers.empty(), sawEnd);
+        // Once the call has failed, the send's own deadline has passed: a
+        // receiver that takes it only now refuses to run it (see below).
+        if (!ok) {
+            EXPECT_TRUE(sent.flags & kFlagDeadline);
+            EXPECT_TRUE(deadlinePassed(sent.deadline));
+        }
     }
     ::close(listener);
 }
