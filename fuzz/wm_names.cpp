@@ -32,11 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Ids are remembered per run folder (the file is only ever appended
     // to): a fresh root for each input keeps one input from deciding the
-    // next one's ids.
+    // next one's ids. The root is taken from the environment once, so it is
+    // set through the platform.
     static unsigned long serial = 0;
     const std::string base = kivo::fuzz::ensureDeviceRoot();
     const std::string root = base + "/names-" + std::to_string(++serial);
-    ::setenv("KIVO_DEVICE_ROOT", root.c_str(), 1);
+    ce::setDeviceRoot(root);
     FuzzInput in(data, size);
     const size_t fileBytes = in.below(uint32_t(size) + 1);
     const std::vector<uint8_t> file = in.bytes(fileBytes);
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(ce::detail::asciiLower(ce::getRegisteredMessageName(id)) == ce::detail::asciiLower(name));
     }
     ce::getRegisteredMessageName(ce::UINT(0xC000 + in.u16() % 0x4000));
-    ::setenv("KIVO_DEVICE_ROOT", base.c_str(), 1);
+    ce::setDeviceRoot(base);
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
     return 0;
