@@ -60,6 +60,43 @@ uint32_t msSince(Clock::time_point t)
 
 } // namespace
 
+// The answers' layouts, after the leading beacon:
+//   0x89: 0x44, 0x89, code, 0, block length (u32), offset (u32), file size
+//         (u32), the block padded to whole packets, then 8 bytes whose last
+//         two are the CRC-16 of the file up to the block's end.
+//   0x86 (legacy): 0x44, 0x86, code, 0, offset (u16), file size (u16), then
+//         the block the request asked for, cut at the end of the file; no CRC.
+bool ANTFSHost_ReadDownloadAnswer(
+    const uint8_t* bytes, size_t size, bool legacy, uint32_t askedSize, ANTFSDownloadAnswer* out)
+{
+    if (!bytes || !out || size < 8)
+        return false;
+    *out = ANTFSDownloadAnswer {};
+    out->code = bytes[2];
+    if (out->code != 0)
+        return true;
+    if (legacy) {
+        out->header = 8;
+        out->offset = get16(bytes + 4);
+        out->fileSize = get16(bytes + 6);
+        const uint32_t rest = out->fileSize > out->offset ? out->fileSize - out->offset : 0;
+        out->length = std::min(askedSize, rest);
+        return size >= uint64_t(out->header) + out->length;
+    }
+    if (size < 24)
+        return false;
+    out->header = 16;
+    out->length = get32(bytes + 4);
+    out->offset = get32(bytes + 8);
+    out->fileSize = get32(bytes + 12);
+    // Header, the block padded to whole packets, the footer.
+    if (size < 16 + (uint64_t(out->length) + 7) / 8 * 8 + 8)
+        return false;
+    out->hasCrc = true;
+    out->crc = get16(bytes + size - 2);
+    return true;
+}
+
 void ANTFSHostEngine::setShuffleSeedForTests(uint32_t seed)
 {
     g_seed = seed;
@@ -183,7 +220,7 @@ int ANTFSHostEngine::getDownloadProgress(uint32_t* done, uint32_t* total) const
         return 0;
     }
     *total = m_fileSize;
-    uint64_t d = uint64_t(m_file.size() > 16 ? m_file.size() - 16 : 0) + m_offset;
+    uint64_t d = uint64_t(m_file.size() > m_fileHeader ? m_file.size() - m_fileHeader : 0) + m_offset;
     *done = uint32_t(std::min<uint64_t>(d, m_fileSize));
     return 1;
 }
@@ -201,10 +238,10 @@ int ANTFSHostEngine::getUploadProgress(uint32_t* done, uint32_t* total) const
 int ANTFSHostEngine::getDownloadedData(std::vector<uint8_t>* out) const
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (!out || !m_downloadDone || m_file.size() < 16)
+    if (!out || !m_downloadDone || m_file.size() < m_fileHeader)
         return 0;
-    size_t n = std::min<size_t>(m_file.size() - 16, m_fileSize);
-    out->assign(m_file.begin() + 16, m_file.begin() + 16 + long(n));
+    size_t n = std::min<size_t>(m_file.size() - m_fileHeader, m_fileSize);
+    out->assign(m_file.begin() + m_fileHeader, m_file.begin() + m_fileHeader + long(n));
     return 1;
 }
 
@@ -244,8 +281,14 @@ int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_state != ANTFS_HOST_TRANSPORT)
         return 0;
+    // Clients of this make and type know only the older request, whose
+    // offset is 16 bits wide: a larger one cannot be asked for.
+    const bool legacy = m_beaconManufacturer == 1 && m_beaconDeviceType == 782;
+    if (legacy && offset > 0xFFFF)
+        return 0;
     if (m_pending)
         return 2;
+    m_legacy = legacy;
     m_fileIndex = fileIndex;
     m_offset = offset;
     m_size = size;
@@ -545,6 +588,7 @@ bool ANTFSHostEngine::setUpSearchChannel(bool full)
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         m_beaconSeen = false;
+        m_idsRecorded = false;
         m_clientState = 0;
     }
     return ANTCommand_SetChannelId(m_framer, m_channel, m_searchDeviceNumber, m_deviceType, m_transmissionType,
@@ -644,6 +688,7 @@ bool ANTFSHostEngine::link()
         }
         rf = m_linkRfSetting != 255 ? m_linkRfSetting : m_linkTable[m_linkIndex];
         m_linkRf = rf;
+        m_otherHost = false;
     }
     uint8_t command[8] = { ANTFS_ID, 0x02, rf, 4 };
     put32(command + 4, m_hostSerial);
@@ -659,7 +704,7 @@ bool ANTFSHostEngine::link()
         if (m_stop || m_cancel)
             return false;
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        if (m_clientState == 1 && m_beaconHostSerial != m_hostSerial) {
+        if (m_otherHost) {
             m_failures = 100; // another host has it
             return false;
         }
@@ -759,13 +804,16 @@ uint32_t ANTFSHostEngine::runDownload()
 {
     uint16_t index;
     uint32_t start, wanted, maxBlock;
+    bool legacy;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         index = m_fileIndex;
         start = m_offset;
         wanted = m_size;
         maxBlock = m_maxBlock;
+        legacy = m_legacy;
         m_file.clear();
+        m_fileHeader = legacy ? 8 : 16;
         m_fileSize = 0;
         m_downloadDone = false;
     }
@@ -774,63 +822,66 @@ uint32_t ANTFSHostEngine::runDownload()
     bool initial = true;
     uint32_t repeats = 0;
     Clock::time_point progress = Clock::now();
-    std::vector<uint8_t> header;
     for (;;) {
         if (m_stop || m_cancel)
             return ANTFS_HR_DOWNLOAD_FAILED;
         if (repeats >= kDownloadRepeats || msSince(progress) >= scaled(kDownloadSilenceMs))
             return ANTFS_HR_DOWNLOAD_FAILED;
-        uint8_t request[16] = { ANTFS_ID, 0x09 };
-        put16(request + 2, index);
-        put32(request + 4, start + received);
-        request[9] = initial ? 1 : 0;
-        put16(request + 10, initial ? 0 : crc);
-        uint32_t block = 0;
-        if (wanted) {
-            uint32_t still = wanted > received ? wanted - received : 0;
-            block = std::min(maxBlock, still);
-        } else if (maxBlock != 0xFFFFFFFFu) {
-            block = maxBlock;
-        }
-        put32(request + 12, block);
         {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
             m_bursts.clear();
             m_rxLimit = kShortArea;
         }
+        const uint32_t still = wanted > received ? wanted - received : 0;
+        uint32_t asked = 0;
+        bool sent;
+        if (legacy) {
+            // Without a size, as much as the 16-bit field can ask for.
+            asked = wanted ? std::min<uint32_t>(still, 0xFFFF) : 0xFFFF;
+            uint8_t request[8] = { ANTFS_ID, 0x06 };
+            put16(request + 2, index);
+            put16(request + 4, uint16_t(start + received));
+            put16(request + 6, uint16_t(asked));
+            sent = sendAcknowledged(request, kRequestMs, 1);
+        } else {
+            uint8_t request[16] = { ANTFS_ID, 0x09 };
+            put16(request + 2, index);
+            put32(request + 4, start + received);
+            request[9] = initial ? 1 : 0;
+            put16(request + 10, initial ? 0 : crc);
+            uint32_t block = 0;
+            if (wanted)
+                block = std::min(maxBlock, still);
+            else if (maxBlock != 0xFFFFFFFFu)
+                block = maxBlock;
+            put32(request + 12, block);
+            sent = sendBurst(request, sizeof request, kRequestMs, 1);
+        }
         std::vector<uint8_t> answer;
-        if (!sendBurst(request, sizeof request, kRequestMs, 1)
-            || !waitAnswer(0x89, scaled(kRequestMs), &answer)) {
+        ANTFSDownloadAnswer a;
+        if (!sent || !waitAnswer(legacy ? 0x86 : 0x89, scaled(kRequestMs), &answer)
+            || !ANTFSHost_ReadDownloadAnswer(answer.data(), answer.size(), legacy, asked, &a)) {
             ++repeats;
             continue;
         }
-        const uint8_t code = answer[2];
-        if (code == 5) { // the client's CRC disagrees: start again
+        if (a.code == 5) { // the client's CRC disagrees: start again
             received = 0;
             crc = 0;
             initial = true;
             ++repeats;
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_file.clear();
             continue;
         }
-        if (code != 0)
-            return code >= 1 && code <= 3 ? ANTFS_HR_DOWNLOAD_REFUSED + code : ANTFS_HR_DOWNLOAD_REFUSED;
-        if (answer.size() < 24) {
+        if (a.code != 0)
+            return a.code >= 1 && a.code <= 3 ? ANTFS_HR_DOWNLOAD_REFUSED + a.code : ANTFS_HR_DOWNLOAD_REFUSED;
+        if (a.offset != start + received) {
             ++repeats;
             continue;
         }
-        const uint32_t length = get32(answer.data() + 4);
-        const uint32_t offset = get32(answer.data() + 8);
-        const uint32_t fileSize = get32(answer.data() + 12);
-        // Header, the block padded to whole packets, the footer.
-        const uint64_t needed = 16 + ((uint64_t(length) + 7) / 8) * 8 + 8;
-        if (answer.size() < needed || offset != start + received) {
-            ++repeats;
-            continue;
-        }
-        const uint8_t* data = answer.data() + 16;
-        const uint16_t footerCrc = get16(answer.data() + answer.size() - 2);
-        const uint16_t next = Crc16_Update(crc, data, length);
-        if (next != footerCrc) {
+        const uint8_t* data = answer.data() + a.header;
+        const uint16_t next = a.hasCrc ? Crc16_Update(crc, data, a.length) : 0;
+        if (a.hasCrc && next != a.crc) {
             received = 0;
             crc = 0;
             initial = true;
@@ -843,30 +894,29 @@ uint32_t ANTFSHostEngine::runDownload()
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
             try {
                 if (m_file.empty())
-                    m_file.assign(answer.begin(), answer.begin() + 16);
-                m_file.insert(m_file.end(), data, data + length);
+                    m_file.assign(answer.begin(), answer.begin() + a.header);
+                m_file.insert(m_file.end(), data, data + a.length);
             } catch (const std::bad_alloc&) {
                 ce::debugPrintf("ANT-FS host: Memory allocation failure!");
                 m_file.clear();
                 return ANTFS_HR_DOWNLOAD_FAILED;
             }
-            m_fileSize = fileSize;
+            m_fileSize = a.fileSize;
         }
         crc = next;
         initial = false;
-        received += length;
+        received += a.length;
         repeats = 0;
         progress = Clock::now();
-        const uint32_t target = wanted ? std::min<uint32_t>(wanted, fileSize - std::min(start, fileSize))
-                                       : fileSize - std::min(start, fileSize);
+        const uint32_t rest = a.fileSize - std::min(start, a.fileSize);
+        const uint32_t target = wanted ? std::min(wanted, rest) : rest;
         if (received >= target) {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
             m_downloadDone = true;
             return ANTFS_HR_DOWNLOAD_DONE;
         }
-        if (length == 0) {
+        if (a.length == 0)
             ++repeats;
-        }
     }
 }
 
@@ -991,16 +1041,30 @@ void ANTFSHostEngine::onBeacon(const uint8_t* b)
     const uint8_t periodCode = b[1] & 7;
     if (periodCode == 5 || periodCode == 6)
         return; // not a beacon
+    const uint8_t clientState = b[2] & 0x0F;
+    if (clientState < 4) {
+        // Bytes 4-7 show the client's device type and manufacturer in the
+        // link layer and its host's serial number above it. A beacon that
+        // shows neither this search's client nor this host is another
+        // device's (or another host's client): it changes nothing here.
+        const uint32_t shown = get32(b + 4);
+        if (clientState == 1 && shown != m_hostSerial)
+            m_otherHost = true;
+        if (!m_idsRecorded && clientState == 0) {
+            m_beaconDeviceType = get16(b + 4);
+            m_beaconManufacturer = get16(b + 6);
+            m_idsRecorded = true;
+        }
+        const uint32_t ids = uint32_t(m_beaconDeviceType) | uint32_t(m_beaconManufacturer) << 16;
+        if (shown != m_hostSerial && !(m_idsRecorded && shown == ids))
+            return;
+        if (clientState == 1)
+            m_beaconHostSerial = shown;
+    }
     m_status1 = b[1];
     m_status2 = b[2];
     m_authType = b[3];
-    m_clientState = b[2] & 0x0F;
-    if (m_clientState == 0) {
-        m_beaconDeviceType = get16(b + 4);
-        m_beaconManufacturer = get16(b + 6);
-    } else if (m_clientState == 1) {
-        m_beaconHostSerial = get32(b + 4);
-    }
+    m_clientState = clientState;
     m_beaconSeen = true;
     ++m_beacons;
     // A client that shows a lower layer than ours has dropped the link.
@@ -1046,6 +1110,9 @@ void ANTFSHostEngine::onPacket(const uint8_t* data, bool first, bool last)
                     m_rxFailed = true;
                 else
                     m_rxLimit = uint32_t(std::max<uint64_t>(kShortArea, size));
+            } else if (m_rx.size() == skip + 8 && m_rx[skip] == ANTFS_ID && m_rx[skip + 1] == 0x86) {
+                // A legacy answer's file size is 16 bits wide: never too large.
+                m_rxLimit = uint32_t(std::max<size_t>(kShortArea, get16(m_rx.data() + skip + 6) + 40 + skip));
             }
         }
     }

@@ -64,6 +64,25 @@ struct ANTFSHostClientInfo {
     uint32_t beaconBytes = 0;
 };
 
+// One answer of a client to a download request, as read from its bytes
+// after the beacon that leads it.
+struct ANTFSDownloadAnswer {
+    uint8_t code = 0; // 0: data follow
+    uint32_t header = 16; // bytes before the data
+    uint32_t length = 0; // data bytes in this answer
+    uint32_t offset = 0; // where in the file they start
+    uint32_t fileSize = 0;
+    bool hasCrc = false; // legacy answers carry none
+    uint16_t crc = 0; // of the file up to the end of this block
+};
+
+// Reads a download answer: 0x89 (ANT-FS mode), or 0x86 in legacy mode,
+// whose block is the size the request asked for (askedSize), cut at the
+// end of the file. False when the bytes are too few for what the answer
+// announces.
+bool ANTFSHost_ReadDownloadAnswer(
+    const uint8_t* bytes, size_t size, bool legacy, uint32_t askedSize, ANTFSDownloadAnswer* out);
+
 class ANTFSHostEngine : public ANTChannelHandler {
 public:
     static constexpr uint32_t kCloseBoundMs = 9000;
@@ -179,6 +198,8 @@ private:
     uint16_t m_beaconManufacturer = 0;
     uint32_t m_beaconHostSerial = 0;
     bool m_beaconSeen = false;
+    bool m_idsRecorded = false; // device type and manufacturer of this search's client
+    bool m_otherHost = false; // a client showed another host's serial
     uint32_t m_beacons = 0; // counted, for waiters
     uint8_t m_lowerCount = 2;
 
@@ -206,7 +227,9 @@ private:
     uint32_t m_maxBlock = 0xFFFFFFFFu;
     const uint8_t* m_uploadData = nullptr;
     bool m_startAtOffset = false;
+    bool m_legacy = false; // the older download request and answer
     std::vector<uint8_t> m_file; // the answer header, then the file
+    uint32_t m_fileHeader = 16; // bytes of that header
     uint32_t m_fileSize = 0;
     bool m_downloadDone = false;
     uint32_t m_uploadSent = 0;
