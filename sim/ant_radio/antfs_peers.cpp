@@ -1,17 +1,56 @@
 #include "sim/ant_radio/antfs_peers.h"
 
+#include "sim/ant_radio/ant_radio_model.h"
+
+#include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace kivo::sim {
 
-AntFsHostPeer::AntFsHostPeer(AntRadioSim& sim, uint8_t channel)
+namespace {
+
+uint16_t get16(const uint8_t* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+uint32_t get32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void put16(uint8_t* p, uint16_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+
+void put32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+} // namespace
+
+// ---- The air of one channel -------------------------------------------------
+
+AntFsAir::AntFsAir(AntRadioSim& sim, uint8_t channel)
     : m_sim(sim)
     , m_channel(channel)
 {
 }
 
-bool AntFsHostPeer::sendAcknowledged(const Bytes& payload)
+bool AntFsAir::sendBroadcast(const Bytes& payload)
+{
+    Bytes data(9, 0);
+    data[0] = m_channel;
+    for (size_t i = 0; i < payload.size() && i < 8; ++i)
+        data[1 + i] = payload[i];
+    return m_sim.injectFrame(0x4E, data);
+}
+
+bool AntFsAir::sendAcknowledged(const Bytes& payload)
 {
     Bytes data(9, 0);
     data[0] = m_channel;
@@ -20,7 +59,7 @@ bool AntFsHostPeer::sendAcknowledged(const Bytes& payload)
     return m_sim.injectFrame(0x4F, data);
 }
 
-bool AntFsHostPeer::sendBurst(const Bytes& bytes)
+bool AntFsAir::sendBurst(const Bytes& bytes)
 {
     std::vector<Bytes> frames;
     const size_t packets = bytes.empty() ? 1 : (bytes.size() + 7) / 8;
@@ -35,48 +74,53 @@ bool AntFsHostPeer::sendBurst(const Bytes& bytes)
     return m_sim.injectFrames(frames);
 }
 
-bool AntFsHostPeer::injectEvent(uint8_t code)
+bool AntFsAir::injectEvent(uint8_t code)
 {
     return m_sim.injectFrame(0x40, { m_channel, 1, code });
 }
 
-void AntFsHostPeer::collect()
+void AntFsAir::collectLocked()
 {
     for (Bytes& m : m_sim.takeSentMessages())
         m_sent.push_back(std::move(m));
 }
 
-std::vector<AntFsHostPeer::Bytes> AntFsHostPeer::sent()
+std::vector<AntFsAir::Bytes> AntFsAir::sent()
 {
-    collect();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    collectLocked();
     return m_sent;
 }
 
-void AntFsHostPeer::clear()
+void AntFsAir::clear()
 {
-    collect();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    collectLocked();
     m_sent.clear();
 }
 
-bool AntFsHostPeer::waitFor(const std::function<bool()>& ready, uint32_t timeoutMs)
+bool AntFsAir::waitFor(const std::function<bool()>& ready, uint32_t timeoutMs)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        collect();
-        if (ready())
-            return true;
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            collectLocked();
+            if (ready())
+                return true;
+        }
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         m_sim.waitForSentFrames(1, 20);
     }
 }
 
-bool AntFsHostPeer::waitSent(size_t count, uint32_t timeoutMs)
+bool AntFsAir::waitSent(size_t count, uint32_t timeoutMs)
 {
     return waitFor([&] { return m_sent.size() >= count; }, timeoutMs);
 }
 
-bool AntFsHostPeer::nextBurst(size_t* cursor, Bytes* payload, uint32_t timeoutMs)
+bool AntFsAir::nextBurst(size_t* cursor, Bytes* payload, uint32_t timeoutMs)
 {
     return waitFor(
         [&] {
@@ -104,7 +148,7 @@ bool AntFsHostPeer::nextBurst(size_t* cursor, Bytes* payload, uint32_t timeoutMs
         timeoutMs);
 }
 
-bool AntFsHostPeer::nextBroadcast(size_t* cursor, Bytes* payload, uint32_t timeoutMs)
+bool AntFsAir::nextBroadcast(size_t* cursor, Bytes* payload, uint32_t timeoutMs)
 {
     return waitFor(
         [&] {
@@ -121,11 +165,376 @@ bool AntFsHostPeer::nextBroadcast(size_t* cursor, Bytes* payload, uint32_t timeo
         timeoutMs);
 }
 
-AntFsHostPeer::Bytes AntFsHostPeer::frameOf(const Bytes& message)
+bool AntFsAir::nextTransferLocked(size_t* cursor, Bytes* payload)
+{
+    Bytes joined;
+    size_t burstStart = 0;
+    bool inBurst = false;
+    for (size_t i = *cursor; i < m_sent.size(); ++i) {
+        const Bytes& m = m_sent[i];
+        if (m.size() < 10)
+            continue;
+        if (m[0] == 0x4F && m[1] == m_channel) {
+            // Also ends a burst the library gave up on.
+            payload->assign(m.begin() + 2, m.begin() + 10);
+            *cursor = i + 1;
+            return true;
+        }
+        if (m[0] != 0x50 || (m[1] & 0x1F) != m_channel)
+            continue;
+        if (((m[1] >> 5) & 3) == 0) {
+            joined.clear();
+            inBurst = true;
+            burstStart = i;
+        }
+        if (!inBurst)
+            continue;
+        joined.insert(joined.end(), m.begin() + 2, m.begin() + 10);
+        if (m[1] & 0x80) {
+            *payload = std::move(joined);
+            *cursor = i + 1;
+            return true;
+        }
+    }
+    // Nothing whole yet: look again from a burst still coming in.
+    *cursor = inBurst ? burstStart : m_sent.size();
+    return false;
+}
+
+AntFsAir::Bytes AntFsAir::frameOf(const Bytes& message)
 {
     if (message.empty())
         return {};
     return AntRadioSim::receivedFrame(message[0], Bytes(message.begin() + 1, message.end()));
+}
+
+// ---- The scripted client ------------------------------------------------------
+
+namespace {
+
+constexpr uint8_t ANTFS_ID = 0x44;
+// Beacon slots without being heard after which a linked client drops back
+// to the link layer, as a client's link time-out does.
+constexpr uint32_t kUnheardSlots = 25;
+
+} // namespace
+
+AntFsClientPeer::AntFsClientPeer(AntRadioSim& sim, uint8_t channel, Crc16 crc)
+    : AntFsAir(sim, channel)
+    , m_crc(crc)
+{
+}
+
+AntFsClientPeer::~AntFsClientPeer()
+{
+    stop();
+}
+
+void AntFsClientPeer::start(uint32_t beaconMs)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_running)
+        return;
+    m_running = true;
+    m_stopping = false;
+    m_layer = 0;
+    m_onRf = m_script.rf;
+    m_thread = std::thread([this, beaconMs] { run(std::max<uint32_t>(beaconMs, 1)); });
+}
+
+void AntFsClientPeer::stop()
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        if (!m_running)
+            return;
+        m_stopping = true;
+        m_changed.notify_all();
+    }
+    m_thread.join();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_running = false;
+}
+
+void AntFsClientPeer::script(const std::function<void(AntFsClientScript&)>& change)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    change(m_script);
+    if (!m_running)
+        m_onRf = m_script.rf;
+}
+
+bool AntFsClientPeer::waitScript(const std::function<bool(const AntFsClientScript&)>& ready, uint32_t timeoutMs)
+{
+    std::unique_lock<std::recursive_mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return ready(m_script); });
+}
+
+uint8_t AntFsClientPeer::layer()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_layer;
+}
+
+bool AntFsClientPeer::heard()
+{
+    const AntFsClientScript& s = m_script;
+    bool heard = false;
+    m_sim.withModel([&](AntRadioModel& model) {
+        AntSimChannel& c = model.channel(m_channel);
+        if (c.state < 2 || (c.type & 0x10) || c.rf != m_onRf)
+            return;
+        if ((c.deviceNumber != 0 && c.deviceNumber != s.deviceNumber)
+            || ((c.deviceType & 0x7F) != 0 && (c.deviceType & 0x7F) != (s.channelDeviceType & 0x7F))
+            || (c.transmissionType != 0 && c.transmissionType != s.transmissionType))
+            return;
+        // The radio tracks the device it found and reports its id.
+        c.state = 3;
+        c.deviceNumber = s.deviceNumber;
+        c.deviceType = s.channelDeviceType;
+        c.transmissionType = s.transmissionType;
+        heard = true;
+    });
+    return heard;
+}
+
+AntFsAir::Bytes AntFsClientPeer::beaconLocked() const
+{
+    Bytes b { 0x43, m_script.status1, m_layer, m_script.authenticationType, 0, 0, 0, 0 };
+    if (m_layer == 0) {
+        put16(&b[4], m_script.deviceType);
+        put16(&b[6], m_script.manufacturerId);
+    } else {
+        put32(&b[4], m_hostSerial);
+    }
+    return b;
+}
+
+void AntFsClientPeer::run(uint32_t beaconMs)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point nextBeacon = Clock::now();
+    std::unique_lock<std::recursive_mutex> lock(m_mutex);
+    while (!m_stopping) {
+        collectLocked();
+        std::vector<Bytes> answers;
+        Bytes command;
+        while (nextTransferLocked(&m_cursor, &command))
+            take(command, &answers);
+        const bool isHeard = heard();
+        if (isHeard) {
+            // What it says goes out led by its beacon; unheard, it is lost.
+            for (Bytes& a : answers) {
+                Bytes burst = beaconLocked();
+                burst.insert(burst.end(), a.begin(), a.end());
+                sendBurst(burst);
+            }
+        }
+        if (Clock::now() >= nextBeacon) {
+            nextBeacon += std::chrono::milliseconds(beaconMs);
+            if (isHeard) {
+                m_unheard = 0;
+                sendBroadcast(beaconLocked());
+                ++m_script.beacons;
+                if (m_script.foreignBeacons > 0) {
+                    --m_script.foreignBeacons;
+                    // Two: as many as a host takes for its client dropping the link.
+                    for (int i = 0; i < 2; ++i)
+                        sendBroadcast({ 0x43, m_script.status1, 0, 0, 0xAD, 0x0B, 0x0F, 0x0F });
+                }
+            } else if (m_layer > 0 && ++m_unheard >= kUnheardSlots) {
+                m_layer = 0;
+                m_onRf = m_script.rf;
+                m_unheard = 0;
+            }
+        }
+        m_changed.notify_all();
+        lock.unlock();
+        m_sim.waitForSentFrames(1, 5);
+        lock.lock();
+    }
+}
+
+void AntFsClientPeer::take(const Bytes& c, std::vector<Bytes>* answers)
+{
+    AntFsClientScript& s = m_script;
+    if (c.size() < 8 || c[0] != ANTFS_ID)
+        return;
+    s.commands.push_back(c);
+    switch (c[1]) {
+    case 0x02: // link
+        if (s.ignoreLinks > 0) {
+            --s.ignoreLinks;
+            return;
+        }
+        m_layer = 1;
+        m_onRf = c[2];
+        m_hostSerial = get32(&c[4]);
+        if (s.foreignSerialLinks > 0) {
+            --s.foreignSerialLinks;
+            m_hostSerial = ~m_hostSerial;
+        }
+        return;
+    case 0x03: // disconnect
+        m_layer = 0;
+        m_onRf = s.rf;
+        return;
+    case 0x05: // ping
+        return;
+    default:
+        break;
+    }
+    if (s.silentCommands > 0) {
+        --s.silentCommands;
+        return;
+    }
+    auto nextCode = [&] {
+        uint8_t code = 0;
+        if (!s.responseCodes.empty()) {
+            code = s.responseCodes.front();
+            s.responseCodes.pop_front();
+        }
+        return code;
+    };
+    auto raw = [&] {
+        if (s.rawAnswers.empty())
+            return false;
+        answers->push_back(std::move(s.rawAnswers.front()));
+        s.rawAnswers.pop_front();
+        return true;
+    };
+    switch (c[1]) {
+    case 0x04: { // authenticate
+        if (m_layer != 1 || raw())
+            return;
+        const uint8_t type = c[2];
+        std::string text;
+        uint8_t answerType = 0;
+        if (type == 1) {
+            text = s.friendlyName;
+        } else {
+            answerType = s.authAnswer;
+            if (answerType == 1 && type == 2)
+                text = s.passkey;
+            if (answerType == 1)
+                m_layer = 2;
+        }
+        text.resize(std::min<size_t>(text.size(), 255));
+        Bytes a(8, 0);
+        a[0] = ANTFS_ID;
+        a[1] = 0x84;
+        a[2] = answerType;
+        a[3] = uint8_t(text.size());
+        put32(&a[4], s.serialNumber);
+        a.insert(a.end(), text.begin(), text.end());
+        a.resize((a.size() + 7) / 8 * 8, 0);
+        answers->push_back(std::move(a));
+        return;
+    }
+    case 0x06: // download, the older request
+    case 0x09: // download
+        if (m_layer == 2 && !raw())
+            answers->push_back(downloadAnswerLocked(c, c[1] == 0x06));
+        return;
+    case 0x0A: { // upload request
+        if (m_layer != 2 || raw())
+            return;
+        Bytes a(24, 0);
+        a[0] = ANTFS_ID;
+        a[1] = 0x8A;
+        a[2] = nextCode();
+        put32(&a[8], s.maxFileSize);
+        put32(&a[12], 0xFFFFFFFFu);
+        answers->push_back(std::move(a));
+        return;
+    }
+    case 0x0C: { // upload data: header, data, footer
+        if (m_layer != 2 || raw() || c.size() < 16)
+            return;
+        // The size its request announced: the last upload request's.
+        uint32_t size = uint32_t(c.size() - 16);
+        uint16_t index = 0;
+        for (auto it = s.commands.rbegin(); it != s.commands.rend(); ++it)
+            if ((*it)[1] == 0x0A && it->size() >= 16) {
+                index = get16(&(*it)[2]);
+                const uint32_t at = get32(&(*it)[12]) == 0xFFFFFFFFu ? 0 : get32(&(*it)[12]);
+                size = std::min(size, get32(&(*it)[4]) - std::min(at, get32(&(*it)[4])));
+                break;
+            }
+        s.uploaded[index].assign(c.begin() + 8, c.begin() + 8 + long(size));
+        answers->push_back({ ANTFS_ID, 0x8C, 0, 0, 0, 0, 0, 0 });
+        return;
+    }
+    case 0x0B: { // erase
+        if (m_layer != 2 || raw())
+            return;
+        const uint8_t code = nextCode();
+        if (code == 0)
+            s.files.erase(get16(&c[2]));
+        answers->push_back({ ANTFS_ID, 0x8B, code, 0, 0, 0, 0, 0 });
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+AntFsAir::Bytes AntFsClientPeer::downloadAnswerLocked(const Bytes& c, bool legacy)
+{
+    AntFsClientScript& s = m_script;
+    const uint16_t index = get16(&c[2]);
+    uint8_t code = 0;
+    if (!s.responseCodes.empty()) {
+        code = s.responseCodes.front();
+        s.responseCodes.pop_front();
+    }
+    auto file = s.files.find(index);
+    if (code == 0 && file == s.files.end())
+        code = 1; // no such file
+    const uint32_t offset = legacy ? get16(&c[4]) : get32(&c[4]);
+    if (code == 0 && offset > file->second.size())
+        code = 4;
+    if (legacy) {
+        // 0x44, 0x86, code, 0, offset (u16), file size (u16), the block.
+        Bytes a(8, 0);
+        a[0] = ANTFS_ID;
+        a[1] = 0x86;
+        a[2] = code;
+        if (code != 0)
+            return a;
+        const Bytes& f = file->second;
+        put16(&a[4], uint16_t(offset));
+        put16(&a[6], uint16_t(f.size()));
+        const size_t length = std::min<size_t>(get16(&c[6]), f.size() - offset);
+        a.insert(a.end(), f.begin() + long(offset), f.begin() + long(offset + length));
+        a.resize((a.size() + 7) / 8 * 8, 0);
+        return a;
+    }
+    Bytes a(16, 0);
+    a[0] = ANTFS_ID;
+    a[1] = 0x89;
+    a[2] = code;
+    if (code != 0)
+        return a;
+    const Bytes& f = file->second;
+    size_t length = f.size() - offset;
+    if (get32(&c[12]) != 0)
+        length = std::min<size_t>(length, get32(&c[12]));
+    if (s.maxBlock != 0)
+        length = std::min<size_t>(length, s.maxBlock);
+    put32(&a[4], uint32_t(length));
+    put32(&a[8], offset);
+    put32(&a[12], uint32_t(f.size()));
+    const uint8_t* block = f.data() + offset;
+    a.insert(a.end(), block, block + length);
+    a.resize((a.size() + 7) / 8 * 8 + 8, 0);
+    uint16_t crc = m_crc(get16(&c[10]), block, length);
+    if (s.badCrcAnswers > 0) {
+        --s.badCrcAnswers;
+        crc = uint16_t(~crc);
+    }
+    put16(&a[a.size() - 2], crc);
+    return a;
 }
 
 } // namespace kivo::sim
