@@ -4,11 +4,13 @@
 #include "ant/antfs/antfs_host_api.h"
 #include "ant/antfs/antfs_host_engine.h"
 #include "ant/core/ant_library.h"
+#include "ant/core/checksums.h"
 #include "ant/senvoy_antfs.h"
 
 #include "platform/paths.h"
 #include "sim/ant_radio/ant_radio_model.h"
 #include "sim/ant_radio/ant_radio_sim.h"
+#include "sim/ant_radio/antfs_peers.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <algorithm>
@@ -24,6 +28,8 @@
 #include <vector>
 
 using namespace senvoy;
+using kivo::sim::AntFsClientPeer;
+using kivo::sim::AntFsClientScript;
 using kivo::sim::AntRadioModel;
 using kivo::sim::AntRadioSim;
 using Bytes = std::vector<uint8_t>;
@@ -267,6 +273,16 @@ TEST_F(RoundTrip, IdleLinkIsPingedAndAFailedRadioCommandIsReported)
     for (int i = 0; i < 2000 && pings() < 3; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_GE(pings(), 3);
+    // Only after an idle wait each: the radio's log shows them 200 ms apart
+    // (less what a loaded machine may add to the first one's way there).
+    std::vector<uint64_t> times;
+    const Bytes pingFrame = AntRadioSim::sentFrame(0x4F, { 1, 0x44, 0x05, 0, 0, 0, 0, 0, 0 });
+    for (const kivo::sim::AntFrameRecord& r : sim.log())
+        if (r.direction == kivo::sim::AntFrameRecord::Direction::Sent && r.bytes == pingFrame)
+            times.push_back(r.timeUs);
+    ASSERT_GE(times.size(), 3u);
+    for (size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], 150000u) << i;
     ANTFSHostEngine::setTimeScaleForTests(1);
 
     ASSERT_EQ(ANTFSHost_Disconnect(), 1);
@@ -275,6 +291,376 @@ TEST_F(RoundTrip, IdleLinkIsPingedAndAFailedRadioCommandIsReported)
     sim.withModel([](AntRadioModel& m) { m.setResponseCode(0x42, AntRadioModel::CODE_WRONG_STATE, 1); });
     ASSERT_EQ(ANTFSHost_Search(), 1);
     EXPECT_EQ(host.next(), 118u);
+}
+
+namespace {
+
+// The host on channel 0 against a scripted client on its air.
+struct AgainstPeer : ::testing::Test {
+    kivo::test::TempDeviceRoot root;
+    AntRadioSim sim;
+    Events host;
+    AntFsClientPeer peer { sim, 0, &Crc16_Update };
+    Bytes file5;
+
+    void SetUp() override
+    {
+        file5.resize(1000);
+        for (size_t i = 0; i < file5.size(); ++i)
+            file5[i] = uint8_t(i * 13 + i / 256 + 1); // no two blocks alike
+        peer.script([&](AntFsClientScript& s) { s.files[5] = file5; });
+        ce::ensureDirectory("\\SystemDrive");
+        sim.install();
+        sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
+        ASSERT_EQ(ANTLIB_Init(), 1);
+        uint32_t event = 0;
+        ASSERT_TRUE(ANTLIB_Manager()->waitEvent(kWaitMs, &event));
+        ANTFSHostEngine::setShuffleSeedForTests(7);
+        ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
+        ASSERT_EQ(ANTFSHost_Open(0), 1);
+        ASSERT_EQ(ANTFSHost_SetSaveFilePath("\\SystemDrive\\", 13), 1); // the library keeps it between hosts
+        peer.clear();
+    }
+    void TearDown() override
+    {
+        ANTFSHost_Close();
+        ANTFSHost_DeinitEx();
+        peer.stop();
+        ANTLIB_Deinit();
+        ANTFSHostEngine::setTimeScaleForTests(1);
+        ANTFSHostEngine::setShuffleSeedForTests(0);
+    }
+    // The commands of one kind the peer took, in order.
+    std::vector<Bytes> commands(uint8_t kind)
+    {
+        std::vector<Bytes> out;
+        peer.script([&](AntFsClientScript& s) {
+            for (const Bytes& c : s.commands)
+                if (c[1] == kind)
+                    out.push_back(c);
+        });
+        return out;
+    }
+    void linked()
+    {
+        peer.start();
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        ASSERT_EQ(ANTFSHost_PassThru(), 1);
+        ASSERT_EQ(host.next(), 109u);
+    }
+};
+
+} // namespace
+
+TEST_F(AgainstPeer, SearchSetsUpTheChannelAndLinks)
+{
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    const uint8_t code = ANTFSHost_CurrentEngine()->linkFrequencyAt(0);
+    // Slave on network 0 with the ANT-FS key, period 4096, no search
+    // time-out, frequency 50, the search waveform, any device; then the
+    // found client's id, the Link, the link channel and who it is.
+    const std::vector<Bytes> expected {
+        { 0x4D, 0, 0x52 },
+        { 0x46, 0, 0x5B, 0x17, 0xC2, 0x90, 0x3E, 0xD8, 0x41, 0x6A },
+        { 0x42, 0, 0x00, 0 },
+        { 0x43, 0, 0x00, 0x10 },
+        { 0x44, 0, 0xFF },
+        { 0x45, 0, 50 },
+        { 0x49, 0, 0x56, 0x00 },
+        { 0x51, 0, 0, 0, 1, 0 },
+        { 0x4B, 0 },
+        { 0x4D, 0, 0x51 },
+        { 0x4F, 0, 0x44, 0x02, code, 0x04, 0, 0, 0, 0 },
+        { 0x43, 0, 0x00, 0x10 },
+        { 0x44, 0, 3 },
+        { 0x45, 0, code },
+        { 0x4F, 0, 0x44, 0x04, 0x01, 0, 0, 0, 0, 0 },
+    };
+    std::vector<Bytes> sent = peer.sent();
+    sent.resize(std::min(sent.size(), expected.size())); // pings may follow
+    EXPECT_EQ(sent, expected);
+}
+
+TEST_F(AgainstPeer, NetworkKeyIsTriedSixTimes)
+{
+    struct Case {
+        int refusals;
+        uint32_t event;
+    };
+    for (const Case& c : { Case { 5, 115u }, Case { 6, 118u } }) {
+        sim.withModel([&](AntRadioModel& m) { m.setResponseCode(0x46, AntRadioModel::CODE_INVALID_MESSAGE, c.refusals); });
+        peer.clear();
+        peer.start();
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        EXPECT_EQ(host.next(), c.event) << c.refusals;
+        std::vector<Bytes> sent = peer.sent();
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const Bytes& m) { return m[0] == 0x46; }), 6)
+            << c.refusals;
+        if (c.event == 115u) {
+            ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+            ASSERT_EQ(host.next(), 114u);
+        }
+        peer.stop();
+    }
+}
+
+TEST_F(AgainstPeer, FoundClientRecordHoldsEachFieldAtItsOffset)
+{
+    std::string name;
+    for (int i = 0; i < 60; ++i)
+        name += char('A' + i % 26);
+    peer.script([&](AntFsClientScript& s) {
+        s.manufacturerId = 0x0102;
+        s.deviceType = 0x0304;
+        s.serialNumber = 0xA1B2C3D4;
+        s.deviceNumber = 0x5678;
+        s.friendlyName = name;
+        s.status1 = 0x04 | 0x20 | 0x10; // data available, upload enabled
+    });
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    uint8_t record[276];
+    {
+        std::lock_guard<std::mutex> lock(host.m);
+        std::memcpy(record, &host.info, sizeof record);
+    }
+    auto at = [&](size_t offset, size_t n) { return Bytes(record + offset, record + offset + n); };
+    EXPECT_EQ(at(0, 2), (Bytes { 0x02, 0x01 }));
+    EXPECT_EQ(at(2, 2), (Bytes { 0x04, 0x03 }));
+    EXPECT_EQ(at(4, 4), (Bytes { 0xD4, 0xC3, 0xB2, 0xA1 }));
+    EXPECT_EQ(at(8, 2), (Bytes { 0x78, 0x56 }));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record + 10)), name.substr(0, 50));
+    EXPECT_EQ(at(268, 4), (Bytes { 32, 0, 0, 0 }));
+    EXPECT_EQ(at(272, 4), (Bytes { 16, 0, 0, 0 }));
+}
+
+TEST_F(AgainstPeer, ForeignBeaconsChangeNothing)
+{
+    // After each of its beacons another client's, in the link layer, with
+    // another device type and manufacturer.
+    peer.script([](AntFsClientScript& s) { s.foreignBeacons = 1 << 30; });
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    EXPECT_EQ(host.info.manufacturerId, 59);
+    EXPECT_EQ(host.info.deviceType, 1);
+    ASSERT_EQ(ANTFSHost_PassThru(), 1);
+    ASSERT_EQ(host.next(), 109u);
+    // Linked with the transport layer, the foreign link-layer beacons are
+    // not taken for the client dropping the link.
+    uint32_t beacons = 0;
+    peer.script([&](AntFsClientScript& s) { beacons = s.beacons; });
+    ASSERT_TRUE(peer.waitScript([&](const AntFsClientScript& s) { return s.beacons >= beacons + 10; }, kWaitMs));
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    uintptr_t parameter = 0;
+    EXPECT_EQ(host.next(&parameter), 101u);
+    EXPECT_EQ(parameter, 5u);
+    EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), file5);
+}
+
+TEST_F(AgainstPeer, FailedLinksMoveToTheNextTableCode)
+{
+    ANTFSHostEngine* engine = ANTFSHost_CurrentEngine();
+    Bytes table;
+    for (uint8_t i = 0; i < 16; ++i)
+        table.push_back(engine->linkFrequencyAt(i));
+    Bytes sorted = table;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (Bytes { 3, 7, 15, 20, 25, 30, 34, 40, 45, 49, 54, 60, 65, 70, 75, 80 }));
+    const uint8_t t0 = table[0], t1 = table[1];
+
+    ANTFSHostEngine::setTimeScaleForTests(10);
+    auto linkCodes = [&] {
+        Bytes codes;
+        for (const Bytes& c : commands(0x02)) {
+            EXPECT_EQ(Bytes(c.begin() + 3, c.end()), (Bytes { 0x04, 0, 0, 0, 0 }));
+            codes.push_back(c[2]);
+        }
+        return codes;
+    };
+    auto searchAndDisconnect = [&](const std::function<void(AntFsClientScript&)>& fault) {
+        peer.script(fault);
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+        ASSERT_EQ(host.next(), 114u);
+    };
+    peer.start();
+    // Each unanswered Link adds 25 to the failures; at 100 the next code
+    // of the table is taken.
+    searchAndDisconnect([](AntFsClientScript& s) { s.ignoreLinks = 4; });
+    EXPECT_EQ(linkCodes(), (Bytes { t0, t0, t0, t0, t1 }));
+    // A client showing another host's serial makes them 100 at once.
+    searchAndDisconnect([](AntFsClientScript& s) { s.foreignSerialLinks = 1; });
+    EXPECT_EQ(linkCodes(), (Bytes { t0, t0, t0, t0, t1, t1, table[2] }));
+    // Three failures keep the code.
+    searchAndDisconnect([](AntFsClientScript& s) { s.ignoreLinks = 3; });
+    EXPECT_EQ(linkCodes(), (Bytes { t0, t0, t0, t0, t1, t1, table[2], table[2], table[2], table[2], table[2] }));
+}
+
+TEST_F(AgainstPeer, LegacyClientIsDownloadedWithTheOlderRequest)
+{
+    Bytes file(300);
+    for (size_t i = 0; i < file.size(); ++i)
+        file[i] = uint8_t(255 - i);
+    peer.script([&](AntFsClientScript& s) {
+        s.manufacturerId = 1;
+        s.deviceType = 782;
+        s.files[5] = file;
+    });
+    linked();
+    // The whole file: as much as the request can ask for.
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    uintptr_t parameter = 0;
+    EXPECT_EQ(host.next(&parameter), 101u);
+    EXPECT_EQ(parameter, 5u);
+    EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), file);
+    // A part: 50 bytes from offset 100.
+    ASSERT_EQ(ANTFSHost_Download(5, 50, 100), 1);
+    EXPECT_EQ(host.next(&parameter), 101u);
+    EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), Bytes(file.begin() + 100, file.begin() + 150));
+    EXPECT_EQ(commands(0x06),
+        (std::vector<Bytes> { { 0x44, 0x06, 5, 0, 0, 0, 0xFF, 0xFF }, { 0x44, 0x06, 5, 0, 100, 0, 50, 0 } }));
+    EXPECT_TRUE(commands(0x09).empty());
+    // An offset the request cannot carry is not asked for.
+    EXPECT_EQ(ANTFSHost_Download(5, 10, 0x10000), 0);
+}
+
+TEST_F(AgainstPeer, DownloadStartsAgainAfterABadBurst)
+{
+    struct Case {
+        const char* what;
+        std::function<void(AntFsClientScript&)> fault;
+        std::vector<std::pair<uint32_t, bool>> requests; // offset, initial
+    };
+    const Case cases[] = {
+        { "first burst fails its CRC", [](AntFsClientScript& s) { s.badCrcAnswers = 1; },
+            { { 0, true }, { 0, true }, { 256, false }, { 512, false }, { 768, false } } },
+        { "client finds the host's CRC wrong", [](AntFsClientScript& s) { s.responseCodes = { 0, 5 }; },
+            { { 0, true }, { 256, false }, { 0, true }, { 256, false }, { 512, false }, { 768, false } } },
+    };
+    peer.script([](AntFsClientScript& s) { s.maxBlock = 256; });
+    linked();
+    for (const Case& c : cases) {
+        peer.script([&](AntFsClientScript& s) {
+            s.commands.clear();
+            c.fault(s);
+        });
+        ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1) << c.what;
+        EXPECT_EQ(host.next(), 101u) << c.what;
+        EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), file5) << c.what;
+        std::vector<std::pair<uint32_t, bool>> requests;
+        for (const Bytes& r : commands(0x09)) {
+            ASSERT_EQ(r.size(), 16u);
+            const uint32_t offset = uint32_t(r[4] | r[5] << 8 | r[6] << 16 | r[7] << 24);
+            const uint16_t seed = uint16_t(r[10] | r[11] << 8);
+            EXPECT_EQ(seed, r[9] ? 0 : Crc16_Calc(file5.data(), offset)) << c.what;
+            requests.emplace_back(offset, r[9] == 1);
+        }
+        EXPECT_EQ(requests, c.requests) << c.what;
+    }
+}
+
+TEST_F(AgainstPeer, UploadBeyondTheClientsMaximumSendsNoData)
+{
+    linked();
+    Bytes data(40);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i + 100);
+    peer.script([](AntFsClientScript& s) { s.maxFileSize = 39; });
+    ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
+    EXPECT_EQ(host.next(), 124u);
+    EXPECT_TRUE(commands(0x0C).empty());
+    peer.script([](AntFsClientScript& s) { s.maxFileSize = 40; });
+    ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
+    EXPECT_EQ(host.next(), 105u);
+    peer.script([&](AntFsClientScript& s) { EXPECT_EQ(s.uploaded[7], data); });
+}
+
+TEST_F(AgainstPeer, ClientsAnswersBecomeTheirEvents)
+{
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    ANTFSHostEngine::setTimeScaleForTests(10);
+    peer.script([](AntFsClientScript& s) { s.silentCommands = 1; });
+    ASSERT_EQ(ANTFSHost_PassThru(), 1);
+    EXPECT_EQ(host.next(), 111u) << "no answer";
+    ASSERT_EQ(ANTFSHost_PassThru(), 1);
+    ASSERT_EQ(host.next(), 109u);
+    struct Case {
+        uint8_t code;
+        uint32_t download, upload, erase;
+    };
+    const Case cases[] = { { 1, 119, 122, 117 }, { 2, 120, 123, 117 }, { 3, 121, 124, 117 }, { 9, 102, 106, 117 },
+        { 0, 101, 105, 116 } };
+    const uint8_t data[8] = { 1, 2, 3 };
+    for (const Case& c : cases) {
+        peer.script([&](AntFsClientScript& s) { s.responseCodes = { c.code, c.code, c.code }; });
+        ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+        EXPECT_EQ(host.next(), c.download) << int(c.code);
+        ASSERT_EQ(ANTFSHost_Upload(5, sizeof data, data), 1);
+        EXPECT_EQ(host.next(), c.upload) << int(c.code);
+        ASSERT_EQ(ANTFSHost_Erase(5), 1);
+        EXPECT_EQ(host.next(), c.erase) << int(c.code);
+    }
+}
+
+TEST_F(AgainstPeer, HostileDownloadAnswersAreRefused)
+{
+    linked();
+    ANTFSHostEngine::setTimeScaleForTests(10);
+    auto header = [](uint32_t length, uint32_t offset, uint32_t size) {
+        Bytes h { 0x44, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 };
+        for (int i = 0; i < 4; ++i) {
+            h[size_t(4 + i)] = uint8_t(length >> (8 * i));
+            h[size_t(8 + i)] = uint8_t(offset >> (8 * i));
+            h[size_t(12 + i)] = uint8_t(size >> (8 * i));
+        }
+        return h;
+    };
+    Bytes longer = header(70000, 0, 1000); // longer than any buffer for its file
+    longer.resize(70000 + 24, 0x5A);
+    Bytes huge = header(0xFFFFFFF0u, 0, 0xFFFFFFFFu); // a file of 4 GB
+    huge.resize(64, 0);
+    Bytes short_ = header(1000, 0, 1000); // less than it announces
+    short_.resize(40, 1);
+    Bytes tiny { 0x44, 0x89, 0 }; // not even a header
+    struct Case {
+        const char* what;
+        std::deque<Bytes> answers;
+        uint32_t event;
+        size_t requests;
+    };
+    // A burst no buffer takes is lost: with 10 s gone without data the
+    // download fails and the client is let go. Answers too short for what
+    // they announce are asked for again at once.
+    const Case cases[] = {
+        { "longer than its buffer", { longer }, 103u, 1 },
+        { "a file of 4 GB", { huge }, 103u, 1 },
+        { "shorter than announced", { short_, tiny }, 101u, 3 },
+    };
+    for (const Case& c : cases) {
+        peer.script([&](AntFsClientScript& s) {
+            s.commands.clear();
+            s.rawAnswers = c.answers;
+        });
+        ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1) << c.what;
+        EXPECT_EQ(host.next(), c.event) << c.what;
+        EXPECT_EQ(commands(0x09).size(), c.requests) << c.what;
+        if (c.event == 101u) {
+            EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), file5) << c.what;
+        } else {
+            ASSERT_EQ(ANTFSHost_Search(), 1);
+            ASSERT_EQ(host.next(), 115u);
+            ASSERT_EQ(ANTFSHost_PassThru(), 1);
+            ASSERT_EQ(host.next(), 109u);
+        }
+    }
 }
 
 TEST(HostIntake, BurstsLongerThanTheirBufferFail)
