@@ -41,22 +41,23 @@ AntFsAir::AntFsAir(AntRadioSim& sim, uint8_t channel)
 {
 }
 
-bool AntFsAir::sendBroadcast(const Bytes& payload)
+bool AntFsAir::sendPage(uint8_t id, const Bytes& payload)
 {
     Bytes data(9, 0);
     data[0] = m_channel;
     for (size_t i = 0; i < payload.size() && i < 8; ++i)
         data[1 + i] = payload[i];
-    return m_sim.injectFrame(0x4E, data);
+    return m_sim.injectFrame(id, data);
+}
+
+bool AntFsAir::sendBroadcast(const Bytes& payload)
+{
+    return sendPage(0x4E, payload);
 }
 
 bool AntFsAir::sendAcknowledged(const Bytes& payload)
 {
-    Bytes data(9, 0);
-    data[0] = m_channel;
-    for (size_t i = 0; i < payload.size() && i < 8; ++i)
-        data[1 + i] = payload[i];
-    return m_sim.injectFrame(0x4F, data);
+    return sendPage(0x4F, payload);
 }
 
 bool AntFsAir::sendBurst(const Bytes& bytes)
@@ -124,26 +125,11 @@ bool AntFsAir::nextBurst(size_t* cursor, Bytes* payload, uint32_t timeoutMs)
 {
     return waitFor(
         [&] {
-            Bytes joined;
-            bool started = false;
-            for (size_t i = *cursor; i < m_sent.size(); ++i) {
-                const Bytes& m = m_sent[i];
-                if (m.size() < 10 || m[0] != 0x50 || (m[1] & 0x1F) != m_channel)
-                    continue;
-                if (((m[1] >> 5) & 3) == 0) {
-                    joined.clear();
-                    started = true;
-                }
-                if (!started)
-                    continue;
-                joined.insert(joined.end(), m.begin() + 2, m.begin() + 10);
-                if (m[1] & 0x80) {
-                    *payload = joined;
-                    *cursor = i + 1;
-                    return true;
-                }
-            }
-            return false;
+            size_t at = *cursor;
+            if (!nextLocked(&at, payload, false))
+                return false;
+            *cursor = at;
+            return true;
         },
         timeoutMs);
 }
@@ -165,7 +151,7 @@ bool AntFsAir::nextBroadcast(size_t* cursor, Bytes* payload, uint32_t timeoutMs)
         timeoutMs);
 }
 
-bool AntFsAir::nextTransferLocked(size_t* cursor, Bytes* payload)
+bool AntFsAir::nextLocked(size_t* cursor, Bytes* payload, bool acknowledged)
 {
     Bytes joined;
     size_t burstStart = 0;
@@ -174,7 +160,7 @@ bool AntFsAir::nextTransferLocked(size_t* cursor, Bytes* payload)
         const Bytes& m = m_sent[i];
         if (m.size() < 10)
             continue;
-        if (m[0] == 0x4F && m[1] == m_channel) {
+        if (acknowledged && m[0] == 0x4F && m[1] == m_channel) {
             // Also ends a burst the library gave up on.
             payload->assign(m.begin() + 2, m.begin() + 10);
             *cursor = i + 1;
@@ -319,7 +305,7 @@ void AntFsClientPeer::run(uint32_t beaconMs)
         collectLocked();
         std::vector<Bytes> answers;
         Bytes command;
-        while (nextTransferLocked(&m_cursor, &command))
+        while (nextLocked(&m_cursor, &command, true))
             take(command, &answers);
         const bool isHeard = heard();
         if (isHeard) {
@@ -388,14 +374,6 @@ void AntFsClientPeer::take(const Bytes& c, std::vector<Bytes>* answers)
         --s.silentCommands;
         return;
     }
-    auto nextCode = [&] {
-        uint8_t code = 0;
-        if (!s.responseCodes.empty()) {
-            code = s.responseCodes.front();
-            s.responseCodes.pop_front();
-        }
-        return code;
-    };
     auto raw = [&] {
         if (s.rawAnswers.empty())
             return false;
@@ -442,7 +420,7 @@ void AntFsClientPeer::take(const Bytes& c, std::vector<Bytes>* answers)
         Bytes a(24, 0);
         a[0] = ANTFS_ID;
         a[1] = 0x8A;
-        a[2] = nextCode();
+        a[2] = nextCodeLocked();
         put32(&a[8], s.maxFileSize);
         put32(&a[12], 0xFFFFFFFFu);
         answers->push_back(std::move(a));
@@ -468,7 +446,7 @@ void AntFsClientPeer::take(const Bytes& c, std::vector<Bytes>* answers)
     case 0x0B: { // erase
         if (m_layer != 2 || raw())
             return;
-        const uint8_t code = nextCode();
+        const uint8_t code = nextCodeLocked();
         if (code == 0)
             s.files.erase(get16(&c[2]));
         answers->push_back({ ANTFS_ID, 0x8B, code, 0, 0, 0, 0, 0 });
@@ -479,30 +457,35 @@ void AntFsClientPeer::take(const Bytes& c, std::vector<Bytes>* answers)
     }
 }
 
+uint8_t AntFsClientPeer::nextCodeLocked()
+{
+    if (m_script.responseCodes.empty())
+        return 0;
+    const uint8_t code = m_script.responseCodes.front();
+    m_script.responseCodes.pop_front();
+    return code;
+}
+
 AntFsAir::Bytes AntFsClientPeer::downloadAnswerLocked(const Bytes& c, bool legacy)
 {
     AntFsClientScript& s = m_script;
     const uint16_t index = get16(&c[2]);
-    uint8_t code = 0;
-    if (!s.responseCodes.empty()) {
-        code = s.responseCodes.front();
-        s.responseCodes.pop_front();
-    }
+    uint8_t code = nextCodeLocked();
     auto file = s.files.find(index);
     if (code == 0 && file == s.files.end())
         code = 1; // no such file
     const uint32_t offset = legacy ? get16(&c[4]) : get32(&c[4]);
     if (code == 0 && offset > file->second.size())
         code = 4;
+    Bytes a(legacy ? 8 : 16, 0);
+    a[0] = ANTFS_ID;
+    a[1] = legacy ? 0x86 : 0x89;
+    a[2] = code;
+    if (code != 0)
+        return a;
+    const Bytes& f = file->second;
     if (legacy) {
         // 0x44, 0x86, code, 0, offset (u16), file size (u16), the block.
-        Bytes a(8, 0);
-        a[0] = ANTFS_ID;
-        a[1] = 0x86;
-        a[2] = code;
-        if (code != 0)
-            return a;
-        const Bytes& f = file->second;
         put16(&a[4], uint16_t(offset));
         put16(&a[6], uint16_t(f.size()));
         const size_t length = std::min<size_t>(get16(&c[6]), f.size() - offset);
@@ -510,13 +493,6 @@ AntFsAir::Bytes AntFsClientPeer::downloadAnswerLocked(const Bytes& c, bool legac
         a.resize((a.size() + 7) / 8 * 8, 0);
         return a;
     }
-    Bytes a(16, 0);
-    a[0] = ANTFS_ID;
-    a[1] = 0x89;
-    a[2] = code;
-    if (code != 0)
-        return a;
-    const Bytes& f = file->second;
     size_t length = f.size() - offset;
     if (get32(&c[12]) != 0)
         length = std::min<size_t>(length, get32(&c[12]));

@@ -59,12 +59,14 @@ public:
     static Bytes frameOf(const Bytes& message);
 
 protected:
+    bool sendPage(uint8_t id, const Bytes& payload);
     bool waitFor(const std::function<bool()>& ready, uint32_t timeoutMs);
     // Under m_mutex: moves the radio's log of sent messages into m_sent.
     void collectLocked();
-    // Under m_mutex: the next acknowledged message or whole burst the
-    // library sent on the channel at or after *cursor.
-    bool nextTransferLocked(size_t* cursor, Bytes* payload);
+    // Under m_mutex: the next whole burst (or, with acknowledged, also
+    // acknowledged message) the library sent on the channel at or after
+    // *cursor. Without one, *cursor moves on to where one may yet come.
+    bool nextLocked(size_t* cursor, Bytes* payload, bool acknowledged);
 
     AntRadioSim& m_sim;
     const uint8_t m_channel;
@@ -138,6 +140,7 @@ private:
     Bytes beaconLocked() const;
     void take(const Bytes& command, std::vector<Bytes>* answers);
     Bytes downloadAnswerLocked(const Bytes& command, bool legacy);
+    uint8_t nextCodeLocked(); // of the next answer, from the script
 
     Crc16 m_crc;
     AntFsClientScript m_script;
