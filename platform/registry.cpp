@@ -22,6 +22,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace ce::reg {
 
@@ -34,9 +35,98 @@ struct Value {
     uint32_t dword = 0;
 };
 
+// A key's values by lower-case name, in that order. A sorted array rather
+// than a tree: a file is read far more often than a value changes, and the
+// file lists each key's values in this order, so reading it appends each one
+// at the end without a node of its own.
+class Values {
+public:
+    using Entry = std::pair<std::string, Value>;
+
+    std::vector<Entry>::const_iterator begin() const { return m_entries.begin(); }
+    std::vector<Entry>::const_iterator end() const { return m_entries.end(); }
+    bool empty() const { return m_entries.empty(); }
+    void clear() { m_entries.clear(); }
+
+    Value* find(const std::string& folded)
+    {
+        auto it = lowerBound(folded);
+        return it != m_entries.end() && it->first == folded ? &it->second : nullptr;
+    }
+
+    // The value of that name, made empty when missing.
+    Value& operator[](const std::string& folded)
+    {
+        auto it = lowerBound(folded);
+        if (it == m_entries.end() || it->first != folded)
+            it = m_entries.emplace(it, folded, Value {});
+        return it->second;
+    }
+
+    bool erase(const std::string& folded)
+    {
+        auto it = lowerBound(folded);
+        if (it == m_entries.end() || it->first != folded)
+            return false;
+        m_entries.erase(it);
+        return true;
+    }
+
+    // Reading a file: the place of a value as the file lists it, to be
+    // filled whole. A name listed again replaces what came before it;
+    // finish() restores the order of a file whose values came out of order
+    // (edited by hand).
+    Value& append(std::string folded)
+    {
+        if (!m_entries.empty()) {
+            const int order = m_entries.back().first.compare(folded);
+            if (order == 0)
+                return m_entries.back().second;
+            if (order > 0)
+                m_sorted = false;
+        }
+        return m_entries.emplace_back(std::move(folded), Value {}).second;
+    }
+
+    // Empty, with the room of another's values (a store read again reuses
+    // the room of the one it replaces instead of asking for it anew).
+    void reuse(Values& other)
+    {
+        m_entries.swap(other.m_entries);
+        m_entries.clear();
+        m_sorted = true;
+    }
+
+    void finish()
+    {
+        if (m_sorted)
+            return;
+        m_sorted = true;
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+            [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        // Of the values of one name, the one listed last stays.
+        std::vector<Entry> kept;
+        kept.reserve(m_entries.size());
+        for (size_t i = 0; i < m_entries.size(); ++i)
+            if (i + 1 == m_entries.size() || m_entries[i + 1].first != m_entries[i].first)
+                kept.push_back(std::move(m_entries[i]));
+        m_entries.swap(kept);
+    }
+
+private:
+    std::vector<Entry>::iterator lowerBound(const std::string& folded)
+    {
+        return std::lower_bound(m_entries.begin(), m_entries.end(), folded,
+            [](const Entry& e, const std::string& name) { return e.first < name; });
+    }
+
+    std::vector<Entry> m_entries;
+    bool m_sorted = true;
+};
+
 struct Key {
     std::string path; // as first spelled
-    std::map<std::string, Value> values; // by lower-case name
+    Values values;
 };
 
 // Keys by root and lower-case path.
@@ -147,58 +237,91 @@ std::string unescaped(std::string_view field)
 // Unreadable lines are skipped, so a damaged file loses only what is damaged.
 // One pass over the text: fields are views into it, and the values of one
 // key (the file keeps them together, in order) find their key once.
-void parse(const std::string& text, Store& store)
+// The keys of previous lend their room to the same keys read again.
+void parse(const std::string& text, Store& store, Store& previous)
 {
-    const std::string_view all(text);
     std::string_view f[7]; // a seventh field only tells that there are more than six
     std::string_view lastPath;
     int lastRoot = -1;
     Key* lastKey = nullptr;
-    size_t at = 0;
-    while (at < all.size()) {
-        size_t end = all.find('\n', at);
-        if (end == std::string_view::npos)
-            end = all.size();
-        const std::string_view line = all.substr(at, end - at);
-        at = end + 1;
+    // The start of the last value line read, up to its name
+    // ("V\t<root>\t<path>\t"), its fields and its key: the next values of the
+    // same key start alike and skip straight to their name.
+    std::string_view head;
+    std::string_view headFields[3];
+    Key* headKey = nullptr;
+    const char* at = text.data();
+    const char* const stop = at + text.size();
+    while (at < stop) {
+        const char* const line = at;
         size_t n = 0;
-        for (size_t from = 0; n < 7;) {
-            const size_t tab = line.find('\t', from);
-            f[n++] = line.substr(from, tab == std::string_view::npos ? std::string_view::npos : tab - from);
-            if (tab == std::string_view::npos)
-                break;
-            from = tab + 1;
+        const bool sameHead = !head.empty() && size_t(stop - at) > head.size()
+            && std::memcmp(at, head.data(), head.size()) == 0;
+        if (sameHead) {
+            std::copy(headFields, headFields + 3, f);
+            n = 3;
+            at += head.size();
         }
+        // The other fields in one walk over the line's bytes (lines are
+        // short: a search per field would cost more than it saves).
+        const char* from = at;
+        for (;; ++at) {
+            if (at == stop || *at == '\n') {
+                if (n < 7)
+                    f[n++] = std::string_view(from, size_t(at - from));
+                break;
+            }
+            if (*at == '\t' && n < 7) {
+                f[n++] = std::string_view(from, size_t(at - from));
+                from = at + 1;
+            }
+        }
+        if (at != stop)
+            ++at;
         if (n < 3 || (f[1] != "0" && f[1] != "1"))
             continue;
         const int root = f[1] == "1" ? 1 : 0;
         const bool isValue = f[0] == "V" && n == 6;
-        Value v;
-        if (isValue) {
-            v.name = unescaped(f[3]);
-            if (f[4] == "d") {
-                v.isDword = true;
-                if (!parseDword(std::string(f[5]), &v.dword))
-                    continue;
-            } else {
-                v.text = unescaped(f[5]);
-            }
-        }
-        Key* key = lastKey;
-        if (!key || root != lastRoot || f[2] != lastPath) {
+        const bool isDword = isValue && f[4] == "d";
+        uint32_t dword = 0;
+        if (isDword && !parseDword(std::string(f[5]), &dword))
+            continue;
+        Key* key = sameHead ? headKey : lastKey;
+        if (!sameHead && (!key || root != lastRoot || f[2] != lastPath)) {
             const std::string path = normalise(unescaped(f[2]));
             if (path.empty())
                 continue;
             key = &ensureKeyPath(store, root, path);
+            if (key->values.empty()) {
+                auto old = previous.find({ root, lower(path) });
+                if (old != previous.end())
+                    key->values.reuse(old->second.values);
+            }
             lastKey = key;
             lastRoot = root;
             lastPath = f[2];
         }
-        if (isValue) {
-            std::string name = lower(v.name);
-            key->values.insert_or_assign(key->values.end(), std::move(name), std::move(v));
+        if (!isValue)
+            continue;
+        if (!sameHead) {
+            head = std::string_view(line, size_t(f[3].data() - line));
+            std::copy(f, f + 3, headFields);
+            headKey = key;
         }
+        std::string name = unescaped(f[3]);
+        Value& v = key->values.append(lower(name));
+        v.name = std::move(name);
+        v.isDword = isDword;
+        v.dword = dword;
+        if (isDword)
+            v.text.clear();
+        else if (f[5].find('\\') == std::string_view::npos)
+            v.text.assign(f[5]);
+        else
+            v.text = unescape(std::string(f[5]));
     }
+    for (auto& [id, key] : store)
+        key.values.finish();
 }
 
 std::string serialise(const Store& store)
@@ -245,6 +368,7 @@ struct Cache {
     off_t size = 0;
     struct timespec mtime {};
     Store store;
+    std::string text; // the last file read, kept for its room
 
     void drop()
     {
@@ -303,6 +427,8 @@ bool refresh()
     if (!g_cache.path.empty() && g_cache.path == path
         && (g_cache.present ? found && g_cache.same(st) : missing))
         return true;
+    Store previous;
+    previous.swap(g_cache.store);
     g_cache.drop();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -312,12 +438,16 @@ bool refresh()
         return true;
     }
     // The identity of the file actually read, whatever the path named before.
-    std::string text;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !readAll(fd, text)) {
+    std::string& text = g_cache.text;
+    text.clear();
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular)
+        text.reserve(size_t(st.st_size) + 1);
+    if (!regular || !readAll(fd, text)) {
         ::close(fd);
         return false;
     }
-    parse(text, g_cache.store);
+    parse(text, g_cache.store, previous);
     g_cache.hold(path, fd, st);
     return true;
 }
@@ -522,10 +652,10 @@ std::optional<std::string> getString(Root root, const std::string& key, const st
         auto k = s.find(id(root, key));
         if (k == s.end())
             return std::nullopt;
-        auto v = k->second.values.find(lower(name));
-        if (v == k->second.values.end() || v->second.isDword)
+        const Value* v = k->second.values.find(lower(name));
+        if (!v || v->isDword)
             return std::nullopt;
-        return v->second.text;
+        return v->text;
     });
 }
 
@@ -535,10 +665,10 @@ std::optional<uint32_t> getDword(Root root, const std::string& key, const std::s
         auto k = s.find(id(root, key));
         if (k == s.end())
             return std::nullopt;
-        auto v = k->second.values.find(lower(name));
-        if (v == k->second.values.end() || !v->second.isDword)
+        const Value* v = k->second.values.find(lower(name));
+        if (!v || !v->isDword)
             return std::nullopt;
-        return v->second.dword;
+        return v->dword;
     });
 }
 

@@ -84,6 +84,42 @@ TEST(Registry, DamagedFileLosesOnlyTheDamagedLines)
     EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "good"), "1");
 }
 
+// A file edited by hand: values out of order, a key's values split by
+// another key's lines, a name listed twice (the later line wins, spelling and
+// all), escapes, and a line like its neighbours but one field short.
+TEST(Registry, AFileEditedByHandReadsAsListed)
+{
+    kivo::test::TempDeviceRoot root;
+    ce::reg::createKey(Root::CurrentUser, "A");
+    {
+        std::ofstream f(root.path() + "/registry.txt", std::ios::app);
+        f << "V\t0\tA\tzed\ts\t1\nV\t0\tA\tbeta\td\t7\nV\t0\tB\tx\ts\ty\n";
+        f << "V\t0\tA\tZED\ts\t2\nV\t0\tA\tbeta\nV\t0\tA\ttab\\there\ts\ta\\\\b\\nc\n";
+        f << "K\t0\tC\nV\t0\tA\talpha\ts\t0\nV\t0\tA\tBeta\ts\tnow a string\n";
+    }
+    const std::vector<std::string> names { "alpha", "Beta", "tab\there", "ZED" };
+    EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "A"), names);
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "zed"), "2");
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "beta"), "now a string");
+    EXPECT_FALSE(ce::reg::getDword(Root::CurrentUser, "A", "beta"));
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "TAB\tHERE"), "a\\b\nc");
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "B", "x"), "y");
+    EXPECT_TRUE(ce::reg::valueNames(Root::CurrentUser, "C").empty());
+    // Written back in order, and read back the same.
+    EXPECT_TRUE(ce::reg::setDword(Root::CurrentUser, "a", "middle", 5));
+    const std::vector<std::string> more { "alpha", "Beta", "middle", "tab\there", "ZED" };
+    EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "A"), more);
+    {
+        // Another process's later change makes the file read again.
+        std::ofstream f(root.path() + "/registry.txt", std::ios::app);
+        f << "V\t0\tA\tomega\td\t9\n";
+    }
+    const std::vector<std::string> last { "alpha", "Beta", "middle", "omega", "tab\there", "ZED" };
+    EXPECT_EQ(ce::reg::valueNames(Root::CurrentUser, "A"), last);
+    EXPECT_EQ(ce::reg::getDword(Root::CurrentUser, "A", "middle"), 5u);
+    EXPECT_EQ(ce::reg::getString(Root::CurrentUser, "A", "zed"), "2");
+}
+
 TEST(Registry, TwoProcessesWritingAtOnceLoseNothing)
 {
     kivo::test::TempDeviceRoot root;
