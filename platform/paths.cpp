@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <unistd.h>
 #include <strings.h>
@@ -13,6 +14,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +116,13 @@ std::string rootLocked()
 // have seen on disk. A folder moved, removed, or replaced under its path,
 // a lost event, or a process forked off with the watches of its parent
 // make the index start again from a read of the folder.
+//
+// A folder found standing at its path inside an indexed parent stays there
+// for as long as the parent stays indexed and its watch tells of no change
+// to the folder's name (such a change forgets the folder and every folder
+// indexed below it), so a walk down from the device root checks the
+// identity of the root alone. A folder reached through a symbolic link,
+// or on its own, is checked (stat) at every use.
 class FolderIndex {
 public:
     // Whether dir holds an entry that folds to folded (its spelling in
@@ -124,25 +133,49 @@ public:
         if (!ready())
             return std::nullopt;
         applyEvents();
-        struct stat st;
-        if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        Folder* folder = folderAt(dir, false);
+        if (!folder)
             return std::nullopt;
-        auto it = m_folders.find(dir);
-        if (it != m_folders.end() && (it->second.dev != st.st_dev || it->second.ino != st.st_ino)) {
-            forget(it); // another folder now stands at this path
-            it = m_folders.end();
-        }
-        if (it == m_folders.end()) {
-            it = index(dir, st);
-            if (it == m_folders.end())
-                return std::nullopt;
-        }
-        it->second.lastUse = ++m_uses;
-        auto hit = it->second.names.find(folded);
-        if (hit == it->second.names.end() || hit->second.empty())
+        auto hit = folder->names.find(folded);
+        if (hit == folder->names.end() || hit->second.empty())
             return false;
         *found = *hit->second.begin();
         return true;
+    }
+
+    // Resolves components from parts[*next] on inside *out (an existing
+    // folder), as matchEntry would one at a time: each appended to *out in
+    // the spelling found, the given spelling first. Stops at a folder that
+    // cannot be indexed (or, with stopAtMissing, at a component that does
+    // not exist), *next then naming the first component left; stops after
+    // a component that does not exist with *exists false.
+    void walk(std::string* out, const std::vector<std::string>& parts, size_t* next, bool stopAtMissing, bool* exists)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (*next >= parts.size() || !ready())
+            return;
+        applyEvents();
+        Folder* folder = folderAt(*out, false);
+        while (folder && *next < parts.size()) {
+            const std::string& component = parts[*next];
+            m_folded.assign(component);
+            for (char& c : m_folded)
+                c = detail::asciiLower(c);
+            auto hit = folder->names.find(m_folded);
+            if (hit == folder->names.end() || hit->second.empty()) {
+                if (stopAtMissing)
+                    return;
+                *exists = false;
+                *out += '/';
+                *out += component;
+                ++*next;
+                return;
+            }
+            *out += '/';
+            *out += hit->second.count(component) ? component : *hit->second.begin();
+            if (++*next < parts.size())
+                folder = folderAt(*out, true);
+        }
     }
 
 private:
@@ -155,6 +188,9 @@ private:
         dev_t dev = 0;
         ino_t ino = 0;
         uint64_t lastUse = 0;
+        // Known to stand at its path while it is kept (see above); else
+        // checked at every use.
+        bool trusted = false;
         // Folded spelling -> the entries that fold to it.
         std::unordered_map<std::string, std::set<std::string>> names;
     };
@@ -162,7 +198,7 @@ private:
 
     bool ready()
     {
-        if (m_fd >= 0 && m_owner == ::getpid())
+        if (m_fd >= 0 && m_forks == forks().load(std::memory_order_relaxed))
             return true;
         if (m_fd >= 0) {
             // A forked child shares its parent's queue of events: it keeps
@@ -172,15 +208,65 @@ private:
             m_byWatch.clear();
         }
         m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        m_owner = ::getpid();
+        m_forks = forks().load(std::memory_order_relaxed);
         return m_fd >= 0;
     }
 
-    void forget(Folders::iterator it)
+    // The index of the folder at dir, made when missing; null when dir is
+    // no folder that can be indexed. Checked against the folder at dir,
+    // unless descending from its parent, indexed and just found standing at
+    // its own path (checked, or trusted on the way down from a checked
+    // folder): its watch tells of any change to dir's name, so dir is then
+    // trusted from there on.
+    Folder* folderAt(const std::string& dir, bool descending)
     {
-        ::inotify_rm_watch(m_fd, it->second.watch);
-        m_byWatch.erase(it->second.watch);
-        m_folders.erase(it);
+        auto it = m_folders.find(dir);
+        if (descending && it != m_folders.end() && it->second.trusted) {
+            it->second.lastUse = ++m_uses;
+            return &it->second;
+        }
+        struct stat st;
+        if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return nullptr;
+        if (it != m_folders.end() && (it->second.dev != st.st_dev || it->second.ino != st.st_ino)) {
+            forget(dir); // another folder now stands at this path
+            it = m_folders.end();
+        }
+        if (it == m_folders.end()) {
+            it = index(dir, st);
+            if (it == m_folders.end())
+                return nullptr;
+        }
+        if (descending && !it->second.trusted) {
+            // No link to a folder elsewhere, and the parent still indexed.
+            struct stat own;
+            const size_t slash = dir.rfind('/');
+            it->second.trusted = slash != std::string::npos && slash > 0
+                && m_folders.count(dir.substr(0, slash)) && ::lstat(dir.c_str(), &own) == 0
+                && S_ISDIR(own.st_mode);
+        }
+        it->second.lastUse = ++m_uses;
+        return &it->second;
+    }
+
+    // Whether path is dir or lies below it.
+    static bool within(const std::string& path, const std::string& dir)
+    {
+        return path.compare(0, dir.size(), dir) == 0 && (path.size() == dir.size() || path[dir.size()] == '/');
+    }
+
+    // Forgets the index of dir and of every folder indexed below it.
+    void forget(const std::string& dir)
+    {
+        for (auto it = m_folders.begin(); it != m_folders.end();) {
+            if (within(it->first, dir)) {
+                ::inotify_rm_watch(m_fd, it->second.watch);
+                m_byWatch.erase(it->second.watch);
+                it = m_folders.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
 
     void forgetAll()
@@ -196,11 +282,13 @@ private:
     Folders::iterator index(const std::string& dir, const struct stat& st)
     {
         if (m_folders.size() >= kMaxFolders) {
-            auto oldest = m_folders.begin();
+            // The least used folder goes, never one above dir.
+            auto oldest = m_folders.end();
             for (auto it = m_folders.begin(); it != m_folders.end(); ++it)
-                if (it->second.lastUse < oldest->second.lastUse)
+                if (!within(dir, it->first) && (oldest == m_folders.end() || it->second.lastUse < oldest->second.lastUse))
                     oldest = it;
-            forget(oldest);
+            if (oldest != m_folders.end())
+                forget(std::string(oldest->first));
         }
         int watch = ::inotify_add_watch(m_fd, dir.c_str(), kEvents);
         if (watch < 0)
@@ -208,11 +296,11 @@ private:
         auto same = m_byWatch.find(watch);
         if (same != m_byWatch.end()) {
             // The same folder under another path: one index, under one path.
-            auto other = m_folders.find(same->second);
-            if (other != m_folders.end()) {
-                m_byWatch.erase(same);
-                m_folders.erase(other);
-            }
+            std::string other = same->second;
+            forget(other);
+            watch = ::inotify_add_watch(m_fd, dir.c_str(), kEvents);
+            if (watch < 0)
+                return m_folders.end();
         }
         DIR* d = ::opendir(dir.c_str());
         if (!d) {
@@ -252,16 +340,16 @@ private:
                 auto w = m_byWatch.find(e->wd);
                 if (w == m_byWatch.end())
                     continue;
-                auto f = m_folders.find(w->second);
+                const std::string dir = w->second;
+                auto f = m_folders.find(dir);
                 if (f == m_folders.end())
                     continue;
                 if (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
                     if (e->mask & IN_IGNORED) { // the watch is gone already
                         m_byWatch.erase(w);
                         m_folders.erase(f);
-                    } else {
-                        forget(f);
                     }
+                    forget(dir);
                     continue;
                 }
                 if (e->len == 0)
@@ -277,16 +365,30 @@ private:
                             f->second.names.erase(it);
                     }
                 }
+                // Whatever stood at that name is gone or replaced.
+                forget(dir + "/" + name);
             }
         }
     }
 
+    // Counts the forks this process came out of (asking for the process id
+    // would cost a call into the kernel at every lookup).
+    static std::atomic<unsigned>& forks()
+    {
+        static std::atomic<unsigned>* count = [] {
+            ::pthread_atfork(nullptr, nullptr, [] { forks().fetch_add(1, std::memory_order_relaxed); });
+            return new std::atomic<unsigned>(0);
+        }();
+        return *count;
+    }
+
     std::mutex m_mutex;
     int m_fd = -1;
-    pid_t m_owner = 0;
+    unsigned m_forks = 0;
     Folders m_folders;
     std::unordered_map<int, std::string> m_byWatch;
     uint64_t m_uses = 0;
+    std::string m_folded; // room for the folded spelling of a component
 };
 
 FolderIndex& folderIndex()
@@ -397,7 +499,11 @@ std::string resolvePath(const std::string& devicePath, bool createParents)
 
     std::string out = root;
     bool existing = true;
-    for (size_t i = 0; i < stack.size(); ++i) {
+    size_t i = 0;
+    // What the index can tell at once; the rest (and folders to create)
+    // one component at a time.
+    folderIndex().walk(&out, stack, &i, createParents, &existing);
+    for (; i < stack.size(); ++i) {
         std::string name = stack[i];
         if (existing)
             name = matchEntry(out, stack[i], &existing);

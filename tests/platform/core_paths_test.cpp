@@ -127,3 +127,32 @@ TEST(Paths, TheFolderIndexFollowsEveryChangeMadeBehindIt)
     EXPECT_EQ(tracks + "/Parent.GPX", resolve("parent.gpx"));
     EXPECT_EQ(tracks + "/Forked.GPX", resolve("forked.gpx"));
 }
+
+// The folders on the way down to a name are checked through the index too:
+// a folder further up moved away and another put in its place, or the
+// folder a link leads to replaced by moving the folder above it, show at
+// the next lookup.
+TEST(Paths, TheFolderIndexSeesFoldersReplacedAboveAndBehindALink)
+{
+    kivo::test::TempDeviceRoot root;
+    const std::string falmo = root.path() + "/DataDrive/Falmo";
+    auto make = [](const std::string& path) { std::ofstream(path) << "x"; };
+    auto resolve = [](const std::string& name) { return ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\" + name); };
+    fs::create_directories(falmo + "/Tracks");
+    EXPECT_EQ(falmo + "/Tracks/a.gpx", resolve("a.gpx"));
+    fs::rename(falmo, falmo + ".aside");
+    fs::create_directories(falmo + "/Tracks");
+    make(falmo + "/Tracks/A.GPX");
+    EXPECT_EQ(falmo + "/Tracks/A.GPX", resolve("a.gpx"));
+
+    // Tracks leads to Store/Shelf.
+    const std::string store = root.path() + "/Store";
+    fs::create_directories(store + "/Shelf");
+    fs::remove_all(falmo + "/Tracks");
+    fs::create_directory_symlink(store + "/Shelf", falmo + "/Tracks");
+    EXPECT_EQ(falmo + "/Tracks/b.gpx", resolve("b.gpx"));
+    fs::rename(store, store + ".aside");
+    fs::create_directories(store + "/Shelf");
+    make(store + "/Shelf/B.GPX");
+    EXPECT_EQ(falmo + "/Tracks/B.GPX", resolve("b.gpx"));
+}
