@@ -1,6 +1,8 @@
 // The platform layer's hot paths: a message through a named queue (every
-// Zero Config event and every ANT chunk takes it) and the registry: a read
-// beside a bare scan of its file, and filling a key one value at a time.
+// Zero Config event and every ANT chunk takes it), within a process and to
+// another and back, each beside sequenced-packet sockets; the registry: a
+// read beside a bare scan of its file, and filling a key one value at a
+// time; and resolving the path of a new file.
 #include "platform/msgqueue.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -15,7 +17,15 @@
 #include <string>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -54,6 +64,120 @@ void QueueRoundTrip(benchmark::State& state)
     ce::closeMsgQueue(reader);
 }
 BENCHMARK(QueueRoundTrip);
+
+// The same message through a pair of sequenced-packet sockets.
+void QueueRoundTrip_Floor(benchmark::State& state)
+{
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+        state.SkipWithError("no socket pair");
+        return;
+    }
+    uint8_t message[42] = { 41 };
+    uint8_t got[42];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(::write(pair[0], message, sizeof message));
+        benchmark::DoNotOptimize(::read(pair[1], got, sizeof got));
+    }
+    ::close(pair[0]);
+    ::close(pair[1]);
+}
+BENCHMARK(QueueRoundTrip_Floor);
+
+// The peer program in one mode ("queue" or "socket", whose descriptor 3 is
+// then the given socket), running in the current device root.
+class Peer {
+public:
+    Peer(const char* mode, int socket)
+    {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        if (socket >= 0)
+            posix_spawn_file_actions_adddup2(&actions, socket, 3);
+        char* argv[] = { const_cast<char*>(KIVO_BENCH_QUEUE_PEER), const_cast<char*>(mode), nullptr };
+        if (posix_spawn(&m_pid, KIVO_BENCH_QUEUE_PEER, &actions, nullptr, argv, environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        std::string line;
+        char c;
+        pollfd p { out[0], POLLIN, 0 };
+        while (m_pid > 0 && ::poll(&p, 1, 10000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n')
+            line += c;
+        ::close(out[0]);
+        m_ready = line == "ready";
+    }
+    ~Peer()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool ready() const { return m_ready; }
+
+private:
+    pid_t m_pid = -1;
+    bool m_ready = false;
+};
+
+// A message to another process and back through two named queues: the
+// peer reads each from one and writes it to the other.
+void QueueCrossProcess(benchmark::State& state)
+{
+    BenchRoot root;
+    ce::MSGQUEUEOPTIONS r { sizeof(ce::MSGQUEUEOPTIONS), ce::MSGQUEUE_ALLOW_BROKEN, 0, 42, 1 };
+    ce::MSGQUEUEOPTIONS w = r;
+    w.bReadAccess = 0;
+    ce::HANDLE pong = ce::createMsgQueue("BenchPong", &r);
+    Peer peer("queue", -1);
+    ce::HANDLE ping = peer.ready() ? ce::createMsgQueue("BenchPing", &w) : nullptr;
+    uint8_t message[42] = { 41 };
+    uint8_t got[42];
+    for (auto _ : state) {
+        ce::DWORD n = 0, flags = 0;
+        if (!ping || !ce::writeMsgQueue(ping, message, sizeof message, 1000, 0)
+            || !ce::readMsgQueue(pong, got, sizeof got, &n, 1000, &flags)) {
+            state.SkipWithError("no answer from the peer");
+            break;
+        }
+    }
+    if (ping)
+        ce::closeMsgQueue(ping);
+    if (pong)
+        ce::closeMsgQueue(pong);
+}
+BENCHMARK(QueueCrossProcess)->UseRealTime();
+
+// The same round trip through a pair of sequenced-packet sockets, one end
+// in the peer.
+void QueueCrossProcess_Floor(benchmark::State& state)
+{
+    BenchRoot root;
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair) != 0) {
+        state.SkipWithError("no socket pair");
+        return;
+    }
+    ::fcntl(pair[0], F_SETFD, FD_CLOEXEC);
+    Peer peer("socket", pair[1]);
+    ::close(pair[1]);
+    uint8_t message[42] = { 41 };
+    uint8_t got[42];
+    for (auto _ : state) {
+        if (!peer.ready() || ::write(pair[0], message, sizeof message) != ssize_t(sizeof message)
+            || ::read(pair[0], got, sizeof got) != ssize_t(sizeof got)) {
+            state.SkipWithError("no answer from the peer");
+            break;
+        }
+    }
+    ::close(pair[0]);
+}
+BENCHMARK(QueueCrossProcess_Floor)->UseRealTime();
 
 const char* const kBenchKey = "Software\\Kivo\\common";
 
