@@ -2,11 +2,14 @@
 // process: the simulated radio queues the frame, the port's reader hands its
 // bytes to the framer, the receive thread dispatches the message to the
 // heart-rate profile, which decodes it and calls the sensor callback. Its
-// floor is the framer's own parse of the same bytes.
+// floor makes the same hops between threads the plainest way, with the same
+// parse and the profile's own decode and report (bench_ant_hops.h).
 #include "ant/core/ant_framer.h"
 #include "ant/core/ant_library.h"
 #include "ant/core/ant_sensor_profile.h"
+#include "ant/profiles/hrm_sensor.h"
 #include "ant/senvoy.h"
+#include "bench/bench_ant_hops.h"
 
 #include "platform/registry.h"
 #include "sim/ant_radio/ant_radio_sim.h"
@@ -82,18 +85,32 @@ BENCHMARK(HrmPageToCallback)->UseRealTime();
 
 void HrmPageToCallback_Floor(benchmark::State& state)
 {
-    senvoy::ANTFramer framer;
-    framer.setPort(nullptr);
-    std::vector<std::vector<uint8_t>> frames;
-    for (uint32_t n = 1; n <= 256; ++n)
-        frames.push_back(AntRadioSim::receivedFrame(0x4E, page(n)));
-    uint8_t message[senvoy::ANT_MESSAGE_SIZE];
-    size_t i = 0;
-    for (auto _ : state) {
-        for (uint8_t b : frames[i++ % frames.size()])
-            framer.onByte(b);
-        benchmark::DoNotOptimize(framer.readMessage(message, senvoy::ANT_MAX_DATA));
+    Delivered delivered;
+    senvoy::ANTSensor_SetCallback(&onRecord, &delivered);
+    senvoy::HRMSensor hrm;
+    hrm.attach(nullptr, 0);
+    uint32_t n = 1;
+    hrm.receivePage(page(n++).data() + 1); // the first page only starts the decoder
+    {
+        kivo::bench::PlainPageHops hops([&](const uint8_t* message, uint16_t length) {
+            if (message[0] == 0x4E && length == 9)
+                hrm.receivePage(message + 2);
+        });
+        for (auto _ : state) {
+            uint64_t before;
+            {
+                std::lock_guard<std::mutex> lock(delivered.m);
+                before = delivered.count;
+            }
+            if (!hops.send(AntRadioSim::receivedFrame(0x4E, page(n++)))) {
+                state.SkipWithError("the pipe is gone");
+                break;
+            }
+            std::unique_lock<std::mutex> lock(delivered.m);
+            delivered.cv.wait(lock, [&] { return delivered.count > before; });
+        }
     }
+    senvoy::ANTSensor_SetCallback(nullptr, nullptr);
 }
 BENCHMARK(HrmPageToCallback_Floor)->UseRealTime();
 
