@@ -22,6 +22,37 @@
 
 namespace kivo::bench {
 
+// The sensor callback's reports, counted; each one wakes whoever waits.
+struct Delivered {
+    std::mutex m;
+    std::condition_variable cv;
+    uint64_t count = 0;
+
+    // Runs send (false: nothing sent) and waits for the next report.
+    template <typename Send> bool sendAndAwait(Send send)
+    {
+        uint64_t before;
+        {
+            std::lock_guard<std::mutex> lock(m);
+            before = count;
+        }
+        if (!send())
+            return false;
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return count > before; });
+        return true;
+    }
+};
+
+// The sensor callback; its context is a Delivered.
+inline void onRecord(uint32_t, uint32_t, const uint8_t*, uint32_t, void* context)
+{
+    auto* d = static_cast<Delivered*>(context);
+    std::lock_guard<std::mutex> lock(d->m);
+    ++d->count;
+    d->cv.notify_all();
+}
+
 class PlainPageHops {
 public:
     // deliver(message, length) runs on the dispatch thread for each message

@@ -25,19 +25,8 @@ namespace {
 
 using kivo::sim::AntRadioSim;
 
-struct Delivered {
-    std::mutex m;
-    std::condition_variable cv;
-    uint64_t count = 0;
-};
-
-void onRecord(uint32_t, uint32_t, const uint8_t*, uint32_t, void* context)
-{
-    auto* d = static_cast<Delivered*>(context);
-    std::lock_guard<std::mutex> lock(d->m);
-    ++d->count;
-    d->cv.notify_all();
-}
+using kivo::bench::Delivered;
+using kivo::bench::onRecord;
 
 // A page with a new beat each time, so each one is reported.
 std::vector<uint8_t> page(uint32_t n)
@@ -69,14 +58,10 @@ void HrmPageToCallback(benchmark::State& state)
     uint32_t n = 1;
     sim.injectFrame(0x4E, page(n++)); // the first page only starts the decoder
     for (auto _ : state) {
-        uint64_t before;
-        {
-            std::lock_guard<std::mutex> lock(delivered.m);
-            before = delivered.count;
+        if (!delivered.sendAndAwait([&] { return sim.injectFrame(0x4E, page(n++)); })) {
+            state.SkipWithError("the radio took no frame");
+            break;
         }
-        sim.injectFrame(0x4E, page(n++));
-        std::unique_lock<std::mutex> lock(delivered.m);
-        delivered.cv.wait(lock, [&] { return delivered.count > before; });
     }
     ANTSENSOR_Deinit();
     ANTLIB_Deinit();
@@ -97,17 +82,10 @@ void HrmPageToCallback_Floor(benchmark::State& state)
                 hrm.receivePage(message + 2);
         });
         for (auto _ : state) {
-            uint64_t before;
-            {
-                std::lock_guard<std::mutex> lock(delivered.m);
-                before = delivered.count;
-            }
-            if (!hops.send(AntRadioSim::receivedFrame(0x4E, page(n++)))) {
-                state.SkipWithError("the pipe is gone");
+            if (!delivered.sendAndAwait([&] { return hops.send(AntRadioSim::receivedFrame(0x4E, page(n++))); })) {
+                state.SkipWithError("the queue took no chunk");
                 break;
             }
-            std::unique_lock<std::mutex> lock(delivered.m);
-            delivered.cv.wait(lock, [&] { return delivered.count > before; });
         }
     }
     senvoy::ANTSensor_SetCallback(nullptr, nullptr);

@@ -26,19 +26,8 @@ namespace {
 
 using kivo::sim::AntRadioSim;
 
-struct Delivered {
-    std::mutex m;
-    std::condition_variable cv;
-    uint64_t count = 0;
-};
-
-void onRecord(uint32_t, uint32_t, const uint8_t*, uint32_t, void* context)
-{
-    auto* d = static_cast<Delivered*>(context);
-    std::lock_guard<std::mutex> lock(d->m);
-    ++d->count;
-    d->cv.notify_all();
-}
+using kivo::bench::Delivered;
+using kivo::bench::onRecord;
 
 // A crank-torque page with a new event each time: every one computes power.
 std::vector<uint8_t> crankPage(uint32_t n)
@@ -47,6 +36,15 @@ std::vector<uint8_t> crankPage(uint32_t n)
     const uint16_t torque = uint16_t(n * 640);
     return { 0x12, uint8_t(n), uint8_t(n), 90, uint8_t(period), uint8_t(period >> 8), uint8_t(torque),
         uint8_t(torque >> 8) };
+}
+
+// The broadcast message carrying it: the channel, then the page.
+std::vector<uint8_t> crankMessage(uint32_t n)
+{
+    std::vector<uint8_t> data { 0 };
+    const std::vector<uint8_t> page = crankPage(n);
+    data.insert(data.end(), page.begin(), page.end());
+    return data;
 }
 
 void PwrPageToCallback(benchmark::State& state)
@@ -70,17 +68,10 @@ void PwrPageToCallback(benchmark::State& state)
     }
     uint32_t n = 1;
     for (auto _ : state) {
-        uint64_t before;
-        {
-            std::lock_guard<std::mutex> lock(delivered.m);
-            before = delivered.count;
+        if (!delivered.sendAndAwait([&] { return sim.injectFrame(0x4E, crankMessage(n++)); })) {
+            state.SkipWithError("the radio took no frame");
+            break;
         }
-        std::vector<uint8_t> data { 0 };
-        const std::vector<uint8_t> page = crankPage(n++);
-        data.insert(data.end(), page.begin(), page.end());
-        sim.injectFrame(0x4E, data);
-        std::unique_lock<std::mutex> lock(delivered.m);
-        delivered.cv.wait(lock, [&] { return delivered.count > before; });
     }
     ANTSENSOR_Deinit();
     ANTLIB_Deinit();
@@ -100,20 +91,10 @@ void PwrPageToCallback_Floor(benchmark::State& state)
         });
         uint32_t n = 1;
         for (auto _ : state) {
-            uint64_t before;
-            {
-                std::lock_guard<std::mutex> lock(delivered.m);
-                before = delivered.count;
-            }
-            std::vector<uint8_t> data { 0 };
-            const std::vector<uint8_t> page = crankPage(n++);
-            data.insert(data.end(), page.begin(), page.end());
-            if (!hops.send(AntRadioSim::receivedFrame(0x4E, data))) {
-                state.SkipWithError("the pipe is gone");
+            if (!delivered.sendAndAwait([&] { return hops.send(AntRadioSim::receivedFrame(0x4E, crankMessage(n++))); })) {
+                state.SkipWithError("the queue took no chunk");
                 break;
             }
-            std::unique_lock<std::mutex> lock(delivered.m);
-            delivered.cv.wait(lock, [&] { return delivered.count > before; });
         }
     }
     senvoy::ANTSensor_SetCallback(nullptr, nullptr);

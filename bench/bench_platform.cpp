@@ -3,6 +3,7 @@
 // another and back, each beside sequenced-packet sockets; the registry: a
 // read beside a bare scan of its file, and filling a key one value at a
 // time; and resolving the path of a new file.
+#include "bench/bench_peer.h"
 #include "platform/msgqueue.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -17,15 +18,9 @@
 #include <string>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -45,14 +40,18 @@ struct BenchRoot {
     std::string path;
 };
 
+// One end of a queue of 42-byte messages.
+ce::HANDLE openQueue(const char* name, bool read)
+{
+    const ce::MSGQUEUEOPTIONS options { sizeof(ce::MSGQUEUEOPTIONS), ce::MSGQUEUE_ALLOW_BROKEN, 0, 42, read };
+    return ce::createMsgQueue(name, &options);
+}
+
 void QueueRoundTrip(benchmark::State& state)
 {
     BenchRoot root;
-    ce::MSGQUEUEOPTIONS r { sizeof(ce::MSGQUEUEOPTIONS), ce::MSGQUEUE_ALLOW_BROKEN, 0, 42, 1 };
-    ce::MSGQUEUEOPTIONS w = r;
-    w.bReadAccess = 0;
-    ce::HANDLE reader = ce::createMsgQueue("BenchQueue", &r);
-    ce::HANDLE writer = ce::createMsgQueue("BenchQueue", &w);
+    ce::HANDLE reader = openQueue("BenchQueue", true);
+    ce::HANDLE writer = openQueue("BenchQueue", false);
     uint8_t message[42] = { 41 };
     uint8_t got[42];
     for (auto _ : state) {
@@ -84,58 +83,14 @@ void QueueRoundTrip_Floor(benchmark::State& state)
 }
 BENCHMARK(QueueRoundTrip_Floor);
 
-// The peer program in one mode ("queue" or "socket", whose descriptor 3 is
-// then the given socket), running in the current device root.
-class Peer {
-public:
-    Peer(const char* mode, int socket)
-    {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        if (socket >= 0)
-            posix_spawn_file_actions_adddup2(&actions, socket, 3);
-        char* argv[] = { const_cast<char*>(KIVO_BENCH_QUEUE_PEER), const_cast<char*>(mode), nullptr };
-        if (posix_spawn(&m_pid, KIVO_BENCH_QUEUE_PEER, &actions, nullptr, argv, environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        std::string line;
-        char c;
-        pollfd p { out[0], POLLIN, 0 };
-        while (m_pid > 0 && ::poll(&p, 1, 10000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n')
-            line += c;
-        ::close(out[0]);
-        m_ready = line == "ready";
-    }
-    ~Peer()
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    bool ready() const { return m_ready; }
-
-private:
-    pid_t m_pid = -1;
-    bool m_ready = false;
-};
-
 // A message to another process and back through two named queues: the
 // peer reads each from one and writes it to the other.
 void QueueCrossProcess(benchmark::State& state)
 {
     BenchRoot root;
-    ce::MSGQUEUEOPTIONS r { sizeof(ce::MSGQUEUEOPTIONS), ce::MSGQUEUE_ALLOW_BROKEN, 0, 42, 1 };
-    ce::MSGQUEUEOPTIONS w = r;
-    w.bReadAccess = 0;
-    ce::HANDLE pong = ce::createMsgQueue("BenchPong", &r);
-    Peer peer("queue", -1);
-    ce::HANDLE ping = peer.ready() ? ce::createMsgQueue("BenchPing", &w) : nullptr;
+    ce::HANDLE pong = openQueue("BenchPong", true);
+    kivo::bench::PeerProgram peer(KIVO_BENCH_QUEUE_PEER, { "queue" });
+    ce::HANDLE ping = peer.ready() ? openQueue("BenchPing", false) : nullptr;
     uint8_t message[42] = { 41 };
     uint8_t got[42];
     for (auto _ : state) {
@@ -164,7 +119,7 @@ void QueueCrossProcess_Floor(benchmark::State& state)
         return;
     }
     ::fcntl(pair[0], F_SETFD, FD_CLOEXEC);
-    Peer peer("socket", pair[1]);
+    kivo::bench::PeerProgram peer(KIVO_BENCH_QUEUE_PEER, { "socket" }, pair[1]);
     ::close(pair[1]);
     uint8_t message[42] = { 41 };
     uint8_t got[42];

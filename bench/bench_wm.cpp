@@ -1,28 +1,24 @@
 // Window messages to another process: a send's round trip and a 64 KB
 // WM_COPYDATA record, each beside the same request and reply on a kept
 // Unix-domain socket to the same process.
+#include "bench/bench_peer.h"
 #include "platform/endpoint.h"
 #include "platform/paths.h"
 #include "platform/wm.h"
 
 #include <benchmark/benchmark.h>
 
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -38,35 +34,15 @@ public:
         m_previous = ce::deviceRoot();
         ce::setDeviceRoot(m_root);
         ::setenv("KIVO_DEVICE_ROOT", m_root.c_str(), 1);
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        char* argv[] = { const_cast<char*>(KIVO_BENCH_WM_PEER), nullptr };
-        if (posix_spawn(&m_pid, KIVO_BENCH_WM_PEER, &actions, nullptr, argv, environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        std::string line;
-        char c;
-        pollfd p { out[0], POLLIN, 0 };
-        while (m_pid > 0 && ::poll(&p, 1, 10000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n')
-            line += c;
-        ::close(out[0]);
-        if (line == "ready")
+        m_program.emplace(KIVO_BENCH_WM_PEER, std::vector<std::string> {});
+        if (m_program->ready())
             m_window = ce::findWindow("KivoBenchPeer", nullptr);
     }
     ~PeerProcess()
     {
         if (m_socket >= 0)
             ::close(m_socket);
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
+        m_program.reset();
         if (!m_root.empty()) {
             ce::setDeviceRoot(m_previous);
             std::error_code ec;
@@ -96,7 +72,7 @@ public:
 private:
     std::string m_root;
     std::string m_previous;
-    pid_t m_pid = -1;
+    std::optional<kivo::bench::PeerProgram> m_program;
     ce::HWND m_window = nullptr;
     int m_socket = -1;
 };
