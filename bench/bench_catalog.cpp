@@ -1,7 +1,8 @@
 // The start of a sync run: scanning the Tracks folder, hashing every GPX file
 // and writing the catalogs RCF.txt (recordings, with their summaries) and
-// TCF.txt (3rdParty tracks), and looking entries up by hash. The floor reads
-// the same first 1499 bytes of each file and hashes them.
+// TCF.txt (3rdParty tracks), and looking entries up by hash. The floor does
+// the same reads, hashes, summary parses and writes with plain code.
+#include "wifi/sync/gpxxmlhandler.h"
 #include "wifi/sync/wifisync.h"
 
 #include "platform/paths.h"
@@ -11,9 +12,14 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <expat.h>
 #include <json/json.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -111,18 +117,153 @@ void SyncCatalogs(benchmark::State& state)
 }
 BENCHMARK(SyncCatalogs)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
+// The plain way to the same catalogs: each folder listed and sorted, each
+// file read once (the first chunk of a recording, the hashed head of a
+// track), its head hashed, a recording's first chunk parsed with expat for
+// the summary values, and each catalog's JSON text written out.
+struct SummaryReader {
+    std::vector<std::u16string> path; // open elements
+    std::map<std::u16string, std::u16string> values; // "type" and the extensions' fields
+    XML_Parser parser = nullptr;
+
+    static void start(void* self, const XML_Char* name, const XML_Char**)
+    {
+        auto* r = static_cast<SummaryReader*>(self);
+        r->path.emplace_back(reinterpret_cast<const char16_t*>(name));
+        if (r->path.size() == 3 && r->path[1] == u"trk" && r->path[2] == u"trkseg")
+            XML_StopParser(r->parser, XML_FALSE);
+    }
+    static void end(void* self, const XML_Char*) { static_cast<SummaryReader*>(self)->path.pop_back(); }
+    static void text(void* self, const XML_Char* s, int length)
+    {
+        auto* r = static_cast<SummaryReader*>(self);
+        const auto& p = r->path;
+        if ((p.size() == 3 && p[1] == u"trk" && p[2] == u"type")
+            || (p.size() == 4 && p[1] == u"trk" && p[2] == u"extensions"))
+            r->values[p.back()].append(reinterpret_cast<const char16_t*>(s), size_t(length));
+    }
+
+    void read(const char* data, size_t size, bool whole)
+    {
+        path.clear();
+        values.clear();
+        parser = XML_ParserCreate(nullptr);
+        XML_SetUserData(parser, this);
+        XML_SetElementHandler(parser, start, end);
+        XML_SetCharacterDataHandler(parser, text);
+        XML_Parse(parser, data, int(size), whole ? XML_TRUE : XML_FALSE);
+        XML_ParserFree(parser);
+    }
+};
+
+void appendJson(std::string& out, const char* key, const std::string& value)
+{
+    out += '"';
+    out += key;
+    out += "\":\"";
+    for (const char c : value) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+std::string utf8(const std::u16string& s)
+{
+    return QString::fromUtf16(s.data(), int(s.size())).toStdString();
+}
+
+const char* const kFloorSummaryKeys[] = { "type", "profile", "time", "length", "timelength", "minlat", "minlon",
+    "maxlat", "maxlon", "avgspeed", "maxspeed", "minacceleration", "maxacceleration", "minaltitude", "maxaltitude",
+    "totalascent", "totaldescent", "calories", "avggrade", "avgcadence", "maxcadence", "avgheartrate", "minheartrate",
+    "maxheartrate" };
+
+// The sorted GPX files of a folder, and its sorted sub-folders.
+void listFolder(const std::string& folder, std::vector<std::string>* files, std::vector<std::string>* folders)
+{
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (e.is_directory())
+            folders->push_back(name);
+        else if (name.size() > 4 && name.compare(name.size() - 4, 4, ".gpx") == 0)
+            files->push_back(name);
+    }
+    std::sort(files->begin(), files->end());
+    std::sort(folders->begin(), folders->end());
+}
+
+std::string plainCatalog(const std::string& tracks, const std::vector<std::string>& devicePaths, bool rcf)
+{
+    static char buffer[GpxXmlHandler::kChunkBytes];
+    const size_t limit = rcf ? sizeof buffer : 1499;
+    std::string text = "[";
+    SummaryReader reader;
+    for (const std::string& devicePath : devicePaths) {
+        const std::string path = tracks + devicePath.substr(std::strlen("/DataDrive/Falmo/Tracks"));
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        const size_t got = std::fread(buffer, 1, limit, f);
+        struct stat st;
+        ::fstat(fileno(f), &st);
+        std::fclose(f);
+        const std::string hash = QCryptographicHash::hash(QByteArray::fromRawData(buffer, int(std::min<size_t>(got, 1499))),
+            QCryptographicHash::Sha512).toHex().toStdString();
+        const std::string name = devicePath.substr(devicePath.rfind('/') + 1);
+        if (text.size() > 1)
+            text += ',';
+        text += '{';
+        appendJson(text, "o_file", name);
+        text += ',';
+        appendJson(text, "o_file_location", devicePath);
+        text += ',';
+        appendJson(text, "o_filesize", std::to_string(st.st_size));
+        text += ',';
+        appendJson(text, "o_track_name", name.substr(0, name.size() - 4));
+        if (rcf) {
+            reader.read(buffer, got, got < limit);
+            for (const char* key : kFloorSummaryKeys) {
+                text += ',';
+                appendJson(text, (std::string("o_") + key).c_str(), utf8(reader.values[std::u16string(key, key + std::strlen(key))]));
+            }
+        }
+        text += ',';
+        appendJson(text, "o_hash", hash);
+        text += '}';
+    }
+    return text + "]";
+}
+
+void writeWhole(const std::string& path, const std::string& text)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+
 void SyncCatalogs_Floor(benchmark::State& state)
 {
-    const TrackTree& t = tree(int(state.range(0)));
-    char buffer[1499];
+    tree(int(state.range(0)));
+    const std::string base = "/DataDrive/Falmo/Tracks";
+    const std::string tracks = ce::resolvePath(base, true);
+    const std::string catalogs = ce::resolvePath("/SystemDrive/Falmo/Program/WiFi/Log/RCF_TCF", true);
+    std::filesystem::create_directories(catalogs);
     for (auto _ : state) {
-        for (const std::string& path : t.files) {
-            std::FILE* f = std::fopen(path.c_str(), "rb");
-            const size_t got = std::fread(buffer, 1, sizeof buffer, f);
-            std::fclose(f);
-            benchmark::DoNotOptimize(QCryptographicHash::hash(QByteArray::fromRawData(buffer, int(got)),
-                QCryptographicHash::Sha512));
+        std::vector<std::string> own;
+        std::vector<std::string> others;
+        std::vector<std::string> files;
+        std::vector<std::string> folders;
+        listFolder(tracks, &files, &folders);
+        for (const std::string& name : files)
+            others.push_back(base + "/" + name);
+        for (const std::string& folder : folders) {
+            std::vector<std::string> inner;
+            std::vector<std::string> unused;
+            listFolder(tracks + "/" + folder, &inner, &unused);
+            for (const std::string& name : inner)
+                own.push_back(base + "/" + folder + "/" + name);
         }
+        writeWhole(catalogs + "/RCF.txt", plainCatalog(tracks, own, true));
+        writeWhole(catalogs + "/TCF.txt", plainCatalog(tracks, others, false));
     }
 }
 BENCHMARK(SyncCatalogs_Floor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
