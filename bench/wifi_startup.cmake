@@ -1,0 +1,6 @@
+list(APPEND BENCH_SOURCES bench_wifi_startup.cpp)
+add_executable(kivo_bench_hello_window bench_hello_window.cpp)
+target_link_libraries(kivo_bench_hello_window PRIVATE Qt5::Widgets)
+list(APPEND BENCH_DEPENDS kivo_bench_hello_window KivoWiFi)
+set_source_files_properties(bench_wifi_startup.cpp PROPERTIES COMPILE_DEFINITIONS
+  "KIVO_BENCH_HELLO_WINDOW=\"$<TARGET_FILE:kivo_bench_hello_window>\";KIVO_BENCH_KIVOWIFI=\"$<TARGET_FILE:KivoWiFi>\"")
