@@ -5,6 +5,7 @@
 #include "wifi/views/WiFiVLItemStyles.h"
 #include "wifi/views/forms/WiFiConnectView480x272Class.h"
 #include "wifi/views/portal_steps.h"
+#include "wifi/views/screen_styles.h"
 #include "wifi/views/view_timing.h"
 
 #include <QTimerEvent>
@@ -26,7 +27,7 @@ WiFiConnectView::WiFiConnectView(const QString& resolution, KivoWiFiFlow* flow)
     connect(m_cancelBtn, SIGNAL(clicked(bool)), this, SLOT(onDisConnectBtnClick2()));
     connect(m_okBtn, SIGNAL(clicked(bool)), this, SLOT(onDisConnectBtnClick()));
     connect(&m_iconTimer, SIGNAL(timeout()), this, SLOT(ConnectIcon()));
-    m_iconPixmap.load(QStringLiteral(":/Loading_big/i_loading_1.png"));
+    m_iconPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
     m_icon->setImage(m_iconPixmap);
 }
 
@@ -114,7 +115,7 @@ void WiFiConnectView::onDisConnectBtnClick2()
 
 void WiFiConnectView::ConnectIcon()
 {
-    m_iconPixmap.load(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(m_iconFrame));
+    m_iconPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(m_iconFrame));
     m_icon->setImage(m_iconPixmap);
     m_icon->repaint();
     if (++m_iconFrame > 8)

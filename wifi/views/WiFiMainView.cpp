@@ -73,7 +73,7 @@ WiFiMainView::WiFiMainView(const QString& resolution, KivoWiFiFlow* flow)
         connect(m_backBtn, SIGNAL(clicked(bool)), m_pFlow, SLOT(onBackBtnClick(void)));
     setupScrollButtons();
 
-    m_loadingPixmap = QPixmap(QStringLiteral(":/Loading_little/i_loading_1.png"));
+    m_loadingPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_little/i_loading_1.png"));
     if (m_loading)
         m_loading->setImage(m_loadingPixmap);
     setStyleSheets(dayNight());
@@ -266,7 +266,7 @@ void WiFiMainView::onDisBtnClick()
 
 void WiFiMainView::LoadingIcon()
 {
-    m_loadingPixmap = QPixmap(QStringLiteral(":/Loading_little/i_loading_%1.png").arg(m_loadingFrame));
+    m_loadingPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_little/i_loading_%1.png").arg(m_loadingFrame));
     if (m_loading) {
         m_loading->setImage(m_loadingPixmap);
         m_loading->update();

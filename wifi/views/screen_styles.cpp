@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QPushButton>
 
 namespace kivowifi {
@@ -13,6 +14,18 @@ QString screenButtonStyleSheet(int width)
                           "QPushButton:pressed{                          "
                           "border-image: url(:/Button/button_normal_p.png) stretch;}")
         .arg(width);
+}
+
+QPixmap framePixmap(const QString& path)
+{
+    const QString key = QStringLiteral("kivowifi-frame:") + path;
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    pixmap.load(path);
+    if (!pixmap.isNull())
+        QPixmapCache::insert(key, pixmap);
+    return pixmap;
 }
 
 int normalButtonWidth()
