@@ -104,6 +104,26 @@ void WiFiMainView::setStyleSheets(const QString& mode)
 
 void WiFiMainView::timerEvent(QTimerEvent*) { }
 
+void WiFiMainView::hideEvent(QHideEvent* event)
+{
+    m_loadingPaused = m_loadingTimer.isActive();
+    m_iconPaused = m_iconTimer.isActive();
+    m_loadingTimer.stop();
+    m_iconTimer.stop();
+    KivoWiFiBaseVirtualList::hideEvent(event);
+}
+
+void WiFiMainView::showEvent(QShowEvent* event)
+{
+    KivoWiFiBaseVirtualList::showEvent(event);
+    if (m_loadingPaused)
+        m_loadingTimer.start();
+    if (m_iconPaused)
+        m_iconTimer.start();
+    m_loadingPaused = false;
+    m_iconPaused = false;
+}
+
 void WiFiMainView::rescan()
 {
     m_pFlow->stopStatusTimer();

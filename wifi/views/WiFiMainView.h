@@ -66,6 +66,10 @@ public slots:
 protected:
     // One scroll step per press of up or down: no hold-to-scroll here.
     void timerEvent(QTimerEvent* event) override;
+    // A hidden list animates nothing: its animations pause while another
+    // screen is shown and go on when the list is shown again.
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     bool isSecured(int row) const;
@@ -95,4 +99,7 @@ private:
     int m_loadingFrame = 1;
     QTimer m_loadingTimer;
     QTimer m_iconTimer;
+    // The animations that were running when the list was hidden.
+    bool m_loadingPaused = false;
+    bool m_iconPaused = false;
 };
