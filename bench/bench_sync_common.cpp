@@ -88,7 +88,10 @@ struct PlainClient::Impl {
             loop.exec();
         out.write(reply->readAll());
         ok = ok && reply->error() == QNetworkReply::NoError;
-        reply->deleteLater();
+        // Deleted now: a later deletion would wait for an event loop that
+        // this one, outside every loop, does not return to, and a long
+        // replay would keep every reply it made.
+        delete reply;
         return ok;
     }
 };
