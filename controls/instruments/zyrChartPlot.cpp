@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
+#include <QImage>
 #include <QPainter>
 
 #include <algorithm>
@@ -302,12 +303,76 @@ QPolygonF reduced(const QVector<Sample>& samples, int from, int to)
     return line;
 }
 
+// The area under a polyline, closed along the bottom edge h.
+void addArea(QPainterPath& path, const QPolygonF& line, qreal h)
+{
+    path.moveTo(line.first().x(), h);
+    for (const QPointF& p : line)
+        path.lineTo(p);
+    path.lineTo(line.last().x(), h);
+    path.closeSubpath();
+}
+
+// The bounds of that area's points: what a gradient given relative to the
+// filled shape is stretched over.
+QRectF areaBounds(const QPolygonF& line, qreal h)
+{
+    qreal left = line.first().x(), right = left, top = h, bottom = h;
+    for (const QPointF& p : line) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+// The brush placed where the painter would place it filling a shape of the
+// given bounds on a device of the given size, so that pieces of the shape
+// fill as the whole would.
+QBrush placedBrush(const QBrush& brush, const QRectF& bounds, const QSize& device)
+{
+    const QGradient* g = brush.gradient();
+    if (!g || g->coordinateMode() == QGradient::LogicalMode)
+        return brush;
+    const QRectF r = g->coordinateMode() == QGradient::StretchToDeviceMode ? QRectF(QPointF(0, 0), QSizeF(device)) : bounds;
+    const QTransform t(r.width(), 0, 0, r.height(), r.x(), r.y());
+    QGradient logical = *g;
+    logical.setCoordinateMode(QGradient::LogicalMode);
+    QBrush placed(logical);
+    placed.setTransform(g->coordinateMode() == QGradient::ObjectMode ? brush.transform() * t : t * brush.transform());
+    return placed;
+}
+
+bool xOrdered(const QPolygonF& line)
+{
+    return std::is_sorted(line.begin(), line.end(), [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
+}
+
+// The piece of an x-ordered polyline from its last point left of `left` to
+// its first point right of `right`.
+QPolygonF piece(const QPolygonF& line, qreal left, qreal right)
+{
+    auto byX = [](const QPointF& p, qreal x) { return p.x() < x; };
+    const int from = int(std::lower_bound(line.begin(), line.end(), left, byX) - line.begin());
+    const int to = int(std::upper_bound(line.begin(), line.end(), right, [](qreal x, const QPointF& p) { return x < p.x(); })
+        - line.begin());
+    const int first = std::max(from - 1, 0);
+    const int last = std::min(to, int(line.size()) - 1);
+    if (from == line.size() || to == 0)
+        return QPolygonF();
+    return line.mid(first, last - first + 1);
+}
+
+// Strips of columns painted one at a time (see paintLayers).
+const int kStripWidth = 16;
+
 } // namespace
 
 void zyrChartPlot::rebuildChart()
 {
-    m_areaPaths.clear();
     m_polylines.clear();
+    m_areaBounds.clear();
     m_gapPath = QPainterPath();
     m_hasArea = false;
     if (m_samples.isEmpty())
@@ -320,14 +385,8 @@ void zyrChartPlot::rebuildChart()
         if (to <= from)
             continue;
         const QPolygonF line = reduced(m_samples, from, to);
-        QPainterPath joined;
-        joined.moveTo(line.first().x(), h);
-        for (const QPointF& p : line)
-            joined.lineTo(p);
-        joined.lineTo(line.last().x(), h);
-        joined.closeSubpath();
-        m_areaPaths << joined;
         m_polylines << line;
+        m_areaBounds << areaBounds(line, h);
         if (k + 1 < count) {
             const qreal e = line.last().x();
             m_gapPath.addRect(QRectF(e, 0, kGap, h));
@@ -346,6 +405,7 @@ bool zyrChartPlot::marksValid() const
 void zyrChartPlot::rebuildMarkedArea()
 {
     m_markedPath = QPainterPath();
+    m_markedLines.clear();
     if (!m_samples.isEmpty() && m_intervalComplete && marksValid()) {
         // The area between the two marks, from the samples (no path
         // operation on the whole curve).
@@ -358,11 +418,8 @@ void zyrChartPlot::rebuildMarkedArea()
             if (to - from < 2)
                 continue;
             const QPolygonF line = reduced(m_samples, from, to);
-            m_markedPath.moveTo(line.first().x(), h);
-            for (const QPointF& p : line)
-                m_markedPath.lineTo(p);
-            m_markedPath.lineTo(line.last().x(), h);
-            m_markedPath.closeSubpath();
+            addArea(m_markedPath, line, h);
+            m_markedLines << line;
         }
     }
     m_marksMoved = m_markedDrawn = m_gapsDrawn = false;
@@ -511,57 +568,96 @@ QPixmap zyrChartPlot::GetBackgroundChart()
         m_background_ = QPixmap(m_fullWidth, height());
         m_backgroundRect = m_background_.rect();
         m_background_.fill(m_background.color());
-        QPainter p(&m_background_);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        QBrush fill = m_foreground;
-        for (int k = 0; k < m_areaPaths.size(); ++k) {
-            if (k < m_fills.size())
-                fill = m_fills[k];
-            p.fillPath(m_areaPaths[k], fill);
-        }
-        drawMarkedArea(&p);
-        p.setBrush(Qt::NoBrush);
-        QColor outline = m_outlineColor;
-        for (int k = 0; k < m_polylines.size(); ++k) {
-            if (k < m_outlines.size())
-                outline = m_outlines[k];
-            p.setPen(QPen(outline, m_lineWidth + 2 * m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.drawPolyline(m_polylines[k]);
-        }
-        QColor line = m_lineColor;
-        for (int k = 0; k < m_polylines.size(); ++k) {
-            if (k < m_lines.size())
-                line = m_lines[k];
-            p.setPen(QPen(line, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.drawPolyline(m_polylines[k]);
-        }
-        drawGaps(&p);
+        paintLayers(CurveLayers | MarkedLayer | (m_gapsDrawn ? 0 : GapLayer));
     } else if (!m_background_.isNull()) {
-        QPainter p(&m_background_);
-        p.setRenderHint(QPainter::Antialiasing);
-        if (!m_markedDrawn)
-            drawMarkedArea(&p);
-        if (!m_gapsDrawn)
-            drawGaps(&p);
+        paintLayers((m_markedDrawn ? 0 : MarkedLayer) | (m_gapsDrawn ? 0 : GapLayer));
     }
     return m_background_;
 }
 
-void zyrChartPlot::drawMarkedArea(QPainter* painter)
+// The curve is dense: up to four points a column, each joined and capped by a
+// wide pen. The raster engine's work for one path grows much faster than its
+// size, so the background is painted in strips of a few columns, each with
+// the pieces of the paths that reach it. A piece reaches beyond the strip by
+// more than the widest pen, so each pixel of a strip is covered exactly as
+// the whole path covers it, and layers keep their order in every strip: the
+// picture is the one the whole paths paint.
+void zyrChartPlot::paintLayers(int layers)
 {
-    if (!painter || !m_intervalComplete || !marksValid() || m_background_.isNull() || m_markedPath.isEmpty())
+    const bool marked = (layers & MarkedLayer) && m_intervalComplete && marksValid() && !m_markedLines.isEmpty();
+    const bool gaps = (layers & GapLayer) && !m_gapPath.isEmpty();
+    if (!(layers & CurveLayers) && !marked && !gaps)
         return;
-    painter->fillPath(m_markedPath, m_markerFillColor);
-    m_markedDrawn = true;
-}
-
-void zyrChartPlot::drawGaps(QPainter* painter)
-{
-    if (!painter || m_gapPath.isEmpty() || m_gapsDrawn)
-        return;
-    painter->fillPath(m_gapPath, m_gapColor);
-    m_gapsDrawn = true;
+    // The painter's image is shared with the pixmap: drop the pixmap's
+    // reference so that the strips paint into it without a copy.
+    QImage image = m_background_.toImage();
+    m_background_ = QPixmap();
+    const qreal h = height();
+    bool ordered = image.depth() % 8 == 0;
+    for (const QPolygonF& line : m_polylines)
+        ordered = ordered && xOrdered(line);
+    for (const QPolygonF& line : m_markedLines)
+        ordered = ordered && xOrdered(line);
+    const int step = ordered ? kStripWidth : image.width();
+    // Half the widest pen, and a pixel more.
+    const qreal reach = std::max(m_lineWidth + 2 * std::max(m_outlineWidth, 0), m_lineWidth) / 2.0 + 1;
+    QVector<QBrush> fills;
+    QBrush fill = m_foreground;
+    for (int k = 0; k < m_polylines.size(); ++k) {
+        if (k < m_fills.size())
+            fill = m_fills[k];
+        fills << placedBrush(fill, m_areaBounds[k], image.size());
+    }
+    for (int x0 = 0; x0 < image.width(); x0 += step) {
+        const int w = std::min(step, image.width() - x0);
+        QImage strip(image.bits() + x0 * (image.depth() / 8), w, image.height(), image.bytesPerLine(), image.format());
+        QPainter p(&strip);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(-x0, 0);
+        const qreal left = x0 - reach, right = x0 + w + reach;
+        if (layers & CurveLayers) {
+            for (int k = 0; k < m_polylines.size(); ++k) {
+                const QPolygonF line = piece(m_polylines[k], left, right);
+                if (line.isEmpty())
+                    continue;
+                QPainterPath area;
+                addArea(area, line, h);
+                p.fillPath(area, fills[k]);
+            }
+        }
+        if (marked) {
+            QPainterPath area;
+            for (const QPolygonF& whole : m_markedLines) {
+                const QPolygonF line = piece(whole, left, right);
+                if (!line.isEmpty())
+                    addArea(area, line, h);
+            }
+            if (!area.isEmpty())
+                p.fillPath(area, m_markerFillColor);
+        }
+        if (layers & CurveLayers) {
+            p.setBrush(Qt::NoBrush);
+            QColor outline = m_outlineColor;
+            for (int k = 0; k < m_polylines.size(); ++k) {
+                if (k < m_outlines.size())
+                    outline = m_outlines[k];
+                p.setPen(QPen(outline, m_lineWidth + 2 * m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.drawPolyline(piece(m_polylines[k], left, right));
+            }
+            QColor line = m_lineColor;
+            for (int k = 0; k < m_polylines.size(); ++k) {
+                if (k < m_lines.size())
+                    line = m_lines[k];
+                p.setPen(QPen(line, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.drawPolyline(piece(m_polylines[k], left, right));
+            }
+        }
+        if (gaps)
+            p.fillPath(m_gapPath, m_gapColor);
+    }
+    m_background_ = QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
+    m_markedDrawn = m_markedDrawn || marked;
+    m_gapsDrawn = m_gapsDrawn || gaps;
 }
 
 QString zyrChartPlot::numberText(double value) const
@@ -754,6 +850,7 @@ void zyrChartPlot::mousePressEvent(QMouseEvent* event)
     }
     if (m_drag == MarkStartDrag || m_drag == MarkEndDrag) {
         m_markedPath = QPainterPath();
+        m_markedLines.clear();
         m_marksMoved = true;
         m_background_ = QPixmap();
     }

@@ -164,8 +164,9 @@ protected:
     void updateZoomedPos();
     void zooooooom();
     void rebuildMarkedArea();
-    void drawMarkedArea(QPainter* painter);
-    void drawGaps(QPainter* painter);
+    enum Layer { CurveLayers = 1, MarkedLayer = 2, GapLayer = 4 };
+    // Paints the given layers onto the background.
+    void paintLayers(int layers);
     void drawTexts(QPainter* painter);
 
     void paintEvent(QPaintEvent* event) override;
@@ -197,7 +198,8 @@ private:
     QVector<float> m_segmentEnds;
     QVector<int> m_segmentLengths;
     QVector<QPolygonF> m_polylines;
-    QVector<QPainterPath> m_areaPaths;
+    QVector<QRectF> m_areaBounds;
+    QVector<QPolygonF> m_markedLines;
     QPainterPath m_gapPath;
     QPainterPath m_markedPath;
     bool m_hasArea = false;

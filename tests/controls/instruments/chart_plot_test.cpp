@@ -178,6 +178,48 @@ TEST_F(ChartTest, TimeChartsKeepOneSecondSamplesApart)
 
 // ---- drawing and input
 
+// The background is painted a few columns at a time. A zigzag in wide pens
+// must repeat every period, 24 pixels, with no seam where one part meets the
+// next; and the shading of the area is one gradient over the
+// whole curve: alike along a row, whether or not the part holds the curve's
+// one peak.
+TEST_F(ChartTest, TheCurveIsPaintedWithoutSeams)
+{
+    c.resize(128, 100);
+    c.setLowerRange(20);
+    c.setUpperRange(80);
+    c.setLineWidth(5);
+    c.setOutlineWidth(3);
+    QVector<QPointF> zigzag;
+    for (int i = 0; i <= 256; ++i)
+        zigzag << QPointF(i, std::abs(i % 48 - 24));
+    c.setData(zigzag, {});
+    QImage bg = c.GetBackgroundChart().toImage();
+    ASSERT_EQ(bg.width(), 128);
+    ASSERT_DOUBLE_EQ(c.samples()[16].position.x(), 8.0) << "periods on whole pixels";
+    int seams = 0;
+    for (int x = 16; x < 88; ++x)
+        for (int y = 0; y < bg.height(); ++y)
+            seams += bg.pixel(x, y) != bg.pixel(x + 24, y) ? 1 : 0;
+    EXPECT_EQ(seams, 0);
+    shot(c, "zigzag");
+
+    c.resize(210, 100);
+    QVector<QPointF> level;
+    for (int i = 0; i < 400; ++i)
+        level << QPointF(i, i == 0 ? 0 : 10);
+    level[100].setY(20);
+    c.setData(level, {});
+    bg = c.GetBackgroundChart().toImage();
+    const int line = qRound(c.samples()[200].position.y());
+    const int peak = qRound(c.samples()[100].position.x());
+    int shades = 0;
+    for (int x = 20; x < 200; ++x)
+        for (int y = line + 10; y < bg.height(); ++y)
+            shades += bg.pixel(x, y) != bg.pixel(peak, y) ? 1 : 0;
+    EXPECT_EQ(shades, 0);
+}
+
 class ChartInputTest : public ChartTest {
 protected:
     void SetUp() override
