@@ -39,15 +39,21 @@ void key(zyrChartPlot& chart, int code)
     QApplication::sendEvent(&chart, &press);
 }
 
-void BM_ChartRedraw(benchmark::State& state)
+// The samples in three segments, an interval marked from 30 to 70 percent.
+void setUp(zyrChartPlot& chart)
 {
-    zyrChartPlot chart;
     chart.resize(kWidth, kHeight);
     chart.setData(profile(), { kSamples / 3, kSamples * 2 / 3 });
     chart.setCursorPosition(30);
     key(chart, Qt::Key_Return);
     chart.setCursorPosition(70);
     key(chart, Qt::Key_Return);
+}
+
+void BM_ChartRedraw(benchmark::State& state)
+{
+    zyrChartPlot chart;
+    setUp(chart);
     QImage screen(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         chart.rebuildChart();
@@ -135,12 +141,7 @@ void plainBackground(const zyrChartPlot& chart, QImage& image)
 void BM_ChartRedraw_Floor(benchmark::State& state)
 {
     zyrChartPlot chart;
-    chart.resize(kWidth, kHeight);
-    chart.setData(profile(), { kSamples / 3, kSamples * 2 / 3 });
-    chart.setCursorPosition(30);
-    key(chart, Qt::Key_Return);
-    chart.setCursorPosition(70);
-    key(chart, Qt::Key_Return);
+    setUp(chart);
     chart.rebuildChart();
     QImage image(chart.fullChartWidth(), kHeight, QImage::Format_ARGB32_Premultiplied);
     plainBackground(chart, image);
