@@ -615,9 +615,11 @@ void zyrChartPlot::paintLayers(int layers)
         p.setRenderHint(QPainter::Antialiasing);
         p.translate(-x0, 0);
         const qreal left = x0 - reach, right = x0 + w + reach;
+        // A line that turns back on itself is painted whole, in one strip.
+        auto part = [&](const QPolygonF& line) { return ordered ? piece(line, left, right) : line; };
         if (layers & CurveLayers) {
             for (int k = 0; k < m_polylines.size(); ++k) {
-                const QPolygonF line = piece(m_polylines[k], left, right);
+                const QPolygonF line = part(m_polylines[k]);
                 if (line.isEmpty())
                     continue;
                 QPainterPath area;
@@ -628,7 +630,7 @@ void zyrChartPlot::paintLayers(int layers)
         if (marked) {
             QPainterPath area;
             for (const QPolygonF& whole : m_markedLines) {
-                const QPolygonF line = piece(whole, left, right);
+                const QPolygonF line = part(whole);
                 if (!line.isEmpty())
                     addArea(area, line, h);
             }
@@ -642,14 +644,14 @@ void zyrChartPlot::paintLayers(int layers)
                 if (k < m_outlines.size())
                     outline = m_outlines[k];
                 p.setPen(QPen(outline, m_lineWidth + 2 * m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.drawPolyline(piece(m_polylines[k], left, right));
+                p.drawPolyline(part(m_polylines[k]));
             }
             QColor line = m_lineColor;
             for (int k = 0; k < m_polylines.size(); ++k) {
                 if (k < m_lines.size())
                     line = m_lines[k];
                 p.setPen(QPen(line, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.drawPolyline(piece(m_polylines[k], left, right));
+                p.drawPolyline(part(m_polylines[k]));
             }
         }
         if (gaps)

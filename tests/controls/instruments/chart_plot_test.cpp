@@ -218,6 +218,26 @@ TEST_F(ChartTest, TheCurveIsPaintedWithoutSeams)
         for (int y = line + 10; y < bg.height(); ++y)
             shades += bg.pixel(x, y) != bg.pixel(peak, y) ? 1 : 0;
     EXPECT_EQ(shades, 0);
+
+    // A line that turns back, out low and back high, has both passes in
+    // every column.
+    QVector<QPointF> turning;
+    for (int i = 0; i <= 100; ++i)
+        turning << QPointF(i, 0);
+    for (int i = 100; i >= 0; --i)
+        turning << QPointF(i, 10);
+    c.setData(turning, {});
+    bg = c.GetBackgroundChart().toImage();
+    auto isLine = [&](int x, int y) { return QColor(bg.pixel(x, y)) == c.lineColor(); };
+    int missing = 0;
+    for (int x = 10; x < 200; ++x) {
+        bool low = false, high = false;
+        for (int y = 0; y < bg.height(); ++y)
+            (y < bg.height() / 2 ? high : low) |= isLine(x, y);
+        missing += low && high ? 0 : 1;
+    }
+    EXPECT_EQ(missing, 0);
+    shot(c, "turning");
 }
 
 class ChartInputTest : public ChartTest {
