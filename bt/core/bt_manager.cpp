@@ -281,15 +281,35 @@ void smsNotify()
         startPhonebookDownload();
 }
 
-void musicSetup()
+// The now-playing list emptied and asked for anew, after the player's
+// capabilities when they are wanted too.
+void requestNowPlaying(bool capabilities)
 {
-    BtSdk::AVRCP_RegCallBack(&OnMusicEvent);
-    BtSdk::AVRCP_GetCapabilities();
+    if (capabilities)
+        BtSdk::AVRCP_GetCapabilities();
     {
         std::lock_guard<std::mutex> l(g_data);
         g_nowPlaying.clear();
     }
     BtSdk::AVRCP_NowPlayingListItems();
+}
+
+void musicSetup()
+{
+    BtSdk::AVRCP_RegCallBack(&OnMusicEvent);
+    requestNowPlaying(true);
+}
+
+// A now-playing entry: an 8-byte identifier, then the title as UTF-16 text
+// to the end of the entry.
+constexpr size_t kEntryTitleOffset = 8;
+constexpr size_t kEntryTitleUnits = (kBtNowPlayingEntrySize - kEntryTitleOffset) / 2;
+
+std::u16string entryTitle(const std::array<uint8_t, kBtNowPlayingEntrySize>& entry)
+{
+    char16_t title[kEntryTitleUnits];
+    std::memcpy(title, entry.data() + kEntryTitleOffset, sizeof title);
+    return fieldText(title, kEntryTitleUnits);
 }
 
 void releaseNotification(void* record)
@@ -1170,13 +1190,7 @@ void OnMusicEvent(int event, const void* data)
         break;
     }
     case 10:
-        startWorker([] {
-            {
-                std::lock_guard<std::mutex> l(g_data);
-                g_nowPlaying.clear();
-            }
-            BtSdk::AVRCP_NowPlayingListItems();
-        });
+        startWorker([] { requestNowPlaying(false); });
         break;
     case 11: {
         if (!data)
@@ -1268,6 +1282,55 @@ TrackBlock CurrentTrack()
 {
     std::lock_guard<std::mutex> l(g_data);
     return g_track;
+}
+
+void SetCurrentTrack(const TrackBlock& track)
+{
+    std::lock_guard<std::mutex> l(g_data);
+    g_track = track;
+}
+
+std::vector<std::u16string> NowPlayingTitles()
+{
+    std::lock_guard<std::mutex> l(g_data);
+    std::vector<std::u16string> titles;
+    for (const auto& entry : g_nowPlaying)
+        titles.push_back(entryTitle(entry));
+    return titles;
+}
+
+int CurrentTrackPlace()
+{
+    std::lock_guard<std::mutex> l(g_data);
+    const std::u16string title = fieldText(g_track.title, 64);
+    if (title.empty())
+        return 0;
+    for (size_t i = 0; i < g_nowPlaying.size(); ++i)
+        if (entryTitle(g_nowPlaying[i]) == title)
+            return int(i) + 1;
+    return 0;
+}
+
+int PlayNowPlayingEntry(int index)
+{
+    {
+        std::lock_guard<std::mutex> l(g_data);
+        if (index < 0 || size_t(index) >= g_nowPlaying.size())
+            return 0;
+    }
+    // The binding's export takes no arguments, so the entry cannot be named
+    // to the stack.
+    return BtSdk::AVRCP_PlayListItems() == 0 ? 1 : 0;
+}
+
+int AskMusicCapabilities()
+{
+    return BtSdk::AVRCP_GetCapabilities() == 0 ? 1 : 0;
+}
+
+void RefreshNowPlaying()
+{
+    startWorker([] { requestNowPlaying(true); });
 }
 
 void SetStackInitialised()

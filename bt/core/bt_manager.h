@@ -110,6 +110,21 @@ void SetSettingsCallCopy(int call);
 bool PhoneAnnounced();
 void SetPhoneAnnounced(bool announced);
 TrackBlock CurrentTrack();
+// Replaces the current track's title, artist and album, telling no one.
+void SetCurrentTrack(const TrackBlock& track);
+// The titles of the player's now-playing list, in its order.
+std::vector<std::u16string> NowPlayingTitles();
+// The 1-based place of the first now-playing entry titled as the current
+// track, 0 when none is.
+int CurrentTrackPlace();
+// Asks the stack to play the now-playing entry at index (from 0); 1 when
+// asked, 0 for an index outside the list or a failing stack.
+int PlayNowPlayingEntry(int index);
+// Asks the stack for the player's capabilities.
+int AskMusicCapabilities();
+// On a short thread: the capabilities again, the now-playing list emptied
+// and asked for anew.
+void RefreshNowPlaying();
 // The serial link's music information: status 0 playing, 1 paused (other
 // values leave the flag), the block the new track; a null block clears the
 // track information.
