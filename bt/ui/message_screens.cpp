@@ -32,7 +32,7 @@ std::u16string SenderShown(const std::u16string& name, const std::u16string& num
 {
     if (name.empty())
         return number;
-    return name.size() >= 19 ? name.substr(0, 18) + u"..." : name;
+    return Shortened(name, 18);
 }
 
 NotificationRecord MessageRecord(const SmsRecord& sms)

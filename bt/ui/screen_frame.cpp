@@ -16,6 +16,11 @@ std::u16string LangString(int id)
     return CeLangStringFileResMgr::Instance().String(id);
 }
 
+std::u16string Shortened(const std::u16string& text, size_t limit)
+{
+    return text.size() > limit ? text.substr(0, limit) + u"..." : text;
+}
+
 Font ArialFont(int height, int weight)
 {
     return ce::dlg::createFont({ height, weight, 0, 0, "Arial" });
@@ -87,7 +92,8 @@ void BtScreen::onPaint(QPainter& painter)
 
 void BtScreen::onPenDown(const QPoint&)
 {
-    ExternalPostMessage(WM_TOUCHEVENT_MOUSE_LBUTTONDOWN, 0, 0);
+    if (!m_quietPen)
+        ExternalPostMessage(WM_TOUCHEVENT_MOUSE_LBUTTONDOWN, 0, 0);
 }
 
 void BtScreen::placeOnBackground(CBmpBtn& button)

@@ -17,6 +17,8 @@ void FreeInternalRecord(ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam);
 
 // The language string with the id (empty when unknown).
 std::u16string LangString(int id);
+// A text longer than limit characters: its first limit and "...".
+std::u16string Shortened(const std::u16string& text, size_t limit);
 Font ArialFont(int height, int weight);
 
 class BtScreen : public ce::dlg::Dialog {
@@ -47,6 +49,8 @@ protected:
     const Bitmap& Background() const { return m_background; }
     // The screen opens where it is in the z-order instead of in front.
     void keepZOrder() { m_keepZOrder = true; }
+    // A pen-down on the screen itself is no touch for the clients.
+    void quietPen() { m_quietPen = true; }
 
 public:
     // Gives a bound button the background behind it.
@@ -57,6 +61,7 @@ private:
     bool m_topmost;
     bool m_internal;
     bool m_keepZOrder = false;
+    bool m_quietPen = false;
     Bitmap m_background;
 };
 
