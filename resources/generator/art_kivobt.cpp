@@ -184,6 +184,55 @@ Paint listRow(bool message, bool pressed)
     };
 }
 
+// A track row of the music list: light, a selected one tinted, a pressed
+// one amber.
+Paint trackRow(QColor face)
+{
+    return [=](QPainter& p, const QRect& r, const Theme&) {
+        p.fillRect(r, face);
+        p.setPen(QColor(190, 194, 200));
+        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    };
+}
+
+// The player's keys: 0 previous track, 1 play/pause, 2 next track, 3 a
+// note (the track now playing).
+Paint playerKey(QColor face, int glyph)
+{
+    return [=](QPainter& p, const QRect& r, const Theme& t) {
+        keyed(face)(p, r, t);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGlyph);
+        const QRectF b = glyphBox(r, 0.5);
+        const qreal bar = 4;
+        const auto triangle = [&](qreal left, qreal right) {
+            const QPointF points[3] = { { left, b.top() }, { right, b.center().y() }, { left, b.bottom() } };
+            p.drawPolygon(points, 3);
+        };
+        switch (glyph) {
+        case 0:
+            p.drawRect(QRectF(b.left(), b.top(), bar, b.height()));
+            triangle(b.right(), b.left() + bar);
+            break;
+        case 1:
+            triangle(b.left(), b.center().x());
+            p.drawRect(QRectF(b.center().x() + 3, b.top(), bar, b.height()));
+            p.drawRect(QRectF(b.right() - bar, b.top(), bar, b.height()));
+            break;
+        case 2:
+            triangle(b.left(), b.right() - bar);
+            p.drawRect(QRectF(b.right() - bar, b.top(), bar, b.height()));
+            break;
+        default:
+            p.drawEllipse(QRectF(b.left(), b.bottom() - b.height() / 3, b.width() / 2, b.height() / 3));
+            p.drawRect(QRectF(b.left() + b.width() / 2 - bar, b.top(), bar, b.height() * 5 / 6));
+            p.drawRect(QRectF(b.left() + b.width() / 2 - bar, b.top(), b.width() / 2, bar));
+            break;
+        }
+    };
+}
+
 std::vector<Art> art()
 {
     const QColor off(120, 124, 132);
@@ -252,6 +301,23 @@ std::vector<Art> art()
         { id(1115), 240, 45, Bt, listRow(false, true) },
         { id(301), 70, 50, Bt, backButton(kAccent) },
         { id(303), 70, 50, Bt, backButton(kAccentPressed) },
+        // Music: the player's page, the track rows (normal, pressed,
+        // selected), now playing, and previous, play/pause and next in
+        // their normal, pressed and end-of-list looks.
+        { id(252), 240, 400, Bt, callPage(QColor(150, 80, 200)) },
+        { id(272), 240, 45, Bt, trackRow(QColor(244, 245, 247)) },
+        { id(274), 240, 45, Bt, trackRow(QColor(255, 214, 120)) },
+        { id(317), 240, 45, Bt, trackRow(QColor(190, 216, 244)) },
+        { id(170), 70, 50, Bt, playerKey(kAccent, 3) },
+        { id(171), 70, 50, Bt, playerKey(kAccentPressed, 3) },
+        { id(239), 70, 60, Bt, playerKey(kAccent, 0) },
+        { id(241), 70, 60, Bt, playerKey(kAccentPressed, 0) },
+        { id(240), 70, 60, Bt, playerKey(off, 0) },
+        { id(176), 70, 60, Bt, playerKey(kAccent, 1) },
+        { id(178), 70, 60, Bt, playerKey(kAccentPressed, 1) },
+        { id(236), 70, 60, Bt, playerKey(kAccent, 2) },
+        { id(238), 70, 60, Bt, playerKey(kAccentPressed, 2) },
+        { id(237), 70, 60, Bt, playerKey(off, 2) },
         // Service toggles.
         { id(290), 210, 45, Bt, toggle(true, false, true) },
         { id(291), 210, 45, Bt, toggle(true, true, true) },
