@@ -10,6 +10,7 @@
 #include "bt/ui/call_screens.h"
 #include "bt/ui/dlg_settings.h"
 #include "bt/ui/message_screens.h"
+#include "bt/ui/music_screens.h"
 #include "bt/ui/pairing_screens.h"
 #include "bt/ui/screen_hooks.h"
 #include "bt/ui/templates.h"
@@ -23,7 +24,7 @@ namespace kivo::bt {
 
 std::u16string PhoneNameShown(const std::u16string& name)
 {
-    return name.size() > 22 ? name.substr(0, 22) + u"..." : name;
+    return Shortened(name, 22);
 }
 
 PhoneConnection::PhoneConnection()
@@ -33,6 +34,7 @@ PhoneConnection::PhoneConnection()
     InstallCallScreens();
     InstallPairingScreens();
     InstallMessageScreens();
+    InstallMusicScreens();
     onClicked(1048, [this] { onBluetoothOn(); });
     onClicked(1093, [this] { onBluetoothOff(); });
     onClicked(1054, [this] { moveBehind(0, 0); });
