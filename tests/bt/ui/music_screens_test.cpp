@@ -174,11 +174,18 @@ TEST_F(MusicScreens, ListRowsCutLongTitlesAndSelectTheCurrentTrack)
     // Row 2 selected (tinted), row 1 plain, at the left edge below the text.
     EXPECT_EQ(shot.pixelColor(2, 27 + 45 + 40), QColor(190, 216, 244));
     EXPECT_EQ(shot.pixelColor(2, 27 + 40), QColor(244, 245, 247));
-    // A pen-down on the list itself is no touch for the clients.
-    QTest::mousePress(list.widget(), Qt::LeftButton, {}, QPoint(120, 5));
-    QTest::mouseRelease(list.widget(), Qt::LeftButton, {}, QPoint(120, 5));
+    // A pen-down on the list itself is no touch for the clients; on the
+    // player it is.
+    QTest::mouseClick(list.widget(), Qt::LeftButton, {}, QPoint(120, 5));
+    settle();
     EXPECT_EQ(client.count("WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 0);
     list.destroyWindow();
+    SONGITEM song;
+    ASSERT_TRUE(song.create());
+    QTest::mouseClick(song.widget(), Qt::LeftButton, {}, QPoint(120, 390));
+    settle();
+    EXPECT_EQ(client.count("WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 1);
+    song.destroyWindow();
 }
 
 TEST_F(MusicScreens, MusicReportsMoveTheSelectionOrCloseTheList)
@@ -415,23 +422,28 @@ TEST_F(MusicScreens, AClientRequestOpensTheListOrThePlayer)
     PhoneConnection window;
     ASSERT_TRUE(window.create());
     auto request = [&](int mode) { ce::postMessage(window.hwnd(), WM_BTIN_MUSICWND_SHOW, ce::WPARAM(mode), 0); };
-    auto close = [](ce::HWND h) { onGui([&] { return ce::sendMessage(h, kMsgCloseScreens, 0, 0); }); };
+    // Closes whichever music screens are open, the player first.
+    auto closeAll = [] {
+        onGui([] { return TheSongScreen() ? ce::sendMessage(TheSongScreen()->hwnd(), kMsgCloseScreens, 0, 0) : 0; });
+        waitFor([] { return TheSongScreen() == nullptr; });
+        onGui([] {
+            return TheMusicListScreen() ? ce::sendMessage(TheMusicListScreen()->hwnd(), kMsgCloseScreens, 0, 0) : 0;
+        });
+        return waitFor([] { return TheSongScreen() == nullptr && TheMusicListScreen() == nullptr; });
+    };
     runScript([&] {
         // The current title is in the list: the list, and from it the player.
         sim::bt::musicEvent(0, text64(u"Two"));
         sim::bt::waitIdle();
         request(1);
         ASSERT_TRUE(waitFor([] { return TheMusicListScreen() != nullptr; }));
-        CMusicList& list = *TheMusicListScreen();
-        ce::dlg::runOnGuiThread([&] {
-            QMetaObject::invokeMethod(qApp, [&] { list.NowPlaying().Click(); }, Qt::QueuedConnection);
+        ce::dlg::runOnGuiThread([] {
+            QMetaObject::invokeMethod(
+                qApp, [] { TheMusicListScreen()->NowPlaying().Click(); }, Qt::QueuedConnection);
         });
-        ASSERT_TRUE(waitFor([] { return TheSongScreen() != nullptr; }));
-        EXPECT_EQ(caption(TheSongScreen()->Position()), u"2/2");
-        close(TheSongScreen()->hwnd());
-        ASSERT_TRUE(waitFor([] { return TheSongScreen() == nullptr; }));
-        close(list.hwnd());
-        ASSERT_TRUE(waitFor([] { return TheMusicListScreen() == nullptr; }));
+        EXPECT_TRUE(waitFor([] { return TheSongScreen() != nullptr; }));
+        EXPECT_TRUE(waitFor([] { return TheSongScreen() && TheSongScreen()->Position().Caption() == u"2/2"; }));
+        ASSERT_TRUE(closeAll());
 
         // Mode 2, and mode 1 for a title the list lacks: the player.
         sim::bt::musicEvent(0, text64(u"Elsewhere"));
@@ -439,16 +451,18 @@ TEST_F(MusicScreens, AClientRequestOpensTheListOrThePlayer)
         for (int mode : { 2, 1 }) {
             SCOPED_TRACE(mode);
             request(mode);
-            ASSERT_TRUE(waitFor([] { return TheSongScreen() != nullptr; }));
+            EXPECT_TRUE(waitFor([] { return TheSongScreen() != nullptr; }));
             EXPECT_EQ(TheMusicListScreen(), nullptr);
-            close(TheSongScreen()->hwnd());
-            ASSERT_TRUE(waitFor([] { return TheSongScreen() == nullptr; }));
+            ASSERT_TRUE(closeAll());
         }
-        // Mode 0: nothing.
+        // Mode 0: nothing, by the time a later request is answered.
+        const int answers = onGui([&] { return client.count("copydata WM_BTOUT_PHONE_STATE"); });
         request(0);
-        ce::dlg::runOnGuiThread([] { ce::pumpMessages(); });
+        ce::postMessage(window.hwnd(), WM_BTIN_QUERY_PHONE_STATE, 0, 0);
+        EXPECT_TRUE(waitFor([&] { return client.count("copydata WM_BTOUT_PHONE_STATE") > answers; }));
         EXPECT_EQ(TheSongScreen(), nullptr);
         EXPECT_EQ(TheMusicListScreen(), nullptr);
+        closeAll();
     });
     window.destroyWindow();
 }
