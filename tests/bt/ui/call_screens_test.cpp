@@ -165,5 +165,38 @@ TEST_F(CallScreens, LongNamesAreCutAndTheMinimisedCallIsKept)
     SavedCallRecord() = CallRecord {};
 }
 
+TEST_F(CallScreens, OnTheSerialLinkTheVolumeKeysShowAndSendTheirCommands)
+{
+    setWorld({ phone(3) });
+    ASSERT_EQ(BtManagerStart(), 1);
+    ASSERT_TRUE(pumpUntil([] { return GetManagerState().mode == kModeSerial && sim::bt::companionReading(); }));
+    settle();
+    const CallRecord record = callRecord(u"Dee Serial", u"5550144");
+    OutCall out(record);
+    InCallN inCall(record);
+    struct Case {
+        const char* what;
+        ActiveCallScreen& screen;
+    };
+    for (const Case c : { Case { "OutCall", out }, Case { "InCallN", inCall } }) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.screen.create());
+        EXPECT_TRUE(c.screen.VolumeDown().isVisible());
+        EXPECT_TRUE(c.screen.VolumeUp().isVisible());
+        const QImage shot = c.screen.widget()->grab().toImage();
+        savePng(shot, std::string(c.what) + "_serial");
+        // The keys' faces under their minus and plus.
+        EXPECT_EQ(shot.pixelColor(16, 280), QColor(46, 120, 200));
+        EXPECT_EQ(shot.pixelColor(131, 280), QColor(46, 120, 200));
+        sim::bt::clearCompanionFrames();
+        QTest::mouseClick(c.screen.VolumeDown().widget(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(c.screen.VolumeUp().widget(), Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(sim::bt::companionFrames(),
+            (std::vector<std::vector<uint8_t>> { sim::bt::companionFrame(0xC9), sim::bt::companionFrame(0xC8) }));
+        EXPECT_TRUE(c.screen.isVisible()) << "the volume keys leave the call on screen";
+        c.screen.destroyWindow();
+    }
+}
+
 } // namespace
 } // namespace kivo::bt::test
