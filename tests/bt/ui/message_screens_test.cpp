@@ -196,5 +196,62 @@ TEST_F(MessageScreens, AMessageOpenedFromTheListIsFoundAndRemovedWhenRead)
     list.destroyWindow();
 }
 
+TEST_F(MessageScreens, ViewShowsTheMessageInTheOpenTextScreenOrInANewOne)
+{
+    const SmsRecord first = sms(1, u"Ann", u"Read already", u"01/02/2020 10:00");
+    const SmsRecord arrived = sms(2, u"Bob", u"Just arrived", u"01/02/2020 10:05");
+    for (const SmsRecord* m : { &first, &arrived })
+        ASSERT_NE(AddNotification(kNotificationMessage, m), nullptr);
+    // The tap runs later from the event loop: a screen it opens runs modal
+    // there while the script looks at it.
+    auto view = [](SMS& screen) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&screen] { screen.View().Click(); }, Qt::QueuedConnection);
+    };
+    auto closeTextScreens = [] {
+        while (SMSNContent* open = onGui([] { return TheMessageTextScreen(); })) {
+            onGui([open] { return ce::sendMessage(open->hwnd(), ce::WM_CLOSE, 0, 0); });
+            waitFor([open] { return TheMessageTextScreen() != open; });
+        }
+    };
+
+    // One is open: it shows the new message, and no second one opens.
+    {
+        SMSNContent content(MessageRecord(first));
+        ASSERT_TRUE(content.create());
+        SMS screen(arrived);
+        ASSERT_TRUE(screen.create());
+        runScript([&] {
+            view(screen);
+            EXPECT_TRUE(waitFor([&] { return !screen.isVisible(); }));
+            EXPECT_EQ(TheMessageTextScreen(), &content);
+            EXPECT_EQ(caption(content.Sender()), u"Bob");
+            EXPECT_EQ(caption(content.Text()), u"Just arrived");
+            EXPECT_EQ(caption(content.Position()), u"2/2");
+            if (onGui([&] { return TheMessageTextScreen(); }) != &content)
+                closeTextScreens();
+        });
+        screen.destroyWindow();
+        content.destroyWindow();
+    }
+
+    // None is open: a new one shows it.
+    {
+        SMS screen(first);
+        ASSERT_TRUE(screen.create());
+        runScript([&] {
+            view(screen);
+            EXPECT_TRUE(waitFor([] { return TheMessageTextScreen() != nullptr; }));
+            EXPECT_FALSE(onGui([&] { return screen.isVisible(); }));
+            if (SMSNContent* opened = onGui([] { return TheMessageTextScreen(); })) {
+                EXPECT_EQ(caption(opened->Sender()), u"Ann");
+                EXPECT_EQ(caption(opened->Text()), u"Read already");
+            }
+            closeTextScreens();
+        });
+        screen.destroyWindow();
+    }
+}
+
 } // namespace
 } // namespace kivo::bt::test
