@@ -1,6 +1,7 @@
 #include "bt/ui/message_screens.h"
 
 #include "bt/core/bt_manager.h"
+#include "bt/core/dlg_kivobt.h"
 #include "bt/ui/screen_hooks.h"
 
 #include "platform/dialogs/services.h"
@@ -374,6 +375,10 @@ void Notification::destroyScreen()
 Message::Message()
     : BtScreen(321, "Message", 261, true, false)
 {
+    // The box waits for its OK: neither a tap beside it nor a request to
+    // close every screen ends it.
+    quietPen();
+    onMessage(kMsgCloseScreens, [](ce::WPARAM, ce::LPARAM) { return ce::LRESULT(0); });
     onClicked(ce::dlg::IDOK, [this] {
         SetReconnectAllowed(false);
         DisconnectPhone();

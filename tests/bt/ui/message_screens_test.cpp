@@ -1,5 +1,6 @@
 // The new-message, message text and message box screens on the manager's
 // notification store, with the dialog layer's stepped clock.
+#include "bt/core/dlg_kivobt.h"
 #include "bt/ui/message_screens.h"
 #include "tests/bt/bt_test_support.h"
 #include "tests/bt/ui/ui_test_support.h"
@@ -102,6 +103,13 @@ TEST_F(MessageScreens, MessageOkStopsReconnectingAndDisconnects)
     const int before = sim::bt::countCalls("Disconnect");
     Message box;
     ASSERT_TRUE(box.create());
+    // It waits for OK: a tap beside it is no touch for the clients, and a
+    // request to close every screen leaves it.
+    QTest::mouseClick(box.widget(), Qt::LeftButton, {}, QPoint(120, 5));
+    ce::sendMessage(box.hwnd(), kMsgCloseScreens, 0, 0);
+    settle();
+    EXPECT_EQ(client.count("WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 0);
+    EXPECT_TRUE(box.isVisible());
     click(box.Ok());
     EXPECT_FALSE(GetManagerState().reconnectAllowed);
     EXPECT_FALSE(box.isVisible());
