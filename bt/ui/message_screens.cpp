@@ -241,8 +241,8 @@ Notification::Notification()
     : BtScreen(105, "Notification", 138, false, false)
 {
     keepZOrder();
-    onClicked(1030, [this] { pageUp(); });
-    onClicked(1031, [this] { pageDown(); });
+    onClicked(1030, [this] { m_paging.Up(); });
+    onClicked(1031, [this] { m_paging.Down(); });
     onClicked(1061, [this] { closeScreen(ce::dlg::IDCANCEL); });
 }
 
@@ -267,8 +267,6 @@ void Notification::build()
     m_header.invalidate();
     if (count == 0)
         return;
-    m_pages = (count + kRowsPerPage - 1) / kRowsPerPage;
-    m_page = 1;
     m_rows.Init(widget(), this, QRect(0, 27, 240, 348 - 27), kRowsPerPage, Background(), 0, 1115, 1114, count);
     const Bitmap missed = ce::dlg::loadBitmap(1114);
     const Bitmap missedPressed = ce::dlg::loadBitmap(1115);
@@ -292,55 +290,23 @@ void Notification::build()
         m_rows.Add(RowName(name, room), second, when, isCall ? missed : message, isCall ? missedPressed : messagePressed,
             &n);
     }
-    setPaging();
-}
-
-void Notification::setPaging()
-{
-    const bool up = m_page > 1;
-    const bool down = m_page < m_pages;
-    m_up.SetBitmaps(up ? 142 : 144, up ? 143 : 144, kWhite);
-    m_up.enableWindow(up);
-    m_down.SetBitmaps(down ? 145 : 147, down ? 146 : 147, kWhite);
-    m_down.enableWindow(down);
-    m_up.invalidate();
-    m_down.invalidate();
-}
-
-void Notification::pageDown()
-{
-    if (m_page >= m_pages)
-        return;
-    m_rows.NextPage();
-    ++m_page;
-    setPaging();
-}
-
-void Notification::pageUp()
-{
-    if (m_page <= 1)
-        return;
-    m_rows.PreviousPage();
-    --m_page;
-    setPaging();
+    m_paging.Reset(count, kRowsPerPage);
 }
 
 void Notification::Rebuild()
 {
-    const int shown = m_page;
+    const int shown = m_paging.Page();
     if (NotificationsCopy().empty()) {
         m_rows.Clear();
         m_items.clear();
-        m_pages = 0;
-        m_page = 1;
         build();
-        setPaging();
+        m_paging.Reset(0, kRowsPerPage);
         return;
     }
     build();
-    if (shown <= m_pages)
-        while (m_page < shown)
-            pageDown();
+    if (shown <= m_paging.Pages())
+        while (m_paging.Page() < shown)
+            m_paging.Down();
 }
 
 void Notification::OnBmpBtnClick(int controlId)

@@ -98,8 +98,8 @@ public:
     CBmpBtn& Down() { return m_down; }
     CBmpBtn& CloseButton() { return m_close; }
     CBmpBtnGroup& Rows() { return m_rows; }
-    int Page() const { return m_page; }
-    int Pages() const { return m_pages; }
+    int Page() const { return m_paging.Page(); }
+    int Pages() const { return m_paging.Pages(); }
 
 protected:
     void initScreen() override;
@@ -108,9 +108,6 @@ protected:
 private:
     void OnBmpBtnClick(int controlId) override;
     void build();
-    void setPaging();
-    void pageDown();
-    void pageUp();
 
     CBmpBtn m_header;
     CBmpBtn m_up;
@@ -119,8 +116,7 @@ private:
     CBmpBtnGroup m_rows;
     // The rows' notifications; each row's user value points at its own.
     std::vector<NotificationRecord> m_items;
-    int m_page = 1;
-    int m_pages = 0;
+    RowPaging m_paging { m_rows, m_up, m_down };
 };
 
 // The name of a notification row: cut to whole characters within room

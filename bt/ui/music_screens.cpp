@@ -59,8 +59,8 @@ CMusicList::CMusicList()
     : BtScreen(106, "CMusicList", 138, false, true)
 {
     quietPen();
-    onClicked(1009, [this] { pageUp(); });
-    onClicked(1008, [this] { pageDown(); });
+    onClicked(1009, [this] { m_paging.Up(); });
+    onClicked(1008, [this] { m_paging.Down(); });
     onClicked(1005, [] { SONGITEM().doModal(); });
     // Leaves at once, in front or not.
     onMessage(kMsgCloseScreens, [this](ce::WPARAM, ce::LPARAM) {
@@ -89,8 +89,6 @@ void CMusicList::initScreen()
     bindButton(m_up, 1009, 144, 144, {}, nullptr);
     bindButton(m_nowPlaying, 1005, 170, 171, {}, nullptr);
     bindButton(m_down, 1008, 147, 147, {}, nullptr);
-    m_page = 1;
-    m_pages = (count + kRowsPerPage - 1) / kRowsPerPage;
     if (count > 0) {
         m_rows.Init(widget(), this, QRect(0, 27, 240, 348 - 27), kRowsPerPage, Background(), 317, 274, 272, count);
         for (std::u16string& title : m_titles)
@@ -99,37 +97,7 @@ void CMusicList::initScreen()
         if (place > 0)
             m_rows.Select(place - 1);
     }
-    setPaging();
-}
-
-void CMusicList::setPaging()
-{
-    const bool up = m_page > 1;
-    const bool down = m_page < m_pages;
-    m_up.SetBitmaps(up ? 142 : 144, up ? 143 : 144, kWhite);
-    m_up.enableWindow(up);
-    m_down.SetBitmaps(down ? 145 : 147, down ? 146 : 147, kWhite);
-    m_down.enableWindow(down);
-    m_up.invalidate();
-    m_down.invalidate();
-}
-
-void CMusicList::pageDown()
-{
-    if (m_page >= m_pages)
-        return;
-    m_rows.NextPage();
-    ++m_page;
-    setPaging();
-}
-
-void CMusicList::pageUp()
-{
-    if (m_page <= 1)
-        return;
-    m_rows.PreviousPage();
-    --m_page;
-    setPaging();
+    m_paging.Reset(count, kRowsPerPage);
 }
 
 void CMusicList::OnBmpBtnClick(int controlId)

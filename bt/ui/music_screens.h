@@ -19,8 +19,8 @@ public:
     CBmpBtn& NowPlaying() { return m_nowPlaying; }
     CBmpBtn& Down() { return m_down; }
     CBmpBtnGroup& Rows() { return m_rows; }
-    int Page() const { return m_page; }
-    int Pages() const { return m_pages; }
+    int Page() const { return m_paging.Page(); }
+    int Pages() const { return m_paging.Pages(); }
 
 protected:
     void initScreen() override;
@@ -28,9 +28,6 @@ protected:
 
 private:
     void OnBmpBtnClick(int controlId) override;
-    void setPaging();
-    void pageDown();
-    void pageUp();
 
     CBmpBtn m_up;
     CBmpBtn m_nowPlaying;
@@ -38,8 +35,7 @@ private:
     CBmpBtnGroup m_rows;
     // The rows' titles; each row's user value points at its own.
     std::vector<std::u16string> m_titles;
-    int m_page = 1;
-    int m_pages = 0;
+    RowPaging m_paging { m_rows, m_up, m_down };
 };
 
 class SONGITEM : public BtScreen {

@@ -38,6 +38,43 @@ void FreeInternalRecord(ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam)
         delete reinterpret_cast<PlayStatus*>(lParam);
 }
 
+void RowPaging::Reset(int count, int perPage)
+{
+    m_pages = (count + perPage - 1) / perPage;
+    m_page = 1;
+    setKeys();
+}
+
+void RowPaging::setKeys()
+{
+    const bool up = m_page > 1;
+    const bool down = m_page < m_pages;
+    m_up.SetBitmaps(up ? 142 : 144, up ? 143 : 144, kWhite);
+    m_up.enableWindow(up);
+    m_down.SetBitmaps(down ? 145 : 147, down ? 146 : 147, kWhite);
+    m_down.enableWindow(down);
+    m_up.invalidate();
+    m_down.invalidate();
+}
+
+void RowPaging::Down()
+{
+    if (m_page >= m_pages)
+        return;
+    m_rows.NextPage();
+    ++m_page;
+    setKeys();
+}
+
+void RowPaging::Up()
+{
+    if (m_page <= 1)
+        return;
+    m_rows.PreviousPage();
+    --m_page;
+    setKeys();
+}
+
 BtScreen::BtScreen(int templateId, std::string title, int backgroundId, bool topmost, bool internal)
     : Dialog(templateId, std::move(title))
     , m_backgroundId(backgroundId)

@@ -21,6 +21,33 @@ std::u16string LangString(int id);
 std::u16string Shortened(const std::u16string& text, size_t limit);
 Font ArialFont(int height, int weight);
 
+// The Up and Down keys of a paged column of rows and the page it shows: Up
+// is off on page 1, Down on the last page.
+class RowPaging {
+public:
+    RowPaging(CBmpBtnGroup& rows, CBmpBtn& up, CBmpBtn& down)
+        : m_rows(rows)
+        , m_up(up)
+        , m_down(down)
+    {
+    }
+    // Page 1 of the pages count rows fill, perPage to a page; keys set.
+    void Reset(int count, int perPage);
+    void Down();
+    void Up();
+    int Page() const { return m_page; }
+    int Pages() const { return m_pages; }
+
+private:
+    void setKeys();
+
+    CBmpBtnGroup& m_rows;
+    CBmpBtn& m_up;
+    CBmpBtn& m_down;
+    int m_page = 1;
+    int m_pages = 0;
+};
+
 class BtScreen : public ce::dlg::Dialog {
 public:
     // topmost: placed at the top of the z-order; internal: takes the core's
