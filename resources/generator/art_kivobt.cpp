@@ -87,7 +87,8 @@ Paint callPage(QColor band)
 }
 
 // A button face with a glyph: 0 handset, 1 handset down, 2 minus, 3 plus,
-// 4 minimise bar.
+// 4 minimise bar, 5 previous track, 6 play/pause, 7 next track, 8 a note
+// (the track now playing).
 Paint glyphButton(QColor face, int glyph)
 {
     return [=](QPainter& p, const QRect& r, const Theme& t) {
@@ -96,6 +97,11 @@ Paint glyphButton(QColor face, int glyph)
         p.setPen(Qt::NoPen);
         p.setBrush(kGlyph);
         const QRectF b = glyphBox(r, 0.5);
+        const qreal bar = 4;
+        const auto triangle = [&](qreal left, qreal right) {
+            const QPointF points[3] = { { left, b.top() }, { right, b.center().y() }, { left, b.bottom() } };
+            p.drawPolygon(points, 3);
+        };
         switch (glyph) {
         case 0:
         case 1: {
@@ -112,6 +118,24 @@ Paint glyphButton(QColor face, int glyph)
         case 3:
             p.drawRect(QRectF(b.left(), b.center().y() - 2, b.width(), 4));
             p.drawRect(QRectF(b.center().x() - 2, b.top(), 4, b.height()));
+            break;
+        case 5:
+            p.drawRect(QRectF(b.left(), b.top(), bar, b.height()));
+            triangle(b.right(), b.left() + bar);
+            break;
+        case 6:
+            triangle(b.left(), b.center().x());
+            p.drawRect(QRectF(b.center().x() + 3, b.top(), bar, b.height()));
+            p.drawRect(QRectF(b.right() - bar, b.top(), bar, b.height()));
+            break;
+        case 7:
+            triangle(b.left(), b.right() - bar);
+            p.drawRect(QRectF(b.right() - bar, b.top(), bar, b.height()));
+            break;
+        case 8:
+            p.drawEllipse(QRectF(b.left(), b.bottom() - b.height() / 3, b.width() / 2, b.height() / 3));
+            p.drawRect(QRectF(b.left() + b.width() / 2 - bar, b.top(), bar, b.height() * 5 / 6));
+            p.drawRect(QRectF(b.left() + b.width() / 2 - bar, b.top(), b.width() / 2, bar));
             break;
         default:
             p.drawRect(QRectF(b.left(), b.bottom() - 5, b.width(), 5));
@@ -195,44 +219,6 @@ Paint trackRow(QColor face)
     };
 }
 
-// The player's keys: 0 previous track, 1 play/pause, 2 next track, 3 a
-// note (the track now playing).
-Paint playerKey(QColor face, int glyph)
-{
-    return [=](QPainter& p, const QRect& r, const Theme& t) {
-        keyed(face)(p, r, t);
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kGlyph);
-        const QRectF b = glyphBox(r, 0.5);
-        const qreal bar = 4;
-        const auto triangle = [&](qreal left, qreal right) {
-            const QPointF points[3] = { { left, b.top() }, { right, b.center().y() }, { left, b.bottom() } };
-            p.drawPolygon(points, 3);
-        };
-        switch (glyph) {
-        case 0:
-            p.drawRect(QRectF(b.left(), b.top(), bar, b.height()));
-            triangle(b.right(), b.left() + bar);
-            break;
-        case 1:
-            triangle(b.left(), b.center().x());
-            p.drawRect(QRectF(b.center().x() + 3, b.top(), bar, b.height()));
-            p.drawRect(QRectF(b.right() - bar, b.top(), bar, b.height()));
-            break;
-        case 2:
-            triangle(b.left(), b.right() - bar);
-            p.drawRect(QRectF(b.right() - bar, b.top(), bar, b.height()));
-            break;
-        default:
-            p.drawEllipse(QRectF(b.left(), b.bottom() - b.height() / 3, b.width() / 2, b.height() / 3));
-            p.drawRect(QRectF(b.left() + b.width() / 2 - bar, b.top(), bar, b.height() * 5 / 6));
-            p.drawRect(QRectF(b.left() + b.width() / 2 - bar, b.top(), b.width() / 2, bar));
-            break;
-        }
-    };
-}
-
 std::vector<Art> art()
 {
     const QColor off(120, 124, 132);
@@ -308,16 +294,16 @@ std::vector<Art> art()
         { id(272), 240, 45, Bt, trackRow(QColor(244, 245, 247)) },
         { id(274), 240, 45, Bt, trackRow(QColor(255, 214, 120)) },
         { id(317), 240, 45, Bt, trackRow(QColor(190, 216, 244)) },
-        { id(170), 70, 50, Bt, playerKey(kAccent, 3) },
-        { id(171), 70, 50, Bt, playerKey(kAccentPressed, 3) },
-        { id(239), 70, 60, Bt, playerKey(kAccent, 0) },
-        { id(241), 70, 60, Bt, playerKey(kAccentPressed, 0) },
-        { id(240), 70, 60, Bt, playerKey(off, 0) },
-        { id(176), 70, 60, Bt, playerKey(kAccent, 1) },
-        { id(178), 70, 60, Bt, playerKey(kAccentPressed, 1) },
-        { id(236), 70, 60, Bt, playerKey(kAccent, 2) },
-        { id(238), 70, 60, Bt, playerKey(kAccentPressed, 2) },
-        { id(237), 70, 60, Bt, playerKey(off, 2) },
+        { id(170), 70, 50, Bt, glyphButton(kAccent, 8) },
+        { id(171), 70, 50, Bt, glyphButton(kAccentPressed, 8) },
+        { id(239), 70, 60, Bt, glyphButton(kAccent, 5) },
+        { id(241), 70, 60, Bt, glyphButton(kAccentPressed, 5) },
+        { id(240), 70, 60, Bt, glyphButton(off, 5) },
+        { id(176), 70, 60, Bt, glyphButton(kAccent, 6) },
+        { id(178), 70, 60, Bt, glyphButton(kAccentPressed, 6) },
+        { id(236), 70, 60, Bt, glyphButton(kAccent, 7) },
+        { id(238), 70, 60, Bt, glyphButton(kAccentPressed, 7) },
+        { id(237), 70, 60, Bt, glyphButton(off, 7) },
         // Service toggles.
         { id(290), 210, 45, Bt, toggle(true, false, true) },
         { id(291), 210, 45, Bt, toggle(true, true, true) },
