@@ -1,0 +1,106 @@
+// The music records the stack hands KivoBT's manager: track texts of 64
+// UTF-16 code units (title, artist, album), now-playing entries of 138 bytes
+// (an 8-byte identifier, then the title to the end of the entry), play
+// statuses; any bytes, any order, or no record at all. The music screens
+// then read the list's titles and the current track's place in it.
+//
+// Checked: a missing record changes nothing; the list keeps at most 100
+// distinct entries; every title read is the entry's text up to its first
+// zero or its end, never more than 65 code units; the current title is the
+// reported one, cut to 63 code units; the place is the first
+// entry titled as the current track (0 for an empty title or none), and
+// asking to play an entry outside the list is refused.
+// fuzz-links: kivo_bt
+
+#include "bt/core/bt_manager.h"
+#include "fuzz/support/device_root.h"
+#include "fuzz/support/fuzz_input.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using kivo::fuzz::FuzzInput;
+
+namespace {
+
+constexpr size_t kEntry = kBtNowPlayingEntrySize;
+constexpr size_t kMaxEvents = 160;
+
+// The title of an entry, read here byte by byte.
+std::u16string titleOf(const std::vector<uint8_t>& entry)
+{
+    std::u16string title;
+    for (size_t at = 8; at + 1 < kEntry; at += 2) {
+        const char16_t unit = char16_t(entry[at] | (entry[at + 1] << 8));
+        if (!unit)
+            break;
+        title += unit;
+    }
+    return title;
+}
+
+std::u16string textOf(const std::vector<uint8_t>& field)
+{
+    std::u16string text;
+    for (size_t at = 0; at + 1 < field.size(); at += 2) {
+        const char16_t unit = char16_t(field[at] | (field[at + 1] << 8));
+        if (!unit)
+            break;
+        text += unit;
+    }
+    return text;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    kivo::fuzz::ensureDeviceRoot();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace kivo::bt;
+    ResetManagerForTests();
+    FuzzInput in(data, size);
+    std::vector<std::vector<uint8_t>> entries;
+    std::u16string title;
+    // Events with a record: title, artist, album, entry, play status and
+    // the playing state (3 and 11 leave the list alone).
+    static const int kEvents[] = { 0, 6, 7, 9, 3, 11 };
+    for (size_t n = 0; n < kMaxEvents && !in.empty(); ++n) {
+        const int event = kEvents[in.byte() % 6];
+        const bool none = in.byte() == 0xFF;
+        const size_t length = event == 9 ? kEntry : event == 3 ? 16 : event == 11 ? 4 : 128;
+        std::vector<uint8_t> record = in.bytes(length);
+        record.resize(length, 0);
+        OnMusicEvent(event, none ? nullptr : record.data());
+        if (none)
+            continue;
+        // The track block keeps its terminator inside the field.
+        if (event == 0)
+            title = textOf(record).substr(0, 63);
+        if (event == 9 && entries.size() < 100 && std::find(entries.begin(), entries.end(), record) == entries.end())
+            entries.push_back(record);
+
+        const std::vector<std::u16string> titles = NowPlayingTitles();
+        FUZZ_CHECK(titles.size() == entries.size());
+        int place = 0;
+        for (size_t i = 0; i < titles.size(); ++i) {
+            FUZZ_CHECK(titles[i] == titleOf(entries[i]));
+            FUZZ_CHECK(titles[i].size() <= 65);
+            if (!place && !title.empty() && titles[i] == title)
+                place = int(i) + 1;
+        }
+        FUZZ_CHECK(fieldText(CurrentTrack().title, 64) == title);
+        FUZZ_CHECK(CurrentTrackPlace() == place);
+        FUZZ_CHECK(PlayNowPlayingEntry(int(entries.size())) == 0);
+        FUZZ_CHECK(PlayNowPlayingEntry(-1) == 0);
+    }
+    ResetManagerForTests();
+    return 0;
+}
