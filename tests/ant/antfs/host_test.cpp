@@ -11,6 +11,7 @@
 #include "sim/ant_radio/ant_radio_model.h"
 #include "sim/ant_radio/ant_radio_sim.h"
 #include "sim/ant_radio/antfs_peers.h"
+#include "tests/ant/antfs/antfs_round_trip.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -38,38 +39,7 @@ namespace {
 
 constexpr uint32_t kWaitMs = 20000;
 
-struct Events {
-    std::mutex m;
-    std::condition_variable cv;
-    std::vector<std::pair<uint32_t, uintptr_t>> all;
-    size_t cursor = 0;
-    ANTFSHostDeviceInfo info {};
-
-    static void callback(uint32_t, uint32_t code, uintptr_t parameter, void* context)
-    {
-        auto* self = static_cast<Events*>(context);
-        std::lock_guard<std::mutex> lock(self->m);
-        if (code == 115 && parameter)
-            self->info = *reinterpret_cast<const ANTFSHostDeviceInfo*>(parameter);
-        self->all.emplace_back(code, parameter);
-        self->cv.notify_all();
-    }
-    // The next event other than progress.
-    uint32_t next(uintptr_t* parameter = nullptr)
-    {
-        std::unique_lock<std::mutex> lock(m);
-        for (;;) {
-            if (!cv.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return all.size() > cursor; }))
-                return 0;
-            auto e = all[cursor++];
-            if (e.first == 104 || e.first == 108)
-                continue;
-            if (parameter)
-                *parameter = e.second;
-            return e.first;
-        }
-    }
-};
+using Events = kivo::test::AntfsEvents;
 
 Bytes g_directory;
 Bytes g_file5;
@@ -95,13 +65,8 @@ struct RoundTrip : ::testing::Test {
 
     void SetUp() override
     {
-        uint32_t size = 0;
-        void* image = ANTFSDir_NewDirectory(2, 0, 0, &size);
-        g_directory.assign(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + size);
-        ANTFSDir_DeleteDirectory(image);
-        g_file5.resize(1000);
-        for (size_t i = 0; i < g_file5.size(); ++i)
-            g_file5[i] = uint8_t(i * 7 + 3);
+        g_directory = kivo::test::antfsClientDirectory();
+        g_file5 = kivo::test::antfsClientFile5();
 
         ce::ensureDirectory("\\SystemDrive"); // the device's system drive
         sim.install();
@@ -113,16 +78,7 @@ struct RoundTrip : ::testing::Test {
 
         ASSERT_EQ(ANTFSClient_InitEx(&client, &Events::callback), 1);
         ANTFSClient_SetGetFileDataCallback(&files);
-        ANTFSClientConfig c;
-        std::memset(&c, 0, sizeof c);
-        c.serialNumber = 0x12345678;
-        c.deviceType = 1;
-        c.beaconRfFrequency = 50;
-        c.beaconPeriodCode = 4;
-        c.pairingEnabled = 1;
-        c.dataAvailable = 1;
-        c.linkTimeoutSeconds = 60;
-        c.pairingTimeoutSeconds = 5;
+        ANTFSClientConfig c = kivo::test::antfsClientConfig();
         ASSERT_EQ(ANTFSClient_Config(&c), 1);
         ASSERT_EQ(ANTFSClient_Open(0), 1);
         ASSERT_EQ(ANTFSClient_OpenBeacon(), 1);
