@@ -22,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <optional>
 
 #include <dirent.h>
 #include <errno.h>
@@ -281,12 +282,15 @@ void smsNotify()
         startPhonebookDownload();
 }
 
+// What the manager asks the player's capabilities with, wherever it asks.
+constexpr int kMusicCapabilities = 1;
+
 // The now-playing list emptied and asked for anew, after the player's
 // capabilities when they are wanted too.
 void requestNowPlaying(bool capabilities)
 {
     if (capabilities)
-        BtSdk::AVRCP_GetCapabilities();
+        BtSdk::AVRCP_GetCapabilities(kMusicCapabilities);
     {
         std::lock_guard<std::mutex> l(g_data);
         g_nowPlaying.clear();
@@ -310,6 +314,36 @@ std::u16string entryTitle(const std::array<uint8_t, kBtNowPlayingEntrySize>& ent
     char16_t title[kEntryTitleUnits];
     std::memcpy(title, entry.data() + kEntryTitleOffset, sizeof title);
     return fieldText(title, kEntryTitleUnits);
+}
+
+// The 1-based place of the first entry titled as the current track, 0 when
+// none is. g_data held.
+int currentPlaceLocked()
+{
+    const std::u16string title = fieldText(g_track.title, 64);
+    if (title.empty())
+        return 0;
+    for (size_t i = 0; i < g_nowPlaying.size(); ++i)
+        if (entryTitle(g_nowPlaying[i]) == title)
+            return int(i) + 1;
+    return 0;
+}
+
+// Names the entry at index to the player. The stack gets a copy, taken
+// under the lock: the list may change while it works. The stack's answer;
+// none when there is no such entry (nothing asked).
+std::optional<int> playEntry(int index, bool current)
+{
+    std::array<uint8_t, kBtNowPlayingEntrySize> entry;
+    {
+        std::lock_guard<std::mutex> l(g_data);
+        if (current)
+            index = currentPlaceLocked() - 1;
+        if (index < 0 || size_t(index) >= g_nowPlaying.size())
+            return std::nullopt;
+        entry = g_nowPlaying[size_t(index)];
+    }
+    return BtSdk::AVRCP_PlayListItems(entry.data(), index);
 }
 
 void releaseNotification(void* record)
@@ -1174,7 +1208,12 @@ void OnMusicEvent(int event, const void* data)
         break;
     }
     case 4:
-        startWorker([] { BtSdk::AVRCP_PlayListItems(); });
+        // The player asks for its list item again: the current track's
+        // entry, or none when the current title is not in the list.
+        startWorker([] {
+            if (!playEntry(0, true))
+                BtSdk::AVRCP_PlayListItems(nullptr, 0);
+        });
         break;
     case 8:
         log("*** reject...\r\n");
@@ -1302,30 +1341,17 @@ std::vector<std::u16string> NowPlayingTitles()
 int CurrentTrackPlace()
 {
     std::lock_guard<std::mutex> l(g_data);
-    const std::u16string title = fieldText(g_track.title, 64);
-    if (title.empty())
-        return 0;
-    for (size_t i = 0; i < g_nowPlaying.size(); ++i)
-        if (entryTitle(g_nowPlaying[i]) == title)
-            return int(i) + 1;
-    return 0;
+    return currentPlaceLocked();
 }
 
 int PlayNowPlayingEntry(int index)
 {
-    {
-        std::lock_guard<std::mutex> l(g_data);
-        if (index < 0 || size_t(index) >= g_nowPlaying.size())
-            return 0;
-    }
-    // The binding's export takes no arguments, so the entry cannot be named
-    // to the stack.
-    return BtSdk::AVRCP_PlayListItems() == 0 ? 1 : 0;
+    return playEntry(index, false) == 0 ? 1 : 0;
 }
 
 int AskMusicCapabilities()
 {
-    return BtSdk::AVRCP_GetCapabilities() == 0 ? 1 : 0;
+    return BtSdk::AVRCP_GetCapabilities(kMusicCapabilities) == 0 ? 1 : 0;
 }
 
 void RefreshNowPlaying()

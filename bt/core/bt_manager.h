@@ -117,10 +117,11 @@ std::vector<std::u16string> NowPlayingTitles();
 // The 1-based place of the first now-playing entry titled as the current
 // track, 0 when none is.
 int CurrentTrackPlace();
-// Asks the stack to play the now-playing entry at index (from 0); 1 when
-// asked, 0 for an index outside the list or a failing stack.
+// Asks the stack to play the now-playing entry at index (from 0), naming
+// the entry and its index; 1 when asked, 0 for an index outside the list
+// or a failing stack.
 int PlayNowPlayingEntry(int index);
-// Asks the stack for the player's capabilities.
+// Asks the stack for the player's capabilities (with 1, as everywhere).
 int AskMusicCapabilities();
 // On a short thread: the capabilities again, the now-playing list emptied
 // and asked for anew.

@@ -39,6 +39,9 @@ struct BtSmsRecord {
 static_assert(sizeof(BtSmsRecord) == 2264, "an SMS record is 2264 bytes");
 
 constexpr int kBtPhonebookEntrySize = 2614;
+// A now-playing entry as music event 9 delivers it and as the player is
+// asked to play it: an 8-byte identifier, then the title as UTF-16 text to
+// the entry's end (not always terminated).
 constexpr int kBtNowPlayingEntrySize = 138;
 constexpr int kBtPlayStatusSize = 16;
 
@@ -105,6 +108,10 @@ typedef void (*BtMusicCallback)(int event, const void* data);
 } // extern "C"
 
 // The typed entry points the manager calls. X(name, result, (params)).
+// AVRCP_PlayListItems asks the player to play one entry of its now-playing
+// list: the entry's kBtNowPlayingEntrySize bytes (null names none) and its
+// index in the list from 0. AVRCP_GetCapabilities asks what the player can
+// do; the manager always asks with 1.
 #define BCESDK_TYPED_EXPORTS(X) \
     X(Init, int, (void)) \
     X(SetPairable, int, (int discoverable, int connectable, int pairable)) \
@@ -125,8 +132,8 @@ typedef void (*BtMusicCallback)(int event, const void* data);
     X(PIMSendSMS, int, (const char16_t* number, const char16_t* text)) \
     X(PIMGetContacts, int, (void* entries, int* count)) \
     X(AVRCP_NowPlayingListItems, int, (void)) \
-    X(AVRCP_PlayListItems, int, (void)) \
-    X(AVRCP_GetCapabilities, int, (void)) \
+    X(AVRCP_PlayListItems, int, (const uint8_t* entry, int index)) \
+    X(AVRCP_GetCapabilities, int, (int capability)) \
     X(AVRCP_RegCallBack, int, (BtMusicCallback callback)) \
     X(AVRCPPlayLast, int, (void)) \
     X(AVRCPPlayNext, int, (void)) \

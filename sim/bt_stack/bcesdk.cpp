@@ -116,14 +116,14 @@ BCESDK_API int BCESDK_AVRCP_NowPlayingListItems(void)
     return svc::nowPlayingListItems();
 }
 
-BCESDK_API int BCESDK_AVRCP_PlayListItems(void)
+BCESDK_API int BCESDK_AVRCP_PlayListItems(const uint8_t* entry, int index)
 {
-    return svc::enter("AVRCP_PlayListItems").value_or(0);
+    return svc::playListItem(entry, index);
 }
 
-BCESDK_API int BCESDK_AVRCP_GetCapabilities(void)
+BCESDK_API int BCESDK_AVRCP_GetCapabilities(int capability)
 {
-    return svc::enter("AVRCP_GetCapabilities").value_or(0);
+    return svc::enter("AVRCP_GetCapabilities", { capability }).value_or(0);
 }
 
 BCESDK_API int BCESDK_AVRCP_RegCallBack(BtMusicCallback callback)

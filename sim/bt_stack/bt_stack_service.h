@@ -31,6 +31,7 @@ int getContacts(void* entries, int* count);
 int sendSms(const std::u16string& number, const std::u16string& text);
 int startSmsNotify();
 int nowPlayingListItems();
+int playListItem(const uint8_t* entry, int index);
 int getSavePath(char16_t* path, int maxChars);
 
 int getClientPort(uint16_t* port);

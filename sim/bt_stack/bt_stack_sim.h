@@ -152,5 +152,13 @@ void resetBuzzer();
 std::vector<uint8_t> phonebookEntry(int index);
 // One now-playing entry: an 8-byte identifier, then the title (UTF-16).
 std::vector<uint8_t> nowPlayingEntry(int index, const std::u16string& title);
+// An entry read back: its identifier (the track's place in the phone's list
+// from 1) and its title up to its first zero or the entry's end. False, with
+// out untouched, for fewer bytes than an entry.
+struct NowPlayingItem {
+    uint64_t id = 0;
+    std::u16string title;
+};
+bool readNowPlayingEntry(const uint8_t* bytes, size_t size, NowPlayingItem* out);
 
 } // namespace kivo::sim::bt

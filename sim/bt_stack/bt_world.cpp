@@ -718,6 +718,19 @@ std::vector<uint8_t> nowPlayingEntry(int index, const std::u16string& title)
     return e;
 }
 
+bool readNowPlayingEntry(const uint8_t* bytes, size_t size, NowPlayingItem* out)
+{
+    if (!bytes || size < size_t(kBtNowPlayingEntrySize))
+        return false;
+    // Copied out first: the title need not be aligned or terminated.
+    constexpr size_t kTitleUnits = (kBtNowPlayingEntrySize - 8) / 2;
+    char16_t title[kTitleUnits];
+    std::memcpy(&out->id, bytes, sizeof out->id);
+    std::memcpy(title, bytes + 8, sizeof title);
+    out->title = service::text16(title, kTitleUnits);
+    return true;
+}
+
 // ---- companion ----------------------------------------------------------------------------------
 
 std::vector<std::vector<uint8_t>> companionFrames()
@@ -1092,6 +1105,29 @@ int nowPlayingListItems()
     std::lock_guard<std::mutex> l(s.m);
     for (size_t i = 0; i < s.world.tracks.size(); ++i)
         s.musicLocked(9, nowPlayingEntry(int(i), s.world.tracks[i]));
+    return 0;
+}
+
+// The phone plays the track the entry's identifier names and reports its
+// title; an entry naming none of its tracks is refused.
+int playListItem(const uint8_t* entry, int index)
+{
+    NowPlayingItem item;
+    if (!readNowPlayingEntry(entry, size_t(kBtNowPlayingEntrySize), &item)) {
+        if (auto f = enter("AVRCP_PlayListItems", { index }))
+            return *f;
+        return 1;
+    }
+    if (auto f = enter("AVRCP_PlayListItems", { index, long(item.id) }, utf8(item.title)))
+        return *f;
+    State& s = State::instance();
+    std::lock_guard<std::mutex> l(s.m);
+    if (item.id < 1 || item.id > s.world.tracks.size())
+        return 1;
+    std::vector<uint8_t> title(128, 0);
+    const std::u16string& played = s.world.tracks[size_t(item.id - 1)];
+    std::memcpy(title.data(), played.data(), std::min<size_t>(played.size(), 64) * 2);
+    s.musicLocked(0, title);
     return 0;
 }
 

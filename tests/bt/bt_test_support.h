@@ -40,6 +40,16 @@ inline void settle()
     }
 }
 
+// The calls of one export the stack got, in order.
+inline std::vector<sim::bt::Call> callsTo(const std::string& name)
+{
+    std::vector<sim::bt::Call> out;
+    for (const sim::bt::Call& c : sim::bt::calls())
+        if (c.name == name)
+            out.push_back(c);
+    return out;
+}
+
 struct Note {
     std::string name; // registered name, or "copydata NAME"
     ce::WPARAM w = 0;

@@ -281,6 +281,85 @@ TEST_F(Core, NowPlayingListKeepsAHundredDistinctEntries)
     EXPECT_EQ(GetManagerState().nowPlayingCount, 1);
 }
 
+// Playing an entry names it to the phone, which plays the track its
+// identifier names; the title read back stays within the entry.
+TEST_F(Core, PlayingAnEntryNamesItAndItsIndexToThePhone)
+{
+    sim::World w;
+    w.tracks = { u"One", u"Two" };
+    sim::setWorld(w);
+    ASSERT_EQ(BtSdk::AVRCP_RegCallBack(&OnMusicEvent), 0); // the phone's reports reach the core
+    std::vector<uint8_t> full = sim::nowPlayingEntry(8, u""); // names no track of the phone
+    for (size_t at = 8; at < full.size(); at += 2)
+        full[at] = 'x'; // a title to the entry's end, no terminator
+    OnMusicEvent(9, sim::nowPlayingEntry(0, u"One").data());
+    OnMusicEvent(9, sim::nowPlayingEntry(1, u"Two").data());
+    OnMusicEvent(9, full.data());
+
+    struct Case {
+        int index;
+        int result;
+        std::vector<long> args;
+        std::string title;
+    };
+    const Case cases[] = {
+        { 1, 1, { 1, 2 }, "Two" },
+        { 2, 0, { 2, 9 }, std::string(65, 'x') },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        sim::clearCalls();
+        EXPECT_EQ(PlayNowPlayingEntry(c.index), c.result);
+        const std::vector<sim::Call> played = callsTo("AVRCP_PlayListItems");
+        ASSERT_EQ(played.size(), 1u);
+        EXPECT_EQ(played[0].args, c.args);
+        EXPECT_EQ(played[0].text, c.title);
+    }
+    sim::waitIdle();
+    EXPECT_EQ(fieldText(CurrentTrack().title, 64), u"Two") << "the phone plays the entry it was named";
+
+    // Outside the list nothing is asked.
+    sim::clearCalls();
+    EXPECT_EQ(PlayNowPlayingEntry(3), 0);
+    EXPECT_EQ(PlayNowPlayingEntry(-1), 0);
+    EXPECT_TRUE(sim::calls().empty());
+}
+
+// Event 4: the player's list item is asked for again, the current track's
+// entry when its title is in the list, else no entry (which the phone
+// refuses).
+TEST_F(Core, MusicEvent4AsksAgainForTheCurrentEntry)
+{
+    sim::World w;
+    w.tracks = { u"One", u"Two" };
+    sim::setWorld(w);
+    ASSERT_EQ(BtSdk::AVRCP_RegCallBack(&OnMusicEvent), 0); // the phone's reports reach the core
+    OnMusicEvent(9, sim::nowPlayingEntry(0, u"One").data());
+    OnMusicEvent(9, sim::nowPlayingEntry(1, u"Two").data());
+    struct Case {
+        const char* current;
+        std::u16string title;
+        std::vector<long> args;
+    };
+    const Case cases[] = {
+        { "in the list", u"Two", { 1, 2 } },
+        { "not in the list", u"Elsewhere", { 0 } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.current);
+        TrackBlock t {};
+        setField(t.title, 64, c.title);
+        SetCurrentTrack(t);
+        sim::clearCalls();
+        OnMusicEvent(4, nullptr);
+        ASSERT_TRUE(pumpUntil([] { return WaitForWorkers(0); }));
+        const std::vector<sim::Call> played = callsTo("AVRCP_PlayListItems");
+        ASSERT_EQ(played.size(), 1u);
+        EXPECT_EQ(played[0].args, c.args);
+        sim::waitIdle(); // the phone's report of the track it played
+    }
+}
+
 TEST_F(Core, RemovingAMessageLeavesAMissedCallOfTheSameNumberAndDate)
 {
     CallRecord call {};

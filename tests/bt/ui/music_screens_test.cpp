@@ -225,17 +225,29 @@ TEST_F(MusicScreens, Message9001ClosesTheListEvenBehindAnotherWindow)
     ce::destroyWindow(other);
 }
 
-TEST_F(MusicScreens, TappingARowPlaysItAndCloses)
+// The phone is named the tapped row's entry (identifier = place from 1)
+// and its index, on the first page and on the second, and plays it.
+TEST_F(MusicScreens, TappingARowPlaysItsEntryAndCloses)
 {
-    startStack({ u"One", u"Two", u"Three" });
-    sim::bt::clearCalls();
-    CMusicList list;
-    ASSERT_TRUE(list.create());
-    click(*list.Rows().Button(1));
-    EXPECT_EQ(list.Rows().SelectedId(), list.Rows().Button(1)->id());
-    EXPECT_EQ(sim::bt::countCalls("AVRCP_PlayListItems"), 1);
-    EXPECT_FALSE(list.isVisible());
-    list.destroyWindow();
+    startStack(numberedTracks(9));
+    for (const int row : { 1, 8 }) {
+        SCOPED_TRACE(row);
+        sim::bt::clearCalls();
+        CMusicList list;
+        ASSERT_TRUE(list.create());
+        if (row >= 7)
+            click(list.Down());
+        click(*list.Rows().Button(row));
+        EXPECT_EQ(list.Rows().SelectedId(), list.Rows().Button(row)->id());
+        EXPECT_FALSE(list.isVisible());
+        const std::vector<sim::bt::Call> played = callsTo("AVRCP_PlayListItems");
+        ASSERT_EQ(played.size(), 1u);
+        EXPECT_EQ(played[0].args, (std::vector<long> { row, row + 1 }));
+        EXPECT_EQ(played[0].text, "Track " + std::to_string(row + 1));
+        settle();
+        EXPECT_EQ(fieldText(CurrentTrack().title, 64), numberedTracks(9)[size_t(row)]);
+        list.destroyWindow();
+    }
 }
 
 TEST_F(MusicScreens, PlayerOnTheFirstAndTheLastTrack)
@@ -245,7 +257,8 @@ TEST_F(MusicScreens, PlayerOnTheFirstAndTheLastTrack)
     sim::bt::clearCalls();
     SONGITEM song;
     ASSERT_TRUE(song.create());
-    EXPECT_EQ(sim::bt::countCalls("AVRCP_GetCapabilities"), 1);
+    ASSERT_EQ(callsTo("AVRCP_GetCapabilities").size(), 1u);
+    EXPECT_EQ(callsTo("AVRCP_GetCapabilities")[0].args, std::vector<long> { 1 });
     EXPECT_EQ(song.Title().Caption(), u"Opening");
     EXPECT_EQ(song.Position().Caption(), u"1/3");
     EXPECT_TRUE(song.Position().isVisible());
@@ -350,7 +363,8 @@ TEST_F(MusicScreens, NextWithoutAListWhilePlayingAsksForTheListAgain)
     click(song.Next());
     settle();
     EXPECT_EQ(sim::bt::countCalls("AVRCPPlayNext"), 1);
-    EXPECT_EQ(sim::bt::countCalls("AVRCP_GetCapabilities"), 1);
+    ASSERT_EQ(callsTo("AVRCP_GetCapabilities").size(), 1u);
+    EXPECT_EQ(callsTo("AVRCP_GetCapabilities")[0].args, std::vector<long> { 1 });
     EXPECT_EQ(NowPlayingTitles(), std::vector<std::u16string> { u"Found later" });
     song.destroyWindow();
 }
