@@ -29,23 +29,9 @@ namespace {
 constexpr size_t kEntry = kBtNowPlayingEntrySize;
 constexpr size_t kMaxEvents = 160;
 
-// UTF-16 text up to its first zero or the field's end, read here byte by
-// byte.
-std::u16string textOf(const uint8_t* field, size_t bytes)
-{
-    std::u16string text;
-    for (size_t at = 0; at + 1 < bytes; at += 2) {
-        const char16_t unit = char16_t(field[at] | (field[at + 1] << 8));
-        if (!unit)
-            break;
-        text += unit;
-    }
-    return text;
-}
-
 std::u16string titleOf(const std::vector<uint8_t>& entry)
 {
-    return textOf(entry.data() + 8, kEntry - 8);
+    return kivo::fuzz::utf16Field(entry.data() + 8, kEntry - 8);
 }
 
 } // namespace
@@ -77,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         // The track block keeps its terminator inside the field.
         if (event == 0)
-            title = textOf(record.data(), record.size()).substr(0, 63);
+            title = kivo::fuzz::utf16Field(record.data(), record.size()).substr(0, 63);
         if (event == 9 && entries.size() < 100 && std::find(entries.begin(), entries.end(), record) == entries.end())
             entries.push_back(record);
 

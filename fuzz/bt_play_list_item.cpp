@@ -29,15 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint64_t id = 0;
     std::memcpy(&id, data, sizeof id);
     FUZZ_CHECK(item.id == id);
-    // The title byte by byte, little-endian.
-    std::u16string title;
-    for (size_t at = 8; at + 1 < kEntry; at += 2) {
-        const char16_t unit = char16_t(data[at] | (data[at + 1] << 8));
-        if (!unit)
-            break;
-        title += unit;
-    }
-    FUZZ_CHECK(item.title == title);
+    FUZZ_CHECK(item.title == kivo::fuzz::utf16Field(data + 8, kEntry - 8));
     FUZZ_CHECK(item.title.size() <= 65);
     return 0;
 }

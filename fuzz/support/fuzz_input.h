@@ -83,6 +83,20 @@ private:
     size_t m_max;
 };
 
+// Little-endian UTF-16 text up to its first zero or the field's end, read
+// byte by byte (an oracle independent of the readers' own copies).
+inline std::u16string utf16Field(const uint8_t* field, size_t bytes)
+{
+    std::u16string text;
+    for (size_t at = 0; at + 1 < bytes; at += 2) {
+        const char16_t unit = char16_t(field[at] | (field[at + 1] << 8));
+        if (!unit)
+            break;
+        text += unit;
+    }
+    return text;
+}
+
 // An invariant of the input's reader does not hold: reported like a crash, so
 // libFuzzer saves the input.
 [[noreturn]] inline void fail(const char* what)
