@@ -477,7 +477,9 @@ AntFsAir::Bytes AntFsClientPeer::downloadAnswerLocked(const Bytes& c, bool legac
     const uint32_t offset = legacy ? get16(&c[4]) : get32(&c[4]);
     if (code == 0 && offset > file->second.size())
         code = 4;
-    Bytes a(legacy ? 8 : 16, 0);
+    Bytes a;
+    a.reserve(64);
+    a.resize(legacy ? 8 : 16, 0);
     a[0] = ANTFS_ID;
     a[1] = legacy ? 0x86 : 0x89;
     a[2] = code;

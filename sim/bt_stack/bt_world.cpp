@@ -765,8 +765,13 @@ void companionSend(const std::vector<uint8_t>& bytes, const std::vector<size_t>&
 
 std::vector<uint8_t> companionFrame(uint8_t command, const std::vector<uint8_t>& payload)
 {
-    std::vector<uint8_t> f { 0xAF, 0xFA, command, uint8_t(payload.size() & 0xFF), uint8_t(payload.size() >> 8) };
-    f.insert(f.end(), payload.begin(), payload.end());
+    std::vector<uint8_t> f(5 + payload.size());
+    f[0] = 0xAF;
+    f[1] = 0xFA;
+    f[2] = command;
+    f[3] = uint8_t(payload.size() & 0xFF);
+    f[4] = uint8_t(payload.size() >> 8);
+    std::copy(payload.begin(), payload.end(), f.begin() + 5);
     return f;
 }
 

@@ -37,7 +37,7 @@ QPixmap MapView::Render(const QRect& rect)
     Call call;
     call.slot = MapSlot::Render;
     call.rect = rect;
-    m_calls.append(call);
+    m_calls.push_back(call);
     if (m_renderNull || m_rect.isEmpty())
         return QPixmap();
     if (m_picture.size() != m_rect.size()) {
@@ -60,7 +60,7 @@ void MapView::mouse(int slot, QMouseEvent* event)
     call.pos = event->pos();
     call.button = event->button();
     call.buttons = event->buttons();
-    m_calls.append(call);
+    m_calls.push_back(call);
 }
 
 void MapView::key(int slot, QKeyEvent* event)
@@ -70,7 +70,7 @@ void MapView::key(int slot, QKeyEvent* event)
     call.type = event->type();
     call.key = event->key();
     call.autoRepeat = event->isAutoRepeat();
-    m_calls.append(call);
+    m_calls.push_back(call);
 }
 
 void MapView::widget(int slot, QWidget* control)
@@ -78,7 +78,7 @@ void MapView::widget(int slot, QWidget* control)
     Call call;
     call.slot = slot;
     call.control = control;
-    m_calls.append(call);
+    m_calls.push_back(call);
 }
 
 void MapView::KeyPressEvent(QKeyEvent* event) { key(MapSlot::KeyPress, event); }
@@ -94,7 +94,7 @@ void MapView::SetRect(const QRect& rect)
     Call call;
     call.slot = MapSlot::SetRect;
     call.rect = rect;
-    m_calls.append(call);
+    m_calls.push_back(call);
     m_rect = rect;
 }
 

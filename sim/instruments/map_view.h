@@ -10,7 +10,7 @@
 #include <QEvent>
 #include <QPoint>
 #include <QRect>
-#include <QVector>
+#include <vector>
 
 namespace kivo::sim {
 
@@ -47,7 +47,7 @@ public:
     static QColor colourAt(int x, int y);
     static QPoint positionOf(const QColor& colour);
 
-    const QVector<Call>& calls() const { return m_calls; }
+    const std::vector<Call>& calls() const { return m_calls; }
     int count(int slot) const;
     // The last call of a slot; a default Call when there was none.
     Call last(int slot) const;
@@ -85,7 +85,7 @@ private:
     void key(int slot, QKeyEvent* event);
     void widget(int slot, QWidget* control);
 
-    QVector<Call> m_calls;
+    std::vector<Call> m_calls;
     QRect m_rect;
     QPixmap m_picture;
     bool m_panShown = false;

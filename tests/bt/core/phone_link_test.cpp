@@ -463,8 +463,9 @@ TEST_F(Link, ClientsVoiceRequestsGoToThePhoneWhileVoiceInstructionsAreOn)
         return ce::sendMessage(internal.hwnd(), ce::WM_COPYDATA, 0, reinterpret_cast<ce::LPARAM>(&cds));
     };
     auto utf16 = [](const std::u16string& s, bool terminated) {
-        Bytes b((s.size() + (terminated ? 1 : 0)) * 2, 0);
-        std::memcpy(b.data(), s.data(), s.size() * 2);
+        Bytes b(reinterpret_cast<const uint8_t*>(s.data()), reinterpret_cast<const uint8_t*>(s.data() + s.size()));
+        if (terminated)
+            b.insert(b.end(), 2, 0);
         return b;
     };
     EXPECT_EQ(copyData(WM_BTIN_VOICEINSTR_DATA, utf16(u"Turn right", true)), 1);
