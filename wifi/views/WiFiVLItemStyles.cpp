@@ -4,6 +4,7 @@
 #include "controls/core/phxIcon.h"
 #include "controls/core/phxPushButton.h"
 #include "wifi/views/forms/form_helpers.h"
+#include "wifi/views/screen_styles.h"
 #include "wifi/views/view_timing.h"
 
 #include <QCoreApplication>
@@ -457,7 +458,7 @@ void WiFiVLItemMainStyle::fill(QStyle::State state, const QString& name, const Q
 
 void WiFiVLItemMainStyle::ConnectingIcon()
 {
-    m_stateIcon->setPixmap(QPixmap(QStringLiteral(":/Icon/i_connecting%1.png").arg(m_frame)));
+    m_stateIcon->setPixmap(kivowifi::framePixmap(QStringLiteral(":/Icon/i_connecting%1.png").arg(m_frame)));
     update();
     m_frame = m_frame == 2 ? 1 : 2;
 }
