@@ -1,5 +1,6 @@
 // One frame of a KivoWiFi network list: the 240x167 list of 47-pixel rows
-// repainted, each visible row filled into the one row widget and rendered.
+// repainted, each visible row filled into the one row widget and drawn from
+// the picture the list kept of it when it was first rendered.
 // The floor draws the same rows' pictures and shortened names straight into
 // an image.
 #include "controls/core/phxVirtualList.h"

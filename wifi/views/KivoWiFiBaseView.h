@@ -91,6 +91,10 @@ public:
         : KivoWiFiBaseView(parent)
     {
     }
+    // Everything the row's rendered picture depends on, as filled last; the
+    // list keeps pictures under it and draws a kept one instead of rendering
+    // the row again. Empty (the default) when the row's picture is not kept.
+    virtual QString pictureKey() const { return QString(); }
 };
 
 // What tests read of a view's scrolling.

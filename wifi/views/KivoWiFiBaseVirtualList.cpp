@@ -82,12 +82,33 @@ void zyrCItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     // backing store, or whatever a grab renders into), not to the viewport
     // the delegate paints, so drawn directly the rows would move by the
     // list's position in that device.
+    const QString key = m_item->pictureKey();
+    if (!key.isEmpty()) {
+        auto kept = m_pictures.constFind(key);
+        if (kept != m_pictures.constEnd()) {
+            painter->drawImage(target, *kept);
+            return;
+        }
+    }
     const QSize size = m_item->size();
     if (m_rowBuffer.size() != size)
         m_rowBuffer = QImage(size, QImage::Format_ARGB32_Premultiplied);
     m_rowBuffer.fill(Qt::transparent);
     m_item->render(&m_rowBuffer, QPoint(), QRegion(m_item->rect()), QWidget::DrawChildren);
     painter->drawImage(target, m_rowBuffer);
+    if (key.isEmpty())
+        return;
+    // Past the budget the kept pictures start over: the rows on screen are
+    // rendered once more and kept again.
+    if (m_pictureBytes + m_rowBuffer.sizeInBytes() > PICTURE_BYTES_KEPT) {
+        m_pictures.clear();
+        m_pictureBytes = 0;
+    }
+    m_pictures.insert(key, m_rowBuffer);
+    m_pictureBytes += m_rowBuffer.sizeInBytes();
+    // The kept picture now shares the buffer; the next row renders into a
+    // buffer of its own.
+    m_rowBuffer = QImage();
 }
 
 QSize zyrCItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QAbstractListModel>
+#include <QHash>
 #include <QImage>
 #include <QMap>
 #include <QModelIndex>
@@ -91,14 +92,22 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+    // How many bytes of row pictures a list keeps at most.
+    static constexpr int PICTURE_BYTES_KEPT = 2 * 1024 * 1024;
+
 private:
-    QWidget* m_item;
+    KivoWiFiBaseVLItem* m_item;
     KivoWiFiItemProvider* m_provider;
     // The list's position in its window. Rows are drawn through a buffer at
     // their own rectangles of the list's viewport, so it is not added.
     QPoint m_windowOffset;
     phxVirtualList* m_list;
     mutable QImage m_rowBuffer;
+    // Rendered rows by their picture keys: a repaint that shows the same
+    // rows again (a scroll, a bounce) draws them without laying out their
+    // texts and widgets anew.
+    mutable QHash<QString, QImage> m_pictures;
+    mutable qint64 m_pictureBytes = 0;
 };
 
 // A list, its model and its delegate, as setListProvider binds them.

@@ -454,6 +454,40 @@ void WiFiVLItemMainStyle::fill(QStyle::State state, const QString& name, const Q
         m_strengthIcon->show();
     }
     m_background->SetState(state);
+    m_state = state;
+}
+
+QString WiFiVLItemMainStyle::pictureKey() const
+{
+    QString key;
+    key.reserve(160 + m_name->text().size());
+    const auto add = [&key](qint64 value) {
+        key += QString::number(value);
+        key += QLatin1Char(':');
+    };
+    const auto addIcon
+        = [&add](const QLabel* icon) { add(icon->isHidden() ? -1 : icon->pixmap(Qt::ReturnByValue).cacheKey()); };
+    add(width());
+    add(height());
+    add(int(m_state));
+    add(m_background->normalImage().cacheKey());
+    add(m_background->focusedImage().cacheKey());
+    add(m_background->pressedImage().cacheKey());
+    add(m_background->isDown());
+    add(m_background->hasFocus());
+    add(m_background->isEnabled());
+    addIcon(m_stateIcon);
+    addIcon(m_encryptionIcon);
+    addIcon(m_strengthIcon);
+    if (m_strength && !m_strength->isHidden()) {
+        key += m_strength->text();
+        key += QLatin1Char(':');
+    }
+    add(qHash(m_name->font()));
+    add(m_mode.size());
+    key += m_mode;
+    key += m_name->text();
+    return key;
 }
 
 void WiFiVLItemMainStyle::ConnectingIcon()

@@ -93,6 +93,9 @@ public:
     void setStyleSheets(const QString& mode) override;
     void fill(QStyle::State state, const QString& name, const QPixmap& stateIcon, const QPixmap& secondIcon,
         const QPixmap& lockIcon, const QString& stateIconPath, const QString& strength);
+    // Read from the row's parts as they stand, so that whatever changes the
+    // picture (a fill, an animation frame, a mode) changes the key.
+    QString pictureKey() const override;
     // Set once the list marks its network connected: fills stop the
     // connecting animation from then on.
     void setConnected(bool connected) { m_connected = connected; }
@@ -121,6 +124,7 @@ private:
     QTimer m_animationTimer;
     int m_frame = 1;
     bool m_connected = false;
+    QStyle::State m_state;
     // The row background, loaded when the row is made and again when the
     // mode (and with it the skin) changes, not for every painted row.
     QPixmap m_normalBackground;

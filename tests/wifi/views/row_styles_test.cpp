@@ -2,12 +2,18 @@
 // filled, long names elided to fit, the connecting animation's frames.
 #include "controls/core/phxIcon.h"
 #include "controls/core/phxPushButton.h"
+#include "controls/core/phxVirtualList.h"
 #include "tests/wifi/views/views_test_support.h"
+#include "wifi/views/KivoWiFiBaseVirtualList.h"
 #include "wifi/views/WiFiVLItemStyles.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QTimer>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +140,87 @@ TEST_P(RowStyleTest, ConnectingIconAlternatesUntilAnotherIcon)
     row.setConnected(true);
     row.fill(QStyle::State_None, "Office", check, QPixmap(), QPixmap(), ":/Icon/Check_icon.png", "");
     EXPECT_FALSE(timer->isActive());
+}
+
+// A network list whose rows can change between repaints.
+class NetworkList : public KivoWiFiBaseVirtualList {
+public:
+    struct Network {
+        QString name;
+        QString lock;
+        QString stateIcon;
+        QStyle::State state = QStyle::State_None;
+    };
+
+    NetworkList(const QString& mode, const std::vector<Network>& networks)
+        : KivoWiFiBaseVirtualList(nullptr)
+        , networks(networks)
+        , m_mode(mode)
+    {
+        resize(240, 167);
+        list = new phxVirtualList(this);
+        list->setObjectName(QStringLiteral("virtuallist"));
+        list->setGeometry(0, 0, 240, 167);
+        row = new WiFiVLItemMainStyle(QStringLiteral("480x272"));
+        setListProvider(list, row);
+    }
+    int getRowCount(const QModelIndex&) override { return int(networks.size()); }
+    void updateItemCtrl(const QModelIndex& index, KivoWiFiBaseVLItem*, const QStyleOptionViewItem&) override
+    {
+        const Network& n = networks[size_t(index.row())];
+        row->setStyleSheets(m_mode);
+        row->fill(n.state, n.name, n.stateIcon.isEmpty() ? QPixmap() : QPixmap(n.stateIcon), QPixmap(), QPixmap(n.lock),
+            n.stateIcon, QStringLiteral("-60"));
+    }
+    void setStyleSheets(const QString&) override { }
+
+    std::vector<Network> networks;
+    phxVirtualList* list;
+    WiFiVLItemMainStyle* row;
+
+private:
+    QString m_mode;
+};
+
+// The list keeps the rows it rendered: every change of what a row shows must
+// still reach the screen, picture for picture as a list that never drew the
+// rows before draws them.
+TEST_P(RowStyleTest, KeptRowPicturesFollowEveryChangeOfTheRow)
+{
+    const QString lock = QStringLiteral(":/Icon/i_list_wifilock_1.png");
+    const QString weak = QStringLiteral(":/Icon/i_list_wifilock_3.png");
+    ASSERT_FALSE(QPixmap(lock).isNull());
+    ASSERT_FALSE(QPixmap(weak).isNull());
+    NetworkList shown(mode(), { { "Office", lock, {}, {} }, { "Home", lock, {}, {} }, { "Cafe", lock, {}, {} } });
+    QImage before = views_test::shot(shown, QStringLiteral("kept_rows_%1").arg(mode()));
+
+    using Change = std::function<void(std::vector<NetworkList::Network>&)>;
+    const std::vector<std::pair<const char*, Change>> changes = {
+        { "name", [](auto& n) { n[1].name = "Home 5G"; } },
+        { "signal", [&](auto& n) { n[1].lock = weak; } },
+        { "state icon", [](auto& n) { n[0].stateIcon = ":/Icon/Check_icon.png"; } },
+        { "focus", [](auto& n) { n[2].state = QStyle::State_HasFocus; } },
+        { "two rows swapped", [](auto& n) { std::swap(n[0], n[2]); } },
+    };
+    for (const auto& [what, change] : changes) {
+        change(shown.networks);
+        shown.resetModel();
+        const QImage after = views_test::shot(shown, QStringLiteral("kept_rows_%1").arg(mode()));
+        NetworkList fresh(mode(), shown.networks);
+        EXPECT_EQ(after, views_test::shot(fresh, QStringLiteral("fresh_rows_%1").arg(mode()))) << what;
+        EXPECT_NE(after, before) << what;
+        before = after;
+    }
+
+    // The connecting animation changes the row's icon between repaints.
+    shown.networks[1].stateIcon = WiFiVLItemMainStyle::CONNECTING_ICON;
+    shown.row->ConnectingIcon();
+    const QImage frame1 = views_test::shot(shown, QStringLiteral("kept_rows_%1").arg(mode()));
+    shown.row->ConnectingIcon();
+    const QImage frame2 = views_test::shot(shown, QStringLiteral("kept_rows_%1").arg(mode()));
+    EXPECT_NE(frame1, frame2);
+    shown.row->ConnectingIcon();
+    EXPECT_EQ(views_test::shot(shown, QStringLiteral("kept_rows_%1").arg(mode())), frame1);
 }
 
 TEST_P(RowStyleTest, JoinRowShowsSecurityNamesAndItsMark)
