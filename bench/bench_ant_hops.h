@@ -9,7 +9,13 @@
 #pragma once
 
 #include "ant/core/ant_framer.h"
+#include "ant/core/ant_library.h"
+#include "ant/senvoy.h"
 #include "platform/msgqueue.h"
+#include "platform/registry.h"
+#include "sim/ant_radio/ant_radio_sim.h"
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -51,6 +57,31 @@ inline void onRecord(uint32_t, uint32_t, const uint8_t*, uint32_t, void* context
     std::lock_guard<std::mutex> lock(d->m);
     ++d->count;
     d->cv.notify_all();
+}
+
+// Opens the library on the simulated radio (installed by the caller, which
+// keeps it for the run), with network key 1 set and the sensor callback on
+// delivered, and connects one sensor: connect(channel, device, search
+// time-out). False, with the benchmark skipped, when either fails.
+inline bool openSensorOnRadio(benchmark::State& state, kivo::sim::AntRadioSim& sim, Delivered& delivered,
+    int (*connect)(uint8_t, uint16_t, uint8_t))
+{
+    ce::reg::setString(ce::reg::Root::LocalMachine, senvoy::ANT_KEY_REGISTRY_PATH, "NetworkKey1", "0011223344556677");
+    sim.install();
+    sim.setAnswerMode(kivo::sim::AntRadioSim::AnswerMode::Immediate);
+    if (!ANTLIB_Init()) {
+        state.SkipWithError("ANTLIB_Init failed");
+        return false;
+    }
+    uint32_t event = 0;
+    senvoy::ANTLIB_Manager()->waitEvent(10000, &event);
+    ANTSENSOR_Init(&delivered, &onRecord);
+    if (connect(0, 0, 255) != 1) {
+        state.SkipWithError("the sensor did not connect");
+        ANTLIB_Deinit();
+        return false;
+    }
+    return true;
 }
 
 class PlainPageHops {

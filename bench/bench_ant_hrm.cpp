@@ -11,7 +11,6 @@
 #include "ant/senvoy.h"
 #include "bench/bench_ant_hops.h"
 
-#include "platform/registry.h"
 #include "sim/ant_radio/ant_radio_sim.h"
 
 #include <benchmark/benchmark.h>
@@ -38,23 +37,10 @@ std::vector<uint8_t> page(uint32_t n)
 
 void HrmPageToCallback(benchmark::State& state)
 {
-    ce::reg::setString(ce::reg::Root::LocalMachine, senvoy::ANT_KEY_REGISTRY_PATH, "NetworkKey1", "0011223344556677");
     AntRadioSim sim;
-    sim.install();
-    sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
     Delivered delivered;
-    if (!ANTLIB_Init()) {
-        state.SkipWithError("ANTLIB_Init failed");
+    if (!kivo::bench::openSensorOnRadio(state, sim, delivered, &ANTHRM_Connect))
         return;
-    }
-    uint32_t event = 0;
-    senvoy::ANTLIB_Manager()->waitEvent(10000, &event);
-    ANTSENSOR_Init(&delivered, &onRecord);
-    if (ANTHRM_Connect(0, 0, 255) != 1) {
-        state.SkipWithError("ANTHRM_Connect failed");
-        ANTLIB_Deinit();
-        return;
-    }
     uint32_t n = 1;
     sim.injectFrame(0x4E, page(n++)); // the first page only starts the decoder
     for (auto _ : state) {

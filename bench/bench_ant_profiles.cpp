@@ -13,7 +13,6 @@
 #include "ant/senvoy.h"
 #include "bench/bench_ant_hops.h"
 
-#include "platform/registry.h"
 #include "sim/ant_radio/ant_radio_sim.h"
 
 #include <benchmark/benchmark.h>
@@ -49,23 +48,10 @@ std::vector<uint8_t> crankMessage(uint32_t n)
 
 void PwrPageToCallback(benchmark::State& state)
 {
-    ce::reg::setString(ce::reg::Root::LocalMachine, senvoy::ANT_KEY_REGISTRY_PATH, "NetworkKey1", "0011223344556677");
     AntRadioSim sim;
-    sim.install();
-    sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
     Delivered delivered;
-    if (!ANTLIB_Init()) {
-        state.SkipWithError("ANTLIB_Init failed");
+    if (!kivo::bench::openSensorOnRadio(state, sim, delivered, &ANTPWR_Connect))
         return;
-    }
-    uint32_t event = 0;
-    senvoy::ANTLIB_Manager()->waitEvent(10000, &event);
-    ANTSENSOR_Init(&delivered, &onRecord);
-    if (ANTPWR_Connect(0, 0, 255) != 1) {
-        state.SkipWithError("ANTPWR_Connect failed");
-        ANTLIB_Deinit();
-        return;
-    }
     uint32_t n = 1;
     for (auto _ : state) {
         if (!delivered.sendAndAwait([&] { return sim.injectFrame(0x4E, crankMessage(n++)); })) {
