@@ -1,5 +1,6 @@
 #include "controls/instruments/zyrChartPlot.h"
 #include "controls/instruments/ChartBrushes.h"
+#include "controls/instruments/PenTrace.h"
 
 #include <QConicalGradient>
 #include <QKeyEvent>
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+using zyr::charts::PenTrace;
 
 namespace {
 
@@ -344,11 +347,6 @@ QBrush placedBrush(const QBrush& brush, const QRectF& bounds, const QSize& devic
     return placed;
 }
 
-bool xOrdered(const QPolygonF& line)
-{
-    return std::is_sorted(line.begin(), line.end(), [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
-}
-
 // The piece of an x-ordered polyline from its last point left of `left` to
 // its first point right of `right`.
 QPolygonF piece(const QPolygonF& line, qreal left, qreal right)
@@ -581,7 +579,9 @@ QPixmap zyrChartPlot::GetBackgroundChart()
 // the pieces of the paths that reach it. A piece reaches beyond the strip by
 // more than the widest pen, so each pixel of a strip is covered exactly as
 // the whole path covers it, and layers keep their order in every strip: the
-// picture is the one the whole paths paint.
+// picture is the one the whole paths paint. The pens along a curve that goes
+// only rightwards are drawn as their traces (see PenTrace), a fill each
+// instead of thousands of joins.
 void zyrChartPlot::paintLayers(int layers)
 {
     const bool marked = (layers & MarkedLayer) && m_intervalComplete && marksValid() && !m_markedLines.isEmpty();
@@ -595,12 +595,26 @@ void zyrChartPlot::paintLayers(int layers)
     const qreal h = height();
     bool ordered = image.depth() % 8 == 0;
     for (const QPolygonF& line : m_polylines)
-        ordered = ordered && xOrdered(line);
+        ordered = ordered && PenTrace::fits(line);
     for (const QPolygonF& line : m_markedLines)
-        ordered = ordered && xOrdered(line);
+        ordered = ordered && PenTrace::fits(line);
     const int step = ordered ? kStripWidth : image.width();
     // Half the widest pen, and a pixel more.
     const qreal reach = std::max(m_lineWidth + 2 * std::max(m_outlineWidth, 0), m_lineWidth) / 2.0 + 1;
+    // A pen of no width is the painter's one-pixel line: drawn by the
+    // painter, as is every pen along a line that turns back and a pen too
+    // wide to trace.
+    const int outlineWidth = m_lineWidth + 2 * m_outlineWidth;
+    auto traces = [&](int width) {
+        QVector<PenTrace> traced;
+        if ((layers & CurveLayers) && ordered && width > 0) {
+            for (const QPolygonF& line : m_polylines)
+                traced << PenTrace(line, width);
+        }
+        return traced;
+    };
+    const QVector<PenTrace> outlineTraces = traces(outlineWidth);
+    const QVector<PenTrace> lineTraces = traces(m_lineWidth);
     QVector<QBrush> fills;
     QBrush fill = m_foreground;
     for (int k = 0; k < m_polylines.size(); ++k) {
@@ -637,21 +651,29 @@ void zyrChartPlot::paintLayers(int layers)
             if (!area.isEmpty())
                 p.fillPath(area, m_markerFillColor);
         }
+        auto stroke = [&](int k, const QVector<PenTrace>& traced, const QColor& color, int width) {
+            if (!traced.isEmpty() && !traced[k].isEmpty()) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(color);
+                p.drawPolygon(traced[k].outline(left, right), Qt::WindingFill);
+            } else {
+                p.setBrush(Qt::NoBrush);
+                p.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.drawPolyline(part(m_polylines[k]));
+            }
+        };
         if (layers & CurveLayers) {
-            p.setBrush(Qt::NoBrush);
             QColor outline = m_outlineColor;
             for (int k = 0; k < m_polylines.size(); ++k) {
                 if (k < m_outlines.size())
                     outline = m_outlines[k];
-                p.setPen(QPen(outline, m_lineWidth + 2 * m_outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.drawPolyline(part(m_polylines[k]));
+                stroke(k, outlineTraces, outline, outlineWidth);
             }
             QColor line = m_lineColor;
             for (int k = 0; k < m_polylines.size(); ++k) {
                 if (k < m_lines.size())
                     line = m_lines[k];
-                p.setPen(QPen(line, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.drawPolyline(part(m_polylines[k]));
+                stroke(k, lineTraces, line, m_lineWidth);
             }
         }
         if (gaps)
