@@ -29,10 +29,16 @@ ce::DWORD MonitorSysPowerThread()
     if (!queue || ce::getLastError() == ce::ERROR_ALREADY_EXISTS) {
         if (queue)
             ce::closeMsgQueue(queue);
+        else
+            ce::debugPrintf("***[BTManager] power monitor not started: its queue cannot be made (error %u)\r\n",
+                unsigned(ce::getLastError()));
         return 0;
     }
     ce::HANDLE notifications = ce::requestPowerNotifications(queue, ce::PBT_TRANSITION);
     if (!notifications) {
+        // Without it, Bluetooth is not restarted after the device wakes.
+        ce::debugPrintf("***[BTManager] power monitor not started: no power notifications (error %u)\r\n",
+            unsigned(ce::getLastError()));
         ce::closeMsgQueue(queue);
         return 0;
     }
@@ -40,8 +46,11 @@ ce::DWORD MonitorSysPowerThread()
     ce::DWORD exitCode = 0;
     for (;;) {
         const PowerRecord record = ReadPowerRecord(queue, ce::INFINITE);
-        if (record == PowerRecord::None)
+        if (record == PowerRecord::None) {
+            ce::debugPrintf("***[BTManager] power monitor ended: its queue cannot be read (error %u)\r\n",
+                unsigned(ce::getLastError()));
             break;
+        }
         if (record == PowerRecord::Stop) {
             exitCode = 1;
             break;

@@ -4,10 +4,14 @@
 #include "tests/bt/bt_test_support.h"
 
 #include "bt/core/power_monitor.h"
+#include "platform/debug.h"
+#include "platform/paths.h"
 #include "platform/power.h"
 #include "platform/sync.h"
 
 #include <atomic>
+#include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include <fstream>
@@ -494,4 +498,25 @@ TEST_F(Core, ResumeFromSuspendRestartsOnlyABluetoothThatIsStarted)
     EXPECT_TRUE(pairableCalls().empty());
     EXPECT_EQ(GetManagerState().started, 0);
     EXPECT_EQ(GetPhoneState(), 0);
+}
+
+// Without power notifications the monitor does not run, and says so in the
+// log: Bluetooth will not be restarted after a wake.
+TEST_F(Core, APowerMonitorWithoutNotificationsSaysSo)
+{
+    const std::string dir = ce::runDirectory() + "/power";
+    std::filesystem::remove_all(dir);
+    std::ofstream(dir) << "not a folder";
+    std::mutex m;
+    std::string said;
+    const int hook = ce::addDebugOutputHook([&](const std::string& line) {
+        std::lock_guard<std::mutex> l(m);
+        said += line;
+    });
+    StartPowerMonitor();
+    StopPowerMonitor();
+    ce::removeDebugOutputHook(hook);
+    std::filesystem::remove(dir);
+    EXPECT_FALSE(PowerMonitorRunning());
+    EXPECT_NE(said.find("***[BTManager] power monitor not started: no power notifications"), std::string::npos) << said;
 }
