@@ -78,7 +78,10 @@ namespace {
 // the handle table, so the exact type is compared instead of a dynamic cast.
 std::shared_ptr<detail::MutexObject> asMutex(std::shared_ptr<KernelObject> object)
 {
-    if (!object || typeid(*object) != typeid(detail::MutexObject))
+    if (!object)
+        return nullptr;
+    const KernelObject& held = *object;
+    if (typeid(held) != typeid(detail::MutexObject))
         return nullptr;
     return std::static_pointer_cast<detail::MutexObject>(std::move(object));
 }
