@@ -32,7 +32,7 @@ void CDlgSettings::destroyScreen()
 }
 
 CDlgSettings::CDlgSettings()
-    : BtScreen(102, "CDlgSettings", 138, true, true)
+    : BtScreen(102, "CDlgSettings", 138, false, true)
 {
     onClicked(1003, [this] { close(); });
     for (int i = 0; i < 4; ++i)

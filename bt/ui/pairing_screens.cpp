@@ -66,7 +66,7 @@ CDlgWaiting* TheWaitingScreen()
 }
 
 CDlgWaiting::CDlgWaiting()
-    : BtScreen(308, "CDlgWaiting", 261, true, false)
+    : BtScreen(308, "CDlgWaiting", 261, false, false)
 {
 }
 

@@ -92,8 +92,9 @@ BtScreen::BtScreen(int templateId, std::string title, int backgroundId, bool top
 bool BtScreen::onInitDialog()
 {
     moveWindow(0, 0, 240, 400);
-    // Topmost and top alike bring it to the front here.
-    if (!m_keepZOrder)
+    if (m_topmost)
+        setTopmost();
+    else if (!m_keepZOrder)
         setZOrder(true);
     m_background = ce::dlg::loadBitmap(m_backgroundId);
     if (m_internal)

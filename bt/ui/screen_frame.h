@@ -50,8 +50,9 @@ private:
 
 class BtScreen : public ce::dlg::Dialog {
 public:
-    // topmost: placed at the top of the z-order; internal: takes the core's
-    // internal messages while open.
+    // topmost: above every window that is not topmost (else at the top
+    // of the ordinary windows, unless it keeps its z-order); internal:
+    // takes the core's internal messages while open.
     BtScreen(int templateId, std::string title, int backgroundId, bool topmost, bool internal);
 
 protected:

@@ -215,6 +215,18 @@ void Dialog::setZOrder(bool top)
         m_widget->lower();
 }
 
+void Dialog::setTopmost()
+{
+    if (!m_widget)
+        return;
+    // Changing a window's flags hides it.
+    const bool shown = m_widget->isVisible();
+    m_widget->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (shown)
+        m_widget->show();
+    m_widget->raise();
+}
+
 bool Dialog::isVisible() const
 {
     return m_widget && m_widget->isVisible();

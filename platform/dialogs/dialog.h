@@ -61,6 +61,9 @@ public:
     void moveWindow(int x, int y, int width, int height);
     // Top (true) or bottom of the z-order, without moving or resizing.
     void setZOrder(bool top);
+    // Above every window that is not topmost, and at the top of those
+    // that are, without moving or resizing.
+    void setTopmost();
     bool isVisible() const;
     // Repaints the dialog's own face (what onPaint draws).
     void invalidate();

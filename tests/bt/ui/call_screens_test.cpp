@@ -117,6 +117,8 @@ TEST_F(CallScreens, DialThroughOutCallToInCallAndSaveOn9001BehindAnotherWindow)
         sim::bt::handsFreeEvent(10, u"Bob Dialled", u"5550133");
         ASSERT_TRUE(waitFor([] { return TheOutCallScreen() != nullptr; }));
         OutCall& out = *TheOutCallScreen();
+        EXPECT_TRUE(onGui([&] { return out.widget()->windowFlags().testFlag(Qt::WindowStaysOnTopHint); }))
+            << "above the ordinary windows";
         EXPECT_EQ(caption(out.Name()), u"Bob Dialled");
         EXPECT_EQ(caption(out.Header()), LangString(10062) + u"(0)");
         EXPECT_FALSE(onGui([&] { return out.VolumeDown().isVisible(); }));

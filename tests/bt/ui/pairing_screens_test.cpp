@@ -88,6 +88,8 @@ TEST_F(PairingScreens, WaitingTurnsItsFramesAndCloses)
         Screens().showWaiting();
         ASSERT_TRUE(waitFor([] { return TheWaitingScreen() != nullptr; }));
         CDlgWaiting& wait = *TheWaitingScreen();
+        EXPECT_FALSE(onGui([&] { return wait.widget()->windowFlags().testFlag(Qt::WindowStaysOnTopHint); }))
+            << "at the top of the ordinary windows only";
         onGui([&] {
             savePng(wait.widget()->grab().toImage(), "waiting");
             return 0;
@@ -119,6 +121,7 @@ TEST_F(PairingScreens, RetryCloseBluetoothStopsIt)
     settle();
     ReTryConn retry;
     ASSERT_TRUE(retry.create());
+    EXPECT_TRUE(retry.widget()->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << "above the ordinary windows";
     QTest::mouseClick(retry.CloseBluetooth().widget(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(GetManagerState().started);
     EXPECT_FALSE(retry.isVisible());
