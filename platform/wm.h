@@ -63,6 +63,10 @@ using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 HWND createWindow(const std::string& className, const std::string& title, WindowProc proc, bool topLevel = true);
 BOOL destroyWindow(HWND window);
 BOOL isWindow(HWND window);
+// For a process about to end without its exit handlers (_exit): other
+// processes stop reaching its windows, and they are no longer published
+// for them to find. The exit handlers do the same on an ordinary exit.
+void withdrawWindows();
 // Either name may be null (matches any); names match without regard to case.
 // Top-level windows are preferred over others. Null when nothing matches.
 HWND findWindow(const char* className, const char* title);

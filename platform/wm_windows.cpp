@@ -145,6 +145,11 @@ HWND createWindow(const std::string& className, const std::string& title, Window
     return w->hwnd;
 }
 
+void withdrawWindows()
+{
+    atExit();
+}
+
 BOOL destroyWindow(HWND window)
 {
     auto w = localWindow(window);

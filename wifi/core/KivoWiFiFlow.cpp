@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 #include "platform/qt/qt_message_pump.h"
+#include "platform/wm.h"
 #include "wifi/core/IPCHelper.h"
 #include "wifi/core/RegistrySettings.h"
 #include "wifi/core/SystemHelper.h"
@@ -505,7 +506,9 @@ void KivoWiFiFlow::endProgram()
     // timer may fire inside a blocking wait that pumps events (a sync waiting
     // for its answer), and the program would go on until that wait and the
     // rest of its run were over. Files, logs and the registry are written
-    // through at each change, so nothing is left to flush but stdio.
+    // through at each change, so nothing is left to flush but stdio; and its
+    // windows are withdrawn, as the exit handlers skipped here would.
+    ce::withdrawWindows();
     std::fflush(nullptr);
     ::_exit(0);
 }

@@ -25,6 +25,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -333,6 +334,9 @@ TEST(KivoWiFiProgram, AQuitPostedByAnotherProcessEndsThroughTheOrderlyExit)
         60000));
     EXPECT_TRUE(ce::postMessage(window, ce::WM_QUIT, 7, 0));
     EXPECT_EQ(app.waitExit(30000), 0);
+    // Its windows are no longer published for other processes to find.
+    for (const auto& entry : std::filesystem::directory_iterator(ce::runDirectory() + "/wm"))
+        EXPECT_NE(entry.path().filename().string().rfind(std::to_string(app.pid()) + "-", 0), 0u) << entry.path();
     EXPECT_EQ(readAll(kivo::sim::wifiDkCoreCallLog()), "102\n135 2\n135 0\n");
     EXPECT_TRUE(ce::reg::subKeys(Root::CurrentUser, "Comm\\EAPOL").empty());
 }
