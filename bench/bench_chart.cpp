@@ -173,7 +173,8 @@ QString unlikeness(const zyrChartPlot& chart, const QImage& plain, const QImage&
             if (a == b)
                 continue;
             off += onEdge ? 0 : 1;
-            total += std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)) });
+            total += std::max(
+                { std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)) });
         }
     }
     if (off > 0)
@@ -190,7 +191,8 @@ void BM_ChartRedraw_Floor(benchmark::State& state)
     chart.rebuildChart();
     QImage image(chart.fullChartWidth(), kHeight, QImage::Format_ARGB32_Premultiplied);
     plainBackground(chart, image);
-    const QString unlike = unlikeness(chart, image, chart.GetBackgroundChart().toImage().convertToFormat(image.format()));
+    const QString unlike
+        = unlikeness(chart, image, chart.GetBackgroundChart().toImage().convertToFormat(image.format()));
     if (!unlike.isEmpty()) {
         state.SkipWithError(qPrintable(unlike));
         return;

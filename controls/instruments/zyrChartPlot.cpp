@@ -279,21 +279,32 @@ namespace {
 template <typename Sample>
 QPolygonF reduced(const QVector<Sample>& samples, int from, int to)
 {
+    // The pixel column of x: floor without the library call, for x within
+    // the range of int as every placed sample's is.
+    auto columnOf = [](qreal x) {
+        const int c = int(x);
+        return x < c ? c - 1 : c;
+    };
     QPolygonF line;
     line.reserve(std::min(to - from, 1024));
     int i = from;
     while (i < to) {
-        const int column = int(std::floor(samples[i].position.x()));
+        const int column = columnOf(samples[i].position.x());
         const int first = i;
         int low = i, high = i;
         int last = i;
-        for (++i; i < to && int(std::floor(samples[i].position.x())) == column; ++i) {
+        qreal lowY = samples[i].position.y(), highY = lowY;
+        for (++i; i < to && columnOf(samples[i].position.x()) == column; ++i) {
             last = i;
             const qreal y = samples[i].position.y();
-            if (y < samples[low].position.y())
+            if (y < lowY) {
+                lowY = y;
                 low = i;
-            if (y > samples[high].position.y())
+            }
+            if (y > highY) {
+                highY = y;
                 high = i;
+            }
         }
         int picks[4] = { first, std::min(low, high), std::max(low, high), last };
         int previous = -1;
@@ -575,13 +586,13 @@ QPixmap zyrChartPlot::GetBackgroundChart()
 
 // The curve is dense: up to four points a column, each joined and capped by a
 // wide pen. The raster engine's work for one path grows much faster than its
-// size, so the background is painted in strips of a few columns, each with
-// the pieces of the paths that reach it. A piece reaches beyond the strip by
+// size, so the areas are painted in strips of a few columns, each with the
+// pieces of the paths that reach it. A piece reaches beyond the strip by
 // more than the widest pen, so each pixel of a strip is covered exactly as
-// the whole path covers it, and layers keep their order in every strip: the
-// picture is the one the whole paths paint. The pens along a curve that goes
-// only rightwards are drawn as their traces (see PenTrace), a fill each
-// instead of thousands of joins.
+// the whole path covers it: the picture is the one the whole paths paint.
+// The pens along a curve that only goes right are then painted whole as
+// their traces (see PenTrace), instead of thousands of joins; along a curve
+// that turns back the painter strokes them, in one strip.
 void zyrChartPlot::paintLayers(int layers)
 {
     const bool marked = (layers & MarkedLayer) && m_intervalComplete && marksValid() && !m_markedLines.isEmpty();
@@ -601,13 +612,16 @@ void zyrChartPlot::paintLayers(int layers)
     const int step = ordered ? kStripWidth : image.width();
     // Half the widest pen, and a pixel more.
     const qreal reach = std::max(m_lineWidth + 2 * std::max(m_outlineWidth, 0), m_lineWidth) / 2.0 + 1;
+    // The pens' traces are painted into 32-bit pixels.
+    if (ordered && image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     // A pen of no width is the painter's one-pixel line: drawn by the
     // painter, as is every pen along a line that turns back and a pen too
     // wide to trace.
     const int outlineWidth = m_lineWidth + 2 * m_outlineWidth;
     auto traces = [&](int width) {
         QVector<PenTrace> traced;
-        if ((layers & CurveLayers) && ordered && width > 0) {
+        if ((layers & CurveLayers) && ordered && width > 0 && width <= PenTrace::kWidest) {
             for (const QPolygonF& line : m_polylines)
                 traced << PenTrace(line, width);
         }
@@ -622,6 +636,12 @@ void zyrChartPlot::paintLayers(int layers)
             fill = m_fills[k];
         fills << placedBrush(fill, m_areaBounds[k], image.size());
     }
+    // A segment's pen colour: its own, or the last one set for a segment
+    // before it, or the chart's.
+    auto penColor = [](const QVector<QColor>& colors, const QColor& chart, int k) {
+        return k < colors.size() ? colors[k] : colors.isEmpty() ? chart : colors.last();
+    };
+    const bool traced = !outlineTraces.isEmpty() || !lineTraces.isEmpty();
     for (int x0 = 0; x0 < image.width(); x0 += step) {
         const int w = std::min(step, image.width() - x0);
         QImage strip(image.bits() + x0 * (image.depth() / 8), w, image.height(), image.bytesPerLine(), image.format());
@@ -651,33 +671,47 @@ void zyrChartPlot::paintLayers(int layers)
             if (!area.isEmpty())
                 p.fillPath(area, m_markerFillColor);
         }
-        auto stroke = [&](int k, const QVector<PenTrace>& traced, const QColor& color, int width) {
-            if (!traced.isEmpty() && !traced[k].isEmpty()) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(color);
-                p.drawPolygon(traced[k].outline(left, right), Qt::WindingFill);
-            } else {
-                p.setBrush(Qt::NoBrush);
-                p.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        if (traced)
+            continue;
+        if (layers & CurveLayers) {
+            // The outlines, then the lines over them.
+            p.setBrush(Qt::NoBrush);
+            for (int k = 0; k < m_polylines.size(); ++k) {
+                const QColor color = penColor(m_outlines, m_outlineColor, k);
+                p.setPen(QPen(color, outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
                 p.drawPolyline(part(m_polylines[k]));
             }
-        };
-        if (layers & CurveLayers) {
-            QColor outline = m_outlineColor;
             for (int k = 0; k < m_polylines.size(); ++k) {
-                if (k < m_outlines.size())
-                    outline = m_outlines[k];
-                stroke(k, outlineTraces, outline, outlineWidth);
-            }
-            QColor line = m_lineColor;
-            for (int k = 0; k < m_polylines.size(); ++k) {
-                if (k < m_lines.size())
-                    line = m_lines[k];
-                stroke(k, lineTraces, line, m_lineWidth);
+                const QColor color = penColor(m_lines, m_lineColor, k);
+                p.setPen(QPen(color, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.drawPolyline(part(m_polylines[k]));
             }
         }
         if (gaps)
             p.fillPath(m_gapPath, m_gapColor);
+    }
+    if (traced) {
+        // Over the areas, the outlines, then the lines, then the gaps, each
+        // whole; a pen that has no trace is the painter's.
+        auto pen = [&](const QVector<PenTrace>& traces, const QColor& color, int width, int k) {
+            if (!traces.isEmpty()) {
+                traces[k].fill(image, color);
+                return;
+            }
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(m_polylines[k]);
+        };
+        for (int k = 0; k < m_polylines.size(); ++k)
+            pen(outlineTraces, penColor(m_outlines, m_outlineColor, k), outlineWidth, k);
+        for (int k = 0; k < m_polylines.size(); ++k)
+            pen(lineTraces, penColor(m_lines, m_lineColor, k), m_lineWidth, k);
+        if (gaps) {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.fillPath(m_gapPath, m_gapColor);
+        }
     }
     m_background_ = QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
     m_markedDrawn = m_markedDrawn || marked;
