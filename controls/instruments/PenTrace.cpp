@@ -16,6 +16,8 @@ const qreal kStep = 0.25;
 // Longest line taken, in pixels: far beyond any chart (ten screens when
 // zoomed in the most), and its columns stay a few megabytes.
 const qreal kMaxSpan = 1 << 16;
+// Farthest x taken, in pixels either way: its columns are counted in int.
+const qreal kMaxCoordinate = 1 << 24;
 
 } // namespace
 
@@ -23,7 +25,7 @@ bool PenTrace::fits(const QPolygonF& line)
 {
     for (int i = 0; i < line.size(); ++i) {
         const QPointF& p = line[i];
-        if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
+        if (!(std::abs(p.x()) <= kMaxCoordinate) || !std::isfinite(p.y()))
             return false;
         if (i > 0 && p.x() < line[i - 1].x())
             return false;

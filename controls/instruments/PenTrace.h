@@ -41,8 +41,9 @@ public:
     // nothing painted, for an image of another format.
     bool fill(QImage& image, const QColor& color) const;
 
-    // Whether a polyline's points are finite numbers, never go back to the
-    // left and span at most 65,536 pixels.
+    // Whether a polyline's points are finite numbers, with x within
+    // 16,777,216 pixels of 0, never go back to the left and span at most
+    // 65,536 pixels.
     static bool fits(const QPolygonF& line);
 
 private:

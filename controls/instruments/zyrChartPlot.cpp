@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 using zyr::charts::PenTrace;
 
@@ -279,9 +280,12 @@ namespace {
 template <typename Sample>
 QPolygonF reduced(const QVector<Sample>& samples, int from, int to)
 {
-    // The pixel column of x: floor without the library call, for x within
-    // the range of int as every placed sample's is.
+    // The pixel column of x: floor without the library call. A placed
+    // sample lies on the chart; one that is not a number (from such data)
+    // gets a column of its own instead of an undefined conversion.
     auto columnOf = [](qreal x) {
+        if (!(std::abs(x) < 1e9))
+            return std::numeric_limits<int>::min();
         const int c = int(x);
         return x < c ? c - 1 : c;
     };

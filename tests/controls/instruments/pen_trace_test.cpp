@@ -178,6 +178,7 @@ TEST(PenTrace, LinesThatLeaveNoTrace)
         { "not a number", poly({ QPointF(5, 5), QPointF(nan, 9) }), 4, false },
         { "endless", poly({ QPointF(5, 5), QPointF(inf, 9) }), 4, false },
         { "wider than any screen", poly({ QPointF(0, 5), QPointF(1e9, 9) }), 4, false },
+        { "far off", poly({ QPointF(1e12, 5), QPointF(1e12 + 9, 9) }), 4, false },
         { "with a pen wider than any screen", poly({ QPointF(0, 5), QPointF(9, 9) }), 5000, true },
     };
     for (const auto& c : cases) {
