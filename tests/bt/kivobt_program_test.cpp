@@ -9,14 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -30,89 +25,28 @@ using kivo::test::waitUntil;
 
 // A program of the build with this test's device root: its input is a pipe
 // from the test, its output comes back line by line, its errors go to a file.
+// Killed at the end of the test's scope: KivoBT does not end with its input.
 class Program {
 public:
     Program(const std::string& name, const std::vector<std::string>& args, const std::string& errFile)
     {
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        m_pid = kivo::test::spawnProgram(name, args, &actions);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        m_in = in[1];
-        m_out = out[0];
+        m_program.start(name, args, errFile);
     }
-    ~Program()
-    {
-        if (m_in >= 0)
-            ::close(m_in);
-        if (running()) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0)
-            ::close(m_out);
-    }
-    void send(const std::string& line)
-    {
-        const std::string l = line + "\n";
-        ASSERT_EQ(::write(m_in, l.data(), l.size()), ssize_t(l.size()));
-    }
+    ~Program() { m_program.kill(); }
+    void send(const std::string& line) { ASSERT_TRUE(m_program.send(line)); }
     // The next line of output; empty after 20 s of silence or at the end.
-    std::string readLine()
-    {
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        for (;;) {
-            const size_t nl = m_buffer.find('\n');
-            if (nl != std::string::npos) {
-                std::string line = m_buffer.substr(0, nl);
-                m_buffer.erase(0, nl + 1);
-                return line;
-            }
-            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now()).count());
-            if (left <= 0)
-                return {};
-            pollfd p { m_out, POLLIN, 0 };
-            if (::poll(&p, 1, left) <= 0)
-                return {};
-            char buf[4096];
-            const ssize_t n = ::read(m_out, buf, sizeof buf);
-            if (n <= 0)
-                return {};
-            m_buffer.append(buf, size_t(n));
-        }
-    }
-    bool running()
-    {
-        if (m_pid <= 0 || m_done)
-            return false;
-        if (::waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
-            m_done = true;
-            return false;
-        }
-        return true;
-    }
+    std::string readLine() { return m_program.line(20000); }
+    bool running() { return m_program.running(); }
     int waitExit(int timeoutMs = 20000)
     {
-        if (!waitUntil([this] { return !running(); }, timeoutMs))
+        int status = 0;
+        if (!m_program.waitExit(timeoutMs, &status))
             return -1;
-        return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
 private:
-    pid_t m_pid = -1;
-    int m_in = -1, m_out = -1;
-    int m_status = 0;
-    bool m_done = false;
-    std::string m_buffer;
+    kivo::test::PipedProgram m_program;
 };
 
 std::string readAll(const std::string& file)

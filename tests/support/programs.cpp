@@ -53,15 +53,13 @@ pid_t spawnProgram(const std::string& name, const std::vector<std::string>& args
 PipedProgram::~PipedProgram()
 {
     closeInput();
-    if (m_pid > 0 && !waitExit(20000)) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
+    if (m_pid > 0 && !waitExit(20000))
+        kill();
     if (m_out >= 0)
         ::close(m_out);
 }
 
-bool PipedProgram::start(const std::string& name, const std::vector<std::string>& args)
+bool PipedProgram::start(const std::string& name, const std::vector<std::string>& args, const std::string& errorFile)
 {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0)
@@ -75,6 +73,8 @@ bool PipedProgram::start(const std::string& name, const std::vector<std::string>
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (!errorFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     m_pid = spawnProgram(name, args, &actions);
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
@@ -120,17 +120,33 @@ void PipedProgram::closeInput()
     m_in = -1;
 }
 
+bool PipedProgram::running()
+{
+    if (m_pid <= 0 || m_ended)
+        return false;
+    m_ended = ::waitpid(m_pid, &m_status, WNOHANG) == m_pid;
+    return !m_ended;
+}
+
 bool PipedProgram::waitExit(int timeoutMs, int* status)
 {
     if (m_pid <= 0)
         return false;
-    int s = 0;
-    if (!waitUntil([&] { return ::waitpid(m_pid, &s, WNOHANG) == m_pid; }, timeoutMs))
+    if (!waitUntil([&] { return !running(); }, timeoutMs))
         return false;
-    m_pid = -1;
     if (status)
-        *status = s;
+        *status = m_status;
     return true;
+}
+
+void PipedProgram::kill()
+{
+    closeInput();
+    if (running()) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &m_status, 0);
+        m_ended = true;
+    }
 }
 
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs)

@@ -30,17 +30,25 @@ public:
     ~PipedProgram();
     PipedProgram(const PipedProgram&) = delete;
     PipedProgram& operator=(const PipedProgram&) = delete;
-    bool start(const std::string& name, const std::vector<std::string>& args = {});
+    // Its errors go to this process's, or are appended to errorFile.
+    bool start(const std::string& name, const std::vector<std::string>& args = {}, const std::string& errorFile = {});
     bool send(const std::string& line); // the newline is added
     // The next line of output (without its newline); empty after timeoutMs
     // of silence or at the end of the output.
     std::string line(int timeoutMs = 20000);
     void closeInput();
-    // Waits for the program's end; its waitpid status in *status.
+    // Waits for the program's end (true at once once it has ended); its
+    // waitpid status in *status.
     bool waitExit(int timeoutMs, int* status = nullptr);
+    // Whether it has not ended yet.
+    bool running();
+    // Ends it at once (a program that does not end with its input).
+    void kill();
 
 private:
     pid_t m_pid = -1;
+    int m_status = 0;
+    bool m_ended = false;
     int m_in = -1;
     int m_out = -1;
     std::string m_buffer;

@@ -9,6 +9,7 @@
 
 #include "sim/ant_radio/ant_radio_sim.h"
 #include "sim/ant_radio/antfs_peers.h"
+#include "tests/ant/antfs/antfs_round_trip.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -105,18 +106,8 @@ Bytes padded(Bytes b)
 
 ANTFSClientConfig defaultConfig()
 {
-    ANTFSClientConfig c;
-    std::memset(&c, 0, sizeof c);
-    c.serialNumber = 0x12345678;
-    c.deviceType = 1;
+    ANTFSClientConfig c = kivo::test::antfsClientConfig();
     c.manufacturerId = 7; // not read: the beacon shows 59
-    c.beaconRfFrequency = 50;
-    c.beaconPeriodCode = 4;
-    c.pairingEnabled = 1;
-    c.dataAvailable = 1;
-    c.authenticationType = 0;
-    c.linkTimeoutSeconds = 60;
-    c.pairingTimeoutSeconds = 5;
     return c;
 }
 
