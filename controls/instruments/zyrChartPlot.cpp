@@ -417,22 +417,18 @@ bool zyrChartPlot::marksValid() const
 
 void zyrChartPlot::rebuildMarkedArea()
 {
-    m_markedPath = QPainterPath();
     m_markedLines.clear();
     if (!m_samples.isEmpty() && m_intervalComplete && marksValid()) {
         // The area between the two marks, from the samples (no path
         // operation on the whole curve).
         const int a = indexAt(std::min(m_markStart, m_markEnd));
         const int b = indexAt(std::max(m_markStart, m_markEnd));
-        const qreal h = height();
         for (int k = 0; k < m_gaps.size(); ++k) {
             const int from = std::max(a, m_gaps[k]);
             const int to = std::min(b + 1, m_gaps[k] + m_segmentLengths.value(k));
             if (to - from < 2)
                 continue;
-            const QPolygonF line = reduced(m_samples, from, to);
-            addArea(m_markedPath, line, h);
-            m_markedLines << line;
+            m_markedLines << reduced(m_samples, from, to);
         }
     }
     m_marksMoved = m_markedDrawn = m_gapsDrawn = false;
@@ -574,6 +570,14 @@ void zyrChartPlot::removeMarkedArea()
 }
 
 // ---------------------------------------------------------------- pictures
+
+QPainterPath zyrChartPlot::markedPath() const
+{
+    QPainterPath path;
+    for (const QPolygonF& line : m_markedLines)
+        addArea(path, line, height());
+    return path;
+}
 
 QPixmap zyrChartPlot::GetBackgroundChart()
 {
@@ -911,7 +915,6 @@ void zyrChartPlot::mousePressEvent(QMouseEvent* event)
         m_dragValue = m_relMarkEnd;
     }
     if (m_drag == MarkStartDrag || m_drag == MarkEndDrag) {
-        m_markedPath = QPainterPath();
         m_markedLines.clear();
         m_marksMoved = true;
         m_background_ = QPixmap();

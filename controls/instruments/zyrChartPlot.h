@@ -138,7 +138,8 @@ public:
     int fullChartWidth() const { return m_fullWidth; }
     int scrollOffset() const { return m_offset; }
     QPainterPath gapPath() const { return m_gapPath; }
-    QPainterPath markedPath() const { return m_markedPath; }
+    // The marked interval's area, from the marked pieces of the curve.
+    QPainterPath markedPath() const;
     // The index of the sample under a percentage of the series.
     int indexAt(float percent) const;
 
@@ -201,7 +202,6 @@ private:
     QVector<QRectF> m_areaBounds;
     QVector<QPolygonF> m_markedLines;
     QPainterPath m_gapPath;
-    QPainterPath m_markedPath;
     bool m_hasArea = false;
 
     float m_zoomStart = 0, m_zoomEnd = 100, m_zoomSpan = 100, m_zoomCentre = 50;

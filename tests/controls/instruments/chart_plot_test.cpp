@@ -328,6 +328,12 @@ TEST_F(ChartInputTest, KeysMarksAndTheirPictures)
     EXPECT_FLOAT_EQ(c.markEnd(), 70);
     image = shot(c, "interval");
     EXPECT_GT(count(image, isFill), 200);
+    // The interval's area runs down to the bottom from the start mark's
+    // sample to the end's (within a pixel).
+    const QRectF marked = c.markedPath().boundingRect();
+    EXPECT_NEAR(marked.left(), c.samples()[c.indexAt(30)].position.x(), 1);
+    EXPECT_NEAR(marked.right(), c.samples()[c.indexAt(70)].position.x(), 1);
+    EXPECT_DOUBLE_EQ(marked.bottom(), c.height());
     QTest::keyClick(&c, Qt::Key_Escape);
     EXPECT_FALSE(c.hasMarkedArea());
     EXPECT_EQ(count(shot(c, "interval_removed"), isFill), 0);
