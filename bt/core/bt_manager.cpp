@@ -317,14 +317,16 @@ std::u16string entryTitle(const std::array<uint8_t, kBtNowPlayingEntrySize>& ent
 }
 
 // The 1-based place of the first entry titled as the current track, 0 when
-// none is. g_data held.
+// none is. The track keeps fewer code units of its title than an entry
+// holds: titles are compared as far as the track keeps them. g_data held.
 int currentPlaceLocked()
 {
-    const std::u16string title = fieldText(g_track.title, 64);
+    constexpr size_t kKept = std::size(g_track.title) - 1;
+    const std::u16string title = fieldText(g_track.title, std::size(g_track.title));
     if (title.empty())
         return 0;
     for (size_t i = 0; i < g_nowPlaying.size(); ++i)
-        if (entryTitle(g_nowPlaying[i]) == title)
+        if (entryTitle(g_nowPlaying[i]).substr(0, kKept) == title)
             return int(i) + 1;
     return 0;
 }

@@ -190,7 +190,8 @@ TEST_F(MusicScreens, ListRowsCutLongTitlesAndSelectTheCurrentTrack)
 
 TEST_F(MusicScreens, MusicReportsMoveTheSelectionOrCloseTheList)
 {
-    listOf({ u"One", u"Two", u"Three" });
+    const std::u16string longTitle(64, u'L');
+    listOf({ u"One", u"Two", u"Three", longTitle });
     SetCurrentTrack(track(u"One"));
     CMusicList list;
     ASSERT_TRUE(list.create());
@@ -200,6 +201,12 @@ TEST_F(MusicScreens, MusicReportsMoveTheSelectionOrCloseTheList)
     OnMusicEvent(0, text64(u"Three").data());
     settle();
     EXPECT_EQ(list.Rows().SelectedId(), list.Rows().Button(2)->id());
+    EXPECT_TRUE(list.isVisible());
+    // A title longer than the track keeps is found by as much as it keeps.
+    OnMusicEvent(0, text64(longTitle).data());
+    settle();
+    EXPECT_EQ(CurrentTrackPlace(), 4);
+    EXPECT_EQ(list.Rows().SelectedId(), list.Rows().Button(3)->id());
     EXPECT_TRUE(list.isVisible());
     // A title the list does not hold.
     OnMusicEvent(0, text64(u"Elsewhere").data());
