@@ -265,8 +265,11 @@ void Notification::build()
                             .arg(count)
                             .toStdU16String());
     m_header.invalidate();
-    if (count == 0)
+    if (count == 0) {
+        m_rows.Clear();
+        m_paging.Reset(0, kRowsPerPage);
         return;
+    }
     m_rows.Init(widget(), this, QRect(0, 27, 240, 348 - 27), kRowsPerPage, Background(), 0, 1115, 1114, count);
     const Bitmap missed = ce::dlg::loadBitmap(1114);
     const Bitmap missedPressed = ce::dlg::loadBitmap(1115);
@@ -296,13 +299,6 @@ void Notification::build()
 void Notification::Rebuild()
 {
     const int shown = m_paging.Page();
-    if (NotificationsCopy().empty()) {
-        m_rows.Clear();
-        m_items.clear();
-        build();
-        m_paging.Reset(0, kRowsPerPage);
-        return;
-    }
     build();
     if (shown <= m_paging.Pages())
         while (m_paging.Page() < shown)

@@ -33,7 +33,7 @@ bool onStack()
 
 int trackCount()
 {
-    return int(NowPlayingTitles().size());
+    return GetManagerState().nowPlayingCount;
 }
 
 void centred(CBmpBtn& label)
@@ -84,15 +84,15 @@ CMusicList::CMusicList()
 void CMusicList::initScreen()
 {
     g_list = this;
-    m_titles = NowPlayingTitles();
-    const int count = int(m_titles.size());
+    const std::vector<std::u16string> titles = NowPlayingTitles();
+    const int count = int(titles.size());
     bindButton(m_up, 1009, 144, 144, {}, nullptr);
     bindButton(m_nowPlaying, 1005, 170, 171, {}, nullptr);
     bindButton(m_down, 1008, 147, 147, {}, nullptr);
     if (count > 0) {
         m_rows.Init(widget(), this, QRect(0, 27, 240, 348 - 27), kRowsPerPage, Background(), 317, 274, 272, count);
-        for (std::u16string& title : m_titles)
-            m_rows.Add(Shortened(title, 18), {}, &title);
+        for (const std::u16string& title : titles)
+            m_rows.Add(Shortened(title, 18), {}, nullptr);
         const int place = CurrentTrackPlace();
         if (place > 0)
             m_rows.Select(place - 1);
@@ -102,8 +102,9 @@ void CMusicList::initScreen()
 
 void CMusicList::OnBmpBtnClick(int controlId)
 {
+    // A row, not one of the keys.
     const int index = m_rows.IndexOfId(controlId);
-    if (!m_rows.ItemAt(index))
+    if (index < 0)
         return;
     m_rows.Select(index);
     PlayNowPlayingEntry(index);
@@ -194,8 +195,11 @@ void SONGITEM::destroyScreen()
 
 void SONGITEM::showPlace(bool steps)
 {
-    const int count = trackCount();
-    const int place = CurrentTrackPlace();
+    showPlace(steps, trackCount(), CurrentTrackPlace());
+}
+
+void SONGITEM::showPlace(bool steps, int count, int place)
+{
     if (count > 0 && place > 0) {
         m_position.SetCaption(QStringLiteral("%1/%2").arg(place).arg(count).toStdU16String());
         m_position.showWindow(true);
@@ -245,11 +249,9 @@ void SONGITEM::onMusicInfo(ce::WPARAM what, const TrackBlock* block)
             m_title.SetCaption(title);
             m_title.invalidate();
         }
-        ce::debugOutput(QStringLiteral("*** total(%1), pos(%2)..\r\n")
-                            .arg(trackCount())
-                            .arg(CurrentTrackPlace())
-                            .toStdString());
-        showPlace(true);
+        const int count = trackCount(), place = CurrentTrackPlace();
+        ce::debugOutput(QStringLiteral("*** total(%1), pos(%2)..\r\n").arg(count).arg(place).toStdString());
+        showPlace(true, count, place);
         break;
     }
     case 6:

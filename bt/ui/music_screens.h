@@ -33,8 +33,6 @@ private:
     CBmpBtn m_nowPlaying;
     CBmpBtn m_down;
     CBmpBtnGroup m_rows;
-    // The rows' titles; each row's user value points at its own.
-    std::vector<std::u16string> m_titles;
     RowPaging m_paging { m_rows, m_up, m_down };
 };
 
@@ -65,6 +63,7 @@ private:
     // Count and place again: the position line, and with steps the
     // Previous and Next buttons at the ends of the list.
     void showPlace(bool steps);
+    void showPlace(bool steps, int count, int place);
     void previous();
     void next();
 

@@ -186,14 +186,24 @@ Paint arrowKey(QColor face, int direction)
     };
 }
 
+// A track row of the music list: light, a selected one tinted, a pressed
+// one amber.
+Paint trackRow(QColor face)
+{
+    return [=](QPainter& p, const QRect& r, const Theme&) {
+        p.fillRect(r, face);
+        p.setPen(QColor(190, 194, 200));
+        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    };
+}
+
 // A list row with its kind's mark in the 40 pixels on the left: an
 // envelope for a message, a handset for a missed call.
 Paint listRow(bool message, bool pressed)
 {
-    return [=](QPainter& p, const QRect& r, const Theme&) {
-        p.fillRect(r, pressed ? QColor(255, 214, 120) : QColor(244, 245, 247));
-        p.setPen(QColor(190, 194, 200));
-        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    const Paint row = trackRow(pressed ? QColor(255, 214, 120) : QColor(244, 245, 247));
+    return [=](QPainter& p, const QRect& r, const Theme& theme) {
+        row(p, r, theme);
         const QRect mark(r.left() + 8, r.center().y() - 9, 24, 18);
         p.setPen(QPen(message ? kAccent : kRed, 2));
         p.setBrush(Qt::NoBrush);
@@ -205,17 +215,6 @@ Paint listRow(bool message, bool pressed)
             p.drawArc(mark, 0, 180 * 16);
             p.drawLine(mark.left(), mark.center().y(), mark.right(), mark.center().y());
         }
-    };
-}
-
-// A track row of the music list: light, a selected one tinted, a pressed
-// one amber.
-Paint trackRow(QColor face)
-{
-    return [=](QPainter& p, const QRect& r, const Theme&) {
-        p.fillRect(r, face);
-        p.setPen(QColor(190, 194, 200));
-        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
     };
 }
 
