@@ -411,7 +411,9 @@ void AntFsClientPeer::take(const Bytes& c, std::vector<Bytes>* answers)
     }
     case 0x06: // download, the older request
     case 0x09: // download
-        if (m_layer == 2 && !raw())
+        // A request too short for its fields goes unanswered, as a short
+        // upload does.
+        if (m_layer == 2 && !raw() && (c[1] == 0x06 || c.size() >= 16))
             answers->push_back(downloadAnswerLocked(c, c[1] == 0x06));
         return;
     case 0x0A: { // upload request

@@ -3,6 +3,7 @@
 #include "ant/antfs/antfs_client_api.h"
 #include "ant/antfs/antfs_host_api.h"
 #include "ant/antfs/antfs_host_engine.h"
+#include "ant/core/ant_command.h"
 #include "ant/core/ant_library.h"
 #include "ant/core/checksums.h"
 #include "ant/senvoy_antfs.h"
@@ -519,6 +520,25 @@ TEST_F(AgainstPeer, DownloadStartsAgainAfterABadBurst)
         }
         EXPECT_EQ(requests, c.requests) << c.what;
     }
+}
+
+TEST_F(AgainstPeer, ShortDownloadRequestGoesUnanswered)
+{
+    linked();
+    // A download request of one packet, without its offset's CRC seed or
+    // its length: the client takes it and says nothing.
+    const uint8_t request[8] = { 0x44, 0x09, 5, 0, 0, 0, 0, 0 };
+    ANTCommand_SendAcknowledgedData(ANTLIB_Manager()->framer(), 0, request, 1000);
+    ASSERT_TRUE(peer.waitScript(
+        [](const AntFsClientScript& s) {
+            return std::any_of(
+                s.commands.begin(), s.commands.end(), [](const Bytes& c) { return c.size() == 8 && c[1] == 0x09; });
+        },
+        kWaitMs));
+    // A whole request afterwards is answered as ever.
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    EXPECT_EQ(host.next(), 101u);
+    EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), file5);
 }
 
 TEST_F(AgainstPeer, UploadBeyondTheClientsMaximumSendsNoData)
