@@ -158,6 +158,7 @@ void ANTFSHostEngine::close()
     m_pending = 0;
     m_file.clear();
     m_file.shrink_to_fit();
+    m_downloadDone = false; // what it held is gone
     m_rx.clear();
     m_rx.shrink_to_fit();
     m_state = ANTFS_HOST_CLOSED;
@@ -220,7 +221,7 @@ int ANTFSHostEngine::getDownloadProgress(uint32_t* done, uint32_t* total) const
         return 0;
     }
     *total = m_fileSize;
-    uint64_t d = uint64_t(m_file.size() > m_fileHeader ? m_file.size() - m_fileHeader : 0) + m_offset;
+    uint64_t d = uint64_t(m_file.size()) + m_offset;
     *done = uint32_t(std::min<uint64_t>(d, m_fileSize));
     return 1;
 }
@@ -238,10 +239,10 @@ int ANTFSHostEngine::getUploadProgress(uint32_t* done, uint32_t* total) const
 int ANTFSHostEngine::getDownloadedData(std::vector<uint8_t>* out) const
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (!out || !m_downloadDone || m_file.size() < m_fileHeader)
+    if (!out || !m_downloadDone)
         return 0;
-    size_t n = std::min<size_t>(m_file.size() - m_fileHeader, m_fileSize);
-    out->assign(m_file.begin() + m_fileHeader, m_file.begin() + m_fileHeader + long(n));
+    size_t n = std::min<size_t>(m_file.size(), m_fileSize);
+    out->assign(m_file.begin(), m_file.begin() + long(n));
     return 1;
 }
 
@@ -813,7 +814,6 @@ uint32_t ANTFSHostEngine::runDownload()
         maxBlock = m_maxBlock;
         legacy = m_legacy;
         m_file.clear();
-        m_fileHeader = legacy ? 8 : 16;
         m_fileSize = 0;
         m_downloadDone = false;
     }
@@ -893,8 +893,6 @@ uint32_t ANTFSHostEngine::runDownload()
         {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
             try {
-                if (m_file.empty())
-                    m_file.assign(answer.begin(), answer.begin() + a.header);
                 m_file.insert(m_file.end(), data, data + a.length);
             } catch (const std::bad_alloc&) {
                 ce::debugPrintf("ANT-FS host: Memory allocation failure!");

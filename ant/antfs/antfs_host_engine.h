@@ -228,8 +228,7 @@ private:
     const uint8_t* m_uploadData = nullptr;
     bool m_startAtOffset = false;
     bool m_legacy = false; // the older download request and answer
-    std::vector<uint8_t> m_file; // the answer header, then the file
-    uint32_t m_fileHeader = 16; // bytes of that header
+    std::vector<uint8_t> m_file; // the file's data received so far
     uint32_t m_fileSize = 0;
     bool m_downloadDone = false;
     uint32_t m_uploadSent = 0;

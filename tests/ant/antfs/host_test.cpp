@@ -541,6 +541,19 @@ TEST_F(AgainstPeer, ShortDownloadRequestGoesUnanswered)
     EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), file5);
 }
 
+TEST_F(AgainstPeer, DownloadedDataLastsUntilTheHostCloses)
+{
+    linked();
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    ASSERT_EQ(host.next(), 101u);
+    ANTFSHostEngine* engine = ANTFSHost_CurrentEngine();
+    Bytes data;
+    ASSERT_EQ(engine->getDownloadedData(&data), 1);
+    EXPECT_EQ(data, file5);
+    ASSERT_EQ(ANTFSHost_Close(), 1);
+    EXPECT_EQ(engine->getDownloadedData(&data), 0);
+}
+
 TEST_F(AgainstPeer, UploadBeyondTheClientsMaximumSendsNoData)
 {
     linked();
