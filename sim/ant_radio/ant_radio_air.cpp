@@ -123,6 +123,11 @@ void AntRadioModel::setRemoteChannels(const std::string& radio, std::vector<AirC
         m_remote[radio] = std::move(channels);
 }
 
+bool AntRadioModel::hearsRemote(uint8_t ch, const AirChannel& master) const
+{
+    return channel(ch).state >= 2 && hearsOnAir(airChannel(ch), master);
+}
+
 std::vector<AntMessage> AntRadioModel::receiveFromAir(const AirTransmission& t)
 {
     std::vector<AntMessage> out;

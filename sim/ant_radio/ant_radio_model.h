@@ -143,6 +143,8 @@ public:
     // on, what the channels here send on the air is kept for the others.
     std::vector<AirChannel> airChannels() const;
     void setRemoteChannels(const std::string& radio, std::vector<AirChannel> channels);
+    // Whether open channel ch hears master, another radio's channel.
+    bool hearsRemote(uint8_t ch, const AirChannel& master) const;
     std::vector<AntMessage> receiveFromAir(const AirTransmission& transmission);
     void setAirOutbox(bool on);
     std::vector<AirTransmission> takeAirOutbox();

@@ -202,6 +202,8 @@ constexpr uint8_t ANTFS_ID = 0x44;
 // Beacon slots without being heard after which a linked client drops back
 // to the link layer, as a client's link time-out does.
 constexpr uint32_t kUnheardSlots = 25;
+// Its name on the air of the library's radio.
+constexpr const char* kAirName = "antfs-client-peer";
 
 } // namespace
 
@@ -240,6 +242,7 @@ void AntFsClientPeer::stop()
     m_thread.join();
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_running = false;
+    m_sim.withModel([](AntRadioModel& model) { model.setRemoteChannels(kAirName, {}); }); // off the air
 }
 
 void AntFsClientPeer::script(const std::function<void(AntFsClientScript&)>& change)
@@ -265,21 +268,20 @@ uint8_t AntFsClientPeer::layer()
 bool AntFsClientPeer::heard()
 {
     const AntFsClientScript& s = m_script;
+    AirChannel master;
+    master.type = 0x10;
+    master.rf = m_onRf;
+    master.period = s.period;
+    master.key = s.networkKey;
+    master.deviceNumber = s.deviceNumber;
+    master.deviceType = s.channelDeviceType;
+    master.transmissionType = s.transmissionType;
     bool heard = false;
+    // As another radio's master: the radio tracks it and reports its id by
+    // its own rules.
     m_sim.withModel([&](AntRadioModel& model) {
-        AntSimChannel& c = model.channel(m_channel);
-        if (c.state < 2 || (c.type & 0x10) || c.rf != m_onRf)
-            return;
-        if ((c.deviceNumber != 0 && c.deviceNumber != s.deviceNumber)
-            || ((c.deviceType & 0x7F) != 0 && (c.deviceType & 0x7F) != (s.channelDeviceType & 0x7F))
-            || (c.transmissionType != 0 && c.transmissionType != s.transmissionType))
-            return;
-        // The radio tracks the device it found and reports its id.
-        c.state = 3;
-        c.deviceNumber = s.deviceNumber;
-        c.deviceType = s.channelDeviceType;
-        c.transmissionType = s.transmissionType;
-        heard = true;
+        model.setRemoteChannels(kAirName, { master });
+        heard = model.hearsRemote(m_channel, master);
     });
     return heard;
 }

@@ -11,6 +11,7 @@
 
 #include "sim/ant_radio/ant_radio_sim.h"
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -84,8 +85,11 @@ public:
 struct AntFsClientScript {
     using Bytes = std::vector<uint8_t>;
 
-    // Its channel id (what the radio reports once it hears it) and what
-    // its beacon shows.
+    // Its channel: the network key and period of ANT-FS (the period its
+    // beacon's period code 4 shows), its id (what the radio reports once it
+    // hears it). Then what its beacon shows.
+    std::array<uint8_t, 8> networkKey { 0x5B, 0x17, 0xC2, 0x90, 0x3E, 0xD8, 0x41, 0x6A };
+    uint16_t period = 4096;
     uint16_t deviceNumber = 0x5678;
     uint8_t channelDeviceType = 1;
     uint8_t transmissionType = 5;
@@ -136,7 +140,9 @@ public:
 
 private:
     void run(uint32_t beaconMs);
-    bool heard(); // the library's channel hears it now
+    // Puts its channel on the air as it is now; whether the library's
+    // channel hears it.
+    bool heard();
     Bytes beaconLocked() const;
     void take(const Bytes& command, std::vector<Bytes>* answers);
     Bytes downloadAnswerLocked(const Bytes& command, bool legacy);

@@ -341,6 +341,21 @@ TEST_F(AgainstPeer, SearchSetsUpTheChannelAndLinks)
     EXPECT_EQ(sent, expected);
 }
 
+TEST_F(AgainstPeer, RadioKeepsTrackingTheClientAsTimePasses)
+{
+    linked();
+    // The radio's own time: the channel hears the client by the air's
+    // rules, so each period finds it still there.
+    for (int i = 0; i < 5; ++i) {
+        sim.advanceTime(1000);
+        uint8_t state = 0;
+        sim.withModel([&](AntRadioModel& m) { state = m.channel(0).state; });
+        EXPECT_EQ(state, 3) << i;
+    }
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    EXPECT_EQ(host.next(), 101u);
+}
+
 TEST_F(AgainstPeer, NetworkKeyIsTriedSixTimes)
 {
     struct Case {
