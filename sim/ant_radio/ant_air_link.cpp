@@ -19,6 +19,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -45,24 +46,33 @@ struct AntAirLink::Impl {
     // Frames waiting to be sent: to one radio, or to all (empty name).
     std::deque<std::pair<std::string, std::vector<uint8_t>>> out;
     bool stopping = false;
+    // The other radios on the air: the sockets in the folder when this one
+    // joined, then every radio heard from (each tells all when it joins),
+    // less those that left or no longer answer.
+    std::mutex radiosMutex;
+    std::set<std::string> radios;
 
     std::string pathOf(const std::string& radio) const { return dir + "/" + radio; }
 
-    // The other radios of the device root: the sockets in the folder.
-    std::vector<std::string> others() const
+    void listRadios()
     {
-        std::vector<std::string> names;
         DIR* d = ::opendir(dir.c_str());
         if (!d)
-            return names;
+            return;
+        std::lock_guard<std::mutex> lock(radiosMutex);
         while (dirent* e = ::readdir(d)) {
             std::string n = e->d_name;
             if (n.empty() || n[0] == '.' || n == name)
                 continue;
-            names.push_back(std::move(n));
+            radios.insert(std::move(n));
         }
         ::closedir(d);
-        return names;
+    }
+
+    std::vector<std::string> others()
+    {
+        std::lock_guard<std::mutex> lock(radiosMutex);
+        return std::vector<std::string>(radios.begin(), radios.end());
     }
 
     void deliver(const std::string& target, const std::vector<uint8_t>& frame)
@@ -83,6 +93,10 @@ struct AntAirLink::Impl {
                 // without leaving.
                 if (errno == ECONNREFUSED)
                     ::unlink(pathOf(radio).c_str());
+                {
+                    std::lock_guard<std::mutex> lock(radiosMutex);
+                    radios.erase(radio);
+                }
                 onGone(radio);
             } else {
                 ce::debugPrintf("simulated ANT air: a frame to %s lost (%s)", radio.c_str(), std::strerror(errno));
@@ -156,6 +170,13 @@ struct AntAirLink::Impl {
                 ce::debugPrintf("simulated ANT air: a frame from %s dropped: %s", radio.c_str(), error.c_str());
                 continue;
             }
+            {
+                std::lock_guard<std::mutex> lock(radiosMutex);
+                if (frame.kind == AirFrame::Kind::Leaving)
+                    radios.erase(radio);
+                else
+                    radios.insert(radio);
+            }
             onFrame(radio, frame);
         }
     }
@@ -226,6 +247,7 @@ bool AntAirLink::open()
     }
     d->fd = fd;
     d->stopFd = stopFd;
+    d->listRadios(); // after binding: a radio that joins later finds this one
     Impl* impl = d.get();
     d->sender = std::thread([impl] { impl->sendLoop(); });
     d->receiver = std::thread([impl] { impl->receiveLoop(); });
