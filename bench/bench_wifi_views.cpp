@@ -5,7 +5,9 @@
 // an image.
 #include "controls/core/phxVirtualList.h"
 #include "wifi/views/KivoWiFiBaseVirtualList.h"
+#include "wifi/views/WiFiMainView.h"
 #include "wifi/views/WiFiVLItemStyles.h"
+#include "wifi/views/screen_styles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -40,7 +42,6 @@ class NetworkList : public KivoWiFiBaseVirtualList {
 public:
     NetworkList()
         : KivoWiFiBaseVirtualList(nullptr)
-        , m_lock(QStringLiteral(":/Icon/i_list_wifilock_1.png"))
     {
         resize(240, 400);
         list = new phxVirtualList(this);
@@ -53,17 +54,16 @@ public:
         QApplication::processEvents();
     }
     int getRowCount(const QModelIndex&) override { return 30; }
+    // The lock icon is looked up for every row, as the network list does.
     void updateItemCtrl(const QModelIndex& index, KivoWiFiBaseVLItem* item, const QStyleOptionViewItem& option) override
     {
+        const QPixmap lock = kivowifi::skinPixmap(WiFiMainView::lockIconPath(true, -75));
         static_cast<WiFiVLItemMainStyle*>(item)->fill(
-            option.state, networkName(index.row()), QPixmap(), QPixmap(), m_lock, QString(), QStringLiteral("-75"));
+            option.state, networkName(index.row()), QPixmap(), QPixmap(), lock, QString(), QStringLiteral("-75"));
     }
     void setStyleSheets(const QString&) override { }
 
     phxVirtualList* list;
-
-private:
-    QPixmap m_lock;
 };
 
 void WiFiListFrame(benchmark::State& state)

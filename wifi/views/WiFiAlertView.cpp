@@ -20,7 +20,7 @@ WiFiAlertView::WiFiAlertView(const QString&, KivoWiFiFlow* flow)
     m_yesBtn->setText(QObject::tr("      Yes"));
     m_noBtn->setText(QObject::tr("     No"));
 
-    m_framePixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
+    m_framePixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
     m_loadingIcon->setImage(m_framePixmap);
     connect(&m_animationTimer, SIGNAL(timeout()), this, SLOT(loadpic()));
     m_loadingIcon->hide();
@@ -197,7 +197,7 @@ void WiFiAlertView::onSyncFailBtnClick()
 void WiFiAlertView::loadpic()
 {
     ++m_frame;
-    m_framePixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(m_frame));
+    m_framePixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(m_frame));
     m_loadingIcon->setImage(m_framePixmap);
     repaint();
     if (m_frame > 8)

@@ -27,7 +27,7 @@ WiFiConnectView::WiFiConnectView(const QString& resolution, KivoWiFiFlow* flow)
     connect(m_cancelBtn, SIGNAL(clicked(bool)), this, SLOT(onDisConnectBtnClick2()));
     connect(m_okBtn, SIGNAL(clicked(bool)), this, SLOT(onDisConnectBtnClick()));
     connect(&m_iconTimer, SIGNAL(timeout()), this, SLOT(ConnectIcon()));
-    m_iconPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
+    m_iconPixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
     m_icon->setImage(m_iconPixmap);
 }
 
@@ -115,7 +115,7 @@ void WiFiConnectView::onDisConnectBtnClick2()
 
 void WiFiConnectView::ConnectIcon()
 {
-    m_iconPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(m_iconFrame));
+    m_iconPixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(m_iconFrame));
     m_icon->setImage(m_iconPixmap);
     m_icon->repaint();
     if (++m_iconFrame > 8)

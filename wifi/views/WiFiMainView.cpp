@@ -73,7 +73,7 @@ WiFiMainView::WiFiMainView(const QString& resolution, KivoWiFiFlow* flow)
         connect(m_backBtn, SIGNAL(clicked(bool)), m_pFlow, SLOT(onBackBtnClick(void)));
     setupScrollButtons();
 
-    m_loadingPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_little/i_loading_1.png"));
+    m_loadingPixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_little/i_loading_1.png"));
     if (m_loading)
         m_loading->setImage(m_loadingPixmap);
     setStyleSheets(dayNight());
@@ -236,11 +236,11 @@ void WiFiMainView::updateItemCtrl(const QModelIndex& index, KivoWiFiBaseVLItem* 
             stateIconPath = QLatin1String(WiFiVLItemMainStyle::CONNECTING_ICON);
             m_iconTimer.start(kivowifi::screenInterval(ICON_FRAME_MS));
         }
-        stateIcon = QPixmap(stateIconPath);
+        stateIcon = kivowifi::skinPixmap(stateIconPath);
     }
 
     const int rssi = m_pFlow->getAPSignalStrength(r);
-    const QPixmap lockIcon(lockIconPath(isSecured(r), rssi));
+    const QPixmap lockIcon = kivowifi::skinPixmap(lockIconPath(isSecured(r), rssi));
     row->fill(option.state, name, stateIcon, QPixmap(), lockIcon, stateIconPath, QString::number(rssi, 10));
 }
 
@@ -286,7 +286,7 @@ void WiFiMainView::onDisBtnClick()
 
 void WiFiMainView::LoadingIcon()
 {
-    m_loadingPixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_little/i_loading_%1.png").arg(m_loadingFrame));
+    m_loadingPixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_little/i_loading_%1.png").arg(m_loadingFrame));
     if (m_loading) {
         m_loading->setImage(m_loadingPixmap);
         m_loading->update();

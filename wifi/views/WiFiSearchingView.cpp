@@ -56,7 +56,7 @@ WiFiSearchingView::WiFiSearchingView(const QString&, KivoWiFiFlow* flow)
     connect(m_form->virtuallist, SIGNAL(clicked(const QModelIndex&)), this, SLOT(onAPListItemSelected(QModelIndex)));
     connect(m_autoSyncBtn, SIGNAL(clicked(bool)), this, SLOT(onAutoSyncBtnClick()));
     setStyleSheets(m_pFlow ? m_pFlow->currentDayNightMode() : QStringLiteral("Day"));
-    m_framePixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
+    m_framePixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
     m_loading->setImage(m_framePixmap);
     connect(&m_animationTimer, SIGNAL(timeout()), this, SLOT(loadpic()));
 }
@@ -414,7 +414,7 @@ void WiFiSearchingView::loadpic()
 {
     int frame = m_pFlow->loadingFrame() + 1;
     m_pFlow->setLoadingFrame(frame);
-    m_framePixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(frame));
+    m_framePixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(frame));
     m_loading->setImage(m_framePixmap);
     m_loading->repaint();
     if (frame > 8)

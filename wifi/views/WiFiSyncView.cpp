@@ -119,7 +119,7 @@ WiFiSyncView::WiFiSyncView(const QString&, KivoWiFiFlow* flow)
             m_tick->hide();
     }
 
-    m_framePixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
+    m_framePixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_1.png"));
     m_loading->setImage(m_framePixmap);
     connect(&m_animationTimer, SIGNAL(timeout()), this, SLOT(loadpic()));
     m_message->setText(QStringLiteral("WifiSync"));
@@ -467,7 +467,7 @@ void WiFiSyncView::onAutoSyncBtnClick()
 void WiFiSyncView::loadpic()
 {
     int frame = m_flow ? m_flow->loadingFrame() + 1 : 1;
-    m_framePixmap = kivowifi::framePixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(frame));
+    m_framePixmap = kivowifi::skinPixmap(QStringLiteral(":/Loading_big/i_loading_%1.png").arg(frame));
     m_loading->setImage(m_framePixmap);
     repaint();
     if (frame > 8)

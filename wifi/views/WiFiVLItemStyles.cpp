@@ -492,7 +492,7 @@ QString WiFiVLItemMainStyle::pictureKey() const
 
 void WiFiVLItemMainStyle::ConnectingIcon()
 {
-    m_stateIcon->setPixmap(kivowifi::framePixmap(QStringLiteral(":/Icon/i_connecting%1.png").arg(m_frame)));
+    m_stateIcon->setPixmap(kivowifi::skinPixmap(QStringLiteral(":/Icon/i_connecting%1.png").arg(m_frame)));
     update();
     m_frame = m_frame == 2 ? 1 : 2;
 }

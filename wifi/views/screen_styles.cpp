@@ -16,9 +16,9 @@ QString screenButtonStyleSheet(int width)
         .arg(width);
 }
 
-QPixmap framePixmap(const QString& path)
+QPixmap skinPixmap(const QString& path)
 {
-    const QString key = QStringLiteral("kivowifi-frame:") + path;
+    const QString key = QStringLiteral("kivowifi-skin:") + path;
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap))
         return pixmap;

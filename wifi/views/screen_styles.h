@@ -16,11 +16,12 @@ int normalButtonWidth();
 // A list's background: the main background by day, dark grey otherwise.
 QString listStyleSheet(const QString& mode);
 
-// A picture that a timer shows again and again (a frame of a loading or
-// connecting animation): loaded once, then taken from the pixmap cache, which
-// a change of skin clears. Loading it by path on every tick would stat the
-// file and turn its time stamp into local time, a read of the time zone.
-QPixmap framePixmap(const QString& path);
+// A skin picture drawn again and again (a frame of a loading or connecting
+// animation, a list row's icon painted on every repaint): loaded once, then
+// taken from the pixmap cache, which a change of skin clears. Loading it by
+// path each time would stat the file and turn its time stamp into local
+// time, a read of the time zone.
+QPixmap skinPixmap(const QString& path);
 
 // The symbols of the footer buttons whose face is the plain ":/Button/b_v.png".
 inline constexpr const char* kExitSymbol = ":/Button/i_symbol_exit.png";

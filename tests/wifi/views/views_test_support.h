@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPixmapCache>
 #include <QResource>
 #include <QWidget>
 
@@ -22,9 +23,11 @@ inline void ensureApplication()
 }
 
 // KivoWiFi's resource files from the build's device template, by day or by
-// night.
+// night. Like the program's own change of skin, it drops the pictures kept
+// from the skin before.
 inline bool registerSkins(const char* mode = "Day")
 {
+    QPixmapCache::clear();
     static QString registeredMode;
     const QString folder = QStringLiteral(KIVO_TEST_DEVICE_TEMPLATE "/SystemDrive/Falmo/program/wifi/Resources/480x272/");
     static bool common = QResource::registerResource(folder + QStringLiteral("KivoWiFiResCommon.bin"));
