@@ -82,6 +82,12 @@ void startToFirstFrame(benchmark::State& state, const std::string& program)
     kivo::bench::BenchDeviceRoot root;
     // An adapter with Zero Config on, so that KivoWiFi does not wait for one.
     root.writeFile("SystemDrive/sim/wzc.json", "{}\n");
+    // KivoWiFi's own files as installed (skins, sounds, translations), so
+    // that its start loads them as on the device.
+    const char* const programFiles = "SystemDrive/Falmo/program/wifi";
+    std::filesystem::create_directories(std::filesystem::path(root.path()) / programFiles);
+    std::filesystem::copy(std::filesystem::path(KIVO_BENCH_DEVICE_TEMPLATE) / programFiles,
+        std::filesystem::path(root.path()) / programFiles, std::filesystem::copy_options::recursive);
     const std::string shots = root.path() + "/shots";
     const std::vector<std::string> env
         = { "KIVO_DEVICE_ROOT=" + root.path(), "KIVO_DEMO_SHOTS=" + shots, "QT_QPA_PLATFORM=offscreen" };
