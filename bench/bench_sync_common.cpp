@@ -53,7 +53,7 @@ std::string curlPath()
     return {};
 }
 
-bool runQuiet(const std::vector<std::string>& args)
+pid_t startQuiet(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
@@ -66,7 +66,13 @@ bool runQuiet(const std::vector<std::string>& args)
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    return rc == 0 ? pid : -1;
+}
+
+bool runQuiet(const std::vector<std::string>& args)
+{
+    const pid_t pid = startQuiet(args);
+    if (pid < 0)
         return false;
     int status = 0;
     if (waitpid(pid, &status, 0) != pid)

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +33,9 @@ private:
 // The path of the curl program, or empty when there is none.
 std::string curlPath();
 
+// Starts a program with arguments in this one's environment, its output
+// discarded; its process id, or -1 when it cannot be started.
+pid_t startQuiet(const std::vector<std::string>& argv);
 // Runs a program with arguments, its output discarded; true when it exits 0.
 bool runQuiet(const std::vector<std::string>& argv);
 

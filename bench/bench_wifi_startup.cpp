@@ -8,51 +8,45 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
-// Starts program with the given environment on top of this one's; its
-// output is discarded. -1 when it cannot be started.
-pid_t start(const std::string& program, const std::vector<std::string>& overrides)
-{
-    std::vector<std::string> env = overrides;
-    for (char** e = environ; *e; ++e) {
-        const std::string kv = *e;
-        bool replaced = false;
-        for (const std::string& o : overrides)
-            replaced = replaced || kv.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0;
-        if (!replaced)
-            env.push_back(kv);
+// Sets a variable of this process's environment, and so of the programs it
+// starts, for the lifetime of the object; the previous value comes back.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value)
+        : m_name(name)
+    {
+        if (const char* previous = std::getenv(name))
+            m_previous = previous;
+        ::setenv(name, value.c_str(), 1);
     }
-    std::vector<char*> envp;
-    for (std::string& kv : env)
-        envp.push_back(kv.data());
-    envp.push_back(nullptr);
-    std::string path = program;
-    char* argv[] = { path.data(), nullptr };
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
+    ~ScopedVariable()
+    {
+        if (m_previous)
+            ::setenv(m_name, m_previous->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_previous;
+};
 
 // Waits until shots.txt in the watched folder has been written and closed;
 // false after timeoutMs or when the child ended first.
@@ -89,8 +83,9 @@ void startToFirstFrame(benchmark::State& state, const std::string& program)
     std::filesystem::copy(std::filesystem::path(KIVO_BENCH_DEVICE_TEMPLATE) / programFiles,
         std::filesystem::path(root.path()) / programFiles, std::filesystem::copy_options::recursive);
     const std::string shots = root.path() + "/shots";
-    const std::vector<std::string> env
-        = { "KIVO_DEVICE_ROOT=" + root.path(), "KIVO_DEMO_SHOTS=" + shots, "QT_QPA_PLATFORM=offscreen" };
+    // The device root is in the environment already.
+    const ScopedVariable demoShots("KIVO_DEMO_SHOTS", shots);
+    const ScopedVariable platform("QT_QPA_PLATFORM", "offscreen");
     for (auto _ : state) {
         state.PauseTiming();
         std::error_code ec;
@@ -99,7 +94,7 @@ void startToFirstFrame(benchmark::State& state, const std::string& program)
         const int fd = ::inotify_init1(IN_CLOEXEC);
         ::inotify_add_watch(fd, shots.c_str(), IN_CLOSE_WRITE);
         state.ResumeTiming();
-        const pid_t child = start(program, env);
+        const pid_t child = kivo::bench::startQuiet({ program });
         const bool shown = child > 0 && waitForFirstShot(fd, child, 60000);
         state.PauseTiming();
         if (child > 0) {
