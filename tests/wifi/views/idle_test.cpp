@@ -153,4 +153,34 @@ TEST_F(IdleTest, HiddenListPausesItsSpinnerUntilShownAgain)
     EXPECT_TRUE(pumpUntil([&] { return view->loadingFrame() != frame; }));
 }
 
+// With no network found the list paints no row, so nothing but the pause
+// itself can bring the spinner back after another screen was shown.
+TEST_F(IdleTest, EmptyListSearchesOnAfterAnotherScreen)
+{
+    root.writeFile(sim::kWorldFile, R"({ "adapter": { "name": "WLAN1" }, "scanDelayMs": 0, "networks": [] })");
+    sim::reload();
+    flow = views_test::showFlow();
+    flow->configWiFi().refreshVisibleList();
+    flow->switchView(MAIN_VIEW_ID, 0);
+    flow->stopStatusTimer();
+    auto* view = qobject_cast<WiFiMainView*>(flow->view(MAIN_VIEW_ID));
+    ASSERT_TRUE(view);
+    view->grab(); // paints the one empty row of the refresh
+    flow->refreshStatus();
+    view->grab();
+    ASSERT_FALSE(view->isRefreshing());
+    ASSERT_EQ(flow->getAPCount(), 0);
+    ASSERT_TRUE(view->isLoadingAnimated());
+
+    view->onJoinBtnClick();
+    ASSERT_EQ(flow->currentViewId(), JOIN_VIEW_ID);
+    EXPECT_FALSE(view->isLoadingAnimated());
+    flow->switchView(MAIN_VIEW_ID, 0);
+    flow->stopStatusTimer();
+    view->grab();
+    EXPECT_TRUE(view->isLoadingAnimated());
+    const int frame = view->loadingFrame();
+    EXPECT_TRUE(pumpUntil([&] { return view->loadingFrame() != frame; }));
+}
+
 } // namespace
