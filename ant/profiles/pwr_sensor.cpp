@@ -179,6 +179,12 @@ void PWRSensor::onEvent(uint8_t code)
         m_pending = 0;
         m_resends = 0;
         reportRequestStatus(0);
+    } else if (code == ANT_EVENT_TRANSFER_TX_FAILED && m_pending) {
+        // The radio gave the request up: it is not resent, and the next
+        // request is a request of its own.
+        m_pending = 0;
+        m_resends = 0;
+        reportRequestStatus(2);
     } else if (code == ANT_EVENT_TRANSFER_RETRY && m_pending) {
         if (resendRequest()) {
             reportRequestStatus(1);

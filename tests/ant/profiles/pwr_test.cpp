@@ -404,6 +404,35 @@ TEST_F(PwrRadio, ARequestTheRadioAsksAgainForIsResentThreeTimesThenFails)
     EXPECT_EQ(pages[5][1], 0xAB);
 }
 
+TEST_F(PwrRadio, ARequestTheRadioGivesUpOnIsReportedAndTheNextIsItsOwn)
+{
+    // The zero offset asked for when the meter is recognised fails outright.
+    addMeter(AntPowerMeter::Kind::Ctf, 9);
+    sim.withModel([&](AntRadioModel&) { meter->transferScript = { 6 }; });
+    connect(0);
+    EXPECT_EQ(received(), (std::vector<AntPage> { { 0x01, 0xAA, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF } }));
+    EXPECT_EQ(pwr(0)->pendingRequest(), 0);
+    bool failed = false;
+    for (size_t i = 0; i < records.size(); ++i)
+        failed = failed || records.at(i).bytes[134] == 2;
+    EXPECT_TRUE(failed);
+
+    // A slope request the radio asks to send again: its resend is the slope.
+    sim.withModel([&](AntRadioModel&) { meter->transferScript = { 170, 5 }; });
+    ANTPWRSettings s {};
+    s.ctfSlope = 20;
+    size_t before = records.size();
+    EXPECT_EQ(ANTPWR_Cal_SetCTFSlope(0, &s), 0); // not taken at once
+    ASSERT_TRUE(records.waitFor(before + 2));
+    EXPECT_EQ(statuses(before), (std::vector<int> { 1, 0 }));
+    const AntPage slope { 0x01, 0x10, 0x02, 0xFF, 0xFF, 0xFF, 0x00, 0xC8 };
+    std::vector<AntPage> pages = received();
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[1], slope);
+    EXPECT_EQ(pages[2], slope);
+    EXPECT_EQ(pwr(0)->pendingRequest(), 0);
+}
+
 TEST_F(PwrRadio, ACrankTorqueFrequencyMeterIsAskedForItsZeroOffset)
 {
     addMeter(AntPowerMeter::Kind::Ctf, 9);
