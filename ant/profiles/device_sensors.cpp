@@ -131,6 +131,7 @@ void TRNSensor::report()
     m_record[1] = 1;
     // The score moves while it is undecided; once out of 10-24 it stays
     // until the list is configured again.
+    const uint8_t scoreBefore = m_score;
     if (m_score >= 10 && m_score <= 24) {
         const int s = m_flag1 + m_flag2 + m_flag3;
         if (s >= 2)
@@ -144,7 +145,11 @@ void TRNSensor::report()
         m_record[2] = 2;
     else if (m_score < 10)
         m_record[2] = 1;
-    ANTSensor_Deliver(ANTSENSOR_CODE_TRN, m_record, ANT_TRN_RECORD_SIZE);
+    if (!ANTSensor_Deliver(ANTSENSOR_CODE_TRN, m_record, ANT_TRN_RECORD_SIZE)) {
+        // No callback took the page: it does not count towards the score.
+        m_score = scoreBefore;
+        m_record[2] = 0;
+    }
 }
 
 void TRNSensor::reportClosed()

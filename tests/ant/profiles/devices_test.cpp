@@ -114,6 +114,22 @@ TEST_F(DeviceDecoder, TrnTurnsNibblesIntoValuesAndScoresThem)
     EXPECT_EQ(last()[2], 1);
 }
 
+TEST_F(DeviceDecoder, TrnScoresOnlyPagesTheCallerHears)
+{
+    TRNSensor trn;
+    trn.attach(nullptr, 4);
+    const Bytes plausible { 0x21, 0x43, 0, 0, 0, 0, 7, 0 };
+    ANTSensor_SetCallback(nullptr, nullptr);
+    for (int i = 0; i < 10; ++i)
+        feed(trn, plausible);
+    EXPECT_EQ(trn.score(), 20);
+    ANTSensor_SetCallback(&Records::callback, &records);
+    for (int i = 0; i < 3; ++i)
+        feed(trn, plausible);
+    EXPECT_EQ(trn.score(), 23);
+    EXPECT_EQ(last()[2], 0);
+}
+
 TEST_F(DeviceDecoder, VtxPagesAndSmanoPages)
 {
     VTXSensor vtx;
