@@ -68,6 +68,17 @@ struct Records {
         std::unique_lock<std::mutex> lock(m);
         return cv.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return all.size() >= n; });
     }
+    // Until a record satisfies what (the bound only fails the wait).
+    template <typename F> bool waitForRecord(F what)
+    {
+        std::unique_lock<std::mutex> lock(m);
+        return cv.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] {
+            for (const Record& r : all)
+                if (what(r))
+                    return true;
+            return false;
+        });
+    }
 };
 
 template <typename T> T fieldAt(const Bytes& b, size_t offset)
