@@ -5,7 +5,6 @@
 #include "ant/profiles/record_fields.h"
 #include "ant/senvoy.h"
 
-#include <atomic>
 #include <cstring>
 
 namespace senvoy {
@@ -13,9 +12,6 @@ namespace senvoy {
 static_assert(sizeof(ANTLEVSettings) == 24, "the display settings are 24 bytes");
 
 namespace {
-// Which identification page goes out next (80 or 81), for the whole library.
-std::atomic<uint8_t> g_identificationIndex { 0 };
-
 // The level a vehicle with n modes (1-6) offers for a requested level.
 constexpr uint8_t kLevelMap[6][8] = {
     { 0, 7, 7, 7, 7, 7, 7, 7 },
@@ -61,6 +57,7 @@ void LEVSensor::resetDecoder()
     m_common = CommonPageRecord {};
     std::memset(m_record, 0, sizeof m_record);
     m_messages = m_pending = m_resends = 0;
+    m_identificationIndex = 0;
 }
 
 void LEVSensor::resetDisplayState()
@@ -307,9 +304,9 @@ void LEVSensor::onEvent(uint8_t code)
 
 void LEVSensor::sendIdentification()
 {
-    const uint8_t index = g_identificationIndex.fetch_xor(1);
     uint8_t b[8] = {};
-    CommonPage_Encode(&m_identification, index ? 81 : 80, b);
+    CommonPage_Encode(&m_identification, m_identificationIndex ? 81 : 80, b);
+    m_identificationIndex ^= 1;
     ANTCommand_SendBroadcastData(m_framer, m_channel, b);
 }
 

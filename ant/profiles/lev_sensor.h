@@ -111,6 +111,9 @@ private:
     uint8_t m_record[ANT_LEV_RECORD_SIZE] = {};
     uint8_t m_pageNumber = 0;
     uint8_t m_messages = 0;
+    // Which identification page goes out next, 80 (0) or 81 (1): each
+    // vehicle gets both in turn, from 80 on, whatever else is connected.
+    uint8_t m_identificationIndex = 0;
     uint8_t m_pending = 0;
     uint8_t m_resends = 0;
     uint32_t m_travelModeNotSupported = 0;

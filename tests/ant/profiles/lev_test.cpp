@@ -154,22 +154,39 @@ TEST_F(LevRadio, ConnectOpensTheChannelAndTheVehicleIsReportedAndGreeted)
     EXPECT_EQ(sim.takeSentMessages(),
         (std::vector<Bytes> { { 0x4D, 2, 0x52 }, { 0x42, 2, 0x00, 1 }, { 0x51, 2, 0, 0, 20, 0 }, { 0x45, 2, 57 },
             keyMessage(1, kKey1), { 0x43, 2, 0x00, 0x20 }, { 0x44, 2, 10 }, { 0x4B, 2 } }));
-    step(20, kPeriodMs);
-    ASSERT_GE(records.size(), 20u);
+    step(39, kPeriodMs);
+    ASSERT_GE(records.size(), 39u);
     // Every page is reported; the record has what the pages brought.
     Bytes r = records.last().bytes;
     EXPECT_DOUBLE_EQ(fieldAt<double>(r, 16), 1234.56);
     EXPECT_EQ(r[26], 80);
-    // Identification pages at the first and the twentieth page, alternating
-    // 80 and 81, carrying the vehicle's own manufacturer and serial number.
-    std::vector<AntPage> greetings = received(false);
-    ASSERT_EQ(greetings.size(), 2u);
-    EXPECT_EQ(greetings[0][0] + greetings[1][0], 80 + 81);
-    // By the second the vehicle had named itself.
-    if (greetings[1][0] == 80)
-        EXPECT_EQ(greetings[1], (AntPage { 80, 0xFF, 0xFF, 2, 0x21, 0x00, 0x05, 0x00 }));
-    else
-        EXPECT_EQ(greetings[1], (AntPage { 81, 0xFF, 0xFF, 7, 0x78, 0x56, 0x34, 0x12 }));
+    // Identification pages at the first page and every nineteenth after,
+    // 80 and 81 in turn from 80 on: at first the display knows nothing of
+    // the vehicle, later it carries the vehicle's own manufacturer and
+    // serial number.
+    EXPECT_EQ(received(false),
+        (std::vector<AntPage> { { 80, 0xFF, 0xFF, 0, 0, 0, 0, 0 }, { 81, 0xFF, 0xFF, 7, 0x78, 0x56, 0x34, 0x12 },
+            { 80, 0xFF, 0xFF, 2, 0x21, 0x00, 0x05, 0x00 } }));
+}
+
+TEST_F(LevRadio, EachVehicleIsGreetedWithBothPagesInTurn)
+{
+    auto second = std::make_shared<AntPagedDevice>(AntPagedDevice::lightElectricVehicle());
+    second->deviceNumber = 0x0505;
+    second->networkKey = kKey1;
+    sim.withModel([&](AntRadioModel& m) { m.addPeer(second); });
+    ASSERT_EQ(ANTLEV_Connect(0, 0x0404, 10), 1);
+    ASSERT_EQ(ANTLEV_Connect(1, 0x0505, 10), 1);
+    step(20, kPeriodMs);
+    std::vector<uint8_t> first, other;
+    sim.withModel([&](AntRadioModel&) {
+        for (const AntPage& p : vehicle->received)
+            first.push_back(p[0]);
+        for (const AntPage& p : second->received)
+            other.push_back(p[0]);
+    });
+    EXPECT_EQ(first, (std::vector<uint8_t> { 80, 81 }));
+    EXPECT_EQ(other, (std::vector<uint8_t> { 80, 81 }));
 }
 
 TEST_F(LevRadio, TheDisplayPageIsEditedThenSentAndItsResendsEnd)
