@@ -70,6 +70,17 @@ TEST_F(PwrDecoder, EachKindOfMeterGivesItsReadings)
             { { 0x01, 0x10, 0x01, 0xFF, 0xFF, 0xFF, 0x01, 0xF4 }, { 0x20, 0x05, 0x00, 0xC8, 0x10, 0x00, 0x20, 0x00 },
                 { 0x20, 0x06, 0x00, 0xC8, 0x17, 0xD0, 0x22, 0x58 }, { 0x20, 0x07, 0x00, 0xC8, 0x1F, 0xA0, 0x4B, 0x48 } },
             4, { { 112, 499, true }, { 56, 3134.34375, true } } },
+        // Products beyond 32 bits: torque x angular velocity, circumference
+        // x events x 7372800, torque x cadence x 804.
+        { "crank torque, products beyond 32 bits",
+            { { 0x12, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00 }, { 0x12, 0x01, 0x01, 0xFF, 0x10, 0x00, 0xFF, 0xFF } },
+            3, { { 120, 7680, false }, { 104, 804, true }, { 112, 2047.96875, true }, { 56, 1646566.875, true } } },
+        { "wheel torque, products beyond 32 bits",
+            { { 0x11, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00 }, { 0x11, 0x03, 0x03, 0xFF, 0x00, 0x08, 0x00, 0x00 } },
+            2, { { 88, 22.356, true }, { 96, 6.21, true } } },
+        { "crank torque frequency, products beyond 32 bits",
+            { { 0x20, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00 }, { 0x20, 0x01, 0x00, 0x64, 0x07, 0xD0, 0x9C, 0x40 } },
+            4, { { 120, 60, false }, { 112, 4000, true }, { 56, 25125, true }, { 104, 6.28125, true } } },
     };
     for (const Case& c : cases) {
         pwr.attach(nullptr, 5);
@@ -170,6 +181,34 @@ TEST_F(PwrDecoder, TwoMetersKeepTheirOwnFigures)
     EXPECT_EQ(r[0], 6);
     EXPECT_EQ(fieldAt<uint32_t>(r, 120), 120u); // 2 events in 2048/2048 s
     EXPECT_DOUBLE_EQ(doubleAt(r, 112), 8); // 512/32 over 2 events
+}
+
+TEST_F(PwrDecoder, TwoPowerOnlyMetersCountTheirOwnEvents)
+{
+    PWRSensor other;
+    other.attach(nullptr, 6);
+    struct Meter {
+        PWRSensor& sensor;
+        uint8_t firstEvent, eventStep;
+        std::vector<int> types;
+    };
+    Meter meters[] = { { pwr, 250, 1, {} }, { other, 10, 3, {} } };
+    for (int i = 0; i < 6; ++i) {
+        for (Meter& m : meters) {
+            const uint8_t e = uint8_t(m.firstEvent + i * m.eventStep);
+            const uint16_t accumulated = uint16_t(e * 200);
+            feed(m.sensor, { 0x10, e, 0xFF, 90, uint8_t(accumulated), uint8_t(accumulated >> 8), 200, 0 });
+            m.types.push_back(last()[2]);
+        }
+    }
+    for (const Meter& m : meters) {
+        const uint8_t* r = m.sensor.record();
+        EXPECT_EQ(m.types, (std::vector<int> { 0, 0, 0, 1, 1, 1 })) << int(r[0]);
+        EXPECT_EQ(r[3], uint8_t(m.firstEvent + 5 * m.eventStep)) << int(r[0]);
+        uint32_t total = 0;
+        std::memcpy(&total, r + 72, 4);
+        EXPECT_EQ(total, 2u * m.eventStep) << int(r[0]); // events since the kind was known
+    }
 }
 
 TEST_F(PwrDecoder, CalibrationPagesFillTheCalibrationFields)
