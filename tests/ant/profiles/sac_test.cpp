@@ -138,6 +138,52 @@ TEST_F(SacDecoder, VotesDecideTheSensorClass)
     EXPECT_LT(sac.voteCounter(), 10);
 }
 
+TEST_F(SacDecoder, TheOverSpeedVoteDecidesWhereTheOthersDoNot)
+{
+    // The count byte never votes here: the wheel counts step between
+    // xxFF and xx00. Whether the wheel is fast (above 100 km/h) decides
+    // the class, with the still vote kept or lost beforehand.
+    struct Case {
+        const char* what;
+        bool stillVoteLost;
+        bool fast;
+        int sensorClass;
+        int counter;
+    };
+    const Case cases[] = {
+        { "over speed and still: up", false, true, 1, 25 },
+        { "still alone: down", false, false, 2, 9 },
+        { "over speed alone: held at the start", true, true, 0, 20 },
+        { "no vote: down", true, false, 2, 9 },
+    };
+    for (const Case& c : cases) {
+        sac.attach(nullptr, 2);
+        uint16_t t = 0, n = 0x00FF;
+        if (c.stillVoteLost) {
+            // Up to 24 with moving count bytes on a slow wheel, then twelve
+            // pages standing with byte 7 = 1 take the still vote away.
+            for (uint16_t count = 0x01FB; count <= 0x01FF; ++count) {
+                t = uint16_t(t + 65535);
+                feed(sacPage(0, 0, t, count));
+            }
+            n = 0x01FF;
+            for (int i = 0; i < 12; ++i)
+                feed(sacPage(0, 0, t, n));
+            ASSERT_EQ(sac.voteCounter(), 11) << c.what;
+        } else {
+            feed(sacPage(0, 0, t, n));
+        }
+        for (int i = 0; i < 12; ++i) {
+            n = uint16_t((n & 0xFF) == 0xFF ? n + 1 : n + 255);
+            t = uint16_t(t + (c.fast ? 50 : 65535));
+            feed(sacPage(0, 0, t, n));
+            ASSERT_EQ(sac.speed() > 100000u, c.fast) << c.what << " " << i;
+        }
+        EXPECT_EQ(records.last().bytes[2], c.sensorClass) << c.what;
+        EXPECT_EQ(sac.voteCounter(), c.counter) << c.what;
+    }
+}
+
 TEST_F(SacDecoder, TheClosedRecordKeepsTheLastValues)
 {
     feed(sacPage(0, 100, 0, 10));
