@@ -144,8 +144,10 @@ int PWRSensor::sendRequest(uint8_t id, bool await)
         }
     }
     // A request stays pending until it is acknowledged or has failed; a
-    // request made meanwhile goes out but does not take its place.
-    if (!m_pending) {
+    // request made meanwhile goes out but does not take its place. On a
+    // channel that is not open the radio refuses the page and no outcome
+    // follows, so such a request is not pending.
+    if (!m_pending && m_state >= STATE_SEARCHING) {
         m_resends = 0;
         m_pending = id;
     }
@@ -608,6 +610,12 @@ void PWRSensor::reportClosed()
 {
     m_record[0] = m_channel;
     m_record[1] = 0;
+    if (m_pending) {
+        // The request goes with the channel: no outcome will come for it.
+        m_pending = 0;
+        m_resends = 0;
+        m_record[134] = 2;
+    }
     ANTSensor_Deliver(ANTSENSOR_CODE_PWR, m_record, ANT_PWR_RECORD_SIZE);
 }
 

@@ -5,6 +5,7 @@
 #include "sim/ant_radio/sensor_models.h"
 #include "tests/ant/profiles/profile_fixture.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -468,6 +469,64 @@ TEST_F(PwrRadio, ARequestTheRadioGivesUpOnIsReportedAndTheNextIsItsOwn)
     EXPECT_EQ(pages[1], slope);
     EXPECT_EQ(pages[2], slope);
     EXPECT_EQ(pwr(0)->pendingRequest(), 0);
+}
+
+TEST_F(PwrRadio, ARequestNoOutcomeWillFollowIsNotLeftPending)
+{
+    struct Case {
+        const char* what;
+        AntPowerMeter::Kind kind;
+        // Leaves a request behind on channel ch, then has the channel
+        // tracking the meter.
+        std::function<void(uint8_t ch, uint16_t number)> leaveRequest;
+    };
+    const Case cases[] = {
+        { "refused on a channel not open", AntPowerMeter::Kind::CrankTorque,
+            [&](uint8_t ch, uint16_t number) {
+                const uint16_t list[] = { number };
+                EXPECT_EQ(ANTPWR_ConfigureList(ch, list, 1, 0), 0); // made, not opened
+                EXPECT_EQ(ANTPWR_Cal_SetManualCalibration(ch), 0); // the radio refuses the page
+                EXPECT_EQ(pwr(ch)->pendingRequest(), 0);
+                ASSERT_EQ(ANTPWR_Connect(ch, number, 10), 1);
+                step(8, kPeriodMs);
+            } },
+        { "the channel closes while it waits", AntPowerMeter::Kind::Ctf,
+            [&](uint8_t ch, uint16_t number) {
+                sim.withModel([&](AntRadioModel&) { meter->transferScript = { 0 }; }); // no answer
+                ASSERT_EQ(ANTPWR_Connect(ch, number, 10), 1);
+                step(4, kPeriodMs);
+                ASSERT_EQ(pwr(ch)->pendingRequest(), 0xAA);
+                inject(0x40, { ch, 1, 7 });
+                const Bytes closed = records.last().bytes;
+                EXPECT_EQ(closed[1], 0);
+                EXPECT_EQ(closed[134], 2); // it failed with the channel
+                EXPECT_EQ(pwr(ch)->pendingRequest(), 0);
+                ASSERT_EQ(ANTPWR_Connect(ch, number, 10), 1);
+                step(2, kPeriodMs);
+            } },
+    };
+    uint8_t ch = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const uint16_t number = uint16_t(20 + ch);
+        addMeter(c.kind, number);
+        c.leaveRequest(ch, number);
+        // The next request is one of its own: its resend carries its page.
+        sim.withModel([&](AntRadioModel&) { meter->transferScript = { 170, 5 }; });
+        ANTPWRSettings s {};
+        s.ctfSlope = 20;
+        const size_t before = records.size();
+        EXPECT_EQ(ANTPWR_Cal_SetCTFSlope(ch, &s), 0);
+        ASSERT_TRUE(records.waitFor(before + 2));
+        EXPECT_EQ(statuses(before), (std::vector<int> { 1, 0 }));
+        const AntPage slope { 0x01, 0x10, 0x02, 0xFF, 0xFF, 0xFF, 0x00, 0xC8 };
+        const std::vector<AntPage> pages = received();
+        ASSERT_GE(pages.size(), 2u);
+        EXPECT_EQ(pages[pages.size() - 2], slope);
+        EXPECT_EQ(pages.back(), slope);
+        EXPECT_EQ(pwr(ch)->pendingRequest(), 0);
+        ++ch;
+    }
 }
 
 TEST_F(PwrRadio, ACrankTorqueFrequencyMeterIsAskedForItsZeroOffset)
