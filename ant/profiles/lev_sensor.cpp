@@ -248,7 +248,9 @@ int LEVSensor::sendRequest(uint8_t id, bool await)
         return 0;
     }
     // A page sent again while one is pending does not restart its resends.
-    if (!m_pending) {
+    // On a channel that is not open the radio refuses the page and no
+    // outcome follows, so such a page is not pending.
+    if (!m_pending && m_state >= STATE_SEARCHING) {
         m_resends = 0;
         m_pending = id;
     }
@@ -437,6 +439,13 @@ void LEVSensor::reportClosed()
 {
     m_record[0] = m_channel;
     m_record[1] = 0;
+    if (m_pending) {
+        // The page goes with the channel: no outcome will come for it, and
+        // identification pages must not wait for one.
+        m_pending = 0;
+        m_resends = 0;
+        m_record[60] = 0;
+    }
     ANTSensor_Deliver(ANTSENSOR_CODE_LEV, m_record, ANT_LEV_RECORD_SIZE);
 }
 

@@ -5,6 +5,7 @@
 #include "sim/ant_radio/sensor_models.h"
 #include "tests/ant/profiles/profile_fixture.h"
 
+#include <functional>
 #include <memory>
 
 using namespace senvoy;
@@ -222,6 +223,57 @@ TEST_F(LevRadio, TheDisplayPageIsEditedThenSentAndItsResendsEnd)
     step(20, kPeriodMs);
     EXPECT_EQ(received(false).size(), greeted + 1);
 
+}
+
+TEST_F(LevRadio, ADisplayPageNoOutcomeWillFollowIsNotLeftPending)
+{
+    struct Case {
+        const char* what;
+        // Leaves page 16 behind on channel ch, with the channel tracking
+        // the vehicle numbered number.
+        std::function<void(uint8_t ch, uint16_t number)> leavePage;
+    };
+    const Case cases[] = {
+        { "refused on a channel not open",
+            [&](uint8_t ch, uint16_t number) {
+                const uint16_t list[] = { number };
+                EXPECT_EQ(ANTLEV_ConfigureList(ch, list, 1, 0), 0); // made, not opened
+                EXPECT_EQ(ANTLEV_SendP16Data(ch), 0); // the radio refuses the page
+                ASSERT_EQ(ANTLEV_Connect(ch, number, 10), 1);
+            } },
+        { "the channel closes while it waits",
+            [&](uint8_t ch, uint16_t number) {
+                ASSERT_EQ(ANTLEV_Connect(ch, number, 10), 1);
+                step(3, kPeriodMs);
+                sim.withModel([&](AntRadioModel&) { vehicle->transferScript = { 170, 0 }; }); // then silence
+                EXPECT_EQ(ANTLEV_SendP16Data(ch), 0);
+                step(1, kPeriodMs);
+                ASSERT_EQ(static_cast<LEVSensor*>(SensorTable_Get(ch))->pendingRequest(), 16);
+                inject(0x40, { ch, 1, 7 });
+                const Bytes closed = records.last().bytes;
+                EXPECT_EQ(closed[1], 0);
+                EXPECT_EQ(closed[60], 0); // it failed with the channel
+                ASSERT_EQ(ANTLEV_Connect(ch, number, 10), 1);
+            } },
+    };
+    uint8_t ch = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const uint16_t number = uint16_t(0x0500 + ch);
+        vehicle = std::make_shared<AntPagedDevice>(AntPagedDevice::lightElectricVehicle());
+        vehicle->deviceNumber = number;
+        vehicle->networkKey = kKey1;
+        sim.withModel([&](AntRadioModel& m) { m.addPeer(vehicle); });
+        c.leavePage(ch, number);
+        lev = static_cast<LEVSensor*>(SensorTable_Get(ch));
+        ASSERT_NE(lev, nullptr);
+        EXPECT_EQ(lev->pendingRequest(), 0);
+        // Identification pages go on.
+        const size_t greeted = received(false).size();
+        step(20, kPeriodMs);
+        EXPECT_GT(received(false).size(), greeted);
+        ++ch;
+    }
 }
 
 TEST_F(LevRadio, LightsReplaceTheCommandWordAndTravelModeCanBeDeclaredMissing)
