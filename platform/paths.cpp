@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -118,11 +119,14 @@ std::string rootLocked()
 // make the index start again from a read of the folder.
 //
 // A folder found standing at its path inside an indexed parent stays there
-// for as long as the parent stays indexed and its watch tells of no change
-// to the folder's name (such a change forgets the folder and every folder
-// indexed below it), so a walk down from the device root checks the
-// identity of the root alone. A folder reached through a symbolic link,
-// or on its own, is checked (stat) at every use.
+// for as long as the parent stays indexed, its watch tells of no change to
+// the folder's name (such a change forgets the folder and every folder
+// indexed below it) and nothing is mounted or unmounted (the mount table's
+// change notice; a file system mounted over an indexed folder, such as a
+// card, tells its watch nothing), so a walk down from the device root
+// checks the identity of the root alone. A folder reached through a
+// symbolic link, or on its own, is checked (stat) at every use, and so is
+// every folder where the mount table cannot be watched.
 class FolderIndex {
 public:
     // Whether dir holds an entry that folds to folded (its spelling in
@@ -198,17 +202,23 @@ private:
 
     bool ready()
     {
-        if (m_fd >= 0 && m_forks == forks().load(std::memory_order_relaxed))
+        const unsigned forks = FolderIndex::forks().load(std::memory_order_relaxed);
+        if (m_fd >= 0 && m_forks == forks)
             return true;
-        if (m_fd >= 0) {
-            // A forked child shares its parent's queue of events: it keeps
-            // none of them and starts its own.
+        // A forked child shares its parent's queue of events and its notice
+        // of mount changes: it keeps none of them (reading them would take
+        // them from the parent) and starts its own.
+        if (m_fd >= 0)
             ::close(m_fd);
-            m_folders.clear();
-            m_byWatch.clear();
-        }
+        if (m_mounts >= 0)
+            ::close(m_mounts);
+        m_folders.clear();
+        m_byWatch.clear();
         m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        m_forks = forks().load(std::memory_order_relaxed);
+        // Polled, it tells of every mount and unmount in this process's
+        // mount namespace since it was last polled.
+        m_mounts = m_fd >= 0 ? ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC) : -1;
+        m_forks = forks;
         return m_fd >= 0;
     }
 
@@ -221,7 +231,7 @@ private:
     Folder* folderAt(const std::string& dir, bool descending)
     {
         auto it = m_folders.find(dir);
-        if (descending && it != m_folders.end() && it->second.trusted) {
+        if (descending && it != m_folders.end() && it->second.trusted && m_mounts >= 0) {
             it->second.lastUse = ++m_uses;
             return &it->second;
         }
@@ -321,7 +331,30 @@ private:
         return m_folders.emplace(dir, std::move(folder)).first;
     }
 
+    // Applies the changes told since the last lookup; a single call into the
+    // kernel when there are none.
     void applyEvents()
+    {
+        pollfd told[2] = { { m_fd, POLLIN, 0 }, { m_mounts, POLLPRI, 0 } }; // a negative descriptor is left out
+        while (::poll(told, 2, 0) < 0) {
+            if (errno != EINTR) {
+                forgetAll(); // nothing known of what changed
+                return;
+            }
+        }
+        if (told[1].revents & (POLLPRI | POLLERR)) {
+            // Something was mounted or unmounted: a folder may now stand
+            // where an indexed one stood, telling its watch nothing. Every
+            // folder is checked again at its next use, and forgotten if
+            // another stands at its path.
+            for (auto& [path, folder] : m_folders)
+                folder.trusted = false;
+        }
+        if (told[0].revents & POLLIN)
+            readEvents();
+    }
+
+    void readEvents()
     {
         alignas(inotify_event) char buf[16384];
         for (;;) {
@@ -384,6 +417,7 @@ private:
 
     std::mutex m_mutex;
     int m_fd = -1;
+    int m_mounts = -1; // /proc/self/mountinfo
     unsigned m_forks = 0;
     Folders m_folders;
     std::unordered_map<int, std::string> m_byWatch;

@@ -1,12 +1,15 @@
 #include "platform/paths.h"
 
+#include "tests/support/confined.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -155,4 +158,60 @@ TEST(Paths, TheFolderIndexSeesFoldersReplacedAboveAndBehindALink)
     fs::create_directories(store + "/Shelf");
     make(store + "/Shelf/B.GPX");
     EXPECT_EQ(falmo + "/Tracks/B.GPX", resolve("b.gpx"));
+}
+
+// A file system mounted over an indexed folder (the device's card, a bind
+// mount) tells that folder's watch nothing: what the mount holds shows at
+// the next lookup, whether it covers the folder of the name or one above,
+// and what it covered shows again once it is unmounted.
+TEST(Paths, TheFolderIndexSeesWhatIsMountedOverAnIndexedFolder)
+{
+    kivo::test::TempDeviceRoot root;
+    auto make = [](const std::string& path) { std::ofstream(path) << "x"; };
+    const std::string falmo = root.path() + "/DataDrive/Falmo";
+    const std::string tracks = falmo + "/Tracks";
+    fs::create_directories(tracks);
+    make(tracks + "/Old.GPX");
+    const std::string card = root.path() + "/Card"; // holds Tracks/Ride.GPX
+    fs::create_directories(card + "/Tracks");
+    make(card + "/Tracks/Ride.GPX");
+
+    const int code = kivo::test::runConfined(root.path(), kivo::test::Confinement::OwnMounts, [&] {
+        int failed = 0;
+        auto expect = [&](const char* when, const std::string& name, const std::string& expected) {
+            const std::string got = ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\" + name);
+            if (got != expected) {
+                std::fprintf(stderr, "%s: %s resolved to %s, not %s\n", when, name.c_str(), got.c_str(), expected.c_str());
+                ++failed;
+            }
+        };
+        const struct {
+            std::string source, target;
+        } mounts[] = { { card + "/Tracks", tracks }, { card, falmo } };
+        for (const auto& m : mounts) {
+            expect("before", "ride.gpx", tracks + "/ride.gpx"); // every folder on the way indexed
+            expect("before", "old.gpx", tracks + "/Old.GPX");
+            if (::mount(m.source.c_str(), m.target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+                std::perror("bind mount");
+                return 90;
+            }
+            const std::string on = "mounted on " + m.target;
+            expect(on.c_str(), "ride.gpx", tracks + "/Ride.GPX");
+            expect(on.c_str(), "old.gpx", tracks + "/old.gpx");
+            make(tracks + "/New.GPX"); // on the card
+            expect(on.c_str(), "new.gpx", tracks + "/New.GPX");
+            if (::umount(m.target.c_str()) != 0) {
+                std::perror("unmount");
+                return 91;
+            }
+            const std::string off = "unmounted from " + m.target;
+            expect(off.c_str(), "old.gpx", tracks + "/Old.GPX");
+            expect(off.c_str(), "new.gpx", tracks + "/new.gpx");
+            fs::remove(card + "/Tracks/New.GPX");
+        }
+        return failed;
+    });
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no mount namespace of the test's own can be made here";
+    EXPECT_EQ(0, code) << "the number of names resolved wrongly (see above)";
 }
