@@ -109,6 +109,34 @@ std::string rootLocked()
     return g_root;
 }
 
+// The folder index's lock, and the forks this process came out of (asking
+// for the process id would cost a call into the kernel at every lookup).
+std::mutex g_indexMutex;
+std::atomic<unsigned> g_forks { 0 };
+
+// A process forked while another thread holds one of the locks of this file
+// would find it held for ever: a fork waits until both are free, and the
+// child starts with them free and makes an index of its own.
+void lockForFork()
+{
+    g_mutex.lock();
+    g_indexMutex.lock();
+}
+
+void unlockAfterFork()
+{
+    g_indexMutex.unlock();
+    g_mutex.unlock();
+}
+
+void unlockInChild()
+{
+    g_forks.fetch_add(1, std::memory_order_relaxed);
+    unlockAfterFork();
+}
+
+[[maybe_unused]] const int g_forkHandlers = ::pthread_atfork(lockForFork, unlockAfterFork, unlockInChild);
+
 // The entries of the folders names were looked up in, by folded (lower-case)
 // spelling, so that a name that does not exist yet costs no read of its
 // whole folder. Each indexed folder is watched (inotify), and the events
@@ -133,7 +161,7 @@ public:
     // *found); nullopt when the folder cannot be indexed.
     std::optional<bool> find(const std::string& dir, const std::string& folded, std::string* found)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(g_indexMutex);
         if (!ready())
             return std::nullopt;
         applyEvents();
@@ -155,7 +183,7 @@ public:
     // a component that does not exist with *exists false.
     void walk(std::string* out, const std::vector<std::string>& parts, size_t* next, bool stopAtMissing, bool* exists)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(g_indexMutex);
         if (*next >= parts.size() || !ready())
             return;
         applyEvents();
@@ -202,7 +230,7 @@ private:
 
     bool ready()
     {
-        const unsigned forks = FolderIndex::forks().load(std::memory_order_relaxed);
+        const unsigned forks = g_forks.load(std::memory_order_relaxed);
         if (m_fd >= 0 && m_forks == forks)
             return true;
         // A forked child shares its parent's queue of events and its notice
@@ -404,18 +432,6 @@ private:
         }
     }
 
-    // Counts the forks this process came out of (asking for the process id
-    // would cost a call into the kernel at every lookup).
-    static std::atomic<unsigned>& forks()
-    {
-        static std::atomic<unsigned>* count = [] {
-            ::pthread_atfork(nullptr, nullptr, [] { forks().fetch_add(1, std::memory_order_relaxed); });
-            return new std::atomic<unsigned>(0);
-        }();
-        return *count;
-    }
-
-    std::mutex m_mutex;
     int m_fd = -1;
     int m_mounts = -1; // /proc/self/mountinfo
     unsigned m_forks = 0;

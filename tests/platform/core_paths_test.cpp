@@ -9,9 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -214,4 +219,59 @@ TEST(Paths, TheFolderIndexSeesWhatIsMountedOverAnIndexedFolder)
     if (code == kivo::test::kCannotConfine)
         GTEST_SKIP() << "no mount namespace of the test's own can be made here";
     EXPECT_EQ(0, code) << "the number of names resolved wrongly (see above)";
+}
+
+// A process forked while other threads resolve names starts with the index
+// and its locks usable: it never waits for a lock a thread of its parent
+// held at the fork.
+TEST(Paths, AProcessForkedDuringLookupsResolvesNames)
+{
+    kivo::test::TempDeviceRoot root;
+    const std::string tracks = root.path() + "/DataDrive/Falmo/Tracks";
+    fs::create_directories(tracks);
+    std::ofstream(tracks + "/Known.GPX") << "x";
+    auto resolveKnown = [&] { return ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\known.gpx") == tracks + "/Known.GPX"; };
+
+    std::atomic<bool> stop { false };
+    std::atomic<int> lookups { 0 }, wrong { 0 };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            while (!stop) {
+                wrong += resolveKnown() ? 0 : 1;
+                ++lookups;
+            }
+        });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (lookups < 300 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+
+    std::vector<pid_t> children;
+    for (int i = 0; i < 200; ++i) {
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(60); // the bound on a child that would wait for ever
+            ::_exit(resolveKnown() ? 0 : 1);
+        }
+        if (child < 0)
+            break;
+        children.push_back(child);
+    }
+    stop = true;
+    for (auto& t : threads)
+        t.join();
+    int hung = 0, failed = 0;
+    for (pid_t child : children) {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
+        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+            ++hung;
+        else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            ++failed;
+    }
+    EXPECT_EQ(200u, children.size());
+    EXPECT_EQ(0, hung) << "children that waited for ever";
+    EXPECT_EQ(0, failed);
+    EXPECT_EQ(0, wrong);
 }
