@@ -275,3 +275,31 @@ TEST(Paths, AProcessForkedDuringLookupsResolvesNames)
     EXPECT_EQ(0, failed);
     EXPECT_EQ(0, wrong);
 }
+
+// Events lost to a full queue of the index's watches make it start again
+// from a read of the folder: a name made after the loss is found.
+TEST(Paths, TheFolderIndexStartsAgainAfterLostEvents)
+{
+    long limit = 0;
+    if (FILE* f = std::fopen("/proc/sys/fs/inotify/max_queued_events", "r")) {
+        if (std::fscanf(f, "%ld", &limit) != 1)
+            limit = 0;
+        std::fclose(f);
+    }
+    if (limit <= 0 || limit > (1 << 20))
+        GTEST_SKIP() << "the queue of events holds " << limit << ": too many to fill here";
+    kivo::test::TempDeviceRoot root;
+    const std::string tracks = root.path() + "/DataDrive/Falmo/Tracks";
+    fs::create_directories(tracks);
+    auto resolve = [](const std::string& name) { return ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\" + name); };
+    EXPECT_EQ(tracks + "/last.gpx", resolve("last.gpx")); // the index is made here
+    // Four events a round trip, and no lookup reads them meanwhile.
+    std::ofstream(tracks + "/A") << "x";
+    for (long i = 0; i <= limit / 4; ++i) {
+        ASSERT_EQ(0, std::rename((tracks + "/A").c_str(), (tracks + "/B").c_str()));
+        ASSERT_EQ(0, std::rename((tracks + "/B").c_str(), (tracks + "/A").c_str()));
+    }
+    std::ofstream(tracks + "/Last.GPX") << "x"; // its event is lost
+    EXPECT_EQ(tracks + "/Last.GPX", resolve("last.gpx"));
+    EXPECT_EQ(tracks + "/A", resolve("a"));
+}
