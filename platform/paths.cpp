@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -108,6 +109,34 @@ std::string rootLocked()
     return g_root;
 }
 
+// The folder index's lock, and the forks this process came out of (asking
+// for the process id would cost a call into the kernel at every lookup).
+std::mutex g_indexMutex;
+std::atomic<unsigned> g_forks { 0 };
+
+// A process forked while another thread holds one of the locks of this file
+// would find it held for ever: a fork waits until both are free, and the
+// child starts with them free and makes an index of its own.
+void lockForFork()
+{
+    g_mutex.lock();
+    g_indexMutex.lock();
+}
+
+void unlockAfterFork()
+{
+    g_indexMutex.unlock();
+    g_mutex.unlock();
+}
+
+void unlockInChild()
+{
+    g_forks.fetch_add(1, std::memory_order_relaxed);
+    unlockAfterFork();
+}
+
+[[maybe_unused]] const int g_forkHandlers = ::pthread_atfork(lockForFork, unlockAfterFork, unlockInChild);
+
 // The entries of the folders names were looked up in, by folded (lower-case)
 // spelling, so that a name that does not exist yet costs no read of its
 // whole folder. Each indexed folder is watched (inotify), and the events
@@ -118,18 +147,21 @@ std::string rootLocked()
 // make the index start again from a read of the folder.
 //
 // A folder found standing at its path inside an indexed parent stays there
-// for as long as the parent stays indexed and its watch tells of no change
-// to the folder's name (such a change forgets the folder and every folder
-// indexed below it), so a walk down from the device root checks the
-// identity of the root alone. A folder reached through a symbolic link,
-// or on its own, is checked (stat) at every use.
+// for as long as the parent stays indexed, its watch tells of no change to
+// the folder's name (such a change forgets the folder and every folder
+// indexed below it) and nothing is mounted or unmounted (the mount table's
+// change notice; a file system mounted over an indexed folder, such as a
+// card, tells its watch nothing), so a walk down from the device root
+// checks the identity of the root alone. A folder reached through a
+// symbolic link, or on its own, is checked (stat) at every use, and so is
+// every folder where the mount table cannot be watched.
 class FolderIndex {
 public:
     // Whether dir holds an entry that folds to folded (its spelling in
     // *found); nullopt when the folder cannot be indexed.
     std::optional<bool> find(const std::string& dir, const std::string& folded, std::string* found)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(g_indexMutex);
         if (!ready())
             return std::nullopt;
         applyEvents();
@@ -151,7 +183,7 @@ public:
     // a component that does not exist with *exists false.
     void walk(std::string* out, const std::vector<std::string>& parts, size_t* next, bool stopAtMissing, bool* exists)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(g_indexMutex);
         if (*next >= parts.size() || !ready())
             return;
         applyEvents();
@@ -198,17 +230,23 @@ private:
 
     bool ready()
     {
-        if (m_fd >= 0 && m_forks == forks().load(std::memory_order_relaxed))
+        const unsigned forks = g_forks.load(std::memory_order_relaxed);
+        if (m_fd >= 0 && m_forks == forks)
             return true;
-        if (m_fd >= 0) {
-            // A forked child shares its parent's queue of events: it keeps
-            // none of them and starts its own.
+        // A forked child shares its parent's queue of events and its notice
+        // of mount changes: it keeps none of them (reading them would take
+        // them from the parent) and starts its own.
+        if (m_fd >= 0)
             ::close(m_fd);
-            m_folders.clear();
-            m_byWatch.clear();
-        }
+        if (m_mounts >= 0)
+            ::close(m_mounts);
+        m_folders.clear();
+        m_byWatch.clear();
         m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        m_forks = forks().load(std::memory_order_relaxed);
+        // Polled, it tells of every mount and unmount in this process's
+        // mount namespace since it was last polled.
+        m_mounts = m_fd >= 0 ? ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC) : -1;
+        m_forks = forks;
         return m_fd >= 0;
     }
 
@@ -221,7 +259,7 @@ private:
     Folder* folderAt(const std::string& dir, bool descending)
     {
         auto it = m_folders.find(dir);
-        if (descending && it != m_folders.end() && it->second.trusted) {
+        if (descending && it != m_folders.end() && it->second.trusted && m_mounts >= 0) {
             it->second.lastUse = ++m_uses;
             return &it->second;
         }
@@ -321,7 +359,30 @@ private:
         return m_folders.emplace(dir, std::move(folder)).first;
     }
 
+    // Applies the changes told since the last lookup; a single call into the
+    // kernel when there are none.
     void applyEvents()
+    {
+        pollfd told[2] = { { m_fd, POLLIN, 0 }, { m_mounts, POLLPRI, 0 } }; // a negative descriptor is left out
+        while (::poll(told, 2, 0) < 0) {
+            if (errno != EINTR) {
+                forgetAll(); // nothing known of what changed
+                return;
+            }
+        }
+        if (told[1].revents & (POLLPRI | POLLERR)) {
+            // Something was mounted or unmounted: a folder may now stand
+            // where an indexed one stood, telling its watch nothing. Every
+            // folder is checked again at its next use, and forgotten if
+            // another stands at its path.
+            for (auto& [path, folder] : m_folders)
+                folder.trusted = false;
+        }
+        if (told[0].revents & POLLIN)
+            readEvents();
+    }
+
+    void readEvents()
     {
         alignas(inotify_event) char buf[16384];
         for (;;) {
@@ -371,19 +432,8 @@ private:
         }
     }
 
-    // Counts the forks this process came out of (asking for the process id
-    // would cost a call into the kernel at every lookup).
-    static std::atomic<unsigned>& forks()
-    {
-        static std::atomic<unsigned>* count = [] {
-            ::pthread_atfork(nullptr, nullptr, [] { forks().fetch_add(1, std::memory_order_relaxed); });
-            return new std::atomic<unsigned>(0);
-        }();
-        return *count;
-    }
-
-    std::mutex m_mutex;
     int m_fd = -1;
+    int m_mounts = -1; // /proc/self/mountinfo
     unsigned m_forks = 0;
     Folders m_folders;
     std::unordered_map<int, std::string> m_byWatch;

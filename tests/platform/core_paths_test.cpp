@@ -1,14 +1,22 @@
 #include "platform/paths.h"
 
+#include "tests/support/confined.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -155,4 +163,143 @@ TEST(Paths, TheFolderIndexSeesFoldersReplacedAboveAndBehindALink)
     fs::create_directories(store + "/Shelf");
     make(store + "/Shelf/B.GPX");
     EXPECT_EQ(falmo + "/Tracks/B.GPX", resolve("b.gpx"));
+}
+
+// A file system mounted over an indexed folder (the device's card, a bind
+// mount) tells that folder's watch nothing: what the mount holds shows at
+// the next lookup, whether it covers the folder of the name or one above,
+// and what it covered shows again once it is unmounted.
+TEST(Paths, TheFolderIndexSeesWhatIsMountedOverAnIndexedFolder)
+{
+    kivo::test::TempDeviceRoot root;
+    auto make = [](const std::string& path) { std::ofstream(path) << "x"; };
+    const std::string falmo = root.path() + "/DataDrive/Falmo";
+    const std::string tracks = falmo + "/Tracks";
+    fs::create_directories(tracks);
+    make(tracks + "/Old.GPX");
+    const std::string card = root.path() + "/Card"; // holds Tracks/Ride.GPX
+    fs::create_directories(card + "/Tracks");
+    make(card + "/Tracks/Ride.GPX");
+
+    const int code = kivo::test::runConfined(root.path(), kivo::test::Confinement::OwnMounts, [&] {
+        int failed = 0;
+        auto expect = [&](const char* when, const std::string& name, const std::string& expected) {
+            const std::string got = ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\" + name);
+            if (got != expected) {
+                std::fprintf(stderr, "%s: %s resolved to %s, not %s\n", when, name.c_str(), got.c_str(), expected.c_str());
+                ++failed;
+            }
+        };
+        const struct {
+            std::string source, target;
+        } mounts[] = { { card + "/Tracks", tracks }, { card, falmo } };
+        for (const auto& m : mounts) {
+            expect("before", "ride.gpx", tracks + "/ride.gpx"); // every folder on the way indexed
+            expect("before", "old.gpx", tracks + "/Old.GPX");
+            if (::mount(m.source.c_str(), m.target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+                std::perror("bind mount");
+                return 90;
+            }
+            const std::string on = "mounted on " + m.target;
+            expect(on.c_str(), "ride.gpx", tracks + "/Ride.GPX");
+            expect(on.c_str(), "old.gpx", tracks + "/old.gpx");
+            make(tracks + "/New.GPX"); // on the card
+            expect(on.c_str(), "new.gpx", tracks + "/New.GPX");
+            if (::umount(m.target.c_str()) != 0) {
+                std::perror("unmount");
+                return 91;
+            }
+            const std::string off = "unmounted from " + m.target;
+            expect(off.c_str(), "old.gpx", tracks + "/Old.GPX");
+            expect(off.c_str(), "new.gpx", tracks + "/new.gpx");
+            fs::remove(card + "/Tracks/New.GPX");
+        }
+        return failed;
+    });
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no mount namespace of the test's own can be made here";
+    EXPECT_EQ(0, code) << "the number of names resolved wrongly (see above)";
+}
+
+// A process forked while other threads resolve names starts with the index
+// and its locks usable: it never waits for a lock a thread of its parent
+// held at the fork.
+TEST(Paths, AProcessForkedDuringLookupsResolvesNames)
+{
+    kivo::test::TempDeviceRoot root;
+    const std::string tracks = root.path() + "/DataDrive/Falmo/Tracks";
+    fs::create_directories(tracks);
+    std::ofstream(tracks + "/Known.GPX") << "x";
+    auto resolveKnown = [&] { return ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\known.gpx") == tracks + "/Known.GPX"; };
+
+    std::atomic<bool> stop { false };
+    std::atomic<int> lookups { 0 }, wrong { 0 };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            while (!stop) {
+                wrong += resolveKnown() ? 0 : 1;
+                ++lookups;
+            }
+        });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (lookups < 300 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+
+    std::vector<pid_t> children;
+    for (int i = 0; i < 200; ++i) {
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(60); // the bound on a child that would wait for ever
+            ::_exit(resolveKnown() ? 0 : 1);
+        }
+        if (child < 0)
+            break;
+        children.push_back(child);
+    }
+    stop = true;
+    for (auto& t : threads)
+        t.join();
+    int hung = 0, failed = 0;
+    for (pid_t child : children) {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
+        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+            ++hung;
+        else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            ++failed;
+    }
+    EXPECT_EQ(200u, children.size());
+    EXPECT_EQ(0, hung) << "children that waited for ever";
+    EXPECT_EQ(0, failed);
+    EXPECT_EQ(0, wrong);
+}
+
+// Events lost to a full queue of the index's watches make it start again
+// from a read of the folder: a name made after the loss is found.
+TEST(Paths, TheFolderIndexStartsAgainAfterLostEvents)
+{
+    long limit = 0;
+    if (FILE* f = std::fopen("/proc/sys/fs/inotify/max_queued_events", "r")) {
+        if (std::fscanf(f, "%ld", &limit) != 1)
+            limit = 0;
+        std::fclose(f);
+    }
+    if (limit <= 0 || limit > (1 << 20))
+        GTEST_SKIP() << "the queue of events holds " << limit << ": too many to fill here";
+    kivo::test::TempDeviceRoot root;
+    const std::string tracks = root.path() + "/DataDrive/Falmo/Tracks";
+    fs::create_directories(tracks);
+    auto resolve = [](const std::string& name) { return ce::resolvePath("\\DataDrive\\Falmo\\Tracks\\" + name); };
+    EXPECT_EQ(tracks + "/last.gpx", resolve("last.gpx")); // the index is made here
+    // Four events a round trip, and no lookup reads them meanwhile.
+    std::ofstream(tracks + "/A") << "x";
+    for (long i = 0; i <= limit / 4; ++i) {
+        ASSERT_EQ(0, std::rename((tracks + "/A").c_str(), (tracks + "/B").c_str()));
+        ASSERT_EQ(0, std::rename((tracks + "/B").c_str(), (tracks + "/A").c_str()));
+    }
+    std::ofstream(tracks + "/Last.GPX") << "x"; // its event is lost
+    EXPECT_EQ(tracks + "/Last.GPX", resolve("last.gpx"));
+    EXPECT_EQ(tracks + "/A", resolve("a"));
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -268,6 +269,33 @@ TEST(Queue, AWriteToAReaderTooBusyToAcceptKeepsItsTimeOut)
     EXPECT_EQ(lastError, ce::ERROR_TIMEOUT);
     for (ce::HANDLE w : writers)
         ce::closeMsgQueue(w);
+    ce::closeMsgQueue(r);
+}
+
+// A reader that ended without closing (killed) leaves the queue's count
+// behind, full: a new reader of that name without a maximum removes it, so
+// that its writers never wait for room a reader long gone would give back.
+TEST(Queue, AReaderWithoutAMaximumRemovesTheCountOfOneThatWasKilled)
+{
+    kivo::test::TempDeviceRoot root;
+    std::fflush(nullptr);
+    const pid_t killed = ::fork();
+    if (killed == 0) {
+        ce::MSGQUEUEOPTIONS one { sizeof one, 0, 1, 64, 1 };
+        ce::HANDLE r = ce::createMsgQueue("Stale", &one);
+        ce::HANDLE w = openQueue("Stale", false);
+        ::_exit(r && w && ce::writeMsgQueue(w, "x", 1, 0, 0) ? 0 : 1); // nothing closed
+    }
+    int status = -1;
+    ASSERT_EQ(killed, ::waitpid(killed, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ce::HANDLE r = openQueue("Stale", true);
+    ce::HANDLE w = openQueue("Stale", false);
+    ASSERT_TRUE(r && w);
+    for (const char* message : { "a", "b" })
+        EXPECT_TRUE(ce::writeMsgQueue(w, message, 1, 100, 0)) << message << ": error " << ce::getLastError();
+    EXPECT_EQ(readOne(r, 1000), "a");
+    ce::closeMsgQueue(w);
     ce::closeMsgQueue(r);
 }
 

@@ -64,6 +64,8 @@ int confine(const std::string& root, Confinement how)
         return kCannotConfine;
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return kCannotConfine;
+    if (how == Confinement::OwnMounts)
+        return 0;
     if (how == Confinement::ReadOnly) {
         const bool readOnly = ::mount(root.c_str(), root.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0
             && ::mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;

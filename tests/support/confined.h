@@ -1,6 +1,7 @@
 // Runs a piece of a test in a child process whose view of the device root is
-// confined: a full disk, or a read-only one. The child gets its own user and
-// mount namespaces, so nothing outside it sees the mount.
+// confined: a full disk, a read-only one, or one with mounts of the test's
+// own. The child gets its own user and mount namespaces, so nothing outside
+// it sees the mount.
 #pragma once
 
 #include <functional>
@@ -11,6 +12,7 @@ namespace kivo::test {
 enum class Confinement {
     FullDisk, // the root's files as they are, on a small file system filled to the last block
     ReadOnly, // the root as it is, mounted read-only
+    OwnMounts, // nothing mounted: the body mounts (and unmounts) what it needs
 };
 
 // What the body returns is the child's exit code; kCannotConfine when the
