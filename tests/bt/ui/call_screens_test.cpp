@@ -38,12 +38,16 @@ protected:
         window.destroyWindow();
         CoreFixture::TearDown();
     }
-    void startLinked()
+    void linkPhone()
     {
         setWorld({ phone(2) });
         ASSERT_EQ(BtManagerStart(), 1);
         ASSERT_TRUE(pumpUntil([] { return GetManagerState().phoneLinked != 0; }));
         settle();
+    }
+    void startLinked()
+    {
+        linkPhone();
         ASSERT_TRUE(window.create());
     }
     PhoneConnection window;
@@ -165,6 +169,54 @@ TEST_F(CallScreens, LongNamesAreCutAndTheMinimisedCallIsKept)
     EXPECT_EQ(fieldText(SavedCallRecord().number, 41), u"5550100");
     inCall.destroyWindow();
     SavedCallRecord() = CallRecord {};
+}
+
+TEST_F(CallScreens, NamesAndNumbersShowWholeOrEndInDotsAndNumbersKeepTheirStart)
+{
+    struct Record {
+        const char* what;
+        std::u16string name;
+        std::u16string number;
+    };
+    const Record records[] = {
+        { "short", u"Ann Example", u"5550100" },
+        // The longest name the rule keeps whole, the longest number.
+        { "long", std::u16string(18, u'W'), u"+44 (0) 5550 100 123 456 789 000 111" },
+    };
+    for (const Record& r : records) {
+        const CallRecord record = callRecord(r.name, r.number);
+        CALL call(record);
+        OutCall out(record);
+        InCallN inCall(record);
+        struct Screen {
+            const char* what;
+            BtScreen& screen;
+            CBmpBtn& name;
+            CBmpBtn& number;
+            CBmpBtn* header;
+        };
+        for (const Screen& s : { Screen { "CALL", call, call.Name(), call.Number(), nullptr },
+                 Screen { "OutCall", out, out.Name(), out.Number(), &out.Header() },
+                 Screen { "InCallN", inCall, inCall.Name(), inCall.Number(), &inCall.Header() } }) {
+            const std::string what = std::string(s.what) + " " + r.what;
+            SCOPED_TRACE(what);
+            ASSERT_TRUE(s.screen.create());
+            savePng(s.screen.widget()->grab().toImage(), s.what + std::string("_") + r.what);
+            expectTextShown(s.name, "name");
+            expectTextShown(s.number, "number");
+            if (s.header)
+                expectTextShown(*s.header, "header");
+            ASSERT_EQ(s.number.Drawn().size(), 1u);
+            const CBmpBtn::DrawnLine& number = s.number.Drawn()[0];
+            EXPECT_EQ(number.text.compare(0, 7, r.number.substr(0, 7)), 0) << "the start of the number shows";
+            if (r.name.size() < 12) {
+                // Short texts in the screens' own font.
+                EXPECT_EQ(s.name.Drawn()[0].font.pixelSize(), 20);
+                EXPECT_EQ(number.font.pixelSize(), 20);
+            }
+            s.screen.destroyWindow();
+        }
+    }
 }
 
 TEST_F(CallScreens, OnTheSerialLinkTheVolumeKeysShowAndSendTheirCommands)
