@@ -219,6 +219,64 @@ TEST_F(CallScreens, NamesAndNumbersShowWholeOrEndInDotsAndNumbersKeepTheirStart)
     }
 }
 
+TEST_F(CallScreens, AnswerAnswersAndIgnoreRejectsAndCloses)
+{
+    linkPhone();
+    struct Case {
+        const char* button;
+        const char* sent;
+        const char* notSent;
+        bool closes;
+    };
+    for (const Case c : { Case { "Answer", "HFAP_AnswerCall", "HFAP_CancelCall", false },
+             Case { "Ignore", "HFAP_CancelCall", "HFAP_AnswerCall", true } }) {
+        SCOPED_TRACE(c.button);
+        const size_t sent = callsTo(c.sent).size();
+        const size_t notSent = callsTo(c.notSent).size();
+        CALL call(callRecord(u"Ann Example", u"5550100"));
+        ASSERT_TRUE(call.create());
+        QTest::mouseClick((c.closes ? call.Ignore() : call.Answer()).widget(), Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(callsTo(c.sent).size(), sent + 1);
+        EXPECT_EQ(callsTo(c.notSent).size(), notSent);
+        EXPECT_EQ(call.isVisible(), !c.closes);
+        call.destroyWindow();
+        settle();
+    }
+}
+
+TEST_F(CallScreens, InCallClosesOnActiveOnlyForAWaitingCallTakenAfterItWasLeft)
+{
+    linkPhone();
+    struct Case {
+        bool twoCallsHeld;
+        bool minimised;
+        bool closes;
+    };
+    const CallRecord record = callRecord(u"Ann Example", u"5550100");
+    for (const Case c : { Case { false, false, false }, Case { true, false, false }, Case { false, true, false },
+             Case { true, true, true } }) {
+        SCOPED_TRACE(std::to_string(c.twoCallsHeld) + " " + std::to_string(c.minimised));
+        if (c.twoCallsHeld) {
+            // A waiting call taken: the first one is held.
+            sim::bt::handsFreeEvent(16, u"Cid Waiting", u"5550122");
+            ASSERT_TRUE(pumpUntil([] { return GetManagerState().waitingCall != 0; }));
+            AnswerCall();
+            settle();
+        }
+        ASSERT_EQ(GetManagerState().twoCallsHeld != 0, c.twoCallsHeld);
+        SetCallMinimised(c.minimised);
+        InCallN inCall(record);
+        ASSERT_TRUE(inCall.create());
+        ce::sendMessage(inCall.hwnd(), WM_STKOUTMSG_DIALERINFO, 6, ce::LPARAM(new CallRecord(record)));
+        EXPECT_EQ(inCall.isVisible(), !c.closes);
+        inCall.destroyWindow();
+        if (c.twoCallsHeld)
+            RejectOrHangUp();
+        SetCallMinimised(false);
+        settle();
+    }
+}
+
 TEST_F(CallScreens, OnTheSerialLinkTheVolumeKeysShowAndSendTheirCommands)
 {
     setWorld({ phone(3) });
