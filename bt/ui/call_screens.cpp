@@ -36,7 +36,7 @@ void centred(CBmpBtn& label)
 
 std::u16string CallNameShown(const std::u16string& name)
 {
-    return name.size() >= 19 ? name.substr(0, 15) + u"..." : name;
+    return name.size() >= 19 ? Leading(name, 15) + u"..." : name;
 }
 
 std::u16string CountedHeader(int textId)

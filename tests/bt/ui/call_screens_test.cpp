@@ -58,6 +58,8 @@ TEST_F(CallScreens, NameRule)
     EXPECT_EQ(CallNameShown(u"Eighteen character"), u"Eighteen character");
     EXPECT_EQ(CallNameShown(u"Nineteen characters"), u"Nineteen charac...");
     EXPECT_EQ(CallNameShown(u""), u"");
+    // Whole characters: a pair that the cut would split goes as a whole.
+    EXPECT_EQ(CallNameShown(u"Fourteen chars\U0001F600 and more"), u"Fourteen chars...");
 }
 
 TEST_F(CallScreens, RingUpdateAnswerWaitingCallAndHangUp)

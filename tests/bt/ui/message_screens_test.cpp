@@ -44,6 +44,7 @@ TEST_F(MessageScreens, SenderRule)
     EXPECT_EQ(SenderShown(u"Eighteen character", u"1"), u"Eighteen character");
     EXPECT_EQ(SenderShown(u"Nineteen characters", u"1"), u"Nineteen character...");
     EXPECT_EQ(SenderShown(u"", u"5550100"), u"5550100");
+    EXPECT_EQ(SenderShown(u"Seventeen charact\U0001F600s", u"1"), u"Seventeen charact...") << "whole characters";
 }
 
 TEST_F(MessageScreens, ANewerMessageReplacesTheShownOneAndRestartsTheTenSeconds)
@@ -123,6 +124,7 @@ TEST_F(MessageScreens, RowNamesAndTimes)
     EXPECT_EQ(RowName(u"Ann", 10), u"Ann");
     EXPECT_EQ(RowName(u"Annabelle Lee", 10), u"Annabel...");
     EXPECT_EQ(RowName(u"Annabelle Lee", 14), u"Annabelle Lee");
+    EXPECT_EQ(RowName(u"Annabe\U0001F600 Lee", 10), u"Annabe...") << "whole characters";
     EXPECT_EQ(RowWhen(u"12/11/2026 09:05", u"12/11/2026"), u"09:05");
     EXPECT_EQ(RowWhen(u"12/10/2026 09:05", u"12/11/2026"), u"12/10/2026");
     EXPECT_EQ(RowWhen(u"", u"12/11/2026"), u"");
