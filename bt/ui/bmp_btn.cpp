@@ -8,6 +8,7 @@
 #include "platform/dialogs/services.h"
 
 #include <QCoreApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTimer>
@@ -21,6 +22,17 @@ namespace {
 bool isBreak(char16_t c)
 {
     return c == u',' || c == u'.' || c == u';' || c == u' ' || c == u'-';
+}
+
+// Room kept free between a one-line text and the edges of its button.
+constexpr int kTextMargin = 2;
+
+// How far a one-line text may shrink to fit before it is cut: to 70% of its
+// font, not below 12 pixels.
+int smallestPixelSize(const QFont& font)
+{
+    const int given = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    return std::min(given, std::max(12, given * 7 / 10));
 }
 
 COLORREF effectiveKey(COLORREF key)
@@ -145,45 +157,83 @@ void CBmpBtn::draw(QPainter& screen)
                 ce::debugPrintf("%d\r\n", 0);
             }
         }
-        for (const Block& b : m_blocks)
-            if (!b.text.empty())
-                drawBlock(p, b);
+        m_drawn.clear();
+        for (int i = 0; i < 3; ++i)
+            if (!m_blocks[i].text.empty())
+                drawBlock(p, i);
     }
     m_frame = off;
     screen.drawImage(QPoint(0, 0), off);
 }
 
-void CBmpBtn::drawBlock(QPainter& p, const Block& b)
+void CBmpBtn::drawBlock(QPainter& p, int index)
 {
+    const Block& b = m_blocks[index];
     const QFont font = b.font ? ce::dlg::toQFont(*b.font) : (widget() ? widget()->font() : QFont());
-    p.setFont(font);
     p.setPen(ce::dlg::toQColor(m_pressed != m_neutral ? b.pressed : b.normal));
     const QRect client = clientRect();
-    const QFontMetrics m(font);
-    if (!b.multiLine && (b.hCentre || b.vCentre)) {
-        const QString s = QString::fromStdU16String(b.text);
-        const int x = b.hCentre ? (client.width() - m.horizontalAdvance(s)) / 2 : b.left;
-        const int y = b.vCentre ? (client.height() - m.height()) / 2 : b.top;
+    auto write = [&](const QFont& f, const std::u16string& text, int x, int y) {
+        const QFontMetrics m(f);
+        const QString s = QString::fromStdU16String(text);
+        p.setFont(f);
         p.drawText(QPoint(x, y + m.ascent()), s);
+        m_drawn.push_back({ index, text, f, QRect(x, y, m.horizontalAdvance(s), m.height()) });
+    };
+    if (!b.multiLine) {
+        // One line, whole in its room; a caption centred both ways may take
+        // the lines its height holds; else smaller, else cut with "...".
+        const int from = b.hCentre ? kTextMargin : b.left;
+        const int to = (b.right > 0 ? std::min(b.right, client.width()) : client.width()) - kTextMargin;
+        if (b.hCentre && b.vCentre && ce::dlg::textWidth(font, b.text) > to - from) {
+            const QFontMetrics m(font);
+            std::vector<std::u16string> lines = WrapText(font, b.text, to - from);
+            for (std::u16string& line : lines)
+                while (line.size() > 1 && line.back() == u' ')
+                    line.pop_back();
+            const bool fits = int(lines.size()) * m.height() <= client.height()
+                && std::all_of(lines.begin(), lines.end(),
+                    [&](const std::u16string& line) { return ce::dlg::textWidth(font, line) <= to - from; });
+            if (fits) {
+                int y = (client.height() - int(lines.size()) * m.height()) / 2;
+                for (const std::u16string& line : lines) {
+                    write(font, line, (client.width() - ce::dlg::textWidth(font, line)) / 2, y);
+                    y += m.height();
+                }
+                return;
+            }
+        }
+        const ce::dlg::FittedLine line = ce::dlg::fitLine(font, b.text, to - from, smallestPixelSize(font));
+        const QFontMetrics m(line.font);
+        const int advance = m.horizontalAdvance(QString::fromStdU16String(line.text));
+        const int x = b.hCentre ? (client.width() - advance) / 2 : b.left;
+        const int y = b.vCentre ? (client.height() - m.height()) / 2 : b.top;
+        write(line.font, line.text, x, y);
         return;
     }
+    const QFontMetrics m(font);
     const int width = client.width() - b.left;
-    int y = b.top;
+    std::vector<std::u16string> lines;
     size_t start = 0;
     while (start <= b.text.size()) {
         size_t end = b.text.find_first_of(u"\r\n", start);
         if (end == std::u16string::npos)
             end = b.text.size();
-        const std::u16string piece = b.text.substr(start, end - start);
-        for (const std::u16string& line : WrapText(font, piece, width)) {
-            const QString s = QString::fromStdU16String(line);
-            const int x = b.hCentre ? b.left + (width - m.horizontalAdvance(s)) / 2 : b.left;
-            p.drawText(QPoint(x, y + m.ascent()), s);
-            y += m.height();
-        }
+        for (std::u16string& line : WrapText(font, b.text.substr(start, end - start), width))
+            lines.push_back(std::move(line));
         if (end < b.text.size() && b.text[end] == u'\r' && end + 1 < b.text.size() && b.text[end + 1] == u'\n')
             ++end;
         start = end + 1;
+    }
+    int y = b.top;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        // The last line with room below it says that the text goes on.
+        const bool cut = i + 1 < lines.size() && y + 2 * m.height() > client.height();
+        const std::u16string line = cut ? ce::dlg::elideRight(font, lines[i], width, true) : lines[i];
+        const int advance = m.horizontalAdvance(QString::fromStdU16String(line));
+        write(font, line, b.hCentre ? b.left + (width - advance) / 2 : b.left, y);
+        if (cut)
+            break;
+        y += m.height();
     }
 }
 
@@ -380,9 +430,12 @@ void CBmpBtnGroup::Add(const std::u16string& name, const std::u16string& second,
         if (!second.empty())
             setBlock(1, second, regular, 40, m_itemHeight / 2);
         if (!third.empty()) {
-            // The third text ends inside the row however long it is.
+            // The third text ends inside the row however long it is, and
+            // the name keeps clear of it.
             const int width = ce::dlg::textWidth(ce::dlg::toQFont(*bold), third);
-            setBlock(2, third, bold, std::max(0, std::min(235, rect.width() - 5 - width)), 2);
+            const int left = std::max(0, std::min(235, rect.width() - 5 - width));
+            setBlock(2, third, bold, left, 2);
+            button->m_blocks[0].right = std::max(41, left - 6);
         }
     }
     button->SetUserValue(userValue);

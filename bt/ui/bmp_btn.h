@@ -64,6 +64,15 @@ public:
     bool Pressed() const { return m_pressed != m_neutral; }
     // What the last draw copied to the screen.
     const QImage& Frame() const { return m_frame; }
+    // The text lines the last draw wrote: of which block, as shown (whole,
+    // or cut with "..."), in which font, and where (its advance and height).
+    struct DrawnLine {
+        int block;
+        std::u16string text;
+        QFont font;
+        QRect rect;
+    };
+    const std::vector<DrawnLine>& Drawn() const { return m_drawn; }
     // As a click from the keyboard: pen down and up at the centre.
     void Click();
 
@@ -87,9 +96,12 @@ private:
         int top = 0;
         bool defaultColour = true;
         bool multiLine = false;
+        // Where a one-line text must end (0: the button's right edge), so
+        // that it keeps clear of a text beside it.
+        int right = 0;
     };
     void draw(QPainter& screen);
-    void drawBlock(QPainter& p, const Block& b);
+    void drawBlock(QPainter& p, int index);
     void onRepeatTimer();
 
     int m_normalId = 0;
@@ -109,6 +121,7 @@ private:
     CBmpBtnListener* m_listener = nullptr;
     void* m_userValue = nullptr;
     QImage m_frame;
+    std::vector<DrawnLine> m_drawn;
 };
 
 class CBmpBtnGroup {

@@ -36,7 +36,7 @@ void centred(CBmpBtn& label)
 
 std::u16string CallNameShown(const std::u16string& name)
 {
-    return name.size() >= 19 ? name.substr(0, 15) + u"..." : name;
+    return name.size() >= 19 ? Leading(name, 15) + u"..." : name;
 }
 
 std::u16string CountedHeader(int textId)
@@ -92,7 +92,7 @@ void CALL::initScreen()
 {
     g_call = this;
     const Font font = ArialFont(20, 400);
-    bindLabel(m_name, 1070, {}, ArialFont(24, 700));
+    bindLabel(m_name, 1070, {}, ArialFont(20, 700));
     bindLabel(m_number, 1096, {}, font);
     centred(m_name);
     centred(m_number);
@@ -156,7 +156,7 @@ void ActiveCallScreen::initScreen()
 {
     const Font font = ArialFont(20, 400);
     bindLabel(m_header, m_ids.header, CountedHeader(m_ids.headerText), ArialFont(15, 700), 139);
-    bindLabel(m_name, m_ids.name, CallNameShown(nameOf(m_record)), ArialFont(24, 700));
+    bindLabel(m_name, m_ids.name, CallNameShown(nameOf(m_record)), ArialFont(20, 700));
     bindLabel(m_number, m_ids.number, numberOf(m_record), font);
     centred(m_name);
     centred(m_number);

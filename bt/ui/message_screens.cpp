@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -227,7 +228,7 @@ void RebuildNotificationScreen()
 
 std::u16string RowName(const std::u16string& name, int room)
 {
-    return int(name.size()) > room ? name.substr(0, size_t(room - 3)) + u"..." : name;
+    return int(name.size()) > room ? Leading(name, size_t(std::max(0, room - 3))) + u"..." : name;
 }
 
 std::u16string RowWhen(const std::u16string& date, const std::u16string& today)
@@ -289,7 +290,7 @@ void Notification::build()
         if (name.empty())
             name = fieldText(n.number, 41);
         const bool isCall = n.type == kNotificationMissedCall;
-        const std::u16string second = isCall ? fieldText(n.number, 41) : fieldText(n.text, 1024).substr(0, 15);
+        const std::u16string second = isCall ? fieldText(n.number, 41) : Leading(fieldText(n.text, 1024), 15);
         m_rows.Add(RowName(name, room), second, when, isCall ? missed : message, isCall ? missedPressed : messagePressed,
             &n);
     }

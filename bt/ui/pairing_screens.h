@@ -66,6 +66,7 @@ private:
 class ReTryConn : public BtScreen {
 public:
     ReTryConn();
+    CBmpBtn& Label() { return m_label; }
     CBmpBtn& Retry() { return m_retry; }
     CBmpBtn& CloseBluetooth() { return m_close; }
 

@@ -16,9 +16,18 @@ std::u16string LangString(int id)
     return CeLangStringFileResMgr::Instance().String(id);
 }
 
+std::u16string Leading(const std::u16string& text, size_t count)
+{
+    if (count >= text.size())
+        return text;
+    if (count > 0 && text[count - 1] >= 0xD800 && text[count - 1] <= 0xDBFF)
+        --count;
+    return text.substr(0, count);
+}
+
 std::u16string Shortened(const std::u16string& text, size_t limit)
 {
-    return text.size() > limit ? text.substr(0, limit) + u"..." : text;
+    return text.size() > limit ? Leading(text, limit) + u"..." : text;
 }
 
 Font ArialFont(int height, int weight)

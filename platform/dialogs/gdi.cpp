@@ -4,10 +4,12 @@
 #include "platform/paths.h"
 
 #include <QFile>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QResource>
 
+#include <algorithm>
 #include <mutex>
 
 namespace ce::dlg {
@@ -113,6 +115,41 @@ int fitCount(const QFont& font, const std::u16string& text, int width)
 int textWidth(const QFont& font, const std::u16string& text)
 {
     return QFontMetrics(font).horizontalAdvance(QString::fromStdU16String(text));
+}
+
+std::u16string elideRight(const QFont& font, const std::u16string& text, int width, bool more)
+{
+    if (!more && textWidth(font, text) <= width)
+        return text;
+    const std::u16string dots = u"...";
+    size_t n = size_t(fitCount(font, text, width - textWidth(font, dots)));
+    for (;;) {
+        // Never half a surrogate pair, and no blank before the dots.
+        while (n > 0 && (QChar::isHighSurrogate(text[n - 1]) || text[n - 1] == u' '))
+            --n;
+        // Kerning may make the joined line a pixel wider than its parts.
+        if (n == 0 || textWidth(font, text.substr(0, n) + dots) <= width)
+            return text.substr(0, n) + dots;
+        --n;
+    }
+}
+
+FittedLine fitLine(const QFont& font, const std::u16string& text, int width, int minPixelSize)
+{
+    QFont f(font);
+    if (textWidth(f, text) <= width)
+        return { f, text };
+    const int given = f.pixelSize() > 0 ? f.pixelSize() : QFontInfo(f).pixelSize();
+    for (int size = given - 1; size >= minPixelSize; --size) {
+        f.setPixelSize(size);
+        if (textWidth(f, text) <= width)
+            return { f, text };
+    }
+    if (minPixelSize < given)
+        f.setPixelSize(std::max(1, minPixelSize));
+    else
+        f = font;
+    return { f, elideRight(f, text, width) };
 }
 
 } // namespace ce::dlg

@@ -51,4 +51,18 @@ bool transparentBlt(QPainter& painter, const QRect& dst, const QImage& src, COLO
 int fitCount(const QFont& font, const std::u16string& text, int width);
 int textWidth(const QFont& font, const std::u16string& text);
 
+// text cut on the right to what fits in width with "..." after it, whole
+// characters only; whole when it fits, unless more says that text goes on
+// beyond what is given. Never empty for a non-empty text: "..." at the least.
+std::u16string elideRight(const QFont& font, const std::u16string& text, int width, bool more = false);
+
+// One line of text in a room width pixels wide: in font when it fits, else
+// in the largest smaller pixel size down to minPixelSize where it does, else
+// at minPixelSize cut on the right with "..." (its start stays readable).
+struct FittedLine {
+    QFont font;
+    std::u16string text;
+};
+FittedLine fitLine(const QFont& font, const std::u16string& text, int width, int minPixelSize);
+
 } // namespace ce::dlg

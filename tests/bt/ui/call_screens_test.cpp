@@ -38,12 +38,16 @@ protected:
         window.destroyWindow();
         CoreFixture::TearDown();
     }
-    void startLinked()
+    void linkPhone()
     {
         setWorld({ phone(2) });
         ASSERT_EQ(BtManagerStart(), 1);
         ASSERT_TRUE(pumpUntil([] { return GetManagerState().phoneLinked != 0; }));
         settle();
+    }
+    void startLinked()
+    {
+        linkPhone();
         ASSERT_TRUE(window.create());
     }
     PhoneConnection window;
@@ -54,6 +58,8 @@ TEST_F(CallScreens, NameRule)
     EXPECT_EQ(CallNameShown(u"Eighteen character"), u"Eighteen character");
     EXPECT_EQ(CallNameShown(u"Nineteen characters"), u"Nineteen charac...");
     EXPECT_EQ(CallNameShown(u""), u"");
+    // Whole characters: a pair that the cut would split goes as a whole.
+    EXPECT_EQ(CallNameShown(u"Fourteen chars\U0001F600 and more"), u"Fourteen chars...");
 }
 
 TEST_F(CallScreens, RingUpdateAnswerWaitingCallAndHangUp)
@@ -165,6 +171,112 @@ TEST_F(CallScreens, LongNamesAreCutAndTheMinimisedCallIsKept)
     EXPECT_EQ(fieldText(SavedCallRecord().number, 41), u"5550100");
     inCall.destroyWindow();
     SavedCallRecord() = CallRecord {};
+}
+
+TEST_F(CallScreens, NamesAndNumbersShowWholeOrEndInDotsAndNumbersKeepTheirStart)
+{
+    struct Record {
+        const char* what;
+        std::u16string name;
+        std::u16string number;
+    };
+    const Record records[] = {
+        { "short", u"Ann Example", u"5550100" },
+        // The longest name the rule keeps whole, the longest number.
+        { "long", std::u16string(18, u'W'), u"+44 (0) 5550 100 123 456 789 000 111" },
+    };
+    for (const Record& r : records) {
+        const CallRecord record = callRecord(r.name, r.number);
+        CALL call(record);
+        OutCall out(record);
+        InCallN inCall(record);
+        struct Screen {
+            const char* what;
+            BtScreen& screen;
+            CBmpBtn& name;
+            CBmpBtn& number;
+            CBmpBtn* header;
+        };
+        for (const Screen& s : { Screen { "CALL", call, call.Name(), call.Number(), nullptr },
+                 Screen { "OutCall", out, out.Name(), out.Number(), &out.Header() },
+                 Screen { "InCallN", inCall, inCall.Name(), inCall.Number(), &inCall.Header() } }) {
+            const std::string what = std::string(s.what) + " " + r.what;
+            SCOPED_TRACE(what);
+            ASSERT_TRUE(s.screen.create());
+            savePng(s.screen.widget()->grab().toImage(), s.what + std::string("_") + r.what);
+            expectTextShown(s.name, "name");
+            expectTextShown(s.number, "number");
+            if (s.header)
+                expectTextShown(*s.header, "header");
+            ASSERT_EQ(s.number.Drawn().size(), 1u);
+            const CBmpBtn::DrawnLine& number = s.number.Drawn()[0];
+            EXPECT_EQ(number.text.compare(0, 7, r.number.substr(0, 7)), 0) << "the start of the number shows";
+            if (r.name.size() < 12) {
+                // Short texts in the screens' own font.
+                EXPECT_EQ(s.name.Drawn()[0].font.pixelSize(), 20);
+                EXPECT_EQ(number.font.pixelSize(), 20);
+            }
+            s.screen.destroyWindow();
+        }
+    }
+}
+
+TEST_F(CallScreens, AnswerAnswersAndIgnoreRejectsAndCloses)
+{
+    linkPhone();
+    struct Case {
+        const char* button;
+        const char* sent;
+        const char* notSent;
+        bool closes;
+    };
+    for (const Case c : { Case { "Answer", "HFAP_AnswerCall", "HFAP_CancelCall", false },
+             Case { "Ignore", "HFAP_CancelCall", "HFAP_AnswerCall", true } }) {
+        SCOPED_TRACE(c.button);
+        const size_t sent = callsTo(c.sent).size();
+        const size_t notSent = callsTo(c.notSent).size();
+        CALL call(callRecord(u"Ann Example", u"5550100"));
+        ASSERT_TRUE(call.create());
+        QTest::mouseClick((c.closes ? call.Ignore() : call.Answer()).widget(), Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(callsTo(c.sent).size(), sent + 1);
+        EXPECT_EQ(callsTo(c.notSent).size(), notSent);
+        EXPECT_EQ(call.isVisible(), !c.closes);
+        call.destroyWindow();
+        settle();
+    }
+}
+
+TEST_F(CallScreens, InCallClosesOnActiveOnlyForAWaitingCallTakenAfterItWasLeft)
+{
+    linkPhone();
+    struct Case {
+        bool twoCallsHeld;
+        bool minimised;
+        bool closes;
+    };
+    const CallRecord record = callRecord(u"Ann Example", u"5550100");
+    for (const Case c : { Case { false, false, false }, Case { true, false, false }, Case { false, true, false },
+             Case { true, true, true } }) {
+        SCOPED_TRACE(std::to_string(c.twoCallsHeld) + " " + std::to_string(c.minimised));
+        if (c.twoCallsHeld) {
+            // A waiting call taken: the first one is held.
+            sim::bt::handsFreeEvent(16, u"Cid Waiting", u"5550122");
+            ASSERT_TRUE(pumpUntil([] { return GetManagerState().waitingCall != 0; }));
+            AnswerCall();
+            settle();
+        }
+        ASSERT_EQ(GetManagerState().twoCallsHeld != 0, c.twoCallsHeld);
+        SetCallMinimised(c.minimised);
+        InCallN inCall(record);
+        ASSERT_TRUE(inCall.create());
+        ce::sendMessage(inCall.hwnd(), WM_STKOUTMSG_DIALERINFO, 6, ce::LPARAM(new CallRecord(record)));
+        EXPECT_EQ(inCall.isVisible(), !c.closes);
+        inCall.destroyWindow();
+        if (c.twoCallsHeld)
+            RejectOrHangUp();
+        SetCallMinimised(false);
+        settle();
+    }
 }
 
 TEST_F(CallScreens, OnTheSerialLinkTheVolumeKeysShowAndSendTheirCommands)

@@ -5,6 +5,7 @@
 #include "tests/bt/bt_test_support.h"
 #include "tests/bt/ui/ui_test_support.h"
 
+#include <QDate>
 #include <QTest>
 
 namespace kivo::bt::test {
@@ -43,6 +44,7 @@ TEST_F(MessageScreens, SenderRule)
     EXPECT_EQ(SenderShown(u"Eighteen character", u"1"), u"Eighteen character");
     EXPECT_EQ(SenderShown(u"Nineteen characters", u"1"), u"Nineteen character...");
     EXPECT_EQ(SenderShown(u"", u"5550100"), u"5550100");
+    EXPECT_EQ(SenderShown(u"Seventeen charact\U0001F600s", u"1"), u"Seventeen charact...") << "whole characters";
 }
 
 TEST_F(MessageScreens, ANewerMessageReplacesTheShownOneAndRestartsTheTenSeconds)
@@ -122,6 +124,7 @@ TEST_F(MessageScreens, RowNamesAndTimes)
     EXPECT_EQ(RowName(u"Ann", 10), u"Ann");
     EXPECT_EQ(RowName(u"Annabelle Lee", 10), u"Annabel...");
     EXPECT_EQ(RowName(u"Annabelle Lee", 14), u"Annabelle Lee");
+    EXPECT_EQ(RowName(u"Annabe\U0001F600 Lee", 10), u"Annabe...") << "whole characters";
     EXPECT_EQ(RowWhen(u"12/11/2026 09:05", u"12/11/2026"), u"09:05");
     EXPECT_EQ(RowWhen(u"12/10/2026 09:05", u"12/11/2026"), u"12/10/2026");
     EXPECT_EQ(RowWhen(u"", u"12/11/2026"), u"");
@@ -160,6 +163,77 @@ TEST_F(MessageScreens, EightNotificationsMakeTwoPages)
     EXPECT_TRUE(list.Up().isEnabled());
     EXPECT_EQ(list.Up().NormalId(), 142);
     savePng(list.widget()->grab().toImage(), "notification_page2");
+    list.destroyWindow();
+}
+
+TEST_F(MessageScreens, SendersShowWholeOrEndInDots)
+{
+    const std::u16string longest(32, u'W');
+    for (const std::u16string& name : { std::u16string(u"Christopher Columbus-Jr"), longest }) {
+        const std::string what = QString::fromStdU16String(name).toStdString();
+        SCOPED_TRACE(what);
+        const SmsRecord m = sms(1, name, std::u16string(1023, u'x'), u"01/02/2020 10:00");
+        SMS screen(m);
+        ASSERT_TRUE(screen.create());
+        savePng(screen.widget()->grab().toImage(), "sms_" + what.substr(0, 5));
+        expectTextShown(screen.Sender(), "SMS sender");
+        expectTextShown(screen.Text(), "SMS text");
+        screen.destroyWindow();
+
+        SMSNContent content(MessageRecord(m));
+        ASSERT_TRUE(content.create());
+        savePng(content.widget()->grab().toImage(), "smsncontent_" + what.substr(0, 5));
+        for (CBmpBtn* b : { &content.Header(), &content.Sender(), &content.Position(), &content.Text() })
+            expectTextShown(*b, "SMSNContent " + std::to_string(b->id()));
+        ASSERT_FALSE(content.Sender().Drawn().empty());
+        const std::u16string& shown = content.Sender().Drawn()[0].text;
+        EXPECT_EQ(shown.substr(shown.size() - 3), u"...") << "cut, and seen to be";
+        content.destroyWindow();
+    }
+}
+
+TEST_F(MessageScreens, RowNamesKeepClearOfTheirDateOrTime)
+{
+    const QDate now = QDate::currentDate();
+    const std::u16string today = QStringLiteral("%1/%2/%3 09:05")
+                                     .arg(now.month(), 2, 10, QLatin1Char('0'))
+                                     .arg(now.day(), 2, 10, QLatin1Char('0'))
+                                     .arg(now.year())
+                                     .toStdU16String();
+    const std::u16string number = u"+44 (0) 5550 100 123 456 789 000 111";
+    const std::u16string longest(32, u'W');
+    for (const std::u16string& date : { std::u16string(u"01/02/2020 10:00"), today }) {
+        for (const std::u16string& name : { std::u16string(), std::u16string(u"Christopher Columbus-Jr"), longest }) {
+            CallRecord call {};
+            setField(call.name, 32, name);
+            setField(call.number, 41, number); // missed now: today's time
+            ASSERT_NE(AddNotification(kNotificationMissedCall, &call), nullptr);
+            SmsRecord m = sms(1, name, std::u16string(40, u'W'), date);
+            setField(m.number, 41, number);
+            ASSERT_NE(AddNotification(kNotificationMessage, &m), nullptr);
+        }
+    }
+    Notification list;
+    ASSERT_TRUE(list.create());
+    for (int page = 1; page <= list.Pages(); ++page) {
+        savePng(list.widget()->grab().toImage(), "notification_long_" + std::to_string(page));
+        for (int i = list.Rows().First(); i <= list.Rows().Last(); ++i) {
+            const CBmpBtn& row = *list.Rows().Button(i);
+            const std::string what = "row " + std::to_string(i);
+            expectTextShown(row, what);
+            QRect name;
+            QRect when;
+            for (const CBmpBtn::DrawnLine& line : row.Drawn()) {
+                if (line.block == 0)
+                    name |= line.rect;
+                else if (line.block == 2)
+                    when |= line.rect;
+            }
+            EXPECT_FALSE(when.isEmpty()) << what;
+            EXPECT_LT(name.right(), when.left()) << what << ": the name runs into the date";
+        }
+        click(list.Down());
+    }
     list.destroyWindow();
 }
 

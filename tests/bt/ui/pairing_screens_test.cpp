@@ -128,5 +128,23 @@ TEST_F(PairingScreens, RetryCloseBluetoothStopsIt)
     retry.destroyWindow();
 }
 
+TEST_F(PairingScreens, RetryShowsEveryTextWhole)
+{
+    ReTryConn retry;
+    ASSERT_TRUE(retry.create());
+    savePng(retry.widget()->grab().toImage(), "retry");
+    expectTextShown(retry.Label(), "message");
+    expectTextShown(retry.Retry(), "Retry");
+    expectTextShown(retry.CloseBluetooth(), "Close Bluetooth");
+    // Over two lines in the screen's font, beside Retry in the same one.
+    std::u16string shown;
+    for (const CBmpBtn::DrawnLine& line : retry.CloseBluetooth().Drawn()) {
+        EXPECT_EQ(line.font.pixelSize(), 20);
+        shown += (shown.empty() ? u"" : u" ") + line.text;
+    }
+    EXPECT_EQ(shown, LangString(10043));
+    retry.destroyWindow();
+}
+
 } // namespace
 } // namespace kivo::bt::test

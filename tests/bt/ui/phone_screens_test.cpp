@@ -5,6 +5,7 @@
 #include "bt/core/dlg_kivobt.h"
 #include "bt/ui/dlg_settings.h"
 #include "bt/ui/phone_connection.h"
+#include "bt/ui/screen_hooks.h"
 #include "tests/bt/bt_test_support.h"
 #include "tests/bt/ui/ui_test_support.h"
 
@@ -187,6 +188,51 @@ TEST_F(PhonePage, LinkedShowsTheNameCutAfter22)
     EXPECT_FALSE(window.Control(1076).isVisible());
     shot("phone_linked");
     EXPECT_EQ(PhoneNameShown(u"exactly twenty-two ch."), u"exactly twenty-two ch.");
+}
+
+TEST_F(PhonePage, AKnownPhoneThatIsNotLinkedShowsItsNameGreyedOut)
+{
+    open();
+    startWith({ phone(2, u"Known phone") }, true);
+    EXPECT_TRUE(pumpUntil([&] {
+        QCoreApplication::processEvents();
+        return window.Control(1098).isEnabled();
+    }));
+    // As before pairing a new phone: the link goes, the phone stays known.
+    SetReconnectAllowed(false);
+    DisconnectPhone();
+    EXPECT_TRUE(pumpUntil([&] {
+        QCoreApplication::processEvents();
+        return GetManagerState().phoneLinked == 0 && !window.Control(1098).isEnabled();
+    }));
+    settle();
+    QCoreApplication::processEvents();
+    CBmpBtn& name = window.Control(1098);
+    EXPECT_TRUE(window.Control(1073).isVisible());
+    EXPECT_TRUE(name.isVisible());
+    EXPECT_EQ(name.Caption(), u"Known phone");
+    EXPECT_EQ(name.NormalId(), 297);
+    EXPECT_EQ(name.PressedId(), 297);
+    EXPECT_FALSE(window.Control(1076).isVisible()) << "no hint while a phone is known";
+    EXPECT_TRUE(window.Control(1071).isVisible());
+    shot("phone_known_not_linked");
+    expectTextShown(name, "name");
+}
+
+TEST_F(PhonePage, ANotificationRequestWithNothingToShowOpensNothing)
+{
+    open();
+    int opened = 0;
+    const auto keep = Screens().openNotifications;
+    Screens().openNotifications = [&] { ++opened; };
+    ce::sendMessage(window.hwnd(), WM_BTIN_NOTIWND_SHOW, 0, 0);
+    EXPECT_EQ(opened, 0);
+    CallRecord missed {};
+    setField(missed.number, 41, u"5550100");
+    ASSERT_NE(AddNotification(kNotificationMissedCall, &missed), nullptr);
+    ce::sendMessage(window.hwnd(), WM_BTIN_NOTIWND_SHOW, 0, 0);
+    EXPECT_EQ(opened, 1);
+    Screens().openNotifications = keep;
 }
 
 TEST_F(PhonePage, ALanguageRequestReCaptions)

@@ -17,20 +17,22 @@
 #include "platform/wm.h"
 
 #include <QApplication>
-#include <QTest>
+#include <QFontMetrics>
 #include <QImage>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
-#include <thread>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kivo::bt::test {
@@ -201,6 +203,42 @@ inline void savePng(const QImage& image, const std::string& name)
 {
     std::filesystem::create_directories(kShotFolder);
     image.save(QString::fromStdString(kShotFolder + "/" + name + ".png"));
+}
+
+// What the button drew last shows each text whole or a start of it ending
+// in "...", each line inside the button (its baseline too).
+inline void expectTextShown(const CBmpBtn& b, const std::string& what)
+{
+    SCOPED_TRACE(what);
+    const QRect client = b.clientRect();
+    // A caption over two lines leaves out the blank it broke at: blanks do
+    // not count.
+    auto visible = [](const std::u16string& text) {
+        std::u16string v;
+        for (char16_t c : text)
+            if (c != u'\r' && c != u'\n' && c != u' ')
+                v += c;
+        return v;
+    };
+    std::u16string joined[3];
+    for (const CBmpBtn::DrawnLine& line : b.Drawn()) {
+        const std::string text = QString::fromStdU16String(line.text).toStdString();
+        EXPECT_GE(line.rect.left(), 0) << text;
+        EXPECT_LE(line.rect.left() + line.rect.width(), client.width()) << text;
+        EXPECT_LE(line.rect.top() + QFontMetrics(line.font).ascent(), client.height()) << text;
+        joined[line.block] += visible(line.text);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const std::u16string whole = visible(b.BlockText(i));
+        const std::u16string& shown = joined[i];
+        if (shown == whole)
+            continue;
+        const std::string seen = QString::fromStdU16String(shown).toStdString();
+        ASSERT_GE(shown.size(), 3u) << "block " << i << " shows " << seen;
+        EXPECT_EQ(shown.substr(shown.size() - 3), u"...") << "block " << i << " shows " << seen;
+        EXPECT_EQ(whole.compare(0, shown.size() - 3, shown, 0, shown.size() - 3), 0)
+            << "block " << i << " shows " << seen;
+    }
 }
 
 } // namespace kivo::bt::test

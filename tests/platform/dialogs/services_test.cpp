@@ -119,4 +119,43 @@ TEST(DialogServices, TemplatesMessageBoxesAndConversions)
     EXPECT_EQ(dst.pixel(1, 0), qRgb(0, 0, 255));
 }
 
+TEST(DialogServices, ALineFitsWholeSmallerOrCutWithDots)
+{
+    app();
+    const QFont font = toQFont({ 20, 400, 0, 0, "Arial" });
+    const std::u16string text = u"Close Bluetooth";
+    const int whole = textWidth(font, text);
+    EXPECT_EQ(elideRight(font, text, whole), text);
+    const std::u16string more = elideRight(font, text, whole, true);
+    EXPECT_EQ(more.substr(more.size() - 3), u"...") << "told it goes on";
+    EXPECT_LE(textWidth(font, more), whole);
+
+    // Cut: a start of it and "...", inside the width, no blank before the
+    // dots, never half of a surrogate pair.
+    const std::u16string clef = u"Ab \U0001D11E\U0001D11E\U0001D11E";
+    for (const std::u16string& t : { text, clef })
+        for (int width = 0; width < textWidth(font, t); width += 3) {
+            const std::u16string cut = elideRight(font, t, width);
+            ASSERT_GE(cut.size(), 3u);
+            EXPECT_EQ(cut.substr(cut.size() - 3), u"...");
+            const std::u16string start = cut.substr(0, cut.size() - 3);
+            EXPECT_EQ(t.compare(0, start.size(), start), 0);
+            EXPECT_TRUE(start.empty() || (start.back() != u' ' && !QChar::isHighSurrogate(start.back())));
+            if (!start.empty()) {
+                EXPECT_LE(textWidth(font, cut), width);
+            }
+        }
+
+    // Smaller before cut, not below the floor.
+    const FittedLine smaller = fitLine(font, text, whole - 10, 14);
+    EXPECT_EQ(smaller.text, text);
+    EXPECT_LT(smaller.font.pixelSize(), 20);
+    EXPECT_LE(textWidth(smaller.font, text), whole - 10);
+    const FittedLine cut = fitLine(font, text, whole / 2, 14);
+    EXPECT_EQ(cut.font.pixelSize(), 14);
+    EXPECT_EQ(cut.text.substr(0, 5), u"Close");
+    EXPECT_EQ(cut.text.substr(cut.text.size() - 3), u"...");
+    EXPECT_EQ(fitLine(font, text, whole, 14).font.pixelSize(), 20);
+}
+
 } // namespace
