@@ -80,46 +80,45 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     // side, as its reach left and right of the point: any other part of
     // the disc lies in the band towards a neighbour or nearer the
     // neighbour, in its disc. Along a smooth line that is a thin wedge on
-    // the outer side of each join; a cap is half the disc. As x from the
-    // point, [-r, r] for the whole disc.
-    const qreal pi = 3.14159265358979323846;
+    // the outer side of each join; a cap is half the disc.
     std::vector<std::pair<qreal, qreal>> discs(size_t(line.size()));
     for (int i = 0; i < line.size(); ++i) {
-        // The directions that point away from both neighbours: an arc of
-        // angles, from `from`, `length` long.
-        qreal from = 0, length = 2 * pi;
-        bool first = true;
+        // The directions towards the neighbours; the part that sticks out
+        // points away from both. Its reach in x is at the ends of its arc
+        // (square to a neighbour) or at its leftmost or rightmost direction
+        // when it holds them.
+        QPointF towards[2];
+        int m = 0;
         for (int j : { i - 1, i + 1 }) {
             if (j < 0 || j >= line.size())
                 continue;
             const QPointF d = line[j] - line[i];
-            const qreal away = std::atan2(d.y(), d.x()) + pi / 2;
-            if (first) {
-                from = away;
-                length = pi;
-                first = false;
-                continue;
+            towards[m++] = d / std::hypot(d.x(), d.y());
+        }
+        auto away = [&](qreal x, qreal y) {
+            for (int k = 0; k < m; ++k)
+                if (x * towards[k].x() + y * towards[k].y() > 1e-12)
+                    return false;
+            return true;
+        };
+        qreal lo = 0, hi = 0;
+        // Straight on through the point, the bands cover the whole disc.
+        const bool straight
+            = m == 2 && towards[0].x() * towards[1].x() + towards[0].y() * towards[1].y() <= -1 + 1e-12;
+        if (!straight) {
+            QPointF ends[6] = { QPointF(1, 0), QPointF(-1, 0) };
+            int e = 2;
+            for (int k = 0; k < m; ++k) {
+                ends[e++] = QPointF(-towards[k].y(), towards[k].x());
+                ends[e++] = QPointF(towards[k].y(), -towards[k].x());
             }
-            // Two half circles meet in one arc.
-            const qreal delta = std::fmod(std::fmod(away - from, 2 * pi) + 2 * pi, 2 * pi);
-            if (delta < pi) {
-                from = away;
-                length = pi - delta;
-            } else {
-                length = delta - pi;
+            for (int k = 0; k < e; ++k) {
+                if (away(ends[k].x(), ends[k].y())) {
+                    lo = std::min(lo, ends[k].x());
+                    hi = std::max(hi, ends[k].x());
+                }
             }
         }
-        // The arc's reach in x: its ends, and its leftmost and rightmost
-        // angles when it holds them.
-        auto holds = [&](qreal angle) { return std::fmod(std::fmod(angle - from, 2 * pi) + 2 * pi, 2 * pi) <= length; };
-        qreal lo = std::min({ 0.0, std::cos(from), std::cos(from + length) });
-        qreal hi = std::max({ 0.0, std::cos(from), std::cos(from + length) });
-        if (length <= 0)
-            lo = hi = 0;
-        if (length > 0 && holds(pi))
-            lo = -1;
-        if (length > 0 && holds(0))
-            hi = 1;
         discs[size_t(i)] = { lo * r, hi * r };
     }
 
@@ -137,6 +136,7 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     for (long step = firstStep; step <= lastStep; ++step)
         xs.push_back(step * kStep);
     xs.push_back(right);
+    const std::ptrdiff_t grid = std::ptrdiff_t(xs.size());
     // The two long edges of the band along each segment; its short edges
     // are diameters of the discs at its ends.
     struct Side {
@@ -165,11 +165,19 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
         if (disc.second >= r)
             xs.push_back(std::min(line[i].x() + r, right));
     }
+    // A band edge that climbs more than it runs is taken at both ends when
+    // it lies between two quarters; along the others the disc's side and
+    // the quarters find the edge's bends.
     for (const Side& side : sides) {
-        xs.push_back(side.a.x());
-        xs.push_back(side.b.x());
+        const qreal run = side.b.x() - side.a.x();
+        if (run < kStep && std::abs(side.b.y() - side.a.y()) > run) {
+            xs.push_back(side.a.x());
+            xs.push_back(side.b.x());
+        }
     }
-    std::sort(xs.begin(), xs.end());
+    // The quarters are in order already: only the rest is sorted in.
+    std::sort(xs.begin() + grid, xs.end());
+    std::inplace_merge(xs.begin(), xs.begin() + grid, xs.end());
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
     const int n = int(xs.size());
     // The first column at or right of x.
@@ -179,18 +187,21 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     // on a column, the column holds the edge as it comes from the left,
     // its extreme on the column, and the edge as it goes on to the right.
     const qreal none = std::numeric_limits<qreal>::infinity();
-    enum { FromLeft, On, ToRight };
-    std::vector<qreal> top[3], bottom[3];
-    for (int j = 0; j < 3; ++j) {
-        top[j].assign(size_t(n), none);
-        bottom[j].assign(size_t(n), -none);
-    }
+    struct Reach {
+        qreal top[3], bottom[3]; // from the left, on the column, to the right
+    };
+    std::vector<Reach> reaches(size_t(n), Reach { { none, none, none }, { -none, -none, -none } });
     auto reach = [&](int k, qreal upper, qreal lower, bool fromLeft, bool toRight) {
-        for (int j : { int(FromLeft), int(On), int(ToRight) }) {
-            if ((j == FromLeft && !fromLeft) || (j == ToRight && !toRight))
-                continue;
-            top[j][size_t(k)] = std::min(top[j][size_t(k)], upper);
-            bottom[j][size_t(k)] = std::max(bottom[j][size_t(k)], lower);
+        Reach& c = reaches[size_t(k)];
+        c.top[1] = std::min(c.top[1], upper);
+        c.bottom[1] = std::max(c.bottom[1], lower);
+        if (fromLeft) {
+            c.top[0] = std::min(c.top[0], upper);
+            c.bottom[0] = std::max(c.bottom[0], lower);
+        }
+        if (toRight) {
+            c.top[2] = std::min(c.top[2], upper);
+            c.bottom[2] = std::max(c.bottom[2], lower);
         }
     };
     for (const Side& side : sides) {
@@ -216,8 +227,8 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
         const qreal highest = p.y() - r, lowest = p.y() + r;
         const qreal to = p.x() + discs[size_t(i)].second;
         for (int k = columnFrom(p.x() + discs[size_t(i)].first); k < n && xs[size_t(k)] <= to; ++k) {
-            if (std::max(top[FromLeft][size_t(k)], top[ToRight][size_t(k)]) <= highest
-                && std::min(bottom[FromLeft][size_t(k)], bottom[ToRight][size_t(k)]) >= lowest)
+            const Reach& c = reaches[size_t(k)];
+            if (std::max(c.top[0], c.top[2]) <= highest && std::min(c.bottom[0], c.bottom[2]) >= lowest)
                 continue;
             const qreal d = xs[size_t(k)] - p.x();
             const qreal h = std::sqrt(std::max(qreal(0), r * r - d * d));
@@ -230,12 +241,12 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     for (int k = 0; k < n; ++k) {
         // Every column lies within the pen's reach of the line; kept only
         // so that no rounding can put an unreached column in the trace.
-        const size_t c = size_t(k);
-        if (top[On][c] == none)
+        const Reach& c = reaches[size_t(k)];
+        if (c.top[1] == none)
             continue;
         auto known = [](qreal value, qreal otherwise) { return std::isfinite(value) ? value : otherwise; };
-        columns.push_back({ xs[c], known(top[FromLeft][c], top[On][c]), known(top[ToRight][c], top[On][c]),
-            known(bottom[FromLeft][c], bottom[On][c]), known(bottom[ToRight][c], bottom[On][c]) });
+        columns.push_back({ xs[size_t(k)], known(c.top[0], c.top[1]), known(c.top[2], c.top[1]),
+            known(c.bottom[0], c.bottom[1]), known(c.bottom[2], c.bottom[1]) });
     }
     return columns;
 }
