@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalSpy>
@@ -152,6 +153,94 @@ TEST_F(ChartTest, ZoomWindowSteps)
     const int width = e.fullChartWidth();
     e.zoomOut();
     EXPECT_EQ(e.fullChartWidth(), width);
+
+    // In, in, out: the factor is one level down, so the next zoom in
+    // narrows the window to 25 again, not to 12.5.
+    zyrChartPlot f;
+    f.resize(210, 100);
+    f.setData(rising(1000), {});
+    f.zoomIn();
+    f.zoomIn();
+    f.zoomOut();
+    EXPECT_EQ(f.zoomFactor(), 2);
+    f.zoomIn();
+    EXPECT_EQ(f.zoomFactor(), 4);
+    EXPECT_FLOAT_EQ(f.zoomStart(), 47.5);
+    EXPECT_FLOAT_EQ(f.zoomEnd(), 72.5);
+}
+
+// A device that keeps the texts painted on it, in order.
+class TextDevice : public QPaintDevice {
+public:
+    QStringList texts() const { return m_engine.texts; }
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 400;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 0;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        Engine() : QPaintEngine(AllFeatures) { }
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override { }
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override { }
+        void drawPath(const QPainterPath&) override { }
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override { }
+        void drawTextItem(const QPointF&, const QTextItem& item) override { texts << item.text(); }
+        Type type() const override { return User; }
+        QStringList texts;
+    };
+    mutable Engine m_engine;
+};
+
+class TextChart : public zyrChartPlot {
+public:
+    // The texts in the order drawn, each after a bar.
+    std::string texts()
+    {
+        TextDevice device;
+        QPainter p(&device);
+        drawTexts(&p);
+        p.end();
+        return ("|" + device.texts().join('|')).toStdString();
+    }
+};
+
+// The window's first and last values, the span of x between them, and the
+// cursor's x and value: with the whole series, then a zoomed window.
+TEST_F(ChartTest, TextsOfTheWindowAndTheCursor)
+{
+    TextChart t;
+    t.resize(210, 100);
+    QVector<QPointF> points;
+    for (int i = 0; i < 1000; ++i)
+        points << QPointF(i * 0.5, 100 + i);
+    t.setData(points, {});
+    EXPECT_EQ(t.texts(), "|100|1099|499.5|300|700");
+    t.zoomIn(); // [35, 85]: samples 350 to 849
+    EXPECT_EQ(t.texts(), "|450|949|249.5|300|700");
 }
 
 // One-second samples a recent epoch apart stay one second apart: time is
