@@ -9,10 +9,11 @@
 // between two edges. A line that turns back is cut where it turns into runs
 // that each go one way; its trace is the union of theirs, as each run ends
 // in the round join the whole line has there. The edges are taken at fixed
-// columns a quarter of a pixel apart, and wherever an edge may jump or
-// bend sharply: at the trace's two ends, at the sides of the discs the pen
-// leaves at the points and at the ends of the bands it leaves along the
-// segments. Between two columns each edge is a straight line. That is the
+// columns a quarter of a pixel apart, and wherever an edge may jump: at
+// the trace's two ends, at the sides of the discs the pen leaves at the
+// points where they stick out, and at the ends of the steep edges of the
+// bands it leaves along the segments that lie between two quarters.
+// Between two columns each edge is a straight line. That is the
 // pen's trace with rounder joins than the painter's own, which flattens
 // each small arc into a few chords.
 #pragma once
