@@ -1,6 +1,8 @@
 // A full redraw of the profile chart at 480x272: 100,000 samples in three
 // segments with a marked interval, laid out again (rebuildChart), drawn into
-// its frame (refreshPlot) and painted. The floor paints the same background
+// its frame (refreshPlot) and painted; with the samples in order (back:0) and
+// with one sample whose x steps back ten pixels, as a clock that jumps back
+// (back:1), which should cost about the same. The floor paints the same background
 // picture the plainest way: the samples as the chart placed them reduced to
 // their pixel columns in one pass, then each area, the marked interval, the
 // outline, the line and the gaps as one path each, the pens by the painter.
@@ -25,12 +27,14 @@ constexpr int kSamples = 100000;
 constexpr int kWidth = 480;
 constexpr int kHeight = 272;
 
-QVector<QPointF> profile()
+QVector<QPointF> profile(bool back)
 {
     QVector<QPointF> points;
     points.reserve(kSamples);
     for (int i = 0; i < kSamples; ++i)
         points << QPointF(i * 0.01, 300 + 120 * std::sin(i * 0.0007) + 15 * std::sin(i * 0.05));
+    if (back)
+        points[kSamples / 2].rx() -= 20;
     return points;
 }
 
@@ -41,10 +45,10 @@ void key(zyrChartPlot& chart, int code)
 }
 
 // The samples in three segments, an interval marked from 30 to 70 percent.
-void setUp(zyrChartPlot& chart)
+void setUp(zyrChartPlot& chart, bool back)
 {
     chart.resize(kWidth, kHeight);
-    chart.setData(profile(), { kSamples / 3, kSamples * 2 / 3 });
+    chart.setData(profile(back), { kSamples / 3, kSamples * 2 / 3 });
     chart.setCursorPosition(30);
     key(chart, Qt::Key_Return);
     chart.setCursorPosition(70);
@@ -54,7 +58,7 @@ void setUp(zyrChartPlot& chart)
 void BM_ChartRedraw(benchmark::State& state)
 {
     zyrChartPlot chart;
-    setUp(chart);
+    setUp(chart, state.range(0) != 0);
     QImage screen(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         chart.rebuildChart();
@@ -63,7 +67,7 @@ void BM_ChartRedraw(benchmark::State& state)
         benchmark::DoNotOptimize(screen.bits());
     }
 }
-BENCHMARK(BM_ChartRedraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChartRedraw)->ArgName("back")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The points of samples [from, to) that draw the curve: in each pixel
 // column the first, the lowest, the highest and the last, in sample order.
@@ -187,7 +191,7 @@ QString unlikeness(const zyrChartPlot& chart, const QImage& plain, const QImage&
 void BM_ChartRedraw_Floor(benchmark::State& state)
 {
     zyrChartPlot chart;
-    setUp(chart);
+    setUp(chart, state.range(0) != 0);
     chart.rebuildChart();
     QImage image(chart.fullChartWidth(), kHeight, QImage::Format_ARGB32_Premultiplied);
     plainBackground(chart, image);
@@ -202,6 +206,6 @@ void BM_ChartRedraw_Floor(benchmark::State& state)
         benchmark::DoNotOptimize(image.bits());
     }
 }
-BENCHMARK(BM_ChartRedraw_Floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChartRedraw_Floor)->ArgName("back")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -13,24 +13,26 @@ namespace {
 // hundredth of a pixel of their chords, and a quarter is exact in binary,
 // so a curve that repeats on whole pixels gets the same columns each time.
 const qreal kStep = 0.25;
-// Longest line taken, in pixels: far beyond any chart (ten screens when
-// zoomed in the most), and its columns stay a few megabytes.
+// Longest way a line's x travels, in pixels: far beyond any chart (ten
+// screens when zoomed in the most), and its columns stay a few megabytes.
 const qreal kMaxSpan = 1 << 16;
-// Farthest x taken, in pixels either way: its columns are counted in int.
+// Farthest point taken, in pixels either way: its columns are counted in
+// int, and the differences between points stay finite.
 const qreal kMaxCoordinate = 1 << 24;
 
 } // namespace
 
 bool PenTrace::fits(const QPolygonF& line)
 {
+    qreal travel = 0;
     for (int i = 0; i < line.size(); ++i) {
         const QPointF& p = line[i];
-        if (!(std::abs(p.x()) <= kMaxCoordinate) || !std::isfinite(p.y()))
+        if (!(std::abs(p.x()) <= kMaxCoordinate) || !(std::abs(p.y()) <= kMaxCoordinate))
             return false;
-        if (i > 0 && p.x() < line[i - 1].x())
-            return false;
+        if (i > 0)
+            travel += std::abs(p.x() - line[i - 1].x());
     }
-    return line.isEmpty() || line.last().x() - line.first().x() <= kMaxSpan;
+    return travel <= kMaxSpan;
 }
 
 PenTrace::PenTrace(const QPolygonF& line, qreal width)
@@ -40,94 +42,213 @@ PenTrace::PenTrace(const QPolygonF& line, qreal width)
         return;
     if (std::all_of(line.begin(), line.end(), [&](const QPointF& p) { return p == line.first(); }))
         return;
+    // The runs that go one way, each taken left to right; two runs share
+    // the point where the line turns.
+    QPolygonF run;
+    int way = 0;
+    auto finish = [&] {
+        if (way < 0)
+            std::reverse(run.begin(), run.end());
+        if (std::any_of(run.begin(), run.end(), [&](const QPointF& p) { return p != run.first(); }))
+            m_runs.push_back(trace(run, r));
+    };
+    for (const QPointF& p : line) {
+        if (!run.isEmpty()) {
+            const qreal dx = p.x() - run.last().x();
+            const int step = dx > 0 ? 1 : dx < 0 ? -1 : 0;
+            if (step != 0 && way != 0 && step != way) {
+                const QPointF turn = run.last();
+                finish();
+                run = QPolygonF({ turn });
+            }
+            if (step != 0)
+                way = step;
+        }
+        run << p;
+    }
+    finish();
+}
 
-    // The columns: both ends of the trace and every multiple of the step
-    // between them.
+PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
+{
+    QPolygonF line;
+    line.reserve(run.size());
+    for (const QPointF& p : run)
+        if (line.isEmpty() || p != line.last())
+            line << p;
+    // The part of each point's disc that sticks out of the bands on either
+    // side, as its reach left and right of the point: any other part of
+    // the disc lies in the band towards a neighbour or nearer the
+    // neighbour, in its disc. Along a smooth line that is a thin wedge on
+    // the outer side of each join; a cap is half the disc.
+    std::vector<std::pair<qreal, qreal>> discs(size_t(line.size()));
+    for (int i = 0; i < line.size(); ++i) {
+        // The directions towards the neighbours; the part that sticks out
+        // points away from both. Its reach in x is at the ends of its arc
+        // (square to a neighbour) or at its leftmost or rightmost direction
+        // when it holds them.
+        QPointF towards[2];
+        int m = 0;
+        for (int j : { i - 1, i + 1 }) {
+            if (j < 0 || j >= line.size())
+                continue;
+            const QPointF d = line[j] - line[i];
+            towards[m++] = d / std::hypot(d.x(), d.y());
+        }
+        auto away = [&](qreal x, qreal y) {
+            for (int k = 0; k < m; ++k)
+                if (x * towards[k].x() + y * towards[k].y() > 1e-12)
+                    return false;
+            return true;
+        };
+        qreal lo = 0, hi = 0;
+        // Straight on through the point, the bands cover the whole disc.
+        const bool straight
+            = m == 2 && towards[0].x() * towards[1].x() + towards[0].y() * towards[1].y() <= -1 + 1e-12;
+        if (!straight) {
+            QPointF ends[6] = { QPointF(1, 0), QPointF(-1, 0) };
+            int e = 2;
+            for (int k = 0; k < m; ++k) {
+                ends[e++] = QPointF(-towards[k].y(), towards[k].x());
+                ends[e++] = QPointF(towards[k].y(), -towards[k].x());
+            }
+            for (int k = 0; k < e; ++k) {
+                if (away(ends[k].x(), ends[k].y())) {
+                    lo = std::min(lo, ends[k].x());
+                    hi = std::max(hi, ends[k].x());
+                }
+            }
+        }
+        discs[size_t(i)] = { lo * r, hi * r };
+    }
+
+    // The columns: both ends of the trace, every multiple of the step
+    // between them, and where an edge may jump or bend sharply: the sides
+    // of each disc that stick out and the ends of each band's edges
+    // (below). A step on the edge that fell between two columns would be
+    // drawn as a ramp across the quarter pixel.
     const qreal left = line.first().x() - r, right = line.last().x() + r;
     const long firstStep = long(std::floor(left / kStep)) + 1;
     const long lastStep = long(std::ceil(right / kStep)) - 1;
-    const int inner = int(std::max(0L, lastStep - firstStep + 1));
-    const int n = inner + 2;
-    std::vector<qreal> xs(n);
-    xs[0] = left;
-    for (int i = 0; i < inner; ++i)
-        xs[i + 1] = (firstStep + i) * kStep;
-    xs[n - 1] = right;
-    // The first column at or right of x.
-    auto columnFrom = [&](qreal x) {
-        if (x <= left)
-            return 0;
-        return int(std::clamp(long(std::ceil(x / kStep)) - firstStep + 1, 1L, long(n - 1)));
-    };
-
-    // Where the trace's edge jumps, at a vertical segment or a cap's side
-    // on a column, the column holds the edge as it comes from the left,
-    // its extreme on the column, and the edge as it goes on to the right.
-    const qreal none = std::numeric_limits<qreal>::infinity();
-    enum { FromLeft, On, ToRight };
-    std::vector<qreal> top[3], bottom[3];
-    for (int j = 0; j < 3; ++j) {
-        top[j].assign(n, none);
-        bottom[j].assign(n, -none);
-    }
-    auto reach = [&](int k, qreal upper, qreal lower, bool fromLeft, bool toRight) {
-        for (int j : { int(FromLeft), int(On), int(ToRight) }) {
-            if ((j == FromLeft && !fromLeft) || (j == ToRight && !toRight))
-                continue;
-            top[j][k] = std::min(top[j][k], upper);
-            bottom[j][k] = std::max(bottom[j][k], lower);
-        }
-    };
+    std::vector<qreal> xs;
+    xs.reserve(size_t(std::max(0L, lastStep - firstStep + 1)) + 6 * size_t(line.size()) + 2);
+    xs.push_back(left);
+    for (long step = firstStep; step <= lastStep; ++step)
+        xs.push_back(step * kStep);
+    xs.push_back(right);
+    const std::ptrdiff_t grid = std::ptrdiff_t(xs.size());
     // The two long edges of the band along each segment; its short edges
-    // are diameters of the discs at its ends (below).
+    // are diameters of the discs at its ends.
+    struct Side {
+        QPointF a, b;
+    };
+    std::vector<Side> sides;
+    sides.reserve(2 * size_t(line.size()));
     for (int i = 0; i + 1 < line.size(); ++i) {
         const QPointF p = line[i], q = line[i + 1];
         const qreal dx = q.x() - p.x(), dy = q.y() - p.y();
         const qreal length = std::hypot(dx, dy);
-        if (length == 0)
-            continue;
         const QPointF normal(-dy / length * r, dx / length * r);
         for (const QPointF& side : { normal, -normal }) {
             QPointF a = p + side, b = q + side;
             if (b.x() < a.x())
                 std::swap(a, b);
-            const qreal span = b.x() - a.x();
-            for (int k = columnFrom(a.x()); k < n && xs[k] <= b.x(); ++k) {
-                if (span <= 1e-9) {
-                    reach(k, std::min(a.y(), b.y()), std::max(a.y(), b.y()), false, false);
-                } else {
-                    const qreal y = a.y() + (b.y() - a.y()) * std::clamp((xs[k] - a.x()) / span, qreal(0), qreal(1));
-                    reach(k, y, y, xs[k] > a.x(), xs[k] < b.x());
-                }
+            a.setX(std::clamp(a.x(), left, right));
+            b.setX(std::clamp(b.x(), left, right));
+            sides.push_back({ a, b });
+        }
+    }
+    for (int i = 0; i < line.size(); ++i) {
+        const auto& disc = discs[size_t(i)];
+        if (disc.first <= -r)
+            xs.push_back(std::max(line[i].x() - r, left));
+        if (disc.second >= r)
+            xs.push_back(std::min(line[i].x() + r, right));
+    }
+    // A band edge that climbs more than it runs is taken at both ends when
+    // it lies between two quarters; along the others the disc's side and
+    // the quarters find the edge's bends.
+    for (const Side& side : sides) {
+        const qreal run = side.b.x() - side.a.x();
+        if (run < kStep && std::abs(side.b.y() - side.a.y()) > run) {
+            xs.push_back(side.a.x());
+            xs.push_back(side.b.x());
+        }
+    }
+    // The quarters are in order already: only the rest is sorted in.
+    std::sort(xs.begin() + grid, xs.end());
+    std::inplace_merge(xs.begin(), xs.begin() + grid, xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    const int n = int(xs.size());
+    // The first column at or right of x.
+    auto columnFrom = [&](qreal x) { return int(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin()); };
+
+    // Where the trace's edge jumps, at a vertical segment or a cap's side
+    // on a column, the column holds the edge as it comes from the left,
+    // its extreme on the column, and the edge as it goes on to the right.
+    const qreal none = std::numeric_limits<qreal>::infinity();
+    struct Reach {
+        qreal top[3], bottom[3]; // from the left, on the column, to the right
+    };
+    std::vector<Reach> reaches(size_t(n), Reach { { none, none, none }, { -none, -none, -none } });
+    auto reach = [&](int k, qreal upper, qreal lower, bool fromLeft, bool toRight) {
+        Reach& c = reaches[size_t(k)];
+        c.top[1] = std::min(c.top[1], upper);
+        c.bottom[1] = std::max(c.bottom[1], lower);
+        if (fromLeft) {
+            c.top[0] = std::min(c.top[0], upper);
+            c.bottom[0] = std::max(c.bottom[0], lower);
+        }
+        if (toRight) {
+            c.top[2] = std::min(c.top[2], upper);
+            c.bottom[2] = std::max(c.bottom[2], lower);
+        }
+    };
+    for (const Side& side : sides) {
+        const QPointF a = side.a, b = side.b;
+        const qreal span = b.x() - a.x();
+        for (int k = columnFrom(a.x()); k < n && xs[size_t(k)] <= b.x(); ++k) {
+            const qreal x = xs[size_t(k)];
+            if (span <= 1e-9) {
+                reach(k, std::min(a.y(), b.y()), std::max(a.y(), b.y()), false, false);
+            } else {
+                const qreal y = a.y() + (b.y() - a.y()) * std::clamp((x - a.x()) / span, qreal(0), qreal(1));
+                reach(k, y, y, x > a.x(), x < b.x());
             }
         }
     }
 
-    // The disc at each point: the caps and the joins. Along a smooth line
-    // the bands already reach past most of a disc's columns; those are
-    // passed over without working out the disc's height there.
-    for (const QPointF& p : line) {
+    // The disc at each point, the caps and the joins, where it sticks out.
+    // Along a smooth line the bands already reach past most of those
+    // columns too; they are passed over without working out the disc's
+    // height there.
+    for (int i = 0; i < line.size(); ++i) {
+        const QPointF p = line[i];
         const qreal highest = p.y() - r, lowest = p.y() + r;
-        for (int k = columnFrom(p.x() - r); k < n && xs[k] <= p.x() + r; ++k) {
-            if (std::max(top[FromLeft][k], top[ToRight][k]) <= highest
-                && std::min(bottom[FromLeft][k], bottom[ToRight][k]) >= lowest)
+        const qreal to = p.x() + discs[size_t(i)].second;
+        for (int k = columnFrom(p.x() + discs[size_t(i)].first); k < n && xs[size_t(k)] <= to; ++k) {
+            const Reach& c = reaches[size_t(k)];
+            if (std::max(c.top[0], c.top[2]) <= highest && std::min(c.bottom[0], c.bottom[2]) >= lowest)
                 continue;
-            const qreal d = xs[k] - p.x();
+            const qreal d = xs[size_t(k)] - p.x();
             const qreal h = std::sqrt(std::max(qreal(0), r * r - d * d));
             reach(k, p.y() - h, p.y() + h, d > -r, d < r);
         }
     }
 
-    m_columns.reserve(n);
+    Run columns;
+    columns.reserve(size_t(n));
     for (int k = 0; k < n; ++k) {
         // Every column lies within the pen's reach of the line; kept only
         // so that no rounding can put an unreached column in the trace.
-        if (top[On][k] == none)
+        const Reach& c = reaches[size_t(k)];
+        if (c.top[1] == none)
             continue;
         auto known = [](qreal value, qreal otherwise) { return std::isfinite(value) ? value : otherwise; };
-        m_columns.push_back({ xs[k], known(top[FromLeft][k], top[On][k]), known(top[ToRight][k], top[On][k]),
-            known(bottom[FromLeft][k], bottom[On][k]), known(bottom[ToRight][k], bottom[On][k]) });
+        columns.push_back({ xs[size_t(k)], known(c.top[0], c.top[1]), known(c.top[2], c.top[1]),
+            known(c.bottom[0], c.bottom[1]), known(c.bottom[2], c.bottom[1]) });
     }
+    return columns;
 }
 
 namespace {
@@ -162,15 +283,9 @@ private:
 
 } // namespace
 
-bool PenTrace::fill(QImage& image, const QColor& color) const
+template <typename Cover>
+void PenTrace::cover(const Run& columns, int width, int height, Cover&& cover)
 {
-    if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
-        return false;
-    const int width = image.width(), height = image.height();
-    if (isEmpty() || width == 0 || height == 0)
-        return true;
-    const QRgb source = qPremultiply(color.rgba());
-    const uint s[4] = { uint(qAlpha(source)), uint(qRed(source)), uint(qGreen(source)), uint(qBlue(source)) };
     // The share of each pixel of one pixel column covered so far, for rows
     // [from, to]: rows covered whole along a run are counted as where the
     // run starts and ends (runs, summed down the column), the rows an edge
@@ -178,30 +293,15 @@ bool PenTrace::fill(QImage& image, const QColor& color) const
     std::vector<qreal> runs(size_t(height) + 1, 0), parts(size_t(height), 0);
     int column = std::numeric_limits<int>::min();
     int from = height, to = -1;
-    uchar* const bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
     auto paint = [&] {
         qreal run = 0;
         for (int y = from; y <= to && column >= 0 && column < width; ++y) {
-            run += runs[y];
-            const qreal c = std::clamp(run + parts[y], qreal(0), qreal(1));
-            runs[y] = parts[y] = 0;
+            run += runs[size_t(y)];
+            const qreal c = std::clamp(run + parts[size_t(y)], qreal(0), qreal(1));
+            runs[size_t(y)] = parts[size_t(y)] = 0;
             const uint a = uint(c * 255 + 0.5);
-            if (a == 0)
-                continue;
-            QRgb& pixel = reinterpret_cast<QRgb*>(bits + y * stride)[column];
-            if (a == 255 && s[0] == 255) {
-                pixel = source;
-                continue;
-            }
-            // Source over, premultiplied: the source scaled by its
-            // coverage, the destination by what the source leaves.
-            const uint d[4] = { uint(qAlpha(pixel)), uint(qRed(pixel)), uint(qGreen(pixel)), uint(qBlue(pixel)) };
-            uint out[4];
-            const uint sa = (s[0] * a + 127) / 255;
-            for (int i = 0; i < 4; ++i)
-                out[i] = std::min((s[i] * a + 127) / 255 + (d[i] * (255 - sa) + 127) / 255, 255u);
-            pixel = qRgba(int(out[1]), int(out[2]), int(out[3]), int(out[0]));
+            if (a != 0)
+                cover(column, y, a);
         }
         if (to >= 0)
             runs[size_t(std::min(to + 1, height))] = 0;
@@ -209,9 +309,9 @@ bool PenTrace::fill(QImage& image, const QColor& color) const
         to = -1;
     };
     auto row = [&](qreal y) { return int(std::clamp(std::floor(y), qreal(-1), qreal(height))); };
-    for (size_t k = 0; k + 1 < m_columns.size(); ++k) {
-        const Column& a = m_columns[k];
-        const Column& b = m_columns[k + 1];
+    for (size_t k = 0; k + 1 < columns.size(); ++k) {
+        const Column& a = columns[k];
+        const Column& b = columns[k + 1];
         const qreal w = b.x - a.x;
         if (!(w > 0))
             continue;
@@ -246,6 +346,58 @@ bool PenTrace::fill(QImage& image, const QColor& color) const
         to = std::max(to, std::min(std::max(bottomLast, runTo), height - 1));
     }
     paint();
+}
+
+bool PenTrace::fill(QImage& image, const QColor& color) const
+{
+    if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
+        return false;
+    const int width = image.width(), height = image.height();
+    if (isEmpty() || width == 0 || height == 0)
+        return true;
+    const QRgb source = qPremultiply(color.rgba());
+    const uint s[4] = { uint(qAlpha(source)), uint(qRed(source)), uint(qGreen(source)), uint(qBlue(source)) };
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    // Source over, premultiplied: the source scaled by its coverage a, the
+    // destination by what the source leaves.
+    auto paint = [&](int x, int y, uint a) {
+        QRgb& pixel = reinterpret_cast<QRgb*>(bits + y * stride)[x];
+        if (a == 255 && s[0] == 255) {
+            pixel = source;
+            return;
+        }
+        const uint d[4] = { uint(qAlpha(pixel)), uint(qRed(pixel)), uint(qGreen(pixel)), uint(qBlue(pixel)) };
+        uint out[4];
+        const uint sa = (s[0] * a + 127) / 255;
+        for (int i = 0; i < 4; ++i)
+            out[i] = std::min((s[i] * a + 127) / 255 + (d[i] * (255 - sa) + 127) / 255, 255u);
+        pixel = qRgba(int(out[1]), int(out[2]), int(out[3]), int(out[0]));
+    };
+    if (m_runs.size() == 1) {
+        cover(m_runs.front(), width, height, paint);
+        return true;
+    }
+    // The runs' shares gathered first, over the pixel columns they reach.
+    int first = width, last = -1;
+    for (const Run& run : m_runs) {
+        first = int(std::min(qreal(first), std::max(std::floor(run.front().x), qreal(0))));
+        last = int(std::max(qreal(last), std::min(std::floor(run.back().x), qreal(width - 1))));
+    }
+    if (first > last)
+        return true;
+    const int span = last - first + 1;
+    std::vector<uchar> shares(size_t(span) * size_t(height), 0);
+    for (const Run& run : m_runs) {
+        cover(run, width, height, [&](int x, int y, uint a) {
+            uchar& share = shares[size_t(y) * size_t(span) + size_t(x - first)];
+            share = uchar(std::max(uint(share), a));
+        });
+    }
+    for (int y = 0; y < height; ++y)
+        for (int x = first; x <= last; ++x)
+            if (const uint a = shares[size_t(y) * size_t(span) + size_t(x - first)])
+                paint(x, y, a);
     return true;
 }
 

@@ -1,17 +1,21 @@
-// The trace a wide pen with round caps and joins leaves along a polyline
-// that never goes back to the left: the charts' curves. Stroking a dense
-// curve with the painter's pen costs a flattened arc at every one of its
-// thousands of joins; the trace is instead found as the area between its
-// upper and its lower edge, and each pixel gets the share of its area that
-// lies between them.
+// The trace a wide pen with round caps and joins leaves along a polyline:
+// the charts' curves. Stroking a dense curve with the painter's pen costs a
+// flattened arc at every one of its thousands of joins; the trace is instead
+// found as the area between its upper and its lower edge, and each pixel
+// gets the share of its area that lies between them.
 //
-// Along such a line every vertical line meets the pen's trace in a single
-// interval, so the trace is exactly the area between two edges. Both are
-// taken at fixed columns a quarter of a pixel apart, and at the trace's two
-// ends, from the discs the pen leaves at the points and the edges of the
-// bands it leaves along the segments; between two columns each edge is a
-// straight line. That is the pen's trace with rounder joins than the
-// painter's own, which flattens each small arc into a few chords.
+// Along a line that never goes back to the left every vertical line meets
+// the pen's trace in a single interval, so the trace is exactly the area
+// between two edges. A line that turns back is cut where it turns into runs
+// that each go one way; its trace is the union of theirs, as each run ends
+// in the round join the whole line has there. The edges are taken at fixed
+// columns a quarter of a pixel apart, and wherever an edge may jump: at
+// the trace's two ends, at the sides of the discs the pen leaves at the
+// points where they stick out, and at the ends of the steep edges of the
+// bands it leaves along the segments that lie between two quarters.
+// Between two columns each edge is a straight line. That is the
+// pen's trace with rounder joins than the painter's own, which flattens
+// each small arc into a few chords.
 #pragma once
 
 #include <QColor>
@@ -32,18 +36,20 @@ public:
     // a line of no length, for which the painter draws nothing either.
     PenTrace(const QPolygonF& line, qreal width);
 
-    bool isEmpty() const { return m_columns.empty(); }
+    bool isEmpty() const { return m_runs.empty(); }
 
     // Paints the trace in `color` over an image of 32-bit pixels
     // (Format_ARGB32_Premultiplied or Format_RGB32), as the painter fills a
     // shape with antialiasing: each pixel covered by the share of its area
-    // inside the trace. Outside the image nothing is painted. False, and
-    // nothing painted, for an image of another format.
+    // inside the trace (where the runs of a line that turns back overlap,
+    // by the larger of their shares: no pixel is painted twice). Outside
+    // the image nothing is painted. False, and nothing painted, for an
+    // image of another format.
     bool fill(QImage& image, const QColor& color) const;
 
-    // Whether a polyline's points are finite numbers, with x within
-    // 16,777,216 pixels of 0, never go back to the left and span at most
-    // 65,536 pixels.
+    // Whether a polyline's points are finite numbers within 16,777,216
+    // pixels of 0 either way, whose x travels at most 65,536 pixels in all
+    // (back and forth).
     static bool fits(const QPolygonF& line);
 
 private:
@@ -55,7 +61,15 @@ private:
         qreal topIn, topOut;
         qreal bottomIn, bottomOut;
     };
-    std::vector<Column> m_columns;
+    using Run = std::vector<Column>;
+    // The trace of a line that only goes right.
+    static Run trace(const QPolygonF& line, qreal r);
+    // Calls cover(x, y, share) with the share, 1 to 255, of each pixel of
+    // the image the run covers.
+    template <typename Cover>
+    static void cover(const Run& run, int width, int height, Cover&& cover);
+
+    std::vector<Run> m_runs;
 };
 
 } // namespace zyr::charts

@@ -377,6 +377,72 @@ QPolygonF piece(const QPolygonF& line, qreal left, qreal right)
     return line.mid(first, last - first + 1);
 }
 
+// A closed polygon within left <= x <= right: what lies outside is moved
+// onto the nearer bound, where it encloses nothing, so that between the
+// bounds the piece fills as the whole polygon does (by either fill rule).
+// For a line that turns back, whose pieces cannot be cut by x.
+QPolygonF slab(const QPolygonF& polygon, qreal left, qreal right)
+{
+    QPolygonF out;
+    auto add = [&](QPointF p) {
+        p.setX(std::clamp(p.x(), left, right));
+        // Along a bound only the ends of a run of points count.
+        const int n = out.size();
+        if (n >= 2 && (p.x() == left || p.x() == right) && out[n - 1].x() == p.x() && out[n - 2].x() == p.x())
+            out[n - 1] = p;
+        else
+            out << p;
+    };
+    for (int i = 0; i < polygon.size(); ++i) {
+        const QPointF p = polygon[i], q = polygon[(i + 1) % polygon.size()];
+        add(p);
+        // Where the edge crosses a bound, in its order along the edge.
+        const qreal bounds[2] = { p.x() <= q.x() ? left : right, p.x() <= q.x() ? right : left };
+        for (qreal b : bounds) {
+            if ((p.x() < b && q.x() > b) || (p.x() > b && q.x() < b))
+                add(QPointF(b, p.y() + (q.y() - p.y()) * (b - p.x()) / (q.x() - p.x())));
+        }
+    }
+    return out;
+}
+
+// The area under a polyline as a closed polygon along the bottom edge h.
+QPolygonF areaPolygon(const QPolygonF& line, qreal h)
+{
+    QPolygonF polygon;
+    polygon.reserve(line.size() + 2);
+    polygon << QPointF(line.first().x(), h) << line << QPointF(line.last().x(), h);
+    return polygon;
+}
+
+// Whether a polyline goes only right, through numbers: its pieces can be
+// cut by x.
+bool goesRight(const QPolygonF& line)
+{
+    for (int i = 0; i < line.size(); ++i) {
+        if (!std::isfinite(line[i].x()) || (i > 0 && line[i].x() < line[i - 1].x()))
+            return false;
+    }
+    return true;
+}
+
+// The width of a round pen along a line, no wider than covers the whole of
+// an image: a pen whose disc at the line's first point reaches every corner
+// covers the image whatever its width, and a wider one only costs more.
+qreal coveringWidth(qreal width, const QPolygonF& line, const QSize& image)
+{
+    if (line.isEmpty())
+        return width;
+    const QPointF p = line.first();
+    qreal farthest = 0;
+    for (const QPointF corner : { QPointF(0, 0), QPointF(image.width(), 0), QPointF(0, image.height()),
+             QPointF(image.width(), image.height()) })
+        farthest = std::max(farthest, std::hypot(corner.x() - p.x(), corner.y() - p.y()));
+    // A pixel more: the painter's antialiasing reaches past the edge.
+    const qreal covering = 2 * (farthest + 1);
+    return covering < width ? covering : width;
+}
+
 // Strips of columns painted one at a time (see paintLayers).
 const int kStripWidth = 16;
 
@@ -595,48 +661,31 @@ QPixmap zyrChartPlot::GetBackgroundChart()
 // The curve is dense: up to four points a column, each joined and capped by a
 // wide pen. The raster engine's work for one path grows much faster than its
 // size, so the areas are painted in strips of a few columns, each with the
-// pieces of the paths that reach it. A piece reaches beyond the strip by
-// more than the widest pen, so each pixel of a strip is covered exactly as
-// the whole path covers it: the picture is the one the whole paths paint.
-// The pens along a curve that only goes right are then painted whole as
-// their traces (see PenTrace), instead of thousands of joins; along a curve
-// that turns back the painter strokes them, in one strip.
+// pieces of the paths that reach it: cut by x along a line that only goes
+// right, clipped to the strip's columns along one that turns back. Either
+// way each pixel of a strip is covered exactly as the whole path covers it.
+// The pens are then painted whole as their traces (see PenTrace), instead of
+// thousands of joins; a line that turns back is traced in runs that each go
+// one way. Only a pen of no width (the painter's one-pixel line) and a line
+// the trace cannot follow are the painter's.
 void zyrChartPlot::paintLayers(int layers)
 {
     const bool marked = (layers & MarkedLayer) && m_intervalComplete && marksValid() && !m_markedLines.isEmpty();
     const bool gaps = (layers & GapLayer) && !m_gapPath.isEmpty();
-    if (!(layers & CurveLayers) && !marked && !gaps)
+    const bool curves = layers & CurveLayers;
+    if (!curves && !marked && !gaps)
         return;
     // The painter's image is shared with the pixmap: drop the pixmap's
     // reference so that the strips paint into it without a copy.
     QImage image = m_background_.toImage();
     m_background_ = QPixmap();
     const qreal h = height();
-    bool ordered = image.depth() % 8 == 0;
-    for (const QPolygonF& line : m_polylines)
-        ordered = ordered && PenTrace::fits(line);
-    for (const QPolygonF& line : m_markedLines)
-        ordered = ordered && PenTrace::fits(line);
-    const int step = ordered ? kStripWidth : image.width();
-    // Half the widest pen, and a pixel more.
-    const qreal reach = std::max(m_lineWidth + 2 * std::max(m_outlineWidth, 0), m_lineWidth) / 2.0 + 1;
     // The pens' traces are painted into 32-bit pixels.
-    if (ordered && image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
+    if (curves && image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    // A pen of no width is the painter's one-pixel line: drawn by the
-    // painter, as is every pen along a line that turns back and a pen too
-    // wide to trace.
+    const int step = image.depth() % 8 == 0 ? kStripWidth : image.width();
     const int outlineWidth = m_lineWidth + 2 * m_outlineWidth;
-    auto traces = [&](int width) {
-        QVector<PenTrace> traced;
-        if ((layers & CurveLayers) && ordered && width > 0 && width <= PenTrace::kWidest) {
-            for (const QPolygonF& line : m_polylines)
-                traced << PenTrace(line, width);
-        }
-        return traced;
-    };
-    const QVector<PenTrace> outlineTraces = traces(outlineWidth);
-    const QVector<PenTrace> lineTraces = traces(m_lineWidth);
+
     QVector<QBrush> fills;
     QBrush fill = m_foreground;
     for (int k = 0; k < m_polylines.size(); ++k) {
@@ -644,82 +693,85 @@ void zyrChartPlot::paintLayers(int layers)
             fill = m_fills[k];
         fills << placedBrush(fill, m_areaBounds[k], image.size());
     }
-    // A segment's pen colour: its own, or the last one set for a segment
-    // before it, or the chart's.
-    auto penColor = [](const QVector<QColor>& colors, const QColor& chart, int k) {
-        return k < colors.size() ? colors[k] : colors.isEmpty() ? chart : colors.last();
+    // A line that turns back is clipped to each strip from the area's
+    // polygon.
+    struct Area {
+        QPolygonF line;
+        bool byX;
+        QPolygonF polygon;
     };
-    const bool traced = !outlineTraces.isEmpty() || !lineTraces.isEmpty();
+    auto areas = [&](const QVector<QPolygonF>& lines) {
+        QVector<Area> all;
+        for (const QPolygonF& line : lines) {
+            const bool byX = goesRight(line);
+            all.push_back({ line, byX, byX || line.isEmpty() ? QPolygonF() : areaPolygon(line, h) });
+        }
+        return all;
+    };
+    const QVector<Area> curveAreas = curves ? areas(m_polylines) : QVector<Area>();
+    const QVector<Area> markedAreas = marked ? areas(m_markedLines) : QVector<Area>();
     for (int x0 = 0; x0 < image.width(); x0 += step) {
         const int w = std::min(step, image.width() - x0);
         QImage strip(image.bits() + x0 * (image.depth() / 8), w, image.height(), image.bytesPerLine(), image.format());
         QPainter p(&strip);
         p.setRenderHint(QPainter::Antialiasing);
         p.translate(-x0, 0);
-        const qreal left = x0 - reach, right = x0 + w + reach;
-        // A line that turns back on itself is painted whole, in one strip.
-        auto part = [&](const QPolygonF& line) { return ordered ? piece(line, left, right) : line; };
-        if (layers & CurveLayers) {
-            for (int k = 0; k < m_polylines.size(); ++k) {
-                const QPolygonF line = part(m_polylines[k]);
-                if (line.isEmpty())
-                    continue;
-                QPainterPath area;
-                addArea(area, line, h);
-                p.fillPath(area, fills[k]);
+        // A pixel beyond the strip: its antialiased edge.
+        const qreal left = x0 - 1, right = x0 + w + 1;
+        auto addPart = [&](QPainterPath& path, const Area& area) {
+            if (area.line.isEmpty())
+                return;
+            if (!area.byX) {
+                path.addPolygon(slab(area.polygon, left, right));
+                path.closeSubpath();
+                return;
             }
+            const QPolygonF line = piece(area.line, left, right);
+            if (!line.isEmpty())
+                addArea(path, line, h);
+        };
+        for (int k = 0; k < curveAreas.size(); ++k) {
+            QPainterPath area;
+            addPart(area, curveAreas[k]);
+            if (!area.isEmpty())
+                p.fillPath(area, fills[k]);
         }
         if (marked) {
             QPainterPath area;
-            for (const QPolygonF& whole : m_markedLines) {
-                const QPolygonF line = part(whole);
-                if (!line.isEmpty())
-                    addArea(area, line, h);
-            }
+            for (const Area& part : markedAreas)
+                addPart(area, part);
             if (!area.isEmpty())
                 p.fillPath(area, m_markerFillColor);
         }
-        if (traced)
-            continue;
-        if (layers & CurveLayers) {
-            // The outlines, then the lines over them.
-            p.setBrush(Qt::NoBrush);
-            for (int k = 0; k < m_polylines.size(); ++k) {
-                const QColor color = penColor(m_outlines, m_outlineColor, k);
-                p.setPen(QPen(color, outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.drawPolyline(part(m_polylines[k]));
-            }
-            for (int k = 0; k < m_polylines.size(); ++k) {
-                const QColor color = penColor(m_lines, m_lineColor, k);
-                p.setPen(QPen(color, m_lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.drawPolyline(part(m_polylines[k]));
-            }
-        }
-        if (gaps)
-            p.fillPath(m_gapPath, m_gapColor);
     }
-    if (traced) {
+    if (curves) {
         // Over the areas, the outlines, then the lines, then the gaps, each
-        // whole; a pen that has no trace is the painter's.
-        auto pen = [&](const QVector<PenTrace>& traces, const QColor& color, int width, int k) {
-            if (!traces.isEmpty()) {
-                traces[k].fill(image, color);
+        // whole. A segment's pen colour: its own, or the last one set for a
+        // segment before it, or the chart's.
+        auto penColor = [](const QVector<QColor>& colors, const QColor& chart, int k) {
+            return k < colors.size() ? colors[k] : colors.isEmpty() ? chart : colors.last();
+        };
+        auto pen = [&](const QColor& color, int width, int k) {
+            const QPolygonF& line = m_polylines[k];
+            const qreal covering = coveringWidth(width, line, image.size());
+            if (covering > 0 && covering <= PenTrace::kWidest && PenTrace::fits(line)) {
+                PenTrace(line, covering).fill(image, color);
                 return;
             }
             QPainter p(&image);
             p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.drawPolyline(m_polylines[k]);
+            p.setPen(QPen(color, width > 0 ? covering : width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(line);
         };
         for (int k = 0; k < m_polylines.size(); ++k)
-            pen(outlineTraces, penColor(m_outlines, m_outlineColor, k), outlineWidth, k);
+            pen(penColor(m_outlines, m_outlineColor, k), outlineWidth, k);
         for (int k = 0; k < m_polylines.size(); ++k)
-            pen(lineTraces, penColor(m_lines, m_lineColor, k), m_lineWidth, k);
-        if (gaps) {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.fillPath(m_gapPath, m_gapColor);
-        }
+            pen(penColor(m_lines, m_lineColor, k), m_lineWidth, k);
+    }
+    if (gaps) {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillPath(m_gapPath, m_gapColor);
     }
     m_background_ = QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
     m_markedDrawn = m_markedDrawn || marked;

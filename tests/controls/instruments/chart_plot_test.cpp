@@ -1,13 +1,18 @@
 #include "controls/instruments/zyrChartPlot.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -148,6 +153,94 @@ TEST_F(ChartTest, ZoomWindowSteps)
     const int width = e.fullChartWidth();
     e.zoomOut();
     EXPECT_EQ(e.fullChartWidth(), width);
+
+    // In, in, out: the factor is one level down, so the next zoom in
+    // narrows the window to 25 again, not to 12.5.
+    zyrChartPlot f;
+    f.resize(210, 100);
+    f.setData(rising(1000), {});
+    f.zoomIn();
+    f.zoomIn();
+    f.zoomOut();
+    EXPECT_EQ(f.zoomFactor(), 2);
+    f.zoomIn();
+    EXPECT_EQ(f.zoomFactor(), 4);
+    EXPECT_FLOAT_EQ(f.zoomStart(), 47.5);
+    EXPECT_FLOAT_EQ(f.zoomEnd(), 72.5);
+}
+
+// A device that keeps the texts painted on it, in order.
+class TextDevice : public QPaintDevice {
+public:
+    QStringList texts() const { return m_engine.texts; }
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 400;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 0;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        Engine() : QPaintEngine(AllFeatures) { }
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override { }
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override { }
+        void drawPath(const QPainterPath&) override { }
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override { }
+        void drawTextItem(const QPointF&, const QTextItem& item) override { texts << item.text(); }
+        Type type() const override { return User; }
+        QStringList texts;
+    };
+    mutable Engine m_engine;
+};
+
+class TextChart : public zyrChartPlot {
+public:
+    // The texts in the order drawn, each after a bar.
+    std::string texts()
+    {
+        TextDevice device;
+        QPainter p(&device);
+        drawTexts(&p);
+        p.end();
+        return ("|" + device.texts().join('|')).toStdString();
+    }
+};
+
+// The window's first and last values, the span of x between them, and the
+// cursor's x and value: with the whole series, then a zoomed window.
+TEST_F(ChartTest, TextsOfTheWindowAndTheCursor)
+{
+    TextChart t;
+    t.resize(210, 100);
+    QVector<QPointF> points;
+    for (int i = 0; i < 1000; ++i)
+        points << QPointF(i * 0.5, 100 + i);
+    t.setData(points, {});
+    EXPECT_EQ(t.texts(), "|100|1099|499.5|300|700");
+    t.zoomIn(); // [35, 85]: samples 350 to 849
+    EXPECT_EQ(t.texts(), "|450|949|249.5|300|700");
 }
 
 // One-second samples a recent epoch apart stay one second apart: time is
@@ -238,6 +331,108 @@ TEST_F(ChartTest, TheCurveIsPaintedWithoutSeams)
     }
     EXPECT_EQ(missing, 0);
     shot(c, "turning");
+}
+
+// One sample whose x steps back (a clock that jumps back) changes the
+// picture only where it is: every other column is painted as before, the
+// pens as the traces the chart draws along lines that go only right. The
+// area under the line that turns back is the painter's, whole.
+TEST_F(ChartTest, OneSampleThatStepsBackChangesOnlyItsPlace)
+{
+    c.resize(240, 100);
+    c.setLineWidth(3);
+    c.setOutlineWidth(2);
+    QVector<QPointF> points;
+    for (int i = 0; i < 200; ++i)
+        points << QPointF(i, 50 + 30 * std::sin(i * 0.1));
+    c.setData(points, { 100 });
+    const QImage ordered = c.GetBackgroundChart().toImage();
+    points[150].rx() -= 6;
+    c.setData(points, { 100 });
+    const QImage back = c.GetBackgroundChart().toImage();
+    shot(c, "step_back");
+    ASSERT_EQ(back.size(), ordered.size());
+    const auto& s = c.samples();
+    // The sample and the segments to and from it, and the pens' reach.
+    const qreal from = s[150].position.x() - 5, to = s[151].position.x() + 5;
+    int near = 0, elsewhere = 0;
+    for (int y = 0; y < back.height(); ++y) {
+        for (int x = 0; x < back.width(); ++x) {
+            if (back.pixel(x, y) != ordered.pixel(x, y))
+                ++(x >= from && x <= to ? near : elsewhere);
+        }
+    }
+    EXPECT_GT(near, 0);
+    EXPECT_EQ(elsewhere, 0);
+
+    // With pens of no width (the painter's one-pixel lines), the areas:
+    // cut into strips, they are what the whole area path paints.
+    c.setLineWidth(0);
+    c.setOutlineWidth(0);
+    c.setData(points, { 100 });
+    const QImage strips = c.GetBackgroundChart().toImage();
+    QImage whole(strips.size(), strips.format());
+    whole.fill(c.background().color());
+    {
+        QPainter p(&whole);
+        p.setRenderHint(QPainter::Antialiasing);
+        QVector<QPolygonF> lines(2);
+        for (int i = 0; i < s.size(); ++i)
+            lines[i < 100 ? 0 : 1] << s[i].position;
+        for (const QPolygonF& line : lines) {
+            QPainterPath area;
+            area.moveTo(line.first().x(), c.height());
+            for (const QPointF& q : line)
+                area.lineTo(q);
+            area.lineTo(line.last().x(), c.height());
+            area.closeSubpath();
+            p.fillPath(area, c.foreground());
+        }
+        p.setPen(QPen(c.outlineColor(), 0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const QPolygonF& line : lines)
+            p.drawPolyline(line);
+        p.setPen(QPen(c.lineColor(), 0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const QPolygonF& line : lines)
+            p.drawPolyline(line);
+        p.fillPath(c.gapPath(), c.gapColor());
+    }
+    int largest = 0;
+    for (int y = 0; y < whole.height(); ++y) {
+        for (int x = 0; x < whole.width(); ++x) {
+            const QRgb a = whole.pixel(x, y), b = strips.pixel(x, y);
+            largest = std::max({ largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                std::abs(qBlue(a) - qBlue(b)) });
+        }
+    }
+    EXPECT_LE(largest, 2);
+}
+
+// A pen wider than the picture paints the picture whole, and costs no more
+// than one that just covers it: 20,000 points at the widest pen took
+// seconds, the pen measured far outside the picture.
+TEST_F(ChartTest, APenWiderThanThePictureCostsNoMore)
+{
+    c.resize(120, 68);
+    c.setOutlineWidth(0);
+    QVector<QPointF> points;
+    for (int i = 0; i < 20000; ++i)
+        points << QPointF(i, std::sin(i * 0.01) + 0.2 * std::sin(i * 0.7));
+    QElapsedTimer timer;
+    auto draw = [&](int width, qint64& elapsed) {
+        c.setLineWidth(width);
+        timer.start();
+        c.setData(points, {});
+        const QImage image = c.GetBackgroundChart().toImage();
+        elapsed = timer.elapsed();
+        return image;
+    };
+    qint64 covering = 0, widest = 0;
+    // Twice the picture's diagonal (138 pixels), and a little more.
+    const QImage covered = draw(300, covering);
+    EXPECT_EQ(covered.pixelColor(60, 3), c.lineColor());
+    EXPECT_EQ(draw(4096, widest), covered);
+    // Many times as long before; a generous bound, not a measure.
+    EXPECT_LT(widest, 2 * covering + 300) << covering;
 }
 
 class ChartInputTest : public ChartTest {

@@ -158,6 +158,38 @@ TEST_F(GraphTest, MarkersAndTheirSignals)
     EXPECT_EQ(v.markedPath().boundingRect().right(), 50);
 }
 
+// Markers are 0 on a new view and -1 once data comes; shown without a
+// place, they stand at a third and two thirds of the visible width, and
+// moved to -1 at the visible ends, wherever the chart is panned.
+TEST_F(GraphTest, DefaultMarkerPositions)
+{
+    EXPECT_EQ(v.getMarkStart(), 0);
+    EXPECT_EQ(v.getMarkEnd(), 0);
+    v.setData({ flat(0, 399, 50) });
+    EXPECT_EQ(v.getMarkStart(), -1);
+    EXPECT_EQ(v.getMarkEnd(), -1);
+    QSignalSpy starts(&v, SIGNAL(markStartChanged(int)));
+    v.ShowMarkers(false);
+    EXPECT_EQ(v.getMarkStart(), 66);
+    EXPECT_EQ(v.getMarkEnd(), 132);
+    EXPECT_EQ(starts.count(), 1);
+    v.moveMarkers(-1, -1);
+    EXPECT_EQ(v.getMarkStart(), 0);
+    EXPECT_EQ(v.getMarkEnd(), 200);
+
+    v.setPanOffset(100);
+    v.moveMarkers(-2, -2);
+    EXPECT_EQ(v.getMarkStart(), 166);
+    EXPECT_EQ(v.getMarkEnd(), 232);
+    v.moveMarkers(-1, -1);
+    EXPECT_EQ(v.getMarkStart(), 100);
+    EXPECT_EQ(v.getMarkEnd(), 300);
+    v.ShowMarkers(false);
+    EXPECT_EQ(v.getMarkStart(), 100) << "placed markers stay";
+    v.ShowMarkers(true);
+    EXPECT_EQ(v.getMarkStart(), 166) << "unless reset";
+}
+
 TEST_F(GraphTest, PanOffsetsOutsideThePointsAreIgnored)
 {
     v.setData({ flat(0, 399, 50) });
@@ -314,6 +346,22 @@ TEST_F(TouchTest, APressWithin15PixelsDragsTheCursor)
     EXPECT_EQ(v.cursorPos(), 0);
     drag(0, 40);
     EXPECT_EQ(v.cursorPos(), 0) << "a locked cursor stays";
+}
+
+// A tap puts the cursor where it is, only while the cursor is shown.
+TEST_F(TouchTest, ATapMovesOnlyAShownCursor)
+{
+    QSignalSpy moved(&v, SIGNAL(cursorPosChanged(int)));
+    v.ShowCursor(false);
+    mouse(QEvent::MouseButtonPress, 120);
+    mouse(QEvent::MouseButtonRelease, 120);
+    EXPECT_EQ(v.cursorPos(), 50);
+    EXPECT_EQ(moved.count(), 0);
+    v.ShowCursor(true);
+    mouse(QEvent::MouseButtonPress, 120);
+    mouse(QEvent::MouseButtonRelease, 120);
+    EXPECT_EQ(v.cursorPos(), 120);
+    EXPECT_EQ(moved.count(), 1);
 }
 
 TEST_F(TouchTest, AStartMarkerDraggedPastTheEndSwaps)

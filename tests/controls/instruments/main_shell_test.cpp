@@ -163,6 +163,24 @@ TEST_F(ShellTest, FlipPagesAndWrap)
     EXPECT_EQ(Access::pageStart(shell), 0);
 }
 
+// Ten items fill two pages of five exactly: the flip after the second
+// shows the first page again, not an empty third.
+TEST_F(ShellTest, AFullLastPageWrapsToTheFirst)
+{
+    init(10);
+    tap(cell(5), cell(5));
+    ASSERT_TRUE(flipEnds());
+    EXPECT_EQ(Access::pageStart(shell), 5);
+    EXPECT_FALSE(Access::cells(shell)[4].isEmpty());
+    tap(cell(5), cell(5));
+    ASSERT_TRUE(flipEnds());
+    EXPECT_EQ(Access::pageStart(shell), 0);
+    QSignalSpy clicked(&shell, SIGNAL(itemClicked(QString)));
+    tap(cell(0), cell(0));
+    ASSERT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked.at(0).at(0).toString(), "item0");
+}
+
 TEST_F(ShellTest, BreakingLabels)
 {
     const QFontMetrics m(shell.font());

@@ -122,17 +122,27 @@ struct AppFirst {
     }
 };
 
+// Compared with the pen's true trace, the trace is never off by more than a
+// quarter of a pixel's ink (or `largest`), and no further off in all than
+// the painter's own stroke, whose joins are flattened arcs.
+void expectThePensTrace(const QPolygonF& line, qreal width, int largest = 64)
+{
+    const QImage exact = truth(line, width);
+    const Error ours = error(traced(line, width), exact);
+    const Error painter = error(stroked(line, width), exact);
+    EXPECT_LE(ours.largest, largest);
+    EXPECT_LE(ours.total, std::max(painter.total, ink(exact) / 100));
+}
+
 } // namespace
 
-// Filled, the trace is the pen's: compared with the pen's true trace it
-// is never off by more than a quarter of a pixel's ink, and no further off
-// in all than the painter's own stroke, whose joins are flattened arcs.
 TEST(PenTrace, IsThePensTrace)
 {
     AppFirst first;
     const struct {
         const char* name;
         QPolygonF line;
+        int largest = 64;
     } lines[] = {
         { "dense", dense() },
         { "slanted", poly({ QPointF(10.3, 10.2), QPointF(110.7, 60.1) }) },
@@ -140,6 +150,12 @@ TEST(PenTrace, IsThePensTrace)
         { "steps",
             poly({ QPointF(10, 10), QPointF(10, 40), QPointF(50.5, 40), QPointF(50.5, 15.5), QPointF(120, 15.5) }) },
         { "repeated points", poly({ QPointF(20, 20), QPointF(20, 20), QPointF(80, 50), QPointF(80, 50) }) },
+        // Lines that go back to the left: a sample that steps back, and a
+        // line out and back again across itself. The pixels where its edges
+        // cross take the larger share of the two, not their union.
+        { "a step back",
+            poly({ QPointF(10, 50), QPointF(40, 45), QPointF(30.3, 20), QPointF(70, 40), QPointF(110, 35) }) },
+        { "out and back", poly({ QPointF(10, 60), QPointF(100, 20.5), QPointF(60.2, 70), QPointF(20.7, 10) }), 128 },
     };
     for (const auto& c : lines) {
         for (qreal width : { 1.0, 2.0, 4.0, 11.0 }) {
@@ -148,11 +164,26 @@ TEST(PenTrace, IsThePensTrace)
             if (c.line.size() > 100 && (width < 2 || width > 4))
                 continue;
             SCOPED_TRACE(testing::Message() << c.name << ", width " << width);
-            const QImage exact = truth(c.line, width);
-            const Error ours = error(traced(c.line, width), exact);
-            const Error painter = error(stroked(c.line, width), exact);
-            EXPECT_LE(ours.largest, 64);
-            EXPECT_LE(ours.total, std::max(painter.total, ink(exact) / 100));
+            expectThePensTrace(c.line, width, c.largest);
+        }
+    }
+}
+
+// Where the pen's edge jumps, at a vertical or near-vertical segment and at
+// the sides of its round joins, the trace is as sharp as the pen's wherever
+// the step lies between the pixels' quarters.
+TEST(PenTrace, StepsAnywhereBetweenThePixels)
+{
+    AppFirst first;
+    for (qreal offset : { 0.1, 0.37, 0.5, 0.9 }) {
+        for (qreal lean : { 0.0, 0.01 }) {
+            const qreal a = 10 + offset, b = 50.5 + offset;
+            const QPolygonF line = poly({ QPointF(a, 10), QPointF(a + lean, 40), QPointF(b, 40),
+                QPointF(b + lean, 15.5), QPointF(b + 30, 15.5), QPointF(b + 30, 60), QPointF(120, 60) });
+            for (int width = 1; width <= 11; ++width) {
+                SCOPED_TRACE(testing::Message() << "offset " << offset << ", lean " << lean << ", width " << width);
+                expectThePensTrace(line, width);
+            }
         }
     }
 }
@@ -174,11 +205,14 @@ TEST(PenTrace, LinesThatLeaveNoTrace)
         { "one point twice", poly({ QPointF(5, 5), QPointF(5, 5) }), 4, true },
         { "no width", poly({ QPointF(5, 5), QPointF(9, 9) }), 0, true },
         { "a negative width", poly({ QPointF(5, 5), QPointF(9, 9) }), -3, true },
-        { "going left", poly({ QPointF(5, 5), QPointF(9, 9), QPointF(8, 9) }), 4, false },
         { "not a number", poly({ QPointF(5, 5), QPointF(nan, 9) }), 4, false },
         { "endless", poly({ QPointF(5, 5), QPointF(inf, 9) }), 4, false },
         { "wider than any screen", poly({ QPointF(0, 5), QPointF(1e9, 9) }), 4, false },
         { "far off", poly({ QPointF(1e12, 5), QPointF(1e12 + 9, 9) }), 4, false },
+        { "far above and below", poly({ QPointF(0, 1e308), QPointF(1, -1e308) }), 4, false },
+        { "far below", poly({ QPointF(0, 5), QPointF(1, -1e12) }), 4, false },
+        { "back and forth wider than any screen", poly({ QPointF(0, 5), QPointF(40000, 9), QPointF(0, 9),
+                                                      QPointF(40000, 5) }), 4, false },
         { "with a pen wider than any screen", poly({ QPointF(0, 5), QPointF(9, 9) }), 5000, true },
     };
     for (const auto& c : cases) {
@@ -191,6 +225,9 @@ TEST(PenTrace, LinesThatLeaveNoTrace)
         EXPECT_EQ(image, blank());
     }
     EXPECT_FALSE(PenTrace(poly({ QPointF(5, 5), QPointF(5, 9) }), 1).isEmpty()) << "a vertical line";
+    const QPolygonF back = poly({ QPointF(5, 5), QPointF(9, 9), QPointF(8, 9) });
+    EXPECT_TRUE(PenTrace::fits(back));
+    EXPECT_FALSE(PenTrace(back, 1).isEmpty()) << "a line that goes back";
 }
 
 // A translucent pen paints over what is there as the painter's does, on
