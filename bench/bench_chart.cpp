@@ -208,4 +208,47 @@ void BM_ChartRedraw_Floor(benchmark::State& state)
 }
 BENCHMARK(BM_ChartRedraw_Floor)->ArgName("back")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// A pen far wider than the picture (4,096 px, the widest the chart takes) along
+// 20,000 samples of a small chart. Its floor is the same chart with the pen
+// that just covers the picture from the line's first point, which paints the
+// same picture: a wider pen should cost no more.
+void wideChart(zyrChartPlot& chart, int lineWidth)
+{
+    chart.resize(120, 68);
+    chart.setOutlineWidth(0);
+    chart.setLineWidth(lineWidth);
+    QVector<QPointF> points;
+    for (int i = 0; i < 20000; ++i)
+        points << QPointF(i, std::sin(i * 0.01) + 0.2 * std::sin(i * 0.7));
+    chart.setData(points, {});
+}
+
+void BM_ChartWidePen(benchmark::State& state)
+{
+    zyrChartPlot chart;
+    wideChart(chart, 4096);
+    for (auto _ : state) {
+        chart.rebuildChart();
+        benchmark::DoNotOptimize(chart.GetBackgroundChart());
+    }
+}
+BENCHMARK(BM_ChartWidePen)->Unit(benchmark::kMillisecond);
+
+void BM_ChartWidePen_Floor(benchmark::State& state)
+{
+    zyrChartPlot chart;
+    wideChart(chart, 300);
+    zyrChartPlot wide;
+    wideChart(wide, 4096);
+    if (chart.GetBackgroundChart().toImage() != wide.GetBackgroundChart().toImage()) {
+        state.SkipWithError("the covering pen's picture is not the wide pen's");
+        return;
+    }
+    for (auto _ : state) {
+        chart.rebuildChart();
+        benchmark::DoNotOptimize(chart.GetBackgroundChart());
+    }
+}
+BENCHMARK(BM_ChartWidePen_Floor)->Unit(benchmark::kMillisecond);
+
 } // namespace

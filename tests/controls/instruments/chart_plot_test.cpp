@@ -1,7 +1,6 @@
 #include "controls/instruments/zyrChartPlot.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -410,29 +409,25 @@ TEST_F(ChartTest, OneSampleThatStepsBackChangesOnlyItsPlace)
 // A pen wider than the picture paints the picture whole, and costs no more
 // than one that just covers it: 20,000 points at the widest pen took
 // seconds, the pen measured far outside the picture.
-TEST_F(ChartTest, APenWiderThanThePictureCostsNoMore)
+// What a pen wider than the picture costs is measured in the chart benchmark;
+// here, that drawing it at the width that covers the picture changes nothing.
+TEST_F(ChartTest, APenWiderThanThePictureDrawsWhatACoveringPenDraws)
 {
     c.resize(120, 68);
     c.setOutlineWidth(0);
     QVector<QPointF> points;
-    for (int i = 0; i < 20000; ++i)
+    for (int i = 0; i < 2000; ++i)
         points << QPointF(i, std::sin(i * 0.01) + 0.2 * std::sin(i * 0.7));
-    QElapsedTimer timer;
-    auto draw = [&](int width, qint64& elapsed) {
+    auto draw = [&](int width) {
         c.setLineWidth(width);
-        timer.start();
         c.setData(points, {});
-        const QImage image = c.GetBackgroundChart().toImage();
-        elapsed = timer.elapsed();
-        return image;
+        return c.GetBackgroundChart().toImage();
     };
-    qint64 covering = 0, widest = 0;
     // Twice the picture's diagonal (138 pixels), and a little more.
-    const QImage covered = draw(300, covering);
+    const QImage covered = draw(300);
     EXPECT_EQ(covered.pixelColor(60, 3), c.lineColor());
-    EXPECT_EQ(draw(4096, widest), covered);
-    // Many times as long before; a generous bound, not a measure.
-    EXPECT_LT(widest, 2 * covering + 300) << covering;
+    EXPECT_EQ(draw(4096), covered);
+    EXPECT_EQ(draw(1000), covered);
 }
 
 class ChartInputTest : public ChartTest {
