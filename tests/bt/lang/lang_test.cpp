@@ -1,6 +1,9 @@
 // LANGUAGE.ini's reader and writer and the language strings, on files in a
 // fresh device root.
 #include "tests/bt/ui/ui_test_support.h"
+#include "tests/support/file_size_limit.h"
+
+#include <QElapsedTimer>
 
 #include <filesystem>
 
@@ -63,10 +66,41 @@ TEST_F(IniTest, AFailedWriteKeepsTheOldFile)
 {
     load("[DEFAULT]\r\nDEFAULT_LANGNAME=1033\r\n\r\n");
     const std::string before = readDeviceFile(kIni);
-    // The replacement cannot be made: its place is taken by a folder.
-    std::filesystem::create_directory(ce::resolvePath(kIni) + ".tmp");
-    EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1031"), 0);
+    // The drive fills up part-way through the new file.
+    {
+        kivo::test::FileSizeLimit full(10);
+        EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1031"), 0);
+    }
     EXPECT_EQ(readDeviceFile(kIni), before);
+}
+
+TEST_F(IniTest, CommentLinesAreNeitherKeysNorSectionsAndAreNotWrittenBack)
+{
+    load("[DEFAULT]\r\n;old=1\r\n  ; spaced=2\r\n;[Hidden]\r\nkept=3\r\n");
+    EXPECT_EQ(ini.GetInt(u"DEFAULT", u";old", 77), 77);
+    EXPECT_EQ(ini.GetInt(u"DEFAULT", u"; spaced", 77), 77);
+    EXPECT_EQ(ini.GetInt(u"DEFAULT", u"kept", 77), 3);
+    EXPECT_EQ(ini.SectionCount(), 1);
+    EXPECT_EQ(ini.Serialise(), "[DEFAULT]\r\nkept=3\r\n\r\n");
+}
+
+TEST_F(IniTest, ManySectionsLoadInLinearTimeAndATwiceOpenedOneStaysOne)
+{
+    // 200,000 sections: a look-up of each name among all earlier ones would
+    // take minutes; in a line of sections, well under the bound.
+    constexpr int kSections = 200000;
+    std::string text;
+    for (int i = 0; i < kSections; ++i)
+        text += "[S" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    text += "[S7]\nlate=1\n";
+    QElapsedTimer timer;
+    timer.start();
+    ini.Parse(text);
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(ini.SectionCount(), kSections);
+    EXPECT_EQ(ini.GetInt(u"S7", u"k", -1), 7);
+    EXPECT_EQ(ini.GetInt(u"S7", u"late", -1), 1);
+    EXPECT_EQ(ini.GetInt(u"S199999", u"k", -1), 199999);
 }
 
 TEST_F(IniTest, AFileThatCannotBeMadeFailsTheLoad)
