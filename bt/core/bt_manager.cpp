@@ -325,7 +325,7 @@ std::u16string entryTitle(const std::array<uint8_t, kBtNowPlayingEntrySize>& ent
 // holds: titles are compared as far as the track keeps them. g_data held.
 int currentPlaceLocked()
 {
-    constexpr size_t kKept = std::size(g_track.title) - 1;
+    constexpr size_t kKept = std::size(g_track.title);
     const std::u16string title = fieldText(g_track.title, std::size(g_track.title));
     if (title.empty())
         return 0;
@@ -450,7 +450,13 @@ void setField(char16_t* field, size_t units, const std::u16string& text)
 {
     if (!units)
         return;
-    const size_t n = std::min(text.size(), units - 1);
+    setFullField(field, units - 1, text);
+    field[units - 1] = u'\0';
+}
+
+void setFullField(char16_t* field, size_t units, const std::u16string& text)
+{
+    const size_t n = std::min(text.size(), units);
     std::fill(field, field + units, u'\0');
     std::copy_n(text.begin(), n, field);
 }
@@ -1252,7 +1258,7 @@ void OnMusicEvent(int event, const void* data)
         {
             std::lock_guard<std::mutex> l(g_data);
             field = event == 0 ? g_track.title : event == 6 ? g_track.artist : g_track.album;
-            setField(field, 64, fieldText(static_cast<const char16_t*>(data), 64));
+            setFullField(field, 64, fieldText(static_cast<const char16_t*>(data), 64));
             block = g_track;
         }
         if (g.service[2])

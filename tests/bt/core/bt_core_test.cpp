@@ -369,6 +369,28 @@ TEST_F(Core, NowPlayingListKeepsAHundredDistinctEntries)
     EXPECT_EQ(GetManagerState().nowPlayingCount, 1);
 }
 
+// The current title, all 64 units the track keeps, against the list's
+// titles as far as that.
+TEST_F(Core, ASixtyFourUnitTitleIsFoundInTheListByAllItsUnits)
+{
+    const std::u16string stem(63, u'x');
+    OnMusicEvent(9, sim::nowPlayingEntry(0, stem + u"a").data());
+    OnMusicEvent(9, sim::nowPlayingEntry(1, stem + u"bc").data());
+    struct Case {
+        std::u16string title;
+        int place;
+    };
+    const Case cases[] = { { stem + u"a", 1 }, { stem + u"b", 2 }, { stem + u"c", 0 }, { stem, 0 } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.place);
+        std::vector<char16_t> reported(64, u'\0');
+        std::copy(c.title.begin(), c.title.end(), reported.begin());
+        OnMusicEvent(0, reported.data());
+        EXPECT_EQ(fieldText(CurrentTrack().title, 64), c.title);
+        EXPECT_EQ(CurrentTrackPlace(), c.place);
+    }
+}
+
 // Playing an entry names it to the phone, which plays the track its
 // identifier names; the title read back stays within the entry.
 TEST_F(Core, PlayingAnEntryNamesItAndItsIndexToThePhone)

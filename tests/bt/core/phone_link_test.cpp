@@ -335,6 +335,18 @@ TEST_F(Link, ReceivedFramesReachTheScreensAndTheClients)
     EXPECT_TRUE(pumpUntil([&] { return client.count("WM_BTOUT_VOICEINSTR_LANGUAGE_NOTSUPP") == 1; }));
 }
 
+TEST_F(Link, MusicTextsKeepSixtyFourUnits)
+{
+    const std::string title(64, 't'), artist(65, 'a');
+    const std::string album = std::string(63, 'b') + "\xf0\x9f\x8e\xb5"; // 63 units and a pair
+    fromPhone(sim::companionFrame(0x83, Bytes { 0x00 } + str(title) + str(artist) + str(album)),
+        "WM_STKOUTMSG_MUSICINFO");
+    const TrackBlock t = CurrentTrack();
+    EXPECT_EQ(fieldText(t.title, 64), std::u16string(64, u't'));
+    EXPECT_EQ(fieldText(t.artist, 64), std::u16string(64, u'a'));
+    EXPECT_EQ(fieldText(t.album, 64), std::u16string(63, u'b')) << "a pair is never split";
+}
+
 TEST_F(Link, AStringCountPastItsFrameRefusesTheFrameAndTheStreamGoesOn)
 {
     // The text's count claims 200 bytes of a payload that holds 3.
