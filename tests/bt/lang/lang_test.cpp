@@ -199,5 +199,17 @@ TEST_F(LangTest, TextAndMappingFiles)
     EXPECT_EQ(boxes.back(), "Id:1036:  init lang File Failed!");
 }
 
+TEST_F(LangTest, TheLastLinesCountWithoutALineEnd)
+{
+    setIni("[DEFAULT]\r\nDEFAULT_LANG_POLICY=2\r\n[VEDRA_RES_FILE_LOCATION]\r\nENG_LANG_FILE=t.txt\r\n"
+           "MAPPING_FILE_LOCATION=m.txt\r\n");
+    writeDeviceFile(std::string(kProgramDir) + "\\t.txt", utf16File(u"One\nTwo"));
+    writeDeviceFile(std::string(kProgramDir) + "\\m.txt", utf16File(u"200;1\n201;2"));
+    EXPECT_EQ(strings.SetLanguage(1033), 1);
+    EXPECT_EQ(strings.String(200), u"One");
+    EXPECT_EQ(strings.String(201), u"Two");
+    EXPECT_EQ(strings.Count(), 2);
+}
+
 } // namespace
 } // namespace kivo::bt::test
