@@ -7,7 +7,7 @@
 // Checked: a missing record changes nothing; the list keeps at most 100
 // distinct entries; every title read is the entry's text up to its first
 // zero or its end, never more than 65 code units; the current title is the
-// reported one, cut to 63 code units; the place is the first
+// reported one, up to 64 code units; the place is the first
 // entry titled as the current track (0 for an empty title or none), and
 // asking to play an entry outside the list is refused.
 // fuzz-links: kivo_bt
@@ -61,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         OnMusicEvent(event, none ? nullptr : record.data());
         if (none)
             continue;
-        // The track block keeps its terminator inside the field.
+        // The track block's field holds all 64 code units.
         if (event == 0)
-            title = kivo::fuzz::utf16Field(record.data(), record.size()).substr(0, 63);
+            title = kivo::fuzz::utf16Field(record.data(), record.size()).substr(0, 64);
         if (event == 9 && entries.size() < 100 && std::find(entries.begin(), entries.end(), record) == entries.end())
             entries.push_back(record);
 
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (size_t i = 0; i < titles.size(); ++i) {
             FUZZ_CHECK(titles[i] == titleOf(entries[i]));
             FUZZ_CHECK(titles[i].size() <= 65);
-            if (!place && !title.empty() && titles[i].substr(0, 63) == title)
+            if (!place && !title.empty() && titles[i].substr(0, 64) == title)
                 place = int(i) + 1;
         }
         FUZZ_CHECK(fieldText(CurrentTrack().title, 64) == title);

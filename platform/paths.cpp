@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 #include <strings.h>
 #include <sys/inotify.h>
@@ -610,12 +611,52 @@ void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> byte
         g_freeOverrides.erase(lower(drive));
 }
 
+namespace {
+
+// "<file>.<pid>-<serial>.tmp": unique among the live writers of every
+// process, and it tells whose it was.
+std::string temporaryName(const std::string& linuxPath, unsigned long serial)
+{
+    return linuxPath + "." + std::to_string(::getpid()) + "-" + std::to_string(serial) + ".tmp";
+}
+
+// The pid of one of replaceFileWhole's temporary names of the file named
+// base, 0 when the name is none of them.
+pid_t temporaryOwner(const std::string& name, const std::string& base)
+{
+    const std::string head = base + ".";
+    const std::string tail = ".tmp";
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0
+        || name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+        return 0;
+    const std::string core = name.substr(head.size(), name.size() - head.size() - tail.size());
+    const size_t dash = core.find('-');
+    const auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() <= 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (dash == std::string::npos || !digits(core.substr(0, dash)) || !digits(core.substr(dash + 1)))
+        return 0;
+    const unsigned long long pid = std::strtoull(core.c_str(), nullptr, 10);
+    return pid > 0 && pid <= 0x7FFFFFFF ? pid_t(pid) : 0;
+}
+
+} // namespace
+
 int replaceFileWhole(const std::string& linuxPath, const void* data, size_t size)
 {
-    const std::string temp = linuxPath + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    static std::atomic<unsigned long> serial { 0 };
+    std::string temp;
+    int fd = -1;
+    // A name taken already can only be a dead process's leftover that shared
+    // this pid: the next serial.
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = temporaryName(linuxPath, ++serial);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+    }
     if (fd < 0)
-        return errno;
+        return EEXIST;
     int error = 0;
     const char* at = static_cast<const char*>(data);
     for (size_t left = size; left > 0 && !error;) {
@@ -638,6 +679,40 @@ int replaceFileWhole(const std::string& linuxPath, const void* data, size_t size
     if (error)
         ::unlink(temp.c_str());
     return error;
+}
+
+int removeStaleTemporaries(const std::string& linuxPath)
+{
+    const size_t slash = linuxPath.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : linuxPath.substr(0, slash);
+    const std::string base = slash == std::string::npos ? linuxPath : linuxPath.substr(slash + 1);
+    if (base.empty())
+        return 0;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return 0;
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        // The one fixed name earlier writers used; else a name of a writer
+        // whose process has ended (a live one, this process included, may
+        // be writing it now).
+        if (name == base + ".tmp") {
+            stale.push_back(name);
+        } else if (const pid_t owner = temporaryOwner(name, base)) {
+            if (owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH)
+                stale.push_back(name);
+        }
+    }
+    ::closedir(d);
+    int removed = 0;
+    for (const std::string& name : stale) {
+        const std::string path = dir + "/" + name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 void setLastErrorFromErrno(int error)

@@ -60,6 +60,10 @@ struct State {
 
 State g;
 std::mutex g_data;
+// The configuration file has writers on several threads (the settings
+// screen, Bluetooth's on and off on workers): each load-change-save is one
+// step under this lock, and so is every save.
+std::mutex g_config;
 char16_t g_connectedName[33] = {}; // 32 code units and the terminator
 char16_t g_lastPhoneName[33] = {}; // lParam of WM_STKOUTMSG_AUTOCONNECTING; stays valid
 CallRecord g_current {};
@@ -321,7 +325,7 @@ std::u16string entryTitle(const std::array<uint8_t, kBtNowPlayingEntrySize>& ent
 // holds: titles are compared as far as the track keeps them. g_data held.
 int currentPlaceLocked()
 {
-    constexpr size_t kKept = std::size(g_track.title) - 1;
+    constexpr size_t kKept = std::size(g_track.title);
     const std::u16string title = fieldText(g_track.title, std::size(g_track.title));
     if (title.empty())
         return 0;
@@ -446,7 +450,13 @@ void setField(char16_t* field, size_t units, const std::u16string& text)
 {
     if (!units)
         return;
-    const size_t n = std::min(text.size(), units - 1);
+    setFullField(field, units - 1, text);
+    field[units - 1] = u'\0';
+}
+
+void setFullField(char16_t* field, size_t units, const std::u16string& text)
+{
+    const size_t n = std::min(text.size(), units);
     std::fill(field, field + units, u'\0');
     std::copy_n(text.begin(), n, field);
 }
@@ -483,10 +493,7 @@ namespace {
 // controller and the clients.
 void announceBluetooth(int on)
 {
-    BtConfigRecord cfg;
-    LoadConfiguration(&cfg);
-    cfg.bluetoothOn = on;
-    SaveConfiguration(&cfg);
+    StoreBluetoothOn(on);
     PostInternal(WM_STKOUTMSG_BTSTATUS, on, 0);
     sendPhoneState(on);
     g.phoneState = on;
@@ -825,29 +832,45 @@ std::string ConfigurationPath()
     return configurationDevicePath();
 }
 
-int LoadConfiguration(BtConfigRecord* record)
+namespace {
+
+enum class ConfigFile { Whole, Missing, Unreadable };
+
+// Reads the record: whole (24 bytes, more are not read), missing (the
+// defaults), or unreadable (the defaults too: a file cut short holds
+// nothing to trust). What killed writers left beside it goes first.
+ConfigFile readConfiguration(BtConfigRecord* record, size_t* bytesRead = nullptr)
 {
     *record = BtConfigRecord {};
-    const int fd = ::open(ce::resolvePath(configurationDevicePath()).c_str(), O_RDONLY | O_CLOEXEC);
+    const std::string path = ce::resolvePath(configurationDevicePath());
+    ce::removeStaleTemporaries(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return 0;
-    uint8_t bytes[sizeof(BtConfigRecord)];
+        return errno == ENOENT ? ConfigFile::Missing : ConfigFile::Unreadable;
+    BtConfigRecord read;
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(&read);
     size_t got = 0;
-    while (got < sizeof bytes) {
-        const ssize_t n = ::read(fd, bytes + got, sizeof bytes - got);
+    bool failed = false;
+    while (got < sizeof read) {
+        const ssize_t n = ::read(fd, bytes + got, sizeof read - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        failed = n < 0;
         if (n <= 0)
             break;
         got += size_t(n);
     }
     ::close(fd);
-    // Whole fields only: a short file keeps the defaults of what it lacks.
-    int32_t* fields = reinterpret_cast<int32_t*>(record);
-    for (size_t i = 0; i < got / 4; ++i)
-        std::memcpy(&fields[i], bytes + i * 4, 4);
-    return got == sizeof bytes ? 1 : 0;
+    if (bytesRead)
+        *bytesRead = got;
+    if (failed || got != sizeof read)
+        return ConfigFile::Unreadable;
+    *record = read;
+    return ConfigFile::Whole;
 }
 
-int SaveConfiguration(const BtConfigRecord* record)
+// Writes the record; g_config held.
+int saveLocked(const BtConfigRecord* record)
 {
     const std::string devicePath = configurationDevicePath();
     const std::string path = ce::resolvePath(devicePath, true);
@@ -872,19 +895,63 @@ int SaveConfiguration(const BtConfigRecord* record)
     return ok ? 1 : 0;
 }
 
+// Loads the record, changes it and saves it, as one step. A file there that
+// cannot be read whole is not written over with guesses for what it held:
+// only a change that knows every field (complete) replaces it.
+template <typename Change>
+int updateConfiguration(Change change, bool complete)
+{
+    std::lock_guard<std::mutex> l(g_config);
+    BtConfigRecord cfg;
+    size_t got = 0;
+    const ConfigFile file = readConfiguration(&cfg, &got);
+    if (file == ConfigFile::Unreadable && !complete) {
+        char text[128];
+        std::snprintf(text, sizeof text, "***[BTManager] BravikConfig.dat unreadable (%zu bytes): not written\r\n", got);
+        log(text);
+        return 0;
+    }
+    change(cfg, file);
+    return saveLocked(&cfg);
+}
+
+} // namespace
+
+int LoadConfiguration(BtConfigRecord* record)
+{
+    return readConfiguration(record) == ConfigFile::Whole ? 1 : 0;
+}
+
+int SaveConfiguration(const BtConfigRecord* record)
+{
+    std::lock_guard<std::mutex> l(g_config);
+    return saveLocked(record);
+}
+
 int StoreServiceSettings(int call, int messageAlerts, int musicControl, int voiceInstruction, int message)
 {
     const int values[5] = { call, messageAlerts, musicControl, voiceInstruction, message };
     for (int i = 0; i < 5; ++i)
         g.service[i] = values[i];
-    BtConfigRecord cfg;
-    LoadConfiguration(&cfg);
-    cfg.call = call;
-    cfg.messageAlerts = messageAlerts;
-    cfg.musicControl = musicControl;
-    cfg.voiceInstruction = voiceInstruction;
-    cfg.message = message;
-    return SaveConfiguration(&cfg);
+    // Bluetooth's field is kept; in place of a file that cannot be read,
+    // whether Bluetooth is on now.
+    const int on = g.started;
+    return updateConfiguration(
+        [&](BtConfigRecord& cfg, ConfigFile file) {
+            cfg.call = call;
+            cfg.messageAlerts = messageAlerts;
+            cfg.musicControl = musicControl;
+            cfg.voiceInstruction = voiceInstruction;
+            cfg.message = message;
+            if (file == ConfigFile::Unreadable)
+                cfg.bluetoothOn = on;
+        },
+        true);
+}
+
+int StoreBluetoothOn(int on)
+{
+    return updateConfiguration([on](BtConfigRecord& cfg, ConfigFile) { cfg.bluetoothOn = on; }, false);
 }
 
 // ---- buzzer and reset -------------------------------------------------------------------------
@@ -910,11 +977,16 @@ int Buzz(int type)
 int FactoryReset()
 {
     const std::string dir = ProgramDirectoryPath();
-    for (const char* name : { "\\BravikConfig.dat", "\\HRData.txt", "\\CSCData.txt" }) {
-        const std::string path = ce::resolvePath(dir + name);
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-            ::unlink(path.c_str());
+    {
+        // Not while a save is on its way; with what killed saves left.
+        std::lock_guard<std::mutex> l(g_config);
+        for (const char* name : { "\\BravikConfig.dat", "\\HRData.txt", "\\CSCData.txt" }) {
+            const std::string path = ce::resolvePath(dir + name);
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+                ::unlink(path.c_str());
+        }
+        ce::removeStaleTemporaries(ce::resolvePath(configurationDevicePath()));
     }
     char16_t save[260] = {};
     if (BtSdk::GetSavePath(save, 260) != 0 || !save[0])
@@ -1186,7 +1258,7 @@ void OnMusicEvent(int event, const void* data)
         {
             std::lock_guard<std::mutex> l(g_data);
             field = event == 0 ? g_track.title : event == 6 ? g_track.artist : g_track.album;
-            setField(field, 64, fieldText(static_cast<const char16_t*>(data), 64));
+            setFullField(field, 64, fieldText(static_cast<const char16_t*>(data), 64));
             block = g_track;
         }
         if (g.service[2])

@@ -66,11 +66,17 @@ std::vector<NotificationRecord> NotificationsCopy();
 int MissedCallCount();
 int MessageCount();
 
+// 1 when the file was read whole; else the defaults (a missing file, or one
+// that cannot be read whole) and 0.
 int LoadConfiguration(BtConfigRecord* record);
 // 1 when written; on a write that failed for lack of space the clients get
 // WM_BTOUT_MEMORY_FULL.
 int SaveConfiguration(const BtConfigRecord* record);
+// Each loads the file, changes its fields and saves it as one step, safe
+// from any thread. StoreServiceSettings sets fields 0-16; StoreBluetoothOn
+// field 20, and leaves a file it cannot read whole as it is (0).
 int StoreServiceSettings(int call, int messageAlerts, int musicControl, int voiceInstruction, int message);
+int StoreBluetoothOn(int on);
 std::string ConfigurationPath();
 
 int Buzz(int type);

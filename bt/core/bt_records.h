@@ -72,5 +72,8 @@ std::u16string fieldText(const char16_t* field, size_t units);
 // Copies text into a fixed field, cut to leave room for the terminator;
 // the rest of the field is zeroed.
 void setField(char16_t* field, size_t units, const std::u16string& text);
+// Copies text into a fixed field that it may fill to the end (then with no
+// terminator, as the track block's texts); the rest of the field is zeroed.
+void setFullField(char16_t* field, size_t units, const std::u16string& text);
 
 } // namespace kivo::bt

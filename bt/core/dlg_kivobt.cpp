@@ -9,6 +9,8 @@
 #include "bt/ui/phone_connection.h"
 
 #include "platform/debug.h"
+#include "platform/single_instance.h"
+#include "platform/sync.h"
 
 #include <atomic>
 
@@ -18,6 +20,8 @@ namespace {
 
 std::atomic<PhoneConnection*> g_phone { nullptr };
 const char* g_registryKey = nullptr;
+// How long a second start waits for the first one's window.
+constexpr int kFirstCopyWaitMs = 20000;
 
 } // namespace
 
@@ -125,8 +129,18 @@ const char* RegistryKeyName()
 
 int RunKivoBT()
 {
-    if (ce::HWND running = ce::findWindow(nullptr, kManagerTitle)) {
-        ce::postMessage(running, WM_BTIN_PHONEWND_SHOW, 0, 0);
+    // The lock decides which start runs: two at the same instant could both
+    // find no window. The later one waits for the first one's window (it
+    // may still be starting) to bring its phone window to the front.
+    ce::SingleInstance single(kManagerTitle);
+    if (!single.acquire()) {
+        for (int waited = 0; waited <= kFirstCopyWaitMs; waited += 50) {
+            if (ce::HWND running = ce::findWindow(nullptr, kManagerTitle)) {
+                ce::postMessage(running, WM_BTIN_PHONEWND_SHOW, 0, 0);
+                break;
+            }
+            ce::sleep(50);
+        }
         return 0;
     }
     g_registryKey = kRegistryKeyName;

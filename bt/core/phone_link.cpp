@@ -416,15 +416,15 @@ void onMusic(const uint8_t* payload, size_t length)
     }
     PayloadReader r(payload, length);
     const auto status = r.Byte();
-    const auto title = status ? r.String(63) : std::nullopt;
-    const auto artist = title ? r.String(63) : std::nullopt;
-    const auto album = artist ? r.String(63) : std::nullopt;
+    const auto title = status ? r.String(64) : std::nullopt;
+    const auto artist = title ? r.String(64) : std::nullopt;
+    const auto album = artist ? r.String(64) : std::nullopt;
     if (!album)
         return refused(kLinkMusicInfo, length);
     TrackBlock block {};
-    setField(block.title, 64, *title);
-    setField(block.artist, 64, *artist);
-    setField(block.album, 64, *album);
+    setFullField(block.title, 64, *title);
+    setFullField(block.artist, 64, *artist);
+    setFullField(block.album, 64, *album);
     SetLinkTrack(*status, &block);
 }
 

@@ -112,8 +112,10 @@ int CeConfigFileManager::LoadFile(const std::u16string& path)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_sections.clear();
+    m_byName.clear();
     m_path = path;
     const std::string file = ce::resolvePath(QString::fromStdU16String(path).toStdString());
+    ce::removeStaleTemporaries(file); // what killed writes left
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         // Made empty when missing; a folder that is not there fails.
@@ -142,15 +144,7 @@ void CeConfigFileManager::Parse(const std::string& text)
         if (line.empty() || line[0] == ';')
             continue;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            const std::string name = trim(line.substr(1, line.size() - 2));
-            current = nullptr;
-            for (Section& s : m_sections)
-                if (s.name == name)
-                    current = &s;
-            if (!current) {
-                m_sections.push_back({ name, {} });
-                current = &m_sections.back();
-            }
+            current = &sectionNamed(trim(line.substr(1, line.size() - 2)));
             continue;
         }
         const size_t eq = line.find('=');
@@ -165,14 +159,23 @@ void CeConfigFileManager::Parse(const std::string& text)
 
 const std::string* CeConfigFileManager::find(const std::string& section, const std::string& key) const
 {
-    for (const Section& s : m_sections) {
-        if (s.name != section)
-            continue;
-        for (const Key& k : s.keys)
-            if (k.key == key)
-                return &k.value;
-    }
+    const auto s = m_byName.find(section);
+    if (s == m_byName.end())
+        return nullptr;
+    for (const Key& k : s->second->keys)
+        if (k.key == key)
+            return &k.value;
     return nullptr;
+}
+
+CeConfigFileManager::Section& CeConfigFileManager::sectionNamed(const std::string& name)
+{
+    Section*& s = m_byName[name];
+    if (!s) {
+        m_sections.push_back({ name, {} });
+        s = &m_sections.back();
+    }
+    return *s;
 }
 
 int CeConfigFileManager::GetString(
@@ -201,14 +204,7 @@ int CeConfigFileManager::SetValue(const std::u16string& section, const std::u16s
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     const std::string s8 = to8Bit(section);
     const std::string k8 = to8Bit(key);
-    Section* target = nullptr;
-    for (Section& s : m_sections)
-        if (s.name == s8)
-            target = &s;
-    if (!target) {
-        m_sections.push_back({ s8, {} });
-        target = &m_sections.back();
-    }
+    Section* target = &sectionNamed(s8);
     Key* found = nullptr;
     for (Key& k : target->keys)
         if (k.key == k8) {

@@ -8,6 +8,7 @@
 #include <list>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace kivo::bt {
 
@@ -50,11 +51,16 @@ private:
         std::list<Key> keys;
     };
     const std::string* find(const std::string& section, const std::string& key) const;
+    // The section of that name, made at the end when missing.
+    Section& sectionNamed(const std::string& name);
     int write();
 
     mutable std::recursive_mutex m_lock;
     std::u16string m_path;
     std::list<Section> m_sections;
+    // The sections by name (each name once), for look-ups that do not walk
+    // the file's every section.
+    std::unordered_map<std::string, Section*> m_byName;
 };
 
 // Reads a number as the ini file's integers do: "0x"/"0X" and up to eight

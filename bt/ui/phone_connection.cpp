@@ -344,8 +344,11 @@ bool PhoneConnection::handleScreenRow(ce::UINT message, ce::WPARAM wParam, ce::L
                 screens.openInCall(call);
         }
     } else if (message == WM_BTIN_MUSICWND_SHOW) {
-        if ((wParam == 1 || wParam == 2) && screens.openMusic)
-            screens.openMusic(int(wParam));
+        // Clients post it bare: which screen opens follows the back-end the
+        // music comes through, none while no phone plays.
+        const int mode = GetManagerState().mode;
+        if ((mode == kModeStack || mode == kModeSerial) && screens.openMusic)
+            screens.openMusic(mode);
     } else if (message == WM_BTIN_LANGUGE_SETTING) {
         CeLangStringFileResMgr::Instance().SetLanguage(int(lParam));
         SetVoiceLanguage(int(lParam));

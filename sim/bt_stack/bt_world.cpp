@@ -1208,9 +1208,13 @@ std::string uuidKey(const char* name, uint16_t uuid)
 
 // A GATT call on a sensor: logged, failed as the world says (for the call
 // or for the call and this UUID), and the sensor's link brought up.
-std::optional<int> gatt(const char* name, int device, uint16_t uuid, const BleSensor** sensor)
+// A GATT step: logged with the device, the UUID and any further arguments.
+std::optional<int> gatt(
+    const char* name, int device, uint16_t uuid, const BleSensor** sensor, const std::vector<long>& more = {})
 {
-    if (auto f = enter(name, { device, uuid }))
+    std::vector<long> args { device, uuid };
+    args.insert(args.end(), more.begin(), more.end());
+    if (auto f = enter(name, std::move(args)))
         return f;
     State& s = State::instance();
     std::lock_guard<std::mutex> l(s.m);
@@ -1271,7 +1275,7 @@ int bleDescriptor(int device, const BtBleCharacteristic* ch, BtBleDescriptor* ou
 int bleSetDescriptor(int device, const BtBleDescriptor* descriptor, int value)
 {
     const BleSensor* b = nullptr;
-    if (auto f = gatt("BLESetDescriptorValue", device, descriptor ? descriptor->uuid : 0, &b))
+    if (auto f = gatt("BLESetDescriptorValue", device, descriptor ? descriptor->uuid : 0, &b, { value }))
         return *f;
     return descriptor && (value == 0 || value == 1) ? 0 : 1;
 }

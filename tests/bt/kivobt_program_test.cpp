@@ -146,6 +146,35 @@ TEST(KivoBTProgram, ServesRegisteredClientsAndRunsOnce)
     EXPECT_EQ(ce::findWindow(nullptr, "KivoBT"), nullptr);
 }
 
+// Two starts at the same instant: one runs on, the other ends once it has
+// found the first one's window. Each pair in a fresh device root.
+TEST(KivoBTProgram, TwoStartsAtOnceLeaveOneRunning)
+{
+    for (int pair = 0; pair < 12; ++pair) {
+        SCOPED_TRACE(pair);
+        kivo::test::TempDeviceRoot root;
+        const std::string log = root.path() + "/kivobt.log";
+        kivo::test::PipedProgram a, b;
+        ASSERT_TRUE(a.start("KivoBT", {}, log));
+        ASSERT_TRUE(b.start("KivoBT", {}, log));
+        int status = -1;
+        kivo::test::PipedProgram* ended = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            for (kivo::test::PipedProgram* p : { &a, &b })
+                if (!p->running())
+                    ended = p;
+            return ended != nullptr;
+        }, 30000)) << "both copies still run";
+        ASSERT_TRUE(ended->waitExit(0, &status));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << readAll(log);
+        kivo::test::PipedProgram& first = ended == &a ? b : a;
+        EXPECT_TRUE(first.running());
+        ASSERT_TRUE(waitUntil([] { return ce::findWindow(nullptr, "KivoBT") != nullptr; }, 20000));
+        ce::postMessage(ce::findWindow(nullptr, "KivoBT"), ce::WM_CLOSE, 0, 0);
+        EXPECT_TRUE(first.waitExit(20000));
+    }
+}
+
 // A device whose disk filled up: KivoBT still starts (its power queue keeps
 // no count, its power registration is refused), does not crash, and its
 // window answers once the user makes room.

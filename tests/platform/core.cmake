@@ -15,6 +15,7 @@ target_link_options(PlatformTestDriver PRIVATE -Wl,-z,nodelete)
 
 kivo_add_test(platform_core_test
   SOURCES core_paths_test.cpp core_registry_test.cpp core_sync_test.cpp core_queue_test.cpp
-          core_loader_test.cpp core_device_test.cpp core_process_test.cpp core_squat_test.cpp peer.cpp
+          core_loader_test.cpp core_device_test.cpp core_process_test.cpp core_squat_test.cpp core_replace_test.cpp
+          peer.cpp
   LIBS kivo_platform)
 add_dependencies(platform_core_test platform_peer PlatformTestLib PlatformTestDriver)

@@ -3,28 +3,15 @@
 // and ends.
 #pragma once
 
-#include <string>
+#include "platform/single_instance.h"
 
 namespace kivowifi {
 
 // The class name of the flow's window, by which a later start finds it.
 constexpr const char* FLOW_WINDOW_CLASS = "KivoWiFi";
 
-class SingleInstance {
-public:
-    explicit SingleInstance(const std::string& name);
-    ~SingleInstance();
-    SingleInstance(const SingleInstance&) = delete;
-    SingleInstance& operator=(const SingleInstance&) = delete;
-
-    // True when this process is the only instance (it then holds the lock
-    // until it ends).
-    bool acquire();
-
-private:
-    std::string m_file;
-    int m_fd = -1;
-};
+// The lock that keeps one KivoWiFi per device root.
+using SingleInstance = ce::SingleInstance;
 
 // For a later start: waits a short while for the running instance's window
 // (it may still be starting) and brings it to the front. False when no

@@ -142,7 +142,10 @@ TEST_F(Ble, AConnectedHeartRateSensorReportsItsRateAndBatteryUntilDisconnected)
             EXPECT_EQ(c.args, (std::vector<long> { 101, 0x2902 }));
         }
     }
-    EXPECT_EQ(sim::countCalls("BLESetDescriptorValue"), 1);
+    // The measurement's client configuration set to 1: notifications on.
+    const std::vector<sim::Call> enabled = callsTo("BLESetDescriptorValue");
+    ASSERT_EQ(enabled.size(), 1u);
+    EXPECT_EQ(enabled[0].args, (std::vector<long> { 101, 0x2902, 1 }));
 
     Measurement m {};
     m[4] = 72;

@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "platform/power.h"
 #include "platform/sync.h"
+#include "tests/support/file_size_limit.h"
 
 #include <atomic>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace kivo::bt;
 using namespace kivo::bt::test;
@@ -37,6 +39,12 @@ void writeBytes(const std::string& devicePath, const std::string& bytes)
 {
     std::ofstream f(ce::resolvePath(devicePath, true), std::ios::binary | std::ios::trunc);
     f << bytes;
+}
+
+std::string readDeviceBytes(const std::string& devicePath)
+{
+    std::ifstream f(ce::resolvePath(devicePath), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 bool exists(const std::string& devicePath)
@@ -188,12 +196,13 @@ TEST_F(Core, APhoneNameOfThirtyTwoUnitsReachesClientsWhole)
     EXPECT_EQ(client.phoneStates().back(), std::make_pair(2, name));
 }
 
-TEST_F(Core, ConfigurationFileReadsWholeFieldsAndDefaultsTheRest)
+TEST_F(Core, ConfigurationFileIsReadWholeOrNotAtAll)
 {
     struct Case {
         const char* what;
-        std::string bytes; // nullptr-like: "-" means no file
+        std::string bytes; // "-" means no file
         BtConfigRecord expected;
+        int whole;
     };
     auto fields = [](std::initializer_list<int32_t> v) {
         std::string s;
@@ -202,11 +211,11 @@ TEST_F(Core, ConfigurationFileReadsWholeFieldsAndDefaultsTheRest)
         return s;
     };
     const Case cases[] = {
-        { "no file", "-", { 1, 1, 1, 1, 1, 0 } },
-        { "empty file", "", { 1, 1, 1, 1, 1, 0 } },
-        { "two fields and a half", fields({ 0, 0 }) + std::string("\x00\x00", 2), { 0, 0, 1, 1, 1, 0 } },
-        { "whole", fields({ 0, 1, 0, 1, 0, 1 }), { 0, 1, 0, 1, 0, 1 } },
-        { "longer than a record", fields({ 0, 0, 0, 0, 0, 1, 7 }), { 0, 0, 0, 0, 0, 1 } },
+        { "no file", "-", { 1, 1, 1, 1, 1, 0 }, 0 },
+        { "empty file", "", { 1, 1, 1, 1, 1, 0 }, 0 },
+        { "five fields and a half", fields({ 0, 0, 0, 0, 0 }) + std::string("\x01\x00", 2), { 1, 1, 1, 1, 1, 0 }, 0 },
+        { "whole", fields({ 0, 1, 0, 1, 0, 1 }), { 0, 1, 0, 1, 0, 1 }, 1 },
+        { "longer than a record", fields({ 0, 0, 0, 0, 0, 1, 7 }), { 0, 0, 0, 0, 0, 1 }, 1 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -214,9 +223,84 @@ TEST_F(Core, ConfigurationFileReadsWholeFieldsAndDefaultsTheRest)
         if (c.bytes != "-")
             writeBytes(ConfigurationPath(), c.bytes);
         BtConfigRecord r;
-        LoadConfiguration(&r);
+        EXPECT_EQ(LoadConfiguration(&r), c.whole);
         EXPECT_EQ(std::memcmp(&r, &c.expected, sizeof r), 0);
     }
+}
+
+TEST_F(Core, AFileCutShortIsNotWrittenOverWithGuesses)
+{
+    const std::string cut("\x00\x00\x00\x00\x00\x00\x00\x00\x01", 9);
+    writeBytes(ConfigurationPath(), cut);
+    // Bluetooth's field alone: the service fields it would keep are lost.
+    EXPECT_EQ(StoreBluetoothOn(1), 0);
+    EXPECT_EQ(readDeviceBytes(ConfigurationPath()), cut);
+    // The settings screen knows every field: Bluetooth's is whether it is on.
+    EXPECT_EQ(StoreServiceSettings(0, 1, 0, 1, 0), 1);
+    const BtConfigRecord stored = readConfigFile();
+    const BtConfigRecord expected { 0, 1, 0, 1, 0, 0 };
+    EXPECT_EQ(std::memcmp(&stored, &expected, sizeof stored), 0);
+    EXPECT_EQ(StoreBluetoothOn(1), 1);
+    EXPECT_EQ(readConfigFile().bluetoothOn, 1);
+    EXPECT_EQ(readConfigFile().musicControl, 0);
+}
+
+TEST_F(Core, SettingsSavedFromTwoThreadsAtOnceLoseNothing)
+{
+    // The settings screen on one thread, Bluetooth's on and off on another;
+    // each checks that the file then holds its own fields whole.
+    constexpr int kSaves = 3000;
+    std::atomic<int> failed { 0 }, lost { 0 };
+    std::thread settings([&] {
+        for (int i = 0; i < kSaves; ++i) {
+            const int v = i & 1;
+            failed += StoreServiceSettings(v, v, v, v, v) != 1;
+            BtConfigRecord r;
+            lost += LoadConfiguration(&r) != 1 || r.call != v || r.messageAlerts != v || r.message != v;
+        }
+    });
+    std::thread bluetooth([&] {
+        for (int i = 0; i < kSaves; ++i) {
+            const int on = i & 1;
+            failed += StoreBluetoothOn(on) != 1;
+            BtConfigRecord r;
+            lost += LoadConfiguration(&r) != 1 || r.bluetoothOn != on;
+        }
+    });
+    settings.join();
+    bluetooth.join();
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(lost, 0);
+    const BtConfigRecord last = readConfigFile();
+    const BtConfigRecord expected { 1, 1, 1, 1, 1, 1 };
+    EXPECT_EQ(std::memcmp(&last, &expected, sizeof last), 0);
+}
+
+TEST_F(Core, WhatKilledSavesLeftIsClearedAtLoadAndByTheReset)
+{
+    const pid_t ended = ::fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const std::string file = ce::resolvePath(ConfigurationPath(), true);
+    const std::string left[] = { file + ".tmp", file + "." + std::to_string(ended) + "-4.tmp" };
+    auto leave = [&] {
+        for (const std::string& f : left)
+            std::ofstream(f) << "half";
+    };
+    auto anyLeft = [&] {
+        struct stat st {};
+        return ::stat(left[0].c_str(), &st) == 0 || ::stat(left[1].c_str(), &st) == 0;
+    };
+    leave();
+    BtConfigRecord r;
+    LoadConfiguration(&r);
+    EXPECT_FALSE(anyLeft());
+    leave();
+    FactoryReset();
+    EXPECT_FALSE(anyLeft());
+    EXPECT_FALSE(exists(ConfigurationPath()));
 }
 
 TEST_F(Core, ASaveThatCannotBeWrittenWholeKeepsTheOldSettings)
@@ -225,15 +309,15 @@ TEST_F(Core, ASaveThatCannotBeWrittenWholeKeepsTheOldSettings)
     LoadConfiguration(&before);
     before.call = 0;
     ASSERT_EQ(SaveConfiguration(&before), 1);
-    // Something in the way of the new file: the save fails and the settings
-    // stay as they were, whole.
-    const std::string temp = ce::resolvePath(ConfigurationPath(), true) + ".tmp";
-    ASSERT_EQ(::mkdir(temp.c_str(), 0755), 0);
+    // The drive fills up part-way through the new file: the save fails and
+    // the settings stay as they were, whole.
     BtConfigRecord after = before;
     after.call = 1;
     after.musicControl = 0;
-    EXPECT_EQ(SaveConfiguration(&after), 0);
-    ::rmdir(temp.c_str());
+    {
+        kivo::test::FileSizeLimit full(10);
+        EXPECT_EQ(SaveConfiguration(&after), 0);
+    }
     const BtConfigRecord stored = readConfigFile();
     EXPECT_EQ(std::memcmp(&stored, &before, sizeof stored), 0);
 }
@@ -283,6 +367,28 @@ TEST_F(Core, NowPlayingListKeepsAHundredDistinctEntries)
     OnMusicEvent(9, sim::nowPlayingEntry(0, u"Same").data());
     OnMusicEvent(9, sim::nowPlayingEntry(0, u"Same").data());
     EXPECT_EQ(GetManagerState().nowPlayingCount, 1);
+}
+
+// The current title, all 64 units the track keeps, against the list's
+// titles as far as that.
+TEST_F(Core, ASixtyFourUnitTitleIsFoundInTheListByAllItsUnits)
+{
+    const std::u16string stem(63, u'x');
+    OnMusicEvent(9, sim::nowPlayingEntry(0, stem + u"a").data());
+    OnMusicEvent(9, sim::nowPlayingEntry(1, stem + u"bc").data());
+    struct Case {
+        std::u16string title;
+        int place;
+    };
+    const Case cases[] = { { stem + u"a", 1 }, { stem + u"b", 2 }, { stem + u"c", 0 }, { stem, 0 } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.place);
+        std::vector<char16_t> reported(64, u'\0');
+        std::copy(c.title.begin(), c.title.end(), reported.begin());
+        OnMusicEvent(0, reported.data());
+        EXPECT_EQ(fieldText(CurrentTrack().title, 64), c.title);
+        EXPECT_EQ(CurrentTrackPlace(), c.place);
+    }
 }
 
 // Playing an entry names it to the phone, which plays the track its

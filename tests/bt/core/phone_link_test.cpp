@@ -296,15 +296,27 @@ TEST_F(Link, ReceivedFramesReachTheScreensAndTheClients)
     ASSERT_NE(client.last("WM_BTOUT_COUNT_NOTIFICATIONS"), nullptr);
     EXPECT_EQ(client.last("WM_BTOUT_COUNT_NOTIFICATIONS")->w, 1u);
 
-    // Call statuses 1-4: incoming, outgoing, active, ended.
-    const std::pair<uint8_t, int> calls[] = { { 1, 0 }, { 2, 1 }, { 3, 2 }, { 4, 3 } };
-    for (auto [status, state] : calls) {
-        SCOPED_TRACE(int(status));
+    // Call statuses 1-4: incoming, outgoing, active, ended. The first two
+    // report the call and then its caller: two events, each answered to
+    // the clients.
+    struct Call {
+        uint8_t status;
+        int state;
+        int events;
+    };
+    for (const Call c : { Call { 1, 0, 2 }, Call { 2, 1, 2 }, Call { 3, 2, 1 }, Call { 4, 3, 1 } }) {
+        SCOPED_TRACE(int(c.status));
         client.notes.clear();
-        fromPhone(sim::companionFrame(0x82, Bytes { status } + str("555") + str("Bob")), "WM_STKOUTMSG_DIALERINFO");
-        EXPECT_EQ(GetManagerState().callState, state);
-        ASSERT_NE(client.last("WM_BTOUT_CALL_STATE"), nullptr);
-        EXPECT_EQ(client.last("WM_BTOUT_CALL_STATE")->w, ce::WPARAM(state));
+        const int before = internal.count("WM_STKOUTMSG_DIALERINFO");
+        sim::companionSend(sim::companionFrame(0x82, Bytes { c.status } + str("555") + str("Bob")));
+        ASSERT_TRUE(pumpUntil([&] {
+            return internal.count("WM_STKOUTMSG_DIALERINFO") == before + c.events
+                && client.count("WM_BTOUT_CALL_STATE") == c.events;
+        }));
+        settle();
+        EXPECT_EQ(internal.count("WM_STKOUTMSG_DIALERINFO"), before + c.events);
+        EXPECT_EQ(GetManagerState().callState, c.state);
+        EXPECT_EQ(client.last("WM_BTOUT_CALL_STATE")->w, ce::WPARAM(c.state));
     }
     const Note* dialer = internal.last("WM_STKOUTMSG_DIALERINFO");
     ASSERT_NE(dialer, nullptr);
@@ -333,6 +345,18 @@ TEST_F(Link, ReceivedFramesReachTheScreensAndTheClients)
     EXPECT_EQ(internal.last("WM_STKOUTMSG_SENDMSGRESULT")->w, 0u);
     sim::companionSend(sim::companionFrame(0xCE, Bytes { 0x01 }));
     EXPECT_TRUE(pumpUntil([&] { return client.count("WM_BTOUT_VOICEINSTR_LANGUAGE_NOTSUPP") == 1; }));
+}
+
+TEST_F(Link, MusicTextsKeepSixtyFourUnits)
+{
+    const std::string title(64, 't'), artist(65, 'a');
+    const std::string album = std::string(63, 'b') + "\xf0\x9f\x8e\xb5"; // 63 units and a pair
+    fromPhone(sim::companionFrame(0x83, Bytes { 0x00 } + str(title) + str(artist) + str(album)),
+        "WM_STKOUTMSG_MUSICINFO");
+    const TrackBlock t = CurrentTrack();
+    EXPECT_EQ(fieldText(t.title, 64), std::u16string(64, u't'));
+    EXPECT_EQ(fieldText(t.artist, 64), std::u16string(64, u'a'));
+    EXPECT_EQ(fieldText(t.album, 64), std::u16string(63, u'b')) << "a pair is never split";
 }
 
 TEST_F(Link, AStringCountPastItsFrameRefusesTheFrameAndTheStreamGoesOn)

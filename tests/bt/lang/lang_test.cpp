@@ -1,6 +1,9 @@
 // LANGUAGE.ini's reader and writer and the language strings, on files in a
 // fresh device root.
 #include "tests/bt/ui/ui_test_support.h"
+#include "tests/support/file_size_limit.h"
+
+#include <QElapsedTimer>
 
 #include <filesystem>
 
@@ -63,10 +66,41 @@ TEST_F(IniTest, AFailedWriteKeepsTheOldFile)
 {
     load("[DEFAULT]\r\nDEFAULT_LANGNAME=1033\r\n\r\n");
     const std::string before = readDeviceFile(kIni);
-    // The replacement cannot be made: its place is taken by a folder.
-    std::filesystem::create_directory(ce::resolvePath(kIni) + ".tmp");
-    EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1031"), 0);
+    // The drive fills up part-way through the new file.
+    {
+        kivo::test::FileSizeLimit full(10);
+        EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1031"), 0);
+    }
     EXPECT_EQ(readDeviceFile(kIni), before);
+}
+
+TEST_F(IniTest, CommentLinesAreNeitherKeysNorSectionsAndAreNotWrittenBack)
+{
+    load("[DEFAULT]\r\n;old=1\r\n  ; spaced=2\r\n;[Hidden]\r\nkept=3\r\n");
+    EXPECT_EQ(ini.GetInt(u"DEFAULT", u";old", 77), 77);
+    EXPECT_EQ(ini.GetInt(u"DEFAULT", u"; spaced", 77), 77);
+    EXPECT_EQ(ini.GetInt(u"DEFAULT", u"kept", 77), 3);
+    EXPECT_EQ(ini.SectionCount(), 1);
+    EXPECT_EQ(ini.Serialise(), "[DEFAULT]\r\nkept=3\r\n\r\n");
+}
+
+TEST_F(IniTest, ManySectionsLoadInLinearTimeAndATwiceOpenedOneStaysOne)
+{
+    // 200,000 sections: a look-up of each name among all earlier ones would
+    // take minutes; in a line of sections, well under the bound.
+    constexpr int kSections = 200000;
+    std::string text;
+    for (int i = 0; i < kSections; ++i)
+        text += "[S" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    text += "[S7]\nlate=1\n";
+    QElapsedTimer timer;
+    timer.start();
+    ini.Parse(text);
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(ini.SectionCount(), kSections);
+    EXPECT_EQ(ini.GetInt(u"S7", u"k", -1), 7);
+    EXPECT_EQ(ini.GetInt(u"S7", u"late", -1), 1);
+    EXPECT_EQ(ini.GetInt(u"S199999", u"k", -1), 199999);
 }
 
 TEST_F(IniTest, AFileThatCannotBeMadeFailsTheLoad)
@@ -163,6 +197,18 @@ TEST_F(LangTest, TextAndMappingFiles)
     EXPECT_EQ(strings.String(101), u"First");
     EXPECT_EQ(strings.SetLanguage(1036), 1);
     EXPECT_EQ(boxes.back(), "Id:1036:  init lang File Failed!");
+}
+
+TEST_F(LangTest, TheLastLinesCountWithoutALineEnd)
+{
+    setIni("[DEFAULT]\r\nDEFAULT_LANG_POLICY=2\r\n[VEDRA_RES_FILE_LOCATION]\r\nENG_LANG_FILE=t.txt\r\n"
+           "MAPPING_FILE_LOCATION=m.txt\r\n");
+    writeDeviceFile(std::string(kProgramDir) + "\\t.txt", utf16File(u"One\nTwo"));
+    writeDeviceFile(std::string(kProgramDir) + "\\m.txt", utf16File(u"200;1\n201;2"));
+    EXPECT_EQ(strings.SetLanguage(1033), 1);
+    EXPECT_EQ(strings.String(200), u"One");
+    EXPECT_EQ(strings.String(201), u"Two");
+    EXPECT_EQ(strings.Count(), 2);
 }
 
 } // namespace

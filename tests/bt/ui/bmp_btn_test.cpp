@@ -154,6 +154,17 @@ TEST_F(BmpBtnTest, WrapBreaksAfterBreakCharactersAndCutsLongWords)
     EXPECT_EQ(WrapText(font, u"abc", 4).size(), 3u);
 }
 
+TEST_F(BmpBtnTest, WrapMovesAWordCutInTwoToTheNextLine)
+{
+    QFont font = ce::dlg::toQFont({ 20, 400, 0, 0, "Arial" });
+    // "Pair a new phone" stops fitting inside "new": the line ends at the
+    // space before it.
+    const auto lines = WrapText(font, u"Pair a new phone", ce::dlg::textWidth(font, u"Pair a ne"));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], u"Pair a ");
+    EXPECT_EQ(lines[1].substr(0, 3), u"new");
+}
+
 TEST_F(BmpBtnTest, NarrowMultiLineButtonPaintsItsText)
 {
     CBmpBtn b;

@@ -439,10 +439,10 @@ TEST_F(MusicScreens, WakeInFrontClosesThePlayer)
 TEST_F(MusicScreens, AClientRequestOpensTheListOrThePlayer)
 {
     UnregisterInternalWindow(internal.hwnd());
-    startStack({ u"One", u"Two" });
     PhoneConnection window;
     ASSERT_TRUE(window.create());
-    auto request = [&](int mode) { ce::postMessage(window.hwnd(), WM_BTIN_MUSICWND_SHOW, ce::WPARAM(mode), 0); };
+    // As a client posts it: nothing in wParam or lParam.
+    auto request = [&] { ce::postMessage(window.hwnd(), WM_BTIN_MUSICWND_SHOW, 0, 0); };
     // Closes whichever music screens are open, the player first.
     auto closeAll = [] {
         onGui([] { return TheSongScreen() ? ce::sendMessage(TheSongScreen()->hwnd(), kMsgCloseScreens, 0, 0) : 0; });
@@ -452,11 +452,24 @@ TEST_F(MusicScreens, AClientRequestOpensTheListOrThePlayer)
         });
         return waitFor([] { return TheSongScreen() == nullptr && TheMusicListScreen() == nullptr; });
     };
+    // Nothing while no phone plays: by the time a later request is
+    // answered, no screen.
+    auto nothingOpens = [&] {
+        const int answers = onGui([&] { return client.count("copydata WM_BTOUT_PHONE_STATE"); });
+        request();
+        ce::postMessage(window.hwnd(), WM_BTIN_QUERY_PHONE_STATE, 0, 0);
+        EXPECT_TRUE(waitFor([&] { return client.count("copydata WM_BTOUT_PHONE_STATE") > answers; }));
+        EXPECT_EQ(TheSongScreen(), nullptr);
+        EXPECT_EQ(TheMusicListScreen(), nullptr);
+    };
+    runScript([&] { nothingOpens(); });
+    startStack({ u"One", u"Two" });
     runScript([&] {
-        // The current title is in the list: the list, and from it the player.
+        // On the stack, the current title in the list: the list, and from
+        // it the player.
         sim::bt::musicEvent(0, text64(u"Two"));
         sim::bt::waitIdle();
-        request(1);
+        request();
         ASSERT_TRUE(waitFor([] { return TheMusicListScreen() != nullptr; }));
         ce::dlg::runOnGuiThread([] {
             QMetaObject::invokeMethod(
@@ -466,24 +479,23 @@ TEST_F(MusicScreens, AClientRequestOpensTheListOrThePlayer)
         EXPECT_TRUE(waitFor([] { return TheSongScreen() && TheSongScreen()->Position().Caption() == u"2/2"; }));
         ASSERT_TRUE(closeAll());
 
-        // Mode 2, and mode 1 for a title the list lacks: the player.
+        // A title the list lacks: the player.
         sim::bt::musicEvent(0, text64(u"Elsewhere"));
         sim::bt::waitIdle();
-        for (int mode : { 2, 1 }) {
-            SCOPED_TRACE(mode);
-            request(mode);
-            EXPECT_TRUE(waitFor([] { return TheSongScreen() != nullptr; }));
-            EXPECT_EQ(TheMusicListScreen(), nullptr);
-            ASSERT_TRUE(closeAll());
-        }
-        // Mode 0: nothing, by the time a later request is answered.
-        const int answers = onGui([&] { return client.count("copydata WM_BTOUT_PHONE_STATE"); });
-        request(0);
-        ce::postMessage(window.hwnd(), WM_BTIN_QUERY_PHONE_STATE, 0, 0);
-        EXPECT_TRUE(waitFor([&] { return client.count("copydata WM_BTOUT_PHONE_STATE") > answers; }));
-        EXPECT_EQ(TheSongScreen(), nullptr);
+        request();
+        EXPECT_TRUE(waitFor([] { return TheSongScreen() != nullptr; }));
         EXPECT_EQ(TheMusicListScreen(), nullptr);
-        closeAll();
+        ASSERT_TRUE(closeAll());
+    });
+    BtManagerStop();
+    settle();
+    // A companion phone on the serial link: the player.
+    startSerial();
+    runScript([&] {
+        request();
+        EXPECT_TRUE(waitFor([] { return TheSongScreen() != nullptr; }));
+        EXPECT_EQ(TheMusicListScreen(), nullptr);
+        ASSERT_TRUE(closeAll());
     });
     window.destroyWindow();
 }

@@ -1,0 +1,27 @@
+// One copy of a program per device root: the first start holds a lock on a
+// file in the run folder for its whole life, and a later start, finding it
+// held, knows another copy runs. Starts at the same instant cannot both win,
+// as two searches for a window could.
+#pragma once
+
+#include <string>
+
+namespace ce {
+
+class SingleInstance {
+public:
+    explicit SingleInstance(const std::string& name);
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    // True when this process is the only instance (it then holds the lock
+    // until it ends).
+    bool acquire();
+
+private:
+    std::string m_file;
+    int m_fd = -1;
+};
+
+} // namespace ce
