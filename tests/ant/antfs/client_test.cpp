@@ -19,6 +19,7 @@
 #include <thread>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -402,6 +403,75 @@ TEST_F(ClientFixture, DownloadsEraseUploadAndDisconnect)
     EXPECT_EQ(events.next(), 203u);
     EXPECT_EQ(events.next(), 229u);
     EXPECT_EQ(engine().getState(), ANTFS_CLIENT_IDLE);
+}
+
+namespace {
+// Files by index, as the application hands them out at each request.
+struct IndexedFiles {
+    static std::map<uint16_t, const Bytes*> byIndex;
+    static void get(uint16_t index, uint32_t, uint32_t, const uint8_t** data, uint32_t* length)
+    {
+        auto it = byIndex.find(index);
+        *data = it == byIndex.end() ? nullptr : it->second->data();
+        *length = it == byIndex.end() ? 0 : uint32_t(it->second->size());
+    }
+};
+std::map<uint16_t, const Bytes*> IndexedFiles::byIndex;
+
+Bytes patterned(size_t n, uint8_t mul, uint8_t add)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = uint8_t(i * mul + add);
+    return b;
+}
+} // namespace
+
+TEST_F(ClientFixture, AResumeIsCheckedAgainstTheFileItResumes)
+{
+    // A file served in blocks, then another file (or another version of
+    // it) resumed past the start of the last block: its seed is the CRC of
+    // its own bytes, not of the file served before.
+    const Bytes five = patterned(3000, 7, 3);
+    const Bytes six = patterned(3000, 13, 1);
+    const Bytes fiveAgain = patterned(3000, 5, 9);
+    struct Case {
+        const char* what;
+        uint16_t index;
+        const Bytes* resumed;
+    };
+    const Case cases[] = {
+        { "another file", 6, &six },
+        { "another version of the same file", 5, &fiveAgain },
+    };
+    transport();
+    ANTFSClient_SetGetFileDataCallback(&IndexedFiles::get);
+    size_t cursor = host.sent().size();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IndexedFiles::byIndex = { { 5, &five }, { 6, &six } };
+        requestDownload(5, 0, true, 0, 1000);
+        Bytes burst = nextBurst(&cursor);
+        ASSERT_GE(burst.size(), 24u);
+        EXPECT_EQ(Bytes(burst.begin() + 8, burst.begin() + 24), downloadHeader(0, 1000, 0, 3000));
+        EXPECT_EQ(events.next(), 211u);
+        requestDownload(5, 1000, false, Crc16_Calc(five.data(), 1000), 1000);
+        burst = nextBurst(&cursor);
+        ASSERT_GE(burst.size(), 24u);
+        EXPECT_EQ(Bytes(burst.begin() + 8, burst.begin() + 24), downloadHeader(0, 1000, 1000, 3000));
+        EXPECT_EQ(events.next(), 211u);
+
+        IndexedFiles::byIndex[c.index] = c.resumed;
+        const Bytes& file = *c.resumed;
+        requestDownload(c.index, 2000, false, Crc16_Calc(file.data(), 2000), 1000);
+        burst = nextBurst(&cursor);
+        const uint16_t crc = Crc16_Calc(file.data(), file.size());
+        const Bytes footer { 0, 0, 0, 0, 0, 0, uint8_t(crc), uint8_t(crc >> 8) };
+        EXPECT_EQ(Bytes(burst.begin() + 8, burst.end()),
+            cat(cat(downloadHeader(0, 1000, 2000, 3000), Bytes(file.begin() + 2000, file.end())), footer));
+        EXPECT_EQ(events.next(), 211u);
+    }
+    EXPECT_EQ(events.pending(), 0u);
 }
 
 TEST_F(ClientFixture, BurstIntakeDiscardsWhatIsNotACommand)
