@@ -33,7 +33,9 @@ ANTFSClientApi::~ANTFSClientApi()
 
 int ANTFSClientApi::open(uint8_t channel, ANTDeviceManager* manager)
 {
-    if (!manager)
+    // A channel the radio does not have is refused before the running
+    // client is touched.
+    if (!manager || channel >= ANT_CHANNELS)
         return 0;
     if (m_open)
         close();

@@ -474,6 +474,41 @@ TEST_F(ClientFixture, AResumeIsCheckedAgainstTheFileItResumes)
     EXPECT_EQ(events.pending(), 0u);
 }
 
+TEST_F(ClientFixture, RefusedCallsLeaveTheRunningClientAsItWas)
+{
+    // Each call refused while a host is linked, and again while an erase
+    // waits for the application: the host's work goes on untouched.
+    ANTFSClientConfig c = defaultConfig();
+    c.beaconPeriodCode = 2;
+    auto refuseAll = [&] {
+        EXPECT_EQ(ANTFSClient_Open(ANT_CHANNELS), 0);
+        EXPECT_EQ(ANTFSClient_Open(255), 0);
+        EXPECT_EQ(ANTFSClient_Config(&c), 0);
+        EXPECT_EQ(ANTFSClient_OpenBeacon(), 0);
+        EXPECT_EQ(ANTFSClient_AcceptPair(1), 0);
+    };
+    openBeacon();
+    link();
+    refuseAll();
+    EXPECT_EQ(ANTFSClient_SendEraseResponse(0), 0);
+    EXPECT_EQ(engine().getState(), ANTFS_CLIENT_AUTH);
+    ASSERT_TRUE(host.sendAcknowledged(kPassThrough));
+    ASSERT_EQ(events.next(), 206u);
+
+    size_t cursor = host.sent().size();
+    ASSERT_TRUE(host.sendAcknowledged({ 0x44, 0x0B, 0x05, 0x00 }));
+    ASSERT_EQ(events.next(), 224u);
+    refuseAll();
+    EXPECT_EQ(engine().getState(), ANTFS_CLIENT_ERASE_WAIT);
+    EXPECT_EQ(ANTFSClient_SendEraseResponse(0), 1);
+    Bytes burst = nextBurst(&cursor);
+    // The beacon still shows the period code the client opened with.
+    EXPECT_EQ(Bytes(burst.begin(), burst.end()),
+        cat(beaconWithHost(3), Bytes { 0x44, 0x8B, 0x00, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(events.next(), 225u);
+    EXPECT_EQ(events.pending(), 0u);
+}
+
 TEST_F(ClientFixture, BurstIntakeDiscardsWhatIsNotACommand)
 {
     transport();
