@@ -270,6 +270,7 @@ TEST_F(ClientFixture, AuthenticationAnswers)
         int pairAnswer; // -1: no pairing question; 0/1: AcceptPair; 2: let it time out
         Bytes answer; // the 0x84 after the beacon
         uint32_t event;
+        std::string passkey = "0123456789"; // the client's own
     };
     const Bytes foreign { 0x44, 0x04, 0x00, 0x00, 0x44, 0x33, 0x22, 0x11 };
     auto auth = [](uint8_t type, const std::string& text) {
@@ -291,9 +292,19 @@ TEST_F(ClientFixture, AuthenticationAnswers)
         { "foreign serial", 0, 1, foreign, -1, authAnswer(2), 207 },
         { "foreign serial asking for the name", 0, 1,
             Bytes { 0x44, 0x04, 0x01, 0x00, 0x01, 0x02, 0x03, 0x04 }, -1, authAnswer(2), 207 },
+        // Refusals that would let a host in if they gave way.
+        { "pass-through under type 1", 1, 1, kPassThrough, -1, authAnswer(2), 207 },
+        { "pass-through under type 2", 2, 0, kPassThrough, -1, authAnswer(2), 207 },
+        { "passkey longer", 3, 1, auth(3, "0123456789A"), -1, authAnswer(2), 207 },
+        { "passkey empty against a stored one", 3, 1, auth(3, ""), -1, authAnswer(2), 207 },
+        { "passkey empty, none stored, type 1", 1, 1, auth(3, ""), -1, authAnswer(2), 207, "" },
+        { "passkey empty, none stored, type 2", 2, 0, auth(3, ""), -1, authAnswer(2), 207, "" },
+        { "passkey empty, none stored, type 3", 3, 1, auth(3, ""), -1, authAnswer(1), 206, "" },
+        { "passkey empty, none stored, type 0", 0, 1, auth(3, ""), -1, authAnswer(1), 206, "" },
+        { "pairing from a foreign serial", 3, 1,
+            Bytes { 0x44, 0x04, 0x02, 0x04, 0x44, 0x33, 0x22, 0x11, 'H', 'o', 's', 't' }, -1, authAnswer(2), 207 },
     };
     const std::string name = "Kivo Edge";
-    const std::string passkey = "0123456789";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ANTFSClientConfig config = defaultConfig();
@@ -303,7 +314,7 @@ TEST_F(ClientFixture, AuthenticationAnswers)
         ASSERT_EQ(ANTFSClient_Config(&config), 1);
         openBeacon();
         engine().setFriendlyName(reinterpret_cast<const uint8_t*>(name.data()), uint32_t(name.size()));
-        engine().setPasskey(reinterpret_cast<const uint8_t*>(passkey.data()), uint32_t(passkey.size()));
+        engine().setPasskey(reinterpret_cast<const uint8_t*>(c.passkey.data()), uint32_t(c.passkey.size()));
         link();
         size_t cursor = host.sent().size();
         ASSERT_TRUE(c.request.size() == 8 ? host.sendAcknowledged(c.request) : host.sendBurst(c.request));
