@@ -33,7 +33,9 @@ ANTFSClientApi::~ANTFSClientApi()
 
 int ANTFSClientApi::open(uint8_t channel, ANTDeviceManager* manager)
 {
-    if (!manager)
+    // A channel the radio does not have is refused before the running
+    // client is touched.
+    if (!manager || channel >= ANT_CHANNELS)
         return 0;
     if (m_open)
         close();
@@ -116,6 +118,7 @@ std::atomic<void*> g_context { nullptr };
 std::atomic<ANTFSGetFileDataCallback> g_getFileData { nullptr };
 ce::HANDLE g_eventThread = nullptr;
 std::atomic<bool> g_eventStop { false };
+std::mutex g_configLock;
 ANTFSClientConfig g_config {};
 
 void postEvent(uint32_t code, uintptr_t parameter)
@@ -294,9 +297,16 @@ SENVOY_API int ANTFSClient_Config(const ANTFSClientConfig* config)
         return 0;
     if (!config)
         return 1;
-    g_config = *config;
-    ANTFSClientBlock block = blockOf(g_config);
-    return api->configure(&block);
+    // The library's copy follows what the engine took: a refused
+    // configuration leaves it as it was.
+    const ANTFSClientConfig copy = *config;
+    ANTFSClientBlock block = blockOf(copy);
+    const int r = api->configure(&block);
+    if (r == 1) {
+        std::lock_guard<std::mutex> lock(g_configLock);
+        g_config = copy;
+    }
+    return r;
 }
 
 SENVOY_API int ANTFSClient_Open(uint8_t channel)

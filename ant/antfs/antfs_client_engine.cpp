@@ -850,8 +850,11 @@ uint32_t ANTFSClientEngine::serveDownload()
                 const ANTFSRequestInfo& r = m_request;
                 if (!r.initialRequest && r.crcSeed != 0) {
                     // The host resumes: its seed must be the CRC of what it
-                    // holds, which the block served last may shorten.
-                    uint16_t crc = m_haveBlockStart && m_offset >= m_blockStart
+                    // holds, which the block served last may shorten when it
+                    // came from this very file.
+                    const bool sameFile = m_haveBlockStart && m_blockFileIndex == m_servedIndex
+                        && m_blockFileData == m_fileData && m_blockFileSize == m_fileSize;
+                    uint16_t crc = sameFile && m_offset >= m_blockStart
                         ? Crc16_Update(m_blockStartCrc, m_fileData + m_blockStart, m_offset - m_blockStart)
                         : Crc16_Calc(m_fileData, m_offset);
                     if (crc != r.crcSeed)
@@ -891,6 +894,9 @@ uint32_t ANTFSClientEngine::serveDownload()
                     m_blockStart = m_offset;
                     m_blockStartCrc = m_crc;
                     m_haveBlockStart = true;
+                    m_blockFileIndex = m_servedIndex;
+                    m_blockFileData = m_fileData;
+                    m_blockFileSize = m_fileSize;
                     return ANTFS_CR_DOWNLOAD_SENT;
                 }
             }

@@ -253,9 +253,15 @@ private:
     uint32_t m_blockLimit = 0;
     uint16_t m_crc = 0;
     const uint8_t* m_fileData = nullptr;
-    uint32_t m_blockStart = 0; // of the block served last, and the CRC before it
+    // The block served last: where it started, the CRC before it, and the
+    // file it came from (index, data, size), so a resume of another file
+    // never continues from it.
+    uint32_t m_blockStart = 0;
     uint16_t m_blockStartCrc = 0;
     bool m_haveBlockStart = false;
+    uint16_t m_blockFileIndex = 0;
+    const uint8_t* m_blockFileData = nullptr;
+    uint32_t m_blockFileSize = 0;
     std::atomic<uint32_t> m_sent { 0 };
 
     std::atomic<uint8_t> m_state { ANTFS_CLIENT_CLOSED };

@@ -19,6 +19,7 @@
 #include <thread>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -269,6 +270,7 @@ TEST_F(ClientFixture, AuthenticationAnswers)
         int pairAnswer; // -1: no pairing question; 0/1: AcceptPair; 2: let it time out
         Bytes answer; // the 0x84 after the beacon
         uint32_t event;
+        std::string passkey = "0123456789"; // the client's own
     };
     const Bytes foreign { 0x44, 0x04, 0x00, 0x00, 0x44, 0x33, 0x22, 0x11 };
     auto auth = [](uint8_t type, const std::string& text) {
@@ -290,9 +292,19 @@ TEST_F(ClientFixture, AuthenticationAnswers)
         { "foreign serial", 0, 1, foreign, -1, authAnswer(2), 207 },
         { "foreign serial asking for the name", 0, 1,
             Bytes { 0x44, 0x04, 0x01, 0x00, 0x01, 0x02, 0x03, 0x04 }, -1, authAnswer(2), 207 },
+        // Refusals that would let a host in if they gave way.
+        { "pass-through under type 1", 1, 1, kPassThrough, -1, authAnswer(2), 207 },
+        { "pass-through under type 2", 2, 0, kPassThrough, -1, authAnswer(2), 207 },
+        { "passkey longer", 3, 1, auth(3, "0123456789A"), -1, authAnswer(2), 207 },
+        { "passkey empty against a stored one", 3, 1, auth(3, ""), -1, authAnswer(2), 207 },
+        { "passkey empty, none stored, type 1", 1, 1, auth(3, ""), -1, authAnswer(2), 207, "" },
+        { "passkey empty, none stored, type 2", 2, 0, auth(3, ""), -1, authAnswer(2), 207, "" },
+        { "passkey empty, none stored, type 3", 3, 1, auth(3, ""), -1, authAnswer(1), 206, "" },
+        { "passkey empty, none stored, type 0", 0, 1, auth(3, ""), -1, authAnswer(1), 206, "" },
+        { "pairing from a foreign serial", 3, 1,
+            Bytes { 0x44, 0x04, 0x02, 0x04, 0x44, 0x33, 0x22, 0x11, 'H', 'o', 's', 't' }, -1, authAnswer(2), 207 },
     };
     const std::string name = "Kivo Edge";
-    const std::string passkey = "0123456789";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ANTFSClientConfig config = defaultConfig();
@@ -302,7 +314,7 @@ TEST_F(ClientFixture, AuthenticationAnswers)
         ASSERT_EQ(ANTFSClient_Config(&config), 1);
         openBeacon();
         engine().setFriendlyName(reinterpret_cast<const uint8_t*>(name.data()), uint32_t(name.size()));
-        engine().setPasskey(reinterpret_cast<const uint8_t*>(passkey.data()), uint32_t(passkey.size()));
+        engine().setPasskey(reinterpret_cast<const uint8_t*>(c.passkey.data()), uint32_t(c.passkey.size()));
         link();
         size_t cursor = host.sent().size();
         ASSERT_TRUE(c.request.size() == 8 ? host.sendAcknowledged(c.request) : host.sendBurst(c.request));
@@ -402,6 +414,110 @@ TEST_F(ClientFixture, DownloadsEraseUploadAndDisconnect)
     EXPECT_EQ(events.next(), 203u);
     EXPECT_EQ(events.next(), 229u);
     EXPECT_EQ(engine().getState(), ANTFS_CLIENT_IDLE);
+}
+
+namespace {
+// Files by index, as the application hands them out at each request.
+struct IndexedFiles {
+    static std::map<uint16_t, const Bytes*> byIndex;
+    static void get(uint16_t index, uint32_t, uint32_t, const uint8_t** data, uint32_t* length)
+    {
+        auto it = byIndex.find(index);
+        *data = it == byIndex.end() ? nullptr : it->second->data();
+        *length = it == byIndex.end() ? 0 : uint32_t(it->second->size());
+    }
+};
+std::map<uint16_t, const Bytes*> IndexedFiles::byIndex;
+
+Bytes patterned(size_t n, uint8_t mul, uint8_t add)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = uint8_t(i * mul + add);
+    return b;
+}
+} // namespace
+
+TEST_F(ClientFixture, AResumeIsCheckedAgainstTheFileItResumes)
+{
+    // A file served in blocks, then another file (or another version of
+    // it) resumed past the start of the last block: its seed is the CRC of
+    // its own bytes, not of the file served before.
+    const Bytes five = patterned(3000, 7, 3);
+    const Bytes six = patterned(3000, 13, 1);
+    const Bytes fiveAgain = patterned(3000, 5, 9);
+    struct Case {
+        const char* what;
+        uint16_t index;
+        const Bytes* resumed;
+    };
+    const Case cases[] = {
+        { "another file", 6, &six },
+        { "another version of the same file", 5, &fiveAgain },
+    };
+    transport();
+    ANTFSClient_SetGetFileDataCallback(&IndexedFiles::get);
+    size_t cursor = host.sent().size();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IndexedFiles::byIndex = { { 5, &five }, { 6, &six } };
+        requestDownload(5, 0, true, 0, 1000);
+        Bytes burst = nextBurst(&cursor);
+        ASSERT_GE(burst.size(), 24u);
+        EXPECT_EQ(Bytes(burst.begin() + 8, burst.begin() + 24), downloadHeader(0, 1000, 0, 3000));
+        EXPECT_EQ(events.next(), 211u);
+        requestDownload(5, 1000, false, Crc16_Calc(five.data(), 1000), 1000);
+        burst = nextBurst(&cursor);
+        ASSERT_GE(burst.size(), 24u);
+        EXPECT_EQ(Bytes(burst.begin() + 8, burst.begin() + 24), downloadHeader(0, 1000, 1000, 3000));
+        EXPECT_EQ(events.next(), 211u);
+
+        IndexedFiles::byIndex[c.index] = c.resumed;
+        const Bytes& file = *c.resumed;
+        requestDownload(c.index, 2000, false, Crc16_Calc(file.data(), 2000), 1000);
+        burst = nextBurst(&cursor);
+        const uint16_t crc = Crc16_Calc(file.data(), file.size());
+        const Bytes footer { 0, 0, 0, 0, 0, 0, uint8_t(crc), uint8_t(crc >> 8) };
+        EXPECT_EQ(Bytes(burst.begin() + 8, burst.end()),
+            cat(cat(downloadHeader(0, 1000, 2000, 3000), Bytes(file.begin() + 2000, file.end())), footer));
+        EXPECT_EQ(events.next(), 211u);
+    }
+    EXPECT_EQ(events.pending(), 0u);
+}
+
+TEST_F(ClientFixture, RefusedCallsLeaveTheRunningClientAsItWas)
+{
+    // Each call refused while a host is linked, and again while an erase
+    // waits for the application: the host's work goes on untouched.
+    ANTFSClientConfig c = defaultConfig();
+    c.beaconPeriodCode = 2;
+    auto refuseAll = [&] {
+        EXPECT_EQ(ANTFSClient_Open(ANT_CHANNELS), 0);
+        EXPECT_EQ(ANTFSClient_Open(255), 0);
+        EXPECT_EQ(ANTFSClient_Config(&c), 0);
+        EXPECT_EQ(ANTFSClient_OpenBeacon(), 0);
+        EXPECT_EQ(ANTFSClient_AcceptPair(1), 0);
+    };
+    openBeacon();
+    link();
+    refuseAll();
+    EXPECT_EQ(ANTFSClient_SendEraseResponse(0), 0);
+    EXPECT_EQ(engine().getState(), ANTFS_CLIENT_AUTH);
+    ASSERT_TRUE(host.sendAcknowledged(kPassThrough));
+    ASSERT_EQ(events.next(), 206u);
+
+    size_t cursor = host.sent().size();
+    ASSERT_TRUE(host.sendAcknowledged({ 0x44, 0x0B, 0x05, 0x00 }));
+    ASSERT_EQ(events.next(), 224u);
+    refuseAll();
+    EXPECT_EQ(engine().getState(), ANTFS_CLIENT_ERASE_WAIT);
+    EXPECT_EQ(ANTFSClient_SendEraseResponse(0), 1);
+    Bytes burst = nextBurst(&cursor);
+    // The beacon still shows the period code the client opened with.
+    EXPECT_EQ(Bytes(burst.begin(), burst.end()),
+        cat(beaconWithHost(3), Bytes { 0x44, 0x8B, 0x00, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(events.next(), 225u);
+    EXPECT_EQ(events.pending(), 0u);
 }
 
 TEST_F(ClientFixture, BurstIntakeDiscardsWhatIsNotACommand)
