@@ -1,4 +1,5 @@
 #include "ant/antfs/antfs_host_engine.h"
+#include "ant/antfs/antfs_directory.h"
 #include "ant/antfs/antfs_shared.h"
 
 #include "ant/core/ant_command.h"
@@ -247,7 +248,7 @@ int ANTFSHostEngine::getDownloadedData(std::vector<uint8_t>* out) const
 }
 
 int ANTFSHostEngine::authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer,
-    uint32_t* answerLength, uint32_t timeoutMs)
+    uint32_t answerRoom, uint32_t timeoutMs)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_state != ANTFS_HOST_LINKED || length > 255 || (length && !text))
@@ -257,10 +258,17 @@ int ANTFSHostEngine::authenticate(uint8_t type, const uint8_t* text, uint32_t le
     m_authCommand = type;
     m_authText.assign(text, text + length);
     m_answer = answer;
-    m_answerLength = answerLength;
+    m_answerRoom = answer ? answerRoom : 0;
+    m_answerLength = 0;
     m_authTimeoutMs = timeoutMs;
     postLocked(REQ_AUTHENTICATE);
     return 1;
+}
+
+uint32_t ANTFSHostEngine::answerLength() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_answerLength;
 }
 
 int ANTFSHostEngine::disconnect(uint8_t type, uint8_t duration, uint8_t appDuration)
@@ -277,7 +285,7 @@ int ANTFSHostEngine::disconnect(uint8_t type, uint8_t duration, uint8_t appDurat
     return 1;
 }
 
-int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock)
+int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock, bool directory)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_state != ANTFS_HOST_TRANSPORT)
@@ -290,6 +298,7 @@ int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size
     if (m_pending)
         return 2;
     m_legacy = legacy;
+    m_directory = directory;
     m_fileIndex = fileIndex;
     m_offset = offset;
     m_size = size;
@@ -647,7 +656,7 @@ int ANTFSHostEngine::runSearch()
             m_authCommand = 1;
             m_authText.clear();
             m_answer = nullptr;
-            m_answerLength = nullptr;
+            m_answerRoom = 0;
             m_authTimeoutMs = 5000;
         }
         m_state = ANTFS_HOST_LINKED;
@@ -788,12 +797,9 @@ uint32_t ANTFSHostEngine::runAuthenticate()
         m_clientName.assign(answer.begin() + 8, answer.begin() + 8 + long(length));
         return ANTFS_HR_AUTH_ACCEPTED;
     }
-    if (m_answerLength) {
-        uint32_t n = std::min(*m_answerLength, length);
-        if (m_answer && n)
-            std::memcpy(m_answer, answer.data() + 8, n);
-        *m_answerLength = m_answer ? n : 0;
-    }
+    m_answerLength = std::min(m_answerRoom, length);
+    if (m_answer && m_answerLength)
+        std::memcpy(m_answer, answer.data() + 8, m_answerLength);
     if (answerType == 1) {
         m_state = ANTFS_HOST_TRANSPORT;
         return ANTFS_HR_AUTH_ACCEPTED;
@@ -805,7 +811,7 @@ uint32_t ANTFSHostEngine::runDownload()
 {
     uint16_t index;
     uint32_t start, wanted, maxBlock;
-    bool legacy;
+    bool legacy, directory;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         index = m_fileIndex;
@@ -813,6 +819,7 @@ uint32_t ANTFSHostEngine::runDownload()
         wanted = m_size;
         maxBlock = m_maxBlock;
         legacy = m_legacy;
+        directory = m_directory;
         m_file.clear();
         m_fileSize = 0;
         m_downloadDone = false;
@@ -910,6 +917,14 @@ uint32_t ANTFSHostEngine::runDownload()
         const uint32_t target = wanted ? std::min(wanted, rest) : rest;
         if (received >= target) {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            // A directory cut short, or whose bytes are not a header and
+            // whole entries, would be read past its end: it is not taken.
+            if (directory
+                && (start != 0 || m_file.size() != a.fileSize || !ANTFSDir_IsWhole(m_file.data(), m_file.size()))) {
+                ce::debugPrintf("ANT-FS host: the client's directory is not whole (%u bytes)", a.fileSize);
+                m_file.clear();
+                return ANTFS_HR_DOWNLOAD_FAILED;
+            }
             m_downloadDone = true;
             return ANTFS_HR_DOWNLOAD_DONE;
         }

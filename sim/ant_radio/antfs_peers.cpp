@@ -309,15 +309,21 @@ void AntFsClientPeer::run(uint32_t beaconMs)
         Bytes command;
         while (nextLocked(&m_cursor, &command, true))
             take(command, &answers);
+        for (Bytes& a : answers)
+            m_held.push_back(std::move(a));
         const bool isHeard = heard();
-        if (isHeard) {
+        while (!m_held.empty() && m_script.answersLeft != 0) {
+            if (m_script.answersLeft > 0)
+                --m_script.answersLeft;
             // What it says goes out led by its beacon; unheard, it is lost.
-            for (Bytes& a : answers) {
+            if (isHeard) {
                 Bytes burst = beaconLocked();
-                burst.insert(burst.end(), a.begin(), a.end());
+                burst.insert(burst.end(), m_held.front().begin(), m_held.front().end());
                 sendBurst(burst);
             }
+            m_held.pop_front();
         }
+        m_script.heldAnswers = m_held.size();
         if (Clock::now() >= nextBeacon) {
             nextBeacon += std::chrono::milliseconds(beaconMs);
             if (isHeard) {
