@@ -43,6 +43,8 @@ constexpr uint32_t kSearchStepMs = 60000;
 constexpr uint32_t kAnswerMs = 60000;
 constexpr uint32_t kDownloadSilenceMs = 10000;
 constexpr uint32_t kDownloadRepeats = 15;
+constexpr uint32_t kUploadSilenceMs = 15000;
+constexpr uint32_t kUploadRetries = 3;
 constexpr uint32_t kBurstsKept = 8;
 // A claimed file size beyond this is not believed: no such buffer is made.
 constexpr uint64_t kLargestDownload = 64ull << 20;
@@ -312,7 +314,7 @@ int ANTFSHostEngine::upload(uint16_t fileIndex, uint32_t offset, uint32_t size, 
     bool startAtOffset, uint32_t maxBlock)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (m_state != ANTFS_HOST_TRANSPORT || (size && !data))
+    if (m_state != ANTFS_HOST_TRANSPORT || (size && !data) || uint64_t(offset) + size > 0xFFFFFFFFu)
         return 0;
     if (m_pending)
         return 2;
@@ -936,47 +938,108 @@ uint32_t ANTFSHostEngine::runDownload()
 uint32_t ANTFSHostEngine::runUpload()
 {
     uint16_t index;
-    uint32_t offset, size;
+    uint32_t offset, size, maxBlock;
     bool atOffset;
+    const uint8_t* data;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         index = m_fileIndex;
         offset = m_offset;
         size = m_size;
+        maxBlock = m_maxBlock;
         atOffset = m_startAtOffset;
-        m_bursts.clear();
+        data = m_uploadData;
+        m_uploadSent = 0;
     }
-    uint8_t request[16] = { ANTFS_ID, 0x0A };
-    put16(request + 2, index);
-    put32(request + 4, offset + size);
-    put32(request + 12, atOffset ? offset : 0xFFFFFFFFu);
-    std::vector<uint8_t> answer;
-    if (!sendBurst(request, sizeof request, kRequestMs, 8) || !waitAnswer(0x8A, scaled(5 * kAckMs), &answer))
-        return ANTFS_HR_UPLOAD_FAILED;
-    const uint8_t code = answer[2];
-    if (code != 0)
-        return code >= 1 && code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + code : ANTFS_HR_UPLOAD_REFUSED;
-    if (answer.size() < 24)
-        return ANTFS_HR_UPLOAD_FAILED;
-    const uint32_t maxFile = get32(answer.data() + 8);
-    if (uint64_t(offset) + size > maxFile)
-        return ANTFS_HR_UPLOAD_REFUSED + 3; // larger than the client takes; nothing sent
-    // The data from the requested offset, in one burst with its CRC.
-    std::vector<uint8_t> body(8, 0);
-    body[0] = ANTFS_ID;
-    body[1] = 0x0C;
-    put32(body.data() + 4, offset);
-    body.insert(body.end(), m_uploadData, m_uploadData + size);
-    body.resize(8 + (size_t(size) + 7) / 8 * 8, 0);
-    uint8_t footer[8] = {};
-    put16(footer + 6, Crc16_Calc(m_uploadData, size));
-    body.insert(body.end(), footer, footer + 8);
-    uint32_t timeout = size > 0x7FFFFA23u ? 0xFFFFFFFEu : 2 * (size + 1500);
-    if (!sendBurst(body.data(), uint32_t(body.size()), timeout, 3))
-        return ANTFS_HR_UPLOAD_FAILED;
-    m_uploadSent = size;
-    if (!waitAnswer(0x8C, scaled(kAnswerMs), &answer) || answer[2] != 0)
-        return ANTFS_HR_UPLOAD_FAILED;
+    // data holds the file's bytes from offset to end; each block goes after
+    // a request whose answer says how much the client takes at once.
+    const uint32_t end = offset + size; // upload() refuses a sum beyond 32 bits
+    uint32_t position = offset;
+    bool sentOnce = false;
+    uint32_t retries = 0;
+    Clock::time_point progress = Clock::now();
+    while (!sentOnce || position < end) {
+        if (m_stop || m_cancel || retries > kUploadRetries || msSince(progress) >= scaled(kUploadSilenceMs))
+            return ANTFS_HR_UPLOAD_FAILED;
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_bursts.clear();
+        }
+        uint8_t request[16] = { ANTFS_ID, 0x0A };
+        put16(request + 2, index);
+        put32(request + 4, end);
+        put32(request + 12, atOffset ? position : 0xFFFFFFFFu);
+        std::vector<uint8_t> answer;
+        if (!sendBurst(request, sizeof request, kRequestMs, 8) || !waitAnswer(0x8A, scaled(5 * kAckMs), &answer)) {
+            ++retries;
+            continue;
+        }
+        const uint8_t code = answer[2];
+        if (code != 0)
+            return code >= 1 && code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + code : ANTFS_HR_UPLOAD_REFUSED;
+        if (answer.size() < 24) {
+            ++retries;
+            continue;
+        }
+        const uint32_t last = get32(answer.data() + 4);
+        const uint32_t maxFile = get32(answer.data() + 8);
+        const uint32_t clientBlock = get32(answer.data() + 12);
+        if (end > maxFile)
+            return ANTFS_HR_UPLOAD_REFUSED + 3; // larger than the client takes; nothing sent
+        uint32_t from = position;
+        if (!atOffset) {
+            // The client says how far it has the file: on from there, when
+            // what it has is what we send.
+            if (last < offset || last > end || Crc16_Calc(data, last - offset) != get16(answer.data() + 22)) {
+                atOffset = true;
+                ++retries;
+                continue;
+            }
+            from = last;
+        }
+        uint32_t block = end - from;
+        if (clientBlock != 0)
+            block = std::min(block, clientBlock);
+        block = std::min(block, maxBlock);
+        if (block == 0 && from < end) {
+            ++retries; // a client that takes nothing at once
+            continue;
+        }
+        // Header (CRC of what goes before, where this block goes), the
+        // block padded to whole packets, the footer with the CRC continued
+        // over the block.
+        const uint8_t* bytes = data + (from - offset);
+        const uint16_t seed = Crc16_Calc(data, from - offset);
+        std::vector<uint8_t> body(8, 0);
+        body[0] = ANTFS_ID;
+        body[1] = 0x0C;
+        put16(body.data() + 2, seed);
+        put32(body.data() + 4, from);
+        body.insert(body.end(), bytes, bytes + block);
+        body.resize(8 + (size_t(block) + 7) / 8 * 8, 0);
+        uint8_t footer[8] = {};
+        put16(footer + 6, Crc16_Update(seed, bytes, block));
+        body.insert(body.end(), footer, footer + 8);
+        const uint32_t timeout = block > 0x7FFFFA23u ? 0xFFFFFFFEu : 2 * (block + 1500);
+        if (!sendBurst(body.data(), uint32_t(body.size()), timeout, 1)) {
+            ++retries;
+            continue;
+        }
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_uploadSent = from + block - offset;
+        }
+        if (!waitAnswer(0x8C, scaled(kAnswerMs), &answer)) {
+            ++retries;
+            continue;
+        }
+        if (answer[2] != 0)
+            return ANTFS_HR_UPLOAD_FAILED;
+        position = from + block;
+        sentOnce = true;
+        retries = 0;
+        progress = Clock::now();
+    }
     return ANTFS_HR_UPLOAD_DONE;
 }
 

@@ -105,6 +105,7 @@ struct AntFsClientScript {
     std::map<uint16_t, Bytes> files;
     uint32_t maxBlock = 0; // the most it sends in one download answer; 0: no limit
     uint32_t maxFileSize = 0xFFFFFFFFu; // the largest upload it takes
+    uint32_t uploadBlock = 0xFFFFFFFFu; // the most it takes in one upload block
     std::map<uint16_t, Bytes> uploaded; // what uploads wrote, by index
 
     // Faults, each for the next so many times.

@@ -322,6 +322,18 @@ struct AgainstPeer : ::testing::Test {
     {
         peer.script([&](AntFsClientScript& s) { s.answersLeft = count; });
     }
+    // Waits for an upload progress event (108) with this percentage.
+    bool progress(uintptr_t percent)
+    {
+        std::unique_lock<std::mutex> lock(host.m);
+        size_t seen = 0;
+        return host.cv.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] {
+            for (; seen < host.all.size(); ++seen)
+                if (host.all[seen] == std::make_pair(uint32_t(108), percent))
+                    return true;
+            return false;
+        });
+    }
     Bytes saved(uint32_t index)
     {
         return readLinux(ce::resolvePath("\\SystemDrive\\" + std::to_string(index) + ".dat"));
@@ -728,6 +740,64 @@ TEST_F(AgainstPeer, UploadBeyondTheClientsMaximumSendsNoData)
     ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
     EXPECT_EQ(host.next(), 105u);
     peer.script([&](AntFsClientScript& s) { EXPECT_EQ(s.uploaded[7], data); });
+}
+
+TEST_F(AgainstPeer, UploadGoesInTheBlocksTheClientTakes)
+{
+    linked();
+    Bytes data(1300);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i * 31 + i / 200);
+    // Each block: its request names where it goes (the host starts at its
+    // offset), the block's header the CRC before it and its offset, its
+    // footer the CRC up to its end.
+    auto blocks = [&] {
+        std::vector<std::pair<uint32_t, uint32_t>> out; // offset, length
+        const std::vector<Bytes> requests = commands(0x0A), sent = commands(0x0C);
+        EXPECT_EQ(requests.size(), sent.size());
+        for (size_t i = 0; i < sent.size() && i < requests.size(); ++i) {
+            const Bytes& r = requests[i];
+            const Bytes& b = sent[i];
+            const uint32_t at = antfs_le::get32(&r[12]);
+            const uint32_t offset = antfs_le::get32(&b[4]);
+            const uint32_t length = std::min<uint32_t>(uint32_t(b.size() - 16), uint32_t(data.size()) - offset);
+            EXPECT_EQ(antfs_le::get32(&r[4]), data.size()) << i;
+            EXPECT_EQ(at, offset) << i;
+            EXPECT_EQ(antfs_le::get16(&b[2]), Crc16_Calc(data.data(), offset)) << i;
+            EXPECT_EQ(antfs_le::get16(&b[b.size() - 2]), Crc16_Calc(data.data(), offset + length)) << i;
+            out.emplace_back(offset, length);
+        }
+        return out;
+    };
+    // The client takes 512 bytes at once; between blocks the progress shows.
+    peer.script([](AntFsClientScript& s) {
+        s.uploadBlock = 512;
+        s.answersLeft = 1; // the request's answer, not the first block's
+    });
+    ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
+    for (uintptr_t percent : { 39u, 78u, 100u }) {
+        ASSERT_TRUE(answerHeld()) << percent;
+        EXPECT_TRUE(progress(percent)) << percent;
+        releaseAnswers(2); // this block's answer and the next request's
+    }
+    releaseAnswers();
+    ASSERT_EQ(host.next(), 105u);
+    peer.script([&](AntFsClientScript& s) { EXPECT_EQ(s.uploaded[7], data); });
+    using Blocks = std::vector<std::pair<uint32_t, uint32_t>>;
+    EXPECT_EQ(blocks(), (Blocks { { 0, 512 }, { 512, 512 }, { 1024, 276 } }));
+
+    // The host's own limit, where the client has none.
+    peer.script([](AntFsClientScript& s) {
+        s.uploadBlock = 0xFFFFFFFFu;
+        s.commands.clear();
+    });
+    ANTFSHostConfig config {};
+    config.maxBlockSize = 600;
+    ASSERT_EQ(ANTFSHost_Config(&config), 1);
+    ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
+    ASSERT_EQ(host.next(), 105u);
+    peer.script([&](AntFsClientScript& s) { EXPECT_EQ(s.uploaded[7], data); });
+    EXPECT_EQ(blocks(), (Blocks { { 0, 600 }, { 600, 600 }, { 1200, 100 } }));
 }
 
 TEST_F(AgainstPeer, ClientsAnswersBecomeTheirEvents)
