@@ -800,6 +800,26 @@ TEST_F(AgainstPeer, UploadGoesInTheBlocksTheClientTakes)
     EXPECT_EQ(blocks(), (Blocks { { 0, 600 }, { 600, 600 }, { 1200, 100 } }));
 }
 
+TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimes)
+{
+    linked();
+    const uint8_t data[40] = { 7, 7, 7 };
+    const Bytes shortAnswer { 0x44, 0x8A, 0, 0, 0, 0, 0, 0 }; // no room for its fields
+    struct Case {
+        size_t shortAnswers;
+        uint32_t event;
+    };
+    for (const Case& c : { Case { 3, 105u }, Case { 4, 107u } }) {
+        peer.script([&](AntFsClientScript& s) {
+            s.commands.clear();
+            s.rawAnswers.assign(c.shortAnswers, shortAnswer);
+        });
+        ASSERT_EQ(ANTFSHost_Upload(7, sizeof data, data), 1) << c.shortAnswers;
+        EXPECT_EQ(host.next(), c.event) << c.shortAnswers;
+        EXPECT_EQ(commands(0x0A).size(), std::min<size_t>(c.shortAnswers + 1, 4)) << c.shortAnswers;
+    }
+}
+
 TEST_F(AgainstPeer, ClientsAnswersBecomeTheirEvents)
 {
     peer.start();
