@@ -405,6 +405,9 @@ void deinit()
     }
     std::lock_guard<std::mutex> lock(g_data);
     g_directoryCopy.clear();
+    // No request of this host can end any more: nothing may reach its buffers.
+    g_download = DownloadRecord {};
+    g_pairing = PairingRecord {};
 }
 
 // A download of the directory (index 0, the whole of it) or of a file to
