@@ -1,4 +1,5 @@
 #include "ant/antfs/antfs_host_api.h"
+#include "ant/antfs/antfs_api_pump.h"
 
 #include "ant/core/ant_command.h"
 #include "ant/core/ant_library.h"
@@ -29,7 +30,6 @@ static_assert(offsetof(ANTFSHostDeviceInfo, friendlyName) == 10, "layout");
 static_assert(offsetof(ANTFSHostDeviceInfo, dataAvailable) == 268, "layout");
 
 namespace {
-constexpr uint32_t kPumpWaitMs = 100;
 constexpr uint32_t kEventWaitMs = 999;
 constexpr uint32_t kJoinBoundMs = 9000;
 constexpr uint32_t kAuthMs = 9999;
@@ -37,48 +37,23 @@ constexpr const char* kHostMessage = "WM_ANTPLUS_FS_HOST";
 constexpr size_t kMaxSavePath = 260;
 } // namespace
 
+// Owns the engine and pumps its responses (2 and 4-28; the others carry
+// nothing for the application) into the queue the event thread reads.
 class ANTFSHostApi {
 public:
     ANTFSHostApi()
         : m_engine(std::make_unique<ANTFSHostEngine>())
+        , m_pump(*m_engine, [](uint32_t r) { return r == 2 || (r >= 4 && r <= 28); }, "ANT-FS host")
     {
     }
-    ~ANTFSHostApi() { close(); }
 
-    int open(uint8_t channel, ANTDeviceManager* manager)
-    {
-        if (!manager)
-            return 0;
-        if (m_open)
-            close();
-        m_manager = manager;
-        if (!manager->registerChannel(channel, m_engine.get()))
-            ce::debugPrintf("ANT-FS host: channel %u is served by another user", channel);
-        if (!m_pump) {
-            m_pumpStop = false;
-            m_pump = OsThread_Create(&ANTFSHostApi::pumpMain, this);
-            if (!m_pump)
-                return 0;
-        }
-        m_queue.clear();
-        m_open = true;
-        return 1;
-    }
+    int open(uint8_t channel, ANTDeviceManager* manager) { return m_pump.open(channel, manager); }
     int close()
     {
-        m_pumpStop = true;
-        m_queue.clear();
-        if (m_pump && OsThread_Join(m_pump, kJoinBoundMs, "ANT-FS host pump") == OS_OK) {
-            OsThread_Close(m_pump);
-            m_pump = nullptr;
-        }
-        if (!m_manager || !m_manager->unregisterChannel(m_engine.get()))
-            m_engine->close();
-        m_manager = nullptr;
-        m_open = false;
+        m_pump.close();
         return 1;
     }
-    bool isOpen() const { return m_open; }
+    bool isOpen() const { return m_pump.isOpen(); }
     uint8_t getState()
     {
         uint8_t s = m_engine->getState();
@@ -90,32 +65,12 @@ public:
             m_lastState = s;
         return m_lastState;
     }
-    uint32_t waitResponse(uint32_t ms)
-    {
-        return m_queue.wait(ms);
-    }
+    uint32_t waitResponse(uint32_t ms) { return m_pump.waitResponse(ms); }
     ANTFSHostEngine& engine() { return *m_engine; }
-    ANTDeviceManager* manager() const { return m_manager; }
 
 private:
-    static ce::DWORD pumpMain(void* self)
-    {
-        auto* api = static_cast<ANTFSHostApi*>(self);
-        while (!api->m_pumpStop) {
-            uint32_t r = api->m_engine->waitResponse(kPumpWaitMs);
-            if (r == 0 || r == 1 || r == 3 || r > 28 || api->m_pumpStop)
-                continue;
-            api->m_queue.push(r);
-        }
-        return 0;
-    }
-
     std::unique_ptr<ANTFSHostEngine> m_engine;
-    ANTDeviceManager* m_manager = nullptr;
-    bool m_open = false;
-    ANTFSResponseQueue m_queue;
-    ce::HANDLE m_pump = nullptr;
-    std::atomic<bool> m_pumpStop { false };
+    ANTFSResponsePump<ANTFSHostEngine> m_pump; // after the engine: stopped before it goes
     uint8_t m_lastState = 0;
 };
 
@@ -174,11 +129,7 @@ void fillDefaults(ANTFSHostConfig* c)
 
 void postEvent(uint32_t code, uintptr_t parameter)
 {
-    if (ce::HWND window = g_window) {
-        ce::postMessage(window, ce::registerWindowMessage(kHostMessage), code, ce::LPARAM(parameter));
-    } else if (ANTFSEventCallback callback = g_callback) {
-        callback(ce::registerWindowMessage(kHostMessage), code, parameter, g_context);
-    }
+    ANTFSPostEvent(kHostMessage, g_window, g_callback, g_context, code, parameter);
 }
 
 // Writes the downloaded file whole under its name, or nothing: a file that
