@@ -646,14 +646,14 @@ TEST_F(AgainstPeer, DownloadStartsAgainAfterABadBurst)
     };
     // An answer with a block of file5, its CRC continued from seed.
     auto answer = [&](uint32_t offset, uint32_t length, uint16_t seed, bool badCrc) {
-        Bytes a(16, 0);
+        // Header, the block padded to whole packets, the footer.
+        Bytes a(16 + (length + 7) / 8 * 8 + 8, 0);
         a[0] = 0x44;
         a[1] = 0x89;
         antfs_le::put32(&a[4], length);
         antfs_le::put32(&a[8], offset);
         antfs_le::put32(&a[12], uint32_t(file5.size()));
-        a.insert(a.end(), file5.begin() + offset, file5.begin() + offset + length);
-        a.resize((a.size() + 7) / 8 * 8 + 8, 0);
+        std::copy_n(file5.begin() + offset, length, a.begin() + 16);
         const uint16_t crc = Crc16_Update(seed, file5.data() + offset, length);
         antfs_le::put16(&a[a.size() - 2], badCrc ? uint16_t(~crc) : crc);
         return a;
