@@ -800,23 +800,40 @@ TEST_F(AgainstPeer, UploadGoesInTheBlocksTheClientTakes)
     EXPECT_EQ(blocks(), (Blocks { { 0, 600 }, { 600, 600 }, { 1200, 100 } }));
 }
 
-TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimes)
+TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimesAndEndsWithoutProgress)
 {
     linked();
+    ANTFSHostEngine::setTimeScaleForTests(10);
     const uint8_t data[40] = { 7, 7, 7 };
     const Bytes shortAnswer { 0x44, 0x8A, 0, 0, 0, 0, 0, 0 }; // no room for its fields
     struct Case {
-        size_t shortAnswers;
+        const char* what;
+        std::function<void(AntFsClientScript&)> fault;
         uint32_t event;
+        size_t requests;
     };
-    for (const Case& c : { Case { 3, 105u }, Case { 4, 107u } }) {
+    const Case cases[] = {
+        { "three unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(3, shortAnswer); }, 105u, 4 },
+        { "four unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(4, shortAnswer); }, 107u, 4 },
+        // Its answer is awaited longer than the upload may go without progress.
+        { "a block not answered", [&](AntFsClientScript& s) { s.answersLeft = 1; }, 107u, 1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         peer.script([&](AntFsClientScript& s) {
             s.commands.clear();
-            s.rawAnswers.assign(c.shortAnswers, shortAnswer);
+            c.fault(s);
         });
-        ASSERT_EQ(ANTFSHost_Upload(7, sizeof data, data), 1) << c.shortAnswers;
-        EXPECT_EQ(host.next(), c.event) << c.shortAnswers;
-        EXPECT_EQ(commands(0x0A).size(), std::min<size_t>(c.shortAnswers + 1, 4)) << c.shortAnswers;
+        ASSERT_EQ(ANTFSHost_Upload(7, sizeof data, data), 1);
+        EXPECT_EQ(host.next(), c.event);
+        EXPECT_EQ(commands(0x0A).size(), c.requests);
+        releaseAnswers();
+        if (c.event == 107u) { // the client is let go
+            ASSERT_EQ(ANTFSHost_Search(), 1);
+            ASSERT_EQ(host.next(), 115u);
+            ASSERT_EQ(ANTFSHost_PassThru(), 1);
+            ASSERT_EQ(host.next(), 109u);
+        }
     }
 }
 
