@@ -296,6 +296,13 @@ ce::DWORD eventThread(void*)
         default:
             if (r == ANTFS_HR_AUTH_UNKNOWN || r == ANTFS_HR_AUTH_NO_ANSWER)
                 endPairing();
+            if (r == ANTFS_HR_DOWNLOAD_FAILED) {
+                // A directory download that failed (one not whole among
+                // them) leaves no directory, as a too short one always did.
+                std::lock_guard<std::mutex> lock(g_data);
+                if (g_download.directory)
+                    g_directoryCopy.clear();
+            }
             postEvent(eventOf(r), 0);
             break;
         }
