@@ -1,5 +1,5 @@
-// A directory image as a host receives it from a client: counted, read by
-// position and by index, and searched for activity files.
+// A directory image as a host receives it from a client: checked whole,
+// counted, read by position and by index, and searched for activity files.
 // fuzz-links: senvoy_objects
 #include "ant/antfs/antfs_directory.h"
 
@@ -9,6 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace senvoy;
+    (void)ANTFSDir_IsWhole(data, size);
     uint32_t n = ANTFSDir_EntryCount(data, size);
     ANTFSDirEntry e;
     for (uint32_t p = 0; p <= n && p < 4096; ++p)

@@ -41,6 +41,12 @@ uint8_t* find(void* image, int64_t count, uint16_t fileIndex)
 
 } // namespace
 
+bool ANTFSDir_IsWhole(const uint8_t* image, size_t length)
+{
+    return image && length >= ANTFS_DIR_HEADER && image[0] == 1 && image[1] == ANTFS_DIR_ENTRY
+        && (length - ANTFS_DIR_HEADER) % ANTFS_DIR_ENTRY == 0;
+}
+
 uint32_t ANTFSDir_EntryCount(const uint8_t* image, size_t length)
 {
     if (!image || length < ANTFS_DIR_HEADER + ANTFS_DIR_ENTRY || image[0] != 1 || image[1] != ANTFS_DIR_ENTRY)

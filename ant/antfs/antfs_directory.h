@@ -27,6 +27,9 @@ struct ANTFSDirEntry {
     uint32_t date = 0;
 };
 
+// Whether the bytes are a whole directory: a header of version 1 with
+// entry length 16, then whole entries only (none is whole too).
+bool ANTFSDir_IsWhole(const uint8_t* image, size_t length);
 // The number of entries: 0 unless the header says version 1 and entry
 // length 16 and the image holds at least one entry.
 uint32_t ANTFSDir_EntryCount(const uint8_t* image, size_t length);

@@ -1,4 +1,5 @@
 #include "ant/antfs/antfs_host_api.h"
+#include "ant/antfs/antfs_api_pump.h"
 
 #include "ant/core/ant_command.h"
 #include "ant/core/ant_library.h"
@@ -29,7 +30,6 @@ static_assert(offsetof(ANTFSHostDeviceInfo, friendlyName) == 10, "layout");
 static_assert(offsetof(ANTFSHostDeviceInfo, dataAvailable) == 268, "layout");
 
 namespace {
-constexpr uint32_t kPumpWaitMs = 100;
 constexpr uint32_t kEventWaitMs = 999;
 constexpr uint32_t kJoinBoundMs = 9000;
 constexpr uint32_t kAuthMs = 9999;
@@ -37,48 +37,23 @@ constexpr const char* kHostMessage = "WM_ANTPLUS_FS_HOST";
 constexpr size_t kMaxSavePath = 260;
 } // namespace
 
+// Owns the engine and pumps its responses (2 and 4-28; the others carry
+// nothing for the application) into the queue the event thread reads.
 class ANTFSHostApi {
 public:
     ANTFSHostApi()
         : m_engine(std::make_unique<ANTFSHostEngine>())
+        , m_pump(*m_engine, [](uint32_t r) { return r == 2 || (r >= 4 && r <= 28); }, "ANT-FS host")
     {
     }
-    ~ANTFSHostApi() { close(); }
 
-    int open(uint8_t channel, ANTDeviceManager* manager)
-    {
-        if (!manager)
-            return 0;
-        if (m_open)
-            close();
-        m_manager = manager;
-        if (!manager->registerChannel(channel, m_engine.get()))
-            ce::debugPrintf("ANT-FS host: channel %u is served by another user", channel);
-        if (!m_pump) {
-            m_pumpStop = false;
-            m_pump = OsThread_Create(&ANTFSHostApi::pumpMain, this);
-            if (!m_pump)
-                return 0;
-        }
-        m_queue.clear();
-        m_open = true;
-        return 1;
-    }
+    int open(uint8_t channel, ANTDeviceManager* manager) { return m_pump.open(channel, manager); }
     int close()
     {
-        m_pumpStop = true;
-        m_queue.clear();
-        if (m_pump && OsThread_Join(m_pump, kJoinBoundMs, "ANT-FS host pump") == OS_OK) {
-            OsThread_Close(m_pump);
-            m_pump = nullptr;
-        }
-        if (!m_manager || !m_manager->unregisterChannel(m_engine.get()))
-            m_engine->close();
-        m_manager = nullptr;
-        m_open = false;
+        m_pump.close();
         return 1;
     }
-    bool isOpen() const { return m_open; }
+    bool isOpen() const { return m_pump.isOpen(); }
     uint8_t getState()
     {
         uint8_t s = m_engine->getState();
@@ -90,32 +65,12 @@ public:
             m_lastState = s;
         return m_lastState;
     }
-    uint32_t waitResponse(uint32_t ms)
-    {
-        return m_queue.wait(ms);
-    }
+    uint32_t waitResponse(uint32_t ms) { return m_pump.waitResponse(ms); }
     ANTFSHostEngine& engine() { return *m_engine; }
-    ANTDeviceManager* manager() const { return m_manager; }
 
 private:
-    static ce::DWORD pumpMain(void* self)
-    {
-        auto* api = static_cast<ANTFSHostApi*>(self);
-        while (!api->m_pumpStop) {
-            uint32_t r = api->m_engine->waitResponse(kPumpWaitMs);
-            if (r == 0 || r == 1 || r == 3 || r > 28 || api->m_pumpStop)
-                continue;
-            api->m_queue.push(r);
-        }
-        return 0;
-    }
-
     std::unique_ptr<ANTFSHostEngine> m_engine;
-    ANTDeviceManager* m_manager = nullptr;
-    bool m_open = false;
-    ANTFSResponseQueue m_queue;
-    ce::HANDLE m_pump = nullptr;
-    std::atomic<bool> m_pumpStop { false };
+    ANTFSResponsePump<ANTFSHostEngine> m_pump; // after the engine: stopped before it goes
     uint8_t m_lastState = 0;
 };
 
@@ -129,21 +84,34 @@ std::atomic<void*> g_context { nullptr };
 ce::HANDLE g_eventThread = nullptr;
 std::atomic<bool> g_eventStop { false };
 
-// What the exports and the event thread share.
+// What the exports and the event thread share. The records of a request
+// are written only together with the engine taking it (under g_data), so a
+// refused call leaves those of the request that runs as they are.
 std::mutex g_data;
 ANTFSHostConfig g_config {};
-uint8_t g_pairing[256] = {};
-uint32_t g_pairingLength = 0; // of the pairing buffer handed to Pair
-uint8_t* g_pairingBuffer = nullptr;
-uint32_t g_pairingAnswerLength = 0; // what the client's answer filled
-bool g_pairingAsked = false;
 std::string g_savePath;
-uint32_t g_downloadIndex = 0;
-bool g_directory = false;
 std::vector<uint8_t> g_directoryCopy;
-uint8_t g_setTimeCounter = 0;
 ANTFSHostDeviceInfo g_deviceInfo {};
-uint8_t g_setTime[16] = {};
+
+// The download that runs: where its file goes.
+struct DownloadRecord {
+    uint32_t index = 0;
+    bool directory = false;
+};
+DownloadRecord g_download;
+
+// The pairing that runs: the caller's buffer gets the client's passkey.
+struct PairingRecord {
+    bool asked = false;
+    uint8_t* buffer = nullptr;
+};
+PairingRecord g_pairing;
+
+// Set-time records: the one a running upload reads stays untouched while
+// the next is built in the other.
+uint8_t g_setTimeCounter = 0;
+uint8_t g_setTime[2][16] = {};
+int g_setTimeSlot = 0; // the one last handed to the engine
 
 void fillDefaults(ANTFSHostConfig* c)
 {
@@ -161,11 +129,7 @@ void fillDefaults(ANTFSHostConfig* c)
 
 void postEvent(uint32_t code, uintptr_t parameter)
 {
-    if (ce::HWND window = g_window) {
-        ce::postMessage(window, ce::registerWindowMessage(kHostMessage), code, ce::LPARAM(parameter));
-    } else if (ANTFSEventCallback callback = g_callback) {
-        callback(ce::registerWindowMessage(kHostMessage), code, parameter, g_context);
-    }
+    ANTFSPostEvent(kHostMessage, g_window, g_callback, g_context, code, parameter);
 }
 
 // Writes the downloaded file whole under its name, or nothing: a file that
@@ -267,6 +231,12 @@ uint32_t eventOf(uint32_t response)
 
 int disconnectWith(uint8_t type);
 
+void endPairing()
+{
+    std::lock_guard<std::mutex> lock(g_data);
+    g_pairing = PairingRecord {};
+}
+
 ce::DWORD eventThread(void*)
 {
     while (!g_eventStop) {
@@ -288,28 +258,28 @@ ce::DWORD eventThread(void*)
         case ANTFS_HR_AUTH_ACCEPTED: {
             std::lock_guard<std::mutex> lock(g_data);
             // Only a pairing brings a passkey to keep: the client's answer.
-            if (g_pairingAsked && g_pairingBuffer) {
-                uint32_t n = std::min<uint32_t>(g_pairingAnswerLength, 255);
-                std::memcpy(g_config.passkey, g_pairingBuffer, n);
+            if (g_pairing.asked && g_pairing.buffer) {
+                uint32_t n = std::min<uint32_t>(api->engine().answerLength(), 255);
+                std::memcpy(g_config.passkey, g_pairing.buffer, n);
                 g_config.passkeyLength = uint8_t(n);
             }
-            g_pairingAsked = false;
+            g_pairing = PairingRecord {};
             postEvent(109, 0);
             break;
         }
         case ANTFS_HR_AUTH_REJECTED:
-            g_pairingAsked = false;
+            endPairing();
             disconnectWith(0);
             postEvent(110, 0);
             break;
         case ANTFS_HR_DOWNLOAD_DONE: {
-            bool directory;
-            uint32_t index;
+            DownloadRecord download;
             {
                 std::lock_guard<std::mutex> lock(g_data);
-                directory = g_directory;
-                index = g_downloadIndex;
+                download = g_download;
             }
+            const bool directory = download.directory;
+            const uint32_t index = download.index;
             if (!directory) {
                 postEvent(saveFile(api->engine(), index) ? 101 : 103, index);
                 break;
@@ -324,8 +294,15 @@ ce::DWORD eventThread(void*)
             break;
         }
         default:
-            if (r == 7 || r == 10)
-                g_pairingAsked = false;
+            if (r == ANTFS_HR_AUTH_UNKNOWN || r == ANTFS_HR_AUTH_NO_ANSWER)
+                endPairing();
+            if (r == ANTFS_HR_DOWNLOAD_FAILED) {
+                // A directory download that failed (one not whole among
+                // them) leaves no directory, as a too short one always did.
+                std::lock_guard<std::mutex> lock(g_data);
+                if (g_download.directory)
+                    g_directoryCopy.clear();
+            }
             postEvent(eventOf(r), 0);
             break;
         }
@@ -386,29 +363,37 @@ void deinit()
     }
     std::lock_guard<std::mutex> lock(g_data);
     g_directoryCopy.clear();
+    // No request of this host can end any more: nothing may reach its buffers.
+    g_download = DownloadRecord {};
+    g_pairing = PairingRecord {};
 }
 
-int directory(bool clearOnFailure)
+// A download of the directory (index 0, the whole of it) or of a file to
+// save under its index; the record goes with it only when the engine takes it.
+int download(uint16_t index, uint32_t offset, uint32_t size, bool directory)
 {
     ANTFSHostApi* api = g_api;
     if (!api)
         return 0;
-    {
-        std::lock_guard<std::mutex> lock(g_data);
-        g_directory = true;
-    }
-    int r = api->engine().download(0, 0, 65535, 0);
-    if (clearOnFailure && (r == 0 || r == 2)) {
-        std::lock_guard<std::mutex> lock(g_data);
-        g_directory = false;
-    }
+    std::lock_guard<std::mutex> lock(g_data);
+    const uint32_t maxBlock = directory ? 0 : g_config.maxBlockSize;
+    int r = api->engine().download(index, offset, size, maxBlock, directory);
+    if (r == 1)
+        g_download = DownloadRecord { index, directory };
     return r;
 }
 
-int authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer, uint32_t* answerLength)
+// Pass-through or passkey: no answer to keep.
+int authenticate(uint8_t type, const uint8_t* text, uint32_t length)
 {
     ANTFSHostApi* api = g_api;
-    return api ? api->engine().authenticate(type, text, length, answer, answerLength, kAuthMs) : 0;
+    if (!api)
+        return 0;
+    std::lock_guard<std::mutex> lock(g_data);
+    int r = api->engine().authenticate(type, text, length, nullptr, 0, kAuthMs);
+    if (r == 1)
+        g_pairing = PairingRecord {};
+    return r;
 }
 
 } // namespace
@@ -510,26 +495,16 @@ SENVOY_API int ANTFSHost_Cancel(void)
 
 SENVOY_API int ANTFSHost_Pair(uint8_t* buffer, uint32_t length)
 {
-    // The pairing copy holds 255 bytes and the passkey length is a byte.
-    if (!g_api || !buffer || length == 0 || length > 255)
+    // The passkey kept from the answer holds 255 bytes at most.
+    ANTFSHostApi* api = g_api;
+    if (!api || !buffer || length == 0 || length > 255)
         return 0;
-    std::string name;
-    {
-        std::lock_guard<std::mutex> lock(g_data);
-        std::memset(g_pairing, 0, sizeof g_pairing);
-        std::memcpy(g_pairing, buffer, length);
-        g_pairingLength = length;
-        g_pairingBuffer = buffer;
-        g_pairingAnswerLength = length;
-        g_pairingAsked = true;
-        name.assign(g_config.friendlyName, strnlen(g_config.friendlyName, sizeof g_config.friendlyName));
-    }
-    int r = authenticate(2, reinterpret_cast<const uint8_t*>(name.data()), uint32_t(name.size()), buffer,
-        &g_pairingAnswerLength);
-    if (r != 1) {
-        std::lock_guard<std::mutex> lock(g_data);
-        g_pairingAsked = false;
-    }
+    std::lock_guard<std::mutex> lock(g_data);
+    const size_t nameLength = strnlen(g_config.friendlyName, sizeof g_config.friendlyName);
+    int r = api->engine().authenticate(
+        2, reinterpret_cast<const uint8_t*>(g_config.friendlyName), uint32_t(nameLength), buffer, length, kAuthMs);
+    if (r == 1)
+        g_pairing = PairingRecord { true, buffer };
     return r;
 }
 
@@ -542,34 +517,24 @@ SENVOY_API int ANTFSHost_Passkey(void)
         length = g_config.passkeyLength;
         std::memcpy(passkey, g_config.passkey, length);
     }
-    return authenticate(3, passkey, length, nullptr, nullptr);
+    return authenticate(3, passkey, length); // the engine keeps its own copy
 }
 
 SENVOY_API int ANTFSHost_PassThru(void)
 {
-    return authenticate(0, nullptr, 0, nullptr, nullptr);
+    return authenticate(0, nullptr, 0);
 }
 
 SENVOY_API int ANTFSHost_Directory(void)
 {
-    return directory(true);
+    return download(0, 0, 65535, true);
 }
 
 SENVOY_API int ANTFSHost_Download(uint32_t fileIndex, uint32_t size, uint32_t offset)
 {
-    ANTFSHostApi* api = g_api;
-    if (!api)
-        return 0;
     if (fileIndex >= 65535)
-        return directory(false);
-    uint32_t maxBlock;
-    {
-        std::lock_guard<std::mutex> lock(g_data);
-        g_downloadIndex = fileIndex;
-        g_directory = false;
-        maxBlock = g_config.maxBlockSize;
-    }
-    return api->engine().download(uint16_t(fileIndex), offset, size, maxBlock);
+        return download(0, 0, 65535, true);
+    return download(uint16_t(fileIndex), offset, size, false);
 }
 
 SENVOY_API int ANTFSHost_Upload(uint32_t fileIndex, uint32_t size, const uint8_t* data)
@@ -610,11 +575,18 @@ SENVOY_API int ANTFSHost_SetTime(const uint8_t* time4)
         return 0;
     std::lock_guard<std::mutex> lock(g_data);
     // The record stays with the library: the upload reads it later.
-    std::memset(g_setTime, 0, sizeof g_setTime);
-    g_setTime[0] = 3;
-    g_setTime[3] = g_setTimeCounter++;
-    std::memcpy(g_setTime + 4, time4, 4);
-    return api->engine().upload(65534, 0, sizeof g_setTime, g_setTime, true, 0);
+    const int slot = 1 - g_setTimeSlot;
+    uint8_t* record = g_setTime[slot];
+    std::memset(record, 0, 16);
+    record[0] = 3;
+    record[3] = g_setTimeCounter;
+    std::memcpy(record + 4, time4, 4);
+    int r = api->engine().upload(65534, 0, 16, record, true, 0);
+    if (r == 1) {
+        g_setTimeSlot = slot;
+        ++g_setTimeCounter;
+    }
+    return r;
 }
 
 SENVOY_API const void* ANTFSHost_GetDirectoryData(void)

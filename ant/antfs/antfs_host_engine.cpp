@@ -1,4 +1,5 @@
 #include "ant/antfs/antfs_host_engine.h"
+#include "ant/antfs/antfs_directory.h"
 #include "ant/antfs/antfs_shared.h"
 
 #include "ant/core/ant_command.h"
@@ -42,6 +43,8 @@ constexpr uint32_t kSearchStepMs = 60000;
 constexpr uint32_t kAnswerMs = 60000;
 constexpr uint32_t kDownloadSilenceMs = 10000;
 constexpr uint32_t kDownloadRepeats = 15;
+constexpr uint32_t kUploadSilenceMs = 15000;
+constexpr uint32_t kUploadRetries = 3;
 constexpr uint32_t kBurstsKept = 8;
 // A claimed file size beyond this is not believed: no such buffer is made.
 constexpr uint64_t kLargestDownload = 64ull << 20;
@@ -247,7 +250,7 @@ int ANTFSHostEngine::getDownloadedData(std::vector<uint8_t>* out) const
 }
 
 int ANTFSHostEngine::authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer,
-    uint32_t* answerLength, uint32_t timeoutMs)
+    uint32_t answerRoom, uint32_t timeoutMs)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_state != ANTFS_HOST_LINKED || length > 255 || (length && !text))
@@ -257,10 +260,17 @@ int ANTFSHostEngine::authenticate(uint8_t type, const uint8_t* text, uint32_t le
     m_authCommand = type;
     m_authText.assign(text, text + length);
     m_answer = answer;
-    m_answerLength = answerLength;
+    m_answerRoom = answer ? answerRoom : 0;
+    m_answerLength = 0;
     m_authTimeoutMs = timeoutMs;
     postLocked(REQ_AUTHENTICATE);
     return 1;
+}
+
+uint32_t ANTFSHostEngine::answerLength() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_answerLength;
 }
 
 int ANTFSHostEngine::disconnect(uint8_t type, uint8_t duration, uint8_t appDuration)
@@ -277,7 +287,7 @@ int ANTFSHostEngine::disconnect(uint8_t type, uint8_t duration, uint8_t appDurat
     return 1;
 }
 
-int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock)
+int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock, bool directory)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_state != ANTFS_HOST_TRANSPORT)
@@ -290,6 +300,7 @@ int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size
     if (m_pending)
         return 2;
     m_legacy = legacy;
+    m_directory = directory;
     m_fileIndex = fileIndex;
     m_offset = offset;
     m_size = size;
@@ -303,7 +314,7 @@ int ANTFSHostEngine::upload(uint16_t fileIndex, uint32_t offset, uint32_t size, 
     bool startAtOffset, uint32_t maxBlock)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (m_state != ANTFS_HOST_TRANSPORT || (size && !data))
+    if (m_state != ANTFS_HOST_TRANSPORT || (size && !data) || uint64_t(offset) + size > 0xFFFFFFFFu)
         return 0;
     if (m_pending)
         return 2;
@@ -647,7 +658,7 @@ int ANTFSHostEngine::runSearch()
             m_authCommand = 1;
             m_authText.clear();
             m_answer = nullptr;
-            m_answerLength = nullptr;
+            m_answerRoom = 0;
             m_authTimeoutMs = 5000;
         }
         m_state = ANTFS_HOST_LINKED;
@@ -788,12 +799,9 @@ uint32_t ANTFSHostEngine::runAuthenticate()
         m_clientName.assign(answer.begin() + 8, answer.begin() + 8 + long(length));
         return ANTFS_HR_AUTH_ACCEPTED;
     }
-    if (m_answerLength) {
-        uint32_t n = std::min(*m_answerLength, length);
-        if (m_answer && n)
-            std::memcpy(m_answer, answer.data() + 8, n);
-        *m_answerLength = m_answer ? n : 0;
-    }
+    m_answerLength = std::min(m_answerRoom, length);
+    if (m_answer && m_answerLength)
+        std::memcpy(m_answer, answer.data() + 8, m_answerLength);
     if (answerType == 1) {
         m_state = ANTFS_HOST_TRANSPORT;
         return ANTFS_HR_AUTH_ACCEPTED;
@@ -805,7 +813,7 @@ uint32_t ANTFSHostEngine::runDownload()
 {
     uint16_t index;
     uint32_t start, wanted, maxBlock;
-    bool legacy;
+    bool legacy, directory;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         index = m_fileIndex;
@@ -813,6 +821,7 @@ uint32_t ANTFSHostEngine::runDownload()
         wanted = m_size;
         maxBlock = m_maxBlock;
         legacy = m_legacy;
+        directory = m_directory;
         m_file.clear();
         m_fileSize = 0;
         m_downloadDone = false;
@@ -910,6 +919,14 @@ uint32_t ANTFSHostEngine::runDownload()
         const uint32_t target = wanted ? std::min(wanted, rest) : rest;
         if (received >= target) {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            // A directory cut short, or whose bytes are not a header and
+            // whole entries, would be read past its end: it is not taken.
+            if (directory
+                && (start != 0 || m_file.size() != a.fileSize || !ANTFSDir_IsWhole(m_file.data(), m_file.size()))) {
+                ce::debugPrintf("ANT-FS host: the client's directory is not whole (%u bytes)", a.fileSize);
+                m_file.clear();
+                return ANTFS_HR_DOWNLOAD_FAILED;
+            }
             m_downloadDone = true;
             return ANTFS_HR_DOWNLOAD_DONE;
         }
@@ -921,47 +938,108 @@ uint32_t ANTFSHostEngine::runDownload()
 uint32_t ANTFSHostEngine::runUpload()
 {
     uint16_t index;
-    uint32_t offset, size;
+    uint32_t offset, size, maxBlock;
     bool atOffset;
+    const uint8_t* data;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         index = m_fileIndex;
         offset = m_offset;
         size = m_size;
+        maxBlock = m_maxBlock;
         atOffset = m_startAtOffset;
-        m_bursts.clear();
+        data = m_uploadData;
+        m_uploadSent = 0;
     }
-    uint8_t request[16] = { ANTFS_ID, 0x0A };
-    put16(request + 2, index);
-    put32(request + 4, offset + size);
-    put32(request + 12, atOffset ? offset : 0xFFFFFFFFu);
-    std::vector<uint8_t> answer;
-    if (!sendBurst(request, sizeof request, kRequestMs, 8) || !waitAnswer(0x8A, scaled(5 * kAckMs), &answer))
-        return ANTFS_HR_UPLOAD_FAILED;
-    const uint8_t code = answer[2];
-    if (code != 0)
-        return code >= 1 && code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + code : ANTFS_HR_UPLOAD_REFUSED;
-    if (answer.size() < 24)
-        return ANTFS_HR_UPLOAD_FAILED;
-    const uint32_t maxFile = get32(answer.data() + 8);
-    if (uint64_t(offset) + size > maxFile)
-        return ANTFS_HR_UPLOAD_REFUSED + 3; // larger than the client takes; nothing sent
-    // The data from the requested offset, in one burst with its CRC.
-    std::vector<uint8_t> body(8, 0);
-    body[0] = ANTFS_ID;
-    body[1] = 0x0C;
-    put32(body.data() + 4, offset);
-    body.insert(body.end(), m_uploadData, m_uploadData + size);
-    body.resize(8 + (size_t(size) + 7) / 8 * 8, 0);
-    uint8_t footer[8] = {};
-    put16(footer + 6, Crc16_Calc(m_uploadData, size));
-    body.insert(body.end(), footer, footer + 8);
-    uint32_t timeout = size > 0x7FFFFA23u ? 0xFFFFFFFEu : 2 * (size + 1500);
-    if (!sendBurst(body.data(), uint32_t(body.size()), timeout, 3))
-        return ANTFS_HR_UPLOAD_FAILED;
-    m_uploadSent = size;
-    if (!waitAnswer(0x8C, scaled(kAnswerMs), &answer) || answer[2] != 0)
-        return ANTFS_HR_UPLOAD_FAILED;
+    // data holds the file's bytes from offset to end; each block goes after
+    // a request whose answer says how much the client takes at once.
+    const uint32_t end = offset + size; // upload() refuses a sum beyond 32 bits
+    uint32_t position = offset;
+    bool sentOnce = false;
+    uint32_t retries = 0;
+    Clock::time_point progress = Clock::now();
+    while (!sentOnce || position < end) {
+        if (m_stop || m_cancel || retries > kUploadRetries || msSince(progress) >= scaled(kUploadSilenceMs))
+            return ANTFS_HR_UPLOAD_FAILED;
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_bursts.clear();
+        }
+        uint8_t request[16] = { ANTFS_ID, 0x0A };
+        put16(request + 2, index);
+        put32(request + 4, end);
+        put32(request + 12, atOffset ? position : 0xFFFFFFFFu);
+        std::vector<uint8_t> answer;
+        if (!sendBurst(request, sizeof request, kRequestMs, 8) || !waitAnswer(0x8A, scaled(5 * kAckMs), &answer)) {
+            ++retries;
+            continue;
+        }
+        const uint8_t code = answer[2];
+        if (code != 0)
+            return code >= 1 && code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + code : ANTFS_HR_UPLOAD_REFUSED;
+        if (answer.size() < 24) {
+            ++retries;
+            continue;
+        }
+        const uint32_t last = get32(answer.data() + 4);
+        const uint32_t maxFile = get32(answer.data() + 8);
+        const uint32_t clientBlock = get32(answer.data() + 12);
+        if (end > maxFile)
+            return ANTFS_HR_UPLOAD_REFUSED + 3; // larger than the client takes; nothing sent
+        uint32_t from = position;
+        if (!atOffset) {
+            // The client says how far it has the file: on from there, when
+            // what it has is what we send.
+            if (last < offset || last > end || Crc16_Calc(data, last - offset) != get16(answer.data() + 22)) {
+                atOffset = true;
+                ++retries;
+                continue;
+            }
+            from = last;
+        }
+        uint32_t block = end - from;
+        if (clientBlock != 0)
+            block = std::min(block, clientBlock);
+        block = std::min(block, maxBlock);
+        if (block == 0 && from < end) {
+            ++retries; // a client that takes nothing at once
+            continue;
+        }
+        // Header (CRC of what goes before, where this block goes), the
+        // block padded to whole packets, the footer with the CRC continued
+        // over the block.
+        const uint8_t* bytes = data + (from - offset);
+        const uint16_t seed = Crc16_Calc(data, from - offset);
+        std::vector<uint8_t> body(8, 0);
+        body[0] = ANTFS_ID;
+        body[1] = 0x0C;
+        put16(body.data() + 2, seed);
+        put32(body.data() + 4, from);
+        body.insert(body.end(), bytes, bytes + block);
+        body.resize(8 + (size_t(block) + 7) / 8 * 8, 0);
+        uint8_t footer[8] = {};
+        put16(footer + 6, Crc16_Update(seed, bytes, block));
+        body.insert(body.end(), footer, footer + 8);
+        const uint32_t timeout = block > 0x7FFFFA23u ? 0xFFFFFFFEu : 2 * (block + 1500);
+        if (!sendBurst(body.data(), uint32_t(body.size()), timeout, 1)) {
+            ++retries;
+            continue;
+        }
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            m_uploadSent = from + block - offset;
+        }
+        if (!waitAnswer(0x8C, scaled(kAnswerMs), &answer)) {
+            ++retries;
+            continue;
+        }
+        if (answer[2] != 0)
+            return ANTFS_HR_UPLOAD_FAILED;
+        position = from + block;
+        sentOnce = true;
+        retries = 0;
+        progress = Clock::now();
+    }
     return ANTFS_HR_UPLOAD_DONE;
 }
 

@@ -105,12 +105,15 @@ public:
     int getDownloadProgress(uint32_t* done, uint32_t* total) const;
     // The downloaded file after the answer header, at most the file size.
     int getDownloadedData(std::vector<uint8_t>* out) const;
-    // answer: where the client's answer string goes (answerLength in: its
-    // room, out: what came); may be null.
-    int authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer, uint32_t* answerLength,
+    // answer: where the client's answer string goes, up to answerRoom bytes;
+    // may be null. What came is answerLength() once the request has ended.
+    int authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer, uint32_t answerRoom,
         uint32_t timeoutMs);
+    uint32_t answerLength() const;
     int disconnect(uint8_t type, uint8_t duration, uint8_t appDuration);
-    int download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock);
+    // directory: the file is the client's directory, done only when its
+    // bytes are a whole directory image.
+    int download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock, bool directory = false);
     int upload(uint16_t fileIndex, uint32_t offset, uint32_t size, const uint8_t* data, bool startAtOffset,
         uint32_t maxBlock);
     int erase(uint16_t fileIndex);
@@ -212,7 +215,8 @@ private:
     uint8_t m_authCommand = 0;
     std::vector<uint8_t> m_authText;
     uint8_t* m_answer = nullptr;
-    uint32_t* m_answerLength = nullptr;
+    uint32_t m_answerRoom = 0;
+    uint32_t m_answerLength = 0; // what the last answer wrote into m_answer
     uint32_t m_authTimeoutMs = 5000;
 
     // Disconnect request.
@@ -228,6 +232,7 @@ private:
     const uint8_t* m_uploadData = nullptr;
     bool m_startAtOffset = false;
     bool m_legacy = false; // the older download request and answer
+    bool m_directory = false; // the download is of the directory
     std::vector<uint8_t> m_file; // the file's data received so far
     uint32_t m_fileSize = 0;
     bool m_downloadDone = false;

@@ -309,15 +309,21 @@ void AntFsClientPeer::run(uint32_t beaconMs)
         Bytes command;
         while (nextLocked(&m_cursor, &command, true))
             take(command, &answers);
+        for (Bytes& a : answers)
+            m_held.push_back(std::move(a));
         const bool isHeard = heard();
-        if (isHeard) {
+        while (!m_held.empty() && m_script.answersLeft != 0) {
+            if (m_script.answersLeft > 0)
+                --m_script.answersLeft;
             // What it says goes out led by its beacon; unheard, it is lost.
-            for (Bytes& a : answers) {
+            if (isHeard) {
                 Bytes burst = beaconLocked();
-                burst.insert(burst.end(), a.begin(), a.end());
+                burst.insert(burst.end(), m_held.front().begin(), m_held.front().end());
                 sendBurst(burst);
             }
+            m_held.pop_front();
         }
+        m_script.heldAnswers = m_held.size();
         if (Clock::now() >= nextBeacon) {
             nextBeacon += std::chrono::milliseconds(beaconMs);
             if (isHeard) {
@@ -418,33 +424,49 @@ void AntFsClientPeer::take(const Bytes& c, std::vector<Bytes>* answers)
         if (m_layer == 2 && !raw() && (c[1] == 0x06 || c.size() >= 16))
             answers->push_back(downloadAnswerLocked(c, c[1] == 0x06));
         return;
-    case 0x0A: { // upload request
+    case 0x0A: { // upload request: where it has the file to, and how much it takes
         if (m_layer != 2 || raw())
             return;
+        Bytes& held = s.uploaded[get16(&c[2])];
+        const uint32_t asked = c.size() >= 16 ? get32(&c[12]) : 0xFFFFFFFFu;
+        if (asked != 0xFFFFFFFFu && asked < held.size())
+            held.resize(asked); // written again from there
         Bytes a(24, 0);
         a[0] = ANTFS_ID;
         a[1] = 0x8A;
         a[2] = nextCodeLocked();
+        put32(&a[4], uint32_t(held.size()));
         put32(&a[8], s.maxFileSize);
-        put32(&a[12], 0xFFFFFFFFu);
+        put32(&a[12], s.uploadBlock);
+        put16(&a[22], m_crc(0, held.data(), held.size()));
         answers->push_back(std::move(a));
         return;
     }
-    case 0x0C: { // upload data: header, data, footer
+    case 0x0C: { // upload data: header (CRC seed, offset), data, footer (CRC)
         if (m_layer != 2 || raw() || c.size() < 16)
             return;
         // The size its request announced: the last upload request's.
-        uint32_t size = uint32_t(c.size() - 16);
         uint16_t index = 0;
+        uint32_t total = 0;
         for (auto it = s.commands.rbegin(); it != s.commands.rend(); ++it)
             if ((*it)[1] == 0x0A && it->size() >= 16) {
                 index = get16(&(*it)[2]);
-                const uint32_t at = get32(&(*it)[12]) == 0xFFFFFFFFu ? 0 : get32(&(*it)[12]);
-                size = std::min(size, get32(&(*it)[4]) - std::min(at, get32(&(*it)[4])));
+                total = get32(&(*it)[4]);
                 break;
             }
-        s.uploaded[index].assign(c.begin() + 8, c.begin() + 8 + long(size));
-        answers->push_back({ ANTFS_ID, 0x8C, 0, 0, 0, 0, 0, 0 });
+        Bytes& held = s.uploaded[index];
+        const uint32_t offset = get32(&c[4]);
+        const uint32_t length = std::min(uint32_t(c.size() - 16), total - std::min(offset, total));
+        const uint8_t* block = c.data() + 8;
+        uint8_t code = 0;
+        if (offset != held.size() || length > s.uploadBlock)
+            code = 4; // not where it has the file to, or more than it takes
+        else if (get16(&c[2]) != m_crc(0, held.data(), held.size())
+            || get16(&c[c.size() - 2]) != m_crc(get16(&c[2]), block, length))
+            code = 5; // CRC incorrect
+        if (code == 0)
+            held.insert(held.end(), block, block + length);
+        answers->push_back({ ANTFS_ID, 0x8C, code, 0, 0, 0, 0, 0 });
         return;
     }
     case 0x0B: { // erase

@@ -105,6 +105,7 @@ struct AntFsClientScript {
     std::map<uint16_t, Bytes> files;
     uint32_t maxBlock = 0; // the most it sends in one download answer; 0: no limit
     uint32_t maxFileSize = 0xFFFFFFFFu; // the largest upload it takes
+    uint32_t uploadBlock = 0xFFFFFFFFu; // the most it takes in one upload block
     std::map<uint16_t, Bytes> uploaded; // what uploads wrote, by index
 
     // Faults, each for the next so many times.
@@ -115,10 +116,14 @@ struct AntFsClientScript {
     std::deque<uint8_t> responseCodes; // the code of the next download, upload or erase answers
     std::deque<Bytes> rawAnswers; // the next answer bursts, after the beacon, as given
     int foreignBeacons = 0; // after each own beacon, two of another client in the link layer
+    // How many more answers go out; the ones after wait until it is raised.
+    // -1: every answer goes out at once.
+    int answersLeft = -1;
 
     // What it took.
     std::vector<Bytes> commands; // every ANT-FS command, in order
     uint32_t beacons = 0;
+    size_t heldAnswers = 0; // waiting for answersLeft
 };
 
 class AntFsClientPeer : public AntFsAir {
@@ -154,6 +159,7 @@ private:
     uint8_t m_onRf = 0; // where it is now
     uint32_t m_hostSerial = 0;
     uint32_t m_unheard = 0; // beacon slots in a row the host did not hear
+    std::deque<Bytes> m_held; // answers not yet let out (answersLeft)
     size_t m_cursor = 0;
     bool m_running = false;
     bool m_stopping = false;

@@ -159,3 +159,27 @@ TEST(Directory, ReadersTakeAnyBytes)
     }
     EXPECT_EQ(ANTFSDir_EntryCount(nullptr, 100), 0u);
 }
+
+TEST(Directory, ReadersStayInsideTheBytesGiven)
+{
+    Bytes image(16, 0);
+    image[0] = 1;
+    image[1] = 16;
+    for (uint16_t i = 1; i <= 3; ++i) {
+        Bytes e = entry(i, 128, 4, 0x80, i);
+        image.insert(image.end(), e.begin(), e.end());
+    }
+    // Every cut of the image, each in a block of exactly its own length.
+    for (size_t length = 0; length <= image.size(); ++length) {
+        SCOPED_TRACE(length);
+        std::vector<uint8_t> cut(image.begin(), image.begin() + long(length));
+        const uint8_t* bytes = cut.empty() ? nullptr : cut.data();
+        const uint32_t whole = length >= 32 ? uint32_t((length - 16) / 16) : 0;
+        EXPECT_EQ(ANTFSDir_EntryCount(bytes, length), whole);
+        EXPECT_EQ(ANTFSDir_ActivityFiles(bytes, length).size(), whole);
+        ANTFSDirEntry e;
+        EXPECT_EQ(ANTFSDir_EntryAt(bytes, length, whole, &e), false);
+        EXPECT_EQ(ANTFSDir_EntryByIndex(bytes, length, 3, &e), whole == 3);
+        EXPECT_EQ(ANTFSDir_IsWhole(bytes, length), length >= 16 && length % 16 == 0);
+    }
+}

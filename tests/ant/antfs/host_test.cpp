@@ -3,6 +3,7 @@
 #include "ant/antfs/antfs_client_api.h"
 #include "ant/antfs/antfs_host_api.h"
 #include "ant/antfs/antfs_host_engine.h"
+#include "ant/antfs/antfs_shared.h"
 #include "ant/core/ant_command.h"
 #include "ant/core/ant_library.h"
 #include "ant/core/checksums.h"
@@ -306,9 +307,146 @@ struct AgainstPeer : ::testing::Test {
         ASSERT_EQ(ANTFSHost_PassThru(), 1);
         ASSERT_EQ(host.next(), 109u);
     }
+    // The client keeps its answers back from now on until released; true
+    // once it holds one.
+    bool holdAnswers()
+    {
+        peer.script([](AntFsClientScript& s) { s.answersLeft = 0; });
+        return true;
+    }
+    bool answerHeld()
+    {
+        return peer.waitScript([](const AntFsClientScript& s) { return s.heldAnswers > 0; }, kWaitMs);
+    }
+    void releaseAnswers(int count = -1)
+    {
+        peer.script([&](AntFsClientScript& s) { s.answersLeft = count; });
+    }
+    // Waits for an upload progress event (108) with this percentage.
+    bool progress(uintptr_t percent)
+    {
+        std::unique_lock<std::mutex> lock(host.m);
+        size_t seen = 0;
+        return host.cv.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] {
+            for (; seen < host.all.size(); ++seen)
+                if (host.all[seen] == std::make_pair(uint32_t(108), percent))
+                    return true;
+            return false;
+        });
+    }
+    Bytes saved(uint32_t index)
+    {
+        return readLinux(ce::resolvePath("\\SystemDrive\\" + std::to_string(index) + ".dat"));
+    }
 };
 
 } // namespace
+
+TEST_F(AgainstPeer, RefusedPairingLeavesTheRunningOneAlone)
+{
+    ANTFSHostConfig config {};
+    std::strcpy(config.friendlyName, "Host5");
+    ASSERT_EQ(ANTFSHost_Config(&config), 1);
+    const std::string passkey = "ABCDEFGHIJKLMNOPQRST";
+    peer.script([&](AntFsClientScript& s) { s.passkey = passkey; });
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    // Room for 4 bytes of the answer, and what lies behind them.
+    uint8_t area[20];
+    std::memset(area, 0xEE, sizeof area);
+    holdAnswers();
+    ASSERT_EQ(ANTFSHost_Pair(area, 4), 1);
+    ASSERT_TRUE(answerHeld());
+    uint8_t second[200] = {};
+    EXPECT_NE(ANTFSHost_Pair(second, sizeof second), 1); // a second tap while it runs
+    releaseAnswers();
+    ASSERT_EQ(host.next(), 109u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(area), 4), "ABCD");
+    EXPECT_EQ(Bytes(area + 4, area + 20), Bytes(16, 0xEE)) << "written past the caller's room";
+    // The pairing request: header, the name, eight zero bytes; the burst's
+    // last packet filled with zeros.
+    Bytes pairing = commands(0x04).back();
+    Bytes expected { 0x44, 0x04, 2, 5, 0, 0, 0, 0, 'H', 'o', 's', 't', '5' };
+    expected.resize(24, 0);
+    EXPECT_EQ(pairing, expected);
+
+    // The passkey kept is the answer as far as it went: the next link
+    // authenticates with it.
+    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+    ASSERT_EQ(host.next(), 114u);
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    ASSERT_EQ(ANTFSHost_Passkey(), 1);
+    ASSERT_EQ(host.next(), 109u);
+    expected = { 0x44, 0x04, 3, 4, 0, 0, 0, 0, 'A', 'B', 'C', 'D' };
+    expected.resize(24, 0);
+    EXPECT_EQ(commands(0x04).back(), expected);
+}
+
+TEST_F(AgainstPeer, RefusedDownloadsLeaveTheRunningOneAlone)
+{
+    uint32_t size = 0;
+    void* image = ANTFSDir_NewDirectory(2499, 1, 2, &size);
+    const Bytes directory(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + size);
+    ANTFSDir_DeleteDirectory(image);
+    ASSERT_EQ(directory.size(), 40000u);
+    peer.script([&](AntFsClientScript& s) { s.files[0] = directory; });
+    linked();
+    struct Case {
+        const char* what;
+        std::function<int()> start, refused;
+        uint32_t index; // of the running download, 0 for the directory
+    };
+    const Case cases[] = {
+        { "a file asked for during the directory", [] { return ANTFSHost_Download(65535, 0, 0); },
+            [] { return ANTFSHost_Download(5, 0, 0); }, 0 },
+        { "the directory asked for twice", [] { return ANTFSHost_Directory(); },
+            [] { return ANTFSHost_Directory(); }, 0 },
+        { "the directory asked for during a file", [] { return ANTFSHost_Download(5, 0, 0); },
+            [] { return ANTFSHost_Download(65535, 0, 0); }, 5 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::remove(ce::resolvePath("\\SystemDrive\\0.dat").c_str());
+        std::remove(ce::resolvePath("\\SystemDrive\\5.dat").c_str());
+        holdAnswers();
+        ASSERT_EQ(c.start(), 1);
+        ASSERT_TRUE(answerHeld());
+        EXPECT_NE(c.refused(), 1);
+        releaseAnswers();
+        uintptr_t parameter = 99;
+        ASSERT_EQ(host.next(&parameter), 101u);
+        EXPECT_EQ(parameter, c.index);
+        const uint8_t* copy = static_cast<const uint8_t*>(ANTFSHost_GetDirectoryData());
+        EXPECT_TRUE(copy && Bytes(copy, copy + directory.size()) == directory); // from the first case on
+        EXPECT_EQ(saved(5), c.index == 5 ? file5 : Bytes());
+        EXPECT_TRUE(saved(0).empty());
+    }
+}
+
+TEST_F(AgainstPeer, RefusedSetTimeLeavesTheRunningOneAlone)
+{
+    linked();
+    const uint8_t first[4] = { 1, 2, 3, 4 }, second[4] = { 5, 6, 7, 8 }, third[4] = { 9, 10, 11, 12 };
+    holdAnswers();
+    ASSERT_EQ(ANTFSHost_SetTime(first), 1);
+    ASSERT_TRUE(answerHeld());
+    EXPECT_NE(ANTFSHost_SetTime(second), 1);
+    releaseAnswers();
+    ASSERT_EQ(host.next(), 105u);
+    // The counter (byte 3) is the library's, from whatever came before.
+    Bytes record;
+    peer.script([&](AntFsClientScript& s) { record = s.uploaded[65534]; });
+    ASSERT_EQ(record.size(), 16u);
+    const uint8_t counter = record[3];
+    EXPECT_EQ(record, (Bytes { 3, 0, 0, counter, 1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0 }));
+    // The next record counts on by one from the one sent.
+    ASSERT_EQ(ANTFSHost_SetTime(third), 1);
+    ASSERT_EQ(host.next(), 105u);
+    peer.script([&](AntFsClientScript& s) { record = s.uploaded[65534]; });
+    EXPECT_EQ(record, (Bytes { 3, 0, 0, uint8_t(counter + 1), 9, 10, 11, 12, 0, 0, 0, 0, 0, 0, 0, 0 }));
+}
 
 TEST_F(AgainstPeer, SearchSetsUpTheChannelAndLinks)
 {
@@ -509,11 +647,33 @@ TEST_F(AgainstPeer, DownloadStartsAgainAfterABadBurst)
         std::function<void(AntFsClientScript&)> fault;
         std::vector<std::pair<uint32_t, bool>> requests; // offset, initial
     };
+    // An answer with a block of file5, its CRC continued from seed.
+    auto answer = [&](uint32_t offset, uint32_t length, uint16_t seed, bool badCrc) {
+        // Header, the block padded to whole packets, the footer.
+        Bytes a(16 + (length + 7) / 8 * 8 + 8, 0);
+        a[0] = 0x44;
+        a[1] = 0x89;
+        antfs_le::put32(&a[4], length);
+        antfs_le::put32(&a[8], offset);
+        antfs_le::put32(&a[12], uint32_t(file5.size()));
+        std::copy_n(file5.begin() + offset, length, a.begin() + 16);
+        const uint16_t crc = Crc16_Update(seed, file5.data() + offset, length);
+        antfs_le::put16(&a[a.size() - 2], badCrc ? uint16_t(~crc) : crc);
+        return a;
+    };
     const Case cases[] = {
         { "first burst fails its CRC", [](AntFsClientScript& s) { s.badCrcAnswers = 1; },
             { { 0, true }, { 0, true }, { 256, false }, { 512, false }, { 768, false } } },
+        { "a later burst fails its CRC",
+            [&](AntFsClientScript& s) {
+                s.rawAnswers = { answer(0, 256, 0, false), answer(256, 256, Crc16_Calc(file5.data(), 256), true) };
+            },
+            { { 0, true }, { 256, false }, { 0, true }, { 256, false }, { 512, false }, { 768, false } } },
         { "client finds the host's CRC wrong", [](AntFsClientScript& s) { s.responseCodes = { 0, 5 }; },
             { { 0, true }, { 256, false }, { 0, true }, { 256, false }, { 512, false }, { 768, false } } },
+        // Its CRC is right for its block, which is not the one asked for.
+        { "an answer at the wrong offset", [&](AntFsClientScript& s) { s.rawAnswers = { answer(256, 256, 0, false) }; },
+            { { 0, true }, { 0, true }, { 256, false }, { 512, false }, { 768, false } } },
     };
     peer.script([](AntFsClientScript& s) { s.maxBlock = 256; });
     linked();
@@ -583,6 +743,101 @@ TEST_F(AgainstPeer, UploadBeyondTheClientsMaximumSendsNoData)
     ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
     EXPECT_EQ(host.next(), 105u);
     peer.script([&](AntFsClientScript& s) { EXPECT_EQ(s.uploaded[7], data); });
+}
+
+TEST_F(AgainstPeer, UploadGoesInTheBlocksTheClientTakes)
+{
+    linked();
+    Bytes data(1300);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i * 31 + i / 200);
+    // Each block: its request names where it goes (the host starts at its
+    // offset), the block's header the CRC before it and its offset, its
+    // footer the CRC up to its end.
+    auto blocks = [&] {
+        std::vector<std::pair<uint32_t, uint32_t>> out; // offset, length
+        const std::vector<Bytes> requests = commands(0x0A), sent = commands(0x0C);
+        EXPECT_EQ(requests.size(), sent.size());
+        for (size_t i = 0; i < sent.size() && i < requests.size(); ++i) {
+            const Bytes& r = requests[i];
+            const Bytes& b = sent[i];
+            const uint32_t at = antfs_le::get32(&r[12]);
+            const uint32_t offset = antfs_le::get32(&b[4]);
+            const uint32_t length = std::min<uint32_t>(uint32_t(b.size() - 16), uint32_t(data.size()) - offset);
+            EXPECT_EQ(antfs_le::get32(&r[4]), data.size()) << i;
+            EXPECT_EQ(at, offset) << i;
+            EXPECT_EQ(antfs_le::get16(&b[2]), Crc16_Calc(data.data(), offset)) << i;
+            EXPECT_EQ(antfs_le::get16(&b[b.size() - 2]), Crc16_Calc(data.data(), offset + length)) << i;
+            out.emplace_back(offset, length);
+        }
+        return out;
+    };
+    // The client takes 512 bytes at once; between blocks the progress shows.
+    peer.script([](AntFsClientScript& s) {
+        s.uploadBlock = 512;
+        s.answersLeft = 1; // the request's answer, not the first block's
+    });
+    ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
+    for (uintptr_t percent : { 39u, 78u, 100u }) {
+        ASSERT_TRUE(answerHeld()) << percent;
+        EXPECT_TRUE(progress(percent)) << percent;
+        releaseAnswers(2); // this block's answer and the next request's
+    }
+    releaseAnswers();
+    ASSERT_EQ(host.next(), 105u);
+    peer.script([&](AntFsClientScript& s) { EXPECT_EQ(s.uploaded[7], data); });
+    using Blocks = std::vector<std::pair<uint32_t, uint32_t>>;
+    EXPECT_EQ(blocks(), (Blocks { { 0, 512 }, { 512, 512 }, { 1024, 276 } }));
+
+    // The host's own limit, where the client has none.
+    peer.script([](AntFsClientScript& s) {
+        s.uploadBlock = 0xFFFFFFFFu;
+        s.commands.clear();
+    });
+    ANTFSHostConfig config {};
+    config.maxBlockSize = 600;
+    ASSERT_EQ(ANTFSHost_Config(&config), 1);
+    ASSERT_EQ(ANTFSHost_Upload(7, uint32_t(data.size()), data.data()), 1);
+    ASSERT_EQ(host.next(), 105u);
+    peer.script([&](AntFsClientScript& s) { EXPECT_EQ(s.uploaded[7], data); });
+    EXPECT_EQ(blocks(), (Blocks { { 0, 600 }, { 600, 600 }, { 1200, 100 } }));
+}
+
+TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimesAndEndsWithoutProgress)
+{
+    linked();
+    ANTFSHostEngine::setTimeScaleForTests(10);
+    const uint8_t data[40] = { 7, 7, 7 };
+    const Bytes shortAnswer { 0x44, 0x8A, 0, 0, 0, 0, 0, 0 }; // no room for its fields
+    struct Case {
+        const char* what;
+        std::function<void(AntFsClientScript&)> fault;
+        uint32_t event;
+        size_t requests;
+    };
+    const Case cases[] = {
+        { "three unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(3, shortAnswer); }, 105u, 4 },
+        { "four unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(4, shortAnswer); }, 107u, 4 },
+        // Its answer is awaited longer than the upload may go without progress.
+        { "a block not answered", [&](AntFsClientScript& s) { s.answersLeft = 1; }, 107u, 1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        peer.script([&](AntFsClientScript& s) {
+            s.commands.clear();
+            c.fault(s);
+        });
+        ASSERT_EQ(ANTFSHost_Upload(7, sizeof data, data), 1);
+        EXPECT_EQ(host.next(), c.event);
+        EXPECT_EQ(commands(0x0A).size(), c.requests);
+        releaseAnswers();
+        if (c.event == 107u) { // the client is let go
+            ASSERT_EQ(ANTFSHost_Search(), 1);
+            ASSERT_EQ(host.next(), 115u);
+            ASSERT_EQ(ANTFSHost_PassThru(), 1);
+            ASSERT_EQ(host.next(), 109u);
+        }
+    }
 }
 
 TEST_F(AgainstPeer, ClientsAnswersBecomeTheirEvents)
@@ -665,6 +920,57 @@ TEST_F(AgainstPeer, HostileDownloadAnswersAreRefused)
             ASSERT_EQ(host.next(), 109u);
         }
     }
+}
+
+TEST_F(AgainstPeer, DirectoryIsKeptOnlyWhole)
+{
+    uint32_t size = 0;
+    void* image = ANTFSDir_NewDirectory(3, 0, 0, &size);
+    const Bytes whole(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + size);
+    ANTFSDir_DeleteDirectory(image);
+    struct Case {
+        const char* what;
+        Bytes bytes;
+    };
+    const Case broken[] = {
+        { "a part entry after the header", Bytes(whole.begin(), whole.begin() + 20) },
+        { "less than a header", Bytes(whole.begin(), whole.begin() + 10) },
+        { "another version", [&] { Bytes b = whole; b[0] = 2; return b; }() },
+    };
+    linked();
+    ANTFSHostEngine::setTimeScaleForTests(10);
+    for (const Case& c : broken) {
+        SCOPED_TRACE(c.what);
+        // A whole one first: a broken one does not leave it behind either.
+        peer.script([&](AntFsClientScript& s) { s.files[0] = whole; });
+        ASSERT_EQ(ANTFSHost_Directory(), 1);
+        ASSERT_EQ(host.next(), 101u);
+        const uint8_t* copy = static_cast<const uint8_t*>(ANTFSHost_GetDirectoryData());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(Bytes(copy, copy + whole.size()), whole);
+
+        peer.script([&](AntFsClientScript& s) { s.files[0] = c.bytes; });
+        ASSERT_EQ(ANTFSHost_Directory(), 1);
+        EXPECT_EQ(host.next(), 103u);
+        EXPECT_EQ(ANTFSHost_GetDirectoryData(), nullptr);
+        // A failed download lets the client go.
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        ASSERT_EQ(ANTFSHost_PassThru(), 1);
+        ASSERT_EQ(host.next(), 109u);
+    }
+}
+
+TEST_F(AgainstPeer, RejectedAuthenticationDisconnects)
+{
+    peer.script([](AntFsClientScript& s) { s.authAnswer = 2; });
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    ASSERT_EQ(ANTFSHost_PassThru(), 1);
+    EXPECT_EQ(host.next(), 110u);
+    EXPECT_EQ(host.next(), 114u);
+    EXPECT_EQ(commands(0x03).size(), 1u);
 }
 
 TEST(HostIntake, BurstsLongerThanTheirBufferFail)
