@@ -34,6 +34,14 @@ using kivo::test::pumpUntil;
 
 namespace {
 
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 class WmProcess : public ::testing::Test {
 protected:
     kivo::test::TempDeviceRoot root;
@@ -458,6 +466,16 @@ TEST_F(WmProcess, AProcessPastItsShareOfConnectionsIsToldBusyAndOthersStillGetTh
         ::close(fd);
     EXPECT_TRUE(postMessage(h, WM_USER, 7, 8));
     EXPECT_EQ("msg 1024 7 8", peer->readLine());
+
+    // The refusals are logged as a flood: the first, then how many in all
+    // once they have stopped (a few seconds later), not one line each.
+    const std::string end = "no more connections refused as busy (";
+    EXPECT_TRUE(kivo::test::waitUntil([&] { return peerErrors("Crowded").find(end) != std::string::npos; }, 30000));
+    const std::string log = peerErrors("Crowded");
+    EXPECT_EQ(1u, countOf(log, "one refused as busy")) << log.substr(0, 2000);
+    const size_t at = log.find(end);
+    ASSERT_NE(std::string::npos, at) << log.substr(0, 2000);
+    EXPECT_EQ(refused + 1, std::stoul(log.substr(at + end.size()))) << log.substr(0, 2000);
 }
 
 // A sender that takes no replies loses its connection at the first reply
@@ -552,6 +570,12 @@ TEST_F(WmProcess, OutOfDescriptorsTheEndpointWaitsQuietlyAndCatchesUp)
     EXPECT_LT(used * 5, (unsigned long long)wallTicks) << used << " of " << wallTicks << " ticks busy";
     ASSERT_EQ(0, ::prlimit(pid, RLIMIT_NOFILE, &before, nullptr));
     EXPECT_EQ("msg 1024 5 6", peer->readLine());
+    // Said when it starts and when it ends, not at every try.
+    const std::string end = "no more failed tries to take a connection (";
+    EXPECT_TRUE(kivo::test::waitUntil([&] { return peerErrors("Starved").find(end) != std::string::npos; }, 30000));
+    const std::string log = peerErrors("Starved");
+    EXPECT_EQ(1u, countOf(log, "cannot take a connection")) << log.substr(0, 2000);
+    EXPECT_EQ(1u, countOf(log, end)) << log.substr(0, 2000);
 }
 
 // Idle means no timed wake-ups: the I/O thread waits for its descriptors
