@@ -397,6 +397,70 @@ TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
     ::close(listener);
 }
 
+// The status an answer carries becomes the sender's error: a scripted
+// endpoint answers each send at once with it.
+TEST_F(WmProcess, ASendsAnswerStatusBecomesItsError)
+{
+    using namespace ce::wm;
+    const uint32_t fakePid = uint32_t(::getpid()) ^ 0x40000000u; // no process of ours
+    sockaddr_un addr;
+    socklen_t len = ce::detail::abstractAddress("wm", std::to_string(fakePid), &addr);
+    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(0, ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len));
+    ASSERT_EQ(0, ::listen(listener, 4));
+    const HWND h = makeHandle(fakePid, 1);
+
+    struct Case {
+        const char* what;
+        ReplyBody answer;
+        BOOL ok;
+        LRESULT result;
+        DWORD error;
+    };
+    const Case cases[] = {
+        { "answered", { 42, kStatusOk, 0 }, TRUE_, 42, ERROR_SUCCESS },
+        { "refused", { 0, kStatusRefused, 0 }, FALSE_, 0, ERROR_INVALID_PARAMETER },
+        { "no such window", { 0, kStatusNoWindow, 0 }, FALSE_, 0, ERROR_INVALID_WINDOW_HANDLE },
+        { "window gone", { 0, kStatusGone, 0 }, FALSE_, 0, ERROR_INVALID_WINDOW_HANDLE },
+        // Taken by the window's thread only after its deadline: never run.
+        { "too late to run", { 0, kStatusWithdrawn, 0 }, FALSE_, 0, ERROR_TIMEOUT },
+    };
+    // One connection serves the cases in turn (a new one when the sender
+    // let the last go).
+    std::thread receiver([&] {
+        int fd = -1;
+        for (const Case& c : cases) {
+            FrameHeader head {};
+            MessageBody body {};
+            for (;;) {
+                if (fd < 0)
+                    fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+                ASSERT_GE(fd, 0);
+                if (ce::detail::recvAll(fd, &head, sizeof head) && ce::detail::recvAll(fd, &body, sizeof body))
+                    break;
+                ::close(fd);
+                fd = -1;
+            }
+            EXPECT_EQ(kFrameSend, head.kind);
+            ReplyBody answer = c.answer;
+            answer.id = body.id;
+            EXPECT_TRUE(writeFrame(fd, kFrameReply, &answer, sizeof answer, nullptr, 0, 1000));
+        }
+        if (fd >= 0)
+            ::close(fd);
+    });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LRESULT result = -1;
+        BOOL ok = sendMessageTimeout(h, WM_USER, 1, 2, 20000, &result);
+        EXPECT_EQ(c.error, getLastError());
+        EXPECT_EQ(c.ok, ok);
+        EXPECT_EQ(c.result, result);
+    }
+    receiver.join();
+    ::close(listener);
+}
+
 // A sender that gave up reports failure at its deadline whether or not the
 // receiver's endpoint got to its cancel: a send that reaches the window's
 // thread after its deadline is never run. Here the cancel never comes at all.
@@ -457,8 +521,15 @@ TEST_F(WmProcess, AProcessPastItsShareOfConnectionsIsToldBusyAndOthersStillGetTh
         EXPECT_EQ(uint32_t(ce::wm::kStatusBusy), reader.body().status);
     }
     EXPECT_LT(refused, 100u - 32u);
+    // Posts and sends alike are told it is busy, not that the window is gone.
     EXPECT_FALSE(postMessage(h, WM_USER, 1, 0));
     EXPECT_EQ(ERROR_BUSY, getLastError());
+    EXPECT_EQ(0, sendMessage(h, WM_USER, 2, 0));
+    EXPECT_EQ(ERROR_BUSY, getLastError());
+    LRESULT result = -1;
+    EXPECT_FALSE(sendMessageTimeout(h, WM_USER, 3, 0, 20000, &result));
+    EXPECT_EQ(ERROR_BUSY, getLastError());
+    EXPECT_EQ(0, result);
     Child other("wmsg", { "post", "--class", "Crowded", "1024", "5", "6" });
     EXPECT_EQ(0, other.wait());
     EXPECT_EQ("msg 1024 5 6", peer->readLine());
@@ -475,7 +546,7 @@ TEST_F(WmProcess, AProcessPastItsShareOfConnectionsIsToldBusyAndOthersStillGetTh
     EXPECT_EQ(1u, countOf(log, "one refused as busy")) << log.substr(0, 2000);
     const size_t at = log.find(end);
     ASSERT_NE(std::string::npos, at) << log.substr(0, 2000);
-    EXPECT_EQ(refused + 1, std::stoul(log.substr(at + end.size()))) << log.substr(0, 2000);
+    EXPECT_EQ(refused + 3, std::stoul(log.substr(at + end.size()))) << log.substr(0, 2000);
 }
 
 // A sender that takes no replies loses its connection at the first reply
