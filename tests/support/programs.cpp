@@ -244,7 +244,7 @@ bool windowAnswers(const std::vector<std::string>& target, int timeoutMs)
 }
 
 int runOnAFullDisk(const std::string& name, const std::string& started, const std::vector<std::string>& target,
-    std::string* report)
+    std::string* report, const AfterRoomCheck& afterRoom)
 {
     const std::string root = ce::deviceRoot();
     // Its output stays reachable through the descriptor once the full disk
@@ -289,6 +289,13 @@ int runOnAFullDisk(const std::string& name, const std::string& started, const st
         if (result == 0 && !windowAnswers(target, 30000)) {
             note(out, "its window does not answer once there is room");
             result = 6;
+        }
+        if (result == 0 && afterRoom) {
+            const std::string wrong = afterRoom([&] { return readFrom(out); });
+            if (!wrong.empty()) {
+                note(out, wrong);
+                result = 7;
+            }
         }
         if (!stillRunning(pid, &status)) {
             note(out, describeEnd(status));
