@@ -22,6 +22,7 @@
 
 namespace {
 
+using kivo::test::countOf;
 using kivo::test::waitUntil;
 
 // A program of the build with this test's device root: its input is a pipe
@@ -56,14 +57,6 @@ std::string readAll(const std::string& file)
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-size_t countOf(const std::string& text, const std::string& part)
-{
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
 }
 
 const std::string kPhoneState = "copydata WM_BTOUT_PHONE_STATE cb=132 state=0 name=";

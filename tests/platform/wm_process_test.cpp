@@ -30,16 +30,27 @@
 using namespace ce;
 using kivo::test::Child;
 using kivo::test::handleFromReady;
+using kivo::test::countOf;
 using kivo::test::pumpUntil;
 
 namespace {
 
-size_t countOf(const std::string& text, const std::string& part)
+// Listens where the window endpoint of a process that does not exist would
+// be, so that a test can script what the receiving process says; *window is
+// a window of that process. The listener, or -1.
+int scriptedEndpoint(HWND* window)
 {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
+    const uint32_t fakePid = uint32_t(::getpid()) ^ 0x40000000u; // no process of ours
+    sockaddr_un addr;
+    const socklen_t len = ce::detail::abstractAddress("wm", std::to_string(fakePid), &addr);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(listener, 4) != 0) {
+        if (listener >= 0)
+            ::close(listener);
+        return -1;
+    }
+    *window = ce::wm::makeHandle(fakePid, 1);
+    return listener;
 }
 
 class WmProcess : public ::testing::Test {
@@ -323,13 +334,9 @@ TEST_F(WmProcess, ASendWithATimeoutGivesUpOnAnUnresponsivePeerAndIsWithdrawn)
 TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
 {
     using namespace ce::wm;
-    const uint32_t fakePid = uint32_t(::getpid()) ^ 0x40000000u; // no process of ours
-    sockaddr_un addr;
-    socklen_t len = ce::detail::abstractAddress("wm", std::to_string(fakePid), &addr);
-    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_EQ(0, ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len));
-    ASSERT_EQ(0, ::listen(listener, 4));
-    const HWND h = makeHandle(fakePid, 1);
+    HWND h = nullptr;
+    const int listener = scriptedEndpoint(&h);
+    ASSERT_GE(listener, 0);
 
     struct Case {
         const char* what;
@@ -402,13 +409,9 @@ TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
 TEST_F(WmProcess, ASendsAnswerStatusBecomesItsError)
 {
     using namespace ce::wm;
-    const uint32_t fakePid = uint32_t(::getpid()) ^ 0x40000000u; // no process of ours
-    sockaddr_un addr;
-    socklen_t len = ce::detail::abstractAddress("wm", std::to_string(fakePid), &addr);
-    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_EQ(0, ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len));
-    ASSERT_EQ(0, ::listen(listener, 4));
-    const HWND h = makeHandle(fakePid, 1);
+    HWND h = nullptr;
+    const int listener = scriptedEndpoint(&h);
+    ASSERT_GE(listener, 0);
 
     struct Case {
         const char* what;

@@ -149,6 +149,14 @@ void PipedProgram::kill()
     }
 }
 
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = 0; !part.empty() && (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++n;
+    return n;
+}
+
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -54,6 +54,9 @@ private:
     std::string m_buffer;
 };
 
+// How many times part occurs in text (a log's lines, say).
+size_t countOf(const std::string& text, const std::string& part);
+
 // Checks pred every stepMs until it holds (true) or timeoutMs pass (false).
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs = 20);
 

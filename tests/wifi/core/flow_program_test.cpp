@@ -38,6 +38,7 @@
 namespace {
 
 using ce::reg::Root;
+using kivo::test::countOf;
 using kivo::test::waitUntil;
 
 std::string readAll(const std::string& file)
@@ -103,14 +104,6 @@ int wmsg(const std::vector<std::string>& args, const std::string& outFile)
     return tool.waitExit(20000);
 }
 
-size_t countLines(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
-}
-
 TEST(KivoWiFiProgram, SingleInstanceHardwareKeysTouchAndCleanExit)
 {
     kivo::test::TempDeviceRoot root;
@@ -143,19 +136,19 @@ TEST(KivoWiFiProgram, SingleInstanceHardwareKeysTouchAndCleanExit)
     const std::string listened = out + "listener.txt";
     EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x0201" }, out + "w0.txt"), 0);
     ASSERT_TRUE(
-        waitUntil([&] { return countLines(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN") == 1; }, 10000));
+        waitUntil([&] { return countOf(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN") == 1; }, 10000));
 
     // Three hardware keys do nothing visible.
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x422" }, out + "w1.txt"), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_TRUE(first.running());
-    EXPECT_EQ(countLines(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 1u);
+    EXPECT_EQ(countOf(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 1u);
 
     // The fourth, on the searching screen, starts the exit.
     EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x422" }, out + "w2.txt"), 0);
     EXPECT_EQ(first.waitExit(30000), 0);
-    EXPECT_EQ(countLines(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 2u);
+    EXPECT_EQ(countOf(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 2u);
 
     EXPECT_EQ(readAll(kivo::sim::wifiDkCoreCallLog()), "102\n135 2\n135 0\n");
     EXPECT_TRUE(ce::reg::subKeys(Root::CurrentUser, "Comm\\EAPOL").empty());
@@ -257,14 +250,6 @@ TEST(KivoWiFiProgram, HostileWindowMessageFramesLeaveItRunning)
 
 namespace {
 
-size_t countOf(const std::string& text, const std::string& part)
-{
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
 // A device whose disk filled up: KivoWiFi still starts, says that its event
 // queue could not be made, does not crash, and once the user makes room its
 // window answers and its event queue is back: an event fed then reaches it.
@@ -363,8 +348,8 @@ TEST(KivoWiFiProgram, ANamesLockHeldByAStoppedProcessDelaysItsStartOnlyOnce)
     ::waitpid(holder, nullptr, 0);
     const std::string log = readAll(out);
     EXPECT_TRUE(found) << log;
-    EXPECT_EQ(1u, countLines(log, "stayed taken for 5000 ms")) << "started after " << took.count() << " ms\n" << log;
-    EXPECT_GE(countLines(log, "is not registered"), 2u) << log;
+    EXPECT_EQ(1u, countOf(log, "stayed taken for 5000 ms")) << "started after " << took.count() << " ms\n" << log;
+    EXPECT_GE(countOf(log, "is not registered"), 2u) << log;
 }
 
 TEST(KivoWiFiProgram, AQuitPostedByAnotherProcessEndsThroughTheOrderlyExit)
