@@ -48,6 +48,9 @@ namespace {
 // The names whose queues stay within this process (keepMsgQueueInProcess).
 std::mutex g_keptMutex;
 std::set<std::string> g_kept;
+// The queues whose shared count could not be made at the last try, so that a
+// reader trying again every second says so once.
+std::set<std::string> g_countFailing;
 
 // Lower-case, so that names meet without regard to case as on the device;
 // a queue kept within this process carries its process id as well.
@@ -550,11 +553,21 @@ HANDLE createMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
     } else if (int error = reader->count().create(countFile, options->dwMaxMessages); error != 0) {
         // A queue that cannot keep its maximum is not made (the reader is
         // closed with it).
-        debugPrintf("message queue %s: its shared count cannot be made (%s)", name, std::strerror(error));
+        bool first;
+        {
+            std::lock_guard<std::mutex> lock(g_keptMutex);
+            first = g_countFailing.insert(key).second;
+        }
+        if (first)
+            debugPrintf("message queue %s: its shared count cannot be made (%s)", name, std::strerror(error));
         setLastError(error == ENOSPC || error == EDQUOT ? ERROR_DISK_FULL
                 : error == EROFS                         ? ERROR_WRITE_PROTECT
                                                          : ERROR_ACCESS_DENIED);
         return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_keptMutex);
+        g_countFailing.erase(key);
     }
     return detail::addHandle(reader);
 }

@@ -60,7 +60,11 @@ struct MSG {
 
 using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 
-HWND createWindow(const std::string& className, const std::string& title, WindowProc proc, bool topLevel = true);
+// keptInProcess: messages the window takes from its own process only (see
+// keepMessagesInProcess), kept so from its creation on: there is no moment
+// at which another process can find or reach the window without the guard.
+HWND createWindow(const std::string& className, const std::string& title, WindowProc proc, bool topLevel = true,
+    const std::vector<UINT>& keptInProcess = {});
 BOOL destroyWindow(HWND window);
 BOOL isWindow(HWND window);
 // For a process about to end without its exit handlers (_exit): other
@@ -79,7 +83,8 @@ DWORD getWindowProcessId(HWND window);
 // nothing, or anything, coming from another process. Another process's
 // posts and sends of them are refused with ERROR_INVALID_PARAMETER, logged,
 // and never reach the window. False for a window that is not this
-// process's.
+// process's. Adds to what the window keeps already; a window that must never
+// take them from elsewhere names them at its creation instead (createWindow).
 BOOL keepMessagesInProcess(HWND window, const std::vector<UINT>& messages);
 
 // The same name gives the same id (0xC000 and up) in every process of one
@@ -138,6 +143,11 @@ BOOL showWindow(HWND window, int command);
 
 // The name a registered id was registered with; empty when unknown.
 std::string getRegisteredMessageName(UINT id);
+
+// Called on the creating thread each time a window has just become reachable
+// (by its handle, and findable by its class and title), before createWindow
+// returns; empty: none. Tests only.
+void setWindowCreatedHookForTests(std::function<void(HWND)> hook);
 
 // How long a registration waits for the names file's lock (0: the product's
 // 5 s). Tests only.

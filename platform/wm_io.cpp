@@ -47,6 +47,11 @@ constexpr int64_t kRepublishMs = 1000;
 // A peer that starts a request and does not finish it within this time is
 // dropped, so a stuck or hostile peer cannot hold a connection forever.
 constexpr int64_t kRequestTimeoutMs = 10000;
+// Refused connections come in floods (another account's thousands, a
+// process past its share, every accept while out of descriptors): the first
+// is logged, then at most one line this often with how many followed, and
+// one when they have stopped.
+constexpr int64_t kRefusalReportMs = 5000;
 // A connection's read buffer keeps up to this much room between frames.
 constexpr size_t kKeptBufferBytes = 128 * 1024;
 // The least a read asks for, so a frame and whatever follows it come in one.
@@ -56,6 +61,60 @@ int64_t monotonicMs()
 {
     return int64_t(detail::nowMs());
 }
+
+// One kind of refusal, logged as above. I/O thread only.
+class RefusalLog {
+public:
+    explicit RefusalLog(const char* what)
+        : m_what(what)
+    {
+    }
+    // One more; logFirst logs it when it starts a flood.
+    template <typename Log> void refused(int64_t now, Log logFirst)
+    {
+        ++m_total;
+        if (m_reportAt != 0) {
+            ++m_since;
+            return;
+        }
+        logFirst();
+        m_reportAt = now + kRefusalReportMs;
+    }
+    // The refusals have stopped (known at once, without waiting a period).
+    void stopped()
+    {
+        if (m_reportAt != 0)
+            end();
+    }
+    // At the end of a period: how many came in it, or that they stopped.
+    void tick(int64_t now)
+    {
+        if (m_reportAt == 0 || now < m_reportAt)
+            return;
+        if (m_since == 0) {
+            end();
+            return;
+        }
+        debugPrintf("window messages: %llu more %s", static_cast<unsigned long long>(m_since), m_what);
+        m_since = 0;
+        m_reportAt = now + kRefusalReportMs;
+    }
+    // When the I/O thread must look again; 0: nothing to report.
+    int64_t reportAt() const { return m_reportAt; }
+
+private:
+    void end()
+    {
+        debugPrintf("window messages: no more %s (%llu in all)", m_what, static_cast<unsigned long long>(m_total));
+        m_reportAt = 0;
+        m_since = 0;
+        m_total = 0;
+    }
+    const char* m_what;
+    int64_t m_reportAt = 0; // 0: no flood
+    uint64_t m_since = 0; // refused since the last line
+    uint64_t m_total = 0; // in this flood
+};
 
 struct Connection {
     std::shared_ptr<ReplyChannel> channel;
@@ -152,8 +211,9 @@ private:
     int pollTimeoutMs(const std::list<Connection>& conns, int64_t now) const
     {
         int64_t until = m_acceptPausedUntil;
-        if (m_republishAt != 0 && (until == 0 || m_republishAt < until))
-            until = m_republishAt;
+        for (int64_t at : { m_republishAt, m_otherUser.reportAt(), m_busy.reportAt(), m_acceptFailed.reportAt() })
+            if (at != 0 && (until == 0 || at < until))
+                until = at;
         for (const Connection& c : conns)
             if (c.frameStartMs != 0 && (until == 0 || c.frameStartMs + kRequestTimeoutMs + 1 < until))
                 until = c.frameStartMs + kRequestTimeoutMs + 1;
@@ -183,6 +243,8 @@ private:
             }
             if (m_acceptPausedUntil != 0 && monotonicMs() >= m_acceptPausedUntil)
                 m_acceptPausedUntil = 0;
+            for (RefusalLog* log : { &m_otherUser, &m_busy, &m_acceptFailed })
+                log->tick(monotonicMs());
             const bool accepting = m_acceptPausedUntil == 0;
             std::vector<pollfd> fds;
             fds.push_back({ m_wake, POLLIN, 0 });
@@ -255,16 +317,23 @@ private:
                 if (errno != EAGAIN && errno != EWOULDBLOCK) {
                     // Out of descriptors, say: the connection waits in the
                     // backlog until one frees.
-                    if (m_acceptPausedUntil == 0)
-                        debugPrintf("window messages: cannot take a connection (errno %d); trying again shortly", errno);
+                    const int error = errno;
+                    m_acceptFailed.refused(monotonicMs(), [error] {
+                        debugPrintf("window messages: cannot take a connection (errno %d); trying again every %d ms",
+                            error, int(kAcceptPauseMs));
+                    });
                     m_acceptPausedUntil = monotonicMs() + kAcceptPauseMs;
+                } else {
+                    m_acceptFailed.stopped();
                 }
                 return;
             }
+            m_acceptFailed.stopped();
             ucred cred {};
             socklen_t len = sizeof cred;
             if (::getsockopt(c, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != ::getuid()) {
-                debugOutput("window messages: a connection from another user refused");
+                m_otherUser.refused(
+                    monotonicMs(), [] { debugOutput("window messages: a connection from another user refused"); });
                 ::close(c);
                 continue;
             }
@@ -272,8 +341,10 @@ private:
             for (const Connection& other : conns)
                 fromPeer += other.peer == cred.pid;
             if (conns.size() >= kMaxConnections || fromPeer >= kMaxConnectionsPerProcess) {
-                debugPrintf("window messages: too many connections (%zu from process %d); one refused as busy",
-                    conns.size(), int(cred.pid));
+                m_busy.refused(monotonicMs(), [&] {
+                    debugPrintf("window messages: too many connections (%zu, %zu from process %d); one refused as busy",
+                        conns.size(), fromPeer, int(cred.pid));
+                });
                 // Said before the end, so the sender does not take it for a
                 // window that is gone.
                 ReplyChannel(c).reply(0, 0, kStatusBusy);
@@ -418,6 +489,9 @@ private:
     std::set<std::string> m_bound;
     std::vector<int> m_newListeners;
     int64_t m_acceptPausedUntil = 0; // I/O thread only; 0: accepting
+    RefusalLog m_otherUser { "connections from another user refused" };
+    RefusalLog m_busy { "connections refused as busy" };
+    RefusalLog m_acceptFailed { "failed tries to take a connection" };
     bool m_republish = false; // under m_mutex
     int64_t m_republishAt = 0; // I/O thread only; 0: nothing to publish
     std::atomic<uint64_t> m_polls { 0 };

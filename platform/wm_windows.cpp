@@ -113,7 +113,21 @@ bool takesFromOtherProcesses(const WindowRec& w, UINT message)
 
 using namespace wm;
 
-HWND createWindow(const std::string& className, const std::string& title, WindowProc proc, bool topLevel)
+namespace {
+
+std::mutex g_createdHookMutex;
+std::function<void(HWND)> g_createdHook;
+
+} // namespace
+
+void setWindowCreatedHookForTests(std::function<void(HWND)> hook)
+{
+    std::lock_guard<std::mutex> lock(g_createdHookMutex);
+    g_createdHook = std::move(hook);
+}
+
+HWND createWindow(const std::string& className, const std::string& title, WindowProc proc, bool topLevel,
+    const std::vector<UINT>& keptInProcess)
 {
     auto q = currentQueue(true);
     if (!q)
@@ -125,6 +139,9 @@ HWND createWindow(const std::string& className, const std::string& title, Window
     w->topLevel = topLevel;
     w->threadId = q->threadId;
     w->queue = q;
+    // Set before the window enters the table: the endpoint looks windows up
+    // there, so from then on another process can reach it by its handle.
+    w->inProcessOnly.insert(keptInProcess.begin(), keptInProcess.end());
     State& s = state();
     bool installHook = false;
     {
@@ -141,6 +158,15 @@ HWND createWindow(const std::string& className, const std::string& title, Window
         debugOutput("window messages: other processes cannot reach this process's windows");
     if (installHook)
         std::atexit(atExit);
+    {
+        std::function<void(HWND)> hook;
+        {
+            std::lock_guard<std::mutex> lock(g_createdHookMutex);
+            hook = g_createdHook;
+        }
+        if (hook)
+            hook(w->hwnd);
+    }
     publish();
     return w->hwnd;
 }

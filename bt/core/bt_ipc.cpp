@@ -109,16 +109,19 @@ int ExternalSendRecord(ce::UINT id, const void* data, ce::DWORD size)
     return ExternalSendMessage(ce::WM_COPYDATA, 0, reinterpret_cast<ce::LPARAM>(&cds));
 }
 
+std::vector<ce::UINT> InternalAddressMessages()
+{
+    return { WM_STKOUTMSG_DIALERINFO, WM_STKMAPMSG_NEWMSG, WM_STKOUTMSG_MUSICINFO, WM_STKOUTMSG_AUTOCONNECTING,
+        WM_BTIN_BT_VERSION, WM_STKOUTMSG_BLEDEVFIND, WM_STKOUTMSG_BLEDATA };
+}
+
 bool RegisterInternalWindow(ce::HWND window)
 {
     if (!add(internals(), window, 64))
         return false;
-    // These carry records on the heap or addresses of this process; the
-    // same numbers from another process would make the window free or read
-    // whatever that process chose.
-    ce::keepMessagesInProcess(window,
-        { WM_STKOUTMSG_DIALERINFO, WM_STKMAPMSG_NEWMSG, WM_STKOUTMSG_MUSICINFO, WM_STKOUTMSG_AUTOCONNECTING,
-            WM_BTIN_BT_VERSION, WM_STKOUTMSG_BLEDEVFIND, WM_STKOUTMSG_BLEDATA });
+    // Kept from the window's creation already; said again for a window made
+    // without them, which another process could reach until now.
+    ce::keepMessagesInProcess(window, InternalAddressMessages());
     return true;
 }
 

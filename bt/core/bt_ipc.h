@@ -27,6 +27,13 @@ int ExternalSendMessage(ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam);
 // and lpData null for an empty record).
 int ExternalSendRecord(ce::UINT id, const void* data, ce::DWORD size);
 
+// The internal messages that carry records on the heap or addresses of this
+// process: the same numbers from another process would make a window free or
+// read whatever that process chose. An internal window keeps them in its
+// process from its creation on (ce::createWindow, or a dialog's
+// keepMessagesInProcess before it is made).
+std::vector<ce::UINT> InternalAddressMessages();
+
 // The manager's own windows that take the internal messages.
 bool RegisterInternalWindow(ce::HWND window);
 bool UnregisterInternalWindow(ce::HWND window);

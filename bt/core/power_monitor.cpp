@@ -18,30 +18,66 @@ namespace {
 constexpr const char* kQueueName = "MonitorSysPower";
 constexpr ce::DWORD kQueueMessageSize = 44;
 
+// A monitor that cannot make its queue or register it (a full device root)
+// tries again this often until it can or is stopped.
+constexpr ce::DWORD kRetryMs = 1000;
+
 std::mutex g_mutex;
 ce::HANDLE g_thread = nullptr;
+ce::HANDLE g_stop = nullptr; // set to stop a monitor that is still trying to start
 std::atomic<bool> g_running { false };
+
+// The queue, registered for power transitions; false when stopped first or
+// when another monitor reads the queue already.
+bool OpenMonitorQueue(ce::HANDLE* queue, ce::HANDLE* notifications)
+{
+    ce::MSGQUEUEOPTIONS options { 20, 0, 0, kQueueMessageSize, ce::TRUE_ };
+    bool failing = false;
+    for (;;) {
+        const char* missing = nullptr;
+        if (!*queue) {
+            ce::setLastError(ce::ERROR_SUCCESS);
+            *queue = ce::createMsgQueue(kQueueName, &options);
+            // Only one monitor runs per device.
+            if (*queue && ce::getLastError() == ce::ERROR_ALREADY_EXISTS) {
+                ce::closeMsgQueue(*queue);
+                *queue = nullptr;
+                return false;
+            }
+            if (!*queue && ce::getLastError() == ce::ERROR_ALREADY_EXISTS)
+                return false;
+            if (!*queue)
+                missing = "its queue cannot be made";
+        }
+        if (*queue) {
+            *notifications = ce::requestPowerNotifications(*queue, ce::PBT_TRANSITION);
+            if (*notifications)
+                break;
+            // Without it, Bluetooth is not restarted after the device wakes.
+            missing = "no power notifications";
+        }
+        if (!failing)
+            ce::debugPrintf("***[BTManager] power monitor not started: %s (error %u); trying again every second\r\n",
+                missing, unsigned(ce::getLastError()));
+        failing = true;
+        if (ce::waitForSingleObject(g_stop, kRetryMs) == ce::WAIT_OBJECT_0) {
+            if (*queue)
+                ce::closeMsgQueue(*queue);
+            *queue = nullptr;
+            return false;
+        }
+    }
+    if (failing)
+        ce::debugOutput("***[BTManager] power monitor started after all\r\n");
+    return true;
+}
 
 ce::DWORD MonitorSysPowerThread()
 {
-    ce::MSGQUEUEOPTIONS options { 20, 0, 0, kQueueMessageSize, ce::TRUE_ };
-    ce::HANDLE queue = ce::createMsgQueue(kQueueName, &options);
-    if (!queue || ce::getLastError() == ce::ERROR_ALREADY_EXISTS) {
-        if (queue)
-            ce::closeMsgQueue(queue);
-        else
-            ce::debugPrintf("***[BTManager] power monitor not started: its queue cannot be made (error %u)\r\n",
-                unsigned(ce::getLastError()));
+    ce::HANDLE queue = nullptr;
+    ce::HANDLE notifications = nullptr;
+    if (!OpenMonitorQueue(&queue, &notifications))
         return 0;
-    }
-    ce::HANDLE notifications = ce::requestPowerNotifications(queue, ce::PBT_TRANSITION);
-    if (!notifications) {
-        // Without it, Bluetooth is not restarted after the device wakes.
-        ce::debugPrintf("***[BTManager] power monitor not started: no power notifications (error %u)\r\n",
-            unsigned(ce::getLastError()));
-        ce::closeMsgQueue(queue);
-        return 0;
-    }
     g_running = true;
     ce::DWORD exitCode = 0;
     for (;;) {
@@ -101,6 +137,9 @@ void StartPowerMonitor()
     std::lock_guard<std::mutex> l(g_mutex);
     if (g_thread)
         return;
+    if (!g_stop)
+        g_stop = ce::createEvent(true, false);
+    ce::resetEvent(g_stop);
     g_thread = ce::createThread([]() -> ce::DWORD { return MonitorSysPowerThread(); });
 }
 
@@ -109,7 +148,9 @@ void StopPowerMonitor()
     std::lock_guard<std::mutex> l(g_mutex);
     if (!g_thread)
         return;
-    // A monitor still starting is either about to read or about to end.
+    // A monitor still trying to start ends at once; one still starting is
+    // either about to read or about to end.
+    ce::setEvent(g_stop);
     for (int i = 0; i < 500 && !g_running; ++i)
         if (ce::waitForSingleObject(g_thread, 10) == ce::WAIT_OBJECT_0)
             break;

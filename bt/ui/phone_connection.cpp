@@ -30,6 +30,7 @@ std::u16string PhoneNameShown(const std::u16string& name)
 PhoneConnection::PhoneConnection()
     : Dialog(112, kPhoneWindowTitle)
 {
+    keepMessagesInProcess(InternalAddressMessages());
     RegisterScreenTemplates();
     InstallCallScreens();
     InstallPairingScreens();

@@ -90,6 +90,8 @@ BtScreen::BtScreen(int templateId, std::string title, int backgroundId, bool top
     , m_topmost(topmost)
     , m_internal(internal)
 {
+    if (m_internal)
+        keepMessagesInProcess(InternalAddressMessages());
     RegisterScreenTemplates();
     onMessage(kMsgCloseScreens, [this](ce::WPARAM, ce::LPARAM) {
         if (ce::getForegroundWindow() == hwnd())

@@ -91,6 +91,13 @@ void Dialog::onRegisteredMessage(const std::string& name, Handler handler)
     m_map[id] = std::move(handler);
 }
 
+void Dialog::keepMessagesInProcess(const std::vector<UINT>& messages)
+{
+    m_keptInProcess.insert(m_keptInProcess.end(), messages.begin(), messages.end());
+    if (m_hwnd)
+        ce::keepMessagesInProcess(m_hwnd, messages);
+}
+
 LRESULT Dialog::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto it = m_map.find(message);
@@ -108,7 +115,8 @@ bool Dialog::makeWindow()
     m_widget = new DialogWidget(this);
     m_widget->setWindowTitle(QString::fromStdString(m_title));
     m_hwnd = createWindow("Dialog", m_title,
-        [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return windowProc(message, wParam, lParam); });
+        [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return windowProc(message, wParam, lParam); },
+        true, m_keptInProcess);
     if (!m_hwnd) {
         delete m_widget;
         return false;

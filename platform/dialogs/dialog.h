@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class QEventLoop;
 class QPainter;
@@ -93,6 +94,10 @@ protected:
     using Handler = std::function<LRESULT(WPARAM, LPARAM)>;
     void onMessage(UINT message, Handler handler);
     void onRegisteredMessage(const std::string& name, Handler handler);
+    // Messages the dialog's window takes from its own process only (see
+    // ce::keepMessagesInProcess); named before the window is made, they are
+    // kept so from its creation on.
+    void keepMessagesInProcess(const std::vector<UINT>& messages);
     virtual LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -105,6 +110,7 @@ private:
     QPointer<QWidget> m_widget;
     std::map<UINT, Handler> m_map;
     std::map<int, std::function<void()>> m_clicks;
+    std::vector<UINT> m_keptInProcess;
     friend class DialogWidget;
     QEventLoop* m_loop = nullptr;
     bool m_hidden = false;

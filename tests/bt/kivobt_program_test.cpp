@@ -2,6 +2,7 @@
 // device, registration by title, notifications to exactly the registered
 // clients, records of the stated sizes.
 #include "platform/paths.h"
+#include "platform/power.h"
 #include "platform/wm.h"
 #include "tests/support/confined.h"
 #include "tests/support/programs.h"
@@ -21,6 +22,7 @@
 
 namespace {
 
+using kivo::test::countOf;
 using kivo::test::waitUntil;
 
 // A program of the build with this test's device root: its input is a pipe
@@ -175,13 +177,18 @@ TEST(KivoBTProgram, TwoStartsAtOnceLeaveOneRunning)
     }
 }
 
-// A device whose disk filled up: KivoBT still starts (its power queue keeps
-// no count, its power registration is refused), does not crash, and its
-// window answers once the user makes room.
+// A device whose disk filled up: KivoBT still starts (its power registration
+// is refused), does not crash, and once the user makes room its window
+// answers and its power monitor is back: a wake from suspend then restarts
+// Bluetooth.
 TEST(KivoBTProgram, OnAFullDiskItStartsAndAnswersOnceThereIsRoom)
 {
     kivo::test::TempDeviceRoot root;
     root.writeFile("\\SystemDrive\\sim\\bt.json", R"({"contacts": 3})");
+    // Bluetooth on, so that a wake from suspend restarts it.
+    const int32_t config[6] = { 1, 1, 1, 1, 1, 1 };
+    root.writeFile("\\SystemDrive\\Falmo\\program\\bt\\BravikConfig.dat",
+        std::string(reinterpret_cast<const char*>(config), sizeof config));
     const std::vector<std::string> window { "--title", "KivoBT" };
     {
         // A device that ran before: the message names its programs
@@ -190,8 +197,26 @@ TEST(KivoBTProgram, OnAFullDiskItStartsAndAnswersOnceThereIsRoom)
         ASSERT_TRUE(kivo::test::windowAnswers(window, 60000));
     }
     std::string report;
-    const int code = kivo::test::runOnAFullDisk("KivoBT", "cannot publish windows", window, &report);
+    // Room is made only once the power monitor has tried (it starts after
+    // the last window at start-up is made): a window made after that would
+    // publish every window again by itself.
+    const int code = kivo::test::runOnAFullDisk("KivoBT", "power monitor not started", window, &report,
+        [](const std::function<std::string()>& output) -> std::string {
+            const std::string restart = "resumed from suspend: restarting Bluetooth";
+            const bool restarted = waitUntil(
+                [&] {
+                    ce::notifyPower(ce::PBT_TRANSITION, ce::POWER_STATE_SUSPEND, "suspend");
+                    return output().find(restart) != std::string::npos;
+                },
+                30000, 200);
+            return restarted ? std::string() : "a wake from suspend once there is room does not restart Bluetooth";
+        });
     if (code == kivo::test::kCannotConfine)
         GTEST_SKIP() << "no namespaces to make a full disk in";
     EXPECT_EQ(0, code) << report;
+    EXPECT_NE(report.find("cannot publish windows"), std::string::npos) << report;
+    // Said once when it starts failing and once when it works again, however
+    // often it was tried meanwhile.
+    EXPECT_EQ(1u, countOf(report, "power monitor not started")) << report;
+    EXPECT_EQ(1u, countOf(report, "power monitor started after all")) << report;
 }

@@ -30,9 +30,28 @@
 using namespace ce;
 using kivo::test::Child;
 using kivo::test::handleFromReady;
+using kivo::test::countOf;
 using kivo::test::pumpUntil;
 
 namespace {
+
+// Listens where the window endpoint of a process that does not exist would
+// be, so that a test can script what the receiving process says; *window is
+// a window of that process. The listener, or -1.
+int scriptedEndpoint(HWND* window)
+{
+    const uint32_t fakePid = uint32_t(::getpid()) ^ 0x40000000u; // no process of ours
+    sockaddr_un addr;
+    const socklen_t len = ce::detail::abstractAddress("wm", std::to_string(fakePid), &addr);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(listener, 4) != 0) {
+        if (listener >= 0)
+            ::close(listener);
+        return -1;
+    }
+    *window = ce::wm::makeHandle(fakePid, 1);
+    return listener;
+}
 
 class WmProcess : public ::testing::Test {
 protected:
@@ -315,13 +334,9 @@ TEST_F(WmProcess, ASendWithATimeoutGivesUpOnAnUnresponsivePeerAndIsWithdrawn)
 TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
 {
     using namespace ce::wm;
-    const uint32_t fakePid = uint32_t(::getpid()) ^ 0x40000000u; // no process of ours
-    sockaddr_un addr;
-    socklen_t len = ce::detail::abstractAddress("wm", std::to_string(fakePid), &addr);
-    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_EQ(0, ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len));
-    ASSERT_EQ(0, ::listen(listener, 4));
-    const HWND h = makeHandle(fakePid, 1);
+    HWND h = nullptr;
+    const int listener = scriptedEndpoint(&h);
+    ASSERT_GE(listener, 0);
 
     struct Case {
         const char* what;
@@ -389,6 +404,66 @@ TEST_F(WmProcess, ASendGivenUpOnTakesTheReceiversWordOnWhatBecameOfIt)
     ::close(listener);
 }
 
+// The status an answer carries becomes the sender's error: a scripted
+// endpoint answers each send at once with it.
+TEST_F(WmProcess, ASendsAnswerStatusBecomesItsError)
+{
+    using namespace ce::wm;
+    HWND h = nullptr;
+    const int listener = scriptedEndpoint(&h);
+    ASSERT_GE(listener, 0);
+
+    struct Case {
+        const char* what;
+        ReplyBody answer;
+        BOOL ok;
+        LRESULT result;
+        DWORD error;
+    };
+    const Case cases[] = {
+        { "answered", { 42, kStatusOk, 0 }, TRUE_, 42, ERROR_SUCCESS },
+        { "refused", { 0, kStatusRefused, 0 }, FALSE_, 0, ERROR_INVALID_PARAMETER },
+        { "no such window", { 0, kStatusNoWindow, 0 }, FALSE_, 0, ERROR_INVALID_WINDOW_HANDLE },
+        { "window gone", { 0, kStatusGone, 0 }, FALSE_, 0, ERROR_INVALID_WINDOW_HANDLE },
+        // Taken by the window's thread only after its deadline: never run.
+        { "too late to run", { 0, kStatusWithdrawn, 0 }, FALSE_, 0, ERROR_TIMEOUT },
+    };
+    // One connection serves the cases in turn (a new one when the sender
+    // let the last go).
+    std::thread receiver([&] {
+        int fd = -1;
+        for (const Case& c : cases) {
+            FrameHeader head {};
+            MessageBody body {};
+            for (;;) {
+                if (fd < 0)
+                    fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+                ASSERT_GE(fd, 0);
+                if (ce::detail::recvAll(fd, &head, sizeof head) && ce::detail::recvAll(fd, &body, sizeof body))
+                    break;
+                ::close(fd);
+                fd = -1;
+            }
+            EXPECT_EQ(kFrameSend, head.kind);
+            ReplyBody answer = c.answer;
+            answer.id = body.id;
+            EXPECT_TRUE(writeFrame(fd, kFrameReply, &answer, sizeof answer, nullptr, 0, 1000));
+        }
+        if (fd >= 0)
+            ::close(fd);
+    });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LRESULT result = -1;
+        BOOL ok = sendMessageTimeout(h, WM_USER, 1, 2, 20000, &result);
+        EXPECT_EQ(c.error, getLastError());
+        EXPECT_EQ(c.ok, ok);
+        EXPECT_EQ(c.result, result);
+    }
+    receiver.join();
+    ::close(listener);
+}
+
 // A sender that gave up reports failure at its deadline whether or not the
 // receiver's endpoint got to its cancel: a send that reaches the window's
 // thread after its deadline is never run. Here the cancel never comes at all.
@@ -449,8 +524,15 @@ TEST_F(WmProcess, AProcessPastItsShareOfConnectionsIsToldBusyAndOthersStillGetTh
         EXPECT_EQ(uint32_t(ce::wm::kStatusBusy), reader.body().status);
     }
     EXPECT_LT(refused, 100u - 32u);
+    // Posts and sends alike are told it is busy, not that the window is gone.
     EXPECT_FALSE(postMessage(h, WM_USER, 1, 0));
     EXPECT_EQ(ERROR_BUSY, getLastError());
+    EXPECT_EQ(0, sendMessage(h, WM_USER, 2, 0));
+    EXPECT_EQ(ERROR_BUSY, getLastError());
+    LRESULT result = -1;
+    EXPECT_FALSE(sendMessageTimeout(h, WM_USER, 3, 0, 20000, &result));
+    EXPECT_EQ(ERROR_BUSY, getLastError());
+    EXPECT_EQ(0, result);
     Child other("wmsg", { "post", "--class", "Crowded", "1024", "5", "6" });
     EXPECT_EQ(0, other.wait());
     EXPECT_EQ("msg 1024 5 6", peer->readLine());
@@ -458,6 +540,16 @@ TEST_F(WmProcess, AProcessPastItsShareOfConnectionsIsToldBusyAndOthersStillGetTh
         ::close(fd);
     EXPECT_TRUE(postMessage(h, WM_USER, 7, 8));
     EXPECT_EQ("msg 1024 7 8", peer->readLine());
+
+    // The refusals are logged as a flood: the first, then how many in all
+    // once they have stopped (a few seconds later), not one line each.
+    const std::string end = "no more connections refused as busy (";
+    EXPECT_TRUE(kivo::test::waitUntil([&] { return peerErrors("Crowded").find(end) != std::string::npos; }, 30000));
+    const std::string log = peerErrors("Crowded");
+    EXPECT_EQ(1u, countOf(log, "one refused as busy")) << log.substr(0, 2000);
+    const size_t at = log.find(end);
+    ASSERT_NE(std::string::npos, at) << log.substr(0, 2000);
+    EXPECT_EQ(refused + 3, std::stoul(log.substr(at + end.size()))) << log.substr(0, 2000);
 }
 
 // A sender that takes no replies loses its connection at the first reply
@@ -552,6 +644,12 @@ TEST_F(WmProcess, OutOfDescriptorsTheEndpointWaitsQuietlyAndCatchesUp)
     EXPECT_LT(used * 5, (unsigned long long)wallTicks) << used << " of " << wallTicks << " ticks busy";
     ASSERT_EQ(0, ::prlimit(pid, RLIMIT_NOFILE, &before, nullptr));
     EXPECT_EQ("msg 1024 5 6", peer->readLine());
+    // Said when it starts and when it ends, not at every try.
+    const std::string end = "no more failed tries to take a connection (";
+    EXPECT_TRUE(kivo::test::waitUntil([&] { return peerErrors("Starved").find(end) != std::string::npos; }, 30000));
+    const std::string log = peerErrors("Starved");
+    EXPECT_EQ(1u, countOf(log, "cannot take a connection")) << log.substr(0, 2000);
+    EXPECT_EQ(1u, countOf(log, end)) << log.substr(0, 2000);
 }
 
 // Idle means no timed wake-ups: the I/O thread waits for its descriptors

@@ -1,6 +1,7 @@
 // The wmsg command-line tool against windows of this test process.
 #include "platform/sync.h"
 #include "platform/wm.h"
+#include "platform/wm_state.h"
 #include "tests/platform/wm_test_util.h"
 #include "tests/support/temp_root.h"
 
@@ -187,5 +188,35 @@ TEST_F(WmTool, MessagesKeptInProcessAreRefusedFromAnother)
     destroyWindow(h);
 }
 
-} // namespace
+// Messages named at the window's creation are kept from the instant it can
+// be found and reached, not from some moment after.
+TEST_F(WmTool, MessagesNamedAtCreationAreKeptFromTheStart)
+{
+    std::vector<UINT> seen;
+    int checked = 0;
+    setWindowCreatedHookForTests([&](HWND h) {
+        EXPECT_EQ(h, findWindow("Born", nullptr));
+        auto w = wm::localWindow(h);
+        ASSERT_NE(nullptr, w);
+        EXPECT_FALSE(wm::takesFromOtherProcesses(*w, 0x501));
+        EXPECT_TRUE(wm::takesFromOtherProcesses(*w, 0x502));
+        ++checked;
+    });
+    HWND h = createWindow(
+        "Born", "born",
+        [&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+            seen.push_back(m);
+            return 0;
+        },
+        true, { 0x501 });
+    setWindowCreatedHookForTests(nullptr);
+    ASSERT_NE(nullptr, h);
+    EXPECT_EQ(1, checked);
+    EXPECT_EQ(1, run({ "post", "--class", "Born", "0x501", "1", "0x41414141" }).second);
+    EXPECT_EQ(0, run({ "post", "--class", "Born", "0x502", "2" }).second);
+    kivo::test::pumpUntil([&] { return !seen.empty(); });
+    EXPECT_EQ(std::vector<UINT> { 0x502 }, seen);
+    destroyWindow(h);
+}
 
+} // namespace

@@ -149,6 +149,14 @@ void PipedProgram::kill()
     }
 }
 
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = 0; !part.empty() && (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++n;
+    return n;
+}
+
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -244,7 +252,7 @@ bool windowAnswers(const std::vector<std::string>& target, int timeoutMs)
 }
 
 int runOnAFullDisk(const std::string& name, const std::string& started, const std::vector<std::string>& target,
-    std::string* report)
+    std::string* report, const AfterRoomCheck& afterRoom)
 {
     const std::string root = ce::deviceRoot();
     // Its output stays reachable through the descriptor once the full disk
@@ -289,6 +297,13 @@ int runOnAFullDisk(const std::string& name, const std::string& started, const st
         if (result == 0 && !windowAnswers(target, 30000)) {
             note(out, "its window does not answer once there is room");
             result = 6;
+        }
+        if (result == 0 && afterRoom) {
+            const std::string wrong = afterRoom([&] { return readFrom(out); });
+            if (!wrong.empty()) {
+                note(out, wrong);
+                result = 7;
+            }
         }
         if (!stillRunning(pid, &status)) {
             note(out, describeEnd(status));

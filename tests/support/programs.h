@@ -54,6 +54,9 @@ private:
     std::string m_buffer;
 };
 
+// How many times part occurs in text (a log's lines, say).
+size_t countOf(const std::string& text, const std::string& part);
+
 // Checks pred every stepMs until it holds (true) or timeoutMs pass (false).
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs, int stepMs = 20);
 
@@ -66,13 +69,19 @@ int runProgram(const std::string& name, const std::vector<std::string>& args, in
 // options ("--class", "KivoWiFi"), answers a send within timeoutMs.
 bool windowAnswers(const std::vector<std::string>& target, int timeoutMs);
 
+// What a full-disk run checks once there is room again, in the confined
+// process: given a reader of the program's output so far, empty when all is
+// well, else what is wrong.
+using AfterRoomCheck = std::function<std::string(const std::function<std::string()>& output)>;
+
 // Starts the build's program `name` on the device root as it is now, on a
 // disk without a free block (see confined.h): waits until its output shows
-// `started`, then makes room and waits until its window `target` answers.
-// 0 when all went so; kCannotConfine when no full disk could be made here;
-// else a failure, told in *report together with the program's output.
+// `started`, then makes room, waits until its window `target` answers and
+// runs afterRoom (when given). 0 when all went so; kCannotConfine when no
+// full disk could be made here; else a failure, told in *report together
+// with the program's output.
 int runOnAFullDisk(const std::string& name, const std::string& started, const std::vector<std::string>& target,
-    std::string* report);
+    std::string* report, const AfterRoomCheck& afterRoom = {});
 
 // Pumps the calling thread's window messages until done() holds (true) or
 // timeoutMs pass (false), waking as soon as a message comes.

@@ -29,6 +29,9 @@ constexpr int kAdapterAttempts = 60;
 constexpr int kAddressRetries = 5;
 constexpr ce::DWORD kOneSecond = 1000;
 constexpr ce::DWORD kAfterEventMs = 50;
+// The event queue that cannot be made (a full device root) is tried again
+// this often.
+constexpr ce::DWORD kQueueRetryMs = 1000;
 constexpr ce::DWORD kFirstAdapterBuffer = 640;
 // A reply asking for more than this is not believed.
 constexpr ce::DWORD kMaxAdapterBuffer = 1u << 20;
@@ -601,10 +604,18 @@ void CMyConfigWiFi::run()
     options.dwMaxMessages = ce::WZC_EVENT_QUEUE_MAX_MESSAGES;
     options.cbMaxMessage = sizeof(ce::WZC_EVENT_MESSAGE);
     options.bReadAccess = 1;
+    // Without its queue the thread hears no events at all: on a full device
+    // root, say, it tries again every second until there is room, saying so
+    // once when it starts failing and once when it works again.
     ce::HANDLE queue = ce::createMsgQueue(ce::WZC_EVENT_QUEUE_NAME, &options);
     if (!queue) {
         ce::debugOutput("CreateMsgQueue failed!\n");
-        return;
+        do {
+            if (waitForStop(kQueueRetryMs))
+                return;
+            queue = ce::createMsgQueue(ce::WZC_EVENT_QUEUE_NAME, &options);
+        } while (!queue);
+        ce::debugOutput("CreateMsgQueue succeeded after all\n");
     }
 
     // Reads one message; false when none is waiting. A message of the wrong

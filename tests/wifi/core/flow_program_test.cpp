@@ -1,7 +1,9 @@
 // KivoWiFi as a program: one instance per device root, the hardware key and
 // touch messages from other processes (the wmsg tool), and a clean end with
 // exit code 0.
+#include "platform/msgqueue.h"
 #include "platform/paths.h"
+#include "platform/wzc/wzc_types.h"
 #include "platform/registry.h"
 #include "platform/endpoint.h"
 #include "platform/wm.h"
@@ -36,6 +38,7 @@
 namespace {
 
 using ce::reg::Root;
+using kivo::test::countOf;
 using kivo::test::waitUntil;
 
 std::string readAll(const std::string& file)
@@ -101,14 +104,6 @@ int wmsg(const std::vector<std::string>& args, const std::string& outFile)
     return tool.waitExit(20000);
 }
 
-size_t countLines(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
-}
-
 TEST(KivoWiFiProgram, SingleInstanceHardwareKeysTouchAndCleanExit)
 {
     kivo::test::TempDeviceRoot root;
@@ -141,19 +136,19 @@ TEST(KivoWiFiProgram, SingleInstanceHardwareKeysTouchAndCleanExit)
     const std::string listened = out + "listener.txt";
     EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x0201" }, out + "w0.txt"), 0);
     ASSERT_TRUE(
-        waitUntil([&] { return countLines(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN") == 1; }, 10000));
+        waitUntil([&] { return countOf(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN") == 1; }, 10000));
 
     // Three hardware keys do nothing visible.
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x422" }, out + "w1.txt"), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_TRUE(first.running());
-    EXPECT_EQ(countLines(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 1u);
+    EXPECT_EQ(countOf(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 1u);
 
     // The fourth, on the searching screen, starts the exit.
     EXPECT_EQ(wmsg({ "post", "--class", "KivoWiFi", "0x422" }, out + "w2.txt"), 0);
     EXPECT_EQ(first.waitExit(30000), 0);
-    EXPECT_EQ(countLines(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 2u);
+    EXPECT_EQ(countOf(readAll(listened), "WM_TOUCHEVENT_MOUSE_LBUTTONDOWN"), 2u);
 
     EXPECT_EQ(readAll(kivo::sim::wifiDkCoreCallLog()), "102\n135 2\n135 0\n");
     EXPECT_TRUE(ce::reg::subKeys(Root::CurrentUser, "Comm\\EAPOL").empty());
@@ -256,12 +251,14 @@ TEST(KivoWiFiProgram, HostileWindowMessageFramesLeaveItRunning)
 namespace {
 
 // A device whose disk filled up: KivoWiFi still starts, says that its event
-// queue could not be made (that thread ends), does not crash at the queue's
-// first message, and its window answers once the user makes room.
+// queue could not be made, does not crash, and once the user makes room its
+// window answers and its event queue is back: an event fed then reaches it.
 TEST(KivoWiFiProgram, OnAFullDiskItStartsWithoutItsEventQueueAndAnswersOnceThereIsRoom)
 {
     kivo::test::TempDeviceRoot root;
     root.writeFile("\\SystemDrive\\sim\\wzc.json", "{}\n");
+    // With its log on, the program writes down each event it handles.
+    root.writeFile("\\SystemDrive\\Falmo\\program\\wifi\\DebugSetting.ini", "[General]\nEnableLog=true\n");
     const std::vector<std::string> window { "--class", "KivoWiFi" };
     {
         // A device that ran before: the message names its programs
@@ -270,12 +267,46 @@ TEST(KivoWiFiProgram, OnAFullDiskItStartsWithoutItsEventQueueAndAnswersOnceThere
         ASSERT_TRUE(first.started());
         ASSERT_TRUE(kivo::test::windowAnswers(window, 60000));
     }
+    const std::string log = ce::resolvePath("/SystemDrive/Falmo/program/wifi/Log/WifiConnectLog.txt", true);
+    ::unlink(log.c_str());
     std::string report;
-    const int code = kivo::test::runOnAFullDisk("KivoWiFi", "CreateMsgQueue failed!", window, &report);
+    const int code = kivo::test::runOnAFullDisk("KivoWiFi", "CreateMsgQueue failed!", window, &report,
+        [&](const std::function<std::string()>&) -> std::string {
+            // Fed as the service does, until the queue has its reader again.
+            ce::WZC_EVENT_MESSAGE event {};
+            event.dwEventCode = 11; // WZC_REAUTHENTICATING, which nothing else raises here
+            const bool fed = waitUntil(
+                [&] {
+                    ce::MSGQUEUEOPTIONS o { sizeof o, ce::MSGQUEUE_ALLOW_BROKEN, ce::WZC_EVENT_QUEUE_MAX_MESSAGES,
+                        sizeof event, ce::FALSE_ };
+                    ce::HANDLE q = ce::createMsgQueue(ce::WZC_EVENT_QUEUE_NAME, &o);
+                    const bool written = q && ce::writeMsgQueue(q, &event, sizeof event, 0, 0);
+                    if (q)
+                        ce::closeMsgQueue(q);
+                    return written;
+                },
+                30000);
+            if (!fed)
+                return "its event queue has no reader once there is room";
+            const bool handled = waitUntil(
+                [&] {
+                    std::ifstream in(log);
+                    std::stringstream text;
+                    text << in.rdbuf();
+                    return text.str().find("WZC_REAUTHENTICATING") != std::string::npos;
+                },
+                30000);
+            return handled ? std::string() : "an event fed once there is room does not reach it";
+        });
     if (code == kivo::test::kCannotConfine)
         GTEST_SKIP() << "no namespaces to make a full disk in";
     EXPECT_EQ(0, code) << report;
     EXPECT_NE(report.find("its shared count cannot be made (No space left on device)"), std::string::npos) << report;
+    // Said once when it starts failing and once when it works again, however
+    // often it was tried meanwhile.
+    EXPECT_EQ(1u, countOf(report, "CreateMsgQueue failed!")) << report;
+    EXPECT_EQ(1u, countOf(report, "its shared count cannot be made")) << report;
+    EXPECT_EQ(1u, countOf(report, "CreateMsgQueue succeeded after all")) << report;
 }
 
 // A process stopped half-way through a registration keeps the lock of the
@@ -317,8 +348,8 @@ TEST(KivoWiFiProgram, ANamesLockHeldByAStoppedProcessDelaysItsStartOnlyOnce)
     ::waitpid(holder, nullptr, 0);
     const std::string log = readAll(out);
     EXPECT_TRUE(found) << log;
-    EXPECT_EQ(1u, countLines(log, "stayed taken for 5000 ms")) << "started after " << took.count() << " ms\n" << log;
-    EXPECT_GE(countLines(log, "is not registered"), 2u) << log;
+    EXPECT_EQ(1u, countOf(log, "stayed taken for 5000 ms")) << "started after " << took.count() << " ms\n" << log;
+    EXPECT_GE(countOf(log, "is not registered"), 2u) << log;
 }
 
 TEST(KivoWiFiProgram, AQuitPostedByAnotherProcessEndsThroughTheOrderlyExit)

@@ -15,6 +15,7 @@
 #include "wifi/core/KivoWiFiFlow.h"
 #include "wifi/core/WiFiChechZk.h"
 #include "wifi/views/WiFiConnectView.h"
+#include "wifi/views/WiFiSyncView.h"
 #include "wifi/views/portal_steps.h"
 #include "wifi/views/register_views.h"
 
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 
 namespace {
@@ -244,6 +246,124 @@ TEST_F(TranslatedScreens, TextsAreTranslatedAndTheChosenSecurityJoins)
     flow->setAlertType(4);
     flow->switchView(ALERT_VIEW_ID, 0);
     EXPECT_EQ(child<QLabel>(flow->view(ALERT_VIEW_ID), "AlertInfo")->text(), "«No new recordings»");
+}
+
+// Every text the screens show is looked up in context QObject, the one the
+// build's catalogs translate: one looked up in a screen class's own context
+// (or not looked up at all) stays English in a translated build. A catalog
+// that knows every text records the lookups while the screens are visited.
+class RecordingCatalog : public QTranslator {
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char*, int) const override
+    {
+        const QByteArray c(context), s(source);
+        lookups.insert({ c, s });
+        return c == "QObject" ? QStringLiteral("«") + QString::fromUtf8(s) + QStringLiteral("»") : QString();
+    }
+    mutable std::set<std::pair<QByteArray, QByteArray>> lookups;
+};
+
+class ScreenTextContexts : public JoinThroughScreens {
+protected:
+    void SetUp() override
+    {
+        QCoreApplication::installTranslator(&catalog);
+        JoinThroughScreens::SetUp();
+    }
+    void TearDown() override
+    {
+        JoinThroughScreens::TearDown();
+        QCoreApplication::removeTranslator(&catalog);
+    }
+    // Shows the screen and paints it (rows are filled as they are painted).
+    QWidget* visit(int id, int mode)
+    {
+        flow->switchView(id, mode);
+        QWidget* v = flow->view(id);
+        if (v)
+            v->grab();
+        QApplication::processEvents();
+        return v;
+    }
+    RecordingCatalog catalog;
+};
+
+TEST_F(ScreenTextContexts, EveryScreenTextIsLookedUpInContextQObject)
+{
+    // All but two: the exit alert's "Please wait..." ends the program, and
+    // the sync's "Detecting your device..." waits for its internet check.
+    const char* const texts[] = {
+        // network list
+        "WIFI Settings", "Add Network", "Refresh", "Searching...", "Select a Network",
+        // add network
+        "Network", "Security", "Password", "   Enter network name", "   Enter password", "Enter username",
+        // security screen and its rows
+        "Authentication", "None", "WEP", "WPA-PSK(TKIP)", "WPA-PSK(AES)", "WPA2-PSK(TKIP)", "WPA2-PSK(AES)",
+        // option chooser
+        "Encryption", "Key index", "WPAPSK(AES)", "WPA2 PSK(AES)",
+        // keyboard
+        "Must Input",
+        // network information
+        "Forget this Network", "Network Name", "IP Address:", "Subnet Mask:", "Gateway:",
+        // connecting
+        "Cancel", "OK", "Connecting", "Unable to connect to\n the network\n",
+        // sync start and sync
+        "WIFI Sync", "Sync at Start-up            ", "Searching networks...", "Connecting With \n%1",
+        "Updating %1 recording(s),\nsyncing %2 saved\n tracks ... %3/%4",
+        // alerts
+        "      Yes", "     No", "Select a network from WIFI Settings.", "The network %1 is not in range.",
+        "Unable to connect\n to server.\nPlease try again later.",
+        "No new recordings or\n saved tracks are available for sync.",
+        "Insufficient space,\n extra 5MB required.\n Please delete some files first.",
+        "%1 recording(s)\n updated and %2\nsaved track(s) synced\n successfully.",
+        "Failed to sync due to connection problems.\n Please try again later.",
+        "Are you sure you want to forget the network?",
+        "Failed to detect your device. Please check if device.xml is available on your device.",
+        "Insufficient space on your device. Please delete some files to get more space.",
+    };
+
+    WiFiMainView* list = showList(flow.get());
+    list->grab();
+    WiFiJoinNetworkView* join = addNewNetwork(flow.get());
+    join->grab();
+    QTest::mousePress(child(join, "NameEdit"), Qt::LeftButton);
+    typeOnKeyboard(flow.get(), QStringLiteral("Workshop"));
+    tap(child(join, "SecurityBtn"));
+    ASSERT_EQ(flow->currentViewId(), SECURITY_VIEW_ID);
+    auto* rows = child<phxVirtualList>(flow->view(SECURITY_VIEW_ID), "virtuallist");
+    for (int row = 0; row < rows->model()->rowCount(); ++row) {
+        rows->scrollTo(rows->model()->index(row, 0));
+        flow->view(SECURITY_VIEW_ID)->grab();
+    }
+    QMetaObject::invokeMethod(join, "OnUserNameClicked");
+    for (int mode : { 7, 8, 9 })
+        visit(LIST_VIEW_ID, mode);
+    visit(INFO_VIEW_ID, 0);
+    // A join that fails: a network that is nowhere.
+    flow->setWiFiSettings(WiFiSettings { "WEP disabled", "Open", "Key index 1", "Nowhere", "User", "" });
+    auto* connecting = qobject_cast<WiFiConnectView*>(visit(CONNECTING_VIEW_ID, 0));
+    ASSERT_TRUE(connecting);
+    const std::pair<QByteArray, QByteArray> failed { "QObject", "Unable to connect to\n the network\n" };
+    for (int poll = 0; poll < 20 && !catalog.lookups.count(failed) && Connect::tick(*connecting); ++poll) { }
+    flow->setWiFiSettings(WiFiSettings { "Encryption 3 enabled", "WPA2 PSK", "Key index 1", "Workshop", "User", kHexKey });
+    visit(SEARCHING_VIEW_ID, 0);
+    auto* sync = qobject_cast<WiFiSyncView*>(visit(SYNC_VIEW_ID, 0));
+    ASSERT_TRUE(sync);
+    sync->onWiFiSyncFinishSlot(1, 2, 1, 3, QString());
+    for (int type = 0; type <= 13; ++type) {
+        flow->setAlertType(type);
+        visit(ALERT_VIEW_ID, 0);
+    }
+
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(catalog.lookups.count({ "QObject", text })) << "never looked up in context QObject";
+        for (const auto& [context, source] : catalog.lookups)
+            // Forms set placeholders in their own context; the screens replace them.
+            if (source == text && context != "QObject" && !context.endsWith("Class"))
+                ADD_FAILURE() << "looked up in context " << context.constData();
+    }
 }
 
 } // namespace
