@@ -1440,18 +1440,20 @@ void SetStackInitialised()
 
 void SetLinkTrack(int status, const TrackBlock* block)
 {
+    // The track is stored before anything is posted, so whoever takes the
+    // playing state reads the track that came with it.
+    TrackBlock copy;
+    {
+        std::lock_guard<std::mutex> l(g_data);
+        g_track = block ? *block : TrackBlock {};
+        copy = g_track;
+    }
     if (block) {
         if (status == 0)
             g.playing = 1;
         else if (status == 1)
             g.playing = 0;
         PostInternal(WM_STKOUTMSG_MUSICINFO, 32, g.playing);
-    }
-    TrackBlock copy;
-    {
-        std::lock_guard<std::mutex> l(g_data);
-        g_track = block ? *block : TrackBlock {};
-        copy = g_track;
     }
     if (g.service[2])
         postCopies(WM_STKOUTMSG_MUSICINFO, 31, &copy);
