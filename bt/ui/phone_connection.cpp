@@ -208,12 +208,21 @@ void PhoneConnection::ShowPageState(const PageState& page)
 
 void PhoneConnection::refresh()
 {
+    // Each refresh reads the state on a worker of its own, and an earlier one
+    // may wait for a phone's name and end last: only the newest is shown, so
+    // an older state never replaces a newer one.
+    const unsigned serial = ++m_refreshes;
     QPointer<QWidget> page = widget();
-    RunWorker([this, page] {
+    RunWorker([this, page, serial] {
         const PageState state = ReadPageState(true);
         if (page)
             QMetaObject::invokeMethod(
-                page.data(), [this, state] { ShowPageState(state); }, Qt::QueuedConnection);
+                page.data(),
+                [this, state, serial] {
+                    if (serial == m_refreshes)
+                        ShowPageState(state);
+                },
+                Qt::QueuedConnection);
     });
 }
 

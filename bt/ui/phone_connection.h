@@ -8,6 +8,7 @@
 #include "bt/core/bt_records.h"
 #include "bt/ui/screen_frame.h"
 
+#include <atomic>
 #include <string>
 
 namespace kivo::bt {
@@ -58,6 +59,7 @@ private:
     void onBluetoothOff();
 
     ce::HWND m_self = nullptr;
+    std::atomic<unsigned> m_refreshes { 0 };
     Bitmap m_background;
     CBmpBtn m_title;
     CBmpBtn m_off;
