@@ -36,10 +36,11 @@ public:
     ANTFSResponsePump& operator=(const ANTFSResponsePump&) = delete;
 
     // Registers the engine on the channel (closing first when open) and
-    // starts the pump once; 0 when it cannot start.
+    // starts the pump once; 0 when it cannot start. A channel the radio
+    // does not have is refused before the running engine is touched.
     int open(uint8_t channel, ANTDeviceManager* manager)
     {
-        if (!manager)
+        if (!manager || channel >= ANT_CHANNELS)
             return 0;
         if (m_open)
             close();

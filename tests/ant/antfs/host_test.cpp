@@ -448,6 +448,20 @@ TEST_F(AgainstPeer, RefusedSetTimeLeavesTheRunningOneAlone)
     EXPECT_EQ(record, (Bytes { 3, 0, 0, uint8_t(counter + 1), 9, 10, 11, 12, 0, 0, 0, 0, 0, 0, 0, 0 }));
 }
 
+TEST_F(AgainstPeer, OpenOnAChannelTheRadioLacksLeavesTheLinkAsItWas)
+{
+    linked();
+    for (uint8_t channel : { uint8_t(ANT_CHANNELS), uint8_t(255) }) {
+        SCOPED_TRACE(int(channel));
+        EXPECT_EQ(ANTFSHost_Open(channel), 0);
+        EXPECT_EQ(int(ANTFSHost_CurrentEngine()->getState()), int(ANTFS_HOST_TRANSPORT));
+    }
+    // The client linked before is served as ever.
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    EXPECT_EQ(host.next(), 101u);
+    EXPECT_EQ(saved(5), file5);
+}
+
 TEST_F(AgainstPeer, SearchSetsUpTheChannelAndLinks)
 {
     peer.start();
