@@ -10,7 +10,6 @@
 namespace senvoy {
 
 namespace {
-constexpr uint32_t kPumpWaitMs = 100;
 constexpr uint32_t kEventWaitMs = 999;
 constexpr uint32_t kEventJoinBoundMs = 9000;
 constexpr const char* kClientMessage = "WM_ANTPLUS_FS_CLINET";
@@ -21,55 +20,12 @@ static_assert(offsetof(ANTFSClientConfig, pairingEnabled) == 12, "layout");
 static_assert(offsetof(ANTFSClientConfig, authenticationType) == 24, "layout");
 static_assert(offsetof(ANTFSClientConfig, reserved2) == 27, "layout");
 
+// Responses 2-31 go on to the exports; the reset (1) carries nothing for
+// the application.
 ANTFSClientApi::ANTFSClientApi()
     : m_engine(std::make_unique<ANTFSClientEngine>())
+    , m_pump(*m_engine, [](uint32_t r) { return r >= 2 && r <= 31; }, "ANT-FS client")
 {
-}
-
-ANTFSClientApi::~ANTFSClientApi()
-{
-    close();
-}
-
-int ANTFSClientApi::open(uint8_t channel, ANTDeviceManager* manager)
-{
-    // A channel the radio does not have is refused before the running
-    // client is touched.
-    if (!manager || channel >= ANT_CHANNELS)
-        return 0;
-    if (m_open)
-        close();
-    m_manager = manager;
-    if (!manager->registerChannel(channel, m_engine.get()))
-        ce::debugPrintf("ANT-FS client: channel %u is served by another user", channel);
-    if (!m_pump) {
-        m_pumpStop = false;
-        m_pump = OsThread_Create(&ANTFSClientApi::pumpMain, this);
-        if (!m_pump)
-            return 0;
-    }
-    m_queue.clear();
-    m_open = true;
-    return 1;
-}
-
-int ANTFSClientApi::close()
-{
-    m_pumpStop = true;
-    m_queue.clear();
-    if (m_pump && OsThread_Join(m_pump, kPumpJoinBoundMs, "ANT-FS client pump") == OS_OK) {
-        OsThread_Close(m_pump);
-        m_pump = nullptr;
-    }
-    int r = 0;
-    if (m_manager)
-        r = m_manager->unregisterChannel(m_engine.get());
-    // Not registered (another user held the channel): closed all the same.
-    if (!r)
-        m_engine->close();
-    m_manager = nullptr;
-    m_open = false;
-    return r;
 }
 
 int ANTFSClientApi::configure(const ANTFSClientBlock* block)
@@ -83,27 +39,6 @@ uint8_t ANTFSClientApi::getState()
     if (s <= ANTFS_CLIENT_ERASE_WAIT)
         m_lastState = s;
     return m_lastState;
-}
-
-uint32_t ANTFSClientApi::waitResponse(uint32_t ms)
-{
-    return m_queue.wait(ms);
-}
-
-ce::DWORD ANTFSClientApi::pumpMain(void* self)
-{
-    static_cast<ANTFSClientApi*>(self)->pump();
-    return 0;
-}
-
-void ANTFSClientApi::pump()
-{
-    while (!m_pumpStop) {
-        uint32_t r = m_engine->waitResponse(kPumpWaitMs);
-        if (r < 2 || r > 31 || m_pumpStop)
-            continue;
-        m_queue.push(r);
-    }
 }
 
 // ---- The exports' statics -----------------------------------------------------
