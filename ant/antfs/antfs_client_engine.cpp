@@ -33,7 +33,7 @@ enum : uint8_t {
     REQ_ERASE_ANSWER = 15,
     REQ_LINK_TIMEOUT = 16,
     REQ_FAILED = ANTFSEngineBase::kRequestFailed,
-    REQ_FAILED_RESET = 18,
+    REQ_FAILED_RESET = ANTFSEngineBase::kRequestFailedReset,
 };
 
 // ANT-FS commands and responses (byte 1 after 0x44).
@@ -353,11 +353,6 @@ void ANTFSClientEngine::onIdle(std::unique_lock<std::recursive_mutex>& lock)
 uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
 {
     switch (request) {
-    case REQ_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        return ANTFS_CR_RESET;
-    }
     case REQ_OPEN_BEACON:
         m_state = ANTFS_CLIENT_OPENING;
         if (channelSetup() && enterLink())
@@ -512,12 +507,6 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
         failChannel();
         *next = REQ_FAILED_RESET;
         return ANTFS_CR_FAILED;
-    case REQ_FAILED_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        *next = REQ_RESET;
-        return 0;
-    }
     default:
         return 0;
     }

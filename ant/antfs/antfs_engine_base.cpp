@@ -127,7 +127,7 @@ void ANTFSEngineBase::mainLoop()
         const uint8_t request = m_pending;
         lock.unlock();
         uint8_t next = 0;
-        const uint32_t response = serve(request, &next);
+        const uint32_t response = serveRequest(request, &next);
         lock.lock();
         if (next)
             m_pending = next;
@@ -139,6 +139,18 @@ void ANTFSEngineBase::mainLoop()
     }
     lock.unlock();
     ANTFramer::setThreadCancelWord(nullptr);
+}
+
+uint32_t ANTFSEngineBase::serveRequest(uint8_t request, uint8_t* next)
+{
+    if (request != kRequestReset && request != kRequestFailedReset)
+        return serve(request, next);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    resetLocked();
+    if (request == kRequestReset)
+        return kResponseReset;
+    *next = kRequestReset; // then reset again and reported
+    return 0;
 }
 
 } // namespace senvoy

@@ -60,6 +60,7 @@ public:
     static constexpr uint8_t kStateIdle = 1;
     static constexpr uint8_t kRequestReset = 1;
     static constexpr uint8_t kRequestFailed = 17; // a radio command failed
+    static constexpr uint8_t kRequestFailedReset = 18; // after a radio failure
     static constexpr uint32_t kResponseReset = 1;
 
 protected:
@@ -87,7 +88,8 @@ protected:
     // idle unless closed, nothing pending).
     virtual void resetLocked() = 0;
     // Serves one request on the engine thread, without the lock; the
-    // response to queue (0: none), *next a request to chain.
+    // response to queue (0: none), *next a request to chain. The resets
+    // are the base's and never come here.
     virtual uint32_t serve(uint8_t request, uint8_t* next) = 0;
     // How long the engine thread waits for a request (under the lock).
     virtual uint32_t idleWaitMs() const = 0;
@@ -112,6 +114,7 @@ protected:
 private:
     static ce::DWORD threadMain(void* self);
     void mainLoop();
+    uint32_t serveRequest(uint8_t request, uint8_t* next);
 
     const char* const m_name;
     const uint32_t m_cancelledResponse;

@@ -29,7 +29,7 @@ enum : uint8_t {
     REQ_ERASE = 15,
     REQ_LINK_LOST = 16,
     REQ_FAILED = ANTFSEngineBase::kRequestFailed,
-    REQ_FAILED_RESET = 18,
+    REQ_FAILED_RESET = ANTFSEngineBase::kRequestFailedReset,
 };
 
 constexpr uint8_t ANTFS_ID = 0x44;
@@ -378,11 +378,6 @@ void ANTFSHostEngine::onIdle(std::unique_lock<std::recursive_mutex>& lock)
 uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
 {
     switch (request) {
-    case REQ_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        return ANTFS_HR_RESET;
-    }
     case REQ_SEARCH: {
         m_state = ANTFS_HOST_SEARCHING;
         int r = runSearch();
@@ -466,12 +461,6 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
         m_channelReady = false;
         *next = REQ_FAILED_RESET;
         return ANTFS_HR_FAILED;
-    }
-    case REQ_FAILED_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        *next = REQ_RESET;
-        return 0;
     }
     default:
         return 0;
