@@ -408,32 +408,12 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
         resetLocked();
         return ANTFS_HR_DISCONNECTED;
     }
-    case REQ_DOWNLOAD: {
+    case REQ_DOWNLOAD:
         m_state = ANTFS_HOST_DOWNLOADING;
-        uint32_t r = runDownload();
-        if (r == ANTFS_HR_DOWNLOAD_FAILED && !m_cancel) {
-            addFailures(25);
-            runDisconnect();
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            resetLocked();
-            return r;
-        }
-        m_state = ANTFS_HOST_TRANSPORT;
-        return r;
-    }
-    case REQ_UPLOAD: {
+        return endTransfer(runDownload(), ANTFS_HR_DOWNLOAD_FAILED);
+    case REQ_UPLOAD:
         m_state = ANTFS_HOST_UPLOADING;
-        uint32_t r = runUpload();
-        if (r == ANTFS_HR_UPLOAD_FAILED && !m_cancel) {
-            addFailures(25);
-            runDisconnect();
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            resetLocked();
-            return r;
-        }
-        m_state = ANTFS_HOST_TRANSPORT;
-        return r;
-    }
+        return endTransfer(runUpload(), ANTFS_HR_UPLOAD_FAILED);
     case REQ_ERASE: {
         m_state = ANTFS_HOST_ERASING;
         uint32_t r = runErase();
@@ -465,6 +445,19 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
     default:
         return 0;
     }
+}
+
+uint32_t ANTFSHostEngine::endTransfer(uint32_t response, uint32_t failed)
+{
+    if (response == failed && !m_cancel) {
+        addFailures(25);
+        runDisconnect();
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        resetLocked();
+        return response;
+    }
+    m_state = ANTFS_HOST_TRANSPORT;
+    return response;
 }
 
 bool ANTFSHostEngine::setUpSearchChannel(bool full)

@@ -147,6 +147,9 @@ private:
     uint32_t runDownload();
     uint32_t runUpload();
     uint32_t runErase();
+    // After a download or upload: one that failed (not cancelled) counts
+    // against the link and ends it; any other goes back to transport.
+    uint32_t endTransfer(uint32_t response, uint32_t failed);
     bool runDisconnect();
     void sendPing();
 
