@@ -462,6 +462,46 @@ TEST_F(AgainstPeer, OpenOnAChannelTheRadioLacksLeavesTheLinkAsItWas)
     EXPECT_EQ(saved(5), file5);
 }
 
+TEST_F(AgainstPeer, DeinitForgetsAPairingThatCanNoLongerEnd)
+{
+    peer.script([](AntFsClientScript& s) { s.passkey = "WXYZ"; });
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    uint8_t area[8];
+    std::memset(area, 0xEE, sizeof area);
+    holdAnswers();
+    ASSERT_EQ(ANTFSHost_Pair(area, sizeof area), 1);
+    ASSERT_TRUE(answerHeld());
+    ANTFSHost_Close();
+    ANTFSHost_DeinitEx();
+    releaseAnswers(); // to nobody: the host is gone
+    ASSERT_TRUE(peer.waitScript([](const AntFsClientScript& s) { return s.heldAnswers == 0; }, kWaitMs));
+    peer.stop();
+
+    // A new host, and a pairing its engine takes without Pair (so no record
+    // of its own): the accepted answer finds no pairing to keep a passkey
+    // from, least of all the old caller's buffer.
+    ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    uint8_t answer[8] = {};
+    const uint8_t name[] = { 'H' };
+    ASSERT_EQ(ANTFSHost_CurrentEngine()->authenticate(2, name, 1, answer, sizeof answer, 9999), 1);
+    ASSERT_EQ(host.next(), 109u);
+    // The passkey kept is still none: the next link authenticates without.
+    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+    ASSERT_EQ(host.next(), 114u);
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    ASSERT_EQ(ANTFSHost_Passkey(), 1);
+    ASSERT_EQ(host.next(), 109u);
+    EXPECT_EQ(commands(0x04).back(), (Bytes { 0x44, 0x04, 3, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(Bytes(area, area + sizeof area), Bytes(sizeof area, 0xEE));
+}
+
 TEST_F(AgainstPeer, SearchSetsUpTheChannelAndLinks)
 {
     peer.start();
