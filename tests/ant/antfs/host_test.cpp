@@ -318,6 +318,28 @@ struct AgainstPeer : ::testing::Test {
     {
         return peer.waitScript([](const AntFsClientScript& s) { return s.heldAnswers > 0; }, kWaitMs);
     }
+    // The client found, and a pairing asked with room bytes of area whose
+    // answer the client holds back.
+    void pairingHeld(uint8_t* area, uint32_t room)
+    {
+        peer.start();
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        holdAnswers();
+        ASSERT_EQ(ANTFSHost_Pair(area, room), 1);
+        ASSERT_TRUE(answerHeld());
+    }
+    // The authentication the next link asks with the passkey kept.
+    void passkeyOnNextLink(Bytes* sent)
+    {
+        ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+        ASSERT_EQ(host.next(), 114u);
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        ASSERT_EQ(ANTFSHost_Passkey(), 1);
+        ASSERT_EQ(host.next(), 109u);
+        *sent = commands(0x04).back();
+    }
     void releaseAnswers(int count = -1)
     {
         peer.script([&](AntFsClientScript& s) { s.answersLeft = count; });
@@ -349,15 +371,10 @@ TEST_F(AgainstPeer, RefusedPairingLeavesTheRunningOneAlone)
     ASSERT_EQ(ANTFSHost_Config(&config), 1);
     const std::string passkey = "ABCDEFGHIJKLMNOPQRST";
     peer.script([&](AntFsClientScript& s) { s.passkey = passkey; });
-    peer.start();
-    ASSERT_EQ(ANTFSHost_Search(), 1);
-    ASSERT_EQ(host.next(), 115u);
     // Room for 4 bytes of the answer, and what lies behind them.
     uint8_t area[20];
     std::memset(area, 0xEE, sizeof area);
-    holdAnswers();
-    ASSERT_EQ(ANTFSHost_Pair(area, 4), 1);
-    ASSERT_TRUE(answerHeld());
+    ASSERT_NO_FATAL_FAILURE(pairingHeld(area, 4));
     uint8_t second[200] = {};
     EXPECT_NE(ANTFSHost_Pair(second, sizeof second), 1); // a second tap while it runs
     releaseAnswers();
@@ -373,15 +390,11 @@ TEST_F(AgainstPeer, RefusedPairingLeavesTheRunningOneAlone)
 
     // The passkey kept is the answer as far as it went: the next link
     // authenticates with it.
-    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
-    ASSERT_EQ(host.next(), 114u);
-    ASSERT_EQ(ANTFSHost_Search(), 1);
-    ASSERT_EQ(host.next(), 115u);
-    ASSERT_EQ(ANTFSHost_Passkey(), 1);
-    ASSERT_EQ(host.next(), 109u);
+    Bytes sent;
+    ASSERT_NO_FATAL_FAILURE(passkeyOnNextLink(&sent));
     expected = { 0x44, 0x04, 3, 4, 0, 0, 0, 0, 'A', 'B', 'C', 'D' };
     expected.resize(24, 0);
-    EXPECT_EQ(commands(0x04).back(), expected);
+    EXPECT_EQ(sent, expected);
 }
 
 TEST_F(AgainstPeer, RefusedDownloadsLeaveTheRunningOneAlone)
@@ -465,14 +478,9 @@ TEST_F(AgainstPeer, OpenOnAChannelTheRadioLacksLeavesTheLinkAsItWas)
 TEST_F(AgainstPeer, DeinitForgetsAPairingThatCanNoLongerEnd)
 {
     peer.script([](AntFsClientScript& s) { s.passkey = "WXYZ"; });
-    peer.start();
-    ASSERT_EQ(ANTFSHost_Search(), 1);
-    ASSERT_EQ(host.next(), 115u);
     uint8_t area[8];
     std::memset(area, 0xEE, sizeof area);
-    holdAnswers();
-    ASSERT_EQ(ANTFSHost_Pair(area, sizeof area), 1);
-    ASSERT_TRUE(answerHeld());
+    ASSERT_NO_FATAL_FAILURE(pairingHeld(area, sizeof area));
     ANTFSHost_Close();
     ANTFSHost_DeinitEx();
     releaseAnswers(); // to nobody: the host is gone
@@ -492,13 +500,9 @@ TEST_F(AgainstPeer, DeinitForgetsAPairingThatCanNoLongerEnd)
     ASSERT_EQ(ANTFSHost_CurrentEngine()->authenticate(2, name, 1, answer, sizeof answer, 9999), 1);
     ASSERT_EQ(host.next(), 109u);
     // The passkey kept is still none: the next link authenticates without.
-    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
-    ASSERT_EQ(host.next(), 114u);
-    ASSERT_EQ(ANTFSHost_Search(), 1);
-    ASSERT_EQ(host.next(), 115u);
-    ASSERT_EQ(ANTFSHost_Passkey(), 1);
-    ASSERT_EQ(host.next(), 109u);
-    EXPECT_EQ(commands(0x04).back(), (Bytes { 0x44, 0x04, 3, 0, 0, 0, 0, 0 }));
+    Bytes sent;
+    ASSERT_NO_FATAL_FAILURE(passkeyOnNextLink(&sent));
+    EXPECT_EQ(sent, (Bytes { 0x44, 0x04, 3, 0, 0, 0, 0, 0 }));
     EXPECT_EQ(Bytes(area, area + sizeof area), Bytes(sizeof area, 0xEE));
 }
 
