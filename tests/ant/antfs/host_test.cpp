@@ -1028,6 +1028,12 @@ TEST_F(AgainstPeer, RejectedAuthenticationDisconnects)
     ASSERT_EQ(ANTFSHost_PassThru(), 1);
     EXPECT_EQ(host.next(), 110u);
     EXPECT_EQ(host.next(), 114u);
+    // The disconnect needs no answer: the client takes it in its own time.
+    ASSERT_TRUE(peer.waitScript(
+        [](const AntFsClientScript& s) {
+            return std::any_of(s.commands.begin(), s.commands.end(), [](const Bytes& c) { return c[1] == 0x03; });
+        },
+        kWaitMs));
     EXPECT_EQ(commands(0x03).size(), 1u);
 }
 
