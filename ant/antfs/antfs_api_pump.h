@@ -1,11 +1,13 @@
 // What the ANT-FS export layers share: an engine registered on a channel of
 // the device manager, with a thread that pumps the engine's numbered
-// responses into a queue for the exports' event thread; and the posting of
-// an event to the window or callback the application gave.
+// responses into a queue for the exports' event thread; the posting of an
+// event to the window or callback the application gave; and the statics of
+// one set of exports (Init, Deinit, Open, Close, the event thread).
 #pragma once
 
 #include "ant/antfs/antfs_shared.h"
 #include "ant/core/ant_device_manager.h"
+#include "ant/core/ant_library.h"
 #include "ant/core/os_services.h"
 #include "ant/senvoy_antfs.h"
 #include "platform/debug.h"
@@ -13,6 +15,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <new>
 #include <string>
 
 namespace senvoy {
@@ -36,10 +40,11 @@ public:
     ANTFSResponsePump& operator=(const ANTFSResponsePump&) = delete;
 
     // Registers the engine on the channel (closing first when open) and
-    // starts the pump once; 0 when it cannot start.
+    // starts the pump once; 0 when it cannot start. A channel the radio
+    // does not have is refused before the running engine is touched.
     int open(uint8_t channel, ANTDeviceManager* manager)
     {
-        if (!manager)
+        if (!manager || channel >= ANT_CHANNELS)
             return 0;
         if (m_open)
             close();
@@ -110,5 +115,157 @@ inline void ANTFSPostEvent(const char* message, ce::HWND window, ANTFSEventCallb
     else if (callback)
         callback(ce::registerWindowMessage(message), code, parameter, context);
 }
+
+// The statics behind one set of exports: its API object, where its events
+// go, and the event thread that hands the object's responses to serve.
+// Api: open(channel, manager), close(), isOpen() and waitResponse(ms).
+template <class Api>
+class ANTFSExports {
+public:
+    static constexpr uint32_t kEventWaitMs = 999;
+    static constexpr uint32_t kJoinBoundMs = 9000;
+
+    struct Setup {
+        const char* message; // the registered window message of the events
+        const char* name; // the log's
+        // One response (0: none came in time), on the event thread.
+        void (*serve)(Api* api, uint32_t response);
+        // Before a new API object is made, and once one is gone; may be null.
+        void (*starting)();
+        void (*ended)();
+    };
+
+    constexpr explicit ANTFSExports(const Setup& setup)
+        : m_setup(setup)
+    {
+    }
+    ANTFSExports(const ANTFSExports&) = delete;
+    ANTFSExports& operator=(const ANTFSExports&) = delete;
+
+    // Events to the window (Init) or the callback (InitEx). While one runs,
+    // a second changes nothing and returns 1.
+    int init(ce::HWND window)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_api)
+            return 1;
+        m_window = window;
+        return start();
+    }
+    int initEx(void* context, ANTFSEventCallback callback)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_api)
+            return 1;
+        m_window = nullptr;
+        m_callback = callback;
+        m_context = context;
+        return start();
+    }
+    // forgetTarget: DeinitEx, which drops where events went as well.
+    void deinit(bool forgetTarget)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        stop();
+        if (forgetTarget) {
+            m_window = nullptr;
+            m_callback = nullptr;
+            m_context = nullptr;
+        }
+    }
+    int open(uint8_t channel)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        Api* api = m_api;
+        ANTDeviceManager* manager = ANTLIB_Manager();
+        if (!api || !manager)
+            return 0;
+        return api->open(channel, manager);
+    }
+    int close()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        Api* api = m_api;
+        if (!api || !ANTLIB_Manager())
+            return 0;
+        return api->close();
+    }
+    // Closes the object before the library core goes away.
+    void libraryClosing()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (Api* api = m_api; api && api->isOpen())
+            api->close();
+    }
+    Api* api() const { return m_api; }
+    void post(uint32_t code, uintptr_t parameter) const
+    {
+        ANTFSPostEvent(m_setup.message, m_window, m_callback, m_context, code, parameter);
+    }
+
+private:
+    int start()
+    {
+        if (m_setup.starting)
+            m_setup.starting();
+        auto* api = new (std::nothrow) Api();
+        if (!api)
+            return 0;
+        m_api = api;
+        // Cleared before the thread starts, so a Deinit right after ends it.
+        m_eventStop = false;
+        if (!m_eventThread) {
+            m_eventThread = OsThread_Create(&ANTFSExports::eventMain, this);
+            if (!m_eventThread)
+                ce::debugPrintf("%s: the event thread did not start", m_setup.name);
+        }
+        return 1;
+    }
+    void stop()
+    {
+        m_eventStop = true;
+        if (m_eventThread) {
+            const std::string who = std::string(m_setup.name) + " event thread";
+            if (OsThread_Join(m_eventThread, kJoinBoundMs, who.c_str()) != OS_OK) {
+                // It still runs on the object: keep the object rather than
+                // pull it from under the thread.
+                m_api = nullptr;
+                m_eventThread = nullptr;
+                return;
+            }
+            OsThread_Close(m_eventThread);
+            m_eventThread = nullptr;
+        }
+        if (Api* api = m_api.exchange(nullptr)) {
+            api->close();
+            delete api;
+        }
+        if (m_setup.ended)
+            m_setup.ended();
+    }
+    static ce::DWORD eventMain(void* self)
+    {
+        auto* exports = static_cast<ANTFSExports*>(self);
+        while (!exports->m_eventStop) {
+            Api* api = exports->m_api;
+            if (!api)
+                break;
+            const uint32_t r = api->waitResponse(kEventWaitMs);
+            if (exports->m_eventStop)
+                break;
+            exports->m_setup.serve(api, r);
+        }
+        return 0;
+    }
+
+    const Setup m_setup;
+    std::mutex m_lock; // Init, Deinit, Open, Close and the library's shutdown
+    std::atomic<Api*> m_api { nullptr };
+    std::atomic<ce::HWND> m_window { nullptr };
+    std::atomic<ANTFSEventCallback> m_callback { nullptr };
+    std::atomic<void*> m_context { nullptr };
+    ce::HANDLE m_eventThread = nullptr;
+    std::atomic<bool> m_eventStop { false };
+};
 
 } // namespace senvoy

@@ -9,67 +9,18 @@
 
 namespace senvoy {
 
-namespace {
-constexpr uint32_t kPumpWaitMs = 100;
-constexpr uint32_t kEventWaitMs = 999;
-constexpr uint32_t kEventJoinBoundMs = 9000;
-constexpr const char* kClientMessage = "WM_ANTPLUS_FS_CLINET";
-} // namespace
 
 static_assert(sizeof(ANTFSClientConfig) == 588, "the client configuration is 588 bytes");
 static_assert(offsetof(ANTFSClientConfig, pairingEnabled) == 12, "layout");
 static_assert(offsetof(ANTFSClientConfig, authenticationType) == 24, "layout");
 static_assert(offsetof(ANTFSClientConfig, reserved2) == 27, "layout");
 
+// Responses 2-31 go on to the exports; the reset (1) carries nothing for
+// the application.
 ANTFSClientApi::ANTFSClientApi()
     : m_engine(std::make_unique<ANTFSClientEngine>())
+    , m_pump(*m_engine, [](uint32_t r) { return r >= 2 && r <= 31; }, "ANT-FS client")
 {
-}
-
-ANTFSClientApi::~ANTFSClientApi()
-{
-    close();
-}
-
-int ANTFSClientApi::open(uint8_t channel, ANTDeviceManager* manager)
-{
-    // A channel the radio does not have is refused before the running
-    // client is touched.
-    if (!manager || channel >= ANT_CHANNELS)
-        return 0;
-    if (m_open)
-        close();
-    m_manager = manager;
-    if (!manager->registerChannel(channel, m_engine.get()))
-        ce::debugPrintf("ANT-FS client: channel %u is served by another user", channel);
-    if (!m_pump) {
-        m_pumpStop = false;
-        m_pump = OsThread_Create(&ANTFSClientApi::pumpMain, this);
-        if (!m_pump)
-            return 0;
-    }
-    m_queue.clear();
-    m_open = true;
-    return 1;
-}
-
-int ANTFSClientApi::close()
-{
-    m_pumpStop = true;
-    m_queue.clear();
-    if (m_pump && OsThread_Join(m_pump, kPumpJoinBoundMs, "ANT-FS client pump") == OS_OK) {
-        OsThread_Close(m_pump);
-        m_pump = nullptr;
-    }
-    int r = 0;
-    if (m_manager)
-        r = m_manager->unregisterChannel(m_engine.get());
-    // Not registered (another user held the channel): closed all the same.
-    if (!r)
-        m_engine->close();
-    m_manager = nullptr;
-    m_open = false;
-    return r;
 }
 
 int ANTFSClientApi::configure(const ANTFSClientBlock* block)
@@ -85,51 +36,20 @@ uint8_t ANTFSClientApi::getState()
     return m_lastState;
 }
 
-uint32_t ANTFSClientApi::waitResponse(uint32_t ms)
-{
-    return m_queue.wait(ms);
-}
-
-ce::DWORD ANTFSClientApi::pumpMain(void* self)
-{
-    static_cast<ANTFSClientApi*>(self)->pump();
-    return 0;
-}
-
-void ANTFSClientApi::pump()
-{
-    while (!m_pumpStop) {
-        uint32_t r = m_engine->waitResponse(kPumpWaitMs);
-        if (r < 2 || r > 31 || m_pumpStop)
-            continue;
-        m_queue.push(r);
-    }
-}
-
 // ---- The exports' statics -----------------------------------------------------
 
 namespace {
 
-std::mutex g_lock; // Init, Deinit, Open, Close and the library's shutdown
-std::atomic<ANTFSClientApi*> g_api { nullptr };
-std::atomic<ce::HWND> g_window { nullptr };
-std::atomic<ANTFSEventCallback> g_callback { nullptr };
-std::atomic<void*> g_context { nullptr };
+void serveResponse(ANTFSClientApi* api, uint32_t response);
+
+ANTFSExports<ANTFSClientApi> g_exports({ "WM_ANTPLUS_FS_CLINET", "ANT-FS client", &serveResponse, nullptr, nullptr });
 std::atomic<ANTFSGetFileDataCallback> g_getFileData { nullptr };
-ce::HANDLE g_eventThread = nullptr;
-std::atomic<bool> g_eventStop { false };
 std::mutex g_configLock;
 ANTFSClientConfig g_config {};
 
 void postEvent(uint32_t code, uintptr_t parameter)
 {
-    ce::HWND window = g_window;
-    if (window) {
-        ce::UINT id = ce::registerWindowMessage(kClientMessage);
-        ce::postMessage(window, id, code, ce::LPARAM(parameter));
-    } else if (ANTFSEventCallback callback = g_callback) {
-        callback(ce::registerWindowMessage(kClientMessage), code, parameter, g_context);
-    }
+    g_exports.post(code, parameter);
 }
 
 // A host asks for a file: the application hands it over, or it is refused.
@@ -151,47 +71,39 @@ void answerDownload(ANTFSClientApi* api)
         api->sendDownloadResponse(1, answer, 0, nullptr);
 }
 
-ce::DWORD eventThread(void*)
+// One response of the client, as the event the application sees.
+void serveResponse(ANTFSClientApi* api, uint32_t r)
 {
-    while (!g_eventStop) {
-        ANTFSClientApi* api = g_api;
-        if (!api)
-            break;
-        uint32_t r = api->waitResponse(kEventWaitMs);
-        if (g_eventStop)
-            break;
-        switch (r) {
-        case 0:
-            break;
-        case ANTFS_CR_FAILED: // idle without beacon: the application learns of it
-            postEvent(228, 0);
-            break;
-        case ANTFS_CR_BEACON_OPEN:
-            postEvent(201, 0);
-            break;
-        case ANTFS_CR_BEACON_CLOSED:
-            postEvent(229, 0);
-            break;
-        case ANTFS_CR_DISCONNECTED:
-            postEvent(203, 0);
-            api->closeBeacon(0);
-            break;
-        case ANTFS_CR_DOWNLOAD_REQUEST:
-            answerDownload(api);
-            break;
-        case ANTFS_CR_ERASE_REQUEST: {
-            ANTFSRequestInfo info;
-            if (api->getRequestInfo(&info))
-                postEvent(224, info.fileIndex);
-            break;
-        }
-        default:
-            if (r >= 5 && r <= 31)
-                postEvent(197 + r, 0);
-            break;
-        }
+    switch (r) {
+    case 0:
+        break;
+    case ANTFS_CR_FAILED: // idle without beacon: the application learns of it
+        postEvent(228, 0);
+        break;
+    case ANTFS_CR_BEACON_OPEN:
+        postEvent(201, 0);
+        break;
+    case ANTFS_CR_BEACON_CLOSED:
+        postEvent(229, 0);
+        break;
+    case ANTFS_CR_DISCONNECTED:
+        postEvent(203, 0);
+        api->closeBeacon(0);
+        break;
+    case ANTFS_CR_DOWNLOAD_REQUEST:
+        answerDownload(api);
+        break;
+    case ANTFS_CR_ERASE_REQUEST: {
+        ANTFSRequestInfo info;
+        if (api->getRequestInfo(&info))
+            postEvent(224, info.fileIndex);
+        break;
     }
-    return 0;
+    default:
+        if (r >= 5 && r <= 31)
+            postEvent(197 + r, 0);
+        break;
+    }
 }
 
 ANTFSClientBlock blockOf(const ANTFSClientConfig& c)
@@ -211,57 +123,16 @@ ANTFSClientBlock blockOf(const ANTFSClientConfig& c)
     return b;
 }
 
-int init()
-{
-    if (g_api)
-        return 1; // the running client stays as it is
-    auto* api = new (std::nothrow) ANTFSClientApi();
-    if (!api)
-        return 0;
-    g_api = api;
-    // Cleared before the thread starts, so a Deinit right after ends it.
-    g_eventStop = false;
-    if (!g_eventThread) {
-        g_eventThread = OsThread_Create(&eventThread, nullptr);
-        if (!g_eventThread)
-            ce::debugPrintf("ANT-FS client: the event thread did not start");
-    }
-    return 1;
-}
-
-void deinit()
-{
-    g_eventStop = true;
-    if (g_eventThread) {
-        if (OsThread_Join(g_eventThread, kEventJoinBoundMs, "ANT-FS client event thread") != OS_OK) {
-            // It still runs on the client: keep the client rather than pull
-            // it from under the thread.
-            g_api = nullptr;
-            g_eventThread = nullptr;
-            return;
-        }
-        OsThread_Close(g_eventThread);
-        g_eventThread = nullptr;
-    }
-    ANTFSClientApi* api = g_api.exchange(nullptr);
-    if (api) {
-        api->close();
-        delete api;
-    }
-}
-
 } // namespace
 
 ANTFSClientApi* ANTFSClient_Current()
 {
-    return g_api;
+    return g_exports.api();
 }
 
 void ANTFSClient_LibraryClosing()
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (ANTFSClientApi* api = g_api; api && api->isOpen())
-        api->close();
+    g_exports.libraryClosing();
 }
 
 } // namespace senvoy
@@ -272,27 +143,17 @@ extern "C" {
 
 SENVOY_API int ANTFSClient_Init(void* hwnd)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (g_api)
-        return 1;
-    g_window = static_cast<ce::HWND>(hwnd);
-    return init();
+    return g_exports.init(static_cast<ce::HWND>(hwnd));
 }
 
 SENVOY_API int ANTFSClient_InitEx(void* context, ANTFSEventCallback callback)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (g_api)
-        return 1;
-    g_context = context;
-    g_callback = callback;
-    g_window = nullptr;
-    return init();
+    return g_exports.initEx(context, callback);
 }
 
 SENVOY_API int ANTFSClient_Config(const ANTFSClientConfig* config)
 {
-    ANTFSClientApi* api = g_api;
+    ANTFSClientApi* api = g_exports.api();
     if (!api)
         return 0;
     if (!config)
@@ -311,44 +172,35 @@ SENVOY_API int ANTFSClient_Config(const ANTFSClientConfig* config)
 
 SENVOY_API int ANTFSClient_Open(uint8_t channel)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    ANTFSClientApi* api = g_api;
-    ANTDeviceManager* manager = ANTLIB_Manager();
-    if (!api || !manager)
-        return 0;
-    return api->open(channel, manager);
+    return g_exports.open(channel);
 }
 
 SENVOY_API int ANTFSClient_Close(void)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    ANTFSClientApi* api = g_api;
-    if (!api || !ANTLIB_Manager())
-        return 0;
-    return api->close();
+    return g_exports.close();
 }
 
 SENVOY_API int ANTFSClient_OpenBeacon(void)
 {
-    ANTFSClientApi* api = g_api;
+    ANTFSClientApi* api = g_exports.api();
     return api ? api->openBeacon() : 0;
 }
 
 SENVOY_API int ANTFSClient_CloseBeacon(void)
 {
-    ANTFSClientApi* api = g_api;
+    ANTFSClientApi* api = g_exports.api();
     return api ? api->closeBeacon(0) : 0;
 }
 
 SENVOY_API int ANTFSClient_AcceptPair(int accept)
 {
-    ANTFSClientApi* api = g_api;
+    ANTFSClientApi* api = g_exports.api();
     return api ? api->acceptPair(accept) : 0;
 }
 
 SENVOY_API int ANTFSClient_SendEraseResponse(uint8_t code)
 {
-    ANTFSClientApi* api = g_api;
+    ANTFSClientApi* api = g_exports.api();
     return api ? api->sendEraseResponse(code) : 0;
 }
 
@@ -359,16 +211,12 @@ SENVOY_API void ANTFSClient_SetGetFileDataCallback(ANTFSGetFileDataCallback call
 
 SENVOY_API void ANTFSClient_Deinit(void)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    deinit();
+    g_exports.deinit(false);
 }
 
 SENVOY_API void ANTFSClient_DeinitEx(void)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    deinit();
-    g_callback = nullptr;
-    g_context = nullptr;
+    g_exports.deinit(true);
 }
 
 } // extern "C"

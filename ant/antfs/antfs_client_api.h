@@ -3,14 +3,11 @@
 // exports' event thread turns into events.
 #pragma once
 
+#include "ant/antfs/antfs_api_pump.h"
 #include "ant/antfs/antfs_client_engine.h"
 #include "ant/senvoy_antfs.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 
 namespace senvoy {
 
@@ -18,16 +15,14 @@ class ANTDeviceManager;
 
 class ANTFSClientApi {
 public:
-    static constexpr uint32_t kPumpJoinBoundMs = 9000;
-
     ANTFSClientApi();
-    ~ANTFSClientApi();
     ANTFSClientApi(const ANTFSClientApi&) = delete;
     ANTFSClientApi& operator=(const ANTFSClientApi&) = delete;
 
-    int open(uint8_t channel, ANTDeviceManager* manager);
-    int close();
-    bool isOpen() const { return m_open; }
+    int open(uint8_t channel, ANTDeviceManager* manager) { return m_pump.open(channel, manager); }
+    // The unregister result.
+    int close() { return m_pump.close(); }
+    bool isOpen() const { return m_pump.isOpen(); }
 
     int configure(const ANTFSClientBlock* block);
     int openBeacon() { return m_engine->openBeacon(); }
@@ -42,20 +37,13 @@ public:
     }
     int sendEraseResponse(uint8_t code) { return m_engine->sendEraseResponse(code); }
     // The oldest pumped response, or 0 within ms.
-    uint32_t waitResponse(uint32_t ms);
+    uint32_t waitResponse(uint32_t ms) { return m_pump.waitResponse(ms); }
 
     ANTFSClientEngine& engine() { return *m_engine; }
 
 private:
-    static ce::DWORD pumpMain(void* self);
-    void pump();
-
     std::unique_ptr<ANTFSClientEngine> m_engine;
-    ANTDeviceManager* m_manager = nullptr;
-    bool m_open = false;
-    ANTFSResponseQueue m_queue;
-    ce::HANDLE m_pump = nullptr;
-    std::atomic<bool> m_pumpStop { false };
+    ANTFSResponsePump<ANTFSClientEngine> m_pump; // after the engine: stopped before it goes
     uint8_t m_lastState = 0;
 };
 

@@ -17,7 +17,7 @@ namespace {
 
 // Requests of the engine thread.
 enum : uint8_t {
-    REQ_RESET = 1,
+    REQ_RESET = ANTFSEngineBase::kRequestReset,
     REQ_OPEN_BEACON = 2,
     REQ_CLOSE_BEACON = 3,
     REQ_LINK = 4,
@@ -32,8 +32,8 @@ enum : uint8_t {
     REQ_ERASE = 14,
     REQ_ERASE_ANSWER = 15,
     REQ_LINK_TIMEOUT = 16,
-    REQ_FAILED = 17,
-    REQ_FAILED_RESET = 18,
+    REQ_FAILED = ANTFSEngineBase::kRequestFailed,
+    REQ_FAILED_RESET = ANTFSEngineBase::kRequestFailedReset,
 };
 
 // ANT-FS commands and responses (byte 1 after 0x44).
@@ -58,7 +58,7 @@ constexpr uint32_t kAuthAttempts = 8;
 constexpr uint32_t kDownloadSteps = 5;
 constexpr uint32_t kStepMs = 1000;
 
-std::atomic<uint32_t> g_timeDivisor { 1 };
+ANTFSTimeScale g_timeScale;
 
 // The response to a refused download by its code.
 uint32_t refusalResponse(uint8_t code)
@@ -75,23 +75,12 @@ uint32_t refusalResponse(uint8_t code)
 
 void ANTFSClientEngine::setTimeScaleForTests(uint32_t divisor)
 {
-    g_timeDivisor = divisor == 0 ? 1 : divisor;
-}
-
-void ANTFSClientEngine::enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel)
-{
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    m_framer = framer;
-    m_channel = channel;
-    m_state = state;
+    g_timeScale.set(divisor);
 }
 
 uint32_t ANTFSClientEngine::scaled(uint32_t ms)
 {
-    uint32_t d = g_timeDivisor;
-    if (d <= 1 || ms == 0)
-        return ms;
-    return std::max<uint32_t>(1, ms / d);
+    return g_timeScale(ms);
 }
 
 uint16_t ANTFSClientEngine::periodOf(uint8_t code, uint16_t custom)
@@ -108,6 +97,7 @@ uint16_t ANTFSClientEngine::periodOf(uint8_t code, uint16_t custom)
 }
 
 ANTFSClientEngine::ANTFSClientEngine()
+    : ANTFSEngineBase("ANT-FS client", ANTFS_CR_CANCELLED)
 {
     m_block.manufacturerId = kManufacturerId;
 }
@@ -121,27 +111,12 @@ ANTFSClientEngine::~ANTFSClientEngine()
 
 void ANTFSClientEngine::close()
 {
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        m_stop = true;
-        m_cancel = 1;
-        m_requestCv.notify_all();
-        m_messageCv.notify_all();
-    }
-    m_responses.clear();
-    if (m_thread) {
-        if (OsThread_Join(m_thread, kCloseBoundMs, "ANT-FS client engine") == OS_OK) {
-            OsThread_Close(m_thread);
-            m_thread = nullptr;
-        }
-    }
+    stopThread();
+    // The pairing timer takes the lock: stopped without it.
     m_timer.stop();
     m_timerCreated = false;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    // The word is the engine's own; nothing is left cancelled behind it.
-    m_cancel = 0;
-    m_pending = 0;
-    m_state = ANTFS_CLIENT_CLOSED;
+    closedLocked();
 }
 
 int ANTFSClientEngine::configure(const ANTFSClientBlock& block)
@@ -185,11 +160,6 @@ int ANTFSClientEngine::closeBeacon(int keepChannel)
     m_closing = keepChannel != 0;
     postLocked(REQ_CLOSE_BEACON);
     return 1;
-}
-
-uint8_t ANTFSClientEngine::getState() const
-{
-    return m_state;
 }
 
 int ANTFSClientEngine::getHostFriendlyName(uint8_t* buffer, uint32_t* length) const
@@ -294,11 +264,6 @@ int ANTFSClientEngine::sendEraseResponse(uint8_t code)
     return 1;
 }
 
-uint32_t ANTFSClientEngine::waitResponse(uint32_t ms)
-{
-    return m_responses.wait(ms, &m_stop);
-}
-
 void ANTFSClientEngine::setFriendlyName(const uint8_t* name, uint32_t length)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -313,12 +278,7 @@ void ANTFSClientEngine::setPasskey(const uint8_t* passkey, uint32_t length)
 
 void ANTFSClientEngine::attach(ANTFramer* framer, uint8_t channel)
 {
-    if (m_state != ANTFS_CLIENT_CLOSED || m_thread)
-        close();
-    m_framer = framer;
-    m_channel = channel;
-    m_stop = false;
-    m_cancel = 0;
+    takeChannel(framer, channel);
     if (!m_timerCreated) {
         if (m_timer.create(&ANTFSClientEngine::timerTick, this, scaled(1000), true) != OS_OK) {
             ce::debugPrintf("ANT-FS client: the pairing timer did not start");
@@ -326,51 +286,10 @@ void ANTFSClientEngine::attach(ANTFramer* framer, uint8_t channel)
         }
         m_timerCreated = true;
     }
-    m_responses.clear();
-    {
-        // Idle at once, so the caller may open the beacon right away.
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        m_state = ANTFS_CLIENT_IDLE;
-        resetLocked();
-        queueResponse(ANTFS_CR_RESET);
-    }
-    if (!m_thread) {
-        m_thread = OsThread_Create(&ANTFSClientEngine::threadMain, this);
-        if (!m_thread)
-            ce::debugPrintf("ANT-FS client: the engine thread did not start");
-    }
-}
-
-void ANTFSClientEngine::onManagerEvent(uint32_t event, uint32_t)
-{
-    if (event != 1 && event != ANT_MANAGER_EVENT_RESET)
-        return;
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (m_state > ANTFS_CLIENT_IDLE) {
-        m_cancel = 1;
-        postLocked(REQ_RESET);
-        m_messageCv.notify_all();
-    }
+    startIdle();
 }
 
 // ---- Engine thread ----------------------------------------------------------
-
-ce::DWORD ANTFSClientEngine::threadMain(void* self)
-{
-    static_cast<ANTFSClientEngine*>(self)->mainLoop();
-    return 0;
-}
-
-void ANTFSClientEngine::postLocked(uint8_t request)
-{
-    m_pending = request;
-    m_requestCv.notify_all();
-}
-
-void ANTFSClientEngine::queueResponse(uint32_t response)
-{
-    m_responses.push(response);
-}
 
 void ANTFSClientEngine::resetLocked()
 {
@@ -399,77 +318,41 @@ void ANTFSClientEngine::resetLocked()
     m_pending = 0;
 }
 
-void ANTFSClientEngine::mainLoop()
+uint32_t ANTFSClientEngine::idleWaitMs() const
 {
-    ANTFramer::setThreadCancelWord(&m_cancel);
-    m_threadRunning = true;
-    std::unique_lock<std::recursive_mutex> lock(m_mutex);
-    while (!m_stop) {
-        if (m_cancel) {
-            m_cancel = 0;
-            if (m_pending != REQ_RESET && m_pending != REQ_FAILED)
-                m_pending = 0;
-            queueResponse(ANTFS_CR_CANCELLED);
-        }
-        if (m_pending == 0) {
-            uint32_t waitMs = scaled(uint32_t(m_block.linkTimeoutSeconds) * 1000u);
-            bool woken = m_requestCv.wait_for(lock, std::chrono::milliseconds(waitMs),
-                [&] { return m_pending != 0 || m_stop || m_cancel; });
-            if (m_stop)
-                break;
-            if (!woken) {
-                const uint8_t state = m_state;
-                if (m_block.linkTimeoutSeconds != 255 && state >= ANTFS_CLIENT_AUTH && m_busy == 0) {
-                    m_pending = REQ_LINK_TIMEOUT;
-                } else if (state == ANTFS_CLIENT_LINK) {
-                    lock.unlock();
-                    bool ok = enterLink();
-                    lock.lock();
-                    if (!ok)
-                        m_pending = REQ_FAILED;
-                } else if (m_block.linkTimeoutSeconds == 255) {
-                    // Without a link time-out an unanswered application is
-                    // answered for it.
-                    if (state == ANTFS_CLIENT_ERASE_WAIT) {
-                        m_responseCode = 1;
-                        m_pending = REQ_ERASE_ANSWER;
-                    } else if (state == ANTFS_CLIENT_DOWNLOAD_WAIT) {
-                        m_responseCode = 3;
-                        m_pending = REQ_DOWNLOAD_ANSWER;
-                    } else if (state == ANTFS_CLIENT_UPLOAD_WAIT) {
-                        m_responseCode = 5;
-                        m_pending = REQ_UPLOAD_ANSWER;
-                    }
-                }
-            }
-            continue; // the cancel word and the stop flag first
-        }
-        const uint8_t request = m_pending;
+    return scaled(uint32_t(m_block.linkTimeoutSeconds) * 1000u);
+}
+
+void ANTFSClientEngine::onIdle(std::unique_lock<std::recursive_mutex>& lock)
+{
+    const uint8_t state = m_state;
+    if (m_block.linkTimeoutSeconds != 255 && state >= ANTFS_CLIENT_AUTH && m_busy == 0) {
+        m_pending = REQ_LINK_TIMEOUT;
+    } else if (state == ANTFS_CLIENT_LINK) {
         lock.unlock();
-        uint8_t next = 0;
-        uint32_t response = serve(request, &next);
+        bool ok = enterLink();
         lock.lock();
-        if (next)
-            m_pending = next;
-        else if (m_pending == request)
-            m_pending = 0; // a request posted meanwhile stays
-        // Queued once the request is cleared, so an answer to it is taken.
-        if (response && !m_stop)
-            queueResponse(response);
+        if (!ok)
+            m_pending = REQ_FAILED;
+    } else if (m_block.linkTimeoutSeconds == 255) {
+        // Without a link time-out an unanswered application is answered
+        // for it.
+        if (state == ANTFS_CLIENT_ERASE_WAIT) {
+            m_responseCode = 1;
+            m_pending = REQ_ERASE_ANSWER;
+        } else if (state == ANTFS_CLIENT_DOWNLOAD_WAIT) {
+            m_responseCode = 3;
+            m_pending = REQ_DOWNLOAD_ANSWER;
+        } else if (state == ANTFS_CLIENT_UPLOAD_WAIT) {
+            m_responseCode = 5;
+            m_pending = REQ_UPLOAD_ANSWER;
+        }
     }
-    m_threadRunning = false;
-    lock.unlock();
-    ANTFramer::setThreadCancelWord(nullptr);
 }
 
 uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
 {
     switch (request) {
-    case REQ_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        return ANTFS_CR_RESET;
-    }
     case REQ_OPEN_BEACON:
         m_state = ANTFS_CLIENT_OPENING;
         if (channelSetup() && enterLink())
@@ -624,12 +507,6 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
         failChannel();
         *next = REQ_FAILED_RESET;
         return ANTFS_CR_FAILED;
-    case REQ_FAILED_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        *next = REQ_RESET;
-        return 0;
-    }
     default:
         return 0;
     }

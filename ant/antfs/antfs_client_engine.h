@@ -5,15 +5,11 @@
 // What happens is reported as numbered responses in a queue (waitResponse).
 #pragma once
 
-#include "ant/antfs/antfs_shared.h"
-#include "ant/core/ant_channel_handler.h"
+#include "ant/antfs/antfs_engine_base.h"
 #include "ant/core/os_services.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <string>
 
 namespace senvoy {
@@ -57,8 +53,8 @@ struct ANTFSDownloadInfo {
 
 // Engine states.
 enum : uint8_t {
-    ANTFS_CLIENT_CLOSED = 0,
-    ANTFS_CLIENT_IDLE = 1,
+    ANTFS_CLIENT_CLOSED = ANTFSEngineBase::kStateClosed,
+    ANTFS_CLIENT_IDLE = ANTFSEngineBase::kStateIdle,
     ANTFS_CLIENT_OPENING = 2,
     ANTFS_CLIENT_LINK = 4,
     ANTFS_CLIENT_AUTH = 5,
@@ -74,7 +70,7 @@ enum : uint8_t {
 
 // Responses (waitResponse).
 enum : uint32_t {
-    ANTFS_CR_RESET = 1,
+    ANTFS_CR_RESET = ANTFSEngineBase::kResponseReset,
     ANTFS_CR_FAILED = 2, // a radio command failed; idle, no beacon
     ANTFS_CR_BEACON_OPEN = 3,
     ANTFS_CR_BEACON_CLOSED = 4,
@@ -102,9 +98,8 @@ enum : uint32_t {
     ANTFS_CR_CANCELLED = 31,
 };
 
-class ANTFSClientEngine : public ANTChannelHandler {
+class ANTFSClientEngine : public ANTFSEngineBase {
 public:
-    static constexpr uint32_t kCloseBoundMs = 9000;
     static constexpr uint8_t kManufacturerId = 59;
 
     ANTFSClientEngine();
@@ -114,11 +109,10 @@ public:
 
     // Operations: 1 done, 0 refused in this state, 2 another request is
     // still pending.
-    void close();
+    void close() override;
     int configure(const ANTFSClientBlock& block);
     int openBeacon();
     int closeBeacon(int keepChannel);
-    uint8_t getState() const;
     int getHostFriendlyName(uint8_t* buffer, uint32_t* length) const;
     int getRequestInfo(ANTFSRequestInfo* info) const;
     int getTransferProgress(uint32_t* done, uint32_t* total) const;
@@ -126,9 +120,6 @@ public:
     int sendDownloadResponse(uint8_t code, const ANTFSDownloadInfo& info, uint32_t fileSize, const uint8_t* data);
     int sendUploadResponse(uint8_t code, const void* info);
     int sendEraseResponse(uint8_t code);
-    // The oldest response, or 0 when none came within ms (at once once
-    // stopping).
-    uint32_t waitResponse(uint32_t ms);
 
     // What the engine answers a serial request and an accepted pairing
     // with (up to 255 bytes each; empty unless set).
@@ -137,26 +128,23 @@ public:
 
     // ANTChannelHandler.
     void attach(ANTFramer* framer, uint8_t channel) override;
-    void detach() override { close(); }
     void onMessage(const uint8_t* message, uint16_t length) override;
-    void onManagerEvent(uint32_t event, uint32_t argument) override;
     int isEnabled() const override { return m_state >= ANTFS_CLIENT_OPENING; }
 
     bool constructionFailed() const { return false; }
 
     // Tests only: every time-out of the engine divided by this (1 restores).
     static void setTimeScaleForTests(uint32_t divisor);
-    // Fuzzing only: takes messages in this state without a thread running.
-    void enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel);
 
 private:
-    static ce::DWORD threadMain(void* self);
     static void timerTick(void* self);
-    void mainLoop();
-    uint32_t serve(uint8_t request, uint8_t* next);
-    void postLocked(uint8_t request);
-    void queueResponse(uint32_t response);
-    void resetLocked();
+    // ANTFSEngineBase.
+    void resetLocked() override;
+    uint32_t serve(uint8_t request, uint8_t* next) override;
+    // The link time-out: without a word from the host for so long, the
+    // link ends (or, without one, the application is answered for).
+    uint32_t idleWaitMs() const override;
+    void onIdle(std::unique_lock<std::recursive_mutex>& lock) override;
 
     // Radio work (engine thread).
     bool channelSetup();
@@ -181,17 +169,6 @@ private:
     static uint16_t periodOf(uint8_t code, uint16_t custom);
     static uint32_t scaled(uint32_t ms);
 
-    ANTFramer* m_framer = nullptr;
-    mutable std::recursive_mutex m_mutex; // state, request, flags, fields
-    std::condition_variable_any m_requestCv;
-    std::condition_variable_any m_messageCv;
-    ANTFSResponseQueue m_responses;
-
-    ce::HANDLE m_thread = nullptr;
-    std::atomic<bool> m_threadRunning { false };
-    std::atomic<bool> m_stop { false };
-    // The engine's own cancel word: its transfers end on it, nobody else's.
-    std::atomic<uint32_t> m_cancel { 0 };
     PeriodicTimer m_timer;
     bool m_timerCreated = false;
 
@@ -264,8 +241,6 @@ private:
     uint32_t m_blockFileSize = 0;
     std::atomic<uint32_t> m_sent { 0 };
 
-    std::atomic<uint8_t> m_state { ANTFS_CLIENT_CLOSED };
-    uint8_t m_pending = 0;
     uint8_t m_busy = 0;
     bool m_closing = false;
 };

@@ -30,10 +30,7 @@ static_assert(offsetof(ANTFSHostDeviceInfo, friendlyName) == 10, "layout");
 static_assert(offsetof(ANTFSHostDeviceInfo, dataAvailable) == 268, "layout");
 
 namespace {
-constexpr uint32_t kEventWaitMs = 999;
-constexpr uint32_t kJoinBoundMs = 9000;
 constexpr uint32_t kAuthMs = 9999;
-constexpr const char* kHostMessage = "WM_ANTPLUS_FS_HOST";
 constexpr size_t kMaxSavePath = 260;
 } // namespace
 
@@ -76,13 +73,11 @@ private:
 
 namespace {
 
-std::mutex g_lock; // Init, Deinit, Open, Close and the library's shutdown
-std::atomic<ANTFSHostApi*> g_api { nullptr };
-std::atomic<ce::HWND> g_window { nullptr };
-std::atomic<ANTFSEventCallback> g_callback { nullptr };
-std::atomic<void*> g_context { nullptr };
-ce::HANDLE g_eventThread = nullptr;
-std::atomic<bool> g_eventStop { false };
+void serveResponse(ANTFSHostApi* api, uint32_t response);
+void starting();
+void ended();
+
+ANTFSExports<ANTFSHostApi> g_exports({ "WM_ANTPLUS_FS_HOST", "ANT-FS host", &serveResponse, &starting, &ended });
 
 // What the exports and the event thread share. The records of a request
 // are written only together with the engine taking it (under g_data), so a
@@ -129,7 +124,7 @@ void fillDefaults(ANTFSHostConfig* c)
 
 void postEvent(uint32_t code, uintptr_t parameter)
 {
-    ANTFSPostEvent(kHostMessage, g_window, g_callback, g_context, code, parameter);
+    g_exports.post(code, parameter);
 }
 
 // Writes the downloaded file whole under its name, or nothing: a file that
@@ -237,82 +232,75 @@ void endPairing()
     g_pairing = PairingRecord {};
 }
 
-ce::DWORD eventThread(void*)
+// One response of the host, as the event the application sees; none
+// came: the transfer's progress.
+void serveResponse(ANTFSHostApi* api, uint32_t r)
 {
-    while (!g_eventStop) {
-        ANTFSHostApi* api = g_api;
-        if (!api)
-            break;
-        uint32_t r = api->waitResponse(kEventWaitMs);
-        if (g_eventStop)
-            break;
-        switch (r) {
-        case 0:
-            postProgress(api);
-            break;
-        case 1: case 25: case 26: case 27:
-            break;
-        case ANTFS_HR_FOUND:
-            deviceFound(api);
-            break;
-        case ANTFS_HR_AUTH_ACCEPTED: {
-            std::lock_guard<std::mutex> lock(g_data);
-            // Only a pairing brings a passkey to keep: the client's answer.
-            if (g_pairing.asked && g_pairing.buffer) {
-                uint32_t n = std::min<uint32_t>(api->engine().answerLength(), 255);
-                std::memcpy(g_config.passkey, g_pairing.buffer, n);
-                g_config.passkeyLength = uint8_t(n);
-            }
-            g_pairing = PairingRecord {};
-            postEvent(109, 0);
-            break;
+    switch (r) {
+    case 0:
+        postProgress(api);
+        break;
+    case 1: case 25: case 26: case 27:
+        break;
+    case ANTFS_HR_FOUND:
+        deviceFound(api);
+        break;
+    case ANTFS_HR_AUTH_ACCEPTED: {
+        std::lock_guard<std::mutex> lock(g_data);
+        // Only a pairing brings a passkey to keep: the client's answer.
+        if (g_pairing.asked && g_pairing.buffer) {
+            uint32_t n = std::min<uint32_t>(api->engine().answerLength(), 255);
+            std::memcpy(g_config.passkey, g_pairing.buffer, n);
+            g_config.passkeyLength = uint8_t(n);
         }
-        case ANTFS_HR_AUTH_REJECTED:
-            endPairing();
-            disconnectWith(0);
-            postEvent(110, 0);
-            break;
-        case ANTFS_HR_DOWNLOAD_DONE: {
-            DownloadRecord download;
-            {
-                std::lock_guard<std::mutex> lock(g_data);
-                download = g_download;
-            }
-            const bool directory = download.directory;
-            const uint32_t index = download.index;
-            if (!directory) {
-                postEvent(saveFile(api->engine(), index) ? 101 : 103, index);
-                break;
-            }
-            std::vector<uint8_t> data;
-            api->engine().getDownloadedData(&data);
-            {
-                std::lock_guard<std::mutex> lock(g_data);
-                g_directoryCopy = data.size() >= 16 ? std::move(data) : std::vector<uint8_t>();
-            }
-            postEvent(101, 0);
-            break;
-        }
-        default:
-            if (r == ANTFS_HR_AUTH_UNKNOWN || r == ANTFS_HR_AUTH_NO_ANSWER)
-                endPairing();
-            if (r == ANTFS_HR_DOWNLOAD_FAILED) {
-                // A directory download that failed (one not whole among
-                // them) leaves no directory, as a too short one always did.
-                std::lock_guard<std::mutex> lock(g_data);
-                if (g_download.directory)
-                    g_directoryCopy.clear();
-            }
-            postEvent(eventOf(r), 0);
-            break;
-        }
+        g_pairing = PairingRecord {};
+        postEvent(109, 0);
+        break;
     }
-    return 0;
+    case ANTFS_HR_AUTH_REJECTED:
+        endPairing();
+        disconnectWith(0);
+        postEvent(110, 0);
+        break;
+    case ANTFS_HR_DOWNLOAD_DONE: {
+        DownloadRecord download;
+        {
+            std::lock_guard<std::mutex> lock(g_data);
+            download = g_download;
+        }
+        const bool directory = download.directory;
+        const uint32_t index = download.index;
+        if (!directory) {
+            postEvent(saveFile(api->engine(), index) ? 101 : 103, index);
+            break;
+        }
+        std::vector<uint8_t> data;
+        api->engine().getDownloadedData(&data);
+        {
+            std::lock_guard<std::mutex> lock(g_data);
+            g_directoryCopy = data.size() >= 16 ? std::move(data) : std::vector<uint8_t>();
+        }
+        postEvent(101, 0);
+        break;
+    }
+    default:
+        if (r == ANTFS_HR_AUTH_UNKNOWN || r == ANTFS_HR_AUTH_NO_ANSWER)
+            endPairing();
+        if (r == ANTFS_HR_DOWNLOAD_FAILED) {
+            // A directory download that failed (one not whole among
+            // them) leaves no directory, as a too short one always did.
+            std::lock_guard<std::mutex> lock(g_data);
+            if (g_download.directory)
+                g_directoryCopy.clear();
+        }
+        postEvent(eventOf(r), 0);
+        break;
+    }
 }
 
 int disconnectWith(uint8_t type)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api)
         return 0;
     uint8_t duration, app;
@@ -324,43 +312,15 @@ int disconnectWith(uint8_t type)
     return api->engine().disconnect(type, duration, app);
 }
 
-int init()
+// A new host starts from the default configuration.
+void starting()
 {
-    if (g_api)
-        return 1; // the running host stays as it is
-    {
-        std::lock_guard<std::mutex> lock(g_data);
-        fillDefaults(&g_config);
-    }
-    auto* api = new (std::nothrow) ANTFSHostApi();
-    if (!api)
-        return 0;
-    g_api = api;
-    g_eventStop = false; // before the thread starts, so a Deinit right after ends it
-    if (!g_eventThread) {
-        g_eventThread = OsThread_Create(&eventThread, nullptr);
-        if (!g_eventThread)
-            ce::debugPrintf("ANT-FS host: the event thread did not start");
-    }
-    return 1;
+    std::lock_guard<std::mutex> lock(g_data);
+    fillDefaults(&g_config);
 }
 
-void deinit()
+void ended()
 {
-    g_eventStop = true;
-    if (g_eventThread) {
-        if (OsThread_Join(g_eventThread, kJoinBoundMs, "ANT-FS host event thread") != OS_OK) {
-            g_api = nullptr; // kept for the thread that still runs on it
-            g_eventThread = nullptr;
-            return;
-        }
-        OsThread_Close(g_eventThread);
-        g_eventThread = nullptr;
-    }
-    if (ANTFSHostApi* api = g_api.exchange(nullptr)) {
-        api->close();
-        delete api;
-    }
     std::lock_guard<std::mutex> lock(g_data);
     g_directoryCopy.clear();
     // No request of this host can end any more: nothing may reach its buffers.
@@ -372,7 +332,7 @@ void deinit()
 // save under its index; the record goes with it only when the engine takes it.
 int download(uint16_t index, uint32_t offset, uint32_t size, bool directory)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api)
         return 0;
     std::lock_guard<std::mutex> lock(g_data);
@@ -386,7 +346,7 @@ int download(uint16_t index, uint32_t offset, uint32_t size, bool directory)
 // Pass-through or passkey: no answer to keep.
 int authenticate(uint8_t type, const uint8_t* text, uint32_t length)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api)
         return 0;
     std::lock_guard<std::mutex> lock(g_data);
@@ -400,15 +360,13 @@ int authenticate(uint8_t type, const uint8_t* text, uint32_t length)
 
 ANTFSHostEngine* ANTFSHost_CurrentEngine()
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     return api ? &api->engine() : nullptr;
 }
 
 void ANTFSHost_LibraryClosing()
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (ANTFSHostApi* api = g_api; api && api->isOpen())
-        api->close();
+    g_exports.libraryClosing();
 }
 
 } // namespace senvoy
@@ -419,22 +377,12 @@ extern "C" {
 
 SENVOY_API int ANTFSHost_Init(void* hwnd)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (g_api)
-        return 1;
-    g_window = static_cast<ce::HWND>(hwnd);
-    return init();
+    return g_exports.init(static_cast<ce::HWND>(hwnd));
 }
 
 SENVOY_API int ANTFSHost_InitEx(void* context, ANTFSEventCallback callback)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (g_api)
-        return 1;
-    g_window = nullptr;
-    g_callback = callback;
-    g_context = context;
-    return init();
+    return g_exports.initEx(context, callback);
 }
 
 SENVOY_API int ANTFSHost_Config(const ANTFSHostConfig* config)
@@ -448,26 +396,17 @@ SENVOY_API int ANTFSHost_Config(const ANTFSHostConfig* config)
 
 SENVOY_API int ANTFSHost_Open(uint8_t channel)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    ANTFSHostApi* api = g_api;
-    ANTDeviceManager* manager = ANTLIB_Manager();
-    if (!api || !manager)
-        return 0;
-    return api->open(channel, manager);
+    return g_exports.open(channel);
 }
 
 SENVOY_API int ANTFSHost_Close(void)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    ANTFSHostApi* api = g_api;
-    if (!api || !ANTLIB_Manager())
-        return 0;
-    return api->close();
+    return g_exports.close();
 }
 
 static int searchFor(uint16_t deviceNumber)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     ANTDeviceManager* manager = ANTLIB_Manager();
     if (!api || !manager || !api->isOpen() || manager->connectionState() < ANT_CONNECTION_OPEN)
         return 0;
@@ -486,7 +425,7 @@ SENVOY_API int ANTFSHost_SearchEx(uint16_t deviceNumber)
 
 SENVOY_API int ANTFSHost_Cancel(void)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api)
         return 0;
     api->engine().cancel();
@@ -496,7 +435,7 @@ SENVOY_API int ANTFSHost_Cancel(void)
 SENVOY_API int ANTFSHost_Pair(uint8_t* buffer, uint32_t length)
 {
     // The passkey kept from the answer holds 255 bytes at most.
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api || !buffer || length == 0 || length > 255)
         return 0;
     std::lock_guard<std::mutex> lock(g_data);
@@ -539,7 +478,7 @@ SENVOY_API int ANTFSHost_Download(uint32_t fileIndex, uint32_t size, uint32_t of
 
 SENVOY_API int ANTFSHost_Upload(uint32_t fileIndex, uint32_t size, const uint8_t* data)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api || fileIndex >= 65535 || !data)
         return 0;
     uint32_t maxBlock;
@@ -552,7 +491,7 @@ SENVOY_API int ANTFSHost_Upload(uint32_t fileIndex, uint32_t size, const uint8_t
 
 SENVOY_API int ANTFSHost_Erase(uint32_t fileIndex)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api || fileIndex >= 65535)
         return 0;
     return api->engine().erase(uint16_t(fileIndex));
@@ -570,7 +509,7 @@ SENVOY_API int ANTFSHost_ReturnBroadcast(void)
 
 SENVOY_API int ANTFSHost_SetTime(const uint8_t* time4)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     if (!api || !time4)
         return 0;
     std::lock_guard<std::mutex> lock(g_data);
@@ -607,7 +546,7 @@ SENVOY_API int ANTFSHost_SetSaveFilePath(const char* path, uint32_t length)
 SENVOY_API int ANTHost_AddChannelID(uint8_t channel, uint16_t deviceNumber, uint8_t deviceType,
     uint8_t transmissionType, uint8_t listIndex)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     ANTDeviceManager* manager = ANTLIB_Manager();
     if (!api || !manager)
         return 0;
@@ -617,7 +556,7 @@ SENVOY_API int ANTHost_AddChannelID(uint8_t channel, uint16_t deviceNumber, uint
 
 SENVOY_API int ANTHost_ConfigListID(uint8_t channel, uint8_t listSize, uint8_t exclude)
 {
-    ANTFSHostApi* api = g_api;
+    ANTFSHostApi* api = g_exports.api();
     ANTDeviceManager* manager = ANTLIB_Manager();
     if (!api || !manager)
         return 0;
@@ -626,17 +565,12 @@ SENVOY_API int ANTHost_ConfigListID(uint8_t channel, uint8_t listSize, uint8_t e
 
 SENVOY_API void ANTFSHost_Deinit(void)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    deinit();
+    g_exports.deinit(false);
 }
 
 SENVOY_API void ANTFSHost_DeinitEx(void)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
-    deinit();
-    g_window = nullptr;
-    g_callback = nullptr;
-    g_context = nullptr;
+    g_exports.deinit(true);
 }
 
 } // extern "C"

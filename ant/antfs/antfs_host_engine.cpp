@@ -20,7 +20,7 @@ using namespace antfs_le;
 namespace {
 
 enum : uint8_t {
-    REQ_RESET = 1,
+    REQ_RESET = ANTFSEngineBase::kRequestReset,
     REQ_SEARCH = 3,
     REQ_AUTHENTICATE = 8,
     REQ_DISCONNECT = 10,
@@ -28,8 +28,8 @@ enum : uint8_t {
     REQ_UPLOAD = 13,
     REQ_ERASE = 15,
     REQ_LINK_LOST = 16,
-    REQ_FAILED = 17,
-    REQ_FAILED_RESET = 18,
+    REQ_FAILED = ANTFSEngineBase::kRequestFailed,
+    REQ_FAILED_RESET = ANTFSEngineBase::kRequestFailedReset,
 };
 
 constexpr uint8_t ANTFS_ID = 0x44;
@@ -51,7 +51,7 @@ constexpr uint64_t kLargestDownload = 64ull << 20;
 
 const uint8_t kLinkTable[16] = { 3, 7, 15, 20, 25, 30, 34, 40, 45, 49, 54, 60, 65, 70, 75, 80 };
 
-std::atomic<uint32_t> g_divisor { 1 };
+ANTFSTimeScale g_timeScale;
 std::atomic<uint32_t> g_seed { 0 };
 
 using Clock = std::chrono::steady_clock;
@@ -107,7 +107,7 @@ void ANTFSHostEngine::setShuffleSeedForTests(uint32_t seed)
 
 void ANTFSHostEngine::setTimeScaleForTests(uint32_t divisor)
 {
-    g_divisor = divisor == 0 ? 1 : divisor;
+    g_timeScale.set(divisor);
 }
 
 size_t ANTFSHostEngine::burstsWaitingForTests()
@@ -116,21 +116,13 @@ size_t ANTFSHostEngine::burstsWaitingForTests()
     return m_bursts.size();
 }
 
-void ANTFSHostEngine::enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel)
-{
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    m_framer = framer;
-    m_channel = channel;
-    m_state = state;
-}
-
 uint32_t ANTFSHostEngine::scaled(uint32_t ms)
 {
-    uint32_t d = g_divisor;
-    return d <= 1 || ms == 0 ? ms : std::max<uint32_t>(1, ms / d);
+    return g_timeScale(ms);
 }
 
 ANTFSHostEngine::ANTFSHostEngine()
+    : ANTFSEngineBase("ANT-FS host", ANTFS_HR_CANCELLED)
 {
     std::memcpy(m_linkTable, kLinkTable, 16);
 }
@@ -144,40 +136,20 @@ ANTFSHostEngine::~ANTFSHostEngine()
 
 void ANTFSHostEngine::close()
 {
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        m_stop = true;
-        m_cancel = 1;
-        m_requestCv.notify_all();
-        m_messageCv.notify_all();
-    }
-    m_responses.clear();
-    if (m_thread && OsThread_Join(m_thread, kCloseBoundMs, "ANT-FS host engine") == OS_OK) {
-        OsThread_Close(m_thread);
-        m_thread = nullptr;
-    }
+    stopThread();
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    m_cancel = 0;
-    m_pending = 0;
+    closedLocked();
     m_file.clear();
     m_file.shrink_to_fit();
     m_downloadDone = false; // what it held is gone
     m_rx.clear();
     m_rx.shrink_to_fit();
-    m_state = ANTFS_HOST_CLOSED;
-}
-
-uint32_t ANTFSHostEngine::waitResponse(uint32_t ms)
-{
-    return m_responses.wait(ms, &m_stop);
 }
 
 void ANTFSHostEngine::cancel()
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    m_cancel = 1;
-    m_requestCv.notify_all();
-    m_messageCv.notify_all();
+    cancelLocked();
 }
 
 int ANTFSHostEngine::search(uint8_t rfFrequency, uint8_t linkFrequency, uint16_t deviceNumber)
@@ -343,12 +315,7 @@ int ANTFSHostEngine::erase(uint16_t fileIndex)
 
 void ANTFSHostEngine::attach(ANTFramer* framer, uint8_t channel)
 {
-    if (m_state != ANTFS_HOST_CLOSED || m_thread)
-        close();
-    m_framer = framer;
-    m_channel = channel;
-    m_stop = false;
-    m_cancel = 0;
+    takeChannel(framer, channel);
     // The link table in a new order each start: every place takes the
     // ((rand mod 15) + 1)-th unused entry, counting on from the last.
     uint32_t seed = g_seed ? g_seed.load() : uint32_t(std::time(nullptr));
@@ -366,49 +333,10 @@ void ANTFSHostEngine::attach(ANTFramer* framer, uint8_t channel)
         used[at] = true;
         m_linkTable[place] = kLinkTable[at];
     }
-    m_responses.clear();
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        m_state = ANTFS_HOST_IDLE;
-        resetLocked();
-        queueResponse(ANTFS_HR_RESET);
-    }
-    m_thread = OsThread_Create(&ANTFSHostEngine::threadMain, this);
-    if (!m_thread)
-        ce::debugPrintf("ANT-FS host: the engine thread did not start");
-}
-
-void ANTFSHostEngine::onManagerEvent(uint32_t event, uint32_t)
-{
-    if (event != 1 && event != ANT_MANAGER_EVENT_RESET)
-        return;
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (m_state > ANTFS_HOST_IDLE) {
-        m_cancel = 1;
-        m_channelReady = false;
-        postLocked(REQ_RESET);
-        m_messageCv.notify_all();
-    }
+    startIdle();
 }
 
 // ---- Engine thread ----------------------------------------------------------
-
-ce::DWORD ANTFSHostEngine::threadMain(void* self)
-{
-    static_cast<ANTFSHostEngine*>(self)->mainLoop();
-    return 0;
-}
-
-void ANTFSHostEngine::postLocked(uint8_t request)
-{
-    m_pending = request;
-    m_requestCv.notify_all();
-}
-
-void ANTFSHostEngine::queueResponse(uint32_t response)
-{
-    m_responses.push(response);
-}
 
 void ANTFSHostEngine::addFailures(uint32_t n)
 {
@@ -433,51 +361,23 @@ void ANTFSHostEngine::resetLocked()
     m_pending = 0;
 }
 
-void ANTFSHostEngine::mainLoop()
+uint32_t ANTFSHostEngine::idleWaitMs() const
 {
-    ANTFramer::setThreadCancelWord(&m_cancel);
-    std::unique_lock<std::recursive_mutex> lock(m_mutex);
-    while (!m_stop) {
-        if (m_cancel) {
-            m_cancel = 0;
-            if (m_pending != REQ_RESET && m_pending != REQ_FAILED)
-                m_pending = 0;
-            queueResponse(ANTFS_HR_CANCELLED);
-        }
-        if (m_pending == 0) {
-            bool woken = m_requestCv.wait_for(lock, std::chrono::milliseconds(scaled(kIdleMs)),
-                [&] { return m_pending != 0 || m_stop || m_cancel; });
-            if (!woken && !m_stop && (m_state == ANTFS_HOST_LINKED || m_state == ANTFS_HOST_TRANSPORT)) {
-                lock.unlock();
-                sendPing();
-                lock.lock();
-            }
-            continue;
-        }
-        const uint8_t request = m_pending;
+    return scaled(kIdleMs);
+}
+
+void ANTFSHostEngine::onIdle(std::unique_lock<std::recursive_mutex>& lock)
+{
+    if (m_state == ANTFS_HOST_LINKED || m_state == ANTFS_HOST_TRANSPORT) {
         lock.unlock();
-        uint8_t next = 0;
-        uint32_t response = serve(request, &next);
+        sendPing();
         lock.lock();
-        if (next)
-            m_pending = next;
-        else if (m_pending == request)
-            m_pending = 0;
-        if (response && !m_stop)
-            queueResponse(response);
     }
-    lock.unlock();
-    ANTFramer::setThreadCancelWord(nullptr);
 }
 
 uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
 {
     switch (request) {
-    case REQ_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        return ANTFS_HR_RESET;
-    }
     case REQ_SEARCH: {
         m_state = ANTFS_HOST_SEARCHING;
         int r = runSearch();
@@ -508,32 +408,12 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
         resetLocked();
         return ANTFS_HR_DISCONNECTED;
     }
-    case REQ_DOWNLOAD: {
+    case REQ_DOWNLOAD:
         m_state = ANTFS_HOST_DOWNLOADING;
-        uint32_t r = runDownload();
-        if (r == ANTFS_HR_DOWNLOAD_FAILED && !m_cancel) {
-            addFailures(25);
-            runDisconnect();
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            resetLocked();
-            return r;
-        }
-        m_state = ANTFS_HOST_TRANSPORT;
-        return r;
-    }
-    case REQ_UPLOAD: {
+        return endTransfer(runDownload(), ANTFS_HR_DOWNLOAD_FAILED);
+    case REQ_UPLOAD:
         m_state = ANTFS_HOST_UPLOADING;
-        uint32_t r = runUpload();
-        if (r == ANTFS_HR_UPLOAD_FAILED && !m_cancel) {
-            addFailures(25);
-            runDisconnect();
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            resetLocked();
-            return r;
-        }
-        m_state = ANTFS_HOST_TRANSPORT;
-        return r;
-    }
+        return endTransfer(runUpload(), ANTFS_HR_UPLOAD_FAILED);
     case REQ_ERASE: {
         m_state = ANTFS_HOST_ERASING;
         uint32_t r = runErase();
@@ -562,15 +442,22 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
         *next = REQ_FAILED_RESET;
         return ANTFS_HR_FAILED;
     }
-    case REQ_FAILED_RESET: {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        resetLocked();
-        *next = REQ_RESET;
-        return 0;
-    }
     default:
         return 0;
     }
+}
+
+uint32_t ANTFSHostEngine::endTransfer(uint32_t response, uint32_t failed)
+{
+    if (response == failed && !m_cancel) {
+        addFailures(25);
+        runDisconnect();
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        resetLocked();
+        return response;
+    }
+    m_state = ANTFS_HOST_TRANSPORT;
+    return response;
 }
 
 bool ANTFSHostEngine::setUpSearchChannel(bool full)

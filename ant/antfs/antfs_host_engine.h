@@ -5,15 +5,10 @@
 // responses in a queue (waitResponse).
 #pragma once
 
-#include "ant/antfs/antfs_shared.h"
-#include "ant/core/ant_channel_handler.h"
-#include "ant/core/os_services.h"
+#include "ant/antfs/antfs_engine_base.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,8 +17,8 @@ namespace senvoy {
 class ANTFramer;
 
 enum : uint8_t {
-    ANTFS_HOST_CLOSED = 0,
-    ANTFS_HOST_IDLE = 1,
+    ANTFS_HOST_CLOSED = ANTFSEngineBase::kStateClosed,
+    ANTFS_HOST_IDLE = ANTFSEngineBase::kStateIdle,
     ANTFS_HOST_DISCONNECTING = 2,
     ANTFS_HOST_SEARCHING = 4,
     ANTFS_HOST_LINKED = 5,
@@ -35,7 +30,7 @@ enum : uint8_t {
 };
 
 enum : uint32_t {
-    ANTFS_HR_RESET = 1,
+    ANTFS_HR_RESET = ANTFSEngineBase::kResponseReset,
     ANTFS_HR_FAILED = 2,
     ANTFS_HR_FOUND = 4,
     ANTFS_HR_DISCONNECTED = 5,
@@ -83,9 +78,8 @@ struct ANTFSDownloadAnswer {
 bool ANTFSHost_ReadDownloadAnswer(
     const uint8_t* bytes, size_t size, bool legacy, uint32_t askedSize, ANTFSDownloadAnswer* out);
 
-class ANTFSHostEngine : public ANTChannelHandler {
+class ANTFSHostEngine : public ANTFSEngineBase {
 public:
-    static constexpr uint32_t kCloseBoundMs = 9000;
     static constexpr uint32_t kShortArea = 65551; // answers and small downloads
 
     ANTFSHostEngine();
@@ -94,9 +88,7 @@ public:
     ANTFSHostEngine& operator=(const ANTFSHostEngine&) = delete;
 
     // Requests: 1 posted, 0 wrong state or arguments, 2 one is pending.
-    void close();
-    uint8_t getState() const { return m_state; }
-    uint32_t waitResponse(uint32_t ms);
+    void close() override;
     void cancel();
     int search(uint8_t rfFrequency, uint8_t linkFrequency, uint16_t deviceNumber);
     int getDeviceInfo(ANTFSHostClientInfo* info, uint16_t* channelDeviceNumber, uint8_t* name,
@@ -120,9 +112,7 @@ public:
 
     // ANTChannelHandler.
     void attach(ANTFramer* framer, uint8_t channel) override;
-    void detach() override { close(); }
     void onMessage(const uint8_t* message, uint16_t length) override;
-    void onManagerEvent(uint32_t event, uint32_t argument) override;
     int isEnabled() const override { return m_state >= ANTFS_HOST_DISCONNECTING; }
 
     // Tests only: the link table's shuffle seed (0: the time), and every
@@ -130,18 +120,17 @@ public:
     static void setShuffleSeedForTests(uint32_t seed);
     static void setTimeScaleForTests(uint32_t divisor);
     uint8_t linkFrequencyAt(uint8_t index) const { return m_linkTable[index % 16]; }
-    // Fuzzing only: takes messages in this state without a thread running.
-    void enterStateForFuzzing(uint8_t state, ANTFramer* framer, uint8_t channel);
     // Tests only: how many whole bursts wait to be handled.
     size_t burstsWaitingForTests();
 
 private:
-    static ce::DWORD threadMain(void* self);
-    void mainLoop();
-    uint32_t serve(uint8_t request, uint8_t* next);
-    void postLocked(uint8_t request);
-    void queueResponse(uint32_t response);
-    void resetLocked();
+    // ANTFSEngineBase.
+    void resetLocked() override;
+    uint32_t serve(uint8_t request, uint8_t* next) override;
+    // A linked client not heard from for a while is pinged.
+    uint32_t idleWaitMs() const override;
+    void onIdle(std::unique_lock<std::recursive_mutex>& lock) override;
+    void radioResetLocked() override { m_channelReady = false; }
     void addFailures(uint32_t n);
 
     // Engine thread work.
@@ -158,6 +147,9 @@ private:
     uint32_t runDownload();
     uint32_t runUpload();
     uint32_t runErase();
+    // After a download or upload: one that failed (not cancelled) counts
+    // against the link and ends it; any other goes back to transport.
+    uint32_t endTransfer(uint32_t response, uint32_t failed);
     bool runDisconnect();
     void sendPing();
 
@@ -166,15 +158,6 @@ private:
     void onPacket(const uint8_t* data, bool first, bool last);
 
     static uint32_t scaled(uint32_t ms);
-
-    ANTFramer* m_framer = nullptr;
-    mutable std::recursive_mutex m_mutex;
-    std::condition_variable_any m_requestCv;
-    std::condition_variable_any m_messageCv;
-    ANTFSResponseQueue m_responses;
-    ce::HANDLE m_thread = nullptr;
-    std::atomic<bool> m_stop { false };
-    std::atomic<uint32_t> m_cancel { 0 };
 
     // Channel settings.
     uint8_t m_network = 0;
@@ -245,8 +228,6 @@ private:
     bool m_rxFailed = false;
     std::deque<std::vector<uint8_t>> m_bursts; // complete ones, oldest first
 
-    std::atomic<uint8_t> m_state { ANTFS_HOST_CLOSED };
-    uint8_t m_pending = 0;
 };
 
 } // namespace senvoy

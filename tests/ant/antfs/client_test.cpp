@@ -569,6 +569,12 @@ void holdingCallback(uint16_t, uint32_t, uint32_t, const uint8_t** data, uint32_
 
 TEST_F(ClientFixture, WithoutLinkTimeOutAnUnansweredDownloadIsRefusedNotReady)
 {
+    {
+        // Held anew on every run of the test.
+        std::lock_guard<std::mutex> lock(g_holdMutex);
+        g_held = false;
+        g_release = false;
+    }
     ANTFSClientEngine::setTimeScaleForTests(100);
     ANTFSClientConfig c = defaultConfig();
     c.linkTimeoutSeconds = 255;

@@ -318,6 +318,28 @@ struct AgainstPeer : ::testing::Test {
     {
         return peer.waitScript([](const AntFsClientScript& s) { return s.heldAnswers > 0; }, kWaitMs);
     }
+    // The client found, and a pairing asked with room bytes of area whose
+    // answer the client holds back.
+    void pairingHeld(uint8_t* area, uint32_t room)
+    {
+        peer.start();
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        holdAnswers();
+        ASSERT_EQ(ANTFSHost_Pair(area, room), 1);
+        ASSERT_TRUE(answerHeld());
+    }
+    // The authentication the next link asks with the passkey kept.
+    void passkeyOnNextLink(Bytes* sent)
+    {
+        ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+        ASSERT_EQ(host.next(), 114u);
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        ASSERT_EQ(ANTFSHost_Passkey(), 1);
+        ASSERT_EQ(host.next(), 109u);
+        *sent = commands(0x04).back();
+    }
     void releaseAnswers(int count = -1)
     {
         peer.script([&](AntFsClientScript& s) { s.answersLeft = count; });
@@ -349,15 +371,10 @@ TEST_F(AgainstPeer, RefusedPairingLeavesTheRunningOneAlone)
     ASSERT_EQ(ANTFSHost_Config(&config), 1);
     const std::string passkey = "ABCDEFGHIJKLMNOPQRST";
     peer.script([&](AntFsClientScript& s) { s.passkey = passkey; });
-    peer.start();
-    ASSERT_EQ(ANTFSHost_Search(), 1);
-    ASSERT_EQ(host.next(), 115u);
     // Room for 4 bytes of the answer, and what lies behind them.
     uint8_t area[20];
     std::memset(area, 0xEE, sizeof area);
-    holdAnswers();
-    ASSERT_EQ(ANTFSHost_Pair(area, 4), 1);
-    ASSERT_TRUE(answerHeld());
+    ASSERT_NO_FATAL_FAILURE(pairingHeld(area, 4));
     uint8_t second[200] = {};
     EXPECT_NE(ANTFSHost_Pair(second, sizeof second), 1); // a second tap while it runs
     releaseAnswers();
@@ -373,15 +390,11 @@ TEST_F(AgainstPeer, RefusedPairingLeavesTheRunningOneAlone)
 
     // The passkey kept is the answer as far as it went: the next link
     // authenticates with it.
-    ASSERT_EQ(ANTFSHost_Disconnect(), 1);
-    ASSERT_EQ(host.next(), 114u);
-    ASSERT_EQ(ANTFSHost_Search(), 1);
-    ASSERT_EQ(host.next(), 115u);
-    ASSERT_EQ(ANTFSHost_Passkey(), 1);
-    ASSERT_EQ(host.next(), 109u);
+    Bytes sent;
+    ASSERT_NO_FATAL_FAILURE(passkeyOnNextLink(&sent));
     expected = { 0x44, 0x04, 3, 4, 0, 0, 0, 0, 'A', 'B', 'C', 'D' };
     expected.resize(24, 0);
-    EXPECT_EQ(commands(0x04).back(), expected);
+    EXPECT_EQ(sent, expected);
 }
 
 TEST_F(AgainstPeer, RefusedDownloadsLeaveTheRunningOneAlone)
@@ -446,6 +459,51 @@ TEST_F(AgainstPeer, RefusedSetTimeLeavesTheRunningOneAlone)
     ASSERT_EQ(host.next(), 105u);
     peer.script([&](AntFsClientScript& s) { record = s.uploaded[65534]; });
     EXPECT_EQ(record, (Bytes { 3, 0, 0, uint8_t(counter + 1), 9, 10, 11, 12, 0, 0, 0, 0, 0, 0, 0, 0 }));
+}
+
+TEST_F(AgainstPeer, OpenOnAChannelTheRadioLacksLeavesTheLinkAsItWas)
+{
+    linked();
+    for (uint8_t channel : { uint8_t(ANT_CHANNELS), uint8_t(255) }) {
+        SCOPED_TRACE(int(channel));
+        EXPECT_EQ(ANTFSHost_Open(channel), 0);
+        EXPECT_EQ(int(ANTFSHost_CurrentEngine()->getState()), int(ANTFS_HOST_TRANSPORT));
+    }
+    // The client linked before is served as ever.
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    EXPECT_EQ(host.next(), 101u);
+    EXPECT_EQ(saved(5), file5);
+}
+
+TEST_F(AgainstPeer, DeinitForgetsAPairingThatCanNoLongerEnd)
+{
+    peer.script([](AntFsClientScript& s) { s.passkey = "WXYZ"; });
+    uint8_t area[8];
+    std::memset(area, 0xEE, sizeof area);
+    ASSERT_NO_FATAL_FAILURE(pairingHeld(area, sizeof area));
+    ANTFSHost_Close();
+    ANTFSHost_DeinitEx();
+    releaseAnswers(); // to nobody: the host is gone
+    ASSERT_TRUE(peer.waitScript([](const AntFsClientScript& s) { return s.heldAnswers == 0; }, kWaitMs));
+    peer.stop();
+
+    // A new host, and a pairing its engine takes without Pair (so no record
+    // of its own): the accepted answer finds no pairing to keep a passkey
+    // from, least of all the old caller's buffer.
+    ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    uint8_t answer[8] = {};
+    const uint8_t name[] = { 'H' };
+    ASSERT_EQ(ANTFSHost_CurrentEngine()->authenticate(2, name, 1, answer, sizeof answer, 9999), 1);
+    ASSERT_EQ(host.next(), 109u);
+    // The passkey kept is still none: the next link authenticates without.
+    Bytes sent;
+    ASSERT_NO_FATAL_FAILURE(passkeyOnNextLink(&sent));
+    EXPECT_EQ(sent, (Bytes { 0x44, 0x04, 3, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(Bytes(area, area + sizeof area), Bytes(sizeof area, 0xEE));
 }
 
 TEST_F(AgainstPeer, SearchSetsUpTheChannelAndLinks)
@@ -970,6 +1028,12 @@ TEST_F(AgainstPeer, RejectedAuthenticationDisconnects)
     ASSERT_EQ(ANTFSHost_PassThru(), 1);
     EXPECT_EQ(host.next(), 110u);
     EXPECT_EQ(host.next(), 114u);
+    // The disconnect needs no answer: the client takes it in its own time.
+    ASSERT_TRUE(peer.waitScript(
+        [](const AntFsClientScript& s) {
+            return std::any_of(s.commands.begin(), s.commands.end(), [](const Bytes& c) { return c[1] == 0x03; });
+        },
+        kWaitMs));
     EXPECT_EQ(commands(0x03).size(), 1u);
 }
 
