@@ -219,6 +219,39 @@ TEST_F(PhonePage, AKnownPhoneThatIsNotLinkedShowsItsNameGreyedOut)
     expectTextShown(name, "name");
 }
 
+// A refresh that found the last phone without a name waits for it and ends
+// after a later refresh that found the phone linked: the page keeps the
+// later, linked state.
+TEST_F(PhonePage, ARefreshWaitingForTheNameNeverHidesALaterLink)
+{
+    open();
+    startWith({}, false);
+    waitForPair(true);
+    setWorld({ phone(2, u"") });
+    // Each wait for the name lasts a second, long beside what follows.
+    SetTimeScale(1.0);
+    sim::bt::clearCalls();
+    ce::sendMessage(window.hwnd(), WM_STKOUTMSG_BTSTATUS, 1, 0);
+    // The first refresh has read the manager's state (known, not linked) once
+    // it asks the stack for the last phone.
+    ASSERT_TRUE(pumpUntil([] { return sim::bt::countCalls("GetAllShortCuts") >= 2; }));
+
+    sim::bt::connectionEvent(1, kBtKindMessages);
+    ASSERT_TRUE(pumpUntil([] { return GetManagerState().phoneLinked != 0; }));
+    setWorld({ phone(2, u"Linked phone") });
+    ce::sendMessage(window.hwnd(), WM_STKOUTMSG_BTSTATUS, 2, 0);
+    settle();
+    QCoreApplication::processEvents();
+    SetTimeScale(0.01);
+
+    EXPECT_GE(sim::bt::countCalls("GetAllShortCuts"), 6) << "the first refresh read the name again after waiting";
+    CBmpBtn& name = window.Control(1098);
+    EXPECT_TRUE(name.isVisible());
+    EXPECT_TRUE(name.isEnabled());
+    EXPECT_EQ(name.NormalId(), 233);
+    EXPECT_EQ(name.Caption(), u"Linked phone");
+}
+
 TEST_F(PhonePage, ANotificationRequestWithNothingToShowOpensNothing)
 {
     open();
