@@ -148,18 +148,10 @@ bool saveFile(ANTFSHostEngine& engine, uint32_t index)
     std::string target = ce::resolvePath(name, false);
     if (target.empty())
         return false;
-    std::string temporary = target + ".part";
-    FILE* f = std::fopen(temporary.c_str(), "w+b");
-    if (!f) {
-        ce::debugPrintf("ANT-FS host: cannot create %s", name);
-        return false;
-    }
-    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        ce::debugPrintf("ANT-FS host: cannot write %s", name);
-        std::remove(temporary.c_str());
+    // Through a temporary name of this write's own, flushed to the disk
+    // before it takes the file's name.
+    if (const int error = ce::replaceFileWhole(target, data.data(), data.size())) {
+        ce::debugPrintf("ANT-FS host: cannot write %s (error %d)", name, error);
         return false;
     }
     return true;

@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <fstream>
 #include <iterator>
@@ -157,6 +158,18 @@ TEST_F(RoundTrip, SearchAuthenticateTransferAndDisconnect)
     EXPECT_EQ(host.next(&parameter), 103u);
     EXPECT_EQ(client.next(), 211u);
     EXPECT_TRUE(readLinux(ce::resolvePath("\\SystemDrive\\missing\\5.dat")).empty());
+
+    // A name a folder holds: nothing saved, and nothing left beside it.
+    const std::string busy = ce::resolvePath("\\SystemDrive\\busy", false);
+    ASSERT_TRUE(std::filesystem::create_directories(busy + "/5.dat"));
+    ASSERT_EQ(ANTFSHost_SetSaveFilePath("\\SystemDrive\\busy\\", 18), 1);
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    EXPECT_EQ(host.next(&parameter), 103u);
+    EXPECT_EQ(client.next(), 211u);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(busy))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string> { "5.dat" });
 
     ASSERT_EQ(ANTFSHost_Erase(5), 1);
     EXPECT_EQ(client.next(&parameter), 224u);
