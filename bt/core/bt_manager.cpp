@@ -1081,20 +1081,23 @@ void OnConnectionEvent(int connected, const uint8_t* address, int kind)
     default:
         break;
     }
-    PostInternal(WM_STKOUTMSG_CONNECT_RESULT, ce::WPARAM(connected), kind);
-    if (connected || anyLink()) {
+    // The link state is the new one before the result is posted: the page
+    // refreshes on it from another thread and must not read the old one.
+    const bool linked = connected || anyLink();
+    if (linked) {
         g.phoneLinked = 1;
-        return;
-    }
-    g.phoneLinked = 0;
-    g.mode = kModeNone;
-    {
+    } else {
+        g.phoneLinked = 0;
+        g.mode = kModeNone;
         std::lock_guard<std::mutex> l(g_data);
         std::fill(std::begin(g_connectedName), std::end(g_connectedName), u'\0');
         g_phonebook.clear();
         g_phonebook.shrink_to_fit();
         g_phonebookCached = false;
     }
+    PostInternal(WM_STKOUTMSG_CONNECT_RESULT, ce::WPARAM(connected), kind);
+    if (linked)
+        return;
     startAutoConnect();
     emptyNotifications();
 }
