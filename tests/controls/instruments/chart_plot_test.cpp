@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -240,6 +241,26 @@ TEST_F(ChartTest, TextsOfTheWindowAndTheCursor)
     EXPECT_EQ(t.texts(), "|100|1099|499.5|300|700");
     t.zoomIn(); // [35, 85]: samples 350 to 849
     EXPECT_EQ(t.texts(), "|450|949|249.5|300|700");
+}
+
+// A value that is not a number, or too large for the chart, under the
+// cursor: the chart is still drawn, texts and all, without a fault (the
+// cursor's box was placed at a pixel no int holds).
+TEST_F(ChartTest, TextsOverValuesThatAreNotNumbers)
+{
+    TextChart t;
+    t.resize(210, 100);
+    t.setData(rising(10), {});
+    const int cursor = t.indexAt(t.cursorPosition());
+    for (qreal bad : { std::numeric_limits<qreal>::quiet_NaN(), std::numeric_limits<qreal>::infinity(), 1e300 }) {
+        for (bool inX : { false, true }) {
+            QVector<QPointF> points = rising(10);
+            (inX ? points[cursor].rx() : points[cursor].ry()) = bad;
+            t.setData(points, {});
+            SCOPED_TRACE(t.texts());
+            EXPECT_FALSE(t.GetBackgroundChart().isNull());
+        }
+    }
 }
 
 // One-second samples a recent epoch apart stay one second apart: time is
