@@ -924,9 +924,15 @@ void zyrChartPlot::drawTexts(QPainter* painter)
     painter->setPen(QPen(palette().text(), 3.0));
     QRect r2 = metrics.boundingRect(second);
     QRect r1 = metrics.boundingRect(value);
+    // A sample that is not a number (from such data) has no place for its
+    // box; one far off the chart gets its box far off too, in pixels the
+    // rectangles can still count.
+    if (!std::isfinite(s.position.x()) || !std::isfinite(s.position.y()))
+        return;
+    auto pixel = [](qreal v) { return int(std::clamp(v, qreal(-(1 << 24)), qreal(1 << 24))); };
     const qreal left = s.position.x() - r2.width() - 2 * m_cursorWidth;
-    const int x = int(left >= r.left() - m_offsetAtPress ? left : s.position.x() + 2 * m_cursorWidth);
-    const int y = int(s.position.y() - r2.height() - r1.height());
+    const int x = pixel(left >= r.left() - m_offsetAtPress ? left : s.position.x() + 2 * m_cursorWidth);
+    const int y = pixel(s.position.y() - r2.height() - r1.height());
     r1.moveTo(x, y);
     r2.moveTo(x, y + r1.height());
     painter->setBrush(palette().base());

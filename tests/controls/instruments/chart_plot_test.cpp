@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -242,6 +243,26 @@ TEST_F(ChartTest, TextsOfTheWindowAndTheCursor)
     EXPECT_EQ(t.texts(), "|450|949|249.5|300|700");
 }
 
+// A value that is not a number, or too large for the chart, under the
+// cursor: the chart is still drawn, texts and all, without a fault (the
+// cursor's box was placed at a pixel no int holds).
+TEST_F(ChartTest, TextsOverValuesThatAreNotNumbers)
+{
+    TextChart t;
+    t.resize(210, 100);
+    t.setData(rising(10), {});
+    const int cursor = t.indexAt(t.cursorPosition());
+    for (qreal bad : { std::numeric_limits<qreal>::quiet_NaN(), std::numeric_limits<qreal>::infinity(), 1e300 }) {
+        for (bool inX : { false, true }) {
+            QVector<QPointF> points = rising(10);
+            (inX ? points[cursor].rx() : points[cursor].ry()) = bad;
+            t.setData(points, {});
+            SCOPED_TRACE(t.texts());
+            EXPECT_FALSE(t.GetBackgroundChart().isNull());
+        }
+    }
+}
+
 // One-second samples a recent epoch apart stay one second apart: time is
 // kept in double.
 TEST_F(ChartTest, TimeChartsKeepOneSecondSamplesApart)
@@ -406,28 +427,31 @@ TEST_F(ChartTest, OneSampleThatStepsBackChangesOnlyItsPlace)
     EXPECT_LE(largest, 2);
 }
 
-// A pen wider than the picture paints the picture whole, and costs no more
-// than one that just covers it: 20,000 points at the widest pen took
-// seconds, the pen measured far outside the picture.
-// What a pen wider than the picture costs is measured in the chart benchmark;
-// here, that drawing it at the width that covers the picture changes nothing.
+// A pen wider than the picture paints the picture whole, drawn at the width
+// that covers the picture from the line's first point (what it costs is
+// measured in the chart benchmark): every pixel is the pen's, at any width
+// beyond that.
 TEST_F(ChartTest, APenWiderThanThePictureDrawsWhatACoveringPenDraws)
 {
     c.resize(120, 68);
     c.setOutlineWidth(0);
-    QVector<QPointF> points;
+    // A dense line, and a straight one from corner to corner that leaves
+    // two corners to the pen's width alone.
+    QVector<QPointF> dense;
     for (int i = 0; i < 2000; ++i)
-        points << QPointF(i, std::sin(i * 0.01) + 0.2 * std::sin(i * 0.7));
-    auto draw = [&](int width) {
-        c.setLineWidth(width);
-        c.setData(points, {});
-        return c.GetBackgroundChart().toImage();
-    };
-    // Twice the picture's diagonal (138 pixels), and a little more.
-    const QImage covered = draw(300);
-    EXPECT_EQ(covered.pixelColor(60, 3), c.lineColor());
-    EXPECT_EQ(draw(4096), covered);
-    EXPECT_EQ(draw(1000), covered);
+        dense << QPointF(i, std::sin(i * 0.01) + 0.2 * std::sin(i * 0.7));
+    for (const QVector<QPointF>& points : { dense, rising(2000) }) {
+        auto draw = [&](int width) {
+            c.setLineWidth(width);
+            c.setData(points, {});
+            return c.GetBackgroundChart().toImage();
+        };
+        // Twice the picture's diagonal (138 pixels), and a little more.
+        const QImage covered = draw(300);
+        EXPECT_EQ(count(covered, [&](QColor k) { return k != c.lineColor(); }), 0);
+        EXPECT_EQ(draw(4096), covered);
+        EXPECT_EQ(draw(1000), covered);
+    }
 }
 
 class ChartInputTest : public ChartTest {
