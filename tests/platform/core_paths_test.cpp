@@ -20,6 +20,15 @@
 
 namespace fs = std::filesystem;
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KIVO_TEST_HAS_ASAN 1
+#endif
+#endif
+#ifndef KIVO_TEST_HAS_ASAN
+#define KIVO_TEST_HAS_ASAN 0
+#endif
+
 TEST(Paths, ResolvesInsideTheRootWhateverTheSpelling)
 {
     kivo::test::TempDeviceRoot root;
@@ -271,7 +280,15 @@ TEST(Paths, AProcessForkedDuringLookupsResolvesNames)
             ++failed;
     }
     EXPECT_EQ(200u, children.size());
+#if defined(__SANITIZE_ADDRESS__) || KIVO_TEST_HAS_ASAN
+    // AddressSanitizer's allocator takes no care of forks: now and then a
+    // child waits for ever on one of its locks that a looking-up thread held
+    // at the fork (any program that forks while other threads allocate). A
+    // lock of the index left held would stop nearly every child.
+    EXPECT_LE(hung * 10, int(children.size())) << "children that waited for ever";
+#else
     EXPECT_EQ(0, hung) << "children that waited for ever";
+#endif
     EXPECT_EQ(0, failed);
     EXPECT_EQ(0, wrong);
 }
