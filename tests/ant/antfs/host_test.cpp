@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -1030,6 +1031,39 @@ TEST_F(AgainstPeer, DirectoryIsKeptOnlyWhole)
         ASSERT_EQ(ANTFSHost_PassThru(), 1);
         ASSERT_EQ(host.next(), 109u);
     }
+}
+
+// An application answers an event with its next call from the callback:
+// the directory asked for as soon as the authentication is heard of.
+TEST_F(AgainstPeer, CallbackMayCallTheExportsAtOnce)
+{
+    struct Application {
+        Events* events;
+        std::atomic<int> directory { -1 };
+        static void callback(uint32_t message, uint32_t code, uintptr_t parameter, void* context)
+        {
+            auto* self = static_cast<Application*>(context);
+            if (code == 109)
+                self->directory = ANTFSHost_Directory();
+            Events::callback(message, code, parameter, self->events);
+        }
+    } application { &host };
+    uint32_t size = 0;
+    void* image = ANTFSDir_NewDirectory(2, 0, 0, &size);
+    const Bytes directory(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + size);
+    ANTFSDir_DeleteDirectory(image);
+    peer.script([&](AntFsClientScript& s) { s.files[0] = directory; });
+    ANTFSHost_Close();
+    ANTFSHost_DeinitEx();
+    ASSERT_EQ(ANTFSHost_InitEx(&application, &Application::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+
+    linked();
+    EXPECT_EQ(application.directory, 1);
+    ASSERT_EQ(host.next(), 101u);
+    const uint8_t* copy = static_cast<const uint8_t*>(ANTFSHost_GetDirectoryData());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(Bytes(copy, copy + directory.size()), directory);
 }
 
 TEST_F(AgainstPeer, RejectedAuthenticationDisconnects)
