@@ -90,6 +90,9 @@ struct RoundTrip : ::testing::Test {
 
         ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
         ASSERT_EQ(ANTFSHost_Open(1), 1);
+        // The library keeps the save path between hosts: empty again, so
+        // files go where an empty one puts them whatever ran before.
+        ASSERT_EQ(ANTFSHost_SetSaveFilePath("", 0), 1);
     }
     void TearDown() override
     {
