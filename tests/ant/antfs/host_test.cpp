@@ -881,7 +881,6 @@ TEST_F(AgainstPeer, UploadGoesInTheBlocksTheClientTakes)
 TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimesAndEndsWithoutProgress)
 {
     linked();
-    ANTFSHostEngine::setTimeScaleForTests(10);
     const uint8_t data[40] = { 7, 7, 7 };
     const Bytes shortAnswer { 0x44, 0x8A, 0, 0, 0, 0, 0, 0 }; // no room for its fields
     struct Case {
@@ -889,15 +888,17 @@ TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimesAndEndsWithoutProgress)
         std::function<void(AntFsClientScript&)> fault;
         uint32_t event;
         size_t requests;
+        uint32_t timeDivisor; // the retries at full time: no bound of time may end them first
     };
     const Case cases[] = {
-        { "three unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(3, shortAnswer); }, 105u, 4 },
-        { "four unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(4, shortAnswer); }, 107u, 4 },
+        { "three unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(3, shortAnswer); }, 105u, 4, 1 },
+        { "four unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(4, shortAnswer); }, 107u, 4, 1 },
         // Its answer is awaited longer than the upload may go without progress.
-        { "a block not answered", [&](AntFsClientScript& s) { s.answersLeft = 1; }, 107u, 1 },
+        { "a block not answered", [&](AntFsClientScript& s) { s.answersLeft = 1; }, 107u, 1, 10 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        ANTFSHostEngine::setTimeScaleForTests(c.timeDivisor);
         peer.script([&](AntFsClientScript& s) {
             s.commands.clear();
             c.fault(s);
