@@ -149,7 +149,11 @@ uint32_t ANTFSEngineBase::serveRequest(uint8_t request, uint8_t* next)
     resetLocked();
     if (request == kRequestReset)
         return kResponseReset;
-    *next = kRequestReset; // then reset again and reported
+    // Then reset again and reported. Pending from here, under the same
+    // lock: idle and with nothing pending, a caller's request would be
+    // taken and then replaced by this reset.
+    m_pending = kRequestReset;
+    *next = kRequestReset;
     return 0;
 }
 

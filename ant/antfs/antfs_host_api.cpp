@@ -238,14 +238,17 @@ void serveResponse(ANTFSHostApi* api, uint32_t r)
         deviceFound(api);
         break;
     case ANTFS_HR_AUTH_ACCEPTED: {
-        std::lock_guard<std::mutex> lock(g_data);
-        // Only a pairing brings a passkey to keep: the client's answer.
-        if (g_pairing.asked && g_pairing.buffer) {
-            uint32_t n = std::min<uint32_t>(api->engine().answerLength(), 255);
-            std::memcpy(g_config.passkey, g_pairing.buffer, n);
-            g_config.passkeyLength = uint8_t(n);
+        {
+            std::lock_guard<std::mutex> lock(g_data);
+            // Only a pairing brings a passkey to keep: the client's answer.
+            if (g_pairing.asked && g_pairing.buffer) {
+                uint32_t n = std::min<uint32_t>(api->engine().answerLength(), 255);
+                std::memcpy(g_config.passkey, g_pairing.buffer, n);
+                g_config.passkeyLength = uint8_t(n);
+            }
+            g_pairing = PairingRecord {};
         }
-        g_pairing = PairingRecord {};
+        // Without the lock: the callback may call the exports at once.
         postEvent(109, 0);
         break;
     }

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -89,6 +90,9 @@ struct RoundTrip : ::testing::Test {
 
         ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
         ASSERT_EQ(ANTFSHost_Open(1), 1);
+        // The library keeps the save path between hosts: empty again, so
+        // files go where an empty one puts them whatever ran before.
+        ASSERT_EQ(ANTFSHost_SetSaveFilePath("", 0), 1);
     }
     void TearDown() override
     {
@@ -877,7 +881,6 @@ TEST_F(AgainstPeer, UploadGoesInTheBlocksTheClientTakes)
 TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimesAndEndsWithoutProgress)
 {
     linked();
-    ANTFSHostEngine::setTimeScaleForTests(10);
     const uint8_t data[40] = { 7, 7, 7 };
     const Bytes shortAnswer { 0x44, 0x8A, 0, 0, 0, 0, 0, 0 }; // no room for its fields
     struct Case {
@@ -885,15 +888,17 @@ TEST_F(AgainstPeer, UploadIsAskedAgainThreeTimesAndEndsWithoutProgress)
         std::function<void(AntFsClientScript&)> fault;
         uint32_t event;
         size_t requests;
+        uint32_t timeDivisor; // the retries at full time: no bound of time may end them first
     };
     const Case cases[] = {
-        { "three unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(3, shortAnswer); }, 105u, 4 },
-        { "four unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(4, shortAnswer); }, 107u, 4 },
+        { "three unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(3, shortAnswer); }, 105u, 4, 1 },
+        { "four unusable answers", [&](AntFsClientScript& s) { s.rawAnswers.assign(4, shortAnswer); }, 107u, 4, 1 },
         // Its answer is awaited longer than the upload may go without progress.
-        { "a block not answered", [&](AntFsClientScript& s) { s.answersLeft = 1; }, 107u, 1 },
+        { "a block not answered", [&](AntFsClientScript& s) { s.answersLeft = 1; }, 107u, 1, 10 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        ANTFSHostEngine::setTimeScaleForTests(c.timeDivisor);
         peer.script([&](AntFsClientScript& s) {
             s.commands.clear();
             c.fault(s);
@@ -1030,6 +1035,39 @@ TEST_F(AgainstPeer, DirectoryIsKeptOnlyWhole)
         ASSERT_EQ(ANTFSHost_PassThru(), 1);
         ASSERT_EQ(host.next(), 109u);
     }
+}
+
+// An application answers an event with its next call from the callback:
+// the directory asked for as soon as the authentication is heard of.
+TEST_F(AgainstPeer, CallbackMayCallTheExportsAtOnce)
+{
+    struct Application {
+        Events* events;
+        std::atomic<int> directory { -1 };
+        static void callback(uint32_t message, uint32_t code, uintptr_t parameter, void* context)
+        {
+            auto* self = static_cast<Application*>(context);
+            if (code == 109)
+                self->directory = ANTFSHost_Directory();
+            Events::callback(message, code, parameter, self->events);
+        }
+    } application { &host };
+    uint32_t size = 0;
+    void* image = ANTFSDir_NewDirectory(2, 0, 0, &size);
+    const Bytes directory(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + size);
+    ANTFSDir_DeleteDirectory(image);
+    peer.script([&](AntFsClientScript& s) { s.files[0] = directory; });
+    ANTFSHost_Close();
+    ANTFSHost_DeinitEx();
+    ASSERT_EQ(ANTFSHost_InitEx(&application, &Application::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+
+    linked();
+    EXPECT_EQ(application.directory, 1);
+    ASSERT_EQ(host.next(), 101u);
+    const uint8_t* copy = static_cast<const uint8_t*>(ANTFSHost_GetDirectoryData());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(Bytes(copy, copy + directory.size()), directory);
 }
 
 TEST_F(AgainstPeer, RejectedAuthenticationDisconnects)
