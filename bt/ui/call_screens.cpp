@@ -3,6 +3,7 @@
 #include "bt/core/bt_manager.h"
 #include "bt/core/bt_messages.h"
 #include "bt/core/dlg_kivobt.h"
+#include "bt/core/phone_link.h"
 #include "bt/ui/message_screens.h"
 #include "bt/ui/screen_hooks.h"
 
@@ -36,7 +37,7 @@ void centred(CBmpBtn& label)
 
 std::u16string CallNameShown(const std::u16string& name)
 {
-    return name.size() >= 19 ? Leading(name, 15) + u"..." : name;
+    return name.size() >= 19 ? Utf16Prefix(name, 15) + u"..." : name;
 }
 
 std::u16string CountedHeader(int textId)

@@ -2,6 +2,7 @@
 
 #include "bt/core/bt_manager.h"
 #include "bt/core/dlg_kivobt.h"
+#include "bt/core/phone_link.h"
 #include "bt/ui/screen_hooks.h"
 
 #include "platform/dialogs/services.h"
@@ -228,7 +229,7 @@ void RebuildNotificationScreen()
 
 std::u16string RowName(const std::u16string& name, int room)
 {
-    return int(name.size()) > room ? Leading(name, size_t(std::max(0, room - 3))) + u"..." : name;
+    return int(name.size()) > room ? Utf16Prefix(name, size_t(std::max(0, room - 3))) + u"..." : name;
 }
 
 std::u16string RowWhen(const std::u16string& date, const std::u16string& today)
@@ -290,7 +291,7 @@ void Notification::build()
         if (name.empty())
             name = fieldText(n.number, 41);
         const bool isCall = n.type == kNotificationMissedCall;
-        const std::u16string second = isCall ? fieldText(n.number, 41) : Leading(fieldText(n.text, 1024), 15);
+        const std::u16string second = isCall ? fieldText(n.number, 41) : Utf16Prefix(fieldText(n.text, 1024), 15);
         m_rows.Add(RowName(name, room), second, when, isCall ? missed : message, isCall ? missedPressed : messagePressed,
             &n);
     }

@@ -4,6 +4,7 @@
 #include "bt/core/bt_messages.h"
 #include "bt/core/bt_records.h"
 #include "bt/core/dlg_kivobt.h"
+#include "bt/core/phone_link.h"
 #include "bt/lang/lang_strings.h"
 #include "bt/ui/templates.h"
 
@@ -16,18 +17,9 @@ std::u16string LangString(int id)
     return CeLangStringFileResMgr::Instance().String(id);
 }
 
-std::u16string Leading(const std::u16string& text, size_t count)
-{
-    if (count >= text.size())
-        return text;
-    if (count > 0 && text[count - 1] >= 0xD800 && text[count - 1] <= 0xDBFF)
-        --count;
-    return text.substr(0, count);
-}
-
 std::u16string Shortened(const std::u16string& text, size_t limit)
 {
-    return text.size() > limit ? Leading(text, limit) + u"..." : text;
+    return text.size() > limit ? Utf16Prefix(text, limit) + u"..." : text;
 }
 
 Font ArialFont(int height, int weight)

@@ -17,9 +17,6 @@ void FreeInternalRecord(ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam);
 
 // The language string with the id (empty when unknown).
 std::u16string LangString(int id);
-// The first count code units of text, one fewer where the last would be
-// half of a surrogate pair.
-std::u16string Leading(const std::u16string& text, size_t count);
 // A text longer than limit characters: its first limit and "...".
 std::u16string Shortened(const std::u16string& text, size_t limit);
 Font ArialFont(int height, int weight);
