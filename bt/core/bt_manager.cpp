@@ -836,14 +836,20 @@ namespace {
 
 enum class ConfigFile { Whole, Missing, Unreadable };
 
+// Whether this process has removed what killed saves of an earlier run left
+// beside the file (only a dead process leaves them: once is enough).
+std::atomic<bool> g_leftoversRemoved { false };
+
 // Reads the record: whole (24 bytes, more are not read), missing (the
 // defaults), or unreadable (the defaults too: a file cut short holds
-// nothing to trust). What killed writers left beside it goes first.
+// nothing to trust). At the first read, what killed writers left beside it
+// goes first.
 ConfigFile readConfiguration(BtConfigRecord* record, size_t* bytesRead = nullptr)
 {
     *record = BtConfigRecord {};
     const std::string path = ce::resolvePath(configurationDevicePath());
-    ce::removeStaleTemporaries(path);
+    if (!g_leftoversRemoved.exchange(true))
+        ce::removeStaleTemporaries(path);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? ConfigFile::Missing : ConfigFile::Unreadable;
@@ -1464,6 +1470,7 @@ void SetLinkTrack(int status, const TrackBlock* block)
 
 void ResetManagerForTests()
 {
+    g_leftoversRemoved = false;
     ResetBleForTests();
     ClosePhoneLinkPort();
     WaitForWorkers(60000);
