@@ -1,6 +1,7 @@
 #include "platform/single_instance.h"
 
 #include "platform/paths.h"
+#include "platform/sync.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -33,6 +34,18 @@ bool SingleInstance::acquire()
     }
     m_fd = fd;
     return true;
+}
+
+HWND waitForWindow(const char* className, const char* title, int waitMs)
+{
+    const int step = 50;
+    for (int waited = 0;; waited += step) {
+        if (HWND window = findWindow(className, title))
+            return window;
+        if (waited >= waitMs)
+            return nullptr;
+        sleep(step);
+    }
 }
 
 } // namespace ce

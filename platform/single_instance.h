@@ -4,6 +4,8 @@
 // as two searches for a window could.
 #pragma once
 
+#include "platform/wm.h"
+
 #include <string>
 
 namespace ce {
@@ -23,5 +25,10 @@ private:
     std::string m_file;
     int m_fd = -1;
 };
+
+// For a later start: the running copy's window, found by class or title
+// (either may be null), waited for up to waitMs since that copy may still be
+// starting; null when none came.
+HWND waitForWindow(const char* className, const char* title, int waitMs);
 
 } // namespace ce

@@ -10,7 +10,6 @@
 
 #include "platform/debug.h"
 #include "platform/single_instance.h"
-#include "platform/sync.h"
 
 #include <atomic>
 
@@ -134,13 +133,8 @@ int RunKivoBT()
     // may still be starting) to bring its phone window to the front.
     ce::SingleInstance single(kManagerTitle);
     if (!single.acquire()) {
-        for (int waited = 0; waited <= kFirstCopyWaitMs; waited += 50) {
-            if (ce::HWND running = ce::findWindow(nullptr, kManagerTitle)) {
-                ce::postMessage(running, WM_BTIN_PHONEWND_SHOW, 0, 0);
-                break;
-            }
-            ce::sleep(50);
-        }
+        if (ce::HWND running = ce::waitForWindow(nullptr, kManagerTitle, kFirstCopyWaitMs))
+            ce::postMessage(running, WM_BTIN_PHONEWND_SHOW, 0, 0);
         return 0;
     }
     g_registryKey = kRegistryKeyName;
