@@ -69,6 +69,23 @@ uint32_t msSince(Clock::time_point t)
 //         two are the CRC-16 of the file up to the block's end.
 //   0x86 (legacy): 0x44, 0x86, code, 0, offset (u16), file size (u16), then
 //         the block the request asked for, cut at the end of the file; no CRC.
+bool ANTFSHost_ReadUploadAnswer(const uint8_t* bytes, size_t size, ANTFSUploadAnswer* out)
+{
+    if (!bytes || !out || size < 3)
+        return false;
+    *out = ANTFSUploadAnswer {};
+    out->code = bytes[2];
+    if (out->code != 0)
+        return true;
+    if (size < 24)
+        return false;
+    out->last = get32(bytes + 4);
+    out->maxFile = get32(bytes + 8);
+    out->maxBlock = get32(bytes + 12);
+    out->crc = get16(bytes + 22);
+    return true;
+}
+
 bool ANTFSHost_ReadDownloadAnswer(
     const uint8_t* bytes, size_t size, bool legacy, uint32_t askedSize, ANTFSDownloadAnswer* out)
 {
@@ -861,23 +878,24 @@ uint32_t ANTFSHostEngine::runUpload()
             ++retries;
             continue;
         }
-        const uint8_t code = answer[2];
-        if (code != 0)
-            return code >= 1 && code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + code : ANTFS_HR_UPLOAD_REFUSED;
-        if (answer.size() < 24) {
+        ANTFSUploadAnswer a;
+        const bool read = ANTFSHost_ReadUploadAnswer(answer.data(), answer.size(), &a);
+        if (read && a.code != 0)
+            return a.code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + a.code : ANTFS_HR_UPLOAD_REFUSED;
+        if (!read) {
             ++retries;
             continue;
         }
-        const uint32_t last = get32(answer.data() + 4);
-        const uint32_t maxFile = get32(answer.data() + 8);
-        const uint32_t clientBlock = get32(answer.data() + 12);
+        const uint32_t last = a.last;
+        const uint32_t maxFile = a.maxFile;
+        const uint32_t clientBlock = a.maxBlock;
         if (end > maxFile)
             return ANTFS_HR_UPLOAD_REFUSED + 3; // larger than the client takes; nothing sent
         uint32_t from = position;
         if (!atOffset) {
             // The client says how far it has the file: on from there, when
             // what it has is what we send.
-            if (last < offset || last > end || Crc16_Calc(data, last - offset) != get16(answer.data() + 22)) {
+            if (last < offset || last > end || Crc16_Calc(data, last - offset) != a.crc) {
                 atOffset = true;
                 ++retries;
                 continue;

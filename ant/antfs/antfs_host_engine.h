@@ -78,6 +78,18 @@ struct ANTFSDownloadAnswer {
 bool ANTFSHost_ReadDownloadAnswer(
     const uint8_t* bytes, size_t size, bool legacy, uint32_t askedSize, ANTFSDownloadAnswer* out);
 
+struct ANTFSUploadAnswer {
+    uint8_t code = 0; // 0: the client takes the upload
+    uint32_t last = 0; // how far the client has the file
+    uint32_t maxFile = 0; // the largest file it takes
+    uint32_t maxBlock = 0; // the most it takes at once (0: no limit)
+    uint16_t crc = 0; // of the file up to last
+};
+
+// Reads a client's answer (0x8A) to an upload request. False when the bytes
+// are too few for a code, or for the fields of an answer that takes it.
+bool ANTFSHost_ReadUploadAnswer(const uint8_t* bytes, size_t size, ANTFSUploadAnswer* out);
+
 class ANTFSHostEngine : public ANTFSEngineBase {
 public:
     static constexpr uint32_t kShortArea = 65551; // answers and small downloads
