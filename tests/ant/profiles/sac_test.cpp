@@ -4,6 +4,7 @@
 #include "sim/ant_radio/sensor_models.h"
 #include "tests/ant/profiles/profile_fixture.h"
 
+#include <functional>
 #include <memory>
 
 using namespace senvoy;
@@ -52,21 +53,51 @@ TEST_F(SacDecoder, CountsAndTimesGiveCadenceSpeedAndTheRecord)
         (Bytes { 1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0x00, 0x02, 0, 0, 0x38, 0x3A, 0, 0, 120, 0, 0, 0 }));
     EXPECT_EQ(Bytes(r.bytes.begin() + 28, r.bytes.end()), Bytes(8, 0));
 
-    // The first page after attach only sets the counts to count from.
+    // The first page after attach only sets the counts to count from, each
+    // count its own, whatever time the sensor has reached.
     sac.attach(nullptr, 2);
-    feed(sacPage(0, 100, 0, 10));
+    feed(sacPage(5000, 100, 5000, 10));
     EXPECT_EQ(sac.speed(), 0u);
     EXPECT_EQ(sac.cadence(), 0);
-    feed(sacPage(1024, 101, 1024, 11));
+    EXPECT_EQ(sac.distance(), 0u);
+    feed(sacPage(6024, 101, 6024, 11));
     EXPECT_EQ(sac.cadence(), 60);
     EXPECT_EQ(sac.speed(), 7452u);
     EXPECT_EQ(sac.distance(), 207u);
 
     // A zero time difference keeps the last values instead of dividing.
-    feed(sacPage(1024, 102, 1024, 12));
+    feed(sacPage(6024, 102, 6024, 12));
     EXPECT_EQ(sac.cadence(), 60);
     EXPECT_EQ(sac.speed(), 7452u);
     EXPECT_EQ(sac.distance(), 2u * 207);
+}
+
+TEST_F(SacDecoder, ManyRevolutionsOrALongGapBetweenTwoPages)
+{
+    // The counts and times are 16-bit: neither the revolutions nor the time
+    // between two pages is cut to 8 bits or taken as signed.
+    struct Case {
+        const char* what;
+        uint16_t dt; // 1/1024 s, crank and wheel alike
+        uint16_t crankRevolutions, wheelRevolutions;
+        uint8_t cadence;
+        uint32_t speed;
+    };
+    const Case cases[] = {
+        // 207 cm x 300 in 30000/1024 s; 40 turns of the crank meanwhile.
+        { "300 wheel revolutions", 30000, 40, 300, 81, 76308 },
+        // 40 s: beyond half the range of the times.
+        { "40 seconds", 40960, 60, 200, 90, 37260 },
+    };
+    for (const Case& c : cases) {
+        sac.attach(nullptr, 2);
+        feed(sacPage(1000, 7, 1000, 9));
+        feed(sacPage(uint16_t(1000 + c.dt), uint16_t(7 + c.crankRevolutions), uint16_t(1000 + c.dt),
+            uint16_t(9 + c.wheelRevolutions)));
+        EXPECT_EQ(sac.cadence(), c.cadence) << c.what;
+        EXPECT_EQ(sac.speed(), c.speed) << c.what;
+        EXPECT_EQ(sac.distance(), 207u * c.wheelRevolutions) << c.what;
+    }
 }
 
 TEST_F(SacDecoder, ALargeWheelDoesNotOverflowTheSpeed)
@@ -109,6 +140,15 @@ TEST_F(SacDecoder, AStandingWheelOrCrankKeepsItsLastValueAndIsFlaggedAfterTwelve
     EXPECT_FALSE(sac.speedStopped());
     EXPECT_FALSE(sac.cadenceStopped());
     EXPECT_FALSE(other.speedStopped());
+
+    // A crank standing from the first page on, at whatever count: that
+    // page is its first without a new revolution.
+    sac.attach(nullptr, 2);
+    for (int i = 1; i <= 12; ++i) {
+        feed(sacPage(5000, 100, uint16_t(5000 + 1024 * i), uint16_t(10 + i)));
+        EXPECT_EQ(sac.cadenceStopped(), i >= 12) << i;
+    }
+    EXPECT_FALSE(sac.speedStopped());
 }
 
 TEST_F(SacDecoder, VotesDecideTheSensorClass)
@@ -320,4 +360,36 @@ TEST_F(SacRadio, AListAndAResetOfTheRadio)
     EXPECT_EQ(closed.bytes[0], 4);
     EXPECT_EQ(closed.bytes[1], 0);
     EXPECT_EQ(sac(4)->state(), ANTSensorProfile::STATE_UNASSIGNED);
+}
+
+TEST_F(SacRadio, ASensorOpenedAgainIsJudgedAgain)
+{
+    ASSERT_EQ(ANTSAC_Connect(5, 0, 10), 1);
+    step(12, kPeriodMs);
+    ASSERT_EQ(records.last().bytes[2], 1); // judged: a moving count byte, below 100 km/h
+    // Each time the channel is opened again the judgement starts afresh:
+    // the first page after it is undecided.
+    struct Case {
+        const char* what;
+        std::function<int()> reopen;
+    };
+    const uint16_t list[] = { 0x1234 };
+    const Case cases[] = {
+        { "a new list", [&] { return ANTSAC_ConfigureList(5, list, 1, 0); } },
+        { "closed and opened", [&] { return sac(5)->close() == 1 ? sac(5)->open(5, 0, 10) : 0; } },
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(c.reopen(), 1) << c.what;
+        EXPECT_EQ(sac(5)->voteCounter(), SACSensor::kVoteStart) << c.what;
+        const size_t before = records.size();
+        step(4, kPeriodMs);
+        // The closed record the reopening may bring keeps the old class.
+        size_t first = before;
+        while (first < records.size() && records.at(first).bytes[1] != 1)
+            ++first;
+        ASSERT_LT(first, records.size()) << c.what;
+        EXPECT_EQ(records.at(first).bytes[2], 0) << c.what;
+        step(12, kPeriodMs);
+        EXPECT_EQ(records.last().bytes[2], 1) << c.what;
+    }
 }
