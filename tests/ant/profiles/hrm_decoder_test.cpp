@@ -152,6 +152,9 @@ TEST_F(DecoderFixture, MessagesOfOtherChannelsAndShortOnesAreIgnored)
     hrm.onMessage(good.data(), 9);
     const Bytes other { 0x4E, 5, 0x00, 0xFF, 0xFF, 0xFF, 0xE8, 0x07, 11, 70 };
     hrm.onMessage(other.data(), 9);
+    // Channel 4 in the low bits, but not the channel byte of this channel.
+    const Bytes upperBits { 0x4E, 0x24, 0x00, 0xFF, 0xFF, 0xFF, 0xE8, 0x0B, 12, 70 };
+    hrm.onMessage(upperBits.data(), 9);
     hrm.onMessage(good.data(), 5); // cut short
     hrm.onMessage(good.data(), 65534);
     EXPECT_EQ(hrm.state(), ANTSensorProfile::STATE_TRACKING);
