@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 using namespace senvoy;
 using namespace profiletest;
@@ -76,6 +77,21 @@ TEST_F(PwrDecoder, EachKindOfMeterGivesItsReadings)
         { "crank torque, products beyond 32 bits",
             { { 0x12, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00 }, { 0x12, 0x01, 0x01, 0xFF, 0x10, 0x00, 0xFF, 0xFF } },
             3, { { 120, 7680, false }, { 104, 804, true }, { 112, 2047.96875, true }, { 56, 1646566.875, true } } },
+        // Three wheel ticks but two torque events: the distance goes by the
+        // ticks, the speed by the events.
+        { "wheel torque, ticks and events differ",
+            { { 0x11, 0x01, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00 }, { 0x11, 0x03, 0x03, 0xFF, 0x00, 0x08, 0x00, 0x00 } },
+            2, { { 88, 14.904, true }, { 96, 6.21, true }, { 76, 2, false }, { 80, 3, false } } },
+        // Back to wheel torque after another kind: the distance starts again.
+        { "wheel torque after another kind",
+            { { 0x11, 0x01, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00 }, { 0x11, 0x04, 0x03, 0xFF, 0x00, 0x0C, 0x00, 0x00 },
+                { 0x20, 0x05, 0x00, 0xC8, 0x10, 0x00, 0x20, 0x00 }, { 0x11, 0x05, 0x0A, 0xFF, 0x00, 0x10, 0x00, 0x00 },
+                { 0x11, 0x07, 0x0C, 0xFF, 0x00, 0x18, 0x00, 0x00 } },
+            2, { { 88, 14.904, true }, { 96, 4.14, true }, { 80, 2, false } } },
+        // Cadence byte 255 is no cadence: the last one stays.
+        { "crank torque, an invalid cadence byte",
+            { { 0x12, 0x0A, 0x01, 0x3C, 0xE8, 0x03, 0x00, 0x00 }, { 0x12, 0x0B, 0x02, 0xFF, 0xE8, 0x0B, 0x80, 0x02 } },
+            3, { { 4, 60, false }, { 120, 60, false } } },
         { "wheel torque, products beyond 32 bits",
             { { 0x11, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00 }, { 0x11, 0x03, 0x03, 0xFF, 0x00, 0x08, 0x00, 0x00 } },
             2, { { 88, 22.356, true }, { 96, 6.21, true } } },
@@ -125,6 +141,26 @@ TEST_F(PwrDecoder, TheFirstPageOfAKindCarriesItsOwnFieldsOnly)
     EXPECT_EQ(Bytes(r.begin() + 56, r.end()), Bytes(136 - 56, 0));
 }
 
+TEST_F(PwrDecoder, ANewZeroOffsetClearsWhatTheOldOneGave)
+{
+    feed({ 0x01, 0x10, 0x01, 0xFF, 0xFF, 0xFF, 0x01, 0xF4 });
+    feed({ 0x20, 0x05, 0x00, 0xC8, 0x10, 0x00, 0x20, 0x00 });
+    feed({ 0x20, 0x06, 0x00, 0xC8, 0x17, 0xD0, 0x22, 0x58 });
+    Bytes before = last();
+    ASSERT_EQ(before[2], 4);
+    ASSERT_NE(doubleAt(before, 56), 0); // power
+    ASSERT_NE(doubleAt(before, 104), 0); // angular velocity
+    ASSERT_NE(fieldAt<uint32_t>(before, 128), 0u); // events
+    feed({ 0x01, 0x10, 0x01, 0xFF, 0xFF, 0xFF, 0x02, 0x00 });
+    Bytes r = last();
+    EXPECT_EQ(r[28], 0x21);
+    EXPECT_EQ(fieldAt<uint16_t>(r, 30), 0x200);
+    EXPECT_EQ(fieldAt<uint16_t>(r, 132), 0x200);
+    EXPECT_EQ(Bytes(r.begin() + 56, r.begin() + 64), Bytes(8, 0));
+    EXPECT_EQ(Bytes(r.begin() + 104, r.begin() + 124), Bytes(20, 0)); // angular velocity, torque, cadence
+    EXPECT_EQ(Bytes(r.begin() + 128, r.begin() + 132), Bytes(4, 0));
+}
+
 TEST_F(PwrDecoder, PowerOnlyMetersAreRecognisedAfterFourPages)
 {
     std::vector<int> types;
@@ -140,10 +176,11 @@ TEST_F(PwrDecoder, PowerOnlyMetersAreRecognisedAfterFourPages)
     EXPECT_EQ(fieldAt<uint16_t>(r, 8), 200);
     EXPECT_EQ(fieldAt<uint32_t>(r, 72), 2u); // events since the kind was known
 
-    // Pedal power bytes above 100 percent are no pedal power.
-    for (uint8_t pedal : { uint8_t(0xFF), uint8_t(101) }) {
-        feed({ 0x10, 7, pedal, 90, 0, 0, 0, 0 });
-        EXPECT_EQ(last()[5], 0) << int(pedal);
+    // Pedal power bytes above 100 percent are no pedal power; 100 is.
+    const std::pair<uint8_t, uint8_t> pedals[] = { { 0xFF, 0 }, { 101, 0 }, { 100, 100 }, { 0x80 | 100, 0x80 | 100 } };
+    for (const auto& pedal : pedals) {
+        feed({ 0x10, 7, pedal.first, 90, 0, 0, 0, 0 });
+        EXPECT_EQ(last()[5], pedal.second) << int(pedal.first);
     }
 }
 
@@ -239,6 +276,8 @@ TEST_F(PwrDecoder, CalibrationPagesFillTheCalibrationFields)
     EXPECT_EQ(r[29], 1);
     EXPECT_EQ(fieldAt<int16_t>(r, 32), 0x10);
     EXPECT_EQ(fieldAt<int16_t>(r, 34), -16);
+    feed({ 0x01, 0x12, 0x01, 0x10, 0x00, 0xF0, 0xFF, 0xFF }); // supported, off
+    EXPECT_EQ(last()[29], 0);
     feed({ 0x01, 0x12, 0x02, 0x10, 0x00, 0xF0, 0xFF, 0xFF }); // not supported
     EXPECT_EQ(last()[29], 255);
 
