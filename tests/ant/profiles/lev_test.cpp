@@ -33,7 +33,7 @@ struct LevDecoder : ::testing::Test {
 
 TEST_F(LevDecoder, PagesFillTheRecord)
 {
-    feed({ 0x02, 0x40, 0xE2, 0x01, 0x32, 0x00, 0xFA, 0x00 });
+    feed({ 0x02, 0x40, 0xE2, 0x01, 0x32, 0xF0, 0xFA, 0x00 }); // range in 12 bits
     Bytes r = last();
     EXPECT_EQ(records.last().code, 104u);
     ASSERT_EQ(r.size(), 120u);
@@ -63,9 +63,9 @@ TEST_F(LevDecoder, PagesFillTheRecord)
     r = last();
     EXPECT_EQ(r[56], 0x27);
     EXPECT_EQ(fieldAt<uint16_t>(r, 58), 0x834);
-    feed({ 0x22, 0x10, 0x27, 0x00, 0x64, 0xF0, 0xC8, 0x00 });
+    feed({ 0x22, 0x10, 0x27, 0x01, 0x64, 0xF0, 0xC8, 0x00 }); // a 24-bit odometer
     r = last();
-    EXPECT_DOUBLE_EQ(fieldAt<double>(r, 64), 100.0);
+    EXPECT_DOUBLE_EQ(fieldAt<double>(r, 64), 755.36);
     EXPECT_DOUBLE_EQ(fieldAt<double>(r, 72), 10.0);
     EXPECT_EQ(records.size(), 6u);
 }
@@ -313,6 +313,9 @@ TEST_F(LevRadio, LightsReplaceTheCommandWordAndTravelModeCanBeDeclaredMissing)
     s.travelMode = (2 << 3) | 1;
     EXPECT_EQ(ANTLEV_SetP16TravelModeNotSupported(0, &s), 1);
     EXPECT_EQ(lev->pageData().p16TravelMode, (2 << 3) | 1);
+    s.travelMode = 3; // assist level 0: the assist level stays
+    EXPECT_EQ(ANTLEV_SetP16TravelModeNotSupported(0, &s), 1);
+    EXPECT_EQ(lev->pageData().p16TravelMode, (2 << 3) | 3);
 
     // Only on a vehicle on that channel.
     EXPECT_EQ(ANTLEV_ChangeP16LightOn(0, nullptr), 0);
