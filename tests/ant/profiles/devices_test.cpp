@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 using namespace senvoy;
 using namespace profiletest;
@@ -66,6 +67,39 @@ TEST_F(DeviceDecoder, BsdAndGnsMoveBigEndianFieldsIntoTheirRecords)
     r = last();
     EXPECT_EQ(fieldAt<uint32_t>(r, 20), 0x0A0B0C0Du);
     EXPECT_EQ(fieldAt<uint16_t>(r, 26), 0x1122); // all of page 221 together
+}
+
+TEST_F(DeviceDecoder, EachFieldIsReadAtItsOwnBytesAndGoesToItsOwnPlace)
+{
+    // One page on a new device: the whole record shows which bytes each
+    // field took (big-endian on the air) and where it went (little-endian).
+    struct Case {
+        const char* what;
+        bool gns;
+        Bytes page;
+        std::vector<std::pair<size_t, Bytes>> fields; // record offset, bytes
+    };
+    const Case cases[] = {
+        { "BSD 16", false, { 16, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE }, { { 36, { 0x34, 0x12, 0x56, 0x78 } } } },
+        { "BSD 34", false, { 34, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07 },
+            { { 40, { 0x01, 0x02, 0x03 } }, { 44, { 0x05, 0x04 } } } },
+        { "BSD 173/2", false, { 173, 2, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66 },
+            { { 2, { 0x11, 0x22, 0x44, 0x33, 0x55, 0x66 } } } },
+        { "GNS 221/4", true, { 221, 4, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66 }, { { 32, { 0x11, 0, 0x33, 0x22 } } } },
+    };
+    for (const Case& c : cases) {
+        BSDSensor bsd;
+        GNSSensor gns;
+        PageCopyProfile& device = c.gns ? static_cast<PageCopyProfile&>(gns) : bsd;
+        device.attach(nullptr, 1);
+        feed(device, c.page);
+        Bytes want(c.gns ? 52 : 64, 0);
+        want[0] = 1;
+        want[1] = 1;
+        for (const auto& f : c.fields)
+            std::copy(f.second.begin(), f.second.end(), want.begin() + long(f.first));
+        EXPECT_EQ(last(), want) << c.what;
+    }
 }
 
 TEST_F(DeviceDecoder, TrnTurnsNibblesIntoValuesAndScoresThem)
@@ -275,6 +309,41 @@ TEST_F(DeviceRadio, EachDeviceOpensInItsOwnOrderAndIsReported)
         closed.push_back(records.at(i).code);
     }
     EXPECT_EQ(closed, (std::vector<uint32_t> { 110, 111, 109, 108, 112 }));
+}
+
+TEST_F(DeviceRadio, ANewListMakesTrnJudgeItsValuesAgain)
+{
+    add(AntPagedDevice::trn(), kKey1);
+    ASSERT_EQ(ANTTRN_Connect(0, 0, 10), 1);
+    step(8, 494);
+    ASSERT_EQ(records.last().bytes[2], 2); // plausible pages: decided
+    const uint16_t list[] = { 0x0505 };
+    ASSERT_EQ(ANTTRN_ConfigureList(0, list, 1, 0), 1);
+    const size_t before = records.size();
+    step(3, 494);
+    // The closed record the new list may bring keeps the old status.
+    size_t first = before;
+    while (first < records.size() && records.at(first).bytes[1] != 1)
+        ++first;
+    ASSERT_LT(first, records.size());
+    EXPECT_EQ(records.at(first).bytes[2], 0); // undecided again
+}
+
+TEST_F(DeviceRadio, SmanoListsItsDevicesWithItsTransmissionType)
+{
+    add(AntPagedDevice::smano(), kKey2);
+    ASSERT_EQ(ANTSMANO_Connect(3, 0, 10), 1);
+    const uint16_t list[] = { 0x0505 };
+    sim.clearLog();
+    ASSERT_EQ(ANTSMANO_ConfigureList(3, list, 1, 0), 1);
+    EXPECT_EQ(sim.takeSentMessages(),
+        (std::vector<Bytes> { { 0x4D, 3, 0x52 }, { 0x4C, 3 }, { 0x59, 3, 0x05, 0x05, 1, 0, 0 }, { 0x5A, 3, 1, 0 },
+            { 0x51, 3, 0, 0, 1, 0 }, { 0x4B, 3 } }));
+    step(4, 250);
+    bool heard = false; // a data record, not only the closed one
+    for (size_t i = 0; i < records.size(); ++i)
+        heard = heard || records.at(i).bytes[1] == 1;
+    EXPECT_TRUE(heard);
 }
 
 TEST_F(DeviceRadio, CommandPagesGoOutOnceWhileTracking)
