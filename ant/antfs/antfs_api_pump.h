@@ -18,6 +18,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace senvoy {
 
@@ -28,7 +29,7 @@ public:
     static constexpr uint32_t kWaitMs = 100;
     static constexpr uint32_t kJoinBoundMs = 9000;
 
-    // keep: whether a response goes on to the queue; name: the log's.
+    // keep: whether a response code goes on to the queue; name: the log's.
     ANTFSResponsePump(Engine& engine, bool (*keep)(uint32_t), const char* name)
         : m_engine(engine)
         , m_keep(keep)
@@ -39,23 +40,29 @@ public:
     ANTFSResponsePump(const ANTFSResponsePump&) = delete;
     ANTFSResponsePump& operator=(const ANTFSResponsePump&) = delete;
 
-    // Registers the engine on the channel (closing first when open) and
+    // Registers the engine on the channel (closing it first when open) and
     // starts the pump once; 0 when it cannot start. A channel the radio
-    // does not have is refused before the running engine is touched.
+    // lacks or another user holds is refused before the running engine is
+    // touched.
     int open(uint8_t channel, ANTDeviceManager* manager)
     {
-        if (!manager || channel >= ANT_CHANNELS)
+        if (!manager || !manager->channelOpenTo(channel, &m_engine))
             return 0;
         if (m_open)
             close();
-        m_manager = manager;
-        if (!manager->registerChannel(channel, &m_engine))
+        if (!manager->registerChannel(channel, &m_engine)) {
+            // Taken by another user since the check: nothing runs here now.
             ce::debugPrintf("%s: channel %u is served by another user", m_name, channel);
+            return 0;
+        }
+        m_manager = manager;
         if (!m_thread) {
             m_stop = false;
             m_thread = OsThread_Create(&ANTFSResponsePump::main, this);
-            if (!m_thread)
+            if (!m_thread) {
+                close();
                 return 0;
+            }
         }
         m_queue.clear();
         m_open = true;
@@ -80,17 +87,17 @@ public:
         return r;
     }
     bool isOpen() const { return m_open; }
-    // The oldest pumped response, or 0 within ms.
-    uint32_t waitResponse(uint32_t ms) { return m_queue.wait(ms); }
+    // The oldest pumped response, or one of code 0 within ms.
+    ANTFSResponse waitResponse(uint32_t ms) { return m_queue.wait(ms); }
 
 private:
     static ce::DWORD main(void* self)
     {
         auto* pump = static_cast<ANTFSResponsePump*>(self);
         while (!pump->m_stop) {
-            const uint32_t r = pump->m_engine.waitResponse(kWaitMs);
-            if (r != 0 && !pump->m_stop && pump->m_keep(r))
-                pump->m_queue.push(r);
+            ANTFSResponse r = pump->m_engine.waitResponse(kWaitMs);
+            if (r.code != 0 && !pump->m_stop && pump->m_keep(r.code))
+                pump->m_queue.push(std::move(r));
         }
         return 0;
     }
@@ -128,8 +135,8 @@ public:
     struct Setup {
         const char* message; // the registered window message of the events
         const char* name; // the log's
-        // One response (0: none came in time), on the event thread.
-        void (*serve)(Api* api, uint32_t response);
+        // One response (code 0: none came in time), on the event thread.
+        void (*serve)(Api* api, ANTFSResponse response);
         // Before a new API object is made, and once one is gone; may be null.
         void (*starting)();
         void (*ended)();
@@ -162,16 +169,51 @@ public:
         m_context = context;
         return start();
     }
-    // forgetTarget: DeinitEx, which drops where events went as well.
+    // forgetTarget: DeinitEx, which drops where events went as well. The
+    // object is closed at once, so its channel is free for the next user;
+    // its event thread is joined without the exports' lock, so a callback
+    // that calls the exports meanwhile is answered (with 0) rather than
+    // held. Called from a callback, the thread frees the object itself once
+    // the callback returns.
     void deinit(bool forgetTarget)
     {
-        std::lock_guard<std::mutex> lock(m_lock);
-        stop();
-        if (forgetTarget) {
-            m_window = nullptr;
-            m_callback = nullptr;
-            m_context = nullptr;
+        EventLoop* loop;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (forgetTarget) {
+                m_window = nullptr;
+                m_callback = nullptr;
+                m_context = nullptr;
+            }
+            loop = m_loop;
+            if (!loop)
+                return;
+            m_loop = nullptr;
+            m_api = nullptr;
+            loop->stop = true;
+            loop->api->close();
+            if (t_loop == loop) {
+                loop->endsItself = true;
+                if (m_setup.ended)
+                    m_setup.ended();
+                return;
+            }
         }
+        if (loop->thread) {
+            const std::string who = std::string(m_setup.name) + " event thread";
+            if (OsThread_Join(loop->thread, kJoinBoundMs, who.c_str()) != OS_OK) {
+                // It still runs on the object: keep the object rather than
+                // pull it from under the thread.
+                return;
+            }
+            OsThread_Close(loop->thread);
+        }
+        delete loop->api;
+        delete loop;
+        std::lock_guard<std::mutex> lock(m_lock);
+        // Unless a new object started meanwhile, whose records these are.
+        if (!m_api && m_setup.ended)
+            m_setup.ended();
     }
     int open(uint8_t channel)
     {
@@ -204,6 +246,16 @@ public:
     }
 
 private:
+    // One API object and the event thread that serves it; each has a stop
+    // flag of its own, so a thread still ending never serves the next.
+    struct EventLoop {
+        ANTFSExports* exports = nullptr;
+        Api* api = nullptr;
+        ce::HANDLE thread = nullptr;
+        std::atomic<bool> stop { false };
+        bool endsItself = false; // its own callback called Deinit
+    };
+
     int start()
     {
         if (m_setup.starting)
@@ -211,61 +263,51 @@ private:
         auto* api = new (std::nothrow) Api();
         if (!api)
             return 0;
-        m_api = api;
-        // Cleared before the thread starts, so a Deinit right after ends it.
-        m_eventStop = false;
-        if (!m_eventThread) {
-            m_eventThread = OsThread_Create(&ANTFSExports::eventMain, this);
-            if (!m_eventThread)
-                ce::debugPrintf("%s: the event thread did not start", m_setup.name);
-        }
-        return 1;
-    }
-    void stop()
-    {
-        m_eventStop = true;
-        if (m_eventThread) {
-            const std::string who = std::string(m_setup.name) + " event thread";
-            if (OsThread_Join(m_eventThread, kJoinBoundMs, who.c_str()) != OS_OK) {
-                // It still runs on the object: keep the object rather than
-                // pull it from under the thread.
-                m_api = nullptr;
-                m_eventThread = nullptr;
-                return;
-            }
-            OsThread_Close(m_eventThread);
-            m_eventThread = nullptr;
-        }
-        if (Api* api = m_api.exchange(nullptr)) {
-            api->close();
+        auto* loop = new (std::nothrow) EventLoop;
+        if (!loop) {
             delete api;
+            return 0;
         }
-        if (m_setup.ended)
-            m_setup.ended();
+        loop->exports = this;
+        loop->api = api;
+        m_api = api;
+        m_loop = loop;
+        loop->thread = OsThread_Create(&ANTFSExports::eventMain, loop);
+        if (!loop->thread)
+            ce::debugPrintf("%s: the event thread did not start", m_setup.name);
+        return 1;
     }
     static ce::DWORD eventMain(void* self)
     {
-        auto* exports = static_cast<ANTFSExports*>(self);
-        while (!exports->m_eventStop) {
-            Api* api = exports->m_api;
-            if (!api)
+        auto* loop = static_cast<EventLoop*>(self);
+        t_loop = loop;
+        while (!loop->stop) {
+            ANTFSResponse r = loop->api->waitResponse(kEventWaitMs);
+            if (loop->stop)
                 break;
-            const uint32_t r = api->waitResponse(kEventWaitMs);
-            if (exports->m_eventStop)
-                break;
-            exports->m_setup.serve(api, r);
+            loop->exports->m_setup.serve(loop->api, std::move(r));
+        }
+        t_loop = nullptr;
+        if (loop->endsItself) {
+            // Nobody joins this thread: it lets its handle go and frees
+            // what the Deinit left it.
+            OsThread_Close(loop->thread);
+            delete loop->api;
+            delete loop;
         }
         return 0;
     }
 
+    // The loop the calling thread serves, if any.
+    static inline thread_local EventLoop* t_loop = nullptr;
+
     const Setup m_setup;
     std::mutex m_lock; // Init, Deinit, Open, Close and the library's shutdown
     std::atomic<Api*> m_api { nullptr };
+    EventLoop* m_loop = nullptr; // under m_lock
     std::atomic<ce::HWND> m_window { nullptr };
     std::atomic<ANTFSEventCallback> m_callback { nullptr };
     std::atomic<void*> m_context { nullptr };
-    ce::HANDLE m_eventThread = nullptr;
-    std::atomic<bool> m_eventStop { false };
 };
 
 } // namespace senvoy

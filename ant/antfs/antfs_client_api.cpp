@@ -40,7 +40,7 @@ uint8_t ANTFSClientApi::getState()
 
 namespace {
 
-void serveResponse(ANTFSClientApi* api, uint32_t response);
+void serveResponse(ANTFSClientApi* api, ANTFSResponse response);
 
 ANTFSExports<ANTFSClientApi> g_exports({ "WM_ANTPLUS_FS_CLINET", "ANT-FS client", &serveResponse, nullptr, nullptr });
 std::atomic<ANTFSGetFileDataCallback> g_getFileData { nullptr };
@@ -53,13 +53,8 @@ void postEvent(uint32_t code, uintptr_t parameter)
 }
 
 // A host asks for a file: the application hands it over, or it is refused.
-void answerDownload(ANTFSClientApi* api)
+void answerDownload(ANTFSClientApi* api, const ANTFSRequestInfo& info)
 {
-    ANTFSRequestInfo info;
-    if (!api->getRequestInfo(&info)) {
-        api->sendDownloadResponse(4, ANTFSDownloadInfo {}, 0, nullptr);
-        return;
-    }
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     if (ANTFSGetFileDataCallback callback = g_getFileData)
@@ -71,9 +66,11 @@ void answerDownload(ANTFSClientApi* api)
         api->sendDownloadResponse(1, answer, 0, nullptr);
 }
 
-// One response of the client, as the event the application sees.
-void serveResponse(ANTFSClientApi* api, uint32_t r)
+// One response of the client, as the event the application sees, handled
+// with what the response carries of its request.
+void serveResponse(ANTFSClientApi* api, ANTFSResponse response)
 {
+    const uint32_t r = response.code;
     switch (r) {
     case 0:
         break;
@@ -91,14 +88,11 @@ void serveResponse(ANTFSClientApi* api, uint32_t r)
         api->closeBeacon(0);
         break;
     case ANTFS_CR_DOWNLOAD_REQUEST:
-        answerDownload(api);
+        answerDownload(api, response.request);
         break;
-    case ANTFS_CR_ERASE_REQUEST: {
-        ANTFSRequestInfo info;
-        if (api->getRequestInfo(&info))
-            postEvent(224, info.fileIndex);
+    case ANTFS_CR_ERASE_REQUEST:
+        postEvent(224, response.request.fileIndex);
         break;
-    }
     default:
         if (r >= 5 && r <= 31)
             postEvent(197 + r, 0);

@@ -28,7 +28,6 @@ public:
     int openBeacon() { return m_engine->openBeacon(); }
     int closeBeacon(int keep) { return m_engine->closeBeacon(keep); }
     uint8_t getState();
-    int getRequestInfo(ANTFSRequestInfo* info) { return m_engine->getRequestInfo(info); }
     int getTransferProgress(uint32_t* done, uint32_t* total) { return m_engine->getTransferProgress(done, total); }
     int acceptPair(int accept) { return m_engine->acceptPair(accept); }
     int sendDownloadResponse(uint8_t code, const ANTFSDownloadInfo& info, uint32_t size, const uint8_t* data)
@@ -37,7 +36,7 @@ public:
     }
     int sendEraseResponse(uint8_t code) { return m_engine->sendEraseResponse(code); }
     // The oldest pumped response, or 0 within ms.
-    uint32_t waitResponse(uint32_t ms) { return m_pump.waitResponse(ms); }
+    ANTFSResponse waitResponse(uint32_t ms) { return m_pump.waitResponse(ms); }
 
     ANTFSClientEngine& engine() { return *m_engine; }
 

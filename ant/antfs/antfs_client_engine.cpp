@@ -176,15 +176,6 @@ int ANTFSClientEngine::getHostFriendlyName(uint8_t* buffer, uint32_t* length) co
     return 1;
 }
 
-int ANTFSClientEngine::getRequestInfo(ANTFSRequestInfo* info) const
-{
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (!info || m_busy == 0)
-        return 0;
-    *info = m_request;
-    return 1;
-}
-
 int ANTFSClientEngine::getTransferProgress(uint32_t* done, uint32_t* total) const
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -350,7 +341,7 @@ void ANTFSClientEngine::onIdle(std::unique_lock<std::recursive_mutex>& lock)
     }
 }
 
-uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
+ANTFSResponse ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
 {
     switch (request) {
     case REQ_OPEN_BEACON:
@@ -358,11 +349,11 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
         if (channelSetup() && enterLink())
             return ANTFS_CR_BEACON_OPEN;
         *next = REQ_FAILED;
-        return 0;
+        return {};
     case REQ_CLOSE_BEACON: {
         if (!m_closing && !closeChannel()) {
             *next = REQ_FAILED;
-            return 0;
+            return {};
         }
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         resetLocked();
@@ -390,7 +381,7 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
                 || !ANTCommand_SetChannelPeriod(m_framer, m_channel, period, kCommandMs)
                 || (m_powerSet && !ANTCommand_SetChannelTxPower(m_framer, m_channel, power, kCommandMs)))) {
             *next = REQ_FAILED;
-            return 0;
+            return {};
         }
         {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -403,7 +394,7 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
     case REQ_DISCONNECT: {
         if (!enterLink()) {
             *next = REQ_FAILED;
-            return 0;
+            return {};
         }
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         if (m_disconnectType == 1)
@@ -411,7 +402,7 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
         return ANTFS_CR_DISCONNECTED;
     }
     case REQ_PING:
-        return 0; // the link time-out starts again
+        return {}; // the link time-out starts again
     case REQ_ANSWER_AUTH:
         return answerAuthentication();
     case REQ_PAIRING: {
@@ -434,22 +425,26 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
         if (!ANTCommand_SetRfFrequency(m_framer, m_channel, rf, kCommandMs)
             || !ANTCommand_SetChannelPeriod(m_framer, m_channel, period, kCommandMs)) {
             *next = REQ_FAILED;
-            return 0;
+            return {};
         }
         broadcastBeacon();
-        return 0;
+        return {};
     }
     case REQ_DOWNLOAD: {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         m_state = ANTFS_CLIENT_DOWNLOAD_WAIT;
         m_servedIndex = m_request.fileIndex;
         m_messageWaiting = false;
-        return ANTFS_CR_DOWNLOAD_REQUEST;
+        // What the host asked goes with the response: the application
+        // answers this request, whatever the host asks next.
+        ANTFSResponse r(ANTFS_CR_DOWNLOAD_REQUEST);
+        r.request = m_request;
+        return r;
     }
     case REQ_DOWNLOAD_ANSWER: {
         m_state = ANTFS_CLIENT_DOWNLOADING;
         m_sent = 0;
-        uint32_t r = serveDownload();
+        ANTFSResponse r(serveDownload());
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         m_state = ANTFS_CLIENT_TRANSPORT;
         m_busy = 0;
@@ -477,7 +472,9 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
     case REQ_ERASE: {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         m_state = ANTFS_CLIENT_ERASE_WAIT;
-        return ANTFS_CR_ERASE_REQUEST;
+        ANTFSResponse r(ANTFS_CR_ERASE_REQUEST);
+        r.request = m_request;
+        return r;
     }
     case REQ_ERASE_ANSWER: {
         uint8_t code;
@@ -497,10 +494,10 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
     }
     case REQ_LINK_TIMEOUT:
         if (m_state < ANTFS_CLIENT_AUTH)
-            return 0;
+            return {};
         if (!enterLink()) {
             *next = REQ_FAILED;
-            return 0;
+            return {};
         }
         return ANTFS_CR_LINK_TIMEOUT;
     case REQ_FAILED:
@@ -508,7 +505,7 @@ uint32_t ANTFSClientEngine::serve(uint8_t request, uint8_t* next)
         *next = REQ_FAILED_RESET;
         return ANTFS_CR_FAILED;
     default:
-        return 0;
+        return {};
     }
 }
 

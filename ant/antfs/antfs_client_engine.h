@@ -35,16 +35,6 @@ struct ANTFSClientBlock {
 };
 static_assert(sizeof(ANTFSClientBlock) == 28, "the client block is 28 bytes");
 
-// What the host asked for; read with getRequestInfo.
-struct ANTFSRequestInfo {
-    uint16_t fileIndex = 0;
-    uint32_t offset = 0;
-    uint32_t maxBlockSize = 0;
-    uint32_t maxUploadSize = 0;
-    uint16_t crcSeed = 0;
-    uint32_t initialRequest = 0;
-};
-
 // The file an application names in its download answer.
 struct ANTFSDownloadInfo {
     uint16_t fileIndex = 0;
@@ -114,7 +104,6 @@ public:
     int openBeacon();
     int closeBeacon(int keepChannel);
     int getHostFriendlyName(uint8_t* buffer, uint32_t* length) const;
-    int getRequestInfo(ANTFSRequestInfo* info) const;
     int getTransferProgress(uint32_t* done, uint32_t* total) const;
     int acceptPair(int accept);
     int sendDownloadResponse(uint8_t code, const ANTFSDownloadInfo& info, uint32_t fileSize, const uint8_t* data);
@@ -140,7 +129,7 @@ private:
     static void timerTick(void* self);
     // ANTFSEngineBase.
     void resetLocked() override;
-    uint32_t serve(uint8_t request, uint8_t* next) override;
+    ANTFSResponse serve(uint8_t request, uint8_t* next) override;
     // The link time-out: without a word from the host for so long, the
     // link ends (or, without one, the application is answered for).
     uint32_t idleWaitMs() const override;

@@ -75,6 +75,9 @@ void ANTFSEngineBase::closedLocked()
 
 void ANTFSEngineBase::cancelLocked()
 {
+    // What runs stays pending until it ends on the cancel word.
+    if (!m_serving && !isReset(m_pending))
+        m_pending = 0;
     m_cancel = 1;
     m_requestCv.notify_all();
     m_messageCv.notify_all();
@@ -111,10 +114,9 @@ void ANTFSEngineBase::mainLoop()
     std::unique_lock<std::recursive_mutex> lock(m_mutex);
     while (!m_stop) {
         if (m_cancel) {
+            // What was pending before the cancel went with it; what is
+            // pending now was posted after it, or is a reset.
             m_cancel = 0;
-            // A reset and a radio failure are served all the same.
-            if (m_pending != kRequestReset && m_pending != kRequestFailed)
-                m_pending = 0;
             queueResponse(m_cancelledResponse);
         }
         if (m_pending == 0) {
@@ -125,36 +127,40 @@ void ANTFSEngineBase::mainLoop()
             continue; // the cancel word and the stop flag first
         }
         const uint8_t request = m_pending;
+        m_serving = true;
         lock.unlock();
         uint8_t next = 0;
-        const uint32_t response = serveRequest(request, &next);
+        ANTFSResponse response = serveRequest(request, &next);
         lock.lock();
-        if (next)
-            m_pending = next;
-        else if (m_pending == request)
+        m_serving = false;
+        if (m_pending == request)
             m_pending = 0; // a request posted meanwhile stays
-        // Queued once the request is cleared, so an answer to it is taken.
-        if (response && !m_stop)
-            queueResponse(response);
+        // A chained step is part of what ran: a cancel ends it too.
+        if (next && (!m_cancel || isReset(next)))
+            m_pending = next;
+        // Queued once the request is cleared, so the caller may post the
+        // next at once: the response carries its own request's records.
+        if (response.code && !m_stop)
+            queueResponse(std::move(response));
     }
     lock.unlock();
     ANTFramer::setThreadCancelWord(nullptr);
 }
 
-uint32_t ANTFSEngineBase::serveRequest(uint8_t request, uint8_t* next)
+ANTFSResponse ANTFSEngineBase::serveRequest(uint8_t request, uint8_t* next)
 {
     if (request != kRequestReset && request != kRequestFailedReset)
         return serve(request, next);
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     resetLocked();
     if (request == kRequestReset)
-        return kResponseReset;
+        return ANTFSResponse(kResponseReset);
     // Then reset again and reported. Pending from here, under the same
     // lock: idle and with nothing pending, a caller's request would be
     // taken and then replaced by this reset.
     m_pending = kRequestReset;
     *next = kRequestReset;
-    return 0;
+    return {};
 }
 
 } // namespace senvoy

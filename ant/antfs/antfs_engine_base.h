@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 namespace senvoy {
 
@@ -43,9 +44,9 @@ public:
     // Stops the engine thread and leaves the engine closed.
     virtual void close() = 0;
     uint8_t getState() const { return m_state; }
-    // The oldest response, or 0 when none came within ms (at once once
-    // stopping).
-    uint32_t waitResponse(uint32_t ms) { return m_responses.wait(ms, &m_stop); }
+    // The oldest response, or one of code 0 when none came within ms (at
+    // once once stopping).
+    ANTFSResponse waitResponse(uint32_t ms) { return m_responses.wait(ms, &m_stop); }
 
     // ANTChannelHandler.
     void detach() override { close(); }
@@ -76,21 +77,24 @@ protected:
     // bound); then closedLocked under the lock.
     void stopThread();
     void closedLocked();
-    // Sets the cancel word and wakes every wait on it.
+    // Ends what runs and what was posted before: a request posted and not
+    // yet taken is dropped (the resets stay), the cancel word is set and
+    // every wait on it woken. A request posted after it runs.
     void cancelLocked();
 
     // Hands the engine thread its next request; one posted before is
     // replaced (callers refuse a second while one is pending).
     void postLocked(uint8_t request);
-    void queueResponse(uint32_t response) { m_responses.push(response); }
+    void queueResponse(ANTFSResponse response) { m_responses.push(std::move(response)); }
 
     // The engine's own: its fields back to no host and no request (state
     // idle unless closed, nothing pending).
     virtual void resetLocked() = 0;
     // Serves one request on the engine thread, without the lock; the
-    // response to queue (0: none), *next a request to chain. The resets
-    // are the base's and never come here.
-    virtual uint32_t serve(uint8_t request, uint8_t* next) = 0;
+    // response to queue (code 0: none), *next a request to chain (dropped
+    // when a cancel came meanwhile). The resets are the base's and never
+    // come here.
+    virtual ANTFSResponse serve(uint8_t request, uint8_t* next) = 0;
     // How long the engine thread waits for a request (under the lock).
     virtual uint32_t idleWaitMs() const = 0;
     // No request came within idleWaitMs (under the lock, which it may give
@@ -110,11 +114,19 @@ protected:
     std::atomic<uint32_t> m_cancel { 0 };
     std::atomic<uint8_t> m_state { kStateClosed };
     uint8_t m_pending = 0;
+    // The engine thread serves m_pending: it stays until the request ends.
+    bool m_serving = false;
 
 private:
     static ce::DWORD threadMain(void* self);
     void mainLoop();
-    uint32_t serveRequest(uint8_t request, uint8_t* next);
+    ANTFSResponse serveRequest(uint8_t request, uint8_t* next);
+    // The resets and the radio failure: neither a cancel nor a caller's
+    // request replaces them.
+    static bool isReset(uint8_t request)
+    {
+        return request == kRequestReset || request == kRequestFailed || request == kRequestFailedReset;
+    }
 
     const char* const m_name;
     const uint32_t m_cancelledResponse;

@@ -62,7 +62,7 @@ public:
             m_lastState = s;
         return m_lastState;
     }
-    uint32_t waitResponse(uint32_t ms) { return m_pump.waitResponse(ms); }
+    ANTFSResponse waitResponse(uint32_t ms) { return m_pump.waitResponse(ms); }
     ANTFSHostEngine& engine() { return *m_engine; }
 
 private:
@@ -73,34 +73,21 @@ private:
 
 namespace {
 
-void serveResponse(ANTFSHostApi* api, uint32_t response);
+void serveResponse(ANTFSHostApi* api, ANTFSResponse response);
 void starting();
 void ended();
 
 ANTFSExports<ANTFSHostApi> g_exports({ "WM_ANTPLUS_FS_HOST", "ANT-FS host", &serveResponse, &starting, &ended });
 
-// What the exports and the event thread share. The records of a request
-// are written only together with the engine taking it (under g_data), so a
-// refused call leaves those of the request that runs as they are.
+// What the exports and the event thread share. What a request needs when
+// its answer is handled (the file, whether it is the directory, the
+// client's passkey) goes to the engine with the request and comes back
+// with its response: the next request may already run by then.
 std::mutex g_data;
 ANTFSHostConfig g_config {};
 std::string g_savePath;
 std::vector<uint8_t> g_directoryCopy;
 ANTFSHostDeviceInfo g_deviceInfo {};
-
-// The download that runs: where its file goes.
-struct DownloadRecord {
-    uint32_t index = 0;
-    bool directory = false;
-};
-DownloadRecord g_download;
-
-// The pairing that runs: the caller's buffer gets the client's passkey.
-struct PairingRecord {
-    bool asked = false;
-    uint8_t* buffer = nullptr;
-};
-PairingRecord g_pairing;
 
 // Set-time records: the one a running upload reads stays untouched while
 // the next is built in the other.
@@ -129,7 +116,7 @@ void postEvent(uint32_t code, uintptr_t parameter)
 
 // Writes the downloaded file whole under its name, or nothing: a file that
 // cannot be made or written leaves no part behind.
-bool saveFile(ANTFSHostEngine& engine, uint32_t index)
+bool saveFile(uint32_t index, const std::vector<uint8_t>& data)
 {
     std::string path;
     {
@@ -142,9 +129,6 @@ bool saveFile(ANTFSHostEngine& engine, uint32_t index)
         ce::debugPrintf("ANT-FS host: the save name for file %u does not fit", index);
         return false;
     }
-    std::vector<uint8_t> data;
-    if (!engine.getDownloadedData(&data))
-        return false;
     std::string target = ce::resolvePath(name, false);
     if (target.empty())
         return false;
@@ -170,20 +154,19 @@ void postProgress(ANTFSHostApi* api)
     }
 }
 
-void deviceFound(ANTFSHostApi* api)
+void deviceFound(const ANTFSResponse& found)
 {
-    ANTFSHostClientInfo info;
-    uint16_t number = 0;
-    uint8_t name[50] = {};
-    uint32_t nameLength = sizeof name;
-    if (!api->engine().getDeviceInfo(&info, &number, name, &nameLength))
-        return;
+    const ANTFSHostClientInfo& info = found.client;
+    const uint16_t number = found.channelDeviceNumber;
+    const size_t nameLength = std::min(found.data.size(), size_t(50));
+    const uint8_t* name = found.data.data();
     std::memset(&g_deviceInfo, 0, sizeof g_deviceInfo);
     g_deviceInfo.manufacturerId = uint16_t(info.manufacturerAndType);
     g_deviceInfo.deviceType = uint16_t(info.manufacturerAndType >> 16);
     g_deviceInfo.serialNumber = info.serialNumber;
     g_deviceInfo.channelDeviceNumber = number;
-    std::memcpy(g_deviceInfo.friendlyName, name, nameLength);
+    if (nameLength)
+        std::memcpy(g_deviceInfo.friendlyName, name, nameLength);
     const uint8_t status1 = uint8_t(info.beaconBytes >> 8);
     g_deviceInfo.dataAvailable = status1 & 0x20;
     g_deviceInfo.uploadEnabled = status1 & 0x10;
@@ -218,16 +201,12 @@ uint32_t eventOf(uint32_t response)
 
 int disconnectWith(uint8_t type);
 
-void endPairing()
-{
-    std::lock_guard<std::mutex> lock(g_data);
-    g_pairing = PairingRecord {};
-}
-
 // One response of the host, as the event the application sees; none
-// came: the transfer's progress.
-void serveResponse(ANTFSHostApi* api, uint32_t r)
+// came: the transfer's progress. Handled with the response's own records
+// alone.
+void serveResponse(ANTFSHostApi* api, ANTFSResponse response)
 {
+    const uint32_t r = response.code;
     switch (r) {
     case 0:
         postProgress(api);
@@ -235,58 +214,44 @@ void serveResponse(ANTFSHostApi* api, uint32_t r)
     case 1: case 25: case 26: case 27:
         break;
     case ANTFS_HR_FOUND:
-        deviceFound(api);
+        deviceFound(response);
         break;
     case ANTFS_HR_AUTH_ACCEPTED: {
-        {
+        if (response.pairing) {
+            // A pairing's answer is the client's passkey: kept for later.
             std::lock_guard<std::mutex> lock(g_data);
-            // Only a pairing brings a passkey to keep: the client's answer.
-            if (g_pairing.asked && g_pairing.buffer) {
-                uint32_t n = std::min<uint32_t>(api->engine().answerLength(), 255);
-                std::memcpy(g_config.passkey, g_pairing.buffer, n);
-                g_config.passkeyLength = uint8_t(n);
-            }
-            g_pairing = PairingRecord {};
+            const size_t n = std::min<size_t>(response.data.size(), 255);
+            if (n)
+                std::memcpy(g_config.passkey, response.data.data(), n);
+            g_config.passkeyLength = uint8_t(n);
         }
         // Without the lock: the callback may call the exports at once.
         postEvent(109, 0);
         break;
     }
     case ANTFS_HR_AUTH_REJECTED:
-        endPairing();
         disconnectWith(0);
         postEvent(110, 0);
         break;
     case ANTFS_HR_DOWNLOAD_DONE: {
-        DownloadRecord download;
-        {
-            std::lock_guard<std::mutex> lock(g_data);
-            download = g_download;
-        }
-        const bool directory = download.directory;
-        const uint32_t index = download.index;
-        if (!directory) {
-            postEvent(saveFile(api->engine(), index) ? 101 : 103, index);
+        const uint32_t index = response.fileIndex;
+        if (!response.directory) {
+            postEvent(saveFile(index, response.data) ? 101 : 103, index);
             break;
         }
-        std::vector<uint8_t> data;
-        api->engine().getDownloadedData(&data);
         {
             std::lock_guard<std::mutex> lock(g_data);
-            g_directoryCopy = data.size() >= 16 ? std::move(data) : std::vector<uint8_t>();
+            g_directoryCopy = response.data.size() >= 16 ? std::move(response.data) : std::vector<uint8_t>();
         }
         postEvent(101, 0);
         break;
     }
     default:
-        if (r == ANTFS_HR_AUTH_UNKNOWN || r == ANTFS_HR_AUTH_NO_ANSWER)
-            endPairing();
-        if (r == ANTFS_HR_DOWNLOAD_FAILED) {
+        if (r == ANTFS_HR_DOWNLOAD_FAILED && response.directory) {
             // A directory download that failed (one not whole among
             // them) leaves no directory, as a too short one always did.
             std::lock_guard<std::mutex> lock(g_data);
-            if (g_download.directory)
-                g_directoryCopy.clear();
+            g_directoryCopy.clear();
         }
         postEvent(eventOf(r), 0);
         break;
@@ -318,24 +283,21 @@ void ended()
 {
     std::lock_guard<std::mutex> lock(g_data);
     g_directoryCopy.clear();
-    // No request of this host can end any more: nothing may reach its buffers.
-    g_download = DownloadRecord {};
-    g_pairing = PairingRecord {};
 }
 
 // A download of the directory (index 0, the whole of it) or of a file to
-// save under its index; the record goes with it only when the engine takes it.
+// save under its index; which one travels with the request.
 int download(uint16_t index, uint32_t offset, uint32_t size, bool directory)
 {
     ANTFSHostApi* api = g_exports.api();
     if (!api)
         return 0;
-    std::lock_guard<std::mutex> lock(g_data);
-    const uint32_t maxBlock = directory ? 0 : g_config.maxBlockSize;
-    int r = api->engine().download(index, offset, size, maxBlock, directory);
-    if (r == 1)
-        g_download = DownloadRecord { index, directory };
-    return r;
+    uint32_t maxBlock;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        maxBlock = directory ? 0 : g_config.maxBlockSize;
+    }
+    return api->engine().download(index, offset, size, maxBlock, directory);
 }
 
 // Pass-through or passkey: no answer to keep.
@@ -344,11 +306,7 @@ int authenticate(uint8_t type, const uint8_t* text, uint32_t length)
     ANTFSHostApi* api = g_exports.api();
     if (!api)
         return 0;
-    std::lock_guard<std::mutex> lock(g_data);
-    int r = api->engine().authenticate(type, text, length, nullptr, 0, kAuthMs);
-    if (r == 1)
-        g_pairing = PairingRecord {};
-    return r;
+    return api->engine().authenticate(type, text, length, nullptr, 0, kAuthMs);
 }
 
 } // namespace
@@ -433,13 +391,16 @@ SENVOY_API int ANTFSHost_Pair(uint8_t* buffer, uint32_t length)
     ANTFSHostApi* api = g_exports.api();
     if (!api || !buffer || length == 0 || length > 255)
         return 0;
-    std::lock_guard<std::mutex> lock(g_data);
-    const size_t nameLength = strnlen(g_config.friendlyName, sizeof g_config.friendlyName);
-    int r = api->engine().authenticate(
-        2, reinterpret_cast<const uint8_t*>(g_config.friendlyName), uint32_t(nameLength), buffer, length, kAuthMs);
-    if (r == 1)
-        g_pairing = PairingRecord { true, buffer };
-    return r;
+    char name[sizeof g_config.friendlyName];
+    size_t nameLength;
+    {
+        std::lock_guard<std::mutex> lock(g_data);
+        nameLength = strnlen(g_config.friendlyName, sizeof g_config.friendlyName);
+        std::memcpy(name, g_config.friendlyName, nameLength);
+    }
+    // The buffer is the request's own: the engine writes the answer there.
+    return api->engine().authenticate(
+        2, reinterpret_cast<const uint8_t*>(name), uint32_t(nameLength), buffer, length, kAuthMs);
 }
 
 SENVOY_API int ANTFSHost_Passkey(void)

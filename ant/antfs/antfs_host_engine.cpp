@@ -158,7 +158,6 @@ void ANTFSHostEngine::close()
     closedLocked();
     m_file.clear();
     m_file.shrink_to_fit();
-    m_downloadDone = false; // what it held is gone
     m_rx.clear();
     m_rx.shrink_to_fit();
 }
@@ -180,25 +179,6 @@ int ANTFSHostEngine::search(uint8_t rfFrequency, uint8_t linkFrequency, uint16_t
     m_linkRfSetting = linkFrequency;
     m_searchDeviceNumber = deviceNumber;
     postLocked(REQ_SEARCH);
-    return 1;
-}
-
-int ANTFSHostEngine::getDeviceInfo(ANTFSHostClientInfo* info, uint16_t* channelDeviceNumber, uint8_t* name,
-    uint32_t* nameLength) const
-{
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (m_state < ANTFS_HOST_LINKED || !info)
-        return 0;
-    info->serialNumber = m_clientSerial;
-    info->manufacturerAndType = uint32_t(m_beaconManufacturer) | uint32_t(m_beaconDeviceType) << 16;
-    info->beaconBytes = uint32_t(m_authType) | uint32_t(m_status1) << 8 | uint32_t(m_status2) << 16;
-    if (channelDeviceNumber)
-        *channelDeviceNumber = m_clientDeviceNumber;
-    if (name && nameLength) {
-        uint32_t n = std::min<uint32_t>(*nameLength, uint32_t(m_clientName.size()));
-        std::memcpy(name, m_clientName.data(), n);
-        *nameLength = n;
-    }
     return 1;
 }
 
@@ -228,16 +208,6 @@ int ANTFSHostEngine::getUploadProgress(uint32_t* done, uint32_t* total) const
     return m_state == ANTFS_HOST_UPLOADING ? 1 : 0;
 }
 
-int ANTFSHostEngine::getDownloadedData(std::vector<uint8_t>* out) const
-{
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (!out || !m_downloadDone)
-        return 0;
-    size_t n = std::min<size_t>(m_file.size(), m_fileSize);
-    out->assign(m_file.begin(), m_file.begin() + long(n));
-    return 1;
-}
-
 int ANTFSHostEngine::authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer,
     uint32_t answerRoom, uint32_t timeoutMs)
 {
@@ -250,16 +220,9 @@ int ANTFSHostEngine::authenticate(uint8_t type, const uint8_t* text, uint32_t le
     m_authText.assign(text, text + length);
     m_answer = answer;
     m_answerRoom = answer ? answerRoom : 0;
-    m_answerLength = 0;
     m_authTimeoutMs = timeoutMs;
     postLocked(REQ_AUTHENTICATE);
     return 1;
-}
-
-uint32_t ANTFSHostEngine::answerLength() const
-{
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    return m_answerLength;
 }
 
 int ANTFSHostEngine::disconnect(uint8_t type, uint8_t duration, uint8_t appDuration)
@@ -294,7 +257,6 @@ int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size
     m_offset = offset;
     m_size = size;
     m_maxBlock = maxBlock == 0 ? 0xFFFFFFFFu : maxBlock;
-    m_downloadDone = false;
     postLocked(REQ_DOWNLOAD);
     return 1;
 }
@@ -392,28 +354,40 @@ void ANTFSHostEngine::onIdle(std::unique_lock<std::recursive_mutex>& lock)
     }
 }
 
-uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
+ANTFSResponse ANTFSHostEngine::foundLocked() const
+{
+    ANTFSResponse found(ANTFS_HR_FOUND);
+    found.client.serialNumber = m_clientSerial;
+    found.client.manufacturerAndType = uint32_t(m_beaconManufacturer) | uint32_t(m_beaconDeviceType) << 16;
+    found.client.beaconBytes = uint32_t(m_authType) | uint32_t(m_status1) << 8 | uint32_t(m_status2) << 16;
+    found.channelDeviceNumber = m_clientDeviceNumber;
+    found.data.assign(m_clientName.begin(), m_clientName.end());
+    return found;
+}
+
+ANTFSResponse ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
 {
     switch (request) {
     case REQ_SEARCH: {
         m_state = ANTFS_HOST_SEARCHING;
         int r = runSearch();
         if (r == 1) {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
             m_state = ANTFS_HOST_LINKED;
-            return ANTFS_HR_FOUND;
+            return foundLocked();
         }
         if (r == 0 && !m_stop) {
             *next = REQ_SEARCH; // the search runs on
-            return 0;
+            return {};
         }
         if (r == -2) {
             *next = REQ_FAILED;
-            return 0;
+            return {};
         }
         runDisconnect();
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         resetLocked();
-        return 0;
+        return {};
     }
     case REQ_AUTHENTICATE:
         m_state = ANTFS_HOST_AUTHENTICATING;
@@ -433,8 +407,8 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
         return endTransfer(runUpload(), ANTFS_HR_UPLOAD_FAILED);
     case REQ_ERASE: {
         m_state = ANTFS_HOST_ERASING;
-        uint32_t r = runErase();
-        if (r == ANTFS_HR_ERASE_FAILED)
+        ANTFSResponse r(runErase());
+        if (r.code == ANTFS_HR_ERASE_FAILED)
             addFailures(25);
         m_state = ANTFS_HOST_TRANSPORT;
         return r;
@@ -445,7 +419,7 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
         m_beaconSeen = false;
         m_channelReady = false;
         if (m_state < ANTFS_HOST_LINKED)
-            return 0;
+            return {};
         resetLocked();
         return ANTFS_HR_LINK_LOST;
     }
@@ -460,13 +434,13 @@ uint32_t ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
         return ANTFS_HR_FAILED;
     }
     default:
-        return 0;
+        return {};
     }
 }
 
-uint32_t ANTFSHostEngine::endTransfer(uint32_t response, uint32_t failed)
+ANTFSResponse ANTFSHostEngine::endTransfer(ANTFSResponse response, uint32_t failed)
 {
-    if (response == failed && !m_cancel) {
+    if (response.code == failed && !m_cancel) {
         addFailures(25);
         runDisconnect();
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -566,7 +540,7 @@ int ANTFSHostEngine::runSearch()
             m_authTimeoutMs = 5000;
         }
         m_state = ANTFS_HOST_LINKED;
-        uint32_t r = runAuthenticate();
+        const uint32_t r = runAuthenticate().code;
         m_state = ANTFS_HOST_SEARCHING;
         if (r == ANTFS_HR_AUTH_ACCEPTED)
             return 1;
@@ -654,7 +628,7 @@ bool ANTFSHostEngine::waitAnswer(uint8_t response, uint32_t timeoutMs, std::vect
     }
 }
 
-uint32_t ANTFSHostEngine::runAuthenticate()
+ANTFSResponse ANTFSHostEngine::runAuthenticate()
 {
     uint8_t type;
     std::vector<uint8_t> text;
@@ -691,7 +665,7 @@ uint32_t ANTFSHostEngine::runAuthenticate()
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_state = ANTFS_HOST_LINKED;
     if (m_cancel || m_stop)
-        return 0;
+        return {};
     if (!answered) {
         addFailures(50);
         return ANTFS_HR_AUTH_NO_ANSWER;
@@ -703,17 +677,22 @@ uint32_t ANTFSHostEngine::runAuthenticate()
         m_clientName.assign(answer.begin() + 8, answer.begin() + 8 + long(length));
         return ANTFS_HR_AUTH_ACCEPTED;
     }
-    m_answerLength = std::min(m_answerRoom, length);
-    if (m_answer && m_answerLength)
-        std::memcpy(m_answer, answer.data() + 8, m_answerLength);
-    if (answerType == 1) {
-        m_state = ANTFS_HOST_TRANSPORT;
-        return ANTFS_HR_AUTH_ACCEPTED;
+    // The answer goes to the caller's room and back with the response.
+    ANTFSResponse r(answerType == 1 ? ANTFS_HR_AUTH_ACCEPTED
+            : answerType == 2       ? ANTFS_HR_AUTH_REJECTED
+                                    : ANTFS_HR_AUTH_UNKNOWN);
+    r.pairing = type == 2;
+    const uint32_t kept = std::min(m_answerRoom, length);
+    if (m_answer && kept) {
+        std::memcpy(m_answer, answer.data() + 8, kept);
+        r.data.assign(answer.begin() + 8, answer.begin() + 8 + long(kept));
     }
-    return answerType == 2 ? ANTFS_HR_AUTH_REJECTED : ANTFS_HR_AUTH_UNKNOWN;
+    if (answerType == 1)
+        m_state = ANTFS_HOST_TRANSPORT;
+    return r;
 }
 
-uint32_t ANTFSHostEngine::runDownload()
+ANTFSResponse ANTFSHostEngine::runDownload()
 {
     uint16_t index;
     uint32_t start, wanted, maxBlock;
@@ -728,8 +707,14 @@ uint32_t ANTFSHostEngine::runDownload()
         directory = m_directory;
         m_file.clear();
         m_fileSize = 0;
-        m_downloadDone = false;
     }
+    // Every end of this download names its file.
+    auto ended = [&](uint32_t code) {
+        ANTFSResponse r(code);
+        r.fileIndex = index;
+        r.directory = directory;
+        return r;
+    };
     uint32_t received = 0;
     uint16_t crc = 0;
     bool initial = true;
@@ -737,9 +722,9 @@ uint32_t ANTFSHostEngine::runDownload()
     Clock::time_point progress = Clock::now();
     for (;;) {
         if (m_stop || m_cancel)
-            return ANTFS_HR_DOWNLOAD_FAILED;
+            return ended(ANTFS_HR_DOWNLOAD_FAILED);
         if (repeats >= kDownloadRepeats || msSince(progress) >= scaled(kDownloadSilenceMs))
-            return ANTFS_HR_DOWNLOAD_FAILED;
+            return ended(ANTFS_HR_DOWNLOAD_FAILED);
         {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
             m_bursts.clear();
@@ -787,7 +772,7 @@ uint32_t ANTFSHostEngine::runDownload()
             continue;
         }
         if (a.code != 0)
-            return a.code >= 1 && a.code <= 3 ? ANTFS_HR_DOWNLOAD_REFUSED + a.code : ANTFS_HR_DOWNLOAD_REFUSED;
+            return ended(a.code >= 1 && a.code <= 3 ? ANTFS_HR_DOWNLOAD_REFUSED + a.code : ANTFS_HR_DOWNLOAD_REFUSED);
         if (a.offset != start + received) {
             ++repeats;
             continue;
@@ -810,7 +795,7 @@ uint32_t ANTFSHostEngine::runDownload()
             } catch (const std::bad_alloc&) {
                 ce::debugPrintf("ANT-FS host: Memory allocation failure!");
                 m_file.clear();
-                return ANTFS_HR_DOWNLOAD_FAILED;
+                return ended(ANTFS_HR_DOWNLOAD_FAILED);
             }
             m_fileSize = a.fileSize;
         }
@@ -829,10 +814,13 @@ uint32_t ANTFSHostEngine::runDownload()
                 && (start != 0 || m_file.size() != a.fileSize || !ANTFSDir_IsWhole(m_file.data(), m_file.size()))) {
                 ce::debugPrintf("ANT-FS host: the client's directory is not whole (%u bytes)", a.fileSize);
                 m_file.clear();
-                return ANTFS_HR_DOWNLOAD_FAILED;
+                return ended(ANTFS_HR_DOWNLOAD_FAILED);
             }
-            m_downloadDone = true;
-            return ANTFS_HR_DOWNLOAD_DONE;
+            ANTFSResponse done = ended(ANTFS_HR_DOWNLOAD_DONE);
+            m_file.resize(std::min<size_t>(m_file.size(), a.fileSize));
+            done.data = std::move(m_file);
+            m_file = std::vector<uint8_t>();
+            return done;
         }
         if (a.length == 0)
             ++repeats;

@@ -50,15 +50,6 @@ enum : uint32_t {
     ANTFS_HR_CANCELLED = 28,
 };
 
-// What the client told about itself: serial number; manufacturer (low
-// half) and device type (high half); authentication type, status 1 and
-// status 2 in bytes 0-2.
-struct ANTFSHostClientInfo {
-    uint32_t serialNumber = 0;
-    uint32_t manufacturerAndType = 0;
-    uint32_t beaconBytes = 0;
-};
-
 // One answer of a client to a download request, as read from its bytes
 // after the beacon that leads it.
 struct ANTFSDownloadAnswer {
@@ -103,20 +94,16 @@ public:
     void close() override;
     void cancel();
     int search(uint8_t rfFrequency, uint8_t linkFrequency, uint16_t deviceNumber);
-    int getDeviceInfo(ANTFSHostClientInfo* info, uint16_t* channelDeviceNumber, uint8_t* name,
-        uint32_t* nameLength) const;
     int getUploadProgress(uint32_t* done, uint32_t* total) const;
     int getDownloadProgress(uint32_t* done, uint32_t* total) const;
-    // The downloaded file after the answer header, at most the file size.
-    int getDownloadedData(std::vector<uint8_t>* out) const;
     // answer: where the client's answer string goes, up to answerRoom bytes;
-    // may be null. What came is answerLength() once the request has ended.
+    // may be null. What came is also the response's data.
     int authenticate(uint8_t type, const uint8_t* text, uint32_t length, uint8_t* answer, uint32_t answerRoom,
         uint32_t timeoutMs);
-    uint32_t answerLength() const;
     int disconnect(uint8_t type, uint8_t duration, uint8_t appDuration);
     // directory: the file is the client's directory, done only when its
-    // bytes are a whole directory image.
+    // bytes are a whole directory image. The response names the file and
+    // carries its bytes.
     int download(uint16_t fileIndex, uint32_t offset, uint32_t size, uint32_t maxBlock, bool directory = false);
     int upload(uint16_t fileIndex, uint32_t offset, uint32_t size, const uint8_t* data, bool startAtOffset,
         uint32_t maxBlock);
@@ -138,7 +125,7 @@ public:
 private:
     // ANTFSEngineBase.
     void resetLocked() override;
-    uint32_t serve(uint8_t request, uint8_t* next) override;
+    ANTFSResponse serve(uint8_t request, uint8_t* next) override;
     // A linked client not heard from for a while is pinged.
     uint32_t idleWaitMs() const override;
     void onIdle(std::unique_lock<std::recursive_mutex>& lock) override;
@@ -155,13 +142,15 @@ private:
     // Waits for the client's next answer burst with this response byte;
     // its bytes after the beacon in *answer.
     bool waitAnswer(uint8_t response, uint32_t timeoutMs, std::vector<uint8_t>* answer);
-    uint32_t runAuthenticate();
-    uint32_t runDownload();
+    ANTFSResponse runAuthenticate();
+    ANTFSResponse runDownload();
     uint32_t runUpload();
     uint32_t runErase();
     // After a download or upload: one that failed (not cancelled) counts
     // against the link and ends it; any other goes back to transport.
-    uint32_t endTransfer(uint32_t response, uint32_t failed);
+    ANTFSResponse endTransfer(ANTFSResponse response, uint32_t failed);
+    // The client taken, as a found response tells it (under the lock).
+    ANTFSResponse foundLocked() const;
     bool runDisconnect();
     void sendPing();
 
@@ -211,7 +200,6 @@ private:
     std::vector<uint8_t> m_authText;
     uint8_t* m_answer = nullptr;
     uint32_t m_answerRoom = 0;
-    uint32_t m_answerLength = 0; // what the last answer wrote into m_answer
     uint32_t m_authTimeoutMs = 5000;
 
     // Disconnect request.
@@ -230,7 +218,6 @@ private:
     bool m_directory = false; // the download is of the directory
     std::vector<uint8_t> m_file; // the file's data received so far
     uint32_t m_fileSize = 0;
-    bool m_downloadDone = false;
     uint32_t m_uploadSent = 0;
 
     // Bursts from the client.

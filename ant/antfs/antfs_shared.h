@@ -1,5 +1,5 @@
 // What the ANT-FS engines and their export layers share: little-endian
-// fields and the queue of numbered responses.
+// fields, the responses an engine hands back and their queue.
 #pragma once
 
 #include <atomic>
@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace senvoy {
 
@@ -37,13 +39,58 @@ inline void put32(uint8_t* p, uint32_t v)
 
 } // namespace antfs_le
 
-// Numbered responses, oldest first, for one reader at a time.
+// What a host asked a client for (read from its request).
+struct ANTFSRequestInfo {
+    uint16_t fileIndex = 0;
+    uint32_t offset = 0;
+    uint32_t maxBlockSize = 0;
+    uint32_t maxUploadSize = 0;
+    uint16_t crcSeed = 0;
+    uint32_t initialRequest = 0;
+};
+
+// What a client told a host about itself: serial number; manufacturer (low
+// half) and device type (high half); authentication type, status 1 and
+// status 2 in bytes 0-2.
+struct ANTFSHostClientInfo {
+    uint32_t serialNumber = 0;
+    uint32_t manufacturerAndType = 0;
+    uint32_t beaconBytes = 0;
+};
+
+// A numbered response with what the request it ends hands back: the
+// records the request was taken with and what it brought. The answer is
+// handled with these alone: by the time it is, the engine may have taken
+// the next request, which replaces the engine's own.
+struct ANTFSResponse {
+    ANTFSResponse(uint32_t c = 0) // NOLINT: a bare code carries nothing more
+        : code(c)
+    {
+    }
+
+    uint32_t code = 0; // 0: none
+    // Host: the file of a transfer, and whether the download was of the
+    // directory; whether the authentication was a pairing.
+    uint16_t fileIndex = 0;
+    bool directory = false;
+    bool pairing = false;
+    // Host: a download's file; a pairing's answer (the client's passkey);
+    // the name of a client found.
+    std::vector<uint8_t> data;
+    // Host: the client found, and its channel's device number.
+    ANTFSHostClientInfo client;
+    uint16_t channelDeviceNumber = 0;
+    // Client: what the host asked for.
+    ANTFSRequestInfo request;
+};
+
+// Responses, oldest first, for one reader at a time.
 class ANTFSResponseQueue {
 public:
-    void push(uint32_t response)
+    void push(ANTFSResponse response)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_queue.push_back(response);
+        m_queue.push_back(std::move(response));
         m_cv.notify_all();
     }
     // Empties the queue and wakes a reader (to see a stop flag).
@@ -53,19 +100,19 @@ public:
         m_queue.clear();
         m_cv.notify_all();
     }
-    // The oldest response, or 0 when none came within ms; 0 at once while
-    // *stop is set.
-    uint32_t wait(uint32_t ms, const std::atomic<bool>* stop = nullptr)
+    // The oldest response, or one of code 0 when none came within ms; at
+    // once while *stop is set.
+    ANTFSResponse wait(uint32_t ms, const std::atomic<bool>* stop = nullptr)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         auto stopped = [&] { return stop && stop->load(); };
         if (stopped())
-            return 0;
+            return {};
         if (m_queue.empty() && ms)
             m_cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_queue.empty() || stopped(); });
         if (m_queue.empty() || stopped())
-            return 0;
-        uint32_t r = m_queue.front();
+            return {};
+        ANTFSResponse r = std::move(m_queue.front());
         m_queue.pop_front();
         return r;
     }
@@ -73,7 +120,7 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    std::deque<uint32_t> m_queue;
+    std::deque<ANTFSResponse> m_queue;
 };
 
 } // namespace senvoy

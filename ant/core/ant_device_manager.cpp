@@ -152,6 +152,14 @@ int ANTDeviceManager::unregisterChannel(ANTChannelHandler* handler)
     return 1;
 }
 
+bool ANTDeviceManager::channelOpenTo(uint8_t channel, const ANTChannelHandler* handler)
+{
+    if (channel >= ANT_CHANNELS || !handler || m_constructionFailed)
+        return false;
+    OsLock lock(m_handlerMutex);
+    return !m_handlers[channel] || m_handlers[channel] == handler;
+}
+
 uint8_t ANTDeviceManager::connectionState() const
 {
     return m_state;

@@ -58,6 +58,9 @@ public:
     // the receive or state thread has finished, so the caller may delete it
     // (unless called from that very call, which it must not wait for).
     int unregisterChannel(ANTChannelHandler* handler);
+    // Whether registerChannel would take the handler on channel now: the
+    // radio has the channel and its slot is empty or holds the handler.
+    bool channelOpenTo(uint8_t channel, const ANTChannelHandler* handler);
 
     uint8_t connectionState() const;
     ANTFramer* framer() { return m_framer.get(); }

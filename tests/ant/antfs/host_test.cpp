@@ -504,11 +504,12 @@ TEST_F(AgainstPeer, DeinitForgetsAPairingThatCanNoLongerEnd)
     ASSERT_TRUE(peer.waitScript([](const AntFsClientScript& s) { return s.heldAnswers == 0; }, kWaitMs));
     peer.stop();
 
-    // A new host, and a pairing its engine takes without Pair (so no record
-    // of its own): the accepted answer finds no pairing to keep a passkey
-    // from, least of all the old caller's buffer.
+    // A new host, and a pairing its engine takes with a room of its own:
+    // the accepted answer keeps the passkey that answer brought, and
+    // nothing reaches the old caller's buffer.
     ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
     ASSERT_EQ(ANTFSHost_Open(0), 1);
+    peer.script([](AntFsClientScript& s) { s.passkey = "ABC"; });
     peer.start();
     ASSERT_EQ(ANTFSHost_Search(), 1);
     ASSERT_EQ(host.next(), 115u);
@@ -516,10 +517,12 @@ TEST_F(AgainstPeer, DeinitForgetsAPairingThatCanNoLongerEnd)
     const uint8_t name[] = { 'H' };
     ASSERT_EQ(ANTFSHost_CurrentEngine()->authenticate(2, name, 1, answer, sizeof answer, 9999), 1);
     ASSERT_EQ(host.next(), 109u);
-    // The passkey kept is still none: the next link authenticates without.
+    EXPECT_EQ(Bytes(answer, answer + 3), (Bytes { 'A', 'B', 'C' }));
     Bytes sent;
     ASSERT_NO_FATAL_FAILURE(passkeyOnNextLink(&sent));
-    EXPECT_EQ(sent, (Bytes { 0x44, 0x04, 3, 0, 0, 0, 0, 0 }));
+    Bytes expected { 0x44, 0x04, 3, 3, 0, 0, 0, 0, 'A', 'B', 'C' };
+    expected.resize(sent.size());
+    EXPECT_EQ(sent, expected);
     EXPECT_EQ(Bytes(area, area + sizeof area), Bytes(sizeof area, 0xEE));
 }
 
@@ -791,19 +794,6 @@ TEST_F(AgainstPeer, ShortDownloadRequestGoesUnanswered)
     EXPECT_EQ(readLinux(ce::resolvePath("\\SystemDrive\\5.dat")), file5);
 }
 
-TEST_F(AgainstPeer, DownloadedDataLastsUntilTheHostCloses)
-{
-    linked();
-    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
-    ASSERT_EQ(host.next(), 101u);
-    ANTFSHostEngine* engine = ANTFSHost_CurrentEngine();
-    Bytes data;
-    ASSERT_EQ(engine->getDownloadedData(&data), 1);
-    EXPECT_EQ(data, file5);
-    ASSERT_EQ(ANTFSHost_Close(), 1);
-    EXPECT_EQ(engine->getDownloadedData(&data), 0);
-}
-
 TEST_F(AgainstPeer, UploadBeyondTheClientsMaximumSendsNoData)
 {
     linked();
@@ -1070,6 +1060,194 @@ TEST_F(AgainstPeer, CallbackMayCallTheExportsAtOnce)
     EXPECT_EQ(Bytes(copy, copy + directory.size()), directory);
 }
 
+// Calls a request export until it is taken (1), the way an application
+// that asks again while the host is busy (0 in another state, 2 with a
+// request pending) does; what it finally returned.
+template <class Call>
+int askUntilTaken(Call call)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    int r;
+    while ((r = call()) != 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return r;
+}
+
+TEST_F(AgainstPeer, EveryTransferIsHandledWithItsOwnRequest)
+{
+    // What the application finds when each event comes: the file the
+    // event names as saved, or the directory kept.
+    struct Application {
+        explicit Application(Events* e)
+            : events(e)
+        {
+        }
+        Events* events;
+        std::mutex m;
+        std::vector<Bytes> found;
+        static void callback(uint32_t message, uint32_t code, uintptr_t parameter, void* context)
+        {
+            auto* self = static_cast<Application*>(context);
+            if (code == 101 || code == 103) {
+                Bytes b;
+                if (parameter == 0) {
+                    if (const auto* d = static_cast<const uint8_t*>(ANTFSHost_GetDirectoryData()))
+                        b.assign(d, d + 48);
+                } else {
+                    const std::string path = "\\SystemDrive\\" + std::to_string(parameter) + ".dat";
+                    b = readLinux(ce::resolvePath(path));
+                    std::filesystem::remove(ce::resolvePath(path));
+                }
+                std::lock_guard<std::mutex> lock(self->m);
+                self->found.push_back(std::move(b));
+            }
+            Events::callback(message, code, parameter, self->events);
+        }
+    } application { &host };
+    const Bytes directory = kivo::test::antfsClientDirectory();
+    auto fileOf = [](uint16_t index, int round) {
+        Bytes b(size_t(400 + index * 50 + round));
+        for (size_t i = 0; i < b.size(); ++i)
+            b[i] = uint8_t(i * index + round * 7 + 1);
+        return b;
+    };
+    peer.script([&](AntFsClientScript& s) { s.files[0] = directory; });
+    ANTFSHost_Close();
+    ANTFSHost_DeinitEx();
+    ASSERT_EQ(ANTFSHost_InitEx(&application, &Application::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+    linked();
+
+    // Each next transfer is asked the moment the last is taken, so the
+    // engine takes it while the last one's answer is still on its way to
+    // the application.
+    constexpr int kRounds = 100;
+    for (int round = 0; round < kRounds; ++round) {
+        peer.script([&](AntFsClientScript& s) {
+            s.files[5] = fileOf(5, round);
+            s.files[6] = fileOf(6, round);
+        });
+        ASSERT_EQ(askUntilTaken([] { return ANTFSHost_Download(5, 0, 0); }), 1) << round;
+        ASSERT_EQ(askUntilTaken([] { return ANTFSHost_Download(6, 0, 0); }), 1) << round;
+        ASSERT_EQ(askUntilTaken([] { return ANTFSHost_Directory(); }), 1) << round;
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        for (uint16_t index : { 5, 6, 0 }) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", file " + std::to_string(index));
+            uintptr_t parameter = 99;
+            ASSERT_EQ(host.next(&parameter), 101u);
+            ASSERT_EQ(parameter, index);
+            std::lock_guard<std::mutex> lock(application.m);
+            const Bytes& found = application.found[size_t(round * 3 + (index == 5 ? 0 : index == 6 ? 1 : 2))];
+            ASSERT_EQ(found, index == 0 ? directory : fileOf(index, round));
+        }
+    }
+}
+
+TEST_F(AgainstPeer, ARequestTakenAfterACancelRuns)
+{
+    linked();
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(ANTFSHost_Cancel(), 1);
+        ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+        EXPECT_EQ(host.next(), 118u);
+        uintptr_t parameter = 0;
+        ASSERT_EQ(host.next(&parameter), 101u);
+        EXPECT_EQ(parameter, 5u);
+        EXPECT_EQ(saved(5), file5);
+        std::filesystem::remove(ce::resolvePath("\\SystemDrive\\5.dat"));
+    }
+}
+
+TEST_F(AgainstPeer, OpenOnAChannelAnotherUserHoldsLeavesEveryLinkAsItWas)
+{
+    linked();
+    Events client;
+    ASSERT_EQ(ANTFSClient_InitEx(&client, &Events::callback), 1);
+    ASSERT_EQ(ANTFSClient_Open(1), 1);
+    EXPECT_EQ(ANTFSHost_Open(1), 0);
+    EXPECT_EQ(ANTFSClient_Open(0), 0);
+    // Both still run where they were.
+    EXPECT_EQ(int(ANTFSHost_CurrentEngine()->getState()), int(ANTFS_HOST_TRANSPORT));
+    EXPECT_EQ(ANTFSClient_OpenBeacon(), 1);
+    EXPECT_EQ(client.next(), 201u);
+    ASSERT_EQ(ANTFSHost_Download(5, 0, 0), 1);
+    EXPECT_EQ(host.next(), 101u);
+    EXPECT_EQ(saved(5), file5);
+    ANTFSClient_Close();
+    ANTFSClient_DeinitEx();
+}
+
+TEST_F(AgainstPeer, DeinitFromTheCallbackFreesTheChannel)
+{
+    struct Application {
+        Events* events;
+        std::atomic<bool> deinitDone { false };
+        static void callback(uint32_t message, uint32_t code, uintptr_t parameter, void* context)
+        {
+            auto* self = static_cast<Application*>(context);
+            Events::callback(message, code, parameter, self->events);
+            if (code == 115) {
+                ANTFSHost_Deinit();
+                self->deinitDone = true;
+            }
+        }
+    } application { &host };
+    ANTFSHost_Close();
+    ANTFSHost_DeinitEx();
+    ASSERT_EQ(ANTFSHost_InitEx(&application, &Application::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    ASSERT_EQ(host.next(), 115u);
+    ASSERT_TRUE(peer.waitScript([&](const AntFsClientScript&) { return application.deinitDone.load(); }, kWaitMs));
+    EXPECT_EQ(ANTFSHost_CurrentEngine(), nullptr);
+
+    // A new host on the same channel finds the client again.
+    ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    EXPECT_EQ(host.next(), 115u);
+}
+
+TEST_F(AgainstPeer, ACallbackThatOpensWhileDeinitRunsIsAnsweredAndTheChannelFreed)
+{
+    // The callback calls Open as soon as a Deinit on another thread has
+    // begun: it is answered (0, no host) rather than held until the
+    // Deinit gives up on it, and the host it served is closed.
+    struct Application {
+        Events* events;
+        std::atomic<int> opened { -1 };
+        static void callback(uint32_t message, uint32_t code, uintptr_t parameter, void* context)
+        {
+            auto* self = static_cast<Application*>(context);
+            Events::callback(message, code, parameter, self->events);
+            if (code != 109)
+                return;
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+            while (ANTFSHost_CurrentEngine() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+            self->opened = ANTFSHost_Open(0);
+        }
+    } application { &host };
+    ANTFSHost_Close();
+    ANTFSHost_DeinitEx();
+    ASSERT_EQ(ANTFSHost_InitEx(&application, &Application::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+    linked();
+    ANTFSHost_Deinit();
+    EXPECT_EQ(application.opened, 0);
+
+    peer.stop();
+    peer.clear();
+    ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
+    ASSERT_EQ(ANTFSHost_Open(0), 1);
+    peer.start();
+    ASSERT_EQ(ANTFSHost_Search(), 1);
+    EXPECT_EQ(host.next(), 115u);
+}
+
 TEST_F(AgainstPeer, RejectedAuthenticationDisconnects)
 {
     peer.script([](AntFsClientScript& s) { s.authAnswer = 2; });
@@ -1117,8 +1295,6 @@ TEST(HostIntake, BurstsLongerThanTheirBufferFail)
         std::memcpy(message + 2, header[std::min<uint32_t>(p, 2)], 8);
         engine.onMessage(message, 9);
     }
-    std::vector<uint8_t> data;
-    EXPECT_EQ(engine.getDownloadedData(&data), 0);
     EXPECT_EQ(engine.burstsWaitingForTests(), 1u) << "neither long burst is kept";
 }
 
