@@ -1,5 +1,6 @@
 #include "ant/antfs/antfs_client_engine.h"
 #include "ant/antfs/antfs_shared.h"
+#include "ant/antfs/antfs_wire.h"
 
 #include "ant/core/ant_command.h"
 #include "ant/core/checksums.h"
@@ -12,6 +13,7 @@
 namespace senvoy {
 
 using namespace antfs_le;
+using namespace antfs_wire;
 
 namespace {
 
@@ -36,21 +38,6 @@ enum : uint8_t {
     REQ_FAILED_RESET = ANTFSEngineBase::kRequestFailedReset,
 };
 
-// ANT-FS commands and responses (byte 1 after 0x44).
-constexpr uint8_t ANTFS_ID = 0x44;
-constexpr uint8_t CMD_LINK = 0x02;
-constexpr uint8_t CMD_DISCONNECT = 0x03;
-constexpr uint8_t CMD_AUTHENTICATE = 0x04;
-constexpr uint8_t CMD_PING = 0x05;
-constexpr uint8_t CMD_DOWNLOAD = 0x09;
-constexpr uint8_t CMD_UPLOAD = 0x0A;
-constexpr uint8_t CMD_ERASE = 0x0B;
-constexpr uint8_t CMD_UPLOAD_DATA = 0x0C;
-constexpr uint8_t RSP_AUTHENTICATE = 0x84;
-constexpr uint8_t RSP_DOWNLOAD = 0x89;
-constexpr uint8_t RSP_UPLOAD = 0x8A;
-constexpr uint8_t RSP_ERASE = 0x8B;
-
 constexpr uint32_t kCommandMs = 1000;
 constexpr uint32_t kCloseMs = 2100;
 constexpr uint32_t kAnswerMs = 10000;
@@ -64,9 +51,9 @@ ANTFSTimeScale g_timeScale;
 uint32_t refusalResponse(uint8_t code)
 {
     switch (code) {
-    case 1: return ANTFS_CR_DOWNLOAD_NO_FILE;
-    case 2: return ANTFS_CR_DOWNLOAD_NOT_READABLE;
-    case 3: return ANTFS_CR_DOWNLOAD_NOT_READY;
+    case DOWNLOAD_NO_FILE: return ANTFS_CR_DOWNLOAD_NO_FILE;
+    case DOWNLOAD_NOT_READABLE: return ANTFS_CR_DOWNLOAD_NOT_READABLE;
+    case DOWNLOAD_NOT_READY: return ANTFS_CR_DOWNLOAD_NOT_READY;
     default: return ANTFS_CR_DOWNLOAD_REFUSED;
     }
 }
@@ -606,7 +593,7 @@ uint8_t ANTFSClientEngine::status1Locked() const
 void ANTFSClientEngine::buildBeaconLocked(uint8_t out[8]) const
 {
     const uint8_t state = m_state;
-    out[0] = 0x43;
+    out[0] = BEACON_ID;
     out[1] = status1Locked();
     if (m_busy)
         out[2] = 3;
@@ -659,15 +646,15 @@ uint32_t ANTFSClientEngine::answerAuthentication()
             m_accept = false;
         }
         m_state = ANTFS_CLIENT_AUTH_ANSWER;
-        if (m_accept && m_authCommand == 1) {
-            type = 0;
+        if (m_accept && m_authCommand == AUTH_SERIAL) {
+            type = AUTH_ANSWER_SERIAL;
             text = m_friendlyName;
         } else if (m_accept) {
-            type = 1;
-            if (m_authCommand == 2)
+            type = AUTH_ANSWER_ACCEPT;
+            if (m_authCommand == AUTH_PAIRING)
                 text = m_passkey;
         } else {
-            type = 2;
+            type = AUTH_ANSWER_REJECT;
         }
         serial = m_block.serialNumber;
     }
@@ -691,11 +678,11 @@ uint32_t ANTFSClientEngine::answerAuthentication()
             m_state = ANTFS_CLIENT_AUTH;
             return 0;
         }
-        if (type == 0) {
+        if (type == AUTH_ANSWER_SERIAL) {
             m_state = ANTFS_CLIENT_AUTH;
             return ANTFS_CR_SERIAL_SENT;
         }
-        if (type == 1) {
+        if (type == AUTH_ANSWER_ACCEPT) {
             m_state = ANTFS_CLIENT_TRANSPORT;
             return ANTFS_CR_AUTH_ACCEPTED;
         }
@@ -732,7 +719,7 @@ uint32_t ANTFSClientEngine::serveDownload()
                         ? Crc16_Update(m_blockStartCrc, m_fileData + m_blockStart, m_offset - m_blockStart)
                         : Crc16_Calc(m_fileData, m_offset);
                     if (crc != r.crcSeed)
-                        code = 5;
+                        code = DOWNLOAD_CRC_MISMATCH;
                 }
                 m_crc = r.crcSeed;
             }
@@ -799,10 +786,10 @@ uint32_t ANTFSClientEngine::serveDownload()
             return ANTFS_CR_DOWNLOAD_FAILED;
         m_busy = 9;
         if (m_request.fileIndex != m_servedIndex) {
-            code = 4;
-        } else if (code == 0) {
+            code = DOWNLOAD_INVALID;
+        } else if (code == DOWNLOAD_OK) {
             if (m_request.offset > m_fileSize) {
-                code = 4;
+                code = DOWNLOAD_INVALID;
             } else {
                 m_offset = m_request.offset;
                 uint32_t rest = m_fileSize - m_offset;
@@ -957,9 +944,9 @@ void ANTFSClientEngine::authLayer(const uint8_t* data, bool first, bool last)
     if (m_lastCommand != CMD_AUTHENTICATE || m_busy != 4)
         return;
     for (int i = 0; i < 8; ++i) {
-        if (m_authCommand == 2 && m_hostName.size() < std::min<uint32_t>(m_hostNameLength, 255))
+        if (m_authCommand == AUTH_PAIRING && m_hostName.size() < std::min<uint32_t>(m_hostNameLength, 255))
             m_hostName.push_back(char(data[i]));
-        if (m_authCommand == 3 && m_passkeyPosition < m_hostNameLength) {
+        if (m_authCommand == AUTH_PASSKEY && m_passkeyPosition < m_hostNameLength) {
             if (m_passkeyPosition >= m_passkey.size() || uint8_t(m_passkey[m_passkeyPosition]) != data[i])
                 m_passkeyMatches = false;
             ++m_passkeyPosition;
@@ -973,15 +960,15 @@ void ANTFSClientEngine::finishAuthenticateLocked()
 {
     const uint8_t authType = m_block.authenticationType;
     switch (m_authCommand) {
-    case 0: // pass-through
+    case AUTH_PASS_THROUGH:
         if (authType != 0)
             m_accept = false;
         postLocked(REQ_ANSWER_AUTH);
         break;
-    case 1: // serial number and friendly name
+    case AUTH_SERIAL:
         postLocked(REQ_ANSWER_AUTH);
         break;
-    case 2: // pairing
+    case AUTH_PAIRING:
         if (!m_block.pairingEnabled || authType > 3 || !m_accept) {
             m_accept = false;
             postLocked(REQ_ANSWER_AUTH);
@@ -990,7 +977,7 @@ void ANTFSClientEngine::finishAuthenticateLocked()
             postLocked(REQ_PAIRING);
         }
         break;
-    case 3: { // passkey
+    case AUTH_PASSKEY: {
         const uint32_t stored = uint32_t(m_passkey.size());
         bool ok = m_accept && m_hostNameLength == stored && m_passkeyPosition >= stored && m_passkeyMatches;
         if (stored == 0 && authType != 0 && authType != 3)

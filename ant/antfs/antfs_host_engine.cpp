@@ -1,6 +1,7 @@
 #include "ant/antfs/antfs_host_engine.h"
 #include "ant/antfs/antfs_directory.h"
 #include "ant/antfs/antfs_shared.h"
+#include "ant/antfs/antfs_wire.h"
 
 #include "ant/core/ant_command.h"
 #include "ant/core/checksums.h"
@@ -16,6 +17,7 @@
 namespace senvoy {
 
 using namespace antfs_le;
+using namespace antfs_wire;
 
 namespace {
 
@@ -32,19 +34,12 @@ enum : uint8_t {
     REQ_FAILED_RESET = ANTFSEngineBase::kRequestFailedReset,
 };
 
-constexpr uint8_t ANTFS_ID = 0x44;
-constexpr uint8_t BEACON_ID = 0x43;
 constexpr uint32_t kCommandMs = 1000;
 constexpr uint32_t kCloseMs = 2100;
-constexpr uint32_t kAckMs = 3000;
-constexpr uint32_t kRequestMs = 10000;
+constexpr uint32_t kAckMs = ANTFSHostLink::kAckMs;
+constexpr uint32_t kRequestMs = ANTFSHostLink::kRequestMs;
 constexpr uint32_t kIdleMs = 2000;
 constexpr uint32_t kSearchStepMs = 60000;
-constexpr uint32_t kAnswerMs = 60000;
-constexpr uint32_t kDownloadSilenceMs = 10000;
-constexpr uint32_t kDownloadRepeats = 15;
-constexpr uint32_t kUploadSilenceMs = 15000;
-constexpr uint32_t kUploadRetries = 3;
 constexpr uint32_t kBurstsKept = 8;
 // A claimed file size beyond this is not believed: no such buffer is made.
 constexpr uint64_t kLargestDownload = 64ull << 20;
@@ -62,60 +57,6 @@ uint32_t msSince(Clock::time_point t)
 }
 
 } // namespace
-
-// The answers' layouts, after the leading beacon:
-//   0x89: 0x44, 0x89, code, 0, block length (u32), offset (u32), file size
-//         (u32), the block padded to whole packets, then 8 bytes whose last
-//         two are the CRC-16 of the file up to the block's end.
-//   0x86 (legacy): 0x44, 0x86, code, 0, offset (u16), file size (u16), then
-//         the block the request asked for, cut at the end of the file; no CRC.
-bool ANTFSHost_ReadUploadAnswer(const uint8_t* bytes, size_t size, ANTFSUploadAnswer* out)
-{
-    if (!bytes || !out || size < 3)
-        return false;
-    *out = ANTFSUploadAnswer {};
-    out->code = bytes[2];
-    if (out->code != 0)
-        return true;
-    if (size < 24)
-        return false;
-    out->last = get32(bytes + 4);
-    out->maxFile = get32(bytes + 8);
-    out->maxBlock = get32(bytes + 12);
-    out->crc = get16(bytes + 22);
-    return true;
-}
-
-bool ANTFSHost_ReadDownloadAnswer(
-    const uint8_t* bytes, size_t size, bool legacy, uint32_t askedSize, ANTFSDownloadAnswer* out)
-{
-    if (!bytes || !out || size < 8)
-        return false;
-    *out = ANTFSDownloadAnswer {};
-    out->code = bytes[2];
-    if (out->code != 0)
-        return true;
-    if (legacy) {
-        out->header = 8;
-        out->offset = get16(bytes + 4);
-        out->fileSize = get16(bytes + 6);
-        const uint32_t rest = out->fileSize > out->offset ? out->fileSize - out->offset : 0;
-        out->length = std::min(askedSize, rest);
-        return size >= uint64_t(out->header) + out->length;
-    }
-    if (size < 24)
-        return false;
-    out->header = 16;
-    out->length = get32(bytes + 4);
-    out->offset = get32(bytes + 8);
-    out->fileSize = get32(bytes + 12);
-    // Header, the block padded to whole packets, the footer.
-    if (size < 16 + (uint64_t(out->length) + 7) / 8 * 8 + 8)
-        return false;
-    out->hasCrc = true;
-    out->crc = get16(bytes + size - 2);
-    return true;
-}
 
 void ANTFSHostEngine::setShuffleSeedForTests(uint32_t seed)
 {
@@ -156,8 +97,7 @@ void ANTFSHostEngine::close()
     stopThread();
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     closedLocked();
-    m_file.clear();
-    m_file.shrink_to_fit();
+    m_transfers.clear();
     m_rx.clear();
     m_rx.shrink_to_fit();
 }
@@ -187,14 +127,11 @@ int ANTFSHostEngine::getDownloadProgress(uint32_t* done, uint32_t* total) const
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (!done || !total)
         return 0;
-    if (m_state != ANTFS_HOST_DOWNLOADING || m_fileSize == 0) {
+    if (m_state != ANTFS_HOST_DOWNLOADING || !m_transfers.downloadProgress(done, total)) {
         *total = 10;
         *done = 0;
         return 0;
     }
-    *total = m_fileSize;
-    uint64_t d = uint64_t(m_file.size()) + m_offset;
-    *done = uint32_t(std::min<uint64_t>(d, m_fileSize));
     return 1;
 }
 
@@ -203,8 +140,7 @@ int ANTFSHostEngine::getUploadProgress(uint32_t* done, uint32_t* total) const
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (!done || !total)
         return 0;
-    *total = m_size;
-    *done = std::min(m_uploadSent, m_size);
+    m_transfers.uploadProgress(done, total);
     return m_state == ANTFS_HOST_UPLOADING ? 1 : 0;
 }
 
@@ -251,12 +187,7 @@ int ANTFSHostEngine::download(uint16_t fileIndex, uint32_t offset, uint32_t size
         return 0;
     if (m_pending)
         return 2;
-    m_legacy = legacy;
-    m_directory = directory;
-    m_fileIndex = fileIndex;
-    m_offset = offset;
-    m_size = size;
-    m_maxBlock = maxBlock == 0 ? 0xFFFFFFFFu : maxBlock;
+    m_transfers.takeDownload(fileIndex, offset, size, maxBlock, legacy, directory);
     postLocked(REQ_DOWNLOAD);
     return 1;
 }
@@ -269,13 +200,7 @@ int ANTFSHostEngine::upload(uint16_t fileIndex, uint32_t offset, uint32_t size, 
         return 0;
     if (m_pending)
         return 2;
-    m_fileIndex = fileIndex;
-    m_offset = offset;
-    m_size = size;
-    m_uploadData = data;
-    m_startAtOffset = startAtOffset || offset != 0;
-    m_maxBlock = maxBlock == 0 ? 0xFFFFFFFFu : maxBlock;
-    m_uploadSent = 0;
+    m_transfers.takeUpload(fileIndex, offset, size, data, startAtOffset, maxBlock);
     postLocked(REQ_UPLOAD);
     return 1;
 }
@@ -287,7 +212,7 @@ int ANTFSHostEngine::erase(uint16_t fileIndex)
         return 0;
     if (m_pending)
         return 2;
-    m_fileIndex = fileIndex;
+    m_transfers.takeErase(fileIndex);
     postLocked(REQ_ERASE);
     return 1;
 }
@@ -401,13 +326,13 @@ ANTFSResponse ANTFSHostEngine::serve(uint8_t request, uint8_t* next)
     }
     case REQ_DOWNLOAD:
         m_state = ANTFS_HOST_DOWNLOADING;
-        return endTransfer(runDownload(), ANTFS_HR_DOWNLOAD_FAILED);
+        return endTransfer(m_transfers.runDownload(), ANTFS_HR_DOWNLOAD_FAILED);
     case REQ_UPLOAD:
         m_state = ANTFS_HOST_UPLOADING;
-        return endTransfer(runUpload(), ANTFS_HR_UPLOAD_FAILED);
+        return endTransfer(m_transfers.runUpload(), ANTFS_HR_UPLOAD_FAILED);
     case REQ_ERASE: {
         m_state = ANTFS_HOST_ERASING;
-        ANTFSResponse r(runErase());
+        ANTFSResponse r(m_transfers.runErase());
         if (r.code == ANTFS_HR_ERASE_FAILED)
             addFailures(25);
         m_state = ANTFS_HOST_TRANSPORT;
@@ -533,7 +458,7 @@ int ANTFSHostEngine::runSearch()
         // Who it is: its serial number and name.
         {
             std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            m_authCommand = 1;
+            m_authCommand = AUTH_SERIAL;
             m_authText.clear();
             m_answer = nullptr;
             m_answerRoom = 0;
@@ -580,7 +505,7 @@ bool ANTFSHostEngine::link()
         m_linkRf = rf;
         m_otherHost = false;
     }
-    uint8_t command[8] = { ANTFS_ID, 0x02, rf, 4 };
+    uint8_t command[8] = { ANTFS_ID, CMD_LINK, rf, 4 };
     put32(command + 4, m_hostSerial);
     if (!sendAcknowledged(command, kAckMs, 8))
         return false;
@@ -602,6 +527,23 @@ bool ANTFSHostEngine::link()
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     addFailures(25);
     return false;
+}
+
+void ANTFSHostEngine::dropAnswers()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_bursts.clear();
+    m_rxLimit = kShortArea;
+}
+
+bool ANTFSHostEngine::transferEnded() const
+{
+    return m_stop || m_cancel;
+}
+
+uint32_t ANTFSHostEngine::scaledMs(uint32_t ms) const
+{
+    return scaled(ms);
 }
 
 bool ANTFSHostEngine::waitAnswer(uint8_t response, uint32_t timeoutMs, std::vector<uint8_t>* answer)
@@ -648,7 +590,7 @@ ANTFSResponse ANTFSHostEngine::runAuthenticate()
     }
     std::vector<uint8_t> command(8, 0);
     command[0] = ANTFS_ID;
-    command[1] = 0x04;
+    command[1] = CMD_AUTHENTICATE;
     command[2] = type;
     command[3] = uint8_t(text.size());
     put32(command.data() + 4, m_hostSerial);
@@ -661,7 +603,7 @@ ANTFSResponse ANTFSHostEngine::runAuthenticate()
         sent = sendBurst(command.data(), uint32_t(command.size()), kRequestMs, 8);
     }
     std::vector<uint8_t> answer;
-    bool answered = sent && waitAnswer(0x84, scaled(timeout), &answer);
+    bool answered = sent && waitAnswer(RSP_AUTHENTICATE, scaled(timeout), &answer);
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_state = ANTFS_HOST_LINKED;
     if (m_cancel || m_stop)
@@ -672,287 +614,29 @@ ANTFSResponse ANTFSHostEngine::runAuthenticate()
     }
     const uint8_t answerType = answer[2];
     const uint32_t length = std::min<uint32_t>(answer[3], uint32_t(answer.size() - 8));
-    if (type == 1 && answerType == 0) { // serial number and name
+    if (type == AUTH_SERIAL && answerType == AUTH_ANSWER_SERIAL) {
         m_clientSerial = get32(answer.data() + 4);
         m_clientName.assign(answer.begin() + 8, answer.begin() + 8 + long(length));
         return ANTFS_HR_AUTH_ACCEPTED;
     }
     // The answer goes to the caller's room and back with the response.
-    ANTFSResponse r(answerType == 1 ? ANTFS_HR_AUTH_ACCEPTED
-            : answerType == 2       ? ANTFS_HR_AUTH_REJECTED
-                                    : ANTFS_HR_AUTH_UNKNOWN);
-    r.pairing = type == 2;
+    ANTFSResponse r(answerType == AUTH_ANSWER_ACCEPT ? ANTFS_HR_AUTH_ACCEPTED
+            : answerType == AUTH_ANSWER_REJECT       ? ANTFS_HR_AUTH_REJECTED
+                                                     : ANTFS_HR_AUTH_UNKNOWN);
+    r.pairing = type == AUTH_PAIRING;
     const uint32_t kept = std::min(m_answerRoom, length);
     if (m_answer && kept) {
         std::memcpy(m_answer, answer.data() + 8, kept);
         r.data.assign(answer.begin() + 8, answer.begin() + 8 + long(kept));
     }
-    if (answerType == 1)
+    if (answerType == AUTH_ANSWER_ACCEPT)
         m_state = ANTFS_HOST_TRANSPORT;
     return r;
 }
 
-ANTFSResponse ANTFSHostEngine::runDownload()
-{
-    uint16_t index;
-    uint32_t start, wanted, maxBlock;
-    bool legacy, directory;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        index = m_fileIndex;
-        start = m_offset;
-        wanted = m_size;
-        maxBlock = m_maxBlock;
-        legacy = m_legacy;
-        directory = m_directory;
-        m_file.clear();
-        m_fileSize = 0;
-    }
-    // Every end of this download names its file.
-    auto ended = [&](uint32_t code) {
-        ANTFSResponse r(code);
-        r.fileIndex = index;
-        r.directory = directory;
-        return r;
-    };
-    uint32_t received = 0;
-    uint16_t crc = 0;
-    bool initial = true;
-    uint32_t repeats = 0;
-    Clock::time_point progress = Clock::now();
-    for (;;) {
-        if (m_stop || m_cancel)
-            return ended(ANTFS_HR_DOWNLOAD_FAILED);
-        if (repeats >= kDownloadRepeats || msSince(progress) >= scaled(kDownloadSilenceMs))
-            return ended(ANTFS_HR_DOWNLOAD_FAILED);
-        {
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            m_bursts.clear();
-            m_rxLimit = kShortArea;
-        }
-        const uint32_t still = wanted > received ? wanted - received : 0;
-        uint32_t asked = 0;
-        bool sent;
-        if (legacy) {
-            // Without a size, as much as the 16-bit field can ask for.
-            asked = wanted ? std::min<uint32_t>(still, 0xFFFF) : 0xFFFF;
-            uint8_t request[8] = { ANTFS_ID, 0x06 };
-            put16(request + 2, index);
-            put16(request + 4, uint16_t(start + received));
-            put16(request + 6, uint16_t(asked));
-            sent = sendAcknowledged(request, kRequestMs, 1);
-        } else {
-            uint8_t request[16] = { ANTFS_ID, 0x09 };
-            put16(request + 2, index);
-            put32(request + 4, start + received);
-            request[9] = initial ? 1 : 0;
-            put16(request + 10, initial ? 0 : crc);
-            uint32_t block = 0;
-            if (wanted)
-                block = std::min(maxBlock, still);
-            else if (maxBlock != 0xFFFFFFFFu)
-                block = maxBlock;
-            put32(request + 12, block);
-            sent = sendBurst(request, sizeof request, kRequestMs, 1);
-        }
-        std::vector<uint8_t> answer;
-        ANTFSDownloadAnswer a;
-        if (!sent || !waitAnswer(legacy ? 0x86 : 0x89, scaled(kRequestMs), &answer)
-            || !ANTFSHost_ReadDownloadAnswer(answer.data(), answer.size(), legacy, asked, &a)) {
-            ++repeats;
-            continue;
-        }
-        if (a.code == 5) { // the client's CRC disagrees: start again
-            received = 0;
-            crc = 0;
-            initial = true;
-            ++repeats;
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            m_file.clear();
-            continue;
-        }
-        if (a.code != 0)
-            return ended(a.code >= 1 && a.code <= 3 ? ANTFS_HR_DOWNLOAD_REFUSED + a.code : ANTFS_HR_DOWNLOAD_REFUSED);
-        if (a.offset != start + received) {
-            ++repeats;
-            continue;
-        }
-        const uint8_t* data = answer.data() + a.header;
-        const uint16_t next = a.hasCrc ? Crc16_Update(crc, data, a.length) : 0;
-        if (a.hasCrc && next != a.crc) {
-            received = 0;
-            crc = 0;
-            initial = true;
-            ++repeats;
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            m_file.clear();
-            continue;
-        }
-        {
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            try {
-                m_file.insert(m_file.end(), data, data + a.length);
-            } catch (const std::bad_alloc&) {
-                ce::debugPrintf("ANT-FS host: Memory allocation failure!");
-                m_file.clear();
-                return ended(ANTFS_HR_DOWNLOAD_FAILED);
-            }
-            m_fileSize = a.fileSize;
-        }
-        crc = next;
-        initial = false;
-        received += a.length;
-        repeats = 0;
-        progress = Clock::now();
-        const uint32_t rest = a.fileSize - std::min(start, a.fileSize);
-        const uint32_t target = wanted ? std::min(wanted, rest) : rest;
-        if (received >= target) {
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            // A directory cut short, or whose bytes are not a header and
-            // whole entries, would be read past its end: it is not taken.
-            if (directory
-                && (start != 0 || m_file.size() != a.fileSize || !ANTFSDir_IsWhole(m_file.data(), m_file.size()))) {
-                ce::debugPrintf("ANT-FS host: the client's directory is not whole (%u bytes)", a.fileSize);
-                m_file.clear();
-                return ended(ANTFS_HR_DOWNLOAD_FAILED);
-            }
-            ANTFSResponse done = ended(ANTFS_HR_DOWNLOAD_DONE);
-            m_file.resize(std::min<size_t>(m_file.size(), a.fileSize));
-            done.data = std::move(m_file);
-            m_file = std::vector<uint8_t>();
-            return done;
-        }
-        if (a.length == 0)
-            ++repeats;
-    }
-}
-
-uint32_t ANTFSHostEngine::runUpload()
-{
-    uint16_t index;
-    uint32_t offset, size, maxBlock;
-    bool atOffset;
-    const uint8_t* data;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        index = m_fileIndex;
-        offset = m_offset;
-        size = m_size;
-        maxBlock = m_maxBlock;
-        atOffset = m_startAtOffset;
-        data = m_uploadData;
-        m_uploadSent = 0;
-    }
-    // data holds the file's bytes from offset to end; each block goes after
-    // a request whose answer says how much the client takes at once.
-    const uint32_t end = offset + size; // upload() refuses a sum beyond 32 bits
-    uint32_t position = offset;
-    bool sentOnce = false;
-    uint32_t retries = 0;
-    Clock::time_point progress = Clock::now();
-    while (!sentOnce || position < end) {
-        if (m_stop || m_cancel || retries > kUploadRetries || msSince(progress) >= scaled(kUploadSilenceMs))
-            return ANTFS_HR_UPLOAD_FAILED;
-        {
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            m_bursts.clear();
-        }
-        uint8_t request[16] = { ANTFS_ID, 0x0A };
-        put16(request + 2, index);
-        put32(request + 4, end);
-        put32(request + 12, atOffset ? position : 0xFFFFFFFFu);
-        std::vector<uint8_t> answer;
-        if (!sendBurst(request, sizeof request, kRequestMs, 8) || !waitAnswer(0x8A, scaled(5 * kAckMs), &answer)) {
-            ++retries;
-            continue;
-        }
-        ANTFSUploadAnswer a;
-        const bool read = ANTFSHost_ReadUploadAnswer(answer.data(), answer.size(), &a);
-        if (read && a.code != 0)
-            return a.code <= 3 ? ANTFS_HR_UPLOAD_REFUSED + a.code : ANTFS_HR_UPLOAD_REFUSED;
-        if (!read) {
-            ++retries;
-            continue;
-        }
-        const uint32_t last = a.last;
-        const uint32_t maxFile = a.maxFile;
-        const uint32_t clientBlock = a.maxBlock;
-        if (end > maxFile)
-            return ANTFS_HR_UPLOAD_REFUSED + 3; // larger than the client takes; nothing sent
-        uint32_t from = position;
-        if (!atOffset) {
-            // The client says how far it has the file: on from there, when
-            // what it has is what we send.
-            if (last < offset || last > end || Crc16_Calc(data, last - offset) != a.crc) {
-                atOffset = true;
-                ++retries;
-                continue;
-            }
-            from = last;
-        }
-        uint32_t block = end - from;
-        if (clientBlock != 0)
-            block = std::min(block, clientBlock);
-        block = std::min(block, maxBlock);
-        if (block == 0 && from < end) {
-            ++retries; // a client that takes nothing at once
-            continue;
-        }
-        // Header (CRC of what goes before, where this block goes), the
-        // block padded to whole packets, the footer with the CRC continued
-        // over the block.
-        const uint8_t* bytes = data + (from - offset);
-        const uint16_t seed = Crc16_Calc(data, from - offset);
-        std::vector<uint8_t> body(8, 0);
-        body[0] = ANTFS_ID;
-        body[1] = 0x0C;
-        put16(body.data() + 2, seed);
-        put32(body.data() + 4, from);
-        body.insert(body.end(), bytes, bytes + block);
-        body.resize(8 + (size_t(block) + 7) / 8 * 8, 0);
-        uint8_t footer[8] = {};
-        put16(footer + 6, Crc16_Update(seed, bytes, block));
-        body.insert(body.end(), footer, footer + 8);
-        const uint32_t timeout = block > 0x7FFFFA23u ? 0xFFFFFFFEu : 2 * (block + 1500);
-        if (!sendBurst(body.data(), uint32_t(body.size()), timeout, 1)) {
-            ++retries;
-            continue;
-        }
-        {
-            std::lock_guard<std::recursive_mutex> lock(m_mutex);
-            m_uploadSent = from + block - offset;
-        }
-        if (!waitAnswer(0x8C, scaled(kAnswerMs), &answer)) {
-            ++retries;
-            continue;
-        }
-        if (answer[2] != 0)
-            return ANTFS_HR_UPLOAD_FAILED;
-        position = from + block;
-        sentOnce = true;
-        retries = 0;
-        progress = Clock::now();
-    }
-    return ANTFS_HR_UPLOAD_DONE;
-}
-
-uint32_t ANTFSHostEngine::runErase()
-{
-    uint8_t command[8] = { ANTFS_ID, 0x0B };
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        put16(command + 2, m_fileIndex);
-        m_bursts.clear();
-    }
-    std::vector<uint8_t> answer;
-    if (!sendAcknowledged(command, kRequestMs, 8) || !waitAnswer(0x8B, scaled(kAnswerMs), &answer))
-        return ANTFS_HR_ERASE_FAILED;
-    return answer[2] == 0 ? ANTFS_HR_ERASED : ANTFS_HR_ERASE_FAILED;
-}
-
 bool ANTFSHostEngine::runDisconnect()
 {
-    uint8_t command[8] = { ANTFS_ID, 0x03, m_disconnectType, m_disconnectTime, m_disconnectAppTime };
+    uint8_t command[8] = { ANTFS_ID, CMD_DISCONNECT, m_disconnectType, m_disconnectTime, m_disconnectAppTime };
     bool sent = sendAcknowledged(command, kAckMs, 8);
     if (m_disconnectType == 1) {
         ANTCommand_SetChannelPeriod(m_framer, m_channel, m_searchPeriod, kCommandMs);
@@ -967,7 +651,7 @@ bool ANTFSHostEngine::runDisconnect()
 
 void ANTFSHostEngine::sendPing()
 {
-    const uint8_t ping[8] = { ANTFS_ID, 0x05 };
+    const uint8_t ping[8] = { ANTFS_ID, CMD_PING };
     ANTCommand_SendAcknowledgedData(m_framer, m_channel, ping, kAckMs);
 }
 
@@ -1073,13 +757,13 @@ void ANTFSHostEngine::onPacket(const uint8_t* data, bool first, bool last)
             // A download answer names its file size in its second header
             // packet: the buffer grows to the file and its framing.
             const size_t skip = !m_rx.empty() && m_rx[0] == BEACON_ID ? 8 : 0;
-            if (m_rx.size() == skip + 16 && m_rx[skip] == ANTFS_ID && m_rx[skip + 1] == 0x89) {
+            if (m_rx.size() == skip + 16 && m_rx[skip] == ANTFS_ID && m_rx[skip + 1] == RSP_DOWNLOAD) {
                 const uint64_t size = uint64_t(get32(m_rx.data() + skip + 12)) + 40 + skip;
                 if (size > kLargestDownload)
                     m_rxFailed = true;
                 else
                     m_rxLimit = uint32_t(std::max<uint64_t>(kShortArea, size));
-            } else if (m_rx.size() == skip + 8 && m_rx[skip] == ANTFS_ID && m_rx[skip + 1] == 0x86) {
+            } else if (m_rx.size() == skip + 8 && m_rx[skip] == ANTFS_ID && m_rx[skip + 1] == RSP_DOWNLOAD_LEGACY) {
                 // A legacy answer's file size is 16 bits wide: never too large.
                 m_rxLimit = uint32_t(std::max<size_t>(kShortArea, get16(m_rx.data() + skip + 6) + 40 + skip));
             }

@@ -1,11 +1,13 @@
 // The ANT-FS host: searches a slave channel for a client's beacon, links
 // the client onto a frequency of a shuffled table, asks for its serial
-// number and name, authenticates, downloads, uploads and erases files,
-// keeps the link alive with pings and disconnects. Results are numbered
-// responses in a queue (waitResponse).
+// number and name, authenticates, keeps the link alive with pings and
+// disconnects; its transfers (antfs_host_transfers.h) download, upload and
+// erase files over that link. Results are responses in a queue
+// (waitResponse).
 #pragma once
 
 #include "ant/antfs/antfs_engine_base.h"
+#include "ant/antfs/antfs_host_transfers.h"
 
 #include <cstdint>
 #include <deque>
@@ -50,38 +52,7 @@ enum : uint32_t {
     ANTFS_HR_CANCELLED = 28,
 };
 
-// One answer of a client to a download request, as read from its bytes
-// after the beacon that leads it.
-struct ANTFSDownloadAnswer {
-    uint8_t code = 0; // 0: data follow
-    uint32_t header = 16; // bytes before the data
-    uint32_t length = 0; // data bytes in this answer
-    uint32_t offset = 0; // where in the file they start
-    uint32_t fileSize = 0;
-    bool hasCrc = false; // legacy answers carry none
-    uint16_t crc = 0; // of the file up to the end of this block
-};
-
-// Reads a download answer: 0x89 (ANT-FS mode), or 0x86 in legacy mode,
-// whose block is the size the request asked for (askedSize), cut at the
-// end of the file. False when the bytes are too few for what the answer
-// announces.
-bool ANTFSHost_ReadDownloadAnswer(
-    const uint8_t* bytes, size_t size, bool legacy, uint32_t askedSize, ANTFSDownloadAnswer* out);
-
-struct ANTFSUploadAnswer {
-    uint8_t code = 0; // 0: the client takes the upload
-    uint32_t last = 0; // how far the client has the file
-    uint32_t maxFile = 0; // the largest file it takes
-    uint32_t maxBlock = 0; // the most it takes at once (0: no limit)
-    uint16_t crc = 0; // of the file up to last
-};
-
-// Reads a client's answer (0x8A) to an upload request. False when the bytes
-// are too few for a code, or for the fields of an answer that takes it.
-bool ANTFSHost_ReadUploadAnswer(const uint8_t* bytes, size_t size, ANTFSUploadAnswer* out);
-
-class ANTFSHostEngine : public ANTFSEngineBase {
+class ANTFSHostEngine : public ANTFSEngineBase, private ANTFSHostLink {
 public:
     static constexpr uint32_t kShortArea = 65551; // answers and small downloads
 
@@ -137,15 +108,14 @@ private:
     bool setUpSearchChannel(bool full);
     bool waitBeacon(uint32_t ms, bool linkState);
     bool link();
-    bool sendAcknowledged(const uint8_t payload[8], uint32_t timeoutMs, int attempts);
-    bool sendBurst(const uint8_t* data, uint32_t length, uint32_t timeoutMs, int attempts);
-    // Waits for the client's next answer burst with this response byte;
-    // its bytes after the beacon in *answer.
-    bool waitAnswer(uint8_t response, uint32_t timeoutMs, std::vector<uint8_t>* answer);
+    // ANTFSHostLink: what the transfers run on.
+    bool sendAcknowledged(const uint8_t payload[8], uint32_t timeoutMs, int attempts) override;
+    bool sendBurst(const uint8_t* data, uint32_t length, uint32_t timeoutMs, int attempts) override;
+    void dropAnswers() override;
+    bool waitAnswer(uint8_t response, uint32_t timeoutMs, std::vector<uint8_t>* answer) override;
+    bool transferEnded() const override;
+    uint32_t scaledMs(uint32_t ms) const override;
     ANTFSResponse runAuthenticate();
-    ANTFSResponse runDownload();
-    uint32_t runUpload();
-    uint32_t runErase();
     // After a download or upload: one that failed (not cancelled) counts
     // against the link and ends it; any other goes back to transport.
     ANTFSResponse endTransfer(ANTFSResponse response, uint32_t failed);
@@ -207,18 +177,8 @@ private:
     uint8_t m_disconnectTime = 0;
     uint8_t m_disconnectAppTime = 0;
 
-    // Transfers.
-    uint16_t m_fileIndex = 0;
-    uint32_t m_offset = 0;
-    uint32_t m_size = 0;
-    uint32_t m_maxBlock = 0xFFFFFFFFu;
-    const uint8_t* m_uploadData = nullptr;
-    bool m_startAtOffset = false;
-    bool m_legacy = false; // the older download request and answer
-    bool m_directory = false; // the download is of the directory
-    std::vector<uint8_t> m_file; // the file's data received so far
-    uint32_t m_fileSize = 0;
-    uint32_t m_uploadSent = 0;
+    // Transfers: their records and progress.
+    ANTFSHostTransfers m_transfers { *this };
 
     // Bursts from the client.
     std::vector<uint8_t> m_rx;
