@@ -177,6 +177,19 @@ TEST(KivoBTProgram, TwoStartsAtOnceLeaveOneRunning)
     }
 }
 
+// Where no lock file can be made (a full disk, never used), two starts at
+// once still leave exactly one KivoBT running.
+TEST(KivoBTProgram, TwoStartsOnAFullNeverUsedDiskLeaveOneRunning)
+{
+    kivo::test::TempDeviceRoot root;
+    std::string report;
+    const int code = kivo::test::twoStartsOnAFullNewDisk("KivoBT", { { "SystemDrive/sim/bt.json", R"({"contacts": 3})" } },
+        { "--title", "KivoBT" }, &report);
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code) << report;
+}
+
 // A device whose disk filled up: KivoBT still starts (its power registration
 // is refused), does not crash, and once the user makes room its window
 // answers and its power monitor is back: a wake from suspend then restarts
