@@ -128,7 +128,13 @@ TEST(KivoBTProgram, ServesRegisteredClientsAndRunsOnce)
         EXPECT_EQ(c->readLine(), kPhoneState);
     EXPECT_TRUE(manager.running());
 
-    // A second start raises the first copy's phone window and ends.
+    // A second start raises the first copy's phone window and ends. Another
+    // window is in front before it, so that only the second start can bring
+    // the phone window there.
+    const ce::HWND client = ce::findWindow(nullptr, "Client One");
+    ASSERT_NE(client, nullptr);
+    ASSERT_TRUE(ce::setForegroundWindow(client));
+    ASSERT_TRUE(waitUntil([&] { return ce::getForegroundWindow() == client; }, 20000));
     {
         Program second("KivoBT", {}, log);
         EXPECT_EQ(second.waitExit(), 0);
