@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -236,17 +237,30 @@ void RegistryFill(benchmark::State& state)
 }
 BENCHMARK(RegistryFill)->Arg(1000)->Unit(benchmark::kMillisecond);
 
-// The file the fill ends with, written once the same way (flushed, then
-// renamed over the old one).
+// The same files the fill writes, one after each value set, each written
+// whole the plain way: a new file, flushed, renamed over the old one.
 void RegistryFill_Floor(benchmark::State& state)
 {
     BenchRoot root;
-    fill("Fill", int(state.range(0)));
-    std::ifstream in(root.path + "/registry.txt", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string registry = root.path + "/registry.txt";
+    std::vector<std::string> texts;
+    for (int i = 0; i < int(state.range(0)); ++i) {
+        ce::reg::setString(ce::reg::Root::LocalMachine, "Fill", "v" + std::to_string(i), "x" + std::to_string(i));
+        std::ifstream in(registry, std::ios::binary);
+        texts.emplace_back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
     const std::string file = root.path + "/filled.txt";
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ce::replaceFileWhole(file, text.data(), text.size()));
+    const std::string temp = file + ".tmp";
+    for (auto _ : state) {
+        for (const std::string& text : texts) {
+            const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0 || ::write(fd, text.data(), text.size()) != ssize_t(text.size()) || ::fsync(fd) != 0
+                || ::close(fd) != 0 || std::rename(temp.c_str(), file.c_str()) != 0) {
+                state.SkipWithError("cannot write the file");
+                return;
+            }
+        }
+    }
 }
 BENCHMARK(RegistryFill_Floor)->Arg(1000)->Unit(benchmark::kMillisecond);
 

@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <unistd.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -613,50 +614,98 @@ void setFreeSpaceOverride(const std::string& drive, std::optional<uint64_t> byte
 
 namespace {
 
-// "<file>.<pid>-<serial>.tmp": unique among the live writers of every
-// process, and it tells whose it was.
+// "<file>.<pid>-<serial>.tmp": apart from the names of this process's other
+// writers. A writer in another PID namespace may have the same pid: the name
+// is made new (O_EXCL), and a name taken means the next serial.
 std::string temporaryName(const std::string& linuxPath, unsigned long serial)
 {
     return linuxPath + "." + std::to_string(::getpid()) + "-" + std::to_string(serial) + ".tmp";
 }
 
-// The pid of one of replaceFileWhole's temporary names of the file named
-// base, 0 when the name is none of them.
-pid_t temporaryOwner(const std::string& name, const std::string& base)
+// Whether name is one of replaceFileWhole's temporary names of the file
+// named base ("<base>.<digits>-<digits>.tmp"), or the one fixed
+// "<base>.tmp" of earlier versions.
+bool isTemporaryName(const std::string& name, const std::string& base)
 {
     const std::string head = base + ".";
     const std::string tail = ".tmp";
+    if (name == base + tail)
+        return true;
     if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0
         || name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
-        return 0;
+        return false;
     const std::string core = name.substr(head.size(), name.size() - head.size() - tail.size());
     const size_t dash = core.find('-');
     const auto digits = [](const std::string& s) {
         return !s.empty() && s.size() <= 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
-    if (dash == std::string::npos || !digits(core.substr(0, dash)) || !digits(core.substr(dash + 1)))
-        return 0;
-    const unsigned long long pid = std::strtoull(core.c_str(), nullptr, 10);
-    return pid > 0 && pid <= 0x7FFFFFFF ? pid_t(pid) : 0;
+    return dash != std::string::npos && digits(core.substr(0, dash)) && digits(core.substr(dash + 1));
+}
+
+// A writer holds a lock on its temporary file from just after making it
+// until it is renamed or removed; the lock goes with the writer's end,
+// however it ends. So a temporary that can be locked is a leftover, whatever
+// process or PID namespace made it (a pid in its name would tell nothing of
+// a writer in another namespace). Removed under the lock, and only while the
+// name still leads to the file locked: a writer that renamed it meanwhile
+// has put it in place, and a name made again is another writer's.
+bool removeIfUnheld(const std::string& path)
+{
+    // Not waiting on a pipe of that name; not following a link.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat held {}, named {};
+    const bool removed = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode)
+        && held.st_nlink > 0 && ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev
+        && named.st_ino == held.st_ino && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+// Makes a new temporary file for linuxPath and takes its lock; the
+// descriptor, or -errno.
+int openTemporary(const std::string& linuxPath, std::string* temp)
+{
+    static std::atomic<unsigned long> serial { 0 };
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temp = temporaryName(linuxPath, ++serial);
+        const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return -errno;
+        int locked;
+        do
+            locked = ::flock(fd, LOCK_EX);
+        while (locked != 0 && errno == EINTR);
+        if (locked != 0) {
+            const int error = errno;
+            ::unlink(temp->c_str());
+            ::close(fd);
+            return -error;
+        }
+        // Between making it and locking it, a cleaner may have taken it for
+        // a leftover and removed it: then another one.
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_nlink > 0)
+            return fd;
+        ::close(fd);
+    }
+    return -EEXIST;
 }
 
 } // namespace
 
 int replaceFileWhole(const std::string& linuxPath, const void* data, size_t size)
 {
-    static std::atomic<unsigned long> serial { 0 };
+    // What killed writers of this file left goes first: it may be what
+    // keeps the drive full.
+    removeStaleTemporaries(linuxPath);
     std::string temp;
-    int fd = -1;
-    // A name taken already can only be a dead process's leftover that shared
-    // this pid: the next serial.
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = temporaryName(linuxPath, ++serial);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno != EEXIST)
-            return errno;
-    }
+    const int fd = openTemporary(linuxPath, &temp);
     if (fd < 0)
-        return EEXIST;
+        return -fd;
     int error = 0;
     const char* at = static_cast<const char*>(data);
     for (size_t left = size; left > 0 && !error;) {
@@ -672,12 +721,14 @@ int replaceFileWhole(const std::string& linuxPath, const void* data, size_t size
     }
     if (!error && ::fsync(fd) != 0)
         error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
+    // Renamed (or removed) while its lock is held: until then a cleaner
+    // must see it as a live writer's.
     if (!error && ::rename(temp.c_str(), linuxPath.c_str()) != 0)
         error = errno;
     if (error)
         ::unlink(temp.c_str());
+    // Flushed already: closing has nothing left to report.
+    ::close(fd);
     return error;
 }
 
@@ -691,27 +742,15 @@ int removeStaleTemporaries(const std::string& linuxPath)
     DIR* d = ::opendir(dir.c_str());
     if (!d)
         return 0;
-    std::vector<std::string> stale;
+    std::vector<std::string> candidates;
     while (dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        // The one fixed name earlier writers used; else a name of a writer
-        // whose process has ended (a live one, this process included, may
-        // be writing it now).
-        if (name == base + ".tmp") {
-            stale.push_back(name);
-        } else if (const pid_t owner = temporaryOwner(name, base)) {
-            if (owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH)
-                stale.push_back(name);
-        }
+        if (isTemporaryName(e->d_name, base))
+            candidates.push_back(e->d_name);
     }
     ::closedir(d);
     int removed = 0;
-    for (const std::string& name : stale) {
-        const std::string path = dir + "/" + name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0)
-            ++removed;
-    }
+    for (const std::string& name : candidates)
+        removed += removeIfUnheld(dir + "/" + name);
     return removed;
 }
 

@@ -48,16 +48,17 @@ void setLastErrorFromErrno(int error);
 
 // Replaces the file at a path on this machine with the given bytes, whole:
 // they go to a temporary file of its own beside it ("<path>.<pid>-<n>.tmp",
-// made new), are flushed to the disk and then renamed over the file, so a
-// kill or a full drive part-way leaves the old file as it was, and writers
-// of one file at the same time each put a whole file in place. 0 on
-// success, else the errno of the step that failed (the temporary file is
-// then gone).
+// made new and locked by the writer until it is renamed), are flushed to the
+// disk and then renamed over the file, so a kill or a full drive part-way
+// leaves the old file as it was, and writers of one file at the same time
+// each put a whole file in place. What killed writers of the file left is
+// removed first (removeStaleTemporaries). 0 on success, else the errno of
+// the step that failed (the temporary file is then gone).
 int replaceFileWhole(const std::string& linuxPath, const void* data, size_t size);
 // Removes what killed writers of the file at a path left beside it: the
-// temporary files of replaceFileWhole whose process has ended, and the one
-// fixed "<path>.tmp" of earlier versions. Never one of a live process (this
-// one included). The number removed.
+// temporary files of replaceFileWhole that no writer holds locked (a live
+// writer's stays, whatever process or PID namespace it runs in), and the one
+// fixed "<path>.tmp" of earlier versions. The number removed.
 int removeStaleTemporaries(const std::string& linuxPath);
 
 // The folder for run-time endpoints (sockets) of one device root.

@@ -1,5 +1,7 @@
-// One copy of a program per device root: the first start holds a lock on a
-// file in the run folder for its whole life, and a later start, finding it
+// One copy of a program per device root: the first start holds, for its
+// whole life, a socket name private to the device root (it needs no file, so
+// a full disk does not matter) and a lock on a file in the run folder (the
+// same root reached by another path), and a later start, finding either
 // held, knows another copy runs. Starts at the same instant cannot both win,
 // as two searches for a window could.
 #pragma once
@@ -22,7 +24,9 @@ public:
     bool acquire();
 
 private:
+    std::string m_name;
     std::string m_file;
+    int m_socket = -1;
     int m_fd = -1;
 };
 

@@ -115,7 +115,6 @@ int CeConfigFileManager::LoadFile(const std::u16string& path)
     m_byName.clear();
     m_path = path;
     const std::string file = ce::resolvePath(QString::fromStdU16String(path).toStdString());
-    ce::removeStaleTemporaries(file); // what killed writes left
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         // Made empty when missing; a folder that is not there fails.
@@ -236,7 +235,8 @@ int CeConfigFileManager::write()
     if (m_path.empty())
         return 0;
     // A write cut short must not leave the file truncated: the new text goes
-    // to a file beside it, which then replaces it.
+    // to a file beside it, which then replaces it; what killed writes left
+    // beside it goes at the same time.
     const std::string file = ce::resolvePath(QString::fromStdU16String(m_path).toStdString());
     const std::string text = Serialise();
     return ce::replaceFileWhole(file, text.data(), text.size()) == 0 ? 1 : 0;

@@ -128,7 +128,13 @@ TEST(KivoBTProgram, ServesRegisteredClientsAndRunsOnce)
         EXPECT_EQ(c->readLine(), kPhoneState);
     EXPECT_TRUE(manager.running());
 
-    // A second start raises the first copy's phone window and ends.
+    // A second start raises the first copy's phone window and ends. Another
+    // window is in front before it, so that only the second start can bring
+    // the phone window there.
+    const ce::HWND client = ce::findWindow(nullptr, "Client One");
+    ASSERT_NE(client, nullptr);
+    ASSERT_TRUE(ce::setForegroundWindow(client));
+    ASSERT_TRUE(waitUntil([&] { return ce::getForegroundWindow() == client; }, 20000));
     {
         Program second("KivoBT", {}, log);
         EXPECT_EQ(second.waitExit(), 0);
@@ -175,6 +181,19 @@ TEST(KivoBTProgram, TwoStartsAtOnceLeaveOneRunning)
         ce::postMessage(ce::findWindow(nullptr, "KivoBT"), ce::WM_CLOSE, 0, 0);
         EXPECT_TRUE(first.waitExit(20000));
     }
+}
+
+// Where no lock file can be made (a full disk, never used), two starts at
+// once still leave exactly one KivoBT running.
+TEST(KivoBTProgram, TwoStartsOnAFullNeverUsedDiskLeaveOneRunning)
+{
+    kivo::test::TempDeviceRoot root;
+    std::string report;
+    const int code = kivo::test::twoStartsOnAFullNewDisk("KivoBT", { { "SystemDrive/sim/bt.json", R"({"contacts": 3})" } },
+        { "--title", "KivoBT" }, &report);
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code) << report;
 }
 
 // A device whose disk filled up: KivoBT still starts (its power registration

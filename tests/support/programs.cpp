@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -311,6 +313,116 @@ int runOnAFullDisk(const std::string& name, const std::string& started, const st
         }
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
+        return result;
+    });
+    *report = readFrom(out);
+    ::close(out);
+    ::unlink(outPath.c_str());
+    return code;
+}
+
+namespace {
+
+// In a confined process: a new, small file system over the root holding only
+// `files`, then filled until neither a block nor a new name is left. The
+// names of the fillers, for making room; empty when it cannot be made.
+std::vector<std::string> fillNewDisk(const std::string& root, const std::vector<std::pair<std::string, std::string>>& files)
+{
+    if (::mount("kivo-full", root.c_str(), "tmpfs", 0, "size=4m,nr_inodes=64,mode=0700") != 0)
+        return {};
+    for (const auto& [path, content] : files) {
+        for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+            ::mkdir((root + "/" + path.substr(0, slash)).c_str(), 0700);
+        const int fd = ::open((root + "/" + path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const bool written = fd >= 0 && ::write(fd, content.data(), content.size()) == ssize_t(content.size());
+        if (fd >= 0)
+            ::close(fd);
+        if (!written)
+            return {};
+    }
+    std::vector<std::string> fillers;
+    const std::string blocks = root + "/" + kFillFile;
+    const int fd = ::open(blocks.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return {};
+    fillers.push_back(blocks);
+    static char block[64 * 1024];
+    while (::write(fd, block, sizeof block) > 0) { }
+    while (::write(fd, block, 1) > 0) { }
+    ::close(fd);
+    for (int i = 0;; ++i) {
+        const std::string name = root + "/" + kFillFile + "-" + std::to_string(i);
+        const int made = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (made < 0)
+            return errno == ENOSPC ? fillers : std::vector<std::string> {};
+        ::close(made);
+        fillers.push_back(name);
+    }
+}
+
+} // namespace
+
+int twoStartsOnAFullNewDisk(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files,
+    const std::vector<std::string>& target, std::string* report)
+{
+    const std::string root = ce::deviceRoot();
+    // The output file stays reachable through the descriptor once the new
+    // disk covers the root.
+    const std::string outPath = root + "/two-starts-output.txt";
+    const int out = ::open(outPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (out < 0) {
+        *report = "cannot open " + outPath;
+        return 1;
+    }
+    const int code = runConfined(root, Confinement::OwnMounts, [&] {
+        const std::vector<std::string> fillers = fillNewDisk(root, files);
+        if (fillers.empty())
+            return kCannotConfine;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+        posix_spawn_file_actions_adddup2(&actions, out, 2);
+        pid_t copies[2];
+        for (pid_t& pid : copies)
+            pid = spawnProgram(name, {}, &actions);
+        posix_spawn_file_actions_destroy(&actions);
+        if (copies[0] < 0 || copies[1] < 0) {
+            note(out, "cannot start " + name);
+            return 2;
+        }
+        int status = 0;
+        int ended = -1;
+        int result = 0;
+        waitUntil([&] {
+            for (int i = 0; i < 2 && ended < 0; ++i)
+                if (!stillRunning(copies[i], &status))
+                    ended = i;
+            return ended >= 0;
+        }, 90000);
+        if (ended < 0) {
+            note(out, "both copies still run");
+            result = 3;
+        } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            note(out, "the copy that ended " + describeEnd(status));
+            result = 4;
+        }
+        const pid_t other = ended < 0 ? -1 : copies[1 - ended];
+        for (const std::string& filler : fillers)
+            ::unlink(filler.c_str());
+        if (result == 0 && !windowAnswers(target, 30000)) {
+            note(out, "the copy left running has no window that answers once there is room");
+            result = 5;
+        }
+        if (result == 0 && !stillRunning(other, &status)) {
+            note(out, "the other copy " + describeEnd(status));
+            return 6;
+        }
+        for (int i = 0; i < 2; ++i)
+            if (i != ended) { // the one that ended is reaped already
+                ::kill(copies[i], SIGKILL);
+                ::waitpid(copies[i], nullptr, 0);
+            }
+        ::umount2(root.c_str(), MNT_DETACH);
         return result;
     });
     *report = readFrom(out);

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kivo::test {
@@ -82,6 +83,17 @@ using AfterRoomCheck = std::function<std::string(const std::function<std::string
 // with the program's output.
 int runOnAFullDisk(const std::string& name, const std::string& started, const std::vector<std::string>& target,
     std::string* report, const AfterRoomCheck& afterRoom = {});
+
+// Starts the build's program `name` twice at once on a device root that was
+// never used, on a disk full in every way (no free block, no new file or
+// folder can be made), holding only `files` (paths relative to the root,
+// with their content). Waits until one copy ends, then makes room and checks
+// that the other still runs and its window `target` answers. 0 when exactly
+// one copy ended (with exit code 0) and the other ran on; kCannotConfine when
+// no such disk could be made here; else a failure, told in *report together
+// with the programs' output.
+int twoStartsOnAFullNewDisk(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files,
+    const std::vector<std::string>& target, std::string* report);
 
 // Pumps the calling thread's window messages until done() holds (true) or
 // timeoutMs pass (false), waking as soon as a message comes.

@@ -4,7 +4,12 @@
 #include "tests/support/file_size_limit.h"
 
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 
 namespace kivo::bt::test {
 namespace {
@@ -71,6 +76,29 @@ TEST_F(IniTest, AFailedWriteKeepsTheOldFile)
         EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1031"), 0);
     }
     EXPECT_EQ(readDeviceFile(kIni), before);
+}
+
+// A killed write leaves its unfinished file beside LANGUAGE.ini; the next
+// write removes it (and the one fixed name of earlier versions), yet not the
+// file of a write still under way, which its writer holds locked.
+TEST_F(IniTest, AWriteRemovesWhatKilledWritesLeftButNotALiveOnes)
+{
+    load("[DEFAULT]\r\nDEFAULT_LANGNAME=1033\r\n\r\n");
+    const std::string file = ce::resolvePath(kIni);
+    const std::string killed[] = { file + ".tmp", file + ".4242-3.tmp", file + "." + std::to_string(::getpid()) + "-900.tmp" };
+    for (const std::string& left : killed)
+        std::ofstream(left) << "[DEFAULT]\r\nDEFA";
+    const std::string live = file + ".4243-1.tmp";
+    std::ofstream(live) << "[DEF";
+    const int writer = ::open(live.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+
+    EXPECT_EQ(ini.SetValue(u"DEFAULT", u"DEFAULT_LANGNAME", u"1031"), 1);
+    for (const std::string& left : killed)
+        EXPECT_FALSE(std::filesystem::exists(left)) << left;
+    EXPECT_TRUE(std::filesystem::exists(live));
+    EXPECT_EQ(readDeviceFile(kIni), "[DEFAULT]\r\nDEFAULT_LANGNAME=1031\r\n\r\n");
+    ::close(writer);
 }
 
 TEST_F(IniTest, CommentLinesAreNeitherKeysNorSectionsAndAreNotWrittenBack)

@@ -12,7 +12,8 @@ add_dependencies(flow_controller_test kivo_sim_wifidkcore)
 kivo_add_test(flow_program_test
   SOURCES ${_flowtests}/flow_program_test.cpp
   LIBS kivo_platform
-  CONFINED KivoWiFiProgram.OnAFullDiskItStartsWithoutItsEventQueueAndAnswersOnceThereIsRoom)
+  CONFINED KivoWiFiProgram.OnAFullDiskItStartsWithoutItsEventQueueAndAnswersOnceThereIsRoom
+           KivoWiFiProgram.TwoStartsOnAFullNeverUsedDiskLeaveOneRunning)
 add_dependencies(flow_program_test KivoWiFi wmsg kivo_sim_wifidkcore kivo_sim_wzcsapi kivo_sim_iphlpapi
   kivo_sim_httptest)
 

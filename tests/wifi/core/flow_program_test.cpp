@@ -309,6 +309,19 @@ TEST(KivoWiFiProgram, OnAFullDiskItStartsWithoutItsEventQueueAndAnswersOnceThere
     EXPECT_EQ(1u, countOf(report, "CreateMsgQueue succeeded after all")) << report;
 }
 
+// Where no lock file can be made (a full disk, never used), two starts at
+// once still leave exactly one KivoWiFi running.
+TEST(KivoWiFiProgram, TwoStartsOnAFullNeverUsedDiskLeaveOneRunning)
+{
+    kivo::test::TempDeviceRoot root;
+    std::string report;
+    const int code = kivo::test::twoStartsOnAFullNewDisk("KivoWiFi", { { "SystemDrive/sim/wzc.json", "{}\n" } },
+        { "--class", "KivoWiFi" }, &report);
+    if (code == kivo::test::kCannotConfine)
+        GTEST_SKIP() << "no namespaces to make a full disk in";
+    EXPECT_EQ(0, code) << report;
+}
+
 // A process stopped half-way through a registration keeps the lock of the
 // registered message names: KivoWiFi still starts, waiting for that lock
 // the full time once, not once per name, and says which names it could not
