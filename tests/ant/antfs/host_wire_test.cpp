@@ -5,37 +5,24 @@
 #include "ant/antfs/antfs_host_engine.h"
 #include "ant/antfs/antfs_shared.h"
 #include "ant/core/ant_command.h"
-#include "ant/core/ant_library.h"
 #include "ant/core/checksums.h"
 #include "ant/senvoy_antfs.h"
 
-#include "platform/paths.h"
-#include "sim/ant_radio/ant_radio_sim.h"
 #include "sim/ant_radio/antfs_peers.h"
-#include "tests/ant/antfs/antfs_round_trip.h"
-#include "tests/support/temp_root.h"
+#include "tests/ant/antfs/antfs_host_peer_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 using namespace senvoy;
-using kivo::sim::AntFsClientPeer;
 using kivo::sim::AntFsClientScript;
-using kivo::sim::AntRadioSim;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-constexpr uint32_t kWaitMs = 20000;
-
-using Events = kivo::test::AntfsEvents;
 
 Bytes patterned(size_t n, uint8_t mul, uint8_t add)
 {
@@ -45,75 +32,13 @@ Bytes patterned(size_t n, uint8_t mul, uint8_t add)
     return b;
 }
 
-// The host on channel 0 against a scripted client on its air.
-struct HostWire : ::testing::Test {
-    kivo::test::TempDeviceRoot root;
-    AntRadioSim sim;
-    Events host;
-    AntFsClientPeer peer { sim, 0, &Crc16_Update };
+struct HostWire : kivo::test::AntfsHostAgainstPeer {
     const Bytes file5 = patterned(1000, 13, 1);
 
     void SetUp() override
     {
         peer.script([&](AntFsClientScript& s) { s.files[5] = file5; });
-        ce::ensureDirectory("\\SystemDrive");
-        sim.install();
-        sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
-        ASSERT_EQ(ANTLIB_Init(), 1);
-        uint32_t event = 0;
-        ASSERT_TRUE(ANTLIB_Manager()->waitEvent(kWaitMs, &event));
-        ANTFSHostEngine::setShuffleSeedForTests(7);
-        ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
-        ASSERT_EQ(ANTFSHost_Open(0), 1);
-        ASSERT_EQ(ANTFSHost_SetSaveFilePath("\\SystemDrive\\", 13), 1); // the library keeps it between hosts
-        peer.clear();
-    }
-    void TearDown() override
-    {
-        ANTFSHost_Close();
-        ANTFSHost_DeinitEx();
-        peer.stop();
-        ANTLIB_Deinit();
-        ANTFSHostEngine::setTimeScaleForTests(1);
-        ANTFSHostEngine::setShuffleSeedForTests(0);
-    }
-    // The commands of one kind the client took, in order.
-    std::vector<Bytes> commands(uint8_t kind)
-    {
-        std::vector<Bytes> out;
-        peer.script([&](AntFsClientScript& s) {
-            for (const Bytes& c : s.commands)
-                if (c[1] == kind)
-                    out.push_back(c);
-        });
-        return out;
-    }
-    bool took(uint8_t kind, size_t count)
-    {
-        return peer.waitScript(
-            [&](const AntFsClientScript& s) {
-                return size_t(std::count_if(s.commands.begin(), s.commands.end(),
-                           [&](const Bytes& c) { return c[1] == kind; }))
-                    >= count;
-            },
-            kWaitMs);
-    }
-    void found()
-    {
-        peer.start();
-        ASSERT_EQ(ANTFSHost_Search(), 1);
-        ASSERT_EQ(host.next(), 115u);
-    }
-    void linked()
-    {
-        ASSERT_NO_FATAL_FAILURE(found());
-        ASSERT_EQ(ANTFSHost_PassThru(), 1);
-        ASSERT_EQ(host.next(), 109u);
-    }
-    Bytes saved(uint32_t index)
-    {
-        std::ifstream in(ce::resolvePath("\\SystemDrive\\" + std::to_string(index) + ".dat"), std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        AntfsHostAgainstPeer::SetUp();
     }
 };
 
