@@ -180,8 +180,9 @@ ANTFSResponse ANTFSHostTransfers::runDownload()
         uint32_t asked = 0;
         bool sent;
         if (legacy) {
-            // Without a size, as much as the 16-bit field can ask for.
-            asked = wanted ? std::min<uint32_t>(still, 0xFFFF) : 0xFFFF;
+            // Without a size, as much as the 16-bit field can ask for; never
+            // more than the maximum block, as in the newer request.
+            asked = std::min<uint32_t>({ wanted ? still : 0xFFFFu, maxBlock, 0xFFFFu });
             uint8_t request[8] = { ANTFS_ID, CMD_DOWNLOAD_LEGACY };
             put16(request + 2, index);
             put16(request + 4, uint16_t(start + received));

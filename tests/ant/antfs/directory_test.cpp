@@ -183,3 +183,20 @@ TEST(Directory, ReadersStayInsideTheBytesGiven)
         EXPECT_EQ(ANTFSDir_IsWhole(bytes, length), length >= 16 && length % 16 == 0);
     }
 }
+
+TEST(Directory, DeleteClearsBothBytesOfTheIndex)
+{
+    // Indices from 256 on have a high byte: the entry is free only with
+    // both bytes cleared.
+    uint32_t size = 0;
+    uint8_t* image = static_cast<uint8_t*>(ANTFSDir_NewDirectory(300, 0, 0, &size));
+    ASSERT_NE(image, nullptr);
+    for (uint16_t index : { uint16_t(256), uint16_t(300) }) {
+        SCOPED_TRACE(index);
+        uint8_t* e = image + size_t(index) * 16;
+        ASSERT_EQ(ANTFSDir_DeleteFileEntry(image, 300, index), 1);
+        EXPECT_EQ(Bytes(e, e + 2), Bytes(2, 0));
+        EXPECT_EQ(ANTFSDir_DeleteFileEntry(image, 300, index), 0);
+    }
+    ANTFSDir_DeleteDirectory(image);
+}
