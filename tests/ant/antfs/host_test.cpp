@@ -13,6 +13,7 @@
 #include "sim/ant_radio/ant_radio_model.h"
 #include "sim/ant_radio/ant_radio_sim.h"
 #include "sim/ant_radio/antfs_peers.h"
+#include "tests/ant/antfs/antfs_host_peer_fixture.h"
 #include "tests/ant/antfs/antfs_round_trip.h"
 #include "tests/support/temp_root.h"
 
@@ -270,12 +271,9 @@ TEST_F(RoundTrip, IdleLinkIsPingedAndAFailedRadioCommandIsReported)
 
 namespace {
 
-// The host on channel 0 against a scripted client on its air.
-struct AgainstPeer : ::testing::Test {
-    kivo::test::TempDeviceRoot root;
-    AntRadioSim sim;
-    Events host;
-    AntFsClientPeer peer { sim, 0, &Crc16_Update };
+// The host on channel 0 against a scripted client on its air, which has
+// a file 5.
+struct AgainstPeer : kivo::test::AntfsHostAgainstPeer {
     Bytes file5;
 
     void SetUp() override
@@ -283,46 +281,8 @@ struct AgainstPeer : ::testing::Test {
         file5.resize(1000);
         for (size_t i = 0; i < file5.size(); ++i)
             file5[i] = uint8_t(i * 13 + i / 256 + 1); // no two blocks alike
+        ASSERT_NO_FATAL_FAILURE(AntfsHostAgainstPeer::SetUp());
         peer.script([&](AntFsClientScript& s) { s.files[5] = file5; });
-        ce::ensureDirectory("\\SystemDrive");
-        sim.install();
-        sim.setAnswerMode(AntRadioSim::AnswerMode::Immediate);
-        ASSERT_EQ(ANTLIB_Init(), 1);
-        uint32_t event = 0;
-        ASSERT_TRUE(ANTLIB_Manager()->waitEvent(kWaitMs, &event));
-        ANTFSHostEngine::setShuffleSeedForTests(7);
-        ASSERT_EQ(ANTFSHost_InitEx(&host, &Events::callback), 1);
-        ASSERT_EQ(ANTFSHost_Open(0), 1);
-        ASSERT_EQ(ANTFSHost_SetSaveFilePath("\\SystemDrive\\", 13), 1); // the library keeps it between hosts
-        peer.clear();
-    }
-    void TearDown() override
-    {
-        ANTFSHost_Close();
-        ANTFSHost_DeinitEx();
-        peer.stop();
-        ANTLIB_Deinit();
-        ANTFSHostEngine::setTimeScaleForTests(1);
-        ANTFSHostEngine::setShuffleSeedForTests(0);
-    }
-    // The commands of one kind the peer took, in order.
-    std::vector<Bytes> commands(uint8_t kind)
-    {
-        std::vector<Bytes> out;
-        peer.script([&](AntFsClientScript& s) {
-            for (const Bytes& c : s.commands)
-                if (c[1] == kind)
-                    out.push_back(c);
-        });
-        return out;
-    }
-    void linked()
-    {
-        peer.start();
-        ASSERT_EQ(ANTFSHost_Search(), 1);
-        ASSERT_EQ(host.next(), 115u);
-        ASSERT_EQ(ANTFSHost_PassThru(), 1);
-        ASSERT_EQ(host.next(), 109u);
     }
     // The client keeps its answers back from now on until released; true
     // once it holds one.
@@ -372,10 +332,6 @@ struct AgainstPeer : ::testing::Test {
                     return true;
             return false;
         });
-    }
-    Bytes saved(uint32_t index)
-    {
-        return readLinux(ce::resolvePath("\\SystemDrive\\" + std::to_string(index) + ".dat"));
     }
 };
 
