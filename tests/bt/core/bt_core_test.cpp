@@ -245,6 +245,32 @@ TEST_F(Core, AFileCutShortIsNotWrittenOverWithGuesses)
     EXPECT_EQ(readConfigFile().musicControl, 0);
 }
 
+TEST_F(Core, SettingsStoredWithoutAWholeFileSaveWhetherBluetoothIsOn)
+{
+    // The file gone (a factory reset while on, a first save that found the
+    // drive full) or cut short: the settings screen's save writes Bluetooth's
+    // field as it is now, not as the defaults have it.
+    setWorld({});
+    const std::string cut("\x00\x00\x00\x00\x00\x00\x00\x00\x01", 9);
+    for (int on : { 1, 0 }) {
+        if (on)
+            ASSERT_EQ(BtManagerStart(), 1);
+        else
+            BtManagerStop();
+        settle();
+        for (const std::string* bytes : { static_cast<const std::string*>(nullptr), &cut }) {
+            SCOPED_TRACE(std::string(on ? "on, " : "off, ") + (bytes ? "file cut short" : "no file"));
+            ::unlink(ce::resolvePath(ConfigurationPath()).c_str());
+            if (bytes)
+                writeBytes(ConfigurationPath(), *bytes);
+            EXPECT_EQ(StoreServiceSettings(0, 1, 0, 1, 0), 1);
+            const BtConfigRecord stored = readConfigFile();
+            const BtConfigRecord expected { 0, 1, 0, 1, 0, on };
+            EXPECT_EQ(std::memcmp(&stored, &expected, sizeof stored), 0);
+        }
+    }
+}
+
 TEST_F(Core, SettingsSavedFromTwoThreadsAtOnceLoseNothing)
 {
     // The settings screen on one thread, Bluetooth's on and off on another;
