@@ -396,17 +396,32 @@ TEST_F(Core, NowPlayingListKeepsAHundredDistinctEntries)
 }
 
 // The current title, all 64 units the track keeps, against the list's
-// titles as far as that.
+// titles as far as that: an entry's title fills 65 units, one more than the
+// track keeps, and is still the current track's, found and named to the
+// player when it asks for its item again (event 4).
 TEST_F(Core, ASixtyFourUnitTitleIsFoundInTheListByAllItsUnits)
 {
+    // The sim's entries stop at 64 units: the 65th is written in here.
+    auto entry = [](int index, const std::u16string& title) {
+        std::vector<uint8_t> e = sim::nowPlayingEntry(index, u"");
+        std::memcpy(e.data() + 8, title.data(), std::min<size_t>(title.size(), (e.size() - 8) / 2) * 2);
+        return e;
+    };
     const std::u16string stem(63, u'x');
-    OnMusicEvent(9, sim::nowPlayingEntry(0, stem + u"a").data());
-    OnMusicEvent(9, sim::nowPlayingEntry(1, stem + u"bc").data());
+    OnMusicEvent(9, entry(0, stem + u"a").data());
+    OnMusicEvent(9, entry(1, stem + u"bc").data());
+    ASSERT_EQ(NowPlayingTitles().at(1), stem + u"bc") << "the entry holds 65 units";
     struct Case {
         std::u16string title;
         int place;
+        std::vector<long> named; // the index and identifier event 4 names, or the index alone for none
     };
-    const Case cases[] = { { stem + u"a", 1 }, { stem + u"b", 2 }, { stem + u"c", 0 }, { stem, 0 } };
+    const Case cases[] = {
+        { stem + u"a", 1, { 0, 1 } },
+        { stem + u"b", 2, { 1, 2 } },
+        { stem + u"c", 0, { 0 } },
+        { stem, 0, { 0 } },
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.place);
         std::vector<char16_t> reported(64, u'\0');
@@ -414,6 +429,12 @@ TEST_F(Core, ASixtyFourUnitTitleIsFoundInTheListByAllItsUnits)
         OnMusicEvent(0, reported.data());
         EXPECT_EQ(fieldText(CurrentTrack().title, 64), c.title);
         EXPECT_EQ(CurrentTrackPlace(), c.place);
+        sim::clearCalls();
+        OnMusicEvent(4, nullptr);
+        ASSERT_TRUE(pumpUntil([] { return WaitForWorkers(0); }));
+        const std::vector<sim::Call> played = callsTo("AVRCP_PlayListItems");
+        ASSERT_EQ(played.size(), 1u);
+        EXPECT_EQ(played[0].args, c.named);
     }
 }
 
