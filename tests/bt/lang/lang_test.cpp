@@ -176,6 +176,17 @@ TEST_F(LangTest, LanguagesByIdentifierAndTheDefaultWrittenBack)
     EXPECT_EQ(CeLangStringFileResMgr::GetLanguageFileKey(1039, key, 14), 0);
 }
 
+TEST_F(LangTest, WithoutAPolicyEachLanguageHasAFileOfItsOwn)
+{
+    setIni("[DEFAULT]\r\nDEFAULT_LANGNAME=0\r\n[RES_FILE_LOCATION]\r\nENG_LANG_FILE=Language\\en.txt\r\n"
+           "[VEDRA_RES_FILE_LOCATION]\r\nENG_LANG_FILE=t.txt\r\nMAPPING_FILE_LOCATION=m.txt\r\n");
+    writeDeviceFile(std::string(kProgramDir) + "\\Language\\en.txt", utf16File(u"1;One\r\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\t.txt", utf16File(u"Mapped\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\m.txt", utf16File(u"1;1\n"));
+    EXPECT_EQ(strings.SetLanguage(2057), 1);
+    EXPECT_EQ(strings.String(1), u"One");
+}
+
 TEST_F(LangTest, TextAndMappingFiles)
 {
     setIni("[DEFAULT]\r\nDEFAULT_LANG_POLICY=2\r\n[VEDRA_RES_FILE_LOCATION]\r\nENG_LANG_FILE=t.txt\r\n"
