@@ -47,8 +47,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     using namespace kivo::bt;
     ResetManagerForTests();
     FuzzInput in(data, size);
+    // The model: the entries as given, their titles (read once, as each
+    // entry comes), the current title and its place.
     std::vector<std::vector<uint8_t>> entries;
+    std::vector<std::u16string> titles;
     std::u16string title;
+    int place = 0;
+    // The whole of what the screens read, at the end. After every event the
+    // current title and the list's length; the place after each new title.
+    // The list only grows, so a title gone wrong stays wrong to the end:
+    // reading all hundred titles back after every event found no more and
+    // kept the target at a few hundred inputs a second.
+    auto checkAll = [&] {
+        const std::vector<std::u16string> read = NowPlayingTitles();
+        FUZZ_CHECK(read == titles);
+        for (const std::u16string& t : read)
+            FUZZ_CHECK(t.size() <= 65);
+        FUZZ_CHECK(CurrentTrackPlace() == place);
+        FUZZ_CHECK(PlayNowPlayingEntry(int(entries.size())) == 0);
+        FUZZ_CHECK(PlayNowPlayingEntry(-1) == 0);
+    };
     // Events with a record: title, artist, album, entry, play status and
     // the playing state (3 and 11 leave the list alone).
     static const int kEvents[] = { 0, 6, 7, 9, 3, 11 };
@@ -59,28 +77,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<uint8_t> record = in.bytes(length);
         record.resize(length, 0);
         OnMusicEvent(event, none ? nullptr : record.data());
-        if (none)
-            continue;
-        // The track block's field holds all 64 code units.
-        if (event == 0)
+        if (!none && event == 0) {
+            // The track block's field holds all 64 code units.
             title = kivo::fuzz::utf16Field(record.data(), record.size()).substr(0, 64);
-        if (event == 9 && entries.size() < 100 && std::find(entries.begin(), entries.end(), record) == entries.end())
-            entries.push_back(record);
-
-        const std::vector<std::u16string> titles = NowPlayingTitles();
-        FUZZ_CHECK(titles.size() == entries.size());
-        int place = 0;
-        for (size_t i = 0; i < titles.size(); ++i) {
-            FUZZ_CHECK(titles[i] == titleOf(entries[i]));
-            FUZZ_CHECK(titles[i].size() <= 65);
-            if (!place && !title.empty() && titles[i].substr(0, 64) == title)
-                place = int(i) + 1;
+            place = 0;
+            for (size_t i = 0; i < titles.size() && !place && !title.empty(); ++i)
+                if (titles[i].substr(0, 64) == title)
+                    place = int(i) + 1;
         }
+        const bool added = !none && event == 9 && entries.size() < 100
+            && std::find(entries.begin(), entries.end(), record) == entries.end();
+        if (added) {
+            entries.push_back(record);
+            titles.push_back(titleOf(record));
+            if (!place && !title.empty() && titles.back().substr(0, 64) == title)
+                place = int(titles.size());
+        }
+        // After every event: the current title and the list's length.
         FUZZ_CHECK(fieldText(CurrentTrack().title, 64) == title);
-        FUZZ_CHECK(CurrentTrackPlace() == place);
-        FUZZ_CHECK(PlayNowPlayingEntry(int(entries.size())) == 0);
-        FUZZ_CHECK(PlayNowPlayingEntry(-1) == 0);
+        FUZZ_CHECK(GetManagerState().nowPlayingCount == int(entries.size()));
+        if (!none && event == 0)
+            FUZZ_CHECK(CurrentTrackPlace() == place);
     }
-    ResetManagerForTests();
+    checkAll();
     return 0;
 }

@@ -939,8 +939,9 @@ int StoreServiceSettings(int call, int messageAlerts, int musicControl, int voic
     const int values[5] = { call, messageAlerts, musicControl, voiceInstruction, message };
     for (int i = 0; i < 5; ++i)
         g.service[i] = values[i];
-    // Bluetooth's field is kept; in place of a file that cannot be read,
-    // whether Bluetooth is on now.
+    // Bluetooth's field is kept; in place of a file that is missing or
+    // cannot be read, whether Bluetooth is on now (the defaults' off would
+    // start the next run with Bluetooth off).
     const int on = g.started;
     return updateConfiguration(
         [&](BtConfigRecord& cfg, ConfigFile file) {
@@ -949,7 +950,7 @@ int StoreServiceSettings(int call, int messageAlerts, int musicControl, int voic
             cfg.musicControl = musicControl;
             cfg.voiceInstruction = voiceInstruction;
             cfg.message = message;
-            if (file == ConfigFile::Unreadable)
+            if (file != ConfigFile::Whole)
                 cfg.bluetoothOn = on;
         },
         true);

@@ -245,6 +245,32 @@ TEST_F(Core, AFileCutShortIsNotWrittenOverWithGuesses)
     EXPECT_EQ(readConfigFile().musicControl, 0);
 }
 
+TEST_F(Core, SettingsStoredWithoutAWholeFileSaveWhetherBluetoothIsOn)
+{
+    // The file gone (a factory reset while on, a first save that found the
+    // drive full) or cut short: the settings screen's save writes Bluetooth's
+    // field as it is now, not as the defaults have it.
+    setWorld({});
+    const std::string cut("\x00\x00\x00\x00\x00\x00\x00\x00\x01", 9);
+    for (int on : { 1, 0 }) {
+        if (on)
+            ASSERT_EQ(BtManagerStart(), 1);
+        else
+            BtManagerStop();
+        settle();
+        for (const std::string* bytes : { static_cast<const std::string*>(nullptr), &cut }) {
+            SCOPED_TRACE(std::string(on ? "on, " : "off, ") + (bytes ? "file cut short" : "no file"));
+            ::unlink(ce::resolvePath(ConfigurationPath()).c_str());
+            if (bytes)
+                writeBytes(ConfigurationPath(), *bytes);
+            EXPECT_EQ(StoreServiceSettings(0, 1, 0, 1, 0), 1);
+            const BtConfigRecord stored = readConfigFile();
+            const BtConfigRecord expected { 0, 1, 0, 1, 0, on };
+            EXPECT_EQ(std::memcmp(&stored, &expected, sizeof stored), 0);
+        }
+    }
+}
+
 TEST_F(Core, SettingsSavedFromTwoThreadsAtOnceLoseNothing)
 {
     // The settings screen on one thread, Bluetooth's on and off on another;
@@ -370,17 +396,32 @@ TEST_F(Core, NowPlayingListKeepsAHundredDistinctEntries)
 }
 
 // The current title, all 64 units the track keeps, against the list's
-// titles as far as that.
+// titles as far as that: an entry's title fills 65 units, one more than the
+// track keeps, and is still the current track's, found and named to the
+// player when it asks for its item again (event 4).
 TEST_F(Core, ASixtyFourUnitTitleIsFoundInTheListByAllItsUnits)
 {
+    // The sim's entries stop at 64 units: the 65th is written in here.
+    auto entry = [](int index, const std::u16string& title) {
+        std::vector<uint8_t> e = sim::nowPlayingEntry(index, u"");
+        std::memcpy(e.data() + 8, title.data(), std::min<size_t>(title.size(), (e.size() - 8) / 2) * 2);
+        return e;
+    };
     const std::u16string stem(63, u'x');
-    OnMusicEvent(9, sim::nowPlayingEntry(0, stem + u"a").data());
-    OnMusicEvent(9, sim::nowPlayingEntry(1, stem + u"bc").data());
+    OnMusicEvent(9, entry(0, stem + u"a").data());
+    OnMusicEvent(9, entry(1, stem + u"bc").data());
+    ASSERT_EQ(NowPlayingTitles().at(1), stem + u"bc") << "the entry holds 65 units";
     struct Case {
         std::u16string title;
         int place;
+        std::vector<long> named; // the index and identifier event 4 names, or the index alone for none
     };
-    const Case cases[] = { { stem + u"a", 1 }, { stem + u"b", 2 }, { stem + u"c", 0 }, { stem, 0 } };
+    const Case cases[] = {
+        { stem + u"a", 1, { 0, 1 } },
+        { stem + u"b", 2, { 1, 2 } },
+        { stem + u"c", 0, { 0 } },
+        { stem, 0, { 0 } },
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.place);
         std::vector<char16_t> reported(64, u'\0');
@@ -388,6 +429,12 @@ TEST_F(Core, ASixtyFourUnitTitleIsFoundInTheListByAllItsUnits)
         OnMusicEvent(0, reported.data());
         EXPECT_EQ(fieldText(CurrentTrack().title, 64), c.title);
         EXPECT_EQ(CurrentTrackPlace(), c.place);
+        sim::clearCalls();
+        OnMusicEvent(4, nullptr);
+        ASSERT_TRUE(pumpUntil([] { return WaitForWorkers(0); }));
+        const std::vector<sim::Call> played = callsTo("AVRCP_PlayListItems");
+        ASSERT_EQ(played.size(), 1u);
+        EXPECT_EQ(played[0].args, c.named);
     }
 }
 

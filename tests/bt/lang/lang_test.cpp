@@ -29,7 +29,7 @@ protected:
 TEST_F(IniTest, ReadsNumbersSectionsAndKeys)
 {
     load("; comment\r\nstray=1\r\n[DEFAULT]\r\n  k = 0x1A \r\nn=12abc\r\nh=0XfF\r\nneg=-7\r\n=nokey\r\n"
-         "[ DEFAULT ]\r\nm=3\r\n[Other]\r\nx=y\r\n");
+         "eight=0x12345678\r\nnine=0x9abcdef01\r\n[ DEFAULT ]\r\nm=3\r\n[Other]\r\nx=y\r\n");
     struct Case {
         const char16_t* section;
         const char16_t* key;
@@ -39,6 +39,8 @@ TEST_F(IniTest, ReadsNumbersSectionsAndKeys)
         { u"DEFAULT", u"k", 26 }, { u"DEFAULT", u"n", 12 }, { u"DEFAULT", u"h", 255 }, { u"DEFAULT", u"neg", -7 },
         { u"DEFAULT", u"m", 3 }, { u"DEFAULT", u"missing", 77 }, { u"Other", u"x", 0 }, { u"default", u"k", 77 },
         { u"NoSection", u"stray", 77 },
+        // Eight hexadecimal digits are read whole; a ninth is not read.
+        { u"DEFAULT", u"eight", 0x12345678 }, { u"DEFAULT", u"nine", int(0x9abcdef0u) },
     };
     for (const Case& c : cases)
         EXPECT_EQ(ini.GetInt(c.section, c.key, 77), c.expected) << QString::fromStdU16String(c.key).toStdString();
@@ -200,6 +202,17 @@ TEST_F(LangTest, LanguagesByIdentifierAndTheDefaultWrittenBack)
     EXPECT_EQ(std::u16string(key), u"ENG_LANG_FILE");
     EXPECT_EQ(CeLangStringFileResMgr::GetLanguageFileKey(1033, key, 13), 0);
     EXPECT_EQ(CeLangStringFileResMgr::GetLanguageFileKey(1039, key, 14), 0);
+}
+
+TEST_F(LangTest, WithoutAPolicyEachLanguageHasAFileOfItsOwn)
+{
+    setIni("[DEFAULT]\r\nDEFAULT_LANGNAME=0\r\n[RES_FILE_LOCATION]\r\nENG_LANG_FILE=Language\\en.txt\r\n"
+           "[VEDRA_RES_FILE_LOCATION]\r\nENG_LANG_FILE=t.txt\r\nMAPPING_FILE_LOCATION=m.txt\r\n");
+    writeDeviceFile(std::string(kProgramDir) + "\\Language\\en.txt", utf16File(u"1;One\r\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\t.txt", utf16File(u"Mapped\n"));
+    writeDeviceFile(std::string(kProgramDir) + "\\m.txt", utf16File(u"1;1\n"));
+    EXPECT_EQ(strings.SetLanguage(2057), 1);
+    EXPECT_EQ(strings.String(1), u"One");
 }
 
 TEST_F(LangTest, TextAndMappingFiles)

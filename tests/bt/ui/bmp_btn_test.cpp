@@ -175,6 +175,47 @@ TEST_F(BmpBtnTest, NarrowMultiLineButtonPaintsItsText)
     EXPECT_EQ(shot.size(), QSize(4, 40));
 }
 
+// A one-line text too wide for its room is drawn at the largest size that
+// fits; where none down to the floor does, at the floor (70 % of its font,
+// never below 12 px), cut with "...".
+TEST_F(BmpBtnTest, OneLineShrinksToTheLargestSizeThatFitsThenToItsFloor)
+{
+    const std::u16string text = u"Close Bluetooth";
+    struct Case {
+        int given;
+        int floor;
+    };
+    const Case cases[] = { { 20, 14 }, { 30, 21 }, { 15, 12 } };
+    for (const Case& c : cases) {
+        auto widthAt = [&](int size) {
+            return ce::dlg::textWidth(ce::dlg::toQFont({ size, 400, 0, 0, "Arial" }), text);
+        };
+        // Fits a little below the given size; then not even at the floor.
+        for (int room : { widthAt(c.given - 2), widthAt(c.floor) - 1 }) {
+            SCOPED_TRACE(testing::Message() << c.given << " px in " << room);
+            CBmpBtn b;
+            // The text's room is the button less its 2 px right margin.
+            ASSERT_TRUE(b.create(host.widget(), 1000, QRect(0, 0, room + 2, 40), true));
+            b.SetFonts(std::make_shared<const ce::dlg::LogFont>(ce::dlg::LogFont { c.given, 400, 0, 0, "Arial" }));
+            b.SetTextPlacement(false, true, 0, 0, false);
+            b.SetCaption(text);
+            b.widget()->grab();
+            ASSERT_EQ(b.Drawn().size(), 1u);
+            const CBmpBtn::DrawnLine& line = b.Drawn()[0];
+            const int size = line.font.pixelSize();
+            if (room < widthAt(c.floor)) {
+                EXPECT_EQ(size, c.floor);
+                EXPECT_EQ(line.text.substr(line.text.size() - 3), u"...");
+            } else {
+                EXPECT_EQ(line.text, text);
+                EXPECT_LE(widthAt(size), room);
+                for (int larger = size + 1; larger <= c.given; ++larger)
+                    EXPECT_GT(widthAt(larger), room) << "fits at " << larger;
+            }
+        }
+    }
+}
+
 TEST_F(BmpBtnTest, RepeatsAfter500ThenEvery100UntilThePenLifts)
 {
     ce::dlg::useSteppedClock(true);

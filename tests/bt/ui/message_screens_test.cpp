@@ -201,9 +201,15 @@ TEST_F(MessageScreens, RowNamesKeepClearOfTheirDateOrTime)
                                      .arg(now.year())
                                      .toStdU16String();
     const std::u16string number = u"+44 (0) 5550 100 123 456 789 000 111";
-    const std::u16string longest(32, u'W');
+    // Letters as many as a row keeps beside a date and beside a time, wide
+    // and narrow in turn, so that some fill the name's room to its last
+    // pixel: shown whole or cut, they must still keep clear of it.
+    std::vector<std::u16string> names = { {}, u"Christopher Columbus-Jr", std::u16string(32, u'W') };
+    for (size_t kept : { 10, 14 })
+        for (size_t wide = 0; wide <= kept; ++wide)
+            names.push_back(std::u16string(wide, u'W') + std::u16string(kept - wide, u'i'));
     for (const std::u16string& date : { std::u16string(u"01/02/2020 10:00"), today }) {
-        for (const std::u16string& name : { std::u16string(), std::u16string(u"Christopher Columbus-Jr"), longest }) {
+        for (const std::u16string& name : names) {
             CallRecord call {};
             setField(call.name, 32, name);
             setField(call.number, 41, number); // missed now: today's time
@@ -215,6 +221,7 @@ TEST_F(MessageScreens, RowNamesKeepClearOfTheirDateOrTime)
     }
     Notification list;
     ASSERT_TRUE(list.create());
+    bool cutSeen[2] = {}; // a name cut to its room beside a time, beside a date
     for (int page = 1; page <= list.Pages(); ++page) {
         savePng(list.widget()->grab().toImage(), "notification_long_" + std::to_string(page));
         for (int i = list.Rows().First(); i <= list.Rows().Last(); ++i) {
@@ -231,9 +238,25 @@ TEST_F(MessageScreens, RowNamesKeepClearOfTheirDateOrTime)
             }
             EXPECT_FALSE(when.isEmpty()) << what;
             EXPECT_LT(name.right(), when.left()) << what << ": the name runs into the date";
+            // Beside a date a name keeps to 10 characters, beside a time to
+            // 14; a longer one is cut to them, its last three the dots.
+            const size_t room = row.BlockText(2).size() == 5 ? 14 : 10;
+            const std::u16string shown = row.BlockText(0);
+            EXPECT_LE(shown.size(), room) << what;
+            for (const CBmpBtn::DrawnLine& line : row.Drawn())
+                if (line.block == 0) {
+                    EXPECT_LE(line.text.size(), room) << what;
+                }
+            const bool whole = shown == number || std::find(names.begin(), names.end(), shown) != names.end();
+            if (!whole) {
+                ASSERT_EQ(shown.size(), room) << what;
+                EXPECT_EQ(shown.substr(room - 3), u"...") << what;
+                cutSeen[room == 10] = true;
+            }
         }
         click(list.Down());
     }
+    EXPECT_TRUE(cutSeen[0] && cutSeen[1]);
     list.destroyWindow();
 }
 

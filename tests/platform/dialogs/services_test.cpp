@@ -158,4 +158,32 @@ TEST(DialogServices, ALineFitsWholeSmallerOrCutWithDots)
     EXPECT_EQ(fitLine(font, text, whole, 14).font.pixelSize(), 20);
 }
 
+// Between the given size and the floor, the line takes the largest size at
+// which it fits, not merely one that fits; below that it stays at the floor.
+TEST(DialogServices, ALineTakesTheLargestSizeThatFits)
+{
+    app();
+    const QFont font = toQFont({ 20, 400, 0, 0, "Arial" });
+    const std::u16string text = u"Close Bluetooth";
+    auto widthAt = [&](int size) {
+        QFont f(font);
+        f.setPixelSize(size);
+        return textWidth(f, text);
+    };
+    for (int width = widthAt(13); width < widthAt(20); ++width) {
+        SCOPED_TRACE(width);
+        const FittedLine line = fitLine(font, text, width, 14);
+        const int size = line.font.pixelSize();
+        if (widthAt(14) > width) {
+            EXPECT_EQ(size, 14);
+            EXPECT_EQ(line.text.substr(line.text.size() - 3), u"...");
+            continue;
+        }
+        EXPECT_EQ(line.text, text);
+        EXPECT_LE(widthAt(size), width);
+        for (int larger = size + 1; larger <= 20; ++larger)
+            EXPECT_GT(widthAt(larger), width) << "fits at " << larger;
+    }
+}
+
 } // namespace
