@@ -263,6 +263,47 @@ TEST_F(ChartTest, TextsOverValuesThatAreNotNumbers)
     }
 }
 
+// A sample that is not a number, or is infinite, takes no part in its
+// segment's ranges: the others are placed as they are without it, wherever
+// it stands (the first sample once made the whole segment's range so, and
+// nothing of it was drawn). Extremes too far apart for a double to hold
+// their difference leave the chart drawn, without a fault.
+TEST_F(ChartTest, SamplesThatAreNotNumbersTakeNoPartInTheRanges)
+{
+    // The flags stand on the first and the last sample.
+    QPixmap flag(8, 8);
+    flag.fill(Qt::red);
+    c.setStartFlag(flag);
+    c.setEndFlag(flag);
+    const qreal nan = std::numeric_limits<qreal>::quiet_NaN(), inf = std::numeric_limits<qreal>::infinity();
+    for (qreal bad : { nan, inf, -inf }) {
+        for (int at : { 0, 4, 9 }) {
+            for (bool inX : { false, true }) {
+                SCOPED_TRACE(testing::Message() << bad << " at " << at << (inX ? " in x" : " in y"));
+                // In its place a value inside the others' range: the
+                // ranges are the others'.
+                QVector<QPointF> points = rising(10);
+                (inX ? points[at].rx() : points[at].ry()) = 5;
+                c.setData(points, {});
+                const QVector<zyrChartPlot::ChartSample> expected = c.samples();
+                (inX ? points[at].rx() : points[at].ry()) = bad;
+                c.setData(points, {});
+                const auto& s = c.samples();
+                for (int i = 0; i < s.size(); ++i) {
+                    if (i != at) {
+                        EXPECT_EQ(s[i].position, expected[i].position) << i;
+                    }
+                }
+                EXPECT_FALSE(c.GetBackgroundChart().isNull());
+            }
+        }
+    }
+
+    const qreal huge = std::numeric_limits<qreal>::max();
+    c.setData(QVector<QPointF>({ { -huge, 0 }, { 0, 1 }, { huge, 2 } }), {});
+    EXPECT_FALSE(c.GetBackgroundChart().isNull());
+}
+
 // One-second samples a recent epoch apart stay one second apart: time is
 // kept in double.
 TEST_F(ChartTest, TimeChartsKeepOneSecondSamplesApart)
