@@ -304,6 +304,28 @@ TEST_F(ChartTest, SamplesThatAreNotNumbersTakeNoPartInTheRanges)
     EXPECT_FALSE(c.GetBackgroundChart().isNull());
 }
 
+// A sample placed beyond what an int counts, under the cursor: its box is
+// drawn far off with it, not on the chart. The layout places no sample so
+// far today; the drawing must not rely on that. The picture is the one
+// drawn when the cursor's sample has no place at all.
+TEST_F(ChartTest, TheCursorBoxOfASampleFarOffIsFarOff)
+{
+    c.setData(rising(10), {});
+    c.show();
+    const int cursor = c.indexAt(c.cursorPosition());
+    auto placedAt = [&](qreal x) {
+        auto& samples = const_cast<QVector<zyrChartPlot::ChartSample>&>(c.samples());
+        samples[cursor].position.setX(x);
+        c.refreshPlot();
+        return c.grab().toImage();
+    };
+    const QImage unplaced = placedAt(std::numeric_limits<qreal>::quiet_NaN());
+    ASSERT_NE(placedAt(100), unplaced) << "the box is seen on the chart";
+    for (qreal far : { 3e9, -3e9, 1e300 }) {
+        EXPECT_EQ(placedAt(far), unplaced) << far;
+    }
+}
+
 // One-second samples a recent epoch apart stay one second apart: time is
 // kept in double.
 TEST_F(ChartTest, TimeChartsKeepOneSecondSamplesApart)
