@@ -490,6 +490,50 @@ TEST_F(ChartTest, OneSampleThatStepsBackChangesOnlyItsPlace)
     EXPECT_LE(largest, 2);
 }
 
+// The area under a line with one sample that steps back, with pens that
+// paint nothing: every pixel, those next to the sample most of all (where
+// pens would hide them), is what the painter fills with the whole area.
+TEST_F(ChartTest, TheAreaUnderALineThatStepsBackIsThePaintersWhole)
+{
+    c.resize(240, 100);
+    c.setLineWidth(3);
+    c.setOutlineWidth(2);
+    c.setLineColor(Qt::transparent);
+    c.setOutlineColor(Qt::transparent);
+    QVector<QPointF> points;
+    for (int i = 0; i < 200; ++i)
+        points << QPointF(i, 50 + 30 * std::sin(i * 0.1));
+    points[150].rx() -= 6;
+    c.setData(points, {});
+    const QImage strips = c.GetBackgroundChart().toImage();
+    QImage whole(strips.size(), strips.format());
+    whole.fill(c.background().color());
+    {
+        QPainter p(&whole);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath area;
+        area.moveTo(c.samples().first().position.x(), c.height());
+        for (const auto& sample : c.samples())
+            area.lineTo(sample.position);
+        area.lineTo(c.samples().last().position.x(), c.height());
+        area.closeSubpath();
+        p.fillPath(area, c.foreground());
+    }
+    const qreal at = c.samples()[150].position.x();
+    int near = 0, elsewhere = 0;
+    for (int y = 0; y < whole.height(); ++y) {
+        for (int x = 0; x < whole.width(); ++x) {
+            const QRgb a = whole.pixel(x, y), b = strips.pixel(x, y);
+            const int off = std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b)) });
+            if (off > 2)
+                ++(std::abs(x - at) <= 10 ? near : elsewhere);
+        }
+    }
+    EXPECT_EQ(near, 0);
+    EXPECT_EQ(elsewhere, 0);
+}
+
 // A pen wider than the picture paints the picture whole, drawn at the width
 // that covers the picture from the line's first point (what it costs is
 // measured in the chart benchmark): every pixel is the pen's, at any width
