@@ -604,6 +604,21 @@ TEST_F(ChartInputTest, PanningStaysWithinTheEnds)
     EXPECT_EQ(moved.count(), 0) << "a press and release in place";
 }
 
+// While a pan runs, the chart stops at its right end: no column past the
+// end of the chart is shown, before the release sets the window.
+TEST_F(ChartInputTest, APanIsBoundedWhileItRuns)
+{
+    c.zoomIn(); // [35, 85]: 400 pixels, 140 of them left of the window
+    mouse(QEvent::MouseButtonPress, 190);
+    mouse(QEvent::MouseMove, 5);
+    EXPECT_EQ(c.scrollOffset(), c.width() - c.fullChartWidth());
+    const QImage image = shot(c, "panning");
+    EXPECT_EQ(count(image, [](QColor q) { return q.alpha() == 0; }), 0) << "columns past the end";
+    mouse(QEvent::MouseMove, 390);
+    EXPECT_EQ(c.scrollOffset(), 0) << "nor past the left end";
+    mouse(QEvent::MouseButtonRelease, 390);
+}
+
 TEST_F(ChartInputTest, KeysMarksAndTheirPictures)
 {
     c.setCursorPosition(1);
