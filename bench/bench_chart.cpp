@@ -8,6 +8,7 @@
 // outline, the line and the gaps as one path each, the pens by the painter.
 // It first checks that its picture is the chart's but for the curve's edge
 // (see unlikeness).
+#include "controls/instruments/PenTrace.h"
 #include "controls/instruments/zyrChartPlot.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -250,5 +252,73 @@ void BM_ChartWidePen_Floor(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ChartWidePen_Floor)->Unit(benchmark::kMillisecond);
+
+// A jittery line: 20,000 samples across 480x272 whose x wanders back and
+// forth by up to half a pixel (a noisy clock), so that it turns back at
+// every other sample, under a pen 3 pixels wide: the chart's trace of the
+// pen beside the painter's own stroke of the same line, on the same picture.
+QPolygonF jitteryLine()
+{
+    std::mt19937 random(5);
+    std::uniform_real_distribution<qreal> jitter(-0.5, 0.5);
+    QPolygonF line;
+    for (int i = 0; i < 20000; ++i)
+        line << QPointF(10 + i * 0.023 + jitter(random), 136 + 90 * std::sin(i * 0.0007) + 6 * jitter(random));
+    return line;
+}
+
+const QColor kJitterPen(255, 96, 0);
+
+void BM_ChartJitteryPen(benchmark::State& state)
+{
+    const QPolygonF line = jitteryLine();
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        zyr::charts::PenTrace(line, 3).fill(image, kJitterPen);
+        benchmark::DoNotOptimize(image.bits());
+    }
+}
+BENCHMARK(BM_ChartJitteryPen)->Unit(benchmark::kMillisecond);
+
+void strokeJitteryLine(const QPolygonF& line, QImage& image)
+{
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kJitterPen, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(line);
+}
+
+void BM_ChartJitteryPen_Floor(benchmark::State& state)
+{
+    const QPolygonF line = jitteryLine();
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    // The same line: the two cover the same area within a tenth. (They
+    // differ along the edge, where the trace takes the larger share of the
+    // runs that overlap within a pixel rather than their union.)
+    strokeJitteryLine(line, image);
+    QImage traced(image.size(), image.format());
+    traced.fill(Qt::white);
+    zyr::charts::PenTrace(line, 3).fill(traced, kJitterPen);
+    double stroke = 0, trace = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            stroke += 255 - qBlue(image.pixel(x, y));
+            trace += 255 - qBlue(traced.pixel(x, y));
+        }
+    }
+    if (!(stroke > 0) || std::abs(stroke - trace) > 0.1 * stroke) {
+        state.SkipWithError(qPrintable(QStringLiteral("the trace covers %1 pixels, the stroke %2")
+                                           .arg(trace / 255)
+                                           .arg(stroke / 255)));
+        return;
+    }
+    for (auto _ : state) {
+        strokeJitteryLine(line, image);
+        benchmark::DoNotOptimize(image.bits());
+    }
+}
+BENCHMARK(BM_ChartJitteryPen_Floor)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -27,6 +27,14 @@ float bounded(float percent)
     return std::min(std::max(percent, 0.0f), 100.0f);
 }
 
+// A coordinate as a whole pixel of the int rectangles and columns: one far
+// off the chart stays far off, in pixels they can still count. Not for a
+// coordinate that is not a number: callers skip those.
+int pixelOf(double v)
+{
+    return int(std::clamp(v, double(-(1 << 24)), double(1 << 24)));
+}
+
 } // namespace
 
 zyrChartPlot::zyrChartPlot(QWidget* parent)
@@ -197,16 +205,26 @@ void zyrChartPlot::calculateRanges()
     for (int k = 0; k < count; ++k) {
         const int from = m_gaps[k];
         const int to = from + m_segmentLengths[k];
-        float minY = sampleY(m_samples[from]), maxY = minY;
-        double minX = sampleX(m_samples[from]), maxX = minX;
+        // Only numbers count: a sample that is not one (from such data),
+        // or is infinite, would make the whole segment's range so.
+        float minY = std::numeric_limits<float>::infinity(), maxY = -minY;
+        double minX = std::numeric_limits<double>::infinity(), maxX = -minX;
         for (int i = from; i < to; ++i) {
             const float y = sampleY(m_samples[i]);
             const double x = sampleX(m_samples[i]);
-            minY = std::min(minY, y);
-            maxY = std::max(maxY, y);
-            minX = std::min(minX, x);
-            maxX = std::max(maxX, x);
+            if (std::isfinite(y)) {
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+            }
+            if (std::isfinite(x)) {
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+            }
         }
+        if (minY > maxY)
+            minY = maxY = 0;
+        if (minX > maxX)
+            minX = maxX = 0;
         float rangeY = maxY - minY;
         double rangeX = maxX - minX;
         if (rangeY == 0)
@@ -254,7 +272,10 @@ void zyrChartPlot::updateRanges(float start, float end)
     const float h = float(height());
     double a = 0;
     for (int k = 0; k < count; ++k) {
-        const double e = int(m_rangeX[k] / m_xPerPixel + a);
+        // A range the sum of ranges cannot divide (one infinite, or their
+        // sum past what a double holds) gives its segment no width.
+        const double columns = m_rangeX[k] / m_xPerPixel;
+        const double e = std::isfinite(columns) ? pixelOf(columns + a) : a;
         const int from = m_gaps[k];
         const int to = from + m_segmentLengths[k];
         const double minX = m_minX[k], rangeX = m_rangeX[k];
@@ -838,23 +859,27 @@ void zyrChartPlot::refreshPlot()
     }
 
     const QPointF c = m_samples[indexAt(m_cursor)].position;
-    const int w = m_cursorWidth + 2 * m_outlineWidth;
-    QLinearGradient bar(0, 0, 1, 0);
-    bar.setCoordinateMode(QGradient::ObjectBoundingMode);
-    bar.setColorAt(0, m_cursorColor.darker(200));
-    bar.setColorAt(0.5, m_cursorColor);
-    bar.setColorAt(1, m_cursorColor.darker(200));
-    p.setPen(Qt::NoPen);
-    p.fillRect(QRect(int(c.x() - w / 2), bg.top(), w, bg.height()), bar);
-    QColor shade = m_cursorColor.darker(150);
-    shade.setAlpha(200);
-    QColor fade = m_background.color();
-    fade.setAlpha(10);
-    QLinearGradient shadow(0, 0, 1, 0);
-    shadow.setCoordinateMode(QGradient::ObjectBoundingMode);
-    shadow.setColorAt(0, shade);
-    shadow.setColorAt(1, fade);
-    p.fillRect(QRect(int(m_cursorWidth + c.x()), bg.top(), m_cursorWidth, bg.height()), shadow);
+    // A cursor sample whose x is not a number (from such data) has no place
+    // for its bar.
+    if (std::isfinite(c.x())) {
+        const int w = m_cursorWidth + 2 * m_outlineWidth;
+        QLinearGradient bar(0, 0, 1, 0);
+        bar.setCoordinateMode(QGradient::ObjectBoundingMode);
+        bar.setColorAt(0, m_cursorColor.darker(200));
+        bar.setColorAt(0.5, m_cursorColor);
+        bar.setColorAt(1, m_cursorColor.darker(200));
+        p.setPen(Qt::NoPen);
+        p.fillRect(QRect(pixelOf(c.x() - w / 2), bg.top(), w, bg.height()), bar);
+        QColor shade = m_cursorColor.darker(150);
+        shade.setAlpha(200);
+        QColor fade = m_background.color();
+        fade.setAlpha(10);
+        QLinearGradient shadow(0, 0, 1, 0);
+        shadow.setCoordinateMode(QGradient::ObjectBoundingMode);
+        shadow.setColorAt(0, shade);
+        shadow.setColorAt(1, fade);
+        p.fillRect(QRect(pixelOf(m_cursorWidth + c.x()), bg.top(), m_cursorWidth, bg.height()), shadow);
+    }
     QColor dot = m_background.color();
     dot.setAlpha(200);
     p.setPen(QPen(m_lineColor.lighter(150), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -864,11 +889,12 @@ void zyrChartPlot::refreshPlot()
     p.setBrush(m_lineColor.darker(120));
     p.drawEllipse(c, qreal(m_cursorWidth), qreal(m_cursorWidth));
 
-    if (m_offset == 0 && !m_startFlag.isNull())
-        p.drawPixmap(bg.left(), int(m_samples.first().position.y() - m_startFlag.height() - 2.0), m_startFlag);
-    if (m_offset == width() - m_fullWidth && !m_endFlag.isNull())
-        p.drawPixmap(bg.right() - m_endFlag.width() - 10, int(m_samples.last().position.y() - m_endFlag.height() - 2.0),
-            m_endFlag);
+    // A flag stands on its end's value, if that is a number.
+    const qreal startY = m_samples.first().position.y(), endY = m_samples.last().position.y();
+    if (m_offset == 0 && !m_startFlag.isNull() && std::isfinite(startY))
+        p.drawPixmap(bg.left(), pixelOf(startY - m_startFlag.height() - 2.0), m_startFlag);
+    if (m_offset == width() - m_fullWidth && !m_endFlag.isNull() && std::isfinite(endY))
+        p.drawPixmap(bg.right() - m_endFlag.width() - 10, pixelOf(endY - m_endFlag.height() - 2.0), m_endFlag);
 
     drawTexts(&p);
     p.end();
@@ -929,10 +955,9 @@ void zyrChartPlot::drawTexts(QPainter* painter)
     // rectangles can still count.
     if (!std::isfinite(s.position.x()) || !std::isfinite(s.position.y()))
         return;
-    auto pixel = [](qreal v) { return int(std::clamp(v, qreal(-(1 << 24)), qreal(1 << 24))); };
     const qreal left = s.position.x() - r2.width() - 2 * m_cursorWidth;
-    const int x = pixel(left >= r.left() - m_offsetAtPress ? left : s.position.x() + 2 * m_cursorWidth);
-    const int y = pixel(s.position.y() - r2.height() - r1.height());
+    const int x = pixelOf(left >= r.left() - m_offsetAtPress ? left : s.position.x() + 2 * m_cursorWidth);
+    const int y = pixelOf(s.position.y() - r2.height() - r1.height());
     r1.moveTo(x, y);
     r2.moveTo(x, y + r1.height());
     painter->setBrush(palette().base());

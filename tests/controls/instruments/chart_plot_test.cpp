@@ -263,6 +263,69 @@ TEST_F(ChartTest, TextsOverValuesThatAreNotNumbers)
     }
 }
 
+// A sample that is not a number, or is infinite, takes no part in its
+// segment's ranges: the others are placed as they are without it, wherever
+// it stands (the first sample once made the whole segment's range so, and
+// nothing of it was drawn). Extremes too far apart for a double to hold
+// their difference leave the chart drawn, without a fault.
+TEST_F(ChartTest, SamplesThatAreNotNumbersTakeNoPartInTheRanges)
+{
+    // The flags stand on the first and the last sample.
+    QPixmap flag(8, 8);
+    flag.fill(Qt::red);
+    c.setStartFlag(flag);
+    c.setEndFlag(flag);
+    const qreal nan = std::numeric_limits<qreal>::quiet_NaN(), inf = std::numeric_limits<qreal>::infinity();
+    for (qreal bad : { nan, inf, -inf }) {
+        for (int at : { 0, 4, 9 }) {
+            for (bool inX : { false, true }) {
+                SCOPED_TRACE(testing::Message() << bad << " at " << at << (inX ? " in x" : " in y"));
+                // In its place a value inside the others' range: the
+                // ranges are the others'.
+                QVector<QPointF> points = rising(10);
+                (inX ? points[at].rx() : points[at].ry()) = 5;
+                c.setData(points, {});
+                const QVector<zyrChartPlot::ChartSample> expected = c.samples();
+                (inX ? points[at].rx() : points[at].ry()) = bad;
+                c.setData(points, {});
+                const auto& s = c.samples();
+                for (int i = 0; i < s.size(); ++i) {
+                    if (i != at) {
+                        EXPECT_EQ(s[i].position, expected[i].position) << i;
+                    }
+                }
+                EXPECT_FALSE(c.GetBackgroundChart().isNull());
+            }
+        }
+    }
+
+    const qreal huge = std::numeric_limits<qreal>::max();
+    c.setData(QVector<QPointF>({ { -huge, 0 }, { 0, 1 }, { huge, 2 } }), {});
+    EXPECT_FALSE(c.GetBackgroundChart().isNull());
+}
+
+// A sample placed beyond what an int counts, under the cursor: its box is
+// drawn far off with it, not on the chart. The layout places no sample so
+// far today; the drawing must not rely on that. The picture is the one
+// drawn when the cursor's sample has no place at all.
+TEST_F(ChartTest, TheCursorBoxOfASampleFarOffIsFarOff)
+{
+    c.setData(rising(10), {});
+    c.show();
+    const int cursor = c.indexAt(c.cursorPosition());
+    auto placedAt = [&](qreal x) {
+        auto& samples = const_cast<QVector<zyrChartPlot::ChartSample>&>(c.samples());
+        samples[cursor].position.setX(x);
+        c.refreshPlot();
+        return c.grab().toImage();
+    };
+    const QImage unplaced = placedAt(std::numeric_limits<qreal>::quiet_NaN());
+    ASSERT_NE(placedAt(100), unplaced) << "the box is seen on the chart";
+    for (qreal far : { 3e9, -3e9, 1e300 }) {
+        EXPECT_EQ(placedAt(far), unplaced) << far;
+    }
+}
+
 // One-second samples a recent epoch apart stay one second apart: time is
 // kept in double.
 TEST_F(ChartTest, TimeChartsKeepOneSecondSamplesApart)
@@ -427,6 +490,50 @@ TEST_F(ChartTest, OneSampleThatStepsBackChangesOnlyItsPlace)
     EXPECT_LE(largest, 2);
 }
 
+// The area under a line with one sample that steps back, with pens that
+// paint nothing: every pixel, those next to the sample most of all (where
+// pens would hide them), is what the painter fills with the whole area.
+TEST_F(ChartTest, TheAreaUnderALineThatStepsBackIsThePaintersWhole)
+{
+    c.resize(240, 100);
+    c.setLineWidth(3);
+    c.setOutlineWidth(2);
+    c.setLineColor(Qt::transparent);
+    c.setOutlineColor(Qt::transparent);
+    QVector<QPointF> points;
+    for (int i = 0; i < 200; ++i)
+        points << QPointF(i, 50 + 30 * std::sin(i * 0.1));
+    points[150].rx() -= 6;
+    c.setData(points, {});
+    const QImage strips = c.GetBackgroundChart().toImage();
+    QImage whole(strips.size(), strips.format());
+    whole.fill(c.background().color());
+    {
+        QPainter p(&whole);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath area;
+        area.moveTo(c.samples().first().position.x(), c.height());
+        for (const auto& sample : c.samples())
+            area.lineTo(sample.position);
+        area.lineTo(c.samples().last().position.x(), c.height());
+        area.closeSubpath();
+        p.fillPath(area, c.foreground());
+    }
+    const qreal at = c.samples()[150].position.x();
+    int near = 0, elsewhere = 0;
+    for (int y = 0; y < whole.height(); ++y) {
+        for (int x = 0; x < whole.width(); ++x) {
+            const QRgb a = whole.pixel(x, y), b = strips.pixel(x, y);
+            const int off = std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b)) });
+            if (off > 2)
+                ++(std::abs(x - at) <= 10 ? near : elsewhere);
+        }
+    }
+    EXPECT_EQ(near, 0);
+    EXPECT_EQ(elsewhere, 0);
+}
+
 // A pen wider than the picture paints the picture whole, drawn at the width
 // that covers the picture from the line's first point (what it costs is
 // measured in the chart benchmark): every pixel is the pen's, at any width
@@ -495,6 +602,21 @@ TEST_F(ChartInputTest, PanningStaysWithinTheEnds)
     mouse(QEvent::MouseButtonPress, 20);
     mouse(QEvent::MouseButtonRelease, 20);
     EXPECT_EQ(moved.count(), 0) << "a press and release in place";
+}
+
+// While a pan runs, the chart stops at its right end: no column past the
+// end of the chart is shown, before the release sets the window.
+TEST_F(ChartInputTest, APanIsBoundedWhileItRuns)
+{
+    c.zoomIn(); // [35, 85]: 400 pixels, 140 of them left of the window
+    mouse(QEvent::MouseButtonPress, 190);
+    mouse(QEvent::MouseMove, 5);
+    EXPECT_EQ(c.scrollOffset(), c.width() - c.fullChartWidth());
+    const QImage image = shot(c, "panning");
+    EXPECT_EQ(count(image, [](QColor q) { return q.alpha() == 0; }), 0) << "columns past the end";
+    mouse(QEvent::MouseMove, 390);
+    EXPECT_EQ(c.scrollOffset(), 0) << "nor past the left end";
+    mouse(QEvent::MouseButtonRelease, 390);
 }
 
 TEST_F(ChartInputTest, KeysMarksAndTheirPictures)
