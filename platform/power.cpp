@@ -109,13 +109,26 @@ int notifyPower(DWORD message, DWORD flags, const std::string& stateName)
     if (!d)
         return 0;
     std::vector<std::string> files;
+    std::vector<std::string> written; // registrations a temporary name was made for
     while (dirent* e = ::readdir(d)) {
         const std::string n = e->d_name;
-        if (n.empty() || n[0] == '.' || n.size() < 4 || n.compare(n.size() - 4, 4, ".tmp") == 0)
+        if (n.empty() || n[0] == '.' || n.size() < 4)
             continue;
+        if (n.compare(n.size() - 4, 4, ".tmp") == 0) {
+            // "<registration>.<pid>-<n>.tmp": each registration is written
+            // once, so no later write of it takes away what a killed
+            // registering process left. The senders do.
+            const std::string stem = n.substr(0, n.size() - 4);
+            const size_t dot = stem.rfind('.');
+            if (dot != std::string::npos && dot > 0)
+                written.push_back(stem.substr(0, dot));
+            continue;
+        }
         files.push_back(n);
     }
     ::closedir(d);
+    for (const std::string& n : written)
+        removeStaleTemporaries(dir + "/" + n);
 
     int reached = 0;
     for (const std::string& n : files) {

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <string>
@@ -125,6 +127,28 @@ TEST(Power, ARegistrationLeftByADeadProcessIsDroppedNotServedTwice)
     EXPECT_FALSE(std::filesystem::exists(dead));
     stopPowerNotifications(live);
     closeMsgQueue(monitor);
+}
+
+// Each registration is written once: what a process killed while writing
+// one left is taken away by the next sender, unless its writer still holds
+// it.
+TEST(Power, WhatKilledRegistrationsLeftGoesWithTheNextNotification)
+{
+    kivo::test::TempDeviceRoot root;
+    const std::string folder = runDirectory() + "/power";
+    std::filesystem::create_directories(folder);
+    const std::string left = folder + "/77-1.77-3.tmp";
+    const std::string held = folder + "/78-1.78-4.tmp";
+    { std::ofstream(left) << "1\t44\tMonitor"; }
+    { std::ofstream(held) << "1\t44\tMon"; }
+    const int holder = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    EXPECT_EQ(notifyPower(PBT_TRANSITION, POWER_STATE_ON, "on"), 0);
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(held)) << "a live writer's";
+    ::close(holder);
 }
 
 // A registration is made whole or not at all: on a full disk an empty one
