@@ -170,6 +170,16 @@ ANTFSResponse ANTFSHostTransfers::runDownload()
     bool initial = true;
     uint32_t repeats = 0;
     Clock::time_point progress = Clock::now();
+    // The client's CRC and ours disagree: the file is asked for again from
+    // its start.
+    auto startAgain = [&] {
+        received = 0;
+        crc = 0;
+        initial = true;
+        ++repeats;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_file.clear();
+    };
     for (;;) {
         if (m_link.transferEnded())
             return ended(ANTFS_HR_DOWNLOAD_FAILED);
@@ -204,22 +214,20 @@ ANTFSResponse ANTFSHostTransfers::runDownload()
         }
         std::vector<uint8_t> answer;
         ANTFSDownloadAnswer a;
-        if (!sent || !m_link.waitAnswer(legacy ? RSP_DOWNLOAD_LEGACY : RSP_DOWNLOAD, m_link.scaledMs(ANTFSHostLink::kRequestMs), &answer)
+        if (!sent
+            || !m_link.waitAnswer(
+                legacy ? RSP_DOWNLOAD_LEGACY : RSP_DOWNLOAD, m_link.scaledMs(ANTFSHostLink::kRequestMs), &answer)
             || !ANTFSHost_ReadDownloadAnswer(answer.data(), answer.size(), legacy, asked, &a)) {
             ++repeats;
             continue;
         }
-        if (a.code == DOWNLOAD_CRC_MISMATCH) { // start again
-            received = 0;
-            crc = 0;
-            initial = true;
-            ++repeats;
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_file.clear();
+        if (a.code == DOWNLOAD_CRC_MISMATCH) {
+            startAgain();
             continue;
         }
         if (a.code != DOWNLOAD_OK)
-            return ended(a.code >= DOWNLOAD_NO_FILE && a.code <= DOWNLOAD_NOT_READY ? ANTFS_HR_DOWNLOAD_REFUSED + a.code : ANTFS_HR_DOWNLOAD_REFUSED);
+            return ended(a.code >= DOWNLOAD_NO_FILE && a.code <= DOWNLOAD_NOT_READY ? ANTFS_HR_DOWNLOAD_REFUSED + a.code
+                                                                                    : ANTFS_HR_DOWNLOAD_REFUSED);
         if (a.offset != start + received) {
             ++repeats;
             continue;
@@ -227,12 +235,7 @@ ANTFSResponse ANTFSHostTransfers::runDownload()
         const uint8_t* data = answer.data() + a.header;
         const uint16_t next = a.hasCrc ? Crc16_Update(crc, data, a.length) : 0;
         if (a.hasCrc && next != a.crc) {
-            received = 0;
-            crc = 0;
-            initial = true;
-            ++repeats;
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_file.clear();
+            startAgain();
             continue;
         }
         {
@@ -298,7 +301,8 @@ uint32_t ANTFSHostTransfers::runUpload()
     uint32_t retries = 0;
     Clock::time_point progress = Clock::now();
     while (!sentOnce || position < end) {
-        if (m_link.transferEnded() || retries > kUploadRetries || msSince(progress) >= m_link.scaledMs(kUploadSilenceMs))
+        if (m_link.transferEnded() || retries > kUploadRetries
+            || msSince(progress) >= m_link.scaledMs(kUploadSilenceMs))
             return ANTFS_HR_UPLOAD_FAILED;
         m_link.dropAnswers();
         uint8_t request[16] = { ANTFS_ID, CMD_UPLOAD };
@@ -306,7 +310,8 @@ uint32_t ANTFSHostTransfers::runUpload()
         put32(request + 4, end);
         put32(request + 12, atOffset ? position : 0xFFFFFFFFu);
         std::vector<uint8_t> answer;
-        if (!m_link.sendBurst(request, sizeof request, ANTFSHostLink::kRequestMs, 8) || !m_link.waitAnswer(RSP_UPLOAD, m_link.scaledMs(5 * ANTFSHostLink::kAckMs), &answer)) {
+        if (!m_link.sendBurst(request, sizeof request, ANTFSHostLink::kRequestMs, 8)
+            || !m_link.waitAnswer(RSP_UPLOAD, m_link.scaledMs(5 * ANTFSHostLink::kAckMs), &answer)) {
             ++retries;
             continue;
         }
@@ -389,7 +394,8 @@ uint32_t ANTFSHostTransfers::runErase()
     }
     m_link.dropAnswers();
     std::vector<uint8_t> answer;
-    if (!m_link.sendAcknowledged(command, ANTFSHostLink::kRequestMs, 8) || !m_link.waitAnswer(RSP_ERASE, m_link.scaledMs(ANTFSHostLink::kAnswerMs), &answer))
+    if (!m_link.sendAcknowledged(command, ANTFSHostLink::kRequestMs, 8)
+        || !m_link.waitAnswer(RSP_ERASE, m_link.scaledMs(ANTFSHostLink::kAnswerMs), &answer))
         return ANTFS_HR_ERASE_FAILED;
     return answer[2] == 0 ? ANTFS_HR_ERASED : ANTFS_HR_ERASE_FAILED;
 }

@@ -79,12 +79,11 @@ public:
 
     // maxBlock 0: none. legacy: the older request, whose offset and size
     // are 16 bits wide.
-    void takeDownload(uint16_t index, uint32_t offset, uint32_t size, uint32_t maxBlock, bool legacy,
-        bool directory);
+    void takeDownload(uint16_t index, uint32_t offset, uint32_t size, uint32_t maxBlock, bool legacy, bool directory);
     // data: the file's bytes from offset to its end, the caller's until the
     // upload ends.
-    void takeUpload(uint16_t index, uint32_t offset, uint32_t size, const uint8_t* data, bool startAtOffset,
-        uint32_t maxBlock);
+    void takeUpload(
+        uint16_t index, uint32_t offset, uint32_t size, const uint8_t* data, bool startAtOffset, uint32_t maxBlock);
     void takeErase(uint16_t index);
 
     // Engine thread. The download's response names its file and carries
