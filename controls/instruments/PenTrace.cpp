@@ -19,6 +19,19 @@ const qreal kMaxSpan = 1 << 16;
 // Farthest point taken, in pixels either way: its columns are counted in
 // int, and the differences between points stay finite.
 const qreal kMaxCoordinate = 1 << 24;
+// How many segments either way along the line are asked whether they cover
+// a place where the edge may jump: a dense curve has up to four points in a
+// pixel column, so this reaches the two columns either side.
+const int kNear = 8;
+
+// The length of (dx, dy): the library's hypot is many times slower than a
+// square root, and the squares of the differences of points that fit stay
+// far from overflow; only lengths too small to square are its.
+qreal length(qreal dx, qreal dy)
+{
+    const qreal squared = dx * dx + dy * dy;
+    return squared >= 1e-200 ? std::sqrt(squared) : std::hypot(dx, dy);
+}
 
 } // namespace
 
@@ -76,6 +89,18 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     for (const QPointF& p : run)
         if (line.isEmpty() || p != line.last())
             line << p;
+    // Each segment's direction and length, used by its two points' discs,
+    // its band's edges and the test of what it covers.
+    struct Segment {
+        QPointF unit;
+        qreal length;
+    };
+    std::vector<Segment> segments(size_t(line.size() - 1));
+    for (int i = 0; i + 1 < line.size(); ++i) {
+        const QPointF d = line[i + 1] - line[i];
+        const qreal l = length(d.x(), d.y());
+        segments[size_t(i)] = { d / l, l };
+    }
     // The part of each point's disc that sticks out of the bands on either
     // side, as its reach left and right of the point: any other part of
     // the disc lies in the band towards a neighbour or nearer the
@@ -89,12 +114,10 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
         // when it holds them.
         QPointF towards[2];
         int m = 0;
-        for (int j : { i - 1, i + 1 }) {
-            if (j < 0 || j >= line.size())
-                continue;
-            const QPointF d = line[j] - line[i];
-            towards[m++] = d / std::hypot(d.x(), d.y());
-        }
+        if (i > 0)
+            towards[m++] = -segments[size_t(i - 1)].unit;
+        if (i + 1 < line.size())
+            towards[m++] = segments[size_t(i)].unit;
         auto away = [&](qreal x, qreal y) {
             for (int k = 0; k < m; ++k)
                 if (x * towards[k].x() + y * towards[k].y() > 1e-12)
@@ -146,9 +169,8 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     sides.reserve(2 * size_t(line.size()));
     for (int i = 0; i + 1 < line.size(); ++i) {
         const QPointF p = line[i], q = line[i + 1];
-        const qreal dx = q.x() - p.x(), dy = q.y() - p.y();
-        const qreal length = std::hypot(dx, dy);
-        const QPointF normal(-dy / length * r, dx / length * r);
+        const QPointF unit = segments[size_t(i)].unit;
+        const QPointF normal(-unit.y() * r, unit.x() * r);
         for (const QPointF& side : { normal, -normal }) {
             QPointF a = p + side, b = q + side;
             if (b.x() < a.x())
@@ -158,21 +180,56 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
             sides.push_back({ a, b });
         }
     }
+    // Such a place matters only where its edge can reach the trace's
+    // outline. An edge within the pen's reach of another segment near it in
+    // the line (along a dense curve, most of them, under the pen of the
+    // points beside them in the same pixel column or the next) lies inside
+    // the trace, and its column would only cost: the segment's reach is
+    // convex, so an edge lies within it when both its ends do. Only
+    // segments near in the line are asked; an edge no nearer one covers is
+    // taken.
+    const int count = int(segments.size());
+    const qreal inside = r * (1 - 1e-9) - 1e-9, inside2 = inside * inside;
+    auto within = [&](const QPointF& c, int j) {
+        const Segment& segment = segments[size_t(j)];
+        const QPointF pc = c - line[j];
+        const qreal t = std::clamp(QPointF::dotProduct(pc, segment.unit), qreal(0), segment.length);
+        const QPointF off = pc - t * segment.unit;
+        return QPointF::dotProduct(off, off) < inside2;
+    };
+    // Whether a segment other than those of [from, to) holds both c and e.
+    auto covered = [&](const QPointF& c, const QPointF& e, int from, int to) {
+        // Segments from-1, to, from-2, to+1, ...
+        for (int d = 1; d <= kNear; ++d) {
+            for (int j : { from - d, to + d - 1 }) {
+                if (j >= 0 && j < count && within(c, j) && within(e, j))
+                    return true;
+            }
+        }
+        return false;
+    };
     for (int i = 0; i < line.size(); ++i) {
         const auto& disc = discs[size_t(i)];
-        if (disc.first <= -r)
-            xs.push_back(std::max(line[i].x() - r, left));
-        if (disc.second >= r)
-            xs.push_back(std::min(line[i].x() + r, right));
+        // The disc's side is outside the segments on either side of its
+        // point (it sticks out of their bands).
+        const QPointF leftSide(line[i].x() - r, line[i].y()), rightSide(line[i].x() + r, line[i].y());
+        if (disc.first <= -r && !covered(leftSide, leftSide, i - 1, i + 1))
+            xs.push_back(std::max(leftSide.x(), left));
+        if (disc.second >= r && !covered(rightSide, rightSide, i - 1, i + 1))
+            xs.push_back(std::min(rightSide.x(), right));
     }
     // A band edge that climbs more than it runs is taken at both ends when
     // it lies between two quarters; along the others the disc's side and
     // the quarters find the edge's bends.
-    for (const Side& side : sides) {
+    for (size_t k = 0; k < sides.size(); ++k) {
+        const Side& side = sides[k];
         const qreal run = side.b.x() - side.a.x();
         if (run < kStep && std::abs(side.b.y() - side.a.y()) > run) {
-            xs.push_back(side.a.x());
-            xs.push_back(side.b.x());
+            const int i = int(k / 2);
+            if (!covered(side.a, side.b, i, i + 1)) {
+                xs.push_back(side.a.x());
+                xs.push_back(side.b.x());
+            }
         }
     }
     // The quarters are in order already: only the rest is sorted in.
@@ -180,8 +237,21 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     std::inplace_merge(xs.begin(), xs.begin() + grid, xs.end());
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
     const int n = int(xs.size());
-    // The first column at or right of x.
-    auto columnFrom = [&](qreal x) { return int(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin()); };
+    // The first column at or right of x, searched only among the columns
+    // of x's quarter: where each quarter's columns start is kept.
+    const long base = firstStep - 1; // the quarter that holds left
+    const long quarters = lastStep - base + 2;
+    std::vector<int> quarterStart(size_t(quarters) + 2);
+    for (long q = 0, k = 0; q <= quarters + 1; ++q) {
+        while (k < n && xs[size_t(k)] < (base + q) * kStep)
+            ++k;
+        quarterStart[size_t(q)] = int(k);
+    }
+    auto columnFrom = [&](qreal x) {
+        const long q = std::clamp(long(std::floor(x / kStep)) - base, 0L, quarters);
+        return int(std::lower_bound(xs.begin() + quarterStart[size_t(q)], xs.begin() + quarterStart[size_t(q) + 1], x)
+            - xs.begin());
+    };
 
     // Where the trace's edge jumps, at a vertical segment or a cap's side
     // on a column, the column holds the edge as it comes from the left,
@@ -356,23 +426,34 @@ bool PenTrace::fill(QImage& image, const QColor& color) const
     if (isEmpty() || width == 0 || height == 0)
         return true;
     const QRgb source = qPremultiply(color.rgba());
-    const uint s[4] = { uint(qAlpha(source)), uint(qRed(source)), uint(qGreen(source)), uint(qBlue(source)) };
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     // Source over, premultiplied: the source scaled by its coverage a, the
-    // destination by what the source leaves.
+    // destination by what the source leaves, each rounded to the nearest
+    // level. Two channels at a time, 16 bits apart: (alpha, green) and
+    // (red, blue).
+    const uint sourceAG = (source >> 8) & 0x00ff00ff, sourceRB = source & 0x00ff00ff;
+    const bool opaque = qAlpha(source) == 255;
+    // Each channel of c (at most 255) times f (at most 255) over 255, rounded.
+    auto scaled = [](uint c, uint f) {
+        const uint v = c * f + 0x00800080;
+        return ((v + ((v >> 8) & 0x00ff00ff)) >> 8) & 0x00ff00ff;
+    };
+    // Each channel of a sum of two such (at most 510), at most 255.
+    auto bounded = [](uint c) {
+        const uint over = c & 0x01000100;
+        return (c | (over - (over >> 8))) & 0x00ff00ff;
+    };
     auto paint = [&](int x, int y, uint a) {
         QRgb& pixel = reinterpret_cast<QRgb*>(bits + y * stride)[x];
-        if (a == 255 && s[0] == 255) {
+        if (a == 255 && opaque) {
             pixel = source;
             return;
         }
-        const uint d[4] = { uint(qAlpha(pixel)), uint(qRed(pixel)), uint(qGreen(pixel)), uint(qBlue(pixel)) };
-        uint out[4];
-        const uint sa = (s[0] * a + 127) / 255;
-        for (int i = 0; i < 4; ++i)
-            out[i] = std::min((s[i] * a + 127) / 255 + (d[i] * (255 - sa) + 127) / 255, 255u);
-        pixel = qRgba(int(out[1]), int(out[2]), int(out[3]), int(out[0]));
+        const uint ag = scaled(sourceAG, a), rb = scaled(sourceRB, a);
+        const uint leave = 255 - (ag >> 16);
+        pixel = (bounded(ag + scaled((pixel >> 8) & 0x00ff00ff, leave)) << 8)
+            | bounded(rb + scaled(pixel & 0x00ff00ff, leave));
     };
     if (m_runs.size() == 1) {
         cover(m_runs.front(), width, height, paint);

@@ -12,8 +12,9 @@
 // columns a quarter of a pixel apart, and wherever an edge may jump: at
 // the trace's two ends, at the sides of the discs the pen leaves at the
 // points where they stick out, and at the ends of the steep edges of the
-// bands it leaves along the segments that lie between two quarters.
-// Between two columns each edge is a straight line. That is the
+// bands it leaves along the segments that lie between two quarters, each
+// unless the pen along a segment near it in the line covers it, as along a
+// dense curve most are. Between two columns each edge is a straight line. That is the
 // pen's trace with rounder joins than the painter's own, which flattens
 // each small arc into a few chords.
 #pragma once
