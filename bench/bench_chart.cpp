@@ -253,18 +253,22 @@ void BM_ChartWidePen_Floor(benchmark::State& state)
 }
 BENCHMARK(BM_ChartWidePen_Floor)->Unit(benchmark::kMillisecond);
 
-// A jittery line: 20,000 samples across 480x272 whose x wanders back and
-// forth by up to half a pixel (a noisy clock), so that it turns back at
-// every other sample, under a pen 3 pixels wide: the chart's trace of the
-// pen beside the painter's own stroke of the same line, on the same picture.
+// A jittery line: 20,000 samples whose x wanders back and forth by up to
+// half a pixel (a noisy clock), so that it turns back at about every other
+// sample, as the chart draws them at 480x272 (placed and reduced to their
+// pixel columns), under a pen 3 pixels wide: the chart's trace of the pen
+// beside the painter's own stroke of the same line, on the same picture.
 QPolygonF jitteryLine()
 {
     std::mt19937 random(5);
     std::uniform_real_distribution<qreal> jitter(-0.5, 0.5);
-    QPolygonF line;
+    QVector<QPointF> samples;
     for (int i = 0; i < 20000; ++i)
-        line << QPointF(10 + i * 0.023 + jitter(random), 136 + 90 * std::sin(i * 0.0007) + 6 * jitter(random));
-    return line;
+        samples << QPointF(i * 0.023 + jitter(random), 90 * std::sin(i * 0.0007) + 6 * jitter(random));
+    zyrChartPlot chart;
+    chart.resize(kWidth, kHeight);
+    chart.setData(samples, {});
+    return chartLines(chart).first();
 }
 
 const QColor kJitterPen(255, 96, 0);
