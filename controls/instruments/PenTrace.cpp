@@ -19,8 +19,50 @@ const qreal kMaxSpan = 1 << 16;
 // Farthest point taken, in pixels either way: its columns are counted in
 // int, and the differences between points stay finite.
 const qreal kMaxCoordinate = 1 << 24;
+// How many segments either way along the line are asked whether they cover
+// a place where the edge may jump: a dense curve has up to four points in a
+// pixel column, so this reaches the two columns either side.
+const int kNear = 8;
+
+// The length of (dx, dy): the library's hypot is many times slower than a
+// square root, and the squares of the differences of points that fit stay
+// far from overflow; only lengths too small to square are its.
+qreal length(qreal dx, qreal dy)
+{
+    const qreal squared = dx * dx + dy * dy;
+    return squared >= 1e-200 ? std::sqrt(squared) : std::hypot(dx, dy);
+}
+
+// A segment's direction and length.
+struct Segment {
+    QPointF unit;
+    qreal length;
+};
+
+// One of the two long edges of the band along a segment, its ends in x
+// order.
+struct Side {
+    QPointF a, b;
+};
+
+// A column's upper and lower edge so far, each as it comes from the left,
+// its extreme on the column, and as it goes on to the right.
+struct Reach {
+    qreal top[3], bottom[3];
+};
 
 } // namespace
+
+// What tracing a run needs, kept from one run to the next.
+struct PenTrace::Scratch {
+    std::vector<QPointF> run, line;
+    std::vector<Segment> segments;
+    std::vector<std::pair<qreal, qreal>> discs;
+    std::vector<qreal> xs, merged;
+    std::vector<Side> sides;
+    std::vector<int> quarterStart;
+    std::vector<Reach> reaches;
+};
 
 bool PenTrace::fits(const QPolygonF& line)
 {
@@ -43,58 +85,73 @@ PenTrace::PenTrace(const QPolygonF& line, qreal width)
     if (std::all_of(line.begin(), line.end(), [&](const QPointF& p) { return p == line.first(); }))
         return;
     // The runs that go one way, each taken left to right; two runs share
-    // the point where the line turns.
-    QPolygonF run;
+    // the point where the line turns. A line that wanders back and forth
+    // has thousands of runs of a few points: each is traced with the same
+    // buffers, into the trace's one list of columns.
+    Scratch scratch;
+    std::vector<QPointF>& run = scratch.run;
     int way = 0;
     auto finish = [&] {
         if (way < 0)
             std::reverse(run.begin(), run.end());
-        if (std::any_of(run.begin(), run.end(), [&](const QPointF& p) { return p != run.first(); }))
-            m_runs.push_back(trace(run, r));
+        if (std::any_of(run.begin(), run.end(), [&](const QPointF& p) { return p != run.front(); })) {
+            trace(r, scratch, m_columns);
+            if (m_columns.size() > (m_runEnds.empty() ? 0 : m_runEnds.back()))
+                m_runEnds.push_back(m_columns.size());
+        }
     };
     for (const QPointF& p : line) {
-        if (!run.isEmpty()) {
-            const qreal dx = p.x() - run.last().x();
+        if (!run.empty()) {
+            const qreal dx = p.x() - run.back().x();
             const int step = dx > 0 ? 1 : dx < 0 ? -1 : 0;
             if (step != 0 && way != 0 && step != way) {
-                const QPointF turn = run.last();
+                const QPointF turn = run.back();
                 finish();
-                run = QPolygonF({ turn });
+                run.assign(1, turn);
             }
             if (step != 0)
                 way = step;
         }
-        run << p;
+        run.push_back(p);
     }
     finish();
 }
 
-PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
+void PenTrace::trace(qreal r, Scratch& scratch, std::vector<Column>& columns)
 {
-    QPolygonF line;
-    line.reserve(run.size());
-    for (const QPointF& p : run)
-        if (line.isEmpty() || p != line.last())
-            line << p;
+    std::vector<QPointF>& line = scratch.line;
+    line.clear();
+    for (const QPointF& p : scratch.run)
+        if (line.empty() || p != line.back())
+            line.push_back(p);
+    const int size = int(line.size());
+    // Each segment's direction and length, used by its two points' discs,
+    // its band's edges and the test of what it covers.
+    std::vector<Segment>& segments = scratch.segments;
+    segments.resize(size_t(size - 1));
+    for (int i = 0; i + 1 < size; ++i) {
+        const QPointF d = line[i + 1] - line[i];
+        const qreal l = length(d.x(), d.y());
+        segments[size_t(i)] = { d / l, l };
+    }
     // The part of each point's disc that sticks out of the bands on either
     // side, as its reach left and right of the point: any other part of
     // the disc lies in the band towards a neighbour or nearer the
     // neighbour, in its disc. Along a smooth line that is a thin wedge on
     // the outer side of each join; a cap is half the disc.
-    std::vector<std::pair<qreal, qreal>> discs(size_t(line.size()));
-    for (int i = 0; i < line.size(); ++i) {
+    std::vector<std::pair<qreal, qreal>>& discs = scratch.discs;
+    discs.resize(size_t(size));
+    for (int i = 0; i < size; ++i) {
         // The directions towards the neighbours; the part that sticks out
         // points away from both. Its reach in x is at the ends of its arc
         // (square to a neighbour) or at its leftmost or rightmost direction
         // when it holds them.
         QPointF towards[2];
         int m = 0;
-        for (int j : { i - 1, i + 1 }) {
-            if (j < 0 || j >= line.size())
-                continue;
-            const QPointF d = line[j] - line[i];
-            towards[m++] = d / std::hypot(d.x(), d.y());
-        }
+        if (i > 0)
+            towards[m++] = -segments[size_t(i - 1)].unit;
+        if (i + 1 < size)
+            towards[m++] = segments[size_t(i)].unit;
         auto away = [&](qreal x, qreal y) {
             for (int k = 0; k < m; ++k)
                 if (x * towards[k].x() + y * towards[k].y() > 1e-12)
@@ -127,11 +184,11 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     // of each disc that stick out and the ends of each band's edges
     // (below). A step on the edge that fell between two columns would be
     // drawn as a ramp across the quarter pixel.
-    const qreal left = line.first().x() - r, right = line.last().x() + r;
+    const qreal left = line.front().x() - r, right = line.back().x() + r;
     const long firstStep = long(std::floor(left / kStep)) + 1;
     const long lastStep = long(std::ceil(right / kStep)) - 1;
-    std::vector<qreal> xs;
-    xs.reserve(size_t(std::max(0L, lastStep - firstStep + 1)) + 6 * size_t(line.size()) + 2);
+    std::vector<qreal>& xs = scratch.xs;
+    xs.clear();
     xs.push_back(left);
     for (long step = firstStep; step <= lastStep; ++step)
         xs.push_back(step * kStep);
@@ -139,16 +196,12 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     const std::ptrdiff_t grid = std::ptrdiff_t(xs.size());
     // The two long edges of the band along each segment; its short edges
     // are diameters of the discs at its ends.
-    struct Side {
-        QPointF a, b;
-    };
-    std::vector<Side> sides;
-    sides.reserve(2 * size_t(line.size()));
-    for (int i = 0; i + 1 < line.size(); ++i) {
+    std::vector<Side>& sides = scratch.sides;
+    sides.clear();
+    for (int i = 0; i + 1 < size; ++i) {
         const QPointF p = line[i], q = line[i + 1];
-        const qreal dx = q.x() - p.x(), dy = q.y() - p.y();
-        const qreal length = std::hypot(dx, dy);
-        const QPointF normal(-dy / length * r, dx / length * r);
+        const QPointF unit = segments[size_t(i)].unit;
+        const QPointF normal(-unit.y() * r, unit.x() * r);
         for (const QPointF& side : { normal, -normal }) {
             QPointF a = p + side, b = q + side;
             if (b.x() < a.x())
@@ -158,39 +211,91 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
             sides.push_back({ a, b });
         }
     }
-    for (int i = 0; i < line.size(); ++i) {
+    // Such a place matters only where its edge can reach the trace's
+    // outline. An edge within the pen's reach of another segment near it in
+    // the line (along a dense curve, most of them, under the pen of the
+    // points beside them in the same pixel column or the next) lies inside
+    // the trace, and its column would only cost: the segment's reach is
+    // convex, so an edge lies within it when both its ends do. Only
+    // segments near in the line are asked; an edge no nearer one covers is
+    // taken.
+    const int count = int(segments.size());
+    const qreal inside = r * (1 - 1e-9) - 1e-9, inside2 = inside * inside;
+    auto within = [&](const QPointF& c, int j) {
+        const Segment& segment = segments[size_t(j)];
+        const QPointF pc = c - line[j];
+        const qreal t = std::clamp(QPointF::dotProduct(pc, segment.unit), qreal(0), segment.length);
+        const QPointF off = pc - t * segment.unit;
+        return QPointF::dotProduct(off, off) < inside2;
+    };
+    // Whether a segment other than those of [from, to) holds both c and e.
+    auto covered = [&](const QPointF& c, const QPointF& e, int from, int to) {
+        // Segments from-1, to, from-2, to+1, ...
+        for (int d = 1; d <= kNear; ++d) {
+            for (int j : { from - d, to + d - 1 }) {
+                if (j >= 0 && j < count && within(c, j) && within(e, j))
+                    return true;
+            }
+        }
+        return false;
+    };
+    for (int i = 0; i < size; ++i) {
         const auto& disc = discs[size_t(i)];
-        if (disc.first <= -r)
-            xs.push_back(std::max(line[i].x() - r, left));
-        if (disc.second >= r)
-            xs.push_back(std::min(line[i].x() + r, right));
+        // The disc's side is outside the segments on either side of its
+        // point (it sticks out of their bands).
+        const QPointF leftSide(line[i].x() - r, line[i].y()), rightSide(line[i].x() + r, line[i].y());
+        if (disc.first <= -r && !covered(leftSide, leftSide, i - 1, i + 1))
+            xs.push_back(std::max(leftSide.x(), left));
+        if (disc.second >= r && !covered(rightSide, rightSide, i - 1, i + 1))
+            xs.push_back(std::min(rightSide.x(), right));
     }
     // A band edge that climbs more than it runs is taken at both ends when
     // it lies between two quarters; along the others the disc's side and
     // the quarters find the edge's bends.
-    for (const Side& side : sides) {
+    for (size_t k = 0; k < sides.size(); ++k) {
+        const Side& side = sides[k];
         const qreal run = side.b.x() - side.a.x();
         if (run < kStep && std::abs(side.b.y() - side.a.y()) > run) {
-            xs.push_back(side.a.x());
-            xs.push_back(side.b.x());
+            const int i = int(k / 2);
+            if (!covered(side.a, side.b, i, i + 1)) {
+                xs.push_back(side.a.x());
+                xs.push_back(side.b.x());
+            }
         }
     }
     // The quarters are in order already: only the rest is sorted in.
+    // (Merged through a kept buffer: inplace_merge takes a new one each
+    // time.)
     std::sort(xs.begin() + grid, xs.end());
-    std::inplace_merge(xs.begin(), xs.begin() + grid, xs.end());
-    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    std::vector<qreal>& merged = scratch.merged;
+    merged.resize(xs.size());
+    std::merge(xs.begin(), xs.begin() + grid, xs.begin() + grid, xs.end(), merged.begin());
+    merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+    xs.swap(merged);
     const int n = int(xs.size());
-    // The first column at or right of x.
-    auto columnFrom = [&](qreal x) { return int(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin()); };
+    // The first column at or right of x, searched only among the columns
+    // of x's quarter: where each quarter's columns start is kept.
+    const long base = firstStep - 1; // the quarter that holds left
+    const long quarters = lastStep - base + 2;
+    std::vector<int>& quarterStart = scratch.quarterStart;
+    quarterStart.resize(size_t(quarters) + 2);
+    for (long q = 0, k = 0; q <= quarters + 1; ++q) {
+        while (k < n && xs[size_t(k)] < (base + q) * kStep)
+            ++k;
+        quarterStart[size_t(q)] = int(k);
+    }
+    auto columnFrom = [&](qreal x) {
+        const long q = std::clamp(long(std::floor(x / kStep)) - base, 0L, quarters);
+        return int(std::lower_bound(xs.begin() + quarterStart[size_t(q)], xs.begin() + quarterStart[size_t(q) + 1], x)
+            - xs.begin());
+    };
 
     // Where the trace's edge jumps, at a vertical segment or a cap's side
     // on a column, the column holds the edge as it comes from the left,
     // its extreme on the column, and the edge as it goes on to the right.
     const qreal none = std::numeric_limits<qreal>::infinity();
-    struct Reach {
-        qreal top[3], bottom[3]; // from the left, on the column, to the right
-    };
-    std::vector<Reach> reaches(size_t(n), Reach { { none, none, none }, { -none, -none, -none } });
+    std::vector<Reach>& reaches = scratch.reaches;
+    reaches.assign(size_t(n), Reach { { none, none, none }, { -none, -none, -none } });
     auto reach = [&](int k, qreal upper, qreal lower, bool fromLeft, bool toRight) {
         Reach& c = reaches[size_t(k)];
         c.top[1] = std::min(c.top[1], upper);
@@ -222,7 +327,7 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
     // Along a smooth line the bands already reach past most of those
     // columns too; they are passed over without working out the disc's
     // height there.
-    for (int i = 0; i < line.size(); ++i) {
+    for (int i = 0; i < size; ++i) {
         const QPointF p = line[i];
         const qreal highest = p.y() - r, lowest = p.y() + r;
         const qreal to = p.x() + discs[size_t(i)].second;
@@ -236,8 +341,6 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
         }
     }
 
-    Run columns;
-    columns.reserve(size_t(n));
     for (int k = 0; k < n; ++k) {
         // Every column lies within the pen's reach of the line; kept only
         // so that no rounding can put an unreached column in the trace.
@@ -248,7 +351,6 @@ PenTrace::Run PenTrace::trace(const QPolygonF& run, qreal r)
         columns.push_back({ xs[size_t(k)], known(c.top[0], c.top[1]), known(c.top[2], c.top[1]),
             known(c.bottom[0], c.bottom[1]), known(c.bottom[2], c.bottom[1]) });
     }
-    return columns;
 }
 
 namespace {
@@ -284,13 +386,13 @@ private:
 } // namespace
 
 template <typename Cover>
-void PenTrace::cover(const Run& columns, int width, int height, Cover&& cover)
+void PenTrace::cover(const Column* columns, size_t count, int width, int height, std::vector<qreal>& runs,
+    std::vector<qreal>& parts, Cover&& cover)
 {
     // The share of each pixel of one pixel column covered so far, for rows
     // [from, to]: rows covered whole along a run are counted as where the
     // run starts and ends (runs, summed down the column), the rows an edge
-    // crosses one by one (parts).
-    std::vector<qreal> runs(size_t(height) + 1, 0), parts(size_t(height), 0);
+    // crosses one by one (parts). Each pixel column leaves them all 0.
     int column = std::numeric_limits<int>::min();
     int from = height, to = -1;
     auto paint = [&] {
@@ -309,7 +411,7 @@ void PenTrace::cover(const Run& columns, int width, int height, Cover&& cover)
         to = -1;
     };
     auto row = [&](qreal y) { return int(std::clamp(std::floor(y), qreal(-1), qreal(height))); };
-    for (size_t k = 0; k + 1 < columns.size(); ++k) {
+    for (size_t k = 0; k + 1 < count; ++k) {
         const Column& a = columns[k];
         const Column& b = columns[k + 1];
         const qreal w = b.x - a.x;
@@ -356,43 +458,57 @@ bool PenTrace::fill(QImage& image, const QColor& color) const
     if (isEmpty() || width == 0 || height == 0)
         return true;
     const QRgb source = qPremultiply(color.rgba());
-    const uint s[4] = { uint(qAlpha(source)), uint(qRed(source)), uint(qGreen(source)), uint(qBlue(source)) };
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     // Source over, premultiplied: the source scaled by its coverage a, the
-    // destination by what the source leaves.
+    // destination by what the source leaves, each rounded to the nearest
+    // level. Two channels at a time, 16 bits apart: (alpha, green) and
+    // (red, blue).
+    const uint sourceAG = (source >> 8) & 0x00ff00ff, sourceRB = source & 0x00ff00ff;
+    const bool opaque = qAlpha(source) == 255;
+    // Each channel of c (at most 255) times f (at most 255) over 255, rounded.
+    auto scaled = [](uint c, uint f) {
+        const uint v = c * f + 0x00800080;
+        return ((v + ((v >> 8) & 0x00ff00ff)) >> 8) & 0x00ff00ff;
+    };
+    // Each channel of a sum of two such (at most 510), at most 255.
+    auto bounded = [](uint c) {
+        const uint over = c & 0x01000100;
+        return (c | (over - (over >> 8))) & 0x00ff00ff;
+    };
     auto paint = [&](int x, int y, uint a) {
         QRgb& pixel = reinterpret_cast<QRgb*>(bits + y * stride)[x];
-        if (a == 255 && s[0] == 255) {
+        if (a == 255 && opaque) {
             pixel = source;
             return;
         }
-        const uint d[4] = { uint(qAlpha(pixel)), uint(qRed(pixel)), uint(qGreen(pixel)), uint(qBlue(pixel)) };
-        uint out[4];
-        const uint sa = (s[0] * a + 127) / 255;
-        for (int i = 0; i < 4; ++i)
-            out[i] = std::min((s[i] * a + 127) / 255 + (d[i] * (255 - sa) + 127) / 255, 255u);
-        pixel = qRgba(int(out[1]), int(out[2]), int(out[3]), int(out[0]));
+        const uint ag = scaled(sourceAG, a), rb = scaled(sourceRB, a);
+        const uint leave = 255 - (ag >> 16);
+        pixel = (bounded(ag + scaled((pixel >> 8) & 0x00ff00ff, leave)) << 8)
+            | bounded(rb + scaled(pixel & 0x00ff00ff, leave));
     };
-    if (m_runs.size() == 1) {
-        cover(m_runs.front(), width, height, paint);
+    std::vector<qreal> runs(size_t(height) + 1, 0), parts(size_t(height), 0);
+    auto runFrom = [&](size_t k) { return k == 0 ? size_t(0) : m_runEnds[k - 1]; };
+    if (m_runEnds.size() == 1) {
+        cover(m_columns.data(), m_columns.size(), width, height, runs, parts, paint);
         return true;
     }
     // The runs' shares gathered first, over the pixel columns they reach.
     int first = width, last = -1;
-    for (const Run& run : m_runs) {
-        first = int(std::min(qreal(first), std::max(std::floor(run.front().x), qreal(0))));
-        last = int(std::max(qreal(last), std::min(std::floor(run.back().x), qreal(width - 1))));
+    for (size_t k = 0; k < m_runEnds.size(); ++k) {
+        first = int(std::min(qreal(first), std::max(std::floor(m_columns[runFrom(k)].x), qreal(0))));
+        last = int(std::max(qreal(last), std::min(std::floor(m_columns[m_runEnds[k] - 1].x), qreal(width - 1))));
     }
     if (first > last)
         return true;
     const int span = last - first + 1;
     std::vector<uchar> shares(size_t(span) * size_t(height), 0);
-    for (const Run& run : m_runs) {
-        cover(run, width, height, [&](int x, int y, uint a) {
-            uchar& share = shares[size_t(y) * size_t(span) + size_t(x - first)];
-            share = uchar(std::max(uint(share), a));
-        });
+    for (size_t k = 0; k < m_runEnds.size(); ++k) {
+        cover(m_columns.data() + runFrom(k), m_runEnds[k] - runFrom(k), width, height, runs, parts,
+            [&](int x, int y, uint a) {
+                uchar& share = shares[size_t(y) * size_t(span) + size_t(x - first)];
+                share = uchar(std::max(uint(share), a));
+            });
     }
     for (int y = 0; y < height; ++y)
         for (int x = first; x <= last; ++x)

@@ -12,8 +12,9 @@
 // columns a quarter of a pixel apart, and wherever an edge may jump: at
 // the trace's two ends, at the sides of the discs the pen leaves at the
 // points where they stick out, and at the ends of the steep edges of the
-// bands it leaves along the segments that lie between two quarters.
-// Between two columns each edge is a straight line. That is the
+// bands it leaves along the segments that lie between two quarters, each
+// unless the pen along a segment near it in the line covers it, as along a
+// dense curve most are. Between two columns each edge is a straight line. That is the
 // pen's trace with rounder joins than the painter's own, which flattens
 // each small arc into a few chords.
 #pragma once
@@ -36,7 +37,7 @@ public:
     // a line of no length, for which the painter draws nothing either.
     PenTrace(const QPolygonF& line, qreal width);
 
-    bool isEmpty() const { return m_runs.empty(); }
+    bool isEmpty() const { return m_runEnds.empty(); }
 
     // Paints the trace in `color` over an image of 32-bit pixels
     // (Format_ARGB32_Premultiplied or Format_RGB32), as the painter fills a
@@ -61,15 +62,22 @@ private:
         qreal topIn, topOut;
         qreal bottomIn, bottomOut;
     };
-    using Run = std::vector<Column>;
-    // The trace of a line that only goes right.
-    static Run trace(const QPolygonF& line, qreal r);
+    // The buffers tracing a run uses.
+    struct Scratch;
+    // Appends the columns of the trace of scratch.run, a line that only
+    // goes right.
+    static void trace(qreal r, Scratch& scratch, std::vector<Column>& columns);
     // Calls cover(x, y, share) with the share, 1 to 255, of each pixel of
-    // the image the run covers.
+    // the image a run's columns cover. runs (height + 1) and parts (height)
+    // are all 0, and left so.
     template <typename Cover>
-    static void cover(const Run& run, int width, int height, Cover&& cover);
+    static void cover(const Column* columns, size_t count, int width, int height, std::vector<qreal>& runs,
+        std::vector<qreal>& parts, Cover&& cover);
 
-    std::vector<Run> m_runs;
+    // The columns of every run, one run after the other, and where each
+    // run's columns end.
+    std::vector<Column> m_columns;
+    std::vector<size_t> m_runEnds;
 };
 
 } // namespace zyr::charts
