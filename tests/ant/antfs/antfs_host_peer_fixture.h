@@ -92,6 +92,17 @@ struct AntfsHostAgainstPeer : ::testing::Test {
         ASSERT_EQ(ANTFSHost_PassThru(), 1);
         ASSERT_EQ(host.next(), 109u);
     }
+    // The authentication the next link asks with the passkey kept.
+    void passkeyOnNextLink(Bytes* sent)
+    {
+        ASSERT_EQ(ANTFSHost_Disconnect(), 1);
+        ASSERT_EQ(host.next(), 114u);
+        ASSERT_EQ(ANTFSHost_Search(), 1);
+        ASSERT_EQ(host.next(), 115u);
+        ASSERT_EQ(ANTFSHost_Passkey(), 1);
+        ASSERT_EQ(host.next(), 109u);
+        *sent = commands(0x04).back();
+    }
     // The file a download saved under its index.
     Bytes saved(uint32_t index)
     {

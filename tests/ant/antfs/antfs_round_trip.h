@@ -49,6 +49,11 @@ inline ANTFSClientConfig antfsClientConfig()
     return c;
 }
 
+// What a host of serial 0xAABBCCDD sends a client: its Link (to 2420 MHz,
+// period code 4) and its pass-through authentication.
+inline const std::vector<uint8_t> kAntfsHostLink { 0x44, 0x02, 0x14, 0x04, 0xDD, 0xCC, 0xBB, 0xAA };
+inline const std::vector<uint8_t> kAntfsHostPassThrough { 0x44, 0x04, 0x00, 0x00, 0xDD, 0xCC, 0xBB, 0xAA };
+
 // Progress events (104, 108) are skipped by every wait for an event.
 inline bool antfsProgressEvent(uint32_t code)
 {

@@ -26,8 +26,8 @@ using Bytes = std::vector<uint8_t>;
 namespace {
 
 constexpr uint32_t kWaitMs = 10000;
-const Bytes kLink { 0x44, 0x02, 0x14, 0x04, 0xDD, 0xCC, 0xBB, 0xAA };
-const Bytes kPassThrough { 0x44, 0x04, 0x00, 0x00, 0xDD, 0xCC, 0xBB, 0xAA };
+const Bytes& kLink = kivo::test::kAntfsHostLink;
+const Bytes& kPassThrough = kivo::test::kAntfsHostPassThrough;
 
 using Events = kivo::test::AntfsEvents;
 

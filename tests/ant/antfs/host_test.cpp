@@ -26,6 +26,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <fstream>
 #include <iterator>
 #include <algorithm>
@@ -305,17 +306,6 @@ struct AgainstPeer : kivo::test::AntfsHostAgainstPeer {
         holdAnswers();
         ASSERT_EQ(ANTFSHost_Pair(area, room), 1);
         ASSERT_TRUE(answerHeld());
-    }
-    // The authentication the next link asks with the passkey kept.
-    void passkeyOnNextLink(Bytes* sent)
-    {
-        ASSERT_EQ(ANTFSHost_Disconnect(), 1);
-        ASSERT_EQ(host.next(), 114u);
-        ASSERT_EQ(ANTFSHost_Search(), 1);
-        ASSERT_EQ(host.next(), 115u);
-        ASSERT_EQ(ANTFSHost_Passkey(), 1);
-        ASSERT_EQ(host.next(), 109u);
-        *sent = commands(0x04).back();
     }
     void releaseAnswers(int count = -1)
     {
@@ -1138,18 +1128,23 @@ TEST_F(AgainstPeer, OpenOnAChannelAnotherUserHoldsLeavesEveryLinkAsItWas)
 TEST_F(AgainstPeer, DeinitFromTheCallbackFreesTheChannel)
 {
     struct Application {
+        explicit Application(Events* e)
+            : events(e)
+        {
+        }
         Events* events;
-        std::atomic<bool> deinitDone { false };
+        std::promise<void> deinitDone;
         static void callback(uint32_t message, uint32_t code, uintptr_t parameter, void* context)
         {
             auto* self = static_cast<Application*>(context);
             Events::callback(message, code, parameter, self->events);
             if (code == 115) {
                 ANTFSHost_Deinit();
-                self->deinitDone = true;
+                self->deinitDone.set_value();
             }
         }
     } application { &host };
+    std::future<void> deinitDone = application.deinitDone.get_future();
     ANTFSHost_Close();
     ANTFSHost_DeinitEx();
     ASSERT_EQ(ANTFSHost_InitEx(&application, &Application::callback), 1);
@@ -1157,7 +1152,7 @@ TEST_F(AgainstPeer, DeinitFromTheCallbackFreesTheChannel)
     peer.start();
     ASSERT_EQ(ANTFSHost_Search(), 1);
     ASSERT_EQ(host.next(), 115u);
-    ASSERT_TRUE(peer.waitScript([&](const AntFsClientScript&) { return application.deinitDone.load(); }, kWaitMs));
+    ASSERT_EQ(deinitDone.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
     EXPECT_EQ(ANTFSHost_CurrentEngine(), nullptr);
 
     // A new host on the same channel finds the client again.

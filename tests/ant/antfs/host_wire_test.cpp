@@ -139,15 +139,11 @@ TEST_F(HostWire, AcceptedAuthenticationAfterAnEndedPairingKeepsThePasskey)
         // configured: the ended pairing gave none to keep.
         ASSERT_EQ(ANTFSHost_PassThru(), 1);
         ASSERT_EQ(host.next(), 109u);
-        ASSERT_EQ(ANTFSHost_Disconnect(), 1);
-        ASSERT_EQ(host.next(), 114u);
-        ASSERT_EQ(ANTFSHost_Search(), 1);
-        ASSERT_EQ(host.next(), 115u);
-        ASSERT_EQ(ANTFSHost_Passkey(), 1);
-        ASSERT_EQ(host.next(), 109u);
+        Bytes sent;
+        ASSERT_NO_FATAL_FAILURE(passkeyOnNextLink(&sent));
         Bytes expected { 0x44, 0x04, 3, 4, 0, 0, 0, 0, 'K', 'E', 'E', 'P' };
         expected.resize(24, 0);
-        EXPECT_EQ(commands(0x04).back(), expected);
+        EXPECT_EQ(sent, expected);
         ASSERT_EQ(ANTFSHost_Disconnect(), 1);
         ASSERT_EQ(host.next(), 114u);
     }
