@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -127,6 +128,8 @@ int notifyPower(DWORD message, DWORD flags, const std::string& stateName)
         files.push_back(n);
     }
     ::closedir(d);
+    std::sort(written.begin(), written.end());
+    written.erase(std::unique(written.begin(), written.end()), written.end());
     for (const std::string& n : written)
         removeStaleTemporaries(dir + "/" + n);
 
